@@ -1,0 +1,7 @@
+#pragma once
+
+namespace kavelo {
+
+enum class Direction { left, right, up, down };
+
+} // namespace kavelo

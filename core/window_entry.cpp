@@ -1,0 +1,33 @@
+#include "core/window_entry.h"
+
+#include "core/text.h"
+
+namespace kavelo {
+
+std::string_view rawValue(WindowState state)
+{
+    switch (state) {
+    case WindowState::visible: return "visible";
+    case WindowState::minimized: return "minimized";
+    case WindowState::hidden: return "hidden";
+    case WindowState::otherSpace: return "otherSpace";
+    }
+    return "visible";
+}
+
+std::optional<WindowState> WindowState_from(std::string_view raw)
+{
+    for (WindowState s : {WindowState::visible, WindowState::minimized, WindowState::hidden, WindowState::otherSpace})
+        if (rawValue(s) == raw)
+            return s;
+    return std::nullopt;
+}
+
+bool operator==(const WindowEntry& a, const WindowEntry& b)
+{
+    return a.id == b.id && a.pid == b.pid && a.frame == b.frame && a.state == b.state &&
+           text::canonicallyEqual(a.appName, b.appName) && text::canonicallyEqual(a.bundleID, b.bundleID) &&
+           text::canonicallyEqual(a.title, b.title);
+}
+
+} // namespace kavelo
