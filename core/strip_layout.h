@@ -10,6 +10,11 @@
 
 namespace kavelo {
 
+// Shared by the strip and the auto layout; the strip names them
+// `Strip::tabHeight` and `Strip::parkGap`.
+inline constexpr double tabBarHeight = 30; // a tab bar's height in points
+inline constexpr double parkingGap = 2;    // how far past a screen edge a waiting window stands
+
 // The tab strip over a tabbed column or a shared tile: the top 30 points of it.
 struct TabBar {
     Rect frame;
