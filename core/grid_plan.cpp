@@ -190,7 +190,12 @@ GridPlan GridPlan::simplified(int count) const
         ++side;
     const int c = std::min(columns, side);
     const int r = (count + c - 1) / c;
-    return even(c, r);
+    GridPlan simple = even(c, r);
+    // Clamping the rows can leave fewer cells than windows (21 on 6 × 4);
+    // the plan itself holds them all.
+    if (simple.cells.size() < static_cast<size_t>(count))
+        return *this;
+    return simple;
 }
 
 std::vector<GridCell> GridPlan::cellsForCount(int count) const

@@ -59,8 +59,8 @@ struct GridPlan {
     bool isValid() const;
 
     // An even grid just big enough for `count` windows, when the plan is an
-    // unweighted grid of 1 × 1 cells with more cells than windows; otherwise
-    // the plan itself.
+    // unweighted grid of 1 × 1 cells with more cells than windows and that
+    // grid holds them all; otherwise the plan itself.
     GridPlan simplified(int count) const;
 
     // The cells for `count` windows, main cell first: neighbours are merged,

@@ -189,7 +189,7 @@ std::optional<std::vector<Rect>> fitWidths(const std::vector<Rect>& tiles, const
             if (w < m)
                 width = m;
             else if (spare > 0)
-                width = w - need * (w - m) / spare;
+                width = std::max(0.0, w - need * (w - m) / spare); // rounding may undershoot 0
             out[i].origin.x = x;
             out[i].size.width = width;
             x += width + gap;

@@ -92,6 +92,15 @@ TEST(GridPlan, Simplified)
     EXPECT_EQ(weighted.simplified(3), weighted);
 }
 
+TEST(GridPlan, SimplifiedNeverDropsBelowTheWindowCount)
+{
+    // 21 windows would want 5 × 5, which the row limit cuts to 5 × 4.
+    const GridPlan full = GridPlan::even(6, 4);
+    for (int n : {21, 22, 23})
+        EXPECT_EQ(full.simplified(n), full) << n;
+    EXPECT_EQ(full.simplified(20), GridPlan::even(5, 4));
+}
+
 TEST(GridPlan, CellsMergeNeighboursDownToTheWindowCount)
 {
     EXPECT_EQ(preset("2 \u00d7 2").cellsForCount(2), cellsOf({{0, 0, 1, 2}, {1, 0, 1, 2}}));
