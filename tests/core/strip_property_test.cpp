@@ -2,6 +2,7 @@
 // checked after every step.
 
 #include "core/strip.h"
+#include "core/strip_memory.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -216,4 +217,64 @@ RC_GTEST_PROP(StripProperties, LayoutIsStableOnceSettled, ())
     const double scroll = run.strip.scroll;
     RC_ASSERT(run.strip.layout(r) == first);
     RC_ASSERT(run.strip.scroll == scroll);
+}
+
+namespace {
+
+// What the engine would record for a live window; titles are unique.
+StripMemory::Window record(WindowID id, WindowID shownAs)
+{
+    return StripMemory::Window{.id = shownAs, .bundleID = "app" + std::to_string(id % 3),
+                               .title = "window " + std::to_string(id),
+                               .height = id % 4 == 0 ? std::optional<double>(300 + id) : std::nullopt};
+}
+
+// The strip a rebuild should give: saved shape under the new identities, the
+// rest as in a fresh strip.
+Strip expectedRebuild(const Strip& s, const std::map<WindowID, WindowID>& renamed)
+{
+    Strip out;
+    for (const auto& c : s.columns) {
+        Strip::Column k{.width = c.width, .tabbed = c.tabbed && c.ids.size() >= 2, .pin = c.pin};
+        for (WindowID id : c.ids) {
+            k.ids.push_back(renamed.at(id));
+            if (const auto w = c.weights.find(id); w != c.weights.end())
+                k.weights[renamed.at(id)] = w->second;
+            if (id % 4 == 0)
+                out.originalHeights[renamed.at(id)] = 300 + id;
+        }
+        k.active = k.ids.front();
+        out.columns.push_back(std::move(k));
+    }
+    return out;
+}
+
+} // namespace
+
+RC_GTEST_PROP(StripProperties, MemoryRoundTripRebuildsTheSameStrip, ())
+{
+    const auto steps = *rc::gen::resize(300, rc::gen::container<std::vector<Step>>(step()));
+    Run run;
+    for (const Step& s : steps)
+        run.apply(s);
+    const bool newIdentities = *rc::gen::arbitrary<bool>();
+
+    std::map<WindowID, StripMemory::Window> windows;
+    std::map<WindowID, WindowID> renamed;
+    std::vector<StripMemory::Window> live;
+    for (WindowID id : run.live) {
+        windows[id] = record(id, id);
+        renamed[id] = newIdentities ? id + 100000 : id;
+        live.push_back(record(id, renamed[id]));
+    }
+    // The engine lists live windows in its own order; matching must not care.
+    std::reverse(live.begin(), live.end());
+
+    const StripMemory memory = run.strip.memory(windows);
+    const auto text = memory.toJson().dump();
+    const auto reread = StripMemory::fromJson(json::parse(text).value());
+    RC_ASSERT(reread == memory);
+
+    const Strip rebuilt(*reread, live);
+    RC_ASSERT(rebuilt == expectedRebuild(run.strip, renamed));
 }
