@@ -131,7 +131,12 @@ void Strip::select(WindowID id) { setFocus(id); }
 
 void Strip::rename(WindowID from, WindowID to)
 {
+    // A window already in the strip keeps its one place; the old identity
+    // stays behind as a dead window for the next sync to drop.
+    const bool placed = std::any_of(columns.begin(), columns.end(), [&](const Column& c) { return holds(c, to); });
     for (Column& column : columns) {
+        if (placed)
+            break;
         if (!holds(column, from))
             continue;
         std::replace(column.ids.begin(), column.ids.end(), from, to);

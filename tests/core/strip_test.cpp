@@ -162,6 +162,11 @@ TEST(StripModel, SelectAndRename)
     EXPECT_EQ(s.columns[1].weights, (std::map<WindowID, double>{{30, 1.5}}));
     EXPECT_EQ(s.focused, 30u);
 
+    // Renaming onto a window the strip already holds never duplicates it.
+    s.rename(2, 1);
+    EXPECT_EQ(s.columns[0].ids, (std::vector<WindowID>{1}));
+    EXPECT_EQ(s.columns[1].ids, (std::vector<WindowID>{2, 30}));
+
     Strip empty;
     empty.focused = 5;
     empty.rename(5, 6);
