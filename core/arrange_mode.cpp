@@ -1,4 +1,5 @@
 #include "core/arrange_mode.h"
+#include "core/raw_value.h"
 
 namespace kavelo {
 
@@ -14,10 +15,7 @@ std::string_view rawValue(ArrangeMode mode)
 
 std::optional<ArrangeMode> ArrangeMode_from(std::string_view raw)
 {
-    for (ArrangeMode m : allArrangeModes)
-        if (rawValue(m) == raw)
-            return m;
-    return std::nullopt;
+    return caseNamed(allArrangeModes, raw);
 }
 
 std::string_view title(ArrangeMode mode)

@@ -1,4 +1,5 @@
 #include "core/command.h"
+#include "core/raw_value.h"
 
 #include <charconv>
 
@@ -98,10 +99,7 @@ std::string_view rawValue(Command command)
 
 std::optional<Command> Command_from(std::string_view raw)
 {
-    for (Command c : allCommands)
-        if (rawValue(c) == raw)
-            return c;
-    return std::nullopt;
+    return caseNamed(allCommands, raw);
 }
 
 std::optional<int> jumpTarget(Command command)
@@ -153,10 +151,7 @@ std::string_view rawValue(CommandScope scope)
 
 std::optional<CommandScope> CommandScope_from(std::string_view raw)
 {
-    for (CommandScope s : allCommandScopes)
-        if (rawValue(s) == raw)
-            return s;
-    return std::nullopt;
+    return caseNamed(allCommandScopes, raw);
 }
 
 namespace json {

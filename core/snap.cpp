@@ -1,4 +1,5 @@
 #include "core/snap.h"
+#include "core/raw_value.h"
 
 #include <cmath>
 
@@ -22,10 +23,7 @@ std::string_view rawValue(Snap snap)
 
 std::optional<Snap> Snap_from(std::string_view raw)
 {
-    for (Snap s : allSnaps)
-        if (rawValue(s) == raw)
-            return s;
-    return std::nullopt;
+    return caseNamed(allSnaps, raw);
 }
 
 namespace {

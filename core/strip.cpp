@@ -1,4 +1,5 @@
 #include "core/strip.h"
+#include "core/raw_value.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,18 +38,12 @@ std::string_view title(Strip::CenterMode mode)
 
 std::optional<Strip::Pin> Strip::Pin_from(std::string_view raw)
 {
-    for (Pin p : {Pin::left, Pin::right})
-        if (rawValue(p) == raw)
-            return p;
-    return std::nullopt;
+    return caseNamed(std::initializer_list<Pin>{Pin::left, Pin::right}, raw);
 }
 
 std::optional<Strip::CenterMode> Strip::CenterMode_from(std::string_view raw)
 {
-    for (CenterMode m : allCenterModes)
-        if (rawValue(m) == raw)
-            return m;
-    return std::nullopt;
+    return caseNamed(allCenterModes, raw);
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "core/tidy_layout.h"
+#include "core/raw_value.h"
 
 namespace kavelo {
 
@@ -16,10 +17,7 @@ std::string_view rawValue(TidyLayout layout)
 
 std::optional<TidyLayout> TidyLayout_from(std::string_view raw)
 {
-    for (TidyLayout l : allTidyLayouts)
-        if (rawValue(l) == raw)
-            return l;
-    return std::nullopt;
+    return caseNamed(allTidyLayouts, raw);
 }
 
 std::string_view title(TidyLayout layout)

@@ -1,4 +1,5 @@
 #include "core/window_entry.h"
+#include "core/raw_value.h"
 
 #include "core/text.h"
 
@@ -17,10 +18,7 @@ std::string_view rawValue(WindowState state)
 
 std::optional<WindowState> WindowState_from(std::string_view raw)
 {
-    for (WindowState s : {WindowState::visible, WindowState::minimized, WindowState::hidden, WindowState::otherSpace})
-        if (rawValue(s) == raw)
-            return s;
-    return std::nullopt;
+    return caseNamed(std::initializer_list<WindowState>{WindowState::visible, WindowState::minimized, WindowState::hidden, WindowState::otherSpace}, raw);
 }
 
 bool operator==(const WindowEntry& a, const WindowEntry& b)

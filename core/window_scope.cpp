@@ -1,4 +1,5 @@
 #include "core/window_scope.h"
+#include "core/raw_value.h"
 
 namespace kavelo {
 
@@ -15,10 +16,7 @@ std::string_view rawValue(WindowScope scope)
 
 std::optional<WindowScope> WindowScope_from(std::string_view raw)
 {
-    for (WindowScope s : allWindowScopes)
-        if (rawValue(s) == raw)
-            return s;
-    return std::nullopt;
+    return caseNamed(allWindowScopes, raw);
 }
 
 std::string_view title(WindowScope scope)
