@@ -1,6 +1,7 @@
 #include "app/platform/manual_scheduler.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace kavelo {
@@ -25,32 +26,41 @@ ManualScheduler::~ManualScheduler()
         entry.state->done = true;
 }
 
+std::int64_t ManualScheduler::tick(Date date) { return std::llround(epochSeconds(date) * 1e6); }
+
+Date ManualScheduler::dateOf(std::int64_t tick) { return dateFromEpochSeconds(double(tick) / 1e6); }
+
 Handle ManualScheduler::after(Seconds delay, std::function<void()> work)
 {
-    return schedule(clock_.now() + std::max(delay, Seconds(0)), Seconds(0), false, std::move(work));
+    return schedule(Entry{.work = std::make_shared<std::function<void()>>(std::move(work)),
+                          .base = clock_.now() + std::max(delay, Seconds(0))});
 }
 
 Handle ManualScheduler::every(Seconds interval, std::function<void()> work)
 {
-    const Seconds step = std::max(interval, Seconds(0));
-    return schedule(clock_.now() + step, step, true, std::move(work));
+    return schedule(Entry{.work = std::make_shared<std::function<void()>>(std::move(work)),
+                          .base = clock_.now(),
+                          .interval = std::max(interval, Seconds(0)),
+                          .repeats = true});
 }
 
 void ManualScheduler::post(std::function<void()> work)
 {
-    Handle handle = schedule(clock_.now(), Seconds(0), false, std::move(work));
+    Handle handle = after(Seconds(0), std::move(work));
     handle.release();
 }
 
-Handle ManualScheduler::schedule(Date due, Seconds interval, bool repeats, std::function<void()> work)
+Handle ManualScheduler::schedule(Entry entry)
 {
-    auto state = std::make_shared<Handle::State>();
-    insert(due, Entry{state, std::make_shared<std::function<void()>>(std::move(work)), interval, repeats});
+    entry.state = std::make_shared<Handle::State>();
+    auto state = entry.state;
+    insert(std::move(entry));
     return Handle(state);
 }
 
-void ManualScheduler::insert(Date due, Entry entry)
+void ManualScheduler::insert(Entry entry)
 {
+    const std::int64_t due = tick(entry.due());
     std::lock_guard lock(mutex_);
     queue_.emplace(Key{due, nextOrder_++}, std::move(entry));
 }
@@ -63,29 +73,32 @@ void ManualScheduler::dropCancelled()
 std::size_t ManualScheduler::advance(Seconds by)
 {
     const Date target = clock_.now() + std::max(by, Seconds(0));
+    const std::int64_t last = tick(target);
     std::size_t runs = 0;
     for (;;) {
-        Date due;
+        std::int64_t due = 0;
         Entry entry;
         {
             std::lock_guard lock(mutex_);
             dropCancelled();
-            if (queue_.empty() || queue_.begin()->first.first > target)
+            if (queue_.empty() || queue_.begin()->first.first > last)
                 break;
             auto node = queue_.extract(queue_.begin());
             due = node.key().first;
             entry = std::move(node.mapped());
         }
-        if (clock_.now() < due)
-            clock_.set(due);
+        if (tick(clock_.now()) < due)
+            clock_.set(dateOf(due));
         if (!entry.repeats)
             entry.state->done = true;
         (*entry.work)();
         if (++runs > maxRunsPerAdvance)
             throw SchedulerRunaway("more than " + std::to_string(maxRunsPerAdvance) +
                                    " scheduled runs in one advance");
-        if (entry.repeats && !entry.state->done)
-            insert(due + entry.interval, std::move(entry));
+        if (entry.repeats && !entry.state->done) {
+            ++entry.runs;
+            insert(std::move(entry));
+        }
     }
     if (clock_.now() < target)
         clock_.set(target);
@@ -104,7 +117,7 @@ std::optional<Date> ManualScheduler::nextDue() const
     std::lock_guard lock(mutex_);
     for (const auto& [key, entry] : queue_)
         if (!entry.state->done)
-            return key.first;
+            return dateOf(key.first);
     return std::nullopt;
 }
 

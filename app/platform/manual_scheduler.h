@@ -67,13 +67,20 @@ private:
     struct Entry {
         std::shared_ptr<Handle::State> state;
         std::shared_ptr<std::function<void()>> work;
+        Date base;            // a repeat's n-th run is due at base + n × interval
         Seconds interval{0};
+        std::int64_t runs = 0;
         bool repeats = false;
+        Date due() const { return base + interval * double(repeats ? runs + 1 : 0); }
     };
-    using Key = std::pair<Date, std::uint64_t>;
+    // Due times on a microsecond grid, so that work due at the same moment
+    // by different sums of seconds runs in scheduling order.
+    using Key = std::pair<std::int64_t, std::uint64_t>;
+    static std::int64_t tick(Date date);
+    static Date dateOf(std::int64_t tick);
 
-    Handle schedule(Date due, Seconds interval, bool repeats, std::function<void()> work);
-    void insert(Date due, Entry entry);
+    Handle schedule(Entry entry);
+    void insert(Entry entry);
     void dropCancelled();
 
     ManualClock clock_;

@@ -1184,6 +1184,8 @@ bool SimDesktop::load(const nlohmann::json& state)
         return false;
     auto guard = impl_->lock();
     impl_->s = std::move(*decoded);
+    for (auto& [n, w] : impl_->s.windows)
+        impl_->normalize(w);
     impl_->counters.clear();
     impl_->deferred.clear();
     return true;
