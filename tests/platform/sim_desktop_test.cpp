@@ -1,5 +1,6 @@
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
+#include "core/json.h"
 
 #include <gtest/gtest.h>
 
@@ -572,6 +573,20 @@ TEST_F(SimDesktopTest, DumpAndLoadRoundTripTheWholeDesktop)
     EXPECT_EQ(fromFile.dump(), dumped);
     std::filesystem::remove(file);
     EXPECT_FALSE(SimDesktop::stateFileFromEnvironment());
+
+    // A headless run: a missing file starts from the default and is written back.
+    ::setenv(SimDesktop::stateVariable, file.c_str(), 1);
+    SimDesktop run;
+    EXPECT_TRUE(run.loadFromEnvironment());
+    run.addApp({.name = "Later"});
+    EXPECT_FALSE(run.saveToEnvironment());
+    SimDesktop next;
+    EXPECT_TRUE(next.loadFromEnvironment());
+    EXPECT_EQ(next.dump(), run.dump());
+    ASSERT_TRUE(writeFileAtomically(file, "not json") == std::error_code());
+    EXPECT_FALSE(next.loadFromEnvironment());
+    ::unsetenv(SimDesktop::stateVariable);
+    std::filesystem::remove(file);
 }
 
 TEST_F(SimDesktopTest, ABrokenStateLeavesTheDesktopAsItWas)

@@ -1213,6 +1213,21 @@ std::error_code SimDesktop::saveFile(const std::filesystem::path& path) const
     return writeFileAtomically(path, dump().dump(2) + "\n");
 }
 
+bool SimDesktop::loadFromEnvironment()
+{
+    const auto path = stateFileFromEnvironment();
+    std::error_code error;
+    if (!path || !std::filesystem::exists(*path, error))
+        return true;
+    return loadFile(*path);
+}
+
+std::error_code SimDesktop::saveToEnvironment() const
+{
+    const auto path = stateFileFromEnvironment();
+    return path ? saveFile(*path) : std::error_code();
+}
+
 // ---------------------------------------------------------------- displays
 
 std::uint32_t SimDesktop::addDisplay(SimDisplay display)

@@ -178,6 +178,12 @@ public:
     static std::optional<std::filesystem::path> stateFileFromEnvironment();
     bool loadFile(const std::filesystem::path& path);
     std::error_code saveFile(const std::filesystem::path& path) const;
+    // For a headless run: loads the state file named by the environment.
+    // Without the variable, or while the file does not exist yet, the
+    // desktop stays as it is; false only for a file that cannot be loaded.
+    bool loadFromEnvironment();
+    // Writes the state back to that file; nothing without the variable.
+    std::error_code saveToEnvironment() const;
 
     // Displays. Adding, removing and resizing tell the change observers.
     std::uint32_t addDisplay(SimDisplay display);
