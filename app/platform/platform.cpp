@@ -1,0 +1,88 @@
+#include "app/platform/platform.h"
+
+#include <array>
+#include <utility>
+
+namespace kavelo {
+
+namespace {
+
+constexpr std::array<std::pair<std::uint64_t, std::uint32_t>, 4> modifierPairs{{
+    {EventFlag::command, HotKeyModifier::command},
+    {EventFlag::shift, HotKeyModifier::shift},
+    {EventFlag::option, HotKeyModifier::option},
+    {EventFlag::control, HotKeyModifier::control},
+}};
+
+} // namespace
+
+std::uint32_t hotKeyModifiers(std::uint64_t flags)
+{
+    std::uint32_t mask = 0;
+    for (const auto& [flag, modifier] : modifierPairs)
+        if (flags & flag)
+            mask |= modifier;
+    return mask;
+}
+
+std::uint64_t eventFlags(std::uint32_t modifiers)
+{
+    std::uint64_t flags = 0;
+    for (const auto& [flag, modifier] : modifierPairs)
+        if (modifiers & modifier)
+            flags |= flag;
+    return flags;
+}
+
+std::uint32_t maskOf(MouseEventType type)
+{
+    switch (type) {
+    case MouseEventType::leftDown: return MouseEventMask::leftDown;
+    case MouseEventType::leftUp: return MouseEventMask::leftUp;
+    case MouseEventType::rightDown: return MouseEventMask::rightDown;
+    case MouseEventType::rightUp: return MouseEventMask::rightUp;
+    case MouseEventType::moved: return MouseEventMask::moved;
+    case MouseEventType::leftDragged: return MouseEventMask::leftDragged;
+    }
+    return 0;
+}
+
+std::string_view rawValue(ActivationPolicy policy)
+{
+    switch (policy) {
+    case ActivationPolicy::regular: return "regular";
+    case ActivationPolicy::accessory: return "accessory";
+    case ActivationPolicy::prohibited: return "prohibited";
+    }
+    return "regular";
+}
+
+std::optional<ActivationPolicy> ActivationPolicy_from(std::string_view raw)
+{
+    for (auto p : {ActivationPolicy::regular, ActivationPolicy::accessory, ActivationPolicy::prohibited})
+        if (rawValue(p) == raw)
+            return p;
+    return std::nullopt;
+}
+
+std::string_view rawValue(LoginItemStatus status)
+{
+    switch (status) {
+    case LoginItemStatus::notRegistered: return "notRegistered";
+    case LoginItemStatus::enabled: return "enabled";
+    case LoginItemStatus::requiresApproval: return "requiresApproval";
+    case LoginItemStatus::notFound: return "notFound";
+    }
+    return "notRegistered";
+}
+
+std::optional<LoginItemStatus> LoginItemStatus_from(std::string_view raw)
+{
+    for (auto s : {LoginItemStatus::notRegistered, LoginItemStatus::enabled, LoginItemStatus::requiresApproval,
+                   LoginItemStatus::notFound})
+        if (rawValue(s) == raw)
+            return s;
+    return std::nullopt;
+}
+
+} // namespace kavelo

@@ -1,0 +1,39 @@
+#pragma once
+
+// Everything the services may ask of the system, one interface per facility,
+// handed to them as one aggregate. A backend (the simulated desktop, a real
+// window server) implements them all; nothing above knows which one runs.
+
+#include "app/platform/accessibility.h"
+#include "app/platform/app_services.h"
+#include "app/platform/capture.h"
+#include "app/platform/displays.h"
+#include "app/platform/element.h"
+#include "app/platform/input.h"
+#include "app/platform/keyboard.h"
+#include "app/platform/multitouch.h"
+#include "app/platform/scheduler.h"
+#include "app/platform/window_server.h"
+#include "app/platform/workspace.h"
+
+namespace kavelo {
+
+struct Platform {
+    Accessibility& accessibility;
+    WindowServer& windowServer;
+    Workspace& workspace;
+    Displays& displays;
+    HotKeys& hotKeys;
+    EventTap& eventTap;
+    Mouse& mouse;
+    Keyboard& keyboard;
+    Multitouch& multitouch;
+    WindowCapture& capture;
+    LoginItem& loginItem;
+    BrowserScripting& browsers;
+    AppInfo& appInfo;
+    Scheduler& scheduler;
+    Clock& clock;
+};
+
+} // namespace kavelo

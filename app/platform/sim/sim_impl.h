@@ -1,0 +1,137 @@
+#pragma once
+
+// Inside the simulated desktop: the persisted state, the run-time parts, and
+// the rules shared by the interfaces and the driving calls. Every member
+// function expects `mutex` to be held.
+
+#include "app/platform/sim/sim_desktop.h"
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <utility>
+
+namespace kavelo {
+
+struct SimState {
+    std::int32_t ownPid = 100;
+    std::string ownBundleID = "io.kavelo.Kavelo";
+    std::string bundlePath = "/usr/bin/kavelo";
+    std::map<std::string, std::string> info;
+    bool trusted = true;
+    bool captureAllowed = true;
+    bool captureGrantedOnRequest = false;
+    bool reducedMotion = false;
+    LoginItemStatus loginItem = LoginItemStatus::notRegistered;
+    bool loginItemRefuses = false;
+    std::optional<std::int32_t> frontmost;
+    WindowID nextWindowNumber = 1;
+    std::uint64_t nextDesktop = 1;
+    std::int32_t nextPid = 500;
+    std::vector<SimDisplay> displays;
+    std::vector<SimApp> apps;
+    std::map<WindowID, SimWindow> windows;
+    std::vector<WindowID> stack;   // front to back, layers not yet applied
+    std::map<std::string, SimInstalledApp> installed;
+    std::map<std::string, std::map<std::string, nlohmann::json>> preferences;
+    std::set<std::pair<std::uint32_t, std::uint32_t>> hotKeysTaken;
+    std::optional<std::string> layout = std::string("us");
+    Point pointer;                 // top-left
+    std::uint32_t pressedButtons = 0;
+    std::uint64_t sessionFlags = 0;
+    std::uint64_t hidFlags = 0;
+    int trackpads = 1;
+    std::map<std::string, SimBrowser> browsers;
+    std::vector<SimRequest> requests;
+    int trustRequests = 0;
+};
+
+nlohmann::json encodeState(const SimState& state);
+// Throws json::DecodeError (or a JSON exception) when the state is not valid.
+SimState decodeState(const nlohmann::json& j);
+
+struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
+    mutable std::mutex mutex;
+    SimState s;
+
+    std::map<WindowID, SimCounters> counters;
+    Scheduler* scheduler = nullptr;
+    std::vector<Handle> deferred;
+
+    std::uint64_t nextObserver = 1;
+    std::map<std::uint64_t, std::function<void(const RunningApp&)>> activationObservers;
+    std::map<std::uint64_t, std::function<void()>> desktopObservers;
+    std::map<std::uint64_t, std::function<void()>> wakeObservers;
+    std::map<std::uint64_t, std::function<void()>> displayObservers;
+    std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
+
+    std::function<bool(const TapEvent&)> tap;
+    bool tapRunning = false;
+    bool tapEnabled = true;
+
+    std::function<void(std::uint32_t)> hotKeyHandler;
+    std::map<std::uint64_t, SimHotKey> hotKeys;
+    std::uint64_t nextHotKeyRef = 1;
+
+    std::mutex touchMutex;
+    std::function<void(const ContactFrame&)> touchCallback;
+
+    std::unique_lock<std::mutex> lock() const { return std::unique_lock(mutex); }
+
+    // Geometry.
+    double primaryHeight() const;
+    Rect flipped(const Rect& bottomLeft) const;
+    std::optional<std::size_t> displayForRect(const Rect& topLeft) const;
+    std::optional<std::size_t> displayForPoint(Point topLeft) const;
+    std::optional<std::size_t> displayOfDesktop(std::uint64_t desktop) const;
+    std::optional<std::size_t> displayIndex(std::uint32_t id) const;
+
+    // Apps and windows.
+    SimApp* findApp(std::int32_t pid);
+    const SimApp* findApp(std::int32_t pid) const;
+    SimWindow* findWindow(WindowID number);
+    RunningApp running(const SimApp& app) const;
+    bool onShownDesktop(const SimWindow& w) const;
+    bool onScreen(const SimWindow& w) const;
+    std::vector<WindowID> ordered() const;   // by layer, then stacking
+    void toFront(WindowID number);
+    void placeBelow(WindowID number, WindowID reference);
+    std::optional<WindowID> focusedOf(std::int32_t pid) const;
+    std::optional<std::int32_t> nextFrontmost(std::int32_t leaving) const;
+    std::uint64_t newDesktop();
+    std::string uniqueName(const std::string& wanted, std::uint32_t except) const;
+    void normalize(SimWindow& w);
+    WindowID insertWindow(SimWindow w, bool front);
+    // A window an element may still reach: alive, its app answering, trust.
+    SimWindow* reachable(WindowID number);
+
+    // Writes through an element.
+    bool writePosition(SimWindow& w, Point p);
+    bool writeSize(SimWindow& w, Size size);
+    void applySize(SimWindow& w, Size size);
+    void applyPending(SimWindow& w);
+    void deferApply(const SimWindow& w);
+
+    // Fires observers; call without the lock.
+    void notify(std::map<std::uint64_t, std::function<void()>> Impl::*observers);
+    void notifyActivation(const RunningApp& app);
+    void notifyMouse(const MouseEvent& event);
+    bool sendToTap(const TapEvent& event);
+    template <class Map>
+    Handle observe(Map Impl::*observers, typename Map::mapped_type handler);
+};
+
+template <class Map>
+Handle SimDesktop::Impl::observe(Map Impl::*observers, typename Map::mapped_type handler)
+{
+    const std::uint64_t id = nextObserver++;
+    (this->*observers).emplace(id, std::move(handler));
+    return Handle::withCancel([weak = weak_from_this(), observers, id] {
+        if (auto impl = weak.lock()) {
+            auto guard = impl->lock();
+            ((*impl).*observers).erase(id);
+        }
+    });
+}
+
+} // namespace kavelo

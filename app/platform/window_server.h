@@ -1,0 +1,64 @@
+#pragma once
+
+// The window server's own list of windows, the desktop shown on a display,
+// and the stacking of the program's own panels among other windows.
+
+#include "core/geometry.h"
+#include "core/window_entry.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavelo {
+
+enum class WindowListOption {
+    all,          // every window, desktop elements excluded
+    onScreenOnly, // only windows on screen now, desktop elements excluded
+};
+
+// One entry of the window list.
+struct WindowInfo {
+    WindowID number = 0;
+    std::int32_t layer = 0;            // 0 is the normal window layer
+    std::int32_t ownerPid = 0;
+    std::optional<std::string> ownerName;
+    Rect bounds;                        // top-left origin, global
+    bool onScreen = false;
+    std::optional<std::string> name;    // given only while window capture is allowed
+    double alpha = 1;
+    friend bool operator==(const WindowInfo&, const WindowInfo&) = default;
+};
+
+// A panel of this program as the panels host reports it.
+struct OwnPanel {
+    Rect frame;                          // top-left origin, global
+    std::int32_t level = 0;              // the window levels the panels use (0, 3, 4, 101)
+    double alpha = 1;
+    std::string name;
+    bool visible = true;
+    std::optional<WindowID> below;       // ordered directly below this window
+    std::uint64_t nativeHandle = 0;      // the toolkit's window id, for a real server
+    friend bool operator==(const OwnPanel&, const OwnPanel&) = default;
+};
+
+class WindowServer {
+public:
+    virtual ~WindowServer() = default;
+
+    // Front to back; no value when the list cannot be read.
+    virtual std::optional<std::vector<WindowInfo>> windowList(WindowListOption option) const = 0;
+    // Identifier of the desktop shown on a display (by display id); no value
+    // when it cannot be found.
+    virtual std::optional<std::uint64_t> currentDesktop(std::uint32_t displayID) const = 0;
+
+    // The program's own panels. On a real server they are real windows and
+    // these calls only restack; a simulated one lists them like any window.
+    // `showPanel` gives the panel's window number.
+    virtual WindowID showPanel(const OwnPanel& panel) = 0;
+    virtual void updatePanel(WindowID number, const OwnPanel& panel) = 0;
+    virtual void removePanel(WindowID number) = 0;
+};
+
+} // namespace kavelo

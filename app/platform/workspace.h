@@ -1,0 +1,69 @@
+#pragma once
+
+// Running applications and the workspace around them.
+
+#include "app/platform/handle.h"
+#include "app/platform/image.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavelo {
+
+enum class ActivationPolicy { regular, accessory, prohibited };
+std::string_view rawValue(ActivationPolicy policy);
+std::optional<ActivationPolicy> ActivationPolicy_from(std::string_view raw);
+
+struct RunningApp {
+    std::int32_t pid = 0;
+    std::optional<std::string> bundleID;
+    std::optional<std::string> name;   // the localized name
+    ActivationPolicy policy = ActivationPolicy::regular;
+    bool hidden = false;
+    friend bool operator==(const RunningApp&, const RunningApp&) = default;
+};
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+
+    virtual std::int32_t ownPid() const = 0;
+    // In the workspace's order.
+    virtual std::vector<RunningApp> runningApps() const = 0;
+    virtual std::optional<RunningApp> frontmostApp() const = 0;
+    virtual std::optional<Image> icon(std::int32_t pid) const = 0;
+
+    // Each answers whether the request was accepted.
+    virtual bool activate(std::int32_t pid) = 0;   // no options: its front window only
+    virtual bool hide(std::int32_t pid) = 0;
+    virtual bool unhide(std::int32_t pid) = 0;
+
+    // Where the application with this bundle identifier is installed.
+    virtual std::optional<std::string> applicationLocation(std::string_view bundleID) const = 0;
+    // Opens the application at `location`.
+    virtual bool launch(std::string_view location, bool activates) = 0;
+    // Opens addresses in one request, with the application at `appLocation`
+    // or with each address's default handler.
+    virtual bool openURLs(const std::vector<std::string>& urls, std::optional<std::string> appLocation,
+                          bool activates) = 0;
+
+    // The user asked the system for less motion.
+    virtual bool reducedMotion() const = 0;
+    // A value from another program's preferences; no value when the domain
+    // or the key is missing.
+    virtual std::optional<nlohmann::json> preference(std::string_view domain, std::string_view key) const = 0;
+
+    // Main-thread notifications; dropping the handle ends them.
+    [[nodiscard]] virtual Handle onActivation(std::function<void(const RunningApp&)> handler) = 0;
+    [[nodiscard]] virtual Handle onDesktopChange(std::function<void()> handler) = 0;
+    // The machine woke, or the user's session became active again.
+    [[nodiscard]] virtual Handle onWake(std::function<void()> handler) = 0;
+};
+
+} // namespace kavelo
