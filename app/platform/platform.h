@@ -14,14 +14,14 @@
 #include "app/platform/multitouch.h"
 #include "app/platform/scheduler.h"
 #include "app/platform/window_server.h"
-#include "app/platform/workspace.h"
+#include "app/platform/system_workspace.h"
 
 namespace kavelo {
 
 struct Platform {
     Accessibility& accessibility;
     WindowServer& windowServer;
-    Workspace& workspace;
+    SystemWorkspace& workspace;
     Displays& displays;
     HotKeys& hotKeys;
     EventTap& eventTap;

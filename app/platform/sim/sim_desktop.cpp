@@ -653,7 +653,7 @@ Image solidImage(int width, int height, std::uint32_t seed)
     return image;
 }
 
-class SimWorkspace : public Workspace, Facade {
+class SimWorkspace : public SystemWorkspace, Facade {
 public:
     using Facade::Facade;
     std::int32_t ownPid() const override { return impl.lock(), impl.s.ownPid; }
@@ -1131,7 +1131,7 @@ SimDesktop::~SimDesktop()
 
 Accessibility& SimDesktop::accessibility() { return facades_->accessibility; }
 WindowServer& SimDesktop::windowServer() { return facades_->windowServer; }
-Workspace& SimDesktop::workspace() { return facades_->workspace; }
+SystemWorkspace& SimDesktop::workspace() { return facades_->workspace; }
 Displays& SimDesktop::displays() { return facades_->displays; }
 HotKeys& SimDesktop::hotKeys() { return facades_->hotKeys; }
 EventTap& SimDesktop::eventTap() { return facades_->eventTap; }

@@ -153,7 +153,7 @@ public:
     // The interfaces.
     Accessibility& accessibility();
     WindowServer& windowServer();
-    Workspace& workspace();
+    SystemWorkspace& workspace();
     Displays& displays();
     HotKeys& hotKeys();
     EventTap& eventTap();

@@ -1,6 +1,7 @@
 #pragma once
 
-// Running applications and the workspace around them.
+// Running applications and the system workspace around them. (The saved
+// workflow record is the core's `Workspace`; this is the live system.)
 
 #include "app/platform/handle.h"
 #include "app/platform/image.h"
@@ -29,9 +30,9 @@ struct RunningApp {
     friend bool operator==(const RunningApp&, const RunningApp&) = default;
 };
 
-class Workspace {
+class SystemWorkspace {
 public:
-    virtual ~Workspace() = default;
+    virtual ~SystemWorkspace() = default;
 
     virtual std::int32_t ownPid() const = 0;
     // In the workspace's order.
