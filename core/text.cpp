@@ -98,7 +98,52 @@ std::string lowercased(std::string_view s)
     return toUtf8(u);
 }
 
+std::string uppercased(std::string_view s)
+{
+    if (isPlainAscii(s)) {
+        std::string out(s);
+        for (char& c : out)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return out;
+    }
+    icu::UnicodeString u = toUnicode(s);
+    u.toUpper(icu::Locale::getRoot());
+    return toUtf8(u);
+}
+
 bool isWhitespace(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
+
+std::string trimmingWhitespace(std::string_view s)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    const auto length = static_cast<int32_t>(s.size());
+    int32_t begin = 0;
+    while (begin < length) {
+        int32_t next = begin;
+        UChar32 c;
+        U8_NEXT(bytes, next, length, c);
+        if (c < 0 || !isWhitespace(static_cast<char32_t>(c)))
+            break;
+        begin = next;
+    }
+    int32_t end = length;
+    while (end > begin) {
+        int32_t previous = end;
+        UChar32 c;
+        U8_PREV(bytes, begin, previous, c);
+        if (c < 0 || !isWhitespace(static_cast<char32_t>(c)))
+            break;
+        end = previous;
+    }
+    return std::string(s.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin)));
+}
+
+bool isControl(char32_t c)
+{
+    const auto type = u_charType(static_cast<UChar32>(c));
+    return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
+}
 
 std::vector<std::string> splitOnWhitespace(std::string_view s)
 {

@@ -13,7 +13,17 @@ namespace kavelo::text {
 // Full Unicode lower-case mapping (language-neutral), e.g. "ẞ" → "ß", "İ" → "i̇".
 std::string lowercased(std::string_view s);
 
+// Full Unicode upper-case mapping (language-neutral), e.g. "ß" → "SS".
+std::string uppercased(std::string_view s);
+
+// White space and line breaks (the Unicode White_Space property).
 bool isWhitespace(char32_t c);
+
+// The text without white space and line breaks at either end.
+std::string trimmingWhitespace(std::string_view s);
+
+// Control and format characters (general categories Cc and Cf).
+bool isControl(char32_t c);
 
 // Pieces between runs of any Unicode white space; empty pieces dropped.
 std::vector<std::string> splitOnWhitespace(std::string_view s);

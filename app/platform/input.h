@@ -35,10 +35,11 @@ inline constexpr std::uint32_t control = 0x1000;
 std::uint32_t hotKeyModifiers(std::uint64_t eventFlags);
 std::uint64_t eventFlags(std::uint32_t hotKeyModifiers);
 
-class HotKeys {
+// The system's registry of global hot keys (the service over it is HotKeys).
+class SystemHotKeys {
 public:
     using Ref = std::uint64_t;
-    virtual ~HotKeys() = default;
+    virtual ~SystemHotKeys() = default;
 
     // Called with the id of a registered hot key when it is pressed, on the
     // main thread. Set once; a later call replaces it.

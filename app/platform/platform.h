@@ -23,7 +23,7 @@ struct Platform {
     WindowServer& windowServer;
     SystemWorkspace& workspace;
     Displays& displays;
-    HotKeys& hotKeys;
+    SystemHotKeys& hotKeys;
     EventTap& eventTap;
     Mouse& mouse;
     Keyboard& keyboard;

@@ -13,6 +13,32 @@ TEST(Text, FullLowerCaseMapping)
     EXPECT_EQ(text::lowercased("ΣΑΣ"), "σας");     // final sigma
 }
 
+TEST(Text, FullUpperCaseMappingMayChangeTheCharacterCount)
+{
+    EXPECT_EQ(text::uppercased("safari z"), "SAFARI Z");
+    EXPECT_EQ(text::uppercased("\u00E4\u00F6\u00FC"), "\u00C4\u00D6\u00DC");
+    EXPECT_EQ(text::uppercased("\u00DF"), "SS");
+    EXPECT_EQ(text::characterCount(text::uppercased("\uFB01")), 2u); // the fi ligature
+}
+
+TEST(Text, TrimsWhiteSpaceAndLineBreaksAtBothEnds)
+{
+    EXPECT_EQ(text::trimmingWhitespace(" \t\r\n a b \u00A0\u2028"), "a b");
+    EXPECT_EQ(text::trimmingWhitespace("\r"), "");
+    EXPECT_EQ(text::trimmingWhitespace(""), "");
+    EXPECT_EQ(text::trimmingWhitespace("\u00DF"), "\u00DF");
+    EXPECT_EQ(text::trimmingWhitespace("x\xFF "), "x\xFF"); // malformed bytes stay
+}
+
+TEST(Text, ControlAndFormatCharacters)
+{
+    EXPECT_TRUE(text::isControl(0x1B));
+    EXPECT_TRUE(text::isControl(0x7F));
+    EXPECT_TRUE(text::isControl(0x200D)); // zero-width joiner, a format character
+    EXPECT_FALSE(text::isControl(U'a'));
+    EXPECT_FALSE(text::isControl(0xF700));
+}
+
 TEST(Text, SplitsOnAnyWhiteSpace)
 {
     const auto words = text::splitOnWhitespace("  one\ttwo\u00A0three\u2003four\n ");

@@ -848,7 +848,7 @@ public:
     }
 };
 
-class SimHotKeys : public HotKeys, Facade {
+class SimHotKeys : public SystemHotKeys, Facade {
 public:
     using Facade::Facade;
     void setHandler(std::function<void(std::uint32_t)> handler) override
@@ -1133,7 +1133,7 @@ Accessibility& SimDesktop::accessibility() { return facades_->accessibility; }
 WindowServer& SimDesktop::windowServer() { return facades_->windowServer; }
 SystemWorkspace& SimDesktop::workspace() { return facades_->workspace; }
 Displays& SimDesktop::displays() { return facades_->displays; }
-HotKeys& SimDesktop::hotKeys() { return facades_->hotKeys; }
+SystemHotKeys& SimDesktop::hotKeys() { return facades_->hotKeys; }
 EventTap& SimDesktop::eventTap() { return facades_->eventTap; }
 Mouse& SimDesktop::mouse() { return facades_->mouse; }
 Keyboard& SimDesktop::keyboard() { return facades_->keyboard; }

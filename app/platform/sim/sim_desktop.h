@@ -155,7 +155,7 @@ public:
     WindowServer& windowServer();
     SystemWorkspace& workspace();
     Displays& displays();
-    HotKeys& hotKeys();
+    SystemHotKeys& hotKeys();
     EventTap& eventTap();
     Mouse& mouse();
     Keyboard& keyboard();
