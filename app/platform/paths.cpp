@@ -37,6 +37,7 @@ Paths Paths::from(const std::function<std::optional<std::string>(std::string_vie
     paths.applicationSupport = base("XDG_DATA_HOME", ".local/share") / "Kavelo";
     paths.logs = base("XDG_STATE_HOME", ".local/state") / "Kavelo";
     paths.userDefaults = base("XDG_CONFIG_HOME", ".config") / "Kavelo" / "defaults.json";
+    paths.autostartEntry = base("XDG_CONFIG_HOME", ".config") / "autostart" / "kavelo.desktop";
     return paths;
 }
 

@@ -4,6 +4,7 @@
 //   Application Support  $XDG_DATA_HOME/Kavelo   (~/.local/share/Kavelo)
 //   Logs                 $XDG_STATE_HOME/Kavelo  (~/.local/state/Kavelo)
 //   user defaults        $XDG_CONFIG_HOME/Kavelo/defaults.json
+//   login item           $XDG_CONFIG_HOME/autostart/kavelo.desktop
 // A variable that is unset, empty or not an absolute path is ignored.
 
 #include <filesystem>
@@ -18,6 +19,7 @@ struct Paths {
     std::filesystem::path applicationSupport;
     std::filesystem::path logs;
     std::filesystem::path userDefaults;
+    std::filesystem::path autostartEntry;
     friend bool operator==(const Paths&, const Paths&) = default;
 
     // From the process environment.

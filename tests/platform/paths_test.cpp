@@ -26,6 +26,7 @@ TEST(Paths, FollowTheXdgVariablesAndFallBackToHome)
     EXPECT_EQ(defaults.applicationSupport, "/home/ada/.local/share/Kavelo");
     EXPECT_EQ(defaults.logs, "/home/ada/.local/state/Kavelo");
     EXPECT_EQ(defaults.userDefaults, "/home/ada/.config/Kavelo/defaults.json");
+    EXPECT_EQ(defaults.autostartEntry, "/home/ada/.config/autostart/kavelo.desktop");
 
     const Paths set = with({{"HOME", "/home/ada"},
                             {"XDG_DATA_HOME", "/d"},
@@ -34,6 +35,7 @@ TEST(Paths, FollowTheXdgVariablesAndFallBackToHome)
     EXPECT_EQ(set.applicationSupport, "/d/Kavelo");
     EXPECT_EQ(set.logs, "/s/Kavelo");
     EXPECT_EQ(set.userDefaults, "/c/Kavelo/defaults.json");
+    EXPECT_EQ(set.autostartEntry, "/c/autostart/kavelo.desktop");
 
     // Empty and relative values are not locations.
     const Paths ignored = with({{"HOME", "/home/ada"}, {"XDG_DATA_HOME", ""}, {"XDG_STATE_HOME", "rel/dir"}});

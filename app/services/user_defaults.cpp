@@ -1,0 +1,150 @@
+#include "app/services/user_defaults.h"
+
+#include <cmath>
+
+namespace kavelo {
+
+UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file))
+{
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(file_, ec);
+    if (!exists && !ec)
+        return;
+    const std::optional<std::string> bytes = readFile(file_);
+    const std::optional<Json> parsed = bytes ? json::parse(*bytes) : std::nullopt;
+    if (parsed && parsed->is_object())
+        values_ = *parsed;
+    else
+        unreadable_ = true;
+}
+
+const Json* UserDefaults::value(std::string_view key) const
+{
+    const auto it = values_.find(key);
+    return it == values_.end() ? nullptr : &*it;
+}
+
+std::optional<bool> UserDefaults::boolean(std::string_view key) const
+{
+    const Json* v = value(key);
+    if (!v)
+        return std::nullopt;
+    return json::decode([&] { return json::boolean(*v); });
+}
+
+std::optional<std::int64_t> UserDefaults::integer(std::string_view key) const
+{
+    const Json* v = value(key);
+    if (!v)
+        return std::nullopt;
+    return json::decode([&] { return json::integer<std::int64_t>(*v); });
+}
+
+std::optional<double> UserDefaults::number(std::string_view key) const
+{
+    const Json* v = value(key);
+    if (!v)
+        return std::nullopt;
+    return json::decode([&] { return json::number(*v); });
+}
+
+std::optional<std::string> UserDefaults::text(std::string_view key) const
+{
+    const Json* v = value(key);
+    if (!v)
+        return std::nullopt;
+    return json::decode([&] { return json::text(*v); });
+}
+
+std::optional<std::vector<std::string>> UserDefaults::texts(std::string_view key) const
+{
+    const Json* v = value(key);
+    if (!v)
+        return std::nullopt;
+    return json::decode([&] {
+        std::vector<std::string> result;
+        for (const Json& element : json::array(*v))
+            result.push_back(json::text(element));
+        return result;
+    });
+}
+
+bool UserDefaults::encodable(const Json& value)
+{
+    switch (value.type()) {
+    case Json::value_t::number_float:
+        return std::isfinite(value.get<double>());
+    case Json::value_t::array:
+        for (const Json& element : value)
+            if (!encodable(element))
+                return false;
+        return true;
+    case Json::value_t::object:
+        for (const auto& [key, element] : value.items()) {
+            if (!encodable(Json(key)) || !encodable(element))
+                return false;
+        }
+        return true;
+    case Json::value_t::string:
+        try {
+            (void)value.dump();
+            return true;
+        } catch (const Json::exception&) {
+            return false;
+        }
+    case Json::value_t::binary:
+    case Json::value_t::discarded:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool UserDefaults::set(std::string_view key, Json value)
+{
+    if (!encodable(Json(std::string(key))))
+        return false;
+    if (!encodable(value)) {
+        remove(key);
+        return false;
+    }
+    values_[std::string(key)] = std::move(value);
+    write();
+    return true;
+}
+
+void UserDefaults::remove(std::string_view key)
+{
+    if (const auto it = values_.find(key); it != values_.end())
+        values_.erase(it);
+    write();
+}
+
+void UserDefaults::write()
+{
+    std::error_code ec;
+    std::filesystem::create_directories(file_.parent_path(), ec);
+    if (unreadable_) {
+        // Keep what the user had; a later version or a hand may still read it.
+        std::filesystem::path aside = file_;
+        aside += ".unreadable";
+        for (int n = 2; std::filesystem::exists(aside, ec) && n < 1000; ++n) {
+            aside = file_;
+            aside += ".unreadable." + std::to_string(n);
+        }
+        std::filesystem::rename(file_, aside, ec);
+        if (!ec) {
+            movedAside_ = aside;
+        } else {
+            std::error_code gone;
+            if (std::filesystem::exists(file_, gone) || gone) {
+                lastError_ = ec;
+                return;   // never overwrite a file that could not be moved aside
+            }
+        }
+        unreadable_ = false;
+    }
+    lastError_ = writeFileAtomically(file_, values_.dump(2) + "\n");
+}
+
+} // namespace kavelo
