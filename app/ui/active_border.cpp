@@ -3,6 +3,7 @@
 #include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
 
+#include <QApplication>
 #include <QPainter>
 
 namespace kavelo {
@@ -40,6 +41,18 @@ ActiveBorder::ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, Sett
 ActiveBorder::~ActiveBorder()
 {
     timer_.cancel();
+}
+
+std::optional<Rect> ActiveBorder::ownTitledKeyWindow()
+{
+    const QWidget* key = QApplication::activeWindow();
+    if (!key || !key->isVisible())
+        return std::nullopt;
+    const Qt::WindowType type = key->windowType();
+    if ((type != Qt::Window && type != Qt::Dialog) || key->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return std::nullopt;
+    const QRect frame = key->frameGeometry();
+    return Rect(frame.x(), frame.y(), frame.width(), frame.height());
 }
 
 FreePanel& ActiveBorder::panel()

@@ -83,6 +83,12 @@ public:
     };
     std::optional<Shape> shape() const { return shape_; }
 
+    // The frame of this program's key window, in the top-left-origin global
+    // space, while the program is active and that window has a title bar
+    // (the settings and welcome windows); else none. The highlight
+    // surrounds that window before any other application's.
+    static std::optional<Rect> ownTitledKeyWindow();
+
     // Made on first use.
     FreePanel& panel();
     Outline* outline() const { return outline_; }

@@ -5,6 +5,8 @@
 
 #include "ui_app.h"
 
+#include <QApplication>
+
 #include <gtest/gtest.h>
 
 using namespace kavelo;
@@ -141,4 +143,25 @@ TEST_F(ActiveBorderTest, BorderAndGlowDrawWhereTheyShould)
     EXPECT_GT(alpha(glow, 5, 72), 10);
     EXPECT_GT(alpha(glow, 15, 72), 10);
     EXPECT_TRUE(glow.save(QString::fromStdString(kavelo::testing::pictureFolder() + "highlight-glow.png")));
+}
+
+TEST(ActiveBorderKeyWindow, OnlyATitledKeyWindowOfThisProgramCounts)
+{
+    EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow());
+    QWidget settingsWindow;
+    settingsWindow.setGeometry(200, 150, 640, 480);
+    settingsWindow.show();
+    QApplication::setActiveWindow(&settingsWindow);
+    const auto frame = ActiveBorder::ownTitledKeyWindow();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->width(), settingsWindow.frameGeometry().width());
+    EXPECT_EQ(frame->origin.x, settingsWindow.frameGeometry().x());
+
+    QWidget popover(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    popover.setGeometry(10, 10, 300, 200);
+    popover.show();
+    QApplication::setActiveWindow(&popover);
+    EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow());
+    popover.hide();
+    settingsWindow.hide();
 }
