@@ -1,0 +1,108 @@
+#include "app/ui/active_border.h"
+
+#include "app/ui/shadows.h"
+#include "app/ui/shapes.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace kavelo {
+
+Outline::Outline(bool glows, QColor color, QWidget* parent) : QWidget(parent), glows_(glows), color_(color)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Outline::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF shape = QRectF(rect()).adjusted(padding, padding, -padding, -padding);
+    if (shape.isEmpty())
+        return;
+    const double width = glows_ ? glowWidth : borderWidth;
+    // A line inside the shape's edge follows the shape inset by half its width.
+    const QPainterPath line = Shapes::insetContinuousRoundedRect(shape, cornerRadius, width / 2);
+    if (glows_)
+        Shadows::drawGlow(painter, line, width, color_, glowRadius);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(color_, width));
+    painter.drawPath(line);
+}
+
+ActiveBorder::ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, SettingsProvider settings,
+                           std::function<void()> startTracking)
+    : scheduler_(scheduler), activeFrame_(std::move(activeFrame)), settings_(std::move(settings)),
+      startTracking_(std::move(startTracking))
+{
+}
+
+ActiveBorder::~ActiveBorder()
+{
+    timer_.cancel();
+}
+
+std::optional<Rect> ActiveBorder::ownTitledKeyWindow()
+{
+    const QWidget* key = QApplication::activeWindow();
+    if (!key || !key->isVisible())
+        return std::nullopt;
+    const Qt::WindowType type = key->windowType();
+    if ((type != Qt::Window && type != Qt::Dialog) || key->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return std::nullopt;
+    const QRect frame = key->frameGeometry();
+    return Rect(frame.x(), frame.y(), frame.width(), frame.height());
+}
+
+FreePanel& ActiveBorder::panel()
+{
+    if (!panel_) {
+        panel_ = std::make_unique<FreePanel>(PanelLevel::helper, true);
+        panel_->setObjectName(QStringLiteral("activeBorder"));
+    }
+    return *panel_;
+}
+
+void ActiveBorder::start()
+{
+    if (timer_.pending())
+        return;
+    if (startTracking_)
+        startTracking_();
+    timer_ = scheduler_.every(tick, [this] { update(); });
+}
+
+void ActiveBorder::update()
+{
+    const HighlightSettings settings = settings_ ? settings_() : HighlightSettings{};
+    // With the highlight off nothing else is asked.
+    const std::optional<Rect> frame =
+        settings.style == HighlightSettings::Style::none ? std::nullopt : activeFrame_();
+    if (!frame) {
+        if (shape_)
+            panel().orderOut();
+        shape_.reset();
+        return;
+    }
+
+    FreePanel& p = panel();
+    const Shape wanted{settings.style, settings.color};
+    if (shape_ != wanted) {
+        shape_ = wanted;
+        delete outline_;
+        outline_ = new Outline(settings.style == HighlightSettings::Style::glow, settings.color, &p);
+        outline_->setGeometry(p.rect());
+        outline_->show();
+    }
+
+    const Rect rect = frame->insetBy(-grow, -grow);
+    if (p.frame() != rect) {
+        p.setFrame(rect);
+        outline_->setGeometry(p.rect());
+    }
+    if (!p.isVisible())
+        p.orderFront();
+}
+
+} // namespace kavelo

@@ -1,0 +1,107 @@
+#pragma once
+
+// The active-window highlight: a rounded outline, a solid border or a soft
+// glow in the user's colour, around the focused window, kept in place by a
+// 1/30 s tick. The panel lets every click through.
+//
+// What to highlight and how come from outside: `activeFrame` gives the
+// focused window's frame in the top-left-origin global space (none when
+// nothing qualifies), `settings` the chosen style and colour, and
+// `startTracking` starts following the active application.
+
+#include "app/platform/handle.h"
+#include "app/platform/scheduler.h"
+#include "app/ui/free_panel.h"
+#include "core/geometry.h"
+
+#include <QColor>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kavelo {
+
+struct HighlightSettings {
+    enum class Style { none, border, glow };
+    Style style = Style::none;
+    QColor color;
+    friend bool operator==(const HighlightSettings&, const HighlightSettings&) = default;
+};
+
+// The outline, drawn 9 points inside its view: with the panel 12 points
+// larger than the window all round, its outer edge lies 3 points outside
+// the window.
+class Outline : public QWidget {
+public:
+    Outline(bool glows, QColor color, QWidget* parent = nullptr);
+
+    bool glows() const { return glows_; }
+    QColor color() const { return color_; }
+
+    static constexpr double cornerRadius = 17;
+    static constexpr double padding = 9;
+    static constexpr double borderWidth = 3;
+    static constexpr double glowWidth = 2;
+    static constexpr double glowRadius = 8;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool glows_;
+    QColor color_;
+};
+
+class ActiveBorder {
+public:
+    using FrameProvider = std::function<std::optional<Rect>()>;
+    using SettingsProvider = std::function<HighlightSettings()>;
+
+    static constexpr double tick = 1.0 / 30;
+    static constexpr double grow = 12;   // the panel around the window, per side
+
+    ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, SettingsProvider settings,
+                 std::function<void()> startTracking = {});
+    ~ActiveBorder();
+    ActiveBorder(const ActiveBorder&) = delete;
+    ActiveBorder& operator=(const ActiveBorder&) = delete;
+
+    // Idempotent: starts tracking and the tick.
+    void start();
+    bool isStarted() const { return timer_.pending(); }
+
+    // One tick: shows, moves, restyles or hides the outline.
+    void update();
+
+    // What the panel draws now; none while hidden.
+    struct Shape {
+        HighlightSettings::Style style;
+        QColor color;
+        friend bool operator==(const Shape&, const Shape&) = default;
+    };
+    std::optional<Shape> shape() const { return shape_; }
+
+    // The frame of this program's key window, in the top-left-origin global
+    // space, while the program is active and that window has a title bar
+    // (the settings and welcome windows); else none. The highlight
+    // surrounds that window before any other application's.
+    static std::optional<Rect> ownTitledKeyWindow();
+
+    // Made on first use.
+    FreePanel& panel();
+    Outline* outline() const { return outline_; }
+
+private:
+    Scheduler& scheduler_;
+    FrameProvider activeFrame_;
+    SettingsProvider settings_;
+    std::function<void()> startTracking_;
+    Handle timer_;
+    std::optional<Shape> shape_;
+    std::unique_ptr<FreePanel> panel_;
+    Outline* outline_ = nullptr;
+};
+
+} // namespace kavelo

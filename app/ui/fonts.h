@@ -1,0 +1,29 @@
+#pragma once
+
+// Fonts loaded from their installed files, so screens look the same on every
+// machine: Inter for text (DejaVu Sans when Inter is missing) and Material
+// Icons for symbols. Sizes are logical pixels; a half size such as 13.5
+// rounds to the nearest whole pixel, because Qt sizes fonts in whole pixels.
+// Needs a QGuiApplication.
+
+#include <QFont>
+#include <QString>
+
+namespace kavelo::Fonts {
+
+enum class Weight { light, regular, medium, semibold, bold };
+
+// The text font at `size` pixels.
+QFont system(double size, Weight weight = Weight::regular);
+
+// The symbol font for a symbol shown at text size `size`: its glyphs fill
+// about five sixths of the em, so it is drawn a fifth larger to match.
+QFont symbols(double size);
+
+// Families actually loaded; empty when a file was missing.
+QString textFamily();
+QString symbolFamily();
+
+int pixelSize(double size);
+
+} // namespace kavelo::Fonts

@@ -1,0 +1,33 @@
+#pragma once
+
+// One key or key combination in help texts and tips ("⌥Tab", "esc"), on a
+// small rounded plate. Always drawn for the dark scheme.
+
+#include <QString>
+#include <QWidget>
+
+namespace kavelo {
+
+class KeyCap : public QWidget {
+public:
+    explicit KeyCap(QString text, QWidget* parent = nullptr);
+
+    QString text() const { return text_; }
+    void setText(QString text);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    static constexpr double fontSize = 12;
+    static constexpr double horizontalPadding = 7;
+    static constexpr double verticalPadding = 3;
+    static constexpr double cornerRadius = 6;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+};
+
+} // namespace kavelo

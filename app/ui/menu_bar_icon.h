@@ -1,0 +1,21 @@
+#pragma once
+
+// The status item's icon: four small rounded squares in a 2 × 2 grid, the
+// top-right one filled. Drawn in black as a mask that the system tints for
+// the light or dark menu bar.
+
+#include <QIcon>
+
+class QPainter;
+
+namespace kavelo::MenuBarIcon {
+
+inline constexpr int side = 18;
+
+// Draws the icon into an 18 × 18 top-left-origin area; reports success.
+bool draw(QPainter& painter);
+
+// The drawing as an icon marked as a mask.
+QIcon icon();
+
+} // namespace kavelo::MenuBarIcon

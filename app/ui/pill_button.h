@@ -1,0 +1,41 @@
+#pragma once
+
+// The capsule button of the settings and welcome windows: black on the
+// accent when prominent, else primary text on a faint white fill. While
+// pressed it shrinks to 96 % about its centre and springs back (response
+// 0.2 s, damping fraction 1, so never past full size).
+
+#include "app/ui/spring.h"
+
+#include <QAbstractButton>
+
+namespace kavelo {
+
+class PillButton : public QAbstractButton {
+public:
+    explicit PillButton(QString text, bool prominent = false, QWidget* parent = nullptr);
+
+    bool prominent() const { return prominent_; }
+    void setProminent(bool prominent);
+
+    // The drawn scale, 1 at rest.
+    double scale() const { return scale_.value(); }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    static constexpr double fontSize = 13;
+    static constexpr double horizontalPadding = 16;
+    static constexpr double verticalPadding = 8;
+    static constexpr double pressedScale = 0.96;
+    static const Spring spring;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool prominent_;
+    SpringAnimation scale_;
+};
+
+} // namespace kavelo

@@ -1,0 +1,262 @@
+#include "app/ui/shadows.h"
+
+#include <QCache>
+#include <QHash>
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace kavelo::Shadows {
+
+namespace {
+
+QCache<QByteArray, QImage>& cache()
+{
+    // Weighed in kilobytes: about 32 MB of shadows.
+    static QCache<QByteArray, QImage> c(32 * 1024);
+    return c;
+}
+
+void insert(const QByteArray& key, const QImage& image)
+{
+    cache().insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+}
+
+// Three box widths whose successive passes approximate a Gaussian of `sigma`.
+std::array<int, 3> boxes(double sigma)
+{
+    constexpr int n = 3;
+    const double ideal = std::sqrt(12 * sigma * sigma / n + 1);
+    int lower = int(std::floor(ideal));
+    if (lower % 2 == 0)
+        --lower;
+    const int upper = lower + 2;
+    const double m = std::round((12 * sigma * sigma - n * lower * lower - 4 * n * lower - 3 * n) / (-4 * lower - 4));
+    std::array<int, 3> sizes{};
+    for (int i = 0; i < n; ++i)
+        sizes[i] = i < m ? lower : upper;
+    return sizes;
+}
+
+// One box pass along rows (`stride` 1) or columns of an alpha plane.
+void boxPass(std::vector<float>& src, std::vector<float>& dst, int width, int height, int half, bool rows)
+{
+    const int lines = rows ? height : width;
+    const int length = rows ? width : height;
+    const int step = rows ? 1 : width;
+    const float scale = 1.0f / float(2 * half + 1);
+    for (int line = 0; line < lines; ++line) {
+        const int base = rows ? line * width : line;
+        float sum = 0;
+        // Outside the plane counts as transparent.
+        for (int i = 0; i <= std::min(half, length - 1); ++i)
+            sum += src[base + i * step];
+        for (int i = 0; i < length; ++i) {
+            dst[base + i * step] = sum * scale;
+            const int add = i + half + 1;
+            const int drop = i - half;
+            if (add < length)
+                sum += src[base + add * step];
+            if (drop >= 0)
+                sum -= src[base + drop * step];
+        }
+    }
+}
+
+QImage tinted(const std::vector<float>& alpha, int width, int height, const QColor& color)
+{
+    QImage out(width, height, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(1);
+    const float a = color.alphaF();
+    const float r = color.redF(), g = color.greenF(), b = color.blueF();
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const float k = std::clamp(alpha[std::size_t(y) * width + x], 0.0f, 1.0f) * a;
+            line[x] = qRgba(int(std::lround(r * k * 255)), int(std::lround(g * k * 255)),
+                            int(std::lround(b * k * 255)), int(std::lround(k * 255)));
+        }
+    }
+    return out;
+}
+
+std::vector<float> alphaPlane(const QImage& image)
+{
+    const QImage a = image.convertToFormat(QImage::Format_Alpha8);
+    std::vector<float> plane(std::size_t(a.width()) * a.height());
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* line = a.constScanLine(y);
+        for (int x = 0; x < a.width(); ++x)
+            plane[std::size_t(y) * a.width() + x] = line[x] / 255.0f;
+    }
+    return plane;
+}
+
+void blurPlane(std::vector<float>& plane, int width, int height, double radius)
+{
+    const double sigma = radius / 2;
+    if (sigma <= 0.01 || width == 0 || height == 0)
+        return;
+    std::vector<float> scratch(plane.size());
+    for (int size : boxes(sigma)) {
+        const int half = (size - 1) / 2;
+        if (half <= 0)
+            continue;
+        boxPass(plane, scratch, width, height, half, true);
+        boxPass(scratch, plane, width, height, half, false);
+    }
+}
+
+void appendDouble(QByteArray& key, double v)
+{
+    key.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+} // namespace
+
+int margin(double radius)
+{
+    return int(std::ceil(std::max(0.0, radius) * 1.5)) + 1;
+}
+
+void blurAlpha(QImage& image, double radius)
+{
+    std::vector<float> plane = alphaPlane(image);
+    blurPlane(plane, image.width(), image.height(), radius);
+    QImage out(image.size(), QImage::Format_Alpha8);
+    for (int y = 0; y < out.height(); ++y) {
+        uchar* line = out.scanLine(y);
+        for (int x = 0; x < out.width(); ++x)
+            line[x] = uchar(std::lround(std::clamp(plane[std::size_t(y) * out.width() + x], 0.0f, 1.0f) * 255));
+    }
+    image = out;
+}
+
+QImage silhouette(const QPainterPath& path, const QColor& color, double radius, double strokeWidth)
+{
+    const QRectF bounds = path.boundingRect();
+    const double grow = strokeWidth > 0 ? strokeWidth / 2 : 0;
+    const QPainterPath local = path.translated(-bounds.topLeft() + QPointF(grow, grow));
+
+    QByteArray key("s");
+    for (int i = 0; i < local.elementCount(); ++i) {
+        const QPainterPath::Element e = local.elementAt(i);
+        key.append(char(e.type));
+        // On a fine grid: the same shape moved elsewhere differs in the
+        // last bits after moving it back.
+        appendDouble(key, std::round(e.x * 1024));
+        appendDouble(key, std::round(e.y * 1024));
+    }
+    appendDouble(key, radius);
+    appendDouble(key, strokeWidth);
+    key.append(QByteArray::number(color.rgba64(), 16));
+    if (const QImage* hit = cache().object(key))
+        return *hit;
+
+    const int m = margin(radius);
+    const int width = int(std::ceil(bounds.width() + 2 * grow)) + 2 * m;
+    const int height = int(std::ceil(bounds.height() + 2 * grow)) + 2 * m;
+    QImage mask(std::max(1, width), std::max(1, height), QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    {
+        QPainter p(&mask);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(m, m);
+        if (strokeWidth > 0) {
+            p.setPen(QPen(Qt::black, strokeWidth));
+            p.setBrush(Qt::NoBrush);
+        } else {
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::black);
+        }
+        p.drawPath(local);
+    }
+    std::vector<float> plane = alphaPlane(mask);
+    blurPlane(plane, mask.width(), mask.height(), radius);
+    QImage out = tinted(plane, mask.width(), mask.height(), color);
+    insert(key, out);
+    return out;
+}
+
+void drawShadow(QPainter& painter, const QPainterPath& path, const QColor& color, double radius, QPointF offset,
+                double strokeWidth)
+{
+    if (color.alpha() == 0 || path.isEmpty())
+        return;
+    const QImage image = silhouette(path, color, radius, strokeWidth);
+    const double grow = strokeWidth > 0 ? strokeWidth / 2 : 0;
+    const QPointF at = path.boundingRect().topLeft() - QPointF(grow + margin(radius), grow + margin(radius)) + offset;
+    painter.drawImage(at, image);
+}
+
+QImage imageShadow(const QImage& source, const QColor& color, double radius)
+{
+    // By content: the same picture arrives in a new image at every paint.
+    const QImage argb = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QByteArray key("i");
+    key.append(QByteArray::number(argb.width()) + 'x' + QByteArray::number(argb.height()) + ':');
+    key.append(QByteArray::number(quint64(qHashBits(argb.constBits(), std::size_t(argb.sizeInBytes())))));
+    appendDouble(key, radius);
+    key.append(QByteArray::number(color.rgba64(), 16));
+    if (const QImage* hit = cache().object(key))
+        return *hit;
+
+    const int m = margin(radius);
+    QImage padded(source.width() + 2 * m, source.height() + 2 * m, QImage::Format_ARGB32_Premultiplied);
+    padded.fill(Qt::transparent);
+    {
+        QPainter p(&padded);
+        p.drawImage(m, m, argb);
+    }
+    std::vector<float> plane = alphaPlane(padded);
+    blurPlane(plane, padded.width(), padded.height(), radius);
+    QImage out = tinted(plane, padded.width(), padded.height(), color);
+    insert(key, out);
+    return out;
+}
+
+int cachedCount()
+{
+    return int(cache().count());
+}
+
+void clearCache()
+{
+    cache().clear();
+}
+
+} // namespace kavelo::Shadows
+
+namespace kavelo {
+
+SoftShadowEffect::SoftShadowEffect(QColor color, double radius, QPointF offset, QObject* parent)
+    : QGraphicsEffect(parent), color_(color), radius_(radius), offset_(offset)
+{
+}
+
+QRectF SoftShadowEffect::boundingRectFor(const QRectF& rect) const
+{
+    const double m = Shadows::margin(radius_);
+    return rect.united(rect.translated(offset_).adjusted(-m, -m, m, m));
+}
+
+void SoftShadowEffect::draw(QPainter* painter)
+{
+    QPoint at;
+    const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &at, QGraphicsEffect::NoPad);
+    if (source.isNull())
+        return;
+    const QTransform saved = painter->worldTransform();
+    painter->setWorldTransform(QTransform());
+    const QImage shadow = Shadows::imageShadow(source.toImage(), color_, radius_);
+    const int m = Shadows::margin(radius_);
+    painter->drawImage(QPointF(at) + offset_ - QPointF(m, m), shadow);
+    painter->drawPixmap(at, source);
+    painter->setWorldTransform(saved);
+}
+
+} // namespace kavelo

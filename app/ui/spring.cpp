@@ -1,0 +1,147 @@
+#include "app/ui/spring.h"
+
+#include "app/platform/qt/qt_scheduler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+namespace kavelo {
+
+Spring::Spring(double response, double dampingFraction)
+    : response_(std::max(response, 1e-3)), damping_(std::max(dampingFraction, 0.0)),
+      omega_(2 * std::numbers::pi / response_)
+{
+}
+
+Spring::State Spring::advance(State from, double t) const
+{
+    const double x0 = from.displacement;
+    const double v0 = from.velocity;
+    const double w = omega_;
+    const double z = damping_;
+    if (std::abs(z - 1) < 1e-6) {
+        const double e = std::exp(-w * t);
+        const double b = v0 + w * x0;
+        return {e * (x0 + b * t), e * (v0 - w * t * b)};
+    }
+    if (z < 1) {
+        const double wd = w * std::sqrt(1 - z * z);
+        const double decay = std::exp(-z * w * t);
+        const double b = (v0 + z * w * x0) / wd;
+        const double c = std::cos(wd * t), s = std::sin(wd * t);
+        const double x = decay * (x0 * c + b * s);
+        const double v = decay * (-z * w * (x0 * c + b * s) + (-x0 * wd * s + b * wd * c));
+        return {x, v};
+    }
+    const double root = w * std::sqrt(z * z - 1);
+    const double r1 = -z * w + root;
+    const double r2 = -z * w - root;
+    const double c2 = (v0 - r1 * x0) / (r2 - r1);
+    const double c1 = x0 - c2;
+    const double e1 = std::exp(r1 * t), e2 = std::exp(r2 * t);
+    return {c1 * e1 + c2 * e2, c1 * r1 * e1 + c2 * r2 * e2};
+}
+
+SpringAnimation::SpringAnimation(Spring spring, Scheduler& scheduler, Clock& clock,
+                                 std::function<void(double)> onChange, double initial)
+    : spring_(spring), scheduler_(scheduler), clock_(clock), onChange_(std::move(onChange)), value_(initial),
+      target_(initial)
+{
+}
+
+SpringAnimation::SpringAnimation(Spring spring, std::function<void(double)> onChange, double initial)
+    : SpringAnimation(spring, Animation::scheduler(), Animation::clock(), std::move(onChange), initial)
+{
+}
+
+Spring::State SpringAnimation::stateAt(Date now) const
+{
+    if (!isAnimating())
+        return {value_ - target_, 0};
+    const double t = std::max(0.0, (now - start_).count());
+    return spring_.advance(startState_, t);
+}
+
+double SpringAnimation::velocity() const
+{
+    return stateAt(clock_.now()).velocity;
+}
+
+void SpringAnimation::animate(double target)
+{
+    const Date now = clock_.now();
+    const Spring::State current = stateAt(now);
+    value_ = target_ + current.displacement;
+    target_ = target;
+    start_ = now;
+    startState_ = {value_ - target_, current.velocity};
+    if (std::abs(startState_.displacement) < restThreshold && std::abs(startState_.velocity) < restThreshold) {
+        set(target);
+        return;
+    }
+    if (!timer_.pending())
+        timer_ = scheduler_.every(frameInterval, [this] { step(); });
+}
+
+void SpringAnimation::set(double value)
+{
+    timer_.cancel();
+    const bool changed = value != value_;
+    value_ = value;
+    target_ = value;
+    if (changed && onChange_)
+        onChange_(value_);
+}
+
+void SpringAnimation::step()
+{
+    const Spring::State s = stateAt(clock_.now());
+    if (std::abs(s.displacement) < restThreshold && std::abs(s.velocity) < restThreshold) {
+        set(target_);
+        return;
+    }
+    value_ = target_ + s.displacement;
+    if (onChange_)
+        onChange_(value_);
+}
+
+namespace Animation {
+
+namespace {
+struct Source {
+    Scheduler* scheduler = nullptr;
+    Clock* clock = nullptr;
+};
+Source& chosen()
+{
+    static Source s;
+    return s;
+}
+} // namespace
+
+Scheduler& scheduler()
+{
+    if (chosen().scheduler)
+        return *chosen().scheduler;
+    static QtScheduler fallback;
+    return fallback;
+}
+
+Clock& clock()
+{
+    if (chosen().clock)
+        return *chosen().clock;
+    static SystemClock fallback;
+    return fallback;
+}
+
+void use(Scheduler* scheduler, Clock* clock)
+{
+    chosen() = {scheduler, clock};
+}
+
+} // namespace Animation
+
+} // namespace kavelo

@@ -1,0 +1,67 @@
+#include "app/ui/theme.h"
+
+namespace kavelo::Theme {
+
+namespace {
+QColor srgb(double r, double g, double b, double a = 1.0)
+{
+    return QColor::fromRgbF(float(r), float(g), float(b), float(a));
+}
+} // namespace
+
+const QColor& night()
+{
+    static const QColor c = srgb(0.055, 0.078, 0.125);
+    return c;
+}
+
+const QColor& raised()
+{
+    static const QColor c = srgb(1, 1, 1, 0.09);
+    return c;
+}
+
+const QColor& moon()
+{
+    static const QColor c = srgb(0.95, 0.96, 0.98);
+    return c;
+}
+
+const QColor& dusk()
+{
+    static const QColor c = srgb(0.68, 0.72, 0.79);
+    return c;
+}
+
+const QColor& lit()
+{
+    static const QColor c = srgb(1.0, 0.71, 0.278);
+    return c;
+}
+
+const QColor& primary()
+{
+    static const QColor c = srgb(1, 1, 1);
+    return c;
+}
+
+const QColor& secondary()
+{
+    // The dark scheme's secondary label: a cool white at 60 %.
+    static const QColor c = srgb(235 / 255.0, 235 / 255.0, 245 / 255.0, 0.6);
+    return c;
+}
+
+const QColor& renderingGlass()
+{
+    static const QColor c = srgb(0.11, 0.125, 0.16);
+    return c;
+}
+
+QColor withOpacity(QColor color, double opacity)
+{
+    color.setAlphaF(float(color.alphaF() * opacity));
+    return color;
+}
+
+} // namespace kavelo::Theme

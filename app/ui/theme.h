@@ -1,0 +1,29 @@
+#pragma once
+
+// The one dark look with an amber accent that every surface shares.
+
+#include <QColor>
+
+namespace kavelo::Theme {
+
+const QColor& night();    // dark surface
+const QColor& raised();   // raised surface on dark
+const QColor& moon();     // primary text on dark
+const QColor& dusk();     // secondary text on dark
+const QColor& lit();      // the accent
+
+// The dark colour scheme's hierarchical foreground styles.
+const QColor& primary();
+const QColor& secondary();
+
+// What glass shows while views are drawn offscreen, where nothing lies
+// behind a window to blur.
+const QColor& renderingGlass();
+
+// Set by the screenshot renderer while it draws views offscreen.
+inline bool isRendering = false;
+
+// `color` with its opacity multiplied by `opacity`.
+QColor withOpacity(QColor color, double opacity);
+
+} // namespace kavelo::Theme

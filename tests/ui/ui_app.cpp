@@ -1,0 +1,63 @@
+#include "ui_app.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace kavelo::testing {
+
+int opaquePixels(const QImage& image, int threshold)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    int count = 0;
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x)
+            count += qAlpha(argb.pixel(x, y)) > threshold;
+    return count;
+}
+
+std::string pictureFolder()
+{
+    if (const char* dir = std::getenv("KAVELO_PNG_DIR"); dir && *dir)
+        return std::string(dir) + "/";
+    return ::testing::TempDir();
+}
+
+namespace {
+
+// Offscreen windows cannot be raised; the panels ask anyway, as they must
+// on a real display.
+QtMessageHandler standardHandler = nullptr;
+
+void quietRaise(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("does not support raise()")))
+        return;
+    if (standardHandler)
+        standardHandler(type, context, message);
+}
+
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        standardHandler = qInstallMessageHandler(quietRaise);
+        static int argc = 1;
+        static char name[] = "ui_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+} // namespace
+
+} // namespace kavelo::testing

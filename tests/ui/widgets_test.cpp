@@ -1,0 +1,271 @@
+#include "app/platform/manual_scheduler.h"
+#include "app/platform/sim/sim_desktop.h"
+#include "app/ui/capture.h"
+#include "app/ui/free_panel.h"
+#include "app/ui/glass.h"
+#include "app/ui/key_cap.h"
+#include "app/ui/menu_bar_icon.h"
+#include "app/ui/pill_button.h"
+#include "app/ui/shadows.h"
+#include "app/ui/shapes.h"
+#include "app/ui/theme.h"
+#include "app/ui/toast_panel.h"
+#include "app/ui/window_facade.h"
+
+#include "ui_app.h"
+
+#include <QApplication>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace kavelo;
+
+namespace {
+
+// Widget animations on the manual scheduler for one test.
+struct ManualAnimation {
+    ManualScheduler scheduler;
+    ManualAnimation() { Animation::use(&scheduler, &scheduler.clock()); }
+    ~ManualAnimation() { Animation::use(nullptr, nullptr); }
+};
+
+QString picture(const char* name)
+{
+    return QString::fromStdString(kavelo::testing::pictureFolder() + name);
+}
+
+} // namespace
+
+TEST(Theme, ColoursAreTheNamedOnes)
+{
+    EXPECT_NEAR(Theme::lit().redF(), 1.0, 1e-5);
+    EXPECT_NEAR(Theme::lit().greenF(), 0.71, 1e-5);
+    EXPECT_NEAR(Theme::lit().blueF(), 0.278, 1e-5);
+    EXPECT_NEAR(Theme::night().blueF(), 0.125, 1e-5);
+    EXPECT_NEAR(Theme::raised().alphaF(), 0.09, 1e-3);
+    EXPECT_NEAR(Theme::withOpacity(Theme::night(), 0.9).alphaF(), 0.9, 1e-3);
+}
+
+TEST(Glass, RendersTheFlatRenderingColourWhileRendering)
+{
+    GlassBackground glass(GlassMaterial::hudWindow);
+    glass.resize(40, 30);
+    Theme::isRendering = true;
+    const QImage rendered = Capture::render(glass);
+    Theme::isRendering = false;
+    const QColor expected = QColor::fromRgbF(0.11f, 0.125f, 0.16f);
+    for (QPoint p : {QPoint(0, 0), QPoint(39, 29), QPoint(20, 15)})
+        EXPECT_EQ(rendered.pixelColor(p).rgba(), expected.rgba());
+
+    // Live, it is a translucent tint of the same colour.
+    const QImage live = Capture::render(glass);
+    EXPECT_LT(live.pixelColor(5, 5).alpha(), 255);
+    EXPECT_GT(live.pixelColor(5, 5).alpha(), 150);
+    EXPECT_EQ(glass.blending(), GlassBlending::behindWindow);
+}
+
+TEST(KeyCap, PaddedPlateAroundItsTextAndNotBlank)
+{
+    KeyCap cap("⌃⌥Space");
+    KeyCap longer("⌃⌥Space and more");
+    EXPECT_GT(longer.sizeHint().width(), cap.sizeHint().width());
+    EXPECT_EQ(longer.sizeHint().height(), cap.sizeHint().height());
+    const QImage image = Capture::render(cap);
+    EXPECT_EQ(image.size(), cap.sizeHint());
+    EXPECT_EQ(image.devicePixelRatio(), 1.0);
+    EXPECT_GT(kavelo::testing::opaquePixels(image, 8), image.width() * image.height() / 2);
+
+    // On the dark surface it stands for, for a picture to look at.
+    QImage shown(image.size() + QSize(24, 24), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Theme::night());
+    QPainter(&shown).drawImage(12, 12, image);
+    EXPECT_TRUE(Capture::savePng(shown, picture("keycap.png").toStdString()));
+}
+
+TEST(ToastPicture, TheCapsuleWithSymbolAndTextIsNotBlank)
+{
+    ManualScheduler scheduler;
+    SimDesktop sim;
+    ToastPanel toast(sim.mouse(), sim.displays(), scheduler);
+    toast.show("Windows back where they were", "arrow.uturn.backward.circle.fill");
+    const QImage image = Capture::render(*toast.panel());
+    ASSERT_EQ(image.size(), toast.panel()->size());
+    EXPECT_TRUE(Capture::savePng(image, picture("toast.png").toStdString()));
+
+    // The capsule is opaque, the corners of the panel are not.
+    const int m = ToastPanel::shadowMargin;
+    const QRect capsule = toast.view()->geometry();
+    EXPECT_GT(kavelo::testing::opaquePixels(image.copy(capsule), 200), capsule.width() * capsule.height() * 3 / 4);
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+    // The icon is amber, the text near white.
+    const QImage inside = image.copy(capsule.adjusted(18, 11, -18, -11));
+    bool amber = false, white = false;
+    for (int y = 0; y < inside.height(); ++y)
+        for (int x = 0; x < inside.width(); ++x) {
+            const QColor c = inside.pixelColor(x, y);
+            amber = amber || (c.red() > 200 && c.green() > 120 && c.green() < 200 && c.blue() < 120);
+            white = white || (c.red() > 220 && c.green() > 220 && c.blue() > 220);
+        }
+    EXPECT_TRUE(amber);
+    EXPECT_TRUE(white);
+    EXPECT_GT(m, 0);
+}
+
+TEST(PillButton, ShrinksWhilePressedAndSpringsBackWithoutOvershoot)
+{
+    ManualAnimation animation;
+    PillButton button("Turn On", true);
+    const QSize size = button.sizeHint();
+    EXPECT_GT(size.width(), 32);
+    EXPECT_EQ(button.scale(), 1.0);
+
+    button.setDown(true);
+    emit button.pressed();
+    animation.scheduler.advance(1.0);
+    EXPECT_NEAR(button.scale(), 0.96, 1e-3);
+
+    button.setDown(false);
+    double highest = 0;
+    for (int i = 0; i < 60; ++i) {
+        animation.scheduler.advance(1.0 / 60);
+        highest = std::max(highest, button.scale());
+    }
+    EXPECT_LE(highest, 1.0);
+    emit button.released();
+    for (int i = 0; i < 120; ++i) {
+        animation.scheduler.advance(1.0 / 60);
+        highest = std::max(highest, button.scale());
+    }
+    EXPECT_LE(highest, 1.0 + 1e-12);
+    EXPECT_EQ(button.scale(), 1.0);
+    EXPECT_EQ(animation.scheduler.pendingCount(), 0u);
+
+    // Prominent: black text on the accent.
+    const QImage prominent = Capture::render(button);
+    EXPECT_EQ(prominent.pixelColor(size.width() / 2, 3).rgb(), Theme::lit().rgb());
+    PillButton plain("Restart", false);
+    const QImage faint = Capture::render(plain);
+    EXPECT_LT(faint.pixelColor(faint.width() / 2, 3).alpha(), 40);
+}
+
+TEST(MenuBarIcon, FourSquaresTheTopRightOneFilled)
+{
+    QImage image(18, 18, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    EXPECT_TRUE(MenuBarIcon::draw(painter));
+    painter.end();
+    // Centres: filled top right, hollow elsewhere; outlines present.
+    EXPECT_GT(qAlpha(image.pixel(12, 5)), 200);
+    EXPECT_EQ(qAlpha(image.pixel(5, 5)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(5, 12)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(12, 12)), 0);
+    EXPECT_GT(qAlpha(image.pixel(2, 5)), 100);
+    EXPECT_EQ(qRed(image.pixel(12, 5)), 0);
+    const QIcon icon = MenuBarIcon::icon();
+    EXPECT_TRUE(icon.isMask());
+    EXPECT_EQ(icon.availableSizes().front(), QSize(18, 18));
+}
+
+TEST(Shapes, ContinuousCornersStayInsideAndEaseIn)
+{
+    const QRectF rect(10, 20, 200, 100);
+    const QPainterPath path = Shapes::continuousRoundedRect(rect, 20);
+    EXPECT_TRUE(rect.adjusted(-0.001, -0.001, 0.001, 0.001).contains(path.boundingRect()));
+    EXPECT_NEAR(path.boundingRect().width(), 200, 1e-9);
+    // Mid edges are on the shape, the corner point is cut away further than
+    // a circular corner of the same radius would cut it.
+    EXPECT_TRUE(path.contains(QPointF(110, 20.5)));
+    EXPECT_TRUE(path.contains(QPointF(10.5, 70)));
+    // The corners ease into the edges: where a circular corner of the same
+    // radius has already met the edge the continuous one still curves, and
+    // it meets the edge only about 1.53 radii from the corner.
+    const QRectF big(0, 0, 400, 400);
+    const QPainterPath smooth = Shapes::continuousRoundedRect(big, 100);
+    QPainterPath circular;
+    circular.addRoundedRect(big, 100, 100);
+    EXPECT_TRUE(circular.contains(QPointF(100, 0.5)));
+    EXPECT_FALSE(smooth.contains(QPointF(100, 0.5)));
+    EXPECT_TRUE(smooth.contains(QPointF(100, 1.0)));
+    EXPECT_TRUE(smooth.contains(QPointF(160, 0.05)));
+    // At the diagonal it cuts as deep as the circle, within a point.
+    EXPECT_FALSE(smooth.contains(QPointF(28, 28)));
+    EXPECT_TRUE(smooth.contains(QPointF(30.5, 30.5)));
+    // Symmetric about both axes.
+    EXPECT_EQ(path.contains(QPointF(14, 40)), path.contains(QPointF(206, 100)));
+    // A radius too large for the sides falls back to round ends.
+    const QPainterPath pill = Shapes::continuousRoundedRect(QRectF(0, 0, 100, 20), 30);
+    EXPECT_TRUE(pill.contains(QPointF(10, 10)));
+    EXPECT_FALSE(pill.contains(QPointF(1, 1)));
+    EXPECT_TRUE(Shapes::continuousRoundedRect(QRectF(), 5).isEmpty());
+}
+
+TEST(Shadows, BlurredOnceAndThenServedFromTheCache)
+{
+    Shadows::clearCache();
+    const QPainterPath shape = Shapes::continuousRoundedRect(QRectF(0, 0, 60, 40), 10);
+    const QImage first = Shadows::silhouette(shape, Qt::black, 10);
+    EXPECT_EQ(first.size(), QSize(60 + 2 * Shadows::margin(10), 40 + 2 * Shadows::margin(10)));
+    EXPECT_EQ(Shadows::cachedCount(), 1);
+    // The same shape elsewhere is the same entry.
+    const QImage moved = Shadows::silhouette(shape.translated(300, 200), Qt::black, 10);
+    EXPECT_EQ(Shadows::cachedCount(), 1);
+    EXPECT_EQ(first, moved);
+    // Soft: dense in the middle, fading across the edge, empty at the margin.
+    const int m = Shadows::margin(10);
+    EXPECT_GT(qAlpha(first.pixel(m + 30, m + 20)), 240);
+    const int edge = qAlpha(first.pixel(m, m + 20));
+    EXPECT_GT(edge, 60);
+    EXPECT_LT(edge, 200);
+    EXPECT_LT(qAlpha(first.pixel(0, m + 20)), 8);
+    Shadows::silhouette(shape, Qt::red, 10);
+    EXPECT_EQ(Shadows::cachedCount(), 2);
+}
+
+TEST(WindowFacade, IconTileWithAnAmberShadowBelow)
+{
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::white);
+    QApplication::setWindowIcon(QIcon(pixmap));
+    QWidget host;
+    host.resize(200, 220);
+    auto* facade = new WindowFacade(&host);
+    facade->move(52, 40);
+    EXPECT_EQ(facade->size(), QSize(96, 96));
+    const QImage image = Capture::render(host);
+    QApplication::setWindowIcon(QIcon());
+    EXPECT_EQ(image.pixelColor(100, 88).rgb(), QColor(Qt::white).rgb());
+    // Below the tile: the glow, amber and faint.
+    const QColor glow = image.pixelColor(100, 140);
+    EXPECT_GT(glow.alpha(), 10);
+    EXPECT_LT(glow.alpha(), 120);
+    EXPECT_GT(glow.red(), glow.blue());
+    // Its shadow lies lower than it reaches above.
+    EXPECT_GT(image.pixelColor(100, 140).alpha(), image.pixelColor(100, 40 - 4).alpha());
+}
+
+TEST(FreePanel, KeepsAnyFrameAndMapsItsLevel)
+{
+    FreePanel curtain(PanelLevel::curtain);
+    EXPECT_FALSE(curtain.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(curtain.clickThrough());
+    FreePanel shade(PanelLevel::shade, true);
+    EXPECT_TRUE(shade.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(shade.windowFlags().testFlag(Qt::BypassWindowManagerHint));
+    EXPECT_TRUE(shade.windowFlags().testFlag(Qt::WindowTransparentForInput));
+    shade.setClickThrough(false);
+    EXPECT_FALSE(shade.windowFlags().testFlag(Qt::WindowTransparentForInput));
+
+    // Past every screen edge, with fractions: kept as given.
+    shade.setFrame(Rect(-300.4, -40.6, 5000.2, 200.5));
+    shade.orderFront();
+    EXPECT_TRUE(shade.isVisible());
+    EXPECT_EQ(shade.frame(), Rect(-300.4, -40.6, 5000.2, 200.5));
+    EXPECT_EQ(shade.geometry(), QRect(-300, -41, 5000, 201));
+    EXPECT_FALSE(QApplication::activeWindow());
+    shade.orderOut();
+    EXPECT_FALSE(shade.isVisible());
+}
