@@ -19,6 +19,26 @@
 
 namespace kavelo::testing {
 
+// The same platform with some interfaces stood in for.
+inline Platform replacing(const Platform& p, Accessibility* accessibility, WindowCapture* capture)
+{
+    return Platform{.accessibility = accessibility ? *accessibility : p.accessibility,
+                    .windowServer = p.windowServer,
+                    .workspace = p.workspace,
+                    .displays = p.displays,
+                    .hotKeys = p.hotKeys,
+                    .eventTap = p.eventTap,
+                    .mouse = p.mouse,
+                    .keyboard = p.keyboard,
+                    .multitouch = p.multitouch,
+                    .capture = capture ? *capture : p.capture,
+                    .loginItem = p.loginItem,
+                    .browsers = p.browsers,
+                    .appInfo = p.appInfo,
+                    .scheduler = p.scheduler,
+                    .clock = p.clock};
+}
+
 struct SimWorld {
     SimWorld()
         : store(home.paths().userDefaults), prefs(store, sim.loginItem(), [](int) { return false; }),

@@ -199,23 +199,7 @@ TEST_F(CatalogTest, TrustIsAskedOncePerReadSoAGrantMidReadCannotEmptyTheSnapshot
     const WindowID w1 = window(a, "one", {0, 30, 400, 300});
     const WindowID w2 = window(a, "two", {0, 30, 400, 300});
     ScriptedTrust trust(sim.accessibility());
-    Platform platform = sim.platform(scheduler, scheduler.clock());
-    Desktop scripted{Platform{.accessibility = trust,
-                              .windowServer = platform.windowServer,
-                              .workspace = platform.workspace,
-                              .displays = platform.displays,
-                              .hotKeys = platform.hotKeys,
-                              .eventTap = platform.eventTap,
-                              .mouse = platform.mouse,
-                              .keyboard = platform.keyboard,
-                              .multitouch = platform.multitouch,
-                              .capture = platform.capture,
-                              .loginItem = platform.loginItem,
-                              .browsers = platform.browsers,
-                              .appInfo = platform.appInfo,
-                              .scheduler = platform.scheduler,
-                              .clock = platform.clock},
-                     prefs};
+    Desktop scripted{kavelo::testing::replacing(desktop.platform, &trust, nullptr), prefs};
     // Untrusted when the read starts, trusted a moment later: asking again
     // per window would drop every on-screen window as "hidden from us".
     trust.answers = {false, true, true, true};
