@@ -1,0 +1,56 @@
+#include "app/services/ax.h"
+
+namespace kavelo::AX {
+
+template <>
+std::optional<std::string> value<std::string>(const Element* element, std::string_view attribute)
+{
+    if (!element)
+        return std::nullopt;
+    if (attribute == titleAttribute)
+        return element->title();
+    if (attribute == subroleAttribute)
+        return element->subrole();
+    if (attribute == documentAttribute)
+        return element->document();
+    return std::nullopt;
+}
+
+template <>
+std::optional<bool> value<bool>(const Element* element, std::string_view attribute)
+{
+    if (!element)
+        return std::nullopt;
+    if (attribute == minimizedAttribute)
+        return element->minimized();
+    if (attribute == fullScreenAttribute)
+        return element->fullScreen();
+    return std::nullopt;
+}
+
+ElementRef focusedWindow(const Accessibility& accessibility, std::int32_t pid)
+{
+    return accessibility.focusedWindow(pid);
+}
+
+std::optional<Rect> rect(const Element& element)
+{
+    const auto position = element.position();
+    if (!position)
+        return std::nullopt;
+    const auto size = element.size();
+    if (!size)
+        return std::nullopt;
+    return Rect(*position, *size);
+}
+
+void setFrame(Element& element, const Rect& frame)
+{
+    if (!frame.isFinite())
+        return;
+    element.setSize(frame.size);
+    element.setPosition(frame.origin);
+    element.setSize(frame.size);
+}
+
+} // namespace kavelo::AX

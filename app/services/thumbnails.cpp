@@ -1,0 +1,121 @@
+#include "app/services/thumbnails.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <unordered_map>
+
+namespace kavelo::Thumbnails {
+
+std::optional<std::pair<int, int>> pixelSize(Size frameSize)
+{
+    const double w = frameSize.width;
+    const double h = frameSize.height;
+    if (!std::isfinite(w) || !std::isfinite(h))
+        return std::nullopt;
+    const double scale = w <= 1 ? 1 : std::min(1.0, maximumWidth / w);
+    // A very tall window scaled to fit the width can still be absurdly high;
+    // keep the count inside what an int and a capture can hold.
+    constexpr double limit = 1 << 15;
+    const auto pixels = [&](double length) { return int(std::clamp(std::floor(scale * length), 1.0, limit)); };
+    return std::pair(pixels(w), pixels(h));
+}
+
+struct Task::State {
+    WindowCapture& capture;
+    Scheduler& scheduler;
+    ImageHandler onImage;
+    std::vector<WindowID> ids;
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+
+    State(WindowCapture& capture, Scheduler& scheduler, ImageHandler onImage, std::vector<WindowID> ids)
+        : capture(capture), scheduler(scheduler), onImage(std::move(onImage)), ids(std::move(ids))
+    {
+    }
+
+    void run(const std::shared_ptr<State>& self);
+};
+
+void Task::State::run(const std::shared_ptr<State>& self)
+{
+    if (!capture.isAllowed())
+        return;
+    const auto content = capture.windows();
+    if (!content)
+        return;
+    std::unordered_map<WindowID, Size> sizes;
+    for (const auto& w : *content)
+        sizes.try_emplace(w.number, w.frameSize);
+
+    struct Job {
+        WindowID id;
+        std::pair<int, int> pixels;
+    };
+    std::vector<Job> jobs;
+    for (WindowID id : ids) {
+        auto it = sizes.find(id);
+        if (it == sizes.end())
+            continue;
+        if (auto pixels = pixelSize(it->second))
+            jobs.push_back({id, *pixels});
+    }
+
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (;;) {
+            if (cancelled.load())
+                return;
+            const std::size_t i = next.fetch_add(1);
+            if (i >= jobs.size())
+                return;
+            const Job& job = jobs[i];
+            auto image = capture.capture(job.id, job.pixels.first, job.pixels.second);
+            if (!image || cancelled.load())
+                continue;
+            scheduler.post([self, id = job.id, image = std::move(*image)] {
+                if (!self->cancelled.load())
+                    self->onImage(id, image);
+            });
+        }
+    };
+    std::vector<std::thread> pool;
+    const std::size_t count = std::min(workers, jobs.size());
+    for (std::size_t i = 0; i < count; ++i)
+        pool.emplace_back(work);
+    for (auto& t : pool)
+        t.join();
+}
+
+Task::Task(std::shared_ptr<State> state) : state_(std::move(state))
+{
+    runner_ = std::thread([state = state_] {
+        state->run(state);
+        state->finished.store(true);
+    });
+}
+
+Task::~Task()
+{
+    cancel();
+    wait();
+}
+
+void Task::cancel() { state_->cancelled.store(true); }
+bool Task::isCancelled() const { return state_->cancelled.load(); }
+bool Task::isFinished() const { return state_->finished.load(); }
+
+void Task::wait()
+{
+    if (runner_.joinable())
+        runner_.join();
+}
+
+std::unique_ptr<Task> load(const Desktop& desktop, std::vector<WindowID> ids, ImageHandler onImage)
+{
+    auto state = std::make_shared<Task::State>(desktop.platform.capture, desktop.platform.scheduler,
+                                               std::move(onImage), std::move(ids));
+    return std::unique_ptr<Task>(new Task(std::move(state)));
+}
+
+} // namespace kavelo::Thumbnails

@@ -1,0 +1,294 @@
+#include "app/services/window_actions.h"
+
+#include "app/services/ax.h"
+#include "core/screen_coordinates.h"
+#include "core/tidy.h"
+#include "core/workspace_matcher.h"
+
+#include <algorithm>
+
+namespace kavelo::WindowActions {
+
+namespace {
+
+// A synthetic identity names a window only within the read that gave it;
+// looked up in a later read it would name some other window.
+bool survivesReads(WindowID id) { return id <= syntheticWindowIDBase; }
+
+double edge(const std::map<std::string, int>& edges, const char* name)
+{
+    auto it = edges.find(name);
+    return it == edges.end() ? 0.0 : double(it->second);
+}
+
+std::optional<Screen> screenFor(const std::vector<Screen>& screens, double primary, const Rect& rect)
+{
+    if (screens.empty())
+        return std::nullopt;
+    std::size_t best = 0;
+    double bestArea = ScreenCoordinates::flip(screens[0].frame, primary).intersection(rect).area();
+    for (std::size_t i = 1; i < screens.size(); ++i) {
+        const double a = ScreenCoordinates::flip(screens[i].frame, primary).intersection(rect).area();
+        if (a > bestArea) {
+            best = i;
+            bestArea = a;
+        }
+    }
+    return screens[best];
+}
+
+std::optional<Rect> usableIn(const Desktop& desktop, const Screen& screen, double primary)
+{
+    const Rect r = ScreenCoordinates::flip(screen.visibleFrame, primary);
+    const auto& edges = desktop.preferences.reservedEdges();
+    const double left = edge(edges, "left");
+    const double top = edge(edges, "top");
+    const double right = edge(edges, "right");
+    const double bottom = edge(edges, "bottom");
+    const Rect out(r.origin.x + left, r.origin.y + top, r.size.width - (left + right), r.size.height - (top + bottom));
+    // Reserved edges wider than the display leave a negative size, which
+    // the rectangle helpers would quietly turn around into a real area.
+    if (!(out.size.width > 0 && out.size.height > 0))
+        return std::nullopt;
+    return out;
+}
+
+std::optional<Rect> areaIn(const Desktop& desktop, const Screen& screen, double primary)
+{
+    const auto u = usableIn(desktop, screen, primary);
+    if (!u)
+        return std::nullopt;
+    const double gap = desktop.preferences.windowGap();
+    const Rect r = u->insetBy(gap, gap);
+    if (r.isEmpty())
+        return std::nullopt;
+    return r;
+}
+
+double primaryOf(const std::vector<Screen>& screens) { return screens.empty() ? 0 : screens.front().frame.height(); }
+
+// The frontmost application's focused window.
+ElementRef focusedOfFrontmost(const Platform& system)
+{
+    const auto app = system.workspace.frontmostApp();
+    if (!app)
+        return nullptr;
+    return AX::focusedWindow(system.accessibility, app->pid);
+}
+
+} // namespace
+
+double primaryHeight(const Desktop& desktop) { return primaryOf(desktop.platform.displays.screens()); }
+
+std::optional<Rect> usable(const Desktop& desktop, const Screen& screen)
+{
+    return usableIn(desktop, screen, primaryHeight(desktop));
+}
+
+std::optional<Rect> area(const Desktop& desktop, const Screen& screen)
+{
+    return areaIn(desktop, screen, primaryHeight(desktop));
+}
+
+std::optional<Screen> screen(const Desktop& desktop, const Rect& rect)
+{
+    const auto screens = desktop.platform.displays.screens();
+    return screenFor(screens, primaryOf(screens), rect);
+}
+
+void snapFocused(const Desktop& desktop, Snap snap)
+{
+    const ElementRef window = focusedOfFrontmost(desktop.platform);
+    if (!window)
+        return;
+    const auto current = AX::rect(*window);
+    if (!current)
+        return;
+    const auto screens = desktop.platform.displays.screens();
+    const double primary = primaryOf(screens);
+    const auto display = screenFor(screens, primary, *current);
+    if (!display)
+        return;
+    // Snapped windows meet each other and the reserved edges without a gap.
+    const auto in = usableIn(desktop, *display, primary);
+    if (!in)
+        return;
+    AX::setFrame(*window, frame(snap, *in, current->size));
+}
+
+std::optional<TidyMemory> focusWindow(const Desktop& desktop)
+{
+    const ElementRef window = focusedOfFrontmost(desktop.platform);
+    if (!window)
+        return std::nullopt;
+    const auto number = window->windowNumber();
+    if (!number || *number == 0)
+        return std::nullopt;
+    const auto before = AX::rect(*window);
+    if (!before)
+        return std::nullopt;
+    const auto screens = desktop.platform.displays.screens();
+    const double primary = primaryOf(screens);
+    const auto display = screenFor(screens, primary, *before);
+    if (!display)
+        return std::nullopt;
+    const auto target = areaIn(desktop, *display, primary);
+    if (!target)
+        return std::nullopt;
+    AX::setFrame(*window, *target);
+    const Rect after = AX::rect(*window).value_or(*before);
+    return TidyMemory{.before = {{*number, *before}}, .after = {{*number, after}}};
+}
+
+std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const std::optional<std::string>& onlyApp)
+{
+    const Snapshot snapshot = WindowCatalog::read(desktop);
+    const auto screens = desktop.platform.displays.screens();
+    if (screens.empty())
+        return std::nullopt;
+    const double primary = primaryOf(screens);
+
+    struct Taken {
+        WindowID id;
+        ElementRef element;
+        Rect frame;
+    };
+    struct Group {
+        Screen screen;
+        std::optional<Rect> area;
+        std::vector<Taken> windows;
+    };
+    std::vector<Group> groups;   // in the order their displays were first met
+    TidyMemory memory;
+    for (const auto& entry : snapshot.windows) {
+        if (entry.state != WindowState::visible || (onlyApp && *onlyApp != entry.bundleID))
+            continue;
+        ElementRef element = snapshot.element(entry.id);
+        if (!element)
+            continue;
+        const auto frame = AX::rect(*element);
+        if (!frame)
+            continue;
+        if (AX::value<std::string>(element, AX::subroleAttribute) != std::string(standardWindowSubrole))
+            continue;
+        if (AX::value<bool>(element, AX::fullScreenAttribute) == true)
+            continue;
+        const Screen display = *screenFor(screens, primary, *frame);
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.screen.id == display.id; });
+        if (group == groups.end()) {
+            groups.push_back(Group{.screen = display, .area = areaIn(desktop, display, primary)});
+            group = groups.end() - 1;
+        }
+        // A display without room is left alone, its windows untouched and
+        // not part of the record.
+        if (!group->area)
+            continue;
+        group->windows.push_back(Taken{entry.id, std::move(element), *frame});
+        memory.before[entry.id] = *frame;
+    }
+    if (memory.before.empty())
+        return std::nullopt;
+
+    const double gap = desktop.preferences.windowGap();
+    for (const auto& group : groups) {
+        if (group.windows.empty())
+            continue;
+        const int count = int(group.windows.size());
+        const std::vector<Rect> targets =
+            layout == TidyLayout::custom
+                ? desktop.preferences.plan(group.screen.name).frames(count, *group.area, gap)
+                : Tidy::frames(layout, count, *group.area, gap, desktop.preferences.mainShare());
+        const std::size_t moved = std::min(group.windows.size(), targets.size());
+        for (std::size_t i = 0; i < moved; ++i) {
+            const Taken& w = group.windows[i];
+            AX::setFrame(*w.element, targets[i]);
+            memory.after[w.id] = AX::rect(*w.element).value_or(targets[i]);
+        }
+    }
+    return memory;
+}
+
+void undoTidy(const Desktop& desktop, const TidyMemory& memory)
+{
+    const Snapshot snapshot = WindowCatalog::read(desktop);
+    for (const auto& [id, frame] : memory.before) {
+        if (!survivesReads(id))
+            continue;
+        if (ElementRef element = snapshot.element(id))
+            AX::setFrame(*element, frame);
+    }
+}
+
+Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays)
+{
+    const Snapshot snapshot = WindowCatalog::read(desktop);
+    Workspace workspace{.name = name, .displays = displays, .savedAt = desktop.platform.clock.now()};
+    for (const auto& entry : snapshot.windows)
+        if (entry.state == WindowState::visible && !entry.bundleID.empty())
+            workspace.windows.push_back(SavedWindow{.bundleID = entry.bundleID, .title = entry.title, .frame = entry.frame});
+    return workspace;
+}
+
+int restore(const Desktop& desktop, const Workspace& workspace)
+{
+    const Snapshot snapshot = WindowCatalog::read(desktop);
+    std::vector<WindowEntry> live;
+    live.reserve(snapshot.windows.size());
+    for (const auto& entry : snapshot.windows) {
+        if (ElementRef element = snapshot.element(entry.id)) {
+            const bool browser = std::find(tabbedBrowsers.begin(), tabbedBrowsers.end(), entry.bundleID) !=
+                                 tabbedBrowsers.end();
+            if (browser && AX::value<std::string>(element, AX::documentAttribute) == std::string())
+                continue;
+        }
+        live.push_back(entry);
+    }
+    int count = 0;
+    for (const auto& placement : WorkspaceMatcher::match(workspace.windows, live)) {
+        if (ElementRef element = snapshot.element(placement.windowID)) {
+            AX::setFrame(*element, placement.frame);
+            ++count;
+        }
+    }
+    return count;
+}
+
+Handle raise(const Desktop& desktop, const WindowEntry& entry, const ElementRef& element)
+{
+    SystemWorkspace& workspace = desktop.platform.workspace;
+    const auto apps = workspace.runningApps();
+    const auto app = std::find_if(apps.begin(), apps.end(), [&](const RunningApp& a) { return a.pid == entry.pid; });
+    if (app == apps.end())
+        return {};
+    if (app->hidden)
+        workspace.unhide(app->pid);
+    if (element) {
+        element->setMinimized(false);
+        element->raise();
+        workspace.activate(app->pid);
+        return {};
+    }
+    workspace.activate(app->pid);
+    if (!survivesReads(entry.id))
+        return {};
+    return desktop.platform.scheduler.after(raiseRetryDelay, [desktop, id = entry.id] {
+        if (ElementRef later = WindowCatalog::read(desktop).element(id))
+            later->raise();
+    });
+}
+
+std::map<WindowID, Rect> frames(const Desktop& desktop, const std::vector<WindowID>& ids)
+{
+    const Snapshot snapshot = WindowCatalog::read(desktop);
+    std::map<WindowID, Rect> out;
+    for (WindowID id : ids) {
+        if (!survivesReads(id))
+            continue;
+        if (ElementRef element = snapshot.element(id))
+            if (auto frame = AX::rect(*element))
+                out[id] = *frame;
+    }
+    return out;
+}
+
+} // namespace kavelo::WindowActions
