@@ -1,5 +1,6 @@
 #include "app/ui/active_border.h"
 
+#include "app/services/active_frame.h"
 #include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
 
@@ -35,6 +36,19 @@ ActiveBorder::ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, Sett
                            std::function<void()> startTracking)
     : scheduler_(scheduler), activeFrame_(std::move(activeFrame)), settings_(std::move(settings)),
       startTracking_(std::move(startTracking))
+{
+}
+
+ActiveBorder::ActiveBorder(const Desktop& desktop, WorkingApp& workingApp)
+    : ActiveBorder(
+          desktop.platform.scheduler,
+          [desktop, &workingApp] { return ActiveWindow::activeFrame(desktop, workingApp, ownTitledKeyWindow()); },
+          [&preferences = desktop.preferences] {
+              const Color& c = preferences.highlightColor();
+              return HighlightSettings{preferences.highlight(), QColor::fromRgbF(float(c.red), float(c.green),
+                                                                                 float(c.blue), float(c.opacity))};
+          },
+          [&workingApp] { workingApp.start(); })
 {
 }
 

@@ -11,6 +11,9 @@
 
 #include "app/platform/handle.h"
 #include "app/platform/scheduler.h"
+#include "app/services/desktop.h"
+#include "app/services/preferences.h"
+#include "app/services/working_app.h"
 #include "app/ui/free_panel.h"
 #include "core/geometry.h"
 
@@ -24,7 +27,7 @@
 namespace kavelo {
 
 struct HighlightSettings {
-    enum class Style { none, border, glow };
+    using Style = WindowHighlight;
     Style style = Style::none;
     QColor color;
     friend bool operator==(const HighlightSettings&, const HighlightSettings&) = default;
@@ -64,6 +67,9 @@ public:
 
     ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, SettingsProvider settings,
                  std::function<void()> startTracking = {});
+    // The highlight as the program runs it: the working application's
+    // focused window, in the style and colour of the settings.
+    ActiveBorder(const Desktop& desktop, WorkingApp& workingApp);
     ~ActiveBorder();
     ActiveBorder(const ActiveBorder&) = delete;
     ActiveBorder& operator=(const ActiveBorder&) = delete;

@@ -1,5 +1,7 @@
 #include "app/ui/theme.h"
 
+#include "app/services/preferences.h"
+
 namespace kavelo::Theme {
 
 namespace {
@@ -35,7 +37,11 @@ const QColor& dusk()
 
 const QColor& lit()
 {
-    static const QColor c = srgb(1.0, 0.71, 0.278);
+    // The highlight's default colour is this accent; the settings keep it without Qt.
+    static const QColor c = [] {
+        const Color amber = Preferences::defaultHighlightColor;
+        return srgb(amber.red, amber.green, amber.blue, amber.opacity);
+    }();
     return c;
 }
 

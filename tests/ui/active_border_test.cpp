@@ -3,6 +3,7 @@
 #include "app/ui/capture.h"
 #include "app/ui/theme.h"
 
+#include "services/desktop_fixture.h"
 #include "ui_app.h"
 
 #include <QApplication>
@@ -164,4 +165,39 @@ TEST(ActiveBorderKeyWindow, OnlyATitledKeyWindowOfThisProgramCounts)
     EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow());
     popover.hide();
     settingsWindow.hide();
+}
+
+namespace {
+
+class WiredActiveBorderTest : public ::testing::Test, public kavelo::testing::SimWorld {};
+
+} // namespace
+
+TEST_F(WiredActiveBorderTest, FollowsTheWorkingAppsWindowInTheChosenStyleAndColour)
+{
+    const auto a = app("com.example.a", "A");
+    const WindowID w = window(a, "w", {100, 100, 500, 400});
+    sim.focusWindow(w);
+    WorkingApp working(sim.workspace());
+    ActiveBorder border(desktop, working);
+    border.start();
+    EXPECT_TRUE(working.isStarted());
+
+    scheduler.advance(ActiveBorder::tick);
+    EXPECT_FALSE(border.panel().isVisible()); // the highlight is off by default
+
+    prefs.setHighlight(WindowHighlight::glow);
+    prefs.setHighlightColor(Color{1, 0, 0, 1});
+    scheduler.advance(ActiveBorder::tick);
+    ASSERT_TRUE(border.panel().isVisible());
+    EXPECT_EQ(border.shape(), (ActiveBorder::Shape{WindowHighlight::glow, QColor::fromRgbF(1, 0, 0, 1)}));
+    EXPECT_EQ(border.panel().frame(), Rect(88, 88, 524, 424));
+
+    sim.modifyWindow(w, [](SimWindow& x) { x.frame = Rect(300, 200, 400, 300); });
+    scheduler.advance(ActiveBorder::tick);
+    EXPECT_EQ(border.panel().frame(), Rect(288, 188, 424, 324));
+
+    sim.modifyWindow(w, [](SimWindow& x) { x.fullScreen = true; });
+    scheduler.advance(ActiveBorder::tick);
+    EXPECT_FALSE(border.panel().isVisible());
 }
