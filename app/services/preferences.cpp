@@ -204,7 +204,7 @@ void Preferences::stored(std::string_view key, std::optional<Json> value, Then t
         onArrangeChange();
 }
 
-void Preferences::announce(std::string_view property) { changed_.emit(property); }
+void Preferences::announce(std::string_view property) { changed_.send(property); }
 
 void Preferences::setShortcut(Shortcut value)
 {

@@ -20,39 +20,39 @@ public:
     Signal(const Signal&) = delete;
     Signal& operator=(const Signal&) = delete;
 
-    [[nodiscard]] Handle connect(std::function<void(Args...)> slot)
+    [[nodiscard]] Handle connect(std::function<void(Args...)> listener)
     {
-        auto entry = std::make_shared<Slot>(Slot{std::move(slot)});
-        slots_->push_back(entry);
-        return Handle::withCancel([list = std::weak_ptr<Slots>(slots_), weak = std::weak_ptr<Slot>(entry)] {
-            const auto slots = list.lock();
-            const auto slot = weak.lock();
-            if (!slots || !slot)
+        auto entry = std::make_shared<Listener>(Listener{std::move(listener)});
+        listeners_->push_back(entry);
+        return Handle::withCancel([list = std::weak_ptr<Listeners>(listeners_), weak = std::weak_ptr<Listener>(entry)] {
+            const auto listeners = list.lock();
+            const auto listener = weak.lock();
+            if (!listeners || !listener)
                 return;
-            slot->connected = false;
-            std::erase(*slots, slot);
+            listener->connected = false;
+            std::erase(*listeners, listener);
         });
     }
 
-    // Slots connected or disconnected by a slot take effect from the next
-    // emission; a slot disconnected meanwhile is skipped.
-    void emit(Args... args) const
+    // Listeners connected or disconnected by a listener take effect from the next
+    // emission; a listener disconnected meanwhile is skipped.
+    void send(Args... args) const
     {
-        const Slots current = *slots_;
-        for (const auto& slot : current)
-            if (slot->connected)
-                slot->call(args...);
+        const Listeners current = *listeners_;
+        for (const auto& listener : current)
+            if (listener->connected)
+                listener->call(args...);
     }
 
-    bool empty() const { return slots_->empty(); }
+    bool empty() const { return listeners_->empty(); }
 
 private:
-    struct Slot {
+    struct Listener {
         std::function<void(Args...)> call;
         bool connected = true;
     };
-    using Slots = std::vector<std::shared_ptr<Slot>>;
-    std::shared_ptr<Slots> slots_ = std::make_shared<Slots>();
+    using Listeners = std::vector<std::shared_ptr<Listener>>;
+    std::shared_ptr<Listeners> listeners_ = std::make_shared<Listeners>();
 };
 
 // One observable value. A subscriber hears the current value at once and
@@ -66,7 +66,7 @@ public:
     void set(T value)
     {
         value_ = std::move(value);
-        changed_.emit(value_);
+        changed_.send(value_);
     }
 
     [[nodiscard]] Handle subscribe(std::function<void(const T&)> observer)
