@@ -389,6 +389,70 @@ TEST_F(X11DesktopTest, ControlOptionScrollReachesTheTapAndIsDropped)
     EXPECT_FALSE(desktop->eventTap().isRunning());
 }
 
+// The window under the pointer gets the wheel only when the tap lets it pass.
+TEST_F(X11DesktopTest, TapDecisionDropsOrReplaysTheWheelAndTheMiddleButton)
+{
+    xcb_connection_t* c = session->connection();
+    const xcb_window_t target = xcb_generate_id(c);
+    const std::uint32_t values[] = {1, XCB_EVENT_MASK_BUTTON_PRESS};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, target, session->root(), 0, 0, 200, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(c, target);
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c, target, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_flush(c);
+    session->movePointer(100, 100);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    const auto pressesReaching = [&] {
+        std::vector<int> buttons;
+        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+            if ((e->response_type & 0x7F) == XCB_BUTTON_PRESS)
+                buttons.push_back(reinterpret_cast<xcb_button_press_event_t*>(e)->detail);
+            std::free(e);
+        }
+        return buttons;
+    };
+    bool drop = true;
+    int decisions = 0;
+    ASSERT_TRUE(desktop->eventTap().start([&](const TapEvent& e) {
+        if (e.type != TapEventType::scrollWheel && e.type != TapEventType::otherMouseDown)
+            return false;
+        ++decisions;
+        return drop;
+    }));
+    const auto control = desktop->serverKeyCode(59).value();
+    const auto option = desktop->serverKeyCode(58).value();
+    const auto clickWithControlOption = [&](std::uint8_t button) {
+        session->key(control, true);
+        session->key(option, true);
+        session->button(button, true);
+        session->button(button, false);
+        session->key(option, false);
+        session->key(control, false);
+    };
+    for (bool dropping : {true, false}) {
+        SCOPED_TRACE(dropping ? "dropped" : "passed");
+        drop = dropping;
+        decisions = 0;
+        pressesReaching();
+        clickWithControlOption(4);
+        session->button(2, true);
+        session->button(2, false);
+        ASSERT_TRUE(waitFor([&] { return decisions == 2; }, 5s, [&] { pump(); }));
+        std::vector<int> reached;
+        waitFor([&] {
+            for (int b : pressesReaching())
+                reached.push_back(b);
+            return !dropping && reached.size() >= 2;
+        }, dropping ? 150ms : 5s, [&] { pump(); });
+        EXPECT_EQ(reached, dropping ? std::vector<int>{} : std::vector<int>({4, 2}));
+    }
+    desktop->eventTap().stop();
+    xcb_destroy_window(c, target);
+    xcb_flush(c);
+}
+
 TEST_F(X11DesktopTest, CapturesAThumbnailThatIsNotBlank)
 {
     const WindowInfo clock = stock().at("XClock");

@@ -677,6 +677,11 @@ void Impl::settleWrites()
             return;
         barrierWorks = false;
     }
+    roundTrip();
+}
+
+void Impl::roundTrip() const
+{
     XReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 

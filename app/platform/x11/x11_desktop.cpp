@@ -779,6 +779,8 @@ public:
                     impl.keysDown.insert(xcb_keycode_t(i));
         impl.updateRawSelection();
         impl.grabTapButtons(true);
+        // Running once this returns: the server has the grabs.
+        impl.roundTrip();
         return true;
     }
     void stop() override
@@ -807,6 +809,7 @@ public:
         const std::uint64_t id = impl.nextObserver++;
         impl.mouseMonitors.emplace(id, std::pair(mask, std::move(handler)));
         impl.updateRawSelection();
+        impl.roundTrip();
         return Handle::withCancel([weak = impl.weak_from_this(), id] {
             if (auto i = weak.lock()) {
                 i->mouseMonitors.erase(id);

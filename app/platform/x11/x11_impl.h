@@ -164,6 +164,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void restack(xcb_window_t window);
     void activateWindow(xcb_window_t window);
     void settleWrites();
+    // Returns once the server has handled everything sent so far.
+    void roundTrip() const;
     bool waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs);
 
     // Applications.
