@@ -28,7 +28,7 @@ protected:
     static void SetUpTestSuite()
     {
         session = std::make_unique<X11Session>();
-        if (!session->start({"xterm", "xclock", "xeyes"}, &startError))
+        if (!session->start({"xclock", "xeyes", "xterm"}, &startError))
             session.reset();
     }
     static void TearDownTestSuite() { session.reset(); }
@@ -286,6 +286,9 @@ TEST_F(X11DesktopTest, WindowNumbersAreNotReusedWhenTheServerReusesAnId)
     ASSERT_TRUE(oldElement);
 
     xcb_destroy_window(c, id);
+    xcb_flush(c);
+    // Once the manager has let go of it, the id is free again.
+    ASSERT_TRUE(waitFor([&] { return !numberOfOurs(); }, 5s, [&] { pump(); }));
     openWindow(true);   // the same id, a new window that refuses sizes
     std::optional<WindowID> second;
     ASSERT_TRUE(waitFor([&] { return (second = numberOfOurs()) && *second != *first; }, 5s, [&] { pump(); }));

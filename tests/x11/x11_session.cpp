@@ -133,6 +133,35 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
         stop();
         return false;
     }
+    // Openbox names its check window before its event loop runs, and a
+    // window mapped in between can wait for a later event to be managed:
+    // wait until the manager answers a request.
+    const xcb_window_t probe = xcb_generate_id(c_);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, probe, root_, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
+    const bool answering = waitFor(
+        [&] {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = probe;
+            message.type = request;
+            xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&message));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
+                c_, xcb_get_property(c_, 0, probe, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr)};
+            return r && xcb_get_property_value_length(r.p) == 16;
+        },
+        std::chrono::seconds(10));
+    xcb_destroy_window(c_, probe);
+    if (!answering) {
+        *error = "openbox does not answer on " + display_;
+        stop();
+        return false;
+    }
     for (const auto& client : clients)
         launch({client});
     if (!waitFor([&] { return clientList().size() >= clients.size(); }, std::chrono::seconds(15))) {
