@@ -1,0 +1,53 @@
+#pragma once
+
+// The desktop the program runs on, as the entry point holds it: the platform
+// interfaces plus what the run loop needs to keep a real window server's
+// events flowing. The simulated desktop and the X11 backend both fit here;
+// nothing above the platform layer sees which one it is.
+
+#include "app/platform/platform.h"
+
+#include <functional>
+#include <memory>
+
+namespace kavelo {
+
+class SimDesktop;
+
+class DesktopBackend {
+public:
+    virtual ~DesktopBackend() = default;
+
+    virtual Platform platform(Scheduler& scheduler, Clock& clock) = 0;
+    // The descriptor the run loop watches for readable input; -1 when there
+    // is none. When it becomes readable, call `processEvents()`.
+    virtual int eventDescriptor() const = 0;
+    // Dispatches every queued event on the calling (main) thread.
+    virtual void processEvents() = 0;
+    // Called (on the main thread) when events were queued outside
+    // `processEvents()`, so the descriptor may not turn readable again: the
+    // run loop should call `processEvents()` soon.
+    virtual void setWakeup(std::function<void()> wakeup) = 0;
+    // Called once at start with the production scheduler.
+    virtual void attach(Scheduler* scheduler) = 0;
+};
+
+// The simulated desktop as a backend, loaded from the state file named by
+// the environment when there is one.
+class SimBackend : public DesktopBackend {
+public:
+    SimBackend();
+    ~SimBackend() override;
+    SimDesktop& desktop() { return *desktop_; }
+
+    Platform platform(Scheduler& scheduler, Clock& clock) override;
+    int eventDescriptor() const override { return -1; }
+    void processEvents() override {}
+    void setWakeup(std::function<void()>) override {}
+    void attach(Scheduler* scheduler) override;
+
+private:
+    std::unique_ptr<SimDesktop> desktop_;
+};
+
+} // namespace kavelo

@@ -1,0 +1,278 @@
+#pragma once
+
+// Inside the X11 backend: the connection, the window numbers, the window
+// properties read from the server, and the event dispatch. Main thread only,
+// except the number tables (guarded) and the connection itself, which xcb
+// makes safe for the capture workers.
+
+#include "app/platform/x11/x11_desktop.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xcb_icccm.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <array>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kavelo {
+
+// Frees an xcb reply.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using XReply = std::unique_ptr<T, FreeDeleter>;
+
+namespace X11Fields {
+inline constexpr unsigned geometry = 1u << 0;   // frame: geometry, root position, extents
+inline constexpr unsigned state = 1u << 1;      // _NET_WM_STATE
+inline constexpr unsigned type = 1u << 2;       // _NET_WM_WINDOW_TYPE and WM_TRANSIENT_FOR
+inline constexpr unsigned title = 1u << 3;
+inline constexpr unsigned wmClass = 1u << 4;
+inline constexpr unsigned desktop = 1u << 5;
+inline constexpr unsigned hints = 1u << 6;      // WM_NORMAL_HINTS and _NET_WM_ALLOWED_ACTIONS
+inline constexpr unsigned mapState = 1u << 7;
+inline constexpr unsigned opacity = 1u << 8;
+inline constexpr unsigned all = 0x1FF;
+} // namespace X11Fields
+
+struct FrameExtents {
+    double left = 0, right = 0, top = 0, bottom = 0;
+};
+
+// What one read of a client window found.
+struct ClientProps {
+    bool alive = false;
+    // Client area in root coordinates and the decorations around it.
+    Rect client;
+    FrameExtents extents;
+    std::vector<xcb_atom_t> states;
+    std::vector<xcb_atom_t> types;
+    xcb_window_t transientFor = XCB_NONE;
+    std::optional<std::string> title;
+    std::string instance;
+    std::string className;
+    std::optional<std::uint32_t> desktop;
+    bool hasHints = false;
+    xcb_size_hints_t hints{};
+    bool hasAllowedActions = false;
+    std::vector<xcb_atom_t> allowedActions;
+    bool viewable = false;
+    double opacity = 1;
+
+    bool hasState(xcb_atom_t atom) const;
+    bool hasType(xcb_atom_t atom) const;
+};
+
+struct KnownWindow {
+    WindowID number = 0;
+    std::int32_t pid = 0;
+};
+
+struct HotKeyGrab {
+    std::uint32_t keyCode = 0;     // classic code
+    std::uint32_t modifiers = 0;   // classic mask
+    std::uint32_t id = 0;
+    xcb_keycode_t serverKey = 0;
+    std::uint16_t serverMods = 0;
+};
+
+struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
+    Impl() = default;
+    ~Impl();
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    // Connection.
+    xcb_connection_t* c = nullptr;
+    xcb_ewmh_connection_t ewmh{};
+    bool ewmhReady = false;
+    int screenNumber = 0;
+    xcb_screen_t* screen = nullptr;
+    xcb_window_t root = XCB_NONE;
+    xcb_window_t helper = XCB_NONE;   // our own unmapped window
+    std::uint32_t resourceMask = 0;
+    bool wmPresent = false;
+    bool barrierWorks = true;
+    bool writesOutstanding = false;
+    std::uint8_t xinputOpcode = 0;
+    bool hasXInput = false;
+    std::uint8_t randrEventBase = 0;
+    bool hasRandr = false;
+    std::uint8_t xkbEventBase = 0;
+    bool hasComposite = false;
+    bool hasRes = false;
+    bool hasXTest = false;
+    xcb_atom_t atomWmChangeState = XCB_NONE;
+    xcb_atom_t atomEdid = XCB_NONE;
+    xcb_atom_t atomRulesNames = XCB_NONE;
+    xcb_atom_t atomOpacity = XCB_NONE;
+    std::int32_t ownPid = 0;
+
+    bool open(const std::string& display, std::string* error);
+    xcb_atom_t intern(const char* name) const;
+
+    // Window numbers: never reused within a run, even when the server
+    // reuses an id.
+    mutable std::mutex numbersMutex;
+    std::unordered_map<xcb_window_t, KnownWindow> known;
+    std::unordered_map<WindowID, xcb_window_t> windowOf;
+    WindowID nextNumber = 1;
+    KnownWindow adopt(xcb_window_t window);
+    void forget(xcb_window_t window);
+    std::optional<xcb_window_t> windowFor(WindowID number) const;
+    std::optional<KnownWindow> knownFor(xcb_window_t window) const;
+    // The owning process: _NET_WM_PID, else what the server knows of the
+    // client, else a stand-in per client connection (negative).
+    std::int32_t readPid(xcb_window_t window) const;
+
+    // The managed windows, front to back, each adopted.
+    std::vector<xcb_window_t> stacking();
+    // Fresh properties of several windows, requested together.
+    std::vector<ClientProps> read(const std::vector<xcb_window_t>& windows, unsigned fields) const;
+    ClientProps read(xcb_window_t window, unsigned fields) const { return read(std::vector{window}, fields).front(); }
+    xcb_window_t frameOf(xcb_window_t window) const;
+    std::optional<std::uint32_t> currentDesktopIndex() const;
+    bool onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const;
+
+    // Geometry in the interfaces' space: origin at the primary monitor.
+    Point origin;
+    Rect frameOf(const ClientProps& props) const;
+    struct Monitor {
+        std::string rawName;
+        xcb_atom_t nameAtom = XCB_NONE;
+        Rect frame;          // root coordinates
+        bool primary = false;
+        std::vector<std::uint32_t> outputs;
+    };
+    std::vector<Monitor> monitors() const;
+    std::vector<Rect> workAreas() const;   // per desktop, root coordinates
+    void refreshOrigin();
+
+    // Writes. They go through the window manager and settle later; the next
+    // read waits for the manager to have handled them.
+    void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize);
+    void changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = XCB_NONE);
+    void iconify(xcb_window_t window);
+    void restack(xcb_window_t window);
+    void activateWindow(xcb_window_t window);
+    void settleWrites();
+    // Returns once the server has handled everything sent so far.
+    void roundTrip() const;
+    bool waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs);
+
+    // Applications.
+    std::vector<std::int32_t> appOrder;
+    std::map<std::int32_t, std::set<xcb_window_t>> hiddenBy;   // windows iconified by hiding their app
+    std::map<std::int32_t, xcb_window_t> lastFocused;
+    std::optional<std::int32_t> notifiedFront;
+    bool hiddenByApp(std::int32_t pid, xcb_window_t window) const;
+    std::optional<xcb_window_t> activeWindow() const;
+    std::optional<xcb_window_t> focusedOf(std::int32_t pid);
+    std::optional<RunningApp> runningApp(std::int32_t pid);
+    std::vector<RunningApp> runningApps();
+
+    // Events.
+    std::vector<std::function<void()>> pendingWork;
+    std::function<void()> wakeup;
+    Scheduler* scheduler = nullptr;
+    bool dispatching = false;
+    void handle(xcb_generic_event_t* event);
+    void drainQueued();
+    void processEvents();
+    void queue(std::function<void()> work);
+    double lastSleepGap = 0;
+
+    std::uint64_t nextObserver = 1;
+    std::map<std::uint64_t, std::function<void(const RunningApp&)>> activationObservers;
+    std::map<std::uint64_t, std::function<void()>> desktopObservers;
+    std::map<std::uint64_t, std::function<void()>> wakeObservers;
+    std::map<std::uint64_t, std::function<void()>> displayObservers;
+    std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
+    template <class Map>
+    Handle observe(Map Impl::*observers, typename Map::mapped_type handler);
+    void notifyAll(std::map<std::uint64_t, std::function<void()>> Impl::*observers);
+
+    // Keyboard.
+    xkb_context* xkbContext = nullptr;
+    xkb_keymap* keymap = nullptr;
+    std::int32_t keyboardDevice = -1;
+    std::array<int, 256> classicOf{};   // server key code -> classic code, -1 none
+    void loadKeymap();
+    std::optional<xcb_keycode_t> serverKey(std::uint16_t classic) const;
+    std::vector<std::string> layoutNames() const;
+    std::optional<std::uint32_t> currentGroup() const;
+    std::uint64_t flagsOfServerState(std::uint16_t state) const;
+    std::optional<std::string> characters(std::uint16_t classic, std::uint32_t layout, bool forEvent) const;
+
+    // Hot keys.
+    std::function<void(std::uint32_t)> hotKeyHandler;
+    std::map<SystemHotKeys::Ref, HotKeyGrab> hotKeys;
+    SystemHotKeys::Ref nextHotKeyRef = 1;
+    std::set<xcb_keycode_t> grabbedKeysDown;
+    void handleKeyPress(const xcb_key_press_event_t* event);
+
+    // The event tap.
+    std::function<bool(const TapEvent&)> tap;
+    bool tapRunning = false;
+    bool keyboardGrabbed = false;
+    std::set<xcb_keycode_t> keysDown;
+    std::set<xcb_keycode_t> replayed;   // keys we typed again after passing them
+    std::set<xcb_keycode_t> droppedKeys;   // hot-key presses the tap dropped
+    std::set<std::uint8_t> buttonsDropped;
+    std::uint32_t rawMask = 0;
+    bool motionPending = false;
+    std::optional<Point> warpedTo;
+    void updateRawSelection();
+    void grabTapButtons(bool grab);
+    void handleRaw(const xcb_ge_generic_event_t* event);
+    void handleButton(const xcb_button_press_event_t* event, bool press);
+    bool sendToTap(const TapEvent& event);
+    std::uint64_t heldFlags() const;
+    void deliverMouse(MouseEventType type);
+    Point pointerTopLeft(std::uint16_t* mask = nullptr) const;
+
+    // Captures run on their own connection, so that workers never read the
+    // main connection's events.
+    std::string displayName;
+    mutable std::mutex captureMutex;
+    mutable xcb_connection_t* captureConn = nullptr;
+    xcb_connection_t* captureConnection() const;
+    std::optional<Image> captureWindow(xcb_window_t window, int width, int height) const;
+
+    // The program's own panels.
+    std::map<WindowID, xcb_window_t> panels;
+};
+
+template <class Map>
+Handle X11Desktop::Impl::observe(Map Impl::*observers, typename Map::mapped_type handler)
+{
+    const std::uint64_t id = nextObserver++;
+    (this->*observers).emplace(id, std::move(handler));
+    return Handle::withCancel([weak = weak_from_this(), observers, id] {
+        if (auto impl = weak.lock())
+            ((*impl).*observers).erase(id);
+    });
+}
+
+// The child of the root that holds `window` (its frame under a reparenting
+// manager).
+xcb_window_t topLevel(xcb_connection_t* c, xcb_window_t window);
+
+// Classic virtual key codes and the XKB names of the keys in their places.
+namespace X11Keys {
+std::optional<std::string_view> keyName(std::uint16_t classic);
+const std::vector<std::pair<std::uint16_t, std::string_view>>& table();
+} // namespace X11Keys
+
+// Scales an RGBA picture by averaging the source pixels under each target pixel.
+Image scaled(const Image& source, int width, int height);
+
+} // namespace kavelo

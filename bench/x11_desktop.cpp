@@ -1,0 +1,122 @@
+// The X11 backend against 40 real windows (20 xclock, 20 xeyes) under Xvfb
+// and openbox: a catalog-like read and a full tidy.
+
+#include "app/platform/x11/x11_desktop.h"
+#include "core/screen_coordinates.h"
+#include "core/tidy.h"
+#include "x11/x11_session.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+using namespace kavelo;
+
+namespace {
+
+struct Fixture {
+    test::X11Session session;
+    std::unique_ptr<X11Desktop> desktop;
+    bool ready = false;
+
+    Fixture()
+    {
+        std::vector<std::string> clients;
+        for (int i = 0; i < 20; ++i) {
+            clients.push_back("xclock");
+            clients.push_back("xeyes");
+        }
+        std::string error;
+        if (!session.start(clients, &error)) {
+            std::fprintf(stderr, "no X session: %s\n", error.c_str());
+            return;
+        }
+        desktop = X11Desktop::connect(session.display(), &error);
+        ready = desktop != nullptr;
+    }
+
+    // What a catalog read asks: the apps, their windows with subrole,
+    // minimized, number, title and frame, and the two window lists.
+    std::size_t catalogRead()
+    {
+        std::size_t count = 0;
+        for (const auto& app : desktop->workspace().runningApps()) {
+            const auto windows = desktop->accessibility().windows(app.pid);
+            if (!windows)
+                continue;
+            for (const auto& e : *windows) {
+                if (!e->subrole())
+                    continue;
+                benchmark::DoNotOptimize(e->minimized());
+                benchmark::DoNotOptimize(e->windowNumber());
+                benchmark::DoNotOptimize(e->title());
+                benchmark::DoNotOptimize(e->position());
+                benchmark::DoNotOptimize(e->size());
+                ++count;
+            }
+        }
+        benchmark::DoNotOptimize(desktop->windowServer().windowList(WindowListOption::onScreenOnly));
+        benchmark::DoNotOptimize(desktop->windowServer().windowList(WindowListOption::all));
+        return count;
+    }
+
+    std::vector<ElementRef> elements()
+    {
+        std::vector<ElementRef> out;
+        for (const auto& app : desktop->workspace().runningApps())
+            if (auto windows = desktop->accessibility().windows(app.pid))
+                out.insert(out.end(), windows->begin(), windows->end());
+        return out;
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void X11_CatalogRead40(benchmark::State& state)
+{
+    auto& f = fixture();
+    if (!f.ready) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    std::size_t count = 0;
+    for (auto _ : state)
+        count = f.catalogRead();
+    state.counters["windows"] = double(count);
+}
+BENCHMARK(X11_CatalogRead40)->Unit(benchmark::kMillisecond);
+
+// Every window written as the window actions do (size, position, size) and
+// read back; the layout alternates so that every pass really moves them.
+void X11_Tidy40(benchmark::State& state)
+{
+    auto& f = fixture();
+    if (!f.ready) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    const auto windows = f.elements();
+    const auto screen = f.desktop->displays().screens().front();
+    const Rect area = ScreenCoordinates::flip(screen.visibleFrame, screen.frame.height()).insetBy(10, 10);
+    int pass = 0;
+    for (auto _ : state) {
+        const TidyLayout layout = (pass++ % 2) ? TidyLayout::rows : TidyLayout::grid;
+        const auto frames = Tidy::frames(layout, int(windows.size()), area, 10, 0);
+        for (std::size_t i = 0; i < windows.size() && i < frames.size(); ++i) {
+            windows[i]->setSize(frames[i].size);
+            windows[i]->setPosition(frames[i].origin);
+            windows[i]->setSize(frames[i].size);
+            benchmark::DoNotOptimize(windows[i]->position());
+            benchmark::DoNotOptimize(windows[i]->size());
+        }
+    }
+    state.counters["windows"] = double(windows.size());
+}
+BENCHMARK(X11_Tidy40)->Unit(benchmark::kMillisecond);
+
+} // namespace

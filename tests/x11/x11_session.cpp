@@ -1,0 +1,293 @@
+#include "x11_session.h"
+
+#include <xcb/xtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace kavelo::test {
+
+namespace {
+
+template <class T>
+struct Freed {
+    T* p;
+    ~Freed() { std::free(p); }
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0)
+            env.emplace_back(*e);
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // Quiet children: their complaints about fonts are not ours.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    (void)keepFd;
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+} // namespace
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout, const std::function<void()>& pump)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (pump)
+            pump();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool X11Session::start(const std::vector<std::string>& clients, std::string* error)
+{
+    // The server picks a free display itself and writes its number to us.
+    int fds[2];
+    if (pipe(fds) != 0) {
+        *error = "no pipe";
+        return false;
+    }
+    std::vector<std::string> argv{"Xvfb",   "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                  "1920x1080x24", "+extension", "RANDR", "-nolisten", "tcp", "-noreset"};
+    server_ = spawn(argv, "", fds[1]);
+    close(fds[1]);
+    if (server_ < 0) {
+        close(fds[0]);
+        *error = "Xvfb cannot be started (is the xvfb package installed?)";
+        return false;
+    }
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (number.empty() || number.back() != '\n') {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        pollfd p{fds[0], POLLIN, 0};
+        if (left <= 0 || poll(&p, 1, int(left)) <= 0)
+            break;
+        char ch = 0;
+        if (read(fds[0], &ch, 1) != 1)
+            break;
+        number += ch;
+    }
+    close(fds[0]);
+    if (number.empty() || number.back() != '\n') {
+        *error = "Xvfb did not start";
+        stop();
+        return false;
+    }
+    number.pop_back();
+    display_ = ":" + number;
+
+    c_ = xcb_connect(display_.c_str(), nullptr);
+    if (!c_ || xcb_connection_has_error(c_)) {
+        *error = "cannot connect to " + display_;
+        stop();
+        return false;
+    }
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+
+    children_.push_back(spawn({"openbox"}, display_));
+    const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
+    const bool managed = waitFor(
+        [&] {
+            Freed<xcb_get_property_reply_t> r{
+                xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, check, XCB_ATOM_WINDOW, 0, 1), nullptr)};
+            return r && xcb_get_property_value_length(r.p) == 4;
+        },
+        std::chrono::seconds(10));
+    if (!managed) {
+        *error = "openbox did not start on " + display_;
+        stop();
+        return false;
+    }
+    // Openbox names its check window before its event loop runs, and a
+    // window mapped in between can wait for a later event to be managed:
+    // wait until the manager answers a request.
+    const xcb_window_t probe = xcb_generate_id(c_);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, probe, root_, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
+    const bool answering = waitFor(
+        [&] {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = probe;
+            message.type = request;
+            xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&message));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
+                c_, xcb_get_property(c_, 0, probe, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr)};
+            return r && xcb_get_property_value_length(r.p) == 16;
+        },
+        std::chrono::seconds(10));
+    xcb_destroy_window(c_, probe);
+    if (!answering) {
+        *error = "openbox does not answer on " + display_;
+        stop();
+        return false;
+    }
+    for (const auto& client : clients)
+        launch({client});
+    if (!waitFor([&] { return clientList().size() >= clients.size(); }, std::chrono::seconds(15))) {
+        *error = "the clients were not managed in time";
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void X11Session::stop()
+{
+    if (c_) {
+        xcb_disconnect(c_);
+        c_ = nullptr;
+    }
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it)
+        if (*it > 0)
+            kill(*it, SIGTERM);
+    for (pid_t pid : children_)
+        if (pid > 0)
+            waitpid(pid, nullptr, 0);
+    children_.clear();
+    if (server_ > 0) {
+        kill(server_, SIGTERM);
+        waitpid(server_, nullptr, 0);
+        server_ = -1;
+    }
+}
+
+pid_t X11Session::launch(const std::vector<std::string>& argv)
+{
+    const pid_t pid = spawn(argv, display_);
+    children_.push_back(pid);
+    return pid;
+}
+
+bool X11Session::run(const std::vector<std::string>& argv)
+{
+    const pid_t pid = spawn(argv, display_);
+    if (pid < 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+xcb_atom_t X11Session::atom(const char* name) const
+{
+    Freed<xcb_intern_atom_reply_t> r{
+        xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
+    return r ? r->atom : XCB_NONE;
+}
+
+namespace {
+
+std::vector<xcb_window_t> windowsOf(xcb_connection_t* c, xcb_window_t root, xcb_atom_t property)
+{
+    Freed<xcb_get_property_reply_t> r{
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, property, XCB_ATOM_WINDOW, 0, 4096), nullptr)};
+    if (!r || r->format != 32)
+        return {};
+    const auto* data = static_cast<const xcb_window_t*>(xcb_get_property_value(r.p));
+    return std::vector<xcb_window_t>(data, data + xcb_get_property_value_length(r.p) / 4);
+}
+
+} // namespace
+
+std::vector<xcb_window_t> X11Session::clientList() const { return windowsOf(c_, root_, atom("_NET_CLIENT_LIST")); }
+
+std::vector<xcb_window_t> X11Session::stackingList() const
+{
+    return windowsOf(c_, root_, atom("_NET_CLIENT_LIST_STACKING"));
+}
+
+std::optional<Rect> X11Session::frame(xcb_window_t window) const
+{
+    Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(c_, xcb_get_geometry(c_, window), nullptr)};
+    Freed<xcb_translate_coordinates_reply_t> t{
+        xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, window, root_, 0, 0), nullptr)};
+    const xcb_atom_t extentsAtom = atom("_NET_FRAME_EXTENTS");
+    Freed<xcb_get_property_reply_t> e{xcb_get_property_reply(
+        c_, xcb_get_property(c_, 0, window, extentsAtom, XCB_ATOM_CARDINAL, 0, 4), nullptr)};
+    if (!g || !t)
+        return std::nullopt;
+    double l = 0, r = 0, top = 0, b = 0;
+    if (e && xcb_get_property_value_length(e.p) == 16) {
+        const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(e.p));
+        l = v[0];
+        r = v[1];
+        top = v[2];
+        b = v[3];
+    }
+    return Rect(t->dst_x - l, t->dst_y - top, g->width + l + r, g->height + top + b);
+}
+
+std::optional<std::string> X11Session::wmClass(xcb_window_t window) const
+{
+    Freed<xcb_get_property_reply_t> r{
+        xcb_get_property_reply(c_, xcb_get_property(c_, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256), nullptr)};
+    if (!r || r->format != 8)
+        return std::nullopt;
+    std::string text(static_cast<const char*>(xcb_get_property_value(r.p)), std::size_t(xcb_get_property_value_length(r.p)));
+    const auto zero = text.find('\0');
+    if (zero == std::string::npos)
+        return text;
+    std::string cls = text.substr(zero + 1);
+    return cls.substr(0, cls.find('\0'));
+}
+
+void X11Session::key(std::uint8_t keycode, bool press)
+{
+    xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c_);
+}
+
+void X11Session::button(std::uint8_t button, bool press)
+{
+    xcb_test_fake_input(c_, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(c_);
+}
+
+void X11Session::movePointer(int x, int y)
+{
+    xcb_test_fake_input(c_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_, std::int16_t(x), std::int16_t(y), 0);
+    xcb_flush(c_);
+}
+
+} // namespace kavelo::test
