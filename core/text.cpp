@@ -218,6 +218,14 @@ char32_t firstScalar(std::string_view s)
     return c < 0 ? U'\uFFFD' : static_cast<char32_t>(c);
 }
 
+std::string utf8(char32_t c)
+{
+    char bytes[U8_MAX_LENGTH];
+    int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, c);
+    return std::string(bytes, static_cast<size_t>(length));
+}
+
 bool isLetter(std::string_view character)
 {
     const char32_t c = firstScalar(character);

@@ -7,6 +7,7 @@
 #include "app/platform/sim/sim_desktop.h"
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -133,5 +134,47 @@ Handle SimDesktop::Impl::observe(Map Impl::*observers, typename Map::mapped_type
         }
     });
 }
+
+// What every interface of the desktop holds: the inside it answers from.
+struct SimFacade {
+    explicit SimFacade(SimDesktop::Impl& impl) : impl(impl) {}
+    SimDesktop::Impl& impl;
+};
+
+// The interfaces, each made in the file of its facility.
+std::unique_ptr<Accessibility> makeSimAccessibility(SimDesktop::Impl& impl);
+std::unique_ptr<WindowServer> makeSimWindowServer(SimDesktop::Impl& impl);
+std::unique_ptr<SystemWorkspace> makeSimWorkspace(SimDesktop::Impl& impl);
+std::unique_ptr<Displays> makeSimDisplays(SimDesktop::Impl& impl);
+std::unique_ptr<SystemHotKeys> makeSimHotKeys(SimDesktop::Impl& impl);
+std::unique_ptr<EventTap> makeSimEventTap(SimDesktop::Impl& impl);
+std::unique_ptr<Mouse> makeSimMouse(SimDesktop::Impl& impl);
+std::unique_ptr<Keyboard> makeSimKeyboard(SimDesktop::Impl& impl);
+std::unique_ptr<Multitouch> makeSimMultitouch(SimDesktop::Impl& impl);
+std::unique_ptr<WindowCapture> makeSimCapture(SimDesktop::Impl& impl);
+std::unique_ptr<LoginItem> makeSimLoginItem(SimDesktop::Impl& impl);
+std::unique_ptr<BrowserScripting> makeSimBrowsers(SimDesktop::Impl& impl);
+std::unique_ptr<AppInfo> makeSimAppInfo(SimDesktop::Impl& impl);
+
+struct SimFacades {
+    explicit SimFacades(SimDesktop::Impl& impl);
+    std::unique_ptr<Accessibility> accessibility;
+    std::unique_ptr<WindowServer> windowServer;
+    std::unique_ptr<SystemWorkspace> workspace;
+    std::unique_ptr<Displays> displays;
+    std::unique_ptr<SystemHotKeys> hotKeys;
+    std::unique_ptr<EventTap> eventTap;
+    std::unique_ptr<Mouse> mouse;
+    std::unique_ptr<Keyboard> keyboard;
+    std::unique_ptr<Multitouch> multitouch;
+    std::unique_ptr<WindowCapture> capture;
+    std::unique_ptr<LoginItem> loginItem;
+    std::unique_ptr<BrowserScripting> browsers;
+    std::unique_ptr<AppInfo> appInfo;
+};
+
+// A picture of one colour chosen by `seed`: application icons and window
+// captures.
+Image solidImage(int width, int height, std::uint32_t seed);
 
 } // namespace kavelo

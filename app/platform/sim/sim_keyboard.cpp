@@ -1,5 +1,7 @@
 #include "app/platform/sim/sim_keyboard.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 #include <array>
 #include <map>
@@ -8,27 +10,6 @@
 namespace kavelo::sim {
 
 namespace {
-
-std::string utf8(char32_t c)
-{
-    std::string out;
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-    return out;
-}
 
 const std::map<std::uint16_t, char32_t>& usCharacters()
 {
@@ -103,18 +84,18 @@ std::optional<std::string> translate(std::string_view layout, std::uint16_t keyC
     if (!hasLayout(layout))
         return std::nullopt;
     if (auto it = specials().find(keyCode); it != specials().end())
-        return utf8(it->second.translated);
+        return text::utf8(it->second.translated);
     if (auto c = character(layout, keyCode))
-        return utf8(*c);
+        return text::utf8(*c);
     return std::nullopt;
 }
 
 std::string eventCharacters(std::string_view layout, std::uint16_t keyCode)
 {
     if (auto it = specials().find(keyCode); it != specials().end())
-        return utf8(it->second.event);
+        return text::utf8(it->second.event);
     if (auto c = character(hasLayout(layout) ? layout : "us", keyCode))
-        return utf8(*c);
+        return text::utf8(*c);
     return {};
 }
 

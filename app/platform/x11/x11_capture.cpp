@@ -141,4 +141,52 @@ Image scaled(const Image& source, int width, int height)
     return out;
 }
 
+// ---------------------------------------------------------------- interface
+
+namespace {
+
+class X11Capture : public WindowCapture, X11Facade {
+public:
+    using X11Facade::X11Facade;
+    bool isAllowed() const override { return true; }
+    bool requestAccess() override { return true; }
+    // Safe from any thread: only windows already numbered are listed.
+    std::optional<std::vector<CapturableWindow>> windows() const override
+    {
+        std::vector<std::pair<WindowID, xcb_window_t>> known;
+        {
+            std::lock_guard guard(impl.numbersMutex);
+            for (const auto& [number, window] : impl.windowOf)
+                known.emplace_back(number, window);
+        }
+        std::sort(known.begin(), known.end());
+        xcb_connection_t* c = impl.captureConnection();
+        if (!c)
+            return std::nullopt;
+        std::vector<xcb_get_geometry_cookie_t> cookies;
+        for (const auto& [number, window] : known)
+            cookies.push_back(xcb_get_geometry(c, topLevel(c, window)));
+        std::vector<CapturableWindow> out;
+        for (std::size_t i = 0; i < known.size(); ++i) {
+            XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, cookies[i], nullptr));
+            if (g)
+                out.push_back({known[i].first, Size(g->width + 2 * g->border_width, g->height + 2 * g->border_width)});
+        }
+        return out;
+    }
+    std::optional<Image> capture(WindowID number, int width, int height) const override
+    {
+        if (width <= 0 || height <= 0)
+            return std::nullopt;
+        const auto window = impl.windowFor(number);
+        if (!window)
+            return std::nullopt;
+        return impl.captureWindow(*window, width, height);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<WindowCapture> makeX11Capture(Impl& impl) { return std::make_unique<X11Capture>(impl); }
+
 } // namespace kavelo

@@ -608,6 +608,15 @@ void Impl::iconify(xcb_window_t window)
     xcb_flush(c);
 }
 
+void Impl::deiconify(xcb_window_t window)
+{
+    if (wmPresent)
+        changeState(window, false, ewmh._NET_WM_STATE_HIDDEN);
+    xcb_map_window(c, window);
+    writesOutstanding = true;
+    xcb_flush(c);
+}
+
 void Impl::restack(xcb_window_t window)
 {
     if (wmPresent) {

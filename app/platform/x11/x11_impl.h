@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -161,6 +162,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize);
     void changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = XCB_NONE);
     void iconify(xcb_window_t window);
+    void deiconify(xcb_window_t window);
     void restack(xcb_window_t window);
     void activateWindow(xcb_window_t window);
     void settleWrites();
@@ -261,6 +263,37 @@ Handle X11Desktop::Impl::observe(Map Impl::*observers, typename Map::mapped_type
             ((*impl).*observers).erase(id);
     });
 }
+
+// What every interface of the backend holds: the inside it answers from.
+struct X11Facade {
+    explicit X11Facade(X11Desktop::Impl& impl) : impl(impl) {}
+    X11Desktop::Impl& impl;
+};
+
+// The interfaces, each made in the file of its facility.
+std::unique_ptr<Accessibility> makeX11Accessibility(X11Desktop::Impl& impl);
+std::unique_ptr<WindowServer> makeX11WindowServer(X11Desktop::Impl& impl);
+std::unique_ptr<SystemWorkspace> makeX11Workspace(X11Desktop::Impl& impl);
+std::unique_ptr<Displays> makeX11Displays(X11Desktop::Impl& impl);
+std::unique_ptr<SystemHotKeys> makeX11HotKeys(X11Desktop::Impl& impl);
+std::unique_ptr<EventTap> makeX11EventTap(X11Desktop::Impl& impl);
+std::unique_ptr<Mouse> makeX11Mouse(X11Desktop::Impl& impl);
+std::unique_ptr<Keyboard> makeX11Keyboard(X11Desktop::Impl& impl);
+std::unique_ptr<Multitouch> makeX11Multitouch();
+std::unique_ptr<WindowCapture> makeX11Capture(X11Desktop::Impl& impl);
+std::unique_ptr<LoginItem> makeX11LoginItem();
+std::unique_ptr<BrowserScripting> makeX11Browsers();
+std::unique_ptr<AppInfo> makeX11AppInfo();
+
+// The displays: the monitors in order, primary first, with unique names.
+std::vector<Screen> screensOf(X11Desktop::Impl& impl);
+
+// The program file of a running process.
+std::optional<std::string> executableOf(std::int32_t pid);
+
+// The four states of the lock keys a grab must cover.
+inline constexpr std::array<std::uint16_t, 4> lockCombinations{0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                                               XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 
 // The child of the root that holds `window` (its frame under a reparenting
 // manager).

@@ -1,6 +1,7 @@
 #include "app/platform/x11/x11_impl.h"
 
 #include "app/platform/sim/sim_keyboard.h"
+#include "core/text.h"
 
 #include <xcb/randr.h>
 #include <xcb/xinput.h>
@@ -76,31 +77,6 @@ std::uint64_t flagOfModifierKey(int classic)
     default: return 0;
     }
 }
-
-std::string utf8(char32_t ch)
-{
-    std::string out;
-    if (ch < 0x80) {
-        out += char(ch);
-    } else if (ch < 0x800) {
-        out += char(0xC0 | (ch >> 6));
-        out += char(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += char(0xE0 | (ch >> 12));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    } else {
-        out += char(0xF0 | (ch >> 18));
-        out += char(0x80 | ((ch >> 12) & 0x3F));
-        out += char(0x80 | ((ch >> 6) & 0x3F));
-        out += char(0x80 | (ch & 0x3F));
-    }
-    return out;
-}
-
-// The four states of the lock keys a grab must cover.
-constexpr std::array<std::uint16_t, 4> lockCombinations{0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
-                                                        XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 
 constexpr std::uint16_t relevantModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
@@ -236,7 +212,7 @@ std::optional<std::string> Impl::characters(std::uint16_t classic, std::uint32_t
             return sim::eventCharacters("us", classic);
         return sim::translate("us", classic);
     }
-    return utf8(char32_t(ch));
+    return text::utf8(char32_t(ch));
 }
 
 // ---------------------------------------------------------------- events
