@@ -1,4 +1,4 @@
-#include "x11_session.h"
+#include "support/x11_session.h"
 
 #include "app/platform/x11/backend.h"
 #include "app/platform/x11/x11_desktop.h"
