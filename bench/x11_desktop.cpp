@@ -4,7 +4,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
-#include "x11/x11_session.h"
+#include "support/x11_session.h"
 
 #include <benchmark/benchmark.h>
 

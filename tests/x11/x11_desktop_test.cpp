@@ -1,4 +1,4 @@
-#include "x11_session.h"
+#include "support/x11_session.h"
 
 #include "app/platform/x11/backend.h"
 #include "app/platform/x11/x11_desktop.h"
@@ -254,6 +254,42 @@ TEST_F(X11DesktopTest, MinimizesRestoresAndHidesApplications)
     ASSERT_TRUE(desktop->workspace().unhide(eyes.ownerPid));
     EXPECT_TRUE(waitFor([&] { return stock().at("XEyes").onScreen; }, 5s, [&] { pump(); }));
     EXPECT_FALSE(app().hidden);
+}
+
+// Regression: the list was read before the manager had iconified the
+// windows, so it forgot the hiding and the windows read as minimized.
+TEST_F(X11DesktopTest, TheVeryNextApplicationListSeesAHiddenApplication)
+{
+    const WindowInfo clock = stock().at("XClock");
+    const auto e = element(clock.number);
+    ASSERT_TRUE(e);
+    ASSERT_TRUE(desktop->workspace().hide(clock.ownerPid));
+    const auto apps = desktop->workspace().runningApps();
+    const auto app = std::find_if(apps.begin(), apps.end(), [&](const RunningApp& a) { return a.pid == clock.ownerPid; });
+    ASSERT_NE(app, apps.end());
+    EXPECT_TRUE(app->hidden);
+    EXPECT_EQ(e->minimized(), false);
+    ASSERT_TRUE(desktop->workspace().unhide(clock.ownerPid));
+    EXPECT_TRUE(waitFor([&] { return stock().at("XClock").onScreen; }, 5s, [&] { pump(); }));
+}
+
+// Regression: activation looked only at the shown desktop and did nothing.
+TEST_F(X11DesktopTest, ActivatingAnApplicationOnAnotherDesktopBringsThatDesktopUp)
+{
+    const WindowInfo eyes = stock().at("XEyes");
+    const xcb_window_t window = *desktop->serverWindow(eyes.number);
+    ASSERT_EQ(session->currentDesktop(), std::optional<std::uint32_t>(0));
+    session->moveToDesktop(window, 1);
+    ASSERT_TRUE(waitFor([&] { return !stock().at("XEyes").onScreen; }, 5s, [&] { pump(); }));
+    EXPECT_EQ(desktop->accessibility().focusedWindow(eyes.ownerPid), nullptr);
+
+    ASSERT_TRUE(desktop->workspace().activate(eyes.ownerPid));
+    EXPECT_TRUE(waitFor([&] { return session->currentDesktop() == 1u && stock().at("XEyes").onScreen; }, 5s,
+                        [&] { pump(); }));
+    session->moveToDesktop(window, 0);
+    session->switchToDesktop(0);
+    EXPECT_TRUE(waitFor([&] { return session->currentDesktop() == 0u && stock().at("XEyes").onScreen; }, 5s,
+                        [&] { pump(); }));
 }
 
 TEST_F(X11DesktopTest, WindowNumbersAreNotReusedWhenTheServerReusesAnId)
@@ -520,6 +556,18 @@ TEST_F(X11DesktopTest, KeyboardTranslatesThroughTheServerMap)
     EXPECT_EQ(desktop->keyboard().translate(*current, 36), std::optional<std::string>("\r"));
     EXPECT_EQ(desktop->keyboard().translate(*current, 53), std::optional<std::string>("\x1b"));
     EXPECT_EQ(desktop->keyboard().translate("xx", 0), std::nullopt);
+
+    // Regression: a key without a character in a second layout took the US
+    // layout's one (the German dead circumflex read as a backquote).
+    ASSERT_TRUE(session->run({"setxkbmap", "-layout", "us,de"}));
+    ASSERT_TRUE(waitFor([&] { return desktop->keyboard().translate("de", 6) == std::optional<std::string>("y"); }, 5s,
+                        [&] { pump(); }));
+    EXPECT_EQ(desktop->keyboard().translate("de", 50), std::nullopt);
+    EXPECT_EQ(desktop->keyboard().translate("de", 36), std::optional<std::string>("\r"));
+    EXPECT_EQ(desktop->keyboard().translate("us", 50), std::optional<std::string>("`"));
+    ASSERT_TRUE(session->run({"setxkbmap", "-layout", "us"}));
+    EXPECT_TRUE(waitFor([&] { return desktop->keyboard().layouts() == std::vector<std::string>{"us"}; }, 5s,
+                        [&] { pump(); }));
 }
 
 TEST_F(X11DesktopTest, FacilitiesThatLinuxLacks)

@@ -642,6 +642,13 @@ void Impl::activateWindow(xcb_window_t window)
     xcb_flush(c);
 }
 
+void Impl::showDesktop(std::uint32_t desktop)
+{
+    xcb_ewmh_request_change_current_desktop(&ewmh, screenNumber, desktop, XCB_CURRENT_TIME);
+    writesOutstanding = true;
+    xcb_flush(c);
+}
+
 bool Impl::waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs)
 {
     using Clock = std::chrono::steady_clock;
@@ -748,6 +755,9 @@ std::optional<xcb_window_t> Impl::focusedOf(std::int32_t pid)
 
 std::vector<RunningApp> Impl::runningApps()
 {
+    // Hiding is settled by the states the manager sets: read them only once
+    // it has handled every request sent so far.
+    settleWrites();
     const auto windows = stacking();
     const auto props = read(windows, X11Fields::wmClass | X11Fields::type | X11Fields::state);
     struct Seen {

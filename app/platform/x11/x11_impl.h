@@ -165,6 +165,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void deiconify(xcb_window_t window);
     void restack(xcb_window_t window);
     void activateWindow(xcb_window_t window);
+    void showDesktop(std::uint32_t desktop);
     void settleWrites();
     // Returns once the server has handled everything sent so far.
     void roundTrip() const;

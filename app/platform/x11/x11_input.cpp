@@ -195,7 +195,9 @@ std::uint64_t Impl::flagsOfServerState(std::uint16_t state) const
 // What a key types with no modifiers in one layout of the keyboard map.
 // Keys whose symbol is a function (arrows, Return, F-keys) take the
 // characters of the classic tables: control characters for translation, the
-// toolkit's private-use characters for events.
+// toolkit's private-use characters for events. Other symbols without a
+// character (dead accents, level and group switches) type nothing by
+// themselves.
 std::optional<std::string> Impl::characters(std::uint16_t classic, std::uint32_t layout, bool forEvent) const
 {
     const auto key = serverKey(classic);
@@ -206,12 +208,14 @@ std::optional<std::string> Impl::characters(std::uint16_t classic, std::uint32_t
     if (count <= 0)
         return std::nullopt;
     const xkb_keysym_t sym = syms[0];
-    const std::uint32_t ch = xkb_keysym_to_utf32(sym);
-    if ((sym >= 0xFF00 && sym <= 0xFFFF) || ch == 0) {
+    if (sym >= 0xFF00 && sym <= 0xFFFF) {
         if (forEvent)
             return sim::eventCharacters("us", classic);
         return sim::translate("us", classic);
     }
+    const std::uint32_t ch = xkb_keysym_to_utf32(sym);
+    if (ch == 0)
+        return std::nullopt;
     return text::utf8(char32_t(ch));
 }
 

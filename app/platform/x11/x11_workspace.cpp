@@ -137,8 +137,26 @@ public:
             return false;
         unhide(pid);
         impl.settleWrites();
-        if (auto w = impl.focusedOf(pid))
+        if (auto w = impl.focusedOf(pid)) {
             impl.activateWindow(*w);
+            return true;
+        }
+        // Nothing of it on the shown desktop: its front window on another
+        // one, with that desktop brought up first, as activating an
+        // application does elsewhere.
+        std::vector<xcb_window_t> own;
+        for (xcb_window_t w : impl.stacking())
+            if (auto k = impl.knownFor(w); k && k->pid == pid)
+                own.push_back(w);
+        const auto props = impl.read(own, X11Fields::state | X11Fields::desktop);
+        for (std::size_t i = 0; i < own.size(); ++i) {
+            if (!props[i].alive || props[i].hasState(impl.ewmh._NET_WM_STATE_HIDDEN))
+                continue;
+            if (props[i].desktop && *props[i].desktop != 0xFFFFFFFF && impl.wmPresent)
+                impl.showDesktop(*props[i].desktop);
+            impl.activateWindow(own[i]);
+            break;
+        }
         return true;
     }
     bool hide(std::int32_t pid) override

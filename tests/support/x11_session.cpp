@@ -1,5 +1,6 @@
-#include "x11_session.h"
+#include "support/x11_session.h"
 
+#include <xcb/xcb_icccm.h>
 #include <xcb/xtest.h>
 
 #include <fcntl.h>
@@ -270,6 +271,59 @@ std::optional<std::string> X11Session::wmClass(xcb_window_t window) const
         return text;
     std::string cls = text.substr(zero + 1);
     return cls.substr(0, cls.find('\0'));
+}
+
+Size X11Session::resizeIncrements(xcb_window_t window) const
+{
+    xcb_size_hints_t hints{};
+    if (!xcb_icccm_get_wm_normal_hints_reply(c_, xcb_icccm_get_wm_normal_hints(c_, window), &hints, nullptr) ||
+        !(hints.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC))
+        return Size();
+    return Size(hints.width_inc, hints.height_inc);
+}
+
+std::optional<std::uint32_t> X11Session::currentDesktop() const
+{
+    Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
+        c_, xcb_get_property(c_, 0, root_, atom("_NET_CURRENT_DESKTOP"), XCB_ATOM_CARDINAL, 0, 1), nullptr)};
+    if (!r || xcb_get_property_value_length(r.p) != 4)
+        return std::nullopt;
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(r.p));
+}
+
+namespace {
+
+void sendToManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
+                   std::uint32_t first, std::uint32_t second = 0)
+{
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    message.data.data32[0] = first;
+    message.data.data32[1] = second;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+}
+
+} // namespace
+
+void X11Session::iconify(xcb_window_t window)
+{
+    sendToManager(c_, root_, window, atom("WM_CHANGE_STATE"), XCB_ICCCM_WM_STATE_ICONIC);
+}
+
+// Source 2: a pager, which the manager obeys without second thoughts.
+void X11Session::moveToDesktop(xcb_window_t window, std::uint32_t desktop)
+{
+    sendToManager(c_, root_, window, atom("_NET_WM_DESKTOP"), desktop, 2);
+}
+
+void X11Session::switchToDesktop(std::uint32_t desktop)
+{
+    sendToManager(c_, root_, root_, atom("_NET_CURRENT_DESKTOP"), desktop, XCB_CURRENT_TIME);
 }
 
 void X11Session::key(std::uint8_t keycode, bool press)

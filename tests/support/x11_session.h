@@ -40,7 +40,15 @@ public:
     std::vector<xcb_window_t> stackingList() const;          // bottom to top
     std::optional<Rect> frame(xcb_window_t window) const;    // with decorations, root coordinates
     std::optional<std::string> wmClass(xcb_window_t window) const;
+    // The client's resize increments (0 where it has none).
+    Size resizeIncrements(xcb_window_t window) const;
+    std::optional<std::uint32_t> currentDesktop() const;
     xcb_atom_t atom(const char* name) const;
+
+    // Requests to the window manager, as a pager or the user would make them.
+    void iconify(xcb_window_t window);
+    void moveToDesktop(xcb_window_t window, std::uint32_t desktop);
+    void switchToDesktop(std::uint32_t desktop);
 
     // Input as a user types it.
     void key(std::uint8_t keycode, bool press);

@@ -1,0 +1,299 @@
+// The window catalog and the window actions against real clients.
+
+#include "x11_services_fixture.h"
+
+#include "app/services/window_actions.h"
+#include "core/grid_plan.h"
+#include "core/snap.h"
+#include "core/tidy.h"
+
+#include <algorithm>
+#include <set>
+
+namespace kavelo::testing {
+namespace {
+
+using CatalogTest = X11ServicesTest;
+using ActionsTest = X11ServicesTest;
+
+TEST_F(CatalogTest, ListsTheRealClientsFrontToBackWithTheirElements)
+{
+    const Snapshot snapshot = read();
+    const auto windows = stock(snapshot);
+    ASSERT_EQ(windows.size(), 3u);
+    const auto apps = desktop->platform.workspace.runningApps();
+    for (const auto& [name, w] : windows) {
+        SCOPED_TRACE(name);
+        EXPECT_LT(w.id, syntheticWindowIDBase);
+        EXPECT_GT(w.pid, 0);
+        EXPECT_EQ(w.appName, name);
+        EXPECT_FALSE(w.title.empty());
+        EXPECT_EQ(std::optional(w.frame), serverFrame(w.id));
+        const ElementRef element = snapshot.element(w.id);
+        ASSERT_TRUE(element);
+        EXPECT_EQ(element->windowNumber(), std::optional(w.id));
+        EXPECT_EQ(element->pid(), w.pid);
+        EXPECT_EQ(AX::rect(*element), std::optional(w.frame));
+    }
+    // Nothing of this process, and every window once.
+    std::set<WindowID> ids;
+    for (const auto& w : snapshot.windows) {
+        EXPECT_NE(w.pid, desktop->platform.workspace.ownPid());
+        EXPECT_TRUE(ids.insert(w.id).second) << w.id;
+    }
+
+    // Front to back as the server stacks them.
+    std::vector<WindowID> serverOrder;
+    const auto stacking = session->stackingList();
+    for (auto it = stacking.rbegin(); it != stacking.rend(); ++it)
+        for (const auto& [name, w] : windows)
+            if (x11->serverWindow(w.id) == *it)
+                serverOrder.push_back(w.id);
+    std::vector<WindowID> catalogOrder;
+    for (const auto& w : snapshot.windows)
+        if (std::any_of(windows.begin(), windows.end(), [&](const auto& kv) { return kv.second.id == w.id; }))
+            catalogOrder.push_back(w.id);
+    EXPECT_EQ(catalogOrder, serverOrder);
+}
+
+TEST_F(CatalogTest, AWindowTheUserMinimizedReadsMinimizedAndSortsLast)
+{
+    const WindowEntry eyes = stock().at("XEyes");
+    Restore restore([&] {
+        const Snapshot s = read();
+        if (auto e = s.element(eyes.id))
+            e->setMinimized(false);
+        until([&] { return stock().count("XEyes") == 1; });
+    });
+    session->iconify(*x11->serverWindow(eyes.id));
+    Snapshot snapshot;
+    ASSERT_TRUE(until([&] {
+        snapshot = read();
+        const auto e = find(snapshot, eyes.id);
+        return e && e->state == WindowState::minimized;
+    }));
+    EXPECT_EQ(snapshot.windows.back().id, eyes.id);
+    EXPECT_TRUE(snapshot.element(eyes.id));
+    EXPECT_EQ(stock(snapshot).size(), 2u);
+
+    // Raising it through the actions brings it back, in front.
+    EXPECT_FALSE(WindowActions::raise(*desktop, *find(snapshot, eyes.id), snapshot.element(eyes.id)).pending());
+    ASSERT_TRUE(until([&] {
+        const Snapshot s = read();
+        return s.windows.front().id == eyes.id && s.windows.front().state == WindowState::visible;
+    }));
+}
+
+TEST_F(CatalogTest, AHiddenApplicationsWindowsReadHiddenAtOnce)
+{
+    const WindowEntry clock = stock().at("XClock");
+    Restore restore([&] {
+        desktop->platform.workspace.unhide(clock.pid);
+        until([&] { return stock().count("XClock") == 1; });
+    });
+    ASSERT_TRUE(desktop->platform.workspace.hide(clock.pid));
+    // The very next read, as "Clear the desktop" followed by the switcher
+    // would make it: hidden, not minimized.
+    Snapshot snapshot = read();
+    auto entry = find(snapshot, clock.id);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->state, WindowState::hidden);
+    // And it stays so once the manager has iconified the window.
+    ASSERT_TRUE(until([&] {
+        const auto shown = desktop->platform.windowServer.windowList(WindowListOption::onScreenOnly).value();
+        return std::none_of(shown.begin(), shown.end(), [&](const WindowInfo& w) { return w.number == clock.id; });
+    }));
+    snapshot = read();
+    entry = find(snapshot, clock.id);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->state, WindowState::hidden);
+    EXPECT_EQ(snapshot.windows.back().id, clock.id);
+
+    // A hidden application's window is never tidied.
+    const auto memory = WindowActions::tidy(*desktop, TidyLayout::grid, std::nullopt);
+    ASSERT_TRUE(memory);
+    EXPECT_FALSE(memory->before.count(clock.id));
+    WindowActions::undoTidy(*desktop, *memory);
+
+    // Raising the window shows its application again.
+    EXPECT_FALSE(WindowActions::raise(*desktop, *entry, snapshot.element(clock.id)).pending());
+    ASSERT_TRUE(until([&] {
+        const auto e = find(read(), clock.id);
+        return e && e->state == WindowState::visible;
+    }));
+    for (const auto& app : desktop->platform.workspace.runningApps())
+        if (app.pid == clock.pid) {
+            EXPECT_FALSE(app.hidden);
+        }
+}
+
+TEST_F(CatalogTest, AWindowOnAnotherDesktopIsListedWithoutElementAndRaisedLater)
+{
+    const WindowEntry eyes = stock().at("XEyes");
+    const xcb_window_t window = *x11->serverWindow(eyes.id);
+    ASSERT_EQ(session->currentDesktop(), std::optional<std::uint32_t>(0));
+    Restore restore([&] {
+        session->moveToDesktop(window, 0);
+        session->switchToDesktop(0);
+        until([&] { return session->currentDesktop() == 0u && stock().count("XEyes") == 1; });
+    });
+    session->moveToDesktop(window, 1);
+    Snapshot snapshot;
+    ASSERT_TRUE(until([&] {
+        snapshot = read();
+        const auto e = find(snapshot, eyes.id);
+        return e && e->state == WindowState::otherSpace;
+    }));
+    EXPECT_FALSE(snapshot.element(eyes.id));
+    EXPECT_EQ(snapshot.windows.back().id, eyes.id);
+
+    // Raising it activates its application, which brings its desktop up;
+    // the window itself is raised once a new read reaches it.
+    Handle retry = WindowActions::raise(*desktop, *find(snapshot, eyes.id), nullptr);
+    EXPECT_TRUE(retry.pending());
+    ASSERT_TRUE(until([&] { return session->currentDesktop() == 1u; }));
+    scheduler.advance(WindowActions::raiseRetryDelay);
+    ASSERT_TRUE(until([&] {
+        const Snapshot s = read();
+        return s.windows.front().id == eyes.id && s.element(eyes.id);
+    }));
+}
+
+// Every layout through the actions, then the frames from the server.
+TEST_F(ActionsTest, TidiesWithEveryLayoutAndUndoes)
+{
+    preferences->setMainShare(0.6);
+    for (TidyLayout layout : allTidyLayouts) {
+        SCOPED_TRACE(std::string(rawValue(layout)));
+        const Snapshot snapshot = read();
+        std::vector<WindowEntry> taken;
+        for (const auto& w : snapshot.windows)
+            if (w.state == WindowState::visible && snapshot.element(w.id))
+                taken.push_back(w);
+        ASSERT_EQ(taken.size(), 3u);
+        const auto screens = desktop->platform.displays.screens();
+        ASSERT_EQ(screens.size(), 1u);
+        const Rect area = WindowActions::area(*desktop, screens.front()).value();
+        const double gap = preferences->windowGap();
+        const auto targets = layout == TidyLayout::custom
+                                 ? preferences->plan(screens.front().name).frames(3, area, gap)
+                                 : Tidy::frames(layout, 3, area, gap, preferences->mainShare());
+        ASSERT_EQ(targets.size(), 3u);
+
+        const auto memory = WindowActions::tidy(*desktop, layout, std::nullopt);
+        ASSERT_TRUE(memory);
+        ASSERT_EQ(memory->before.size(), 3u);
+        ASSERT_EQ(memory->after.size(), 3u);
+        std::vector<WindowID> ids;
+        for (std::size_t i = 0; i < taken.size(); ++i) {
+            const WindowID id = taken[i].id;
+            ids.push_back(id);
+            EXPECT_EQ(memory->before.at(id), taken[i].frame);
+            // The front-most window takes the first frame.
+            expectPlaced(id, targets[i]);
+            // The record holds where the window really went.
+            EXPECT_EQ(std::optional(memory->after.at(id)), serverFrame(id));
+        }
+        EXPECT_TRUE(memory->isUntouched(WindowActions::frames(*desktop, ids), 4.0));
+
+        WindowActions::undoTidy(*desktop, *memory);
+        for (const WindowID id : ids)
+            EXPECT_EQ(serverFrame(id), std::optional(memory->before.at(id)));
+        EXPECT_FALSE(memory->isUntouched(WindowActions::frames(*desktop, ids), 4.0));
+    }
+}
+
+TEST_F(ActionsTest, TidyOfOneApplicationMovesOnlyItsWindows)
+{
+    const auto before = stock();
+    const auto memory = WindowActions::tidy(*desktop, TidyLayout::columns, std::string("XTerm"));
+    ASSERT_TRUE(memory);
+    ASSERT_EQ(memory->before.size(), 1u);
+    const WindowID term = before.at("XTerm").id;
+    const Rect area = WindowActions::area(*desktop, desktop->platform.displays.screens().front()).value();
+    expectPlaced(term, area);
+    for (const auto& [name, w] : before)
+        if (name != "XTerm") {
+            EXPECT_EQ(serverFrame(w.id), std::optional(w.frame)) << name;
+        }
+    WindowActions::undoTidy(*desktop, *memory);
+    EXPECT_EQ(serverFrame(term), std::optional(before.at("XTerm").frame));
+}
+
+TEST_F(ActionsTest, SnapsTheFocusedWindowInsideTheUsableArea)
+{
+    // xterm takes the focus; xclock and xeyes decline it.
+    const Snapshot snapshot = read();
+    const WindowEntry term = stock(snapshot).at("XTerm");
+    EXPECT_FALSE(WindowActions::raise(*desktop, term, snapshot.element(term.id)).pending());
+    ASSERT_TRUE(until([&] {
+        const auto front = desktop->platform.workspace.frontmostApp();
+        return front && front->pid == term.pid;
+    }));
+
+    preferences->setReservedEdges({{"left", 40}, {"top", 30}});
+    const Screen screen = desktop->platform.displays.screens().front();
+    const Rect usable = WindowActions::usable(*desktop, screen).value();
+    EXPECT_EQ(usable, Rect(40, 30, screen.visibleFrame.width() - 40, screen.visibleFrame.height() - 30));
+    for (Snap snap : {Snap::left, Snap::rightThird, Snap::bottom, Snap::maximize, Snap::center}) {
+        SCOPED_TRACE(std::string(rawValue(snap)));
+        const Size current = serverFrame(term.id).value().size;
+        WindowActions::snapFocused(*desktop, snap);
+        // Snapped windows meet the reserved edges without a gap.
+        expectPlaced(term.id, frame(snap, usable, current));
+    }
+}
+
+TEST_F(ActionsTest, RaiseBringsEachWindowToTheFrontOfTheList)
+{
+    for (const std::string name : {"XEyes", "XTerm", "XClock", "XEyes"}) {
+        SCOPED_TRACE(name);
+        const Snapshot snapshot = read();
+        const WindowEntry target = stock(snapshot).at(name);
+        EXPECT_FALSE(WindowActions::raise(*desktop, target, snapshot.element(target.id)).pending());
+        const Snapshot after = read();
+        ASSERT_FALSE(after.windows.empty());
+        EXPECT_EQ(after.windows.front().id, target.id);
+        EXPECT_EQ(std::optional(session->stackingList().back()), x11->serverWindow(target.id));
+        // The others keep their order behind it.
+        std::vector<WindowID> rest;
+        for (const auto& w : snapshot.windows)
+            if (w.id != target.id)
+                rest.push_back(w.id);
+        std::vector<WindowID> restAfter;
+        for (const auto& w : after.windows)
+            if (w.id != target.id)
+                restAfter.push_back(w.id);
+        EXPECT_EQ(restAfter, rest);
+    }
+}
+
+TEST_F(ActionsTest, FillTheScreenAndRestoreAWorkflow)
+{
+    const Snapshot snapshot = read();
+    const WindowEntry term = stock(snapshot).at("XTerm");
+    EXPECT_FALSE(WindowActions::raise(*desktop, term, snapshot.element(term.id)).pending());
+    ASSERT_TRUE(until([&] {
+        const auto front = desktop->platform.workspace.frontmostApp();
+        return front && front->pid == term.pid;
+    }));
+    const Workspace saved = WindowActions::capture(*desktop, "Before", "");
+    EXPECT_EQ(saved.windows.size(), 3u);
+
+    const auto filled = WindowActions::focusWindow(*desktop);
+    ASSERT_TRUE(filled);
+    EXPECT_EQ(filled->before.at(term.id), term.frame);
+    const Rect area = WindowActions::area(*desktop, desktop->platform.displays.screens().front()).value();
+    expectPlaced(term.id, area);
+    EXPECT_EQ(std::optional(filled->after.at(term.id)), serverFrame(term.id));
+
+    // The workflow puts every window back where it was captured.
+    EXPECT_EQ(WindowActions::restore(*desktop, saved), 3);
+    for (const auto& w : saved.windows) {
+        const auto live = stock().at(w.bundleID);
+        EXPECT_EQ(serverFrame(live.id), std::optional(w.frame)) << w.bundleID;
+    }
+}
+
+} // namespace
+} // namespace kavelo::testing

@@ -1,0 +1,178 @@
+#pragma once
+
+// The desktop services over the X11 backend, against a private Xvfb with
+// openbox and three stock clients (xclock, xeyes, xterm). Each test gets a
+// fresh home folder, its own settings and a hand-driven scheduler; the
+// backend's queued work runs when the test pumps.
+//
+// One server serves every test of a process, so a test puts back what it
+// changes for the others (minimized windows, desktops, monitors, layouts).
+
+#include "app/platform/manual_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/ax.h"
+#include "app/services/desktop.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "app/services/window_catalog.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kavelo::testing {
+
+using namespace std::chrono_literals;
+
+class X11ServicesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xclock", "xeyes", "xterm"}, &startError))
+            session.reset();
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    void SetUp() override
+    {
+        if (!session)
+            GTEST_SKIP() << "no X server for the X11 service tests: " << startError;
+        home = std::make_unique<test::TempHome>();
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(x11) << error;
+        ASSERT_TRUE(x11->hasWindowManager());
+        x11->attach(&scheduler);
+        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+        // The three clients, whatever the test before left, as the user sees
+        // them: on the shown desktop, none minimized.
+        ASSERT_TRUE(until([&] { return stock().size() == 3; })) << "the stock clients are not all visible";
+    }
+
+    void TearDown() override
+    {
+        desktop.reset();
+        preferences.reset();
+        defaults.reset();
+        if (x11)
+            x11->attach(nullptr);
+        x11.reset();
+        home.reset();
+    }
+
+    // Runs what the server sent and what the backend queued.
+    void pump()
+    {
+        x11->processEvents();
+        scheduler.runPending();
+    }
+
+    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    {
+        return test::waitFor(done, timeout, [&] { pump(); });
+    }
+
+    Snapshot read() { return WindowCatalog::read(*desktop); }
+
+    // The visible window of each stock client, by class (its bundle identifier).
+    std::map<std::string, WindowEntry> stock(const Snapshot& snapshot)
+    {
+        std::map<std::string, WindowEntry> out;
+        for (const auto& w : snapshot.windows)
+            if (w.state == WindowState::visible &&
+                (w.bundleID == "XTerm" || w.bundleID == "XClock" || w.bundleID == "XEyes"))
+                out.emplace(w.bundleID, w);
+        return out;
+    }
+    std::map<std::string, WindowEntry> stock() { return stock(read()); }
+
+    std::optional<WindowEntry> find(const Snapshot& snapshot, WindowID id)
+    {
+        for (const auto& w : snapshot.windows)
+            if (w.id == id)
+                return w;
+        return std::nullopt;
+    }
+
+    // The frame as the server has it, decorations included.
+    std::optional<Rect> serverFrame(WindowID id)
+    {
+        const auto window = x11->serverWindow(id);
+        return window ? session->frame(*window) : std::nullopt;
+    }
+
+    Size increments(WindowID id)
+    {
+        const auto window = x11->serverWindow(id);
+        return window ? session->resizeIncrements(*window) : Size();
+    }
+
+    // The server's frame against the one asked for: the position to the
+    // pixel, the size to the pixel or, for a window that takes whole
+    // character cells, snapped down by less than one cell.
+    void expectPlaced(WindowID id, const Rect& wanted)
+    {
+        const auto got = serverFrame(id);
+        ASSERT_TRUE(got) << "window " << id << " is gone";
+        const Size step = increments(id);
+        EXPECT_NEAR(got->minX(), wanted.minX(), 0.5) << "window " << id;
+        EXPECT_NEAR(got->minY(), wanted.minY(), 0.5) << "window " << id;
+        EXPECT_LE(got->width(), wanted.width() + 0.5) << "window " << id;
+        EXPECT_GT(got->width(), wanted.width() - step.width - 0.5) << "window " << id;
+        EXPECT_LE(got->height(), wanted.height() + 0.5) << "window " << id;
+        EXPECT_GT(got->height(), wanted.height() - step.height - 0.5) << "window " << id;
+    }
+
+    // Types a combination through XTest: modifiers down, the key, modifiers up.
+    void type(std::uint16_t keyCode, const std::vector<std::uint16_t>& modifierKeys)
+    {
+        for (auto m : modifierKeys)
+            session->key(x11->serverKeyCode(m).value(), true);
+        session->key(x11->serverKeyCode(keyCode).value(), true);
+        session->key(x11->serverKeyCode(keyCode).value(), false);
+        for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it)
+            session->key(x11->serverKeyCode(*it).value(), false);
+    }
+
+    static constexpr std::uint16_t controlKey = 59;
+    static constexpr std::uint16_t optionKey = 58;
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+
+    std::unique_ptr<test::TempHome> home;
+    ManualScheduler scheduler;
+    std::unique_ptr<X11Desktop> x11;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+};
+
+// Runs its work when the scope ends, so a failed assertion still puts the
+// shared session back.
+class Restore {
+public:
+    explicit Restore(std::function<void()> work) : work_(std::move(work)) {}
+    ~Restore()
+    {
+        if (work_)
+            work_();
+    }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+private:
+    std::function<void()> work_;
+};
+
+} // namespace kavelo::testing
