@@ -16,6 +16,25 @@ constexpr std::array<std::pair<std::uint64_t, std::uint32_t>, 4> modifierPairs{{
 
 } // namespace
 
+Platform PlatformInterfaces::platform(Scheduler& scheduler, Clock& clock) const
+{
+    return Platform{.accessibility = *accessibility,
+                    .windowServer = *windowServer,
+                    .workspace = *workspace,
+                    .displays = *displays,
+                    .hotKeys = *hotKeys,
+                    .eventTap = *eventTap,
+                    .mouse = *mouse,
+                    .keyboard = *keyboard,
+                    .multitouch = *multitouch,
+                    .capture = *capture,
+                    .loginItem = *loginItem,
+                    .browsers = *browsers,
+                    .appInfo = *appInfo,
+                    .scheduler = scheduler,
+                    .clock = clock};
+}
+
 std::uint32_t hotKeyModifiers(std::uint64_t flags)
 {
     std::uint32_t mask = 0;

@@ -16,6 +16,8 @@
 #include "app/platform/window_server.h"
 #include "app/platform/system_workspace.h"
 
+#include <memory>
+
 namespace kavelo {
 
 struct Platform {
@@ -34,6 +36,26 @@ struct Platform {
     AppInfo& appInfo;
     Scheduler& scheduler;
     Clock& clock;
+};
+
+// The interfaces of one backend, owned together; the backend lends them
+// out as a `Platform`.
+struct PlatformInterfaces {
+    std::unique_ptr<Accessibility> accessibility;
+    std::unique_ptr<WindowServer> windowServer;
+    std::unique_ptr<SystemWorkspace> workspace;
+    std::unique_ptr<Displays> displays;
+    std::unique_ptr<SystemHotKeys> hotKeys;
+    std::unique_ptr<EventTap> eventTap;
+    std::unique_ptr<Mouse> mouse;
+    std::unique_ptr<Keyboard> keyboard;
+    std::unique_ptr<Multitouch> multitouch;
+    std::unique_ptr<WindowCapture> capture;
+    std::unique_ptr<LoginItem> loginItem;
+    std::unique_ptr<BrowserScripting> browsers;
+    std::unique_ptr<AppInfo> appInfo;
+
+    Platform platform(Scheduler& scheduler, Clock& clock) const;
 };
 
 } // namespace kavelo

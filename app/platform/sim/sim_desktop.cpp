@@ -14,13 +14,21 @@ using Impl = SimDesktop::Impl;
 
 // ---------------------------------------------------------------- desktop
 
-SimFacades::SimFacades(Impl& impl)
-    : accessibility(makeSimAccessibility(impl)), windowServer(makeSimWindowServer(impl)),
-      workspace(makeSimWorkspace(impl)), displays(makeSimDisplays(impl)), hotKeys(makeSimHotKeys(impl)),
-      eventTap(makeSimEventTap(impl)), mouse(makeSimMouse(impl)), keyboard(makeSimKeyboard(impl)),
-      multitouch(makeSimMultitouch(impl)), capture(makeSimCapture(impl)), loginItem(makeSimLoginItem(impl)),
-      browsers(makeSimBrowsers(impl)), appInfo(makeSimAppInfo(impl))
+PlatformInterfaces makeSimInterfaces(Impl& impl)
 {
+    return PlatformInterfaces{.accessibility = makeSimAccessibility(impl),
+                              .windowServer = makeSimWindowServer(impl),
+                              .workspace = makeSimWorkspace(impl),
+                              .displays = makeSimDisplays(impl),
+                              .hotKeys = makeSimHotKeys(impl),
+                              .eventTap = makeSimEventTap(impl),
+                              .mouse = makeSimMouse(impl),
+                              .keyboard = makeSimKeyboard(impl),
+                              .multitouch = makeSimMultitouch(impl),
+                              .capture = makeSimCapture(impl),
+                              .loginItem = makeSimLoginItem(impl),
+                              .browsers = makeSimBrowsers(impl),
+                              .appInfo = makeSimAppInfo(impl)};
 }
 
 namespace {
@@ -47,7 +55,8 @@ SimState defaultState()
 
 } // namespace
 
-SimDesktop::SimDesktop() : impl_(std::make_shared<Impl>()), facades_(std::make_unique<SimFacades>(*impl_))
+SimDesktop::SimDesktop()
+    : impl_(std::make_shared<Impl>()), interfaces_(std::make_unique<PlatformInterfaces>(makeSimInterfaces(*impl_)))
 {
     impl_->s = defaultState();
 }
@@ -62,37 +71,23 @@ SimDesktop::~SimDesktop()
     impl_->deferred.clear();
 }
 
-Accessibility& SimDesktop::accessibility() { return *facades_->accessibility; }
-WindowServer& SimDesktop::windowServer() { return *facades_->windowServer; }
-SystemWorkspace& SimDesktop::workspace() { return *facades_->workspace; }
-Displays& SimDesktop::displays() { return *facades_->displays; }
-SystemHotKeys& SimDesktop::hotKeys() { return *facades_->hotKeys; }
-EventTap& SimDesktop::eventTap() { return *facades_->eventTap; }
-Mouse& SimDesktop::mouse() { return *facades_->mouse; }
-Keyboard& SimDesktop::keyboard() { return *facades_->keyboard; }
-Multitouch& SimDesktop::multitouch() { return *facades_->multitouch; }
-WindowCapture& SimDesktop::capture() { return *facades_->capture; }
-LoginItem& SimDesktop::loginItem() { return *facades_->loginItem; }
-BrowserScripting& SimDesktop::browsers() { return *facades_->browsers; }
-AppInfo& SimDesktop::appInfo() { return *facades_->appInfo; }
+Accessibility& SimDesktop::accessibility() { return *interfaces_->accessibility; }
+WindowServer& SimDesktop::windowServer() { return *interfaces_->windowServer; }
+SystemWorkspace& SimDesktop::workspace() { return *interfaces_->workspace; }
+Displays& SimDesktop::displays() { return *interfaces_->displays; }
+SystemHotKeys& SimDesktop::hotKeys() { return *interfaces_->hotKeys; }
+EventTap& SimDesktop::eventTap() { return *interfaces_->eventTap; }
+Mouse& SimDesktop::mouse() { return *interfaces_->mouse; }
+Keyboard& SimDesktop::keyboard() { return *interfaces_->keyboard; }
+Multitouch& SimDesktop::multitouch() { return *interfaces_->multitouch; }
+WindowCapture& SimDesktop::capture() { return *interfaces_->capture; }
+LoginItem& SimDesktop::loginItem() { return *interfaces_->loginItem; }
+BrowserScripting& SimDesktop::browsers() { return *interfaces_->browsers; }
+AppInfo& SimDesktop::appInfo() { return *interfaces_->appInfo; }
 
 Platform SimDesktop::platform(Scheduler& scheduler, Clock& clock)
 {
-    return Platform{.accessibility = accessibility(),
-                    .windowServer = windowServer(),
-                    .workspace = workspace(),
-                    .displays = displays(),
-                    .hotKeys = hotKeys(),
-                    .eventTap = eventTap(),
-                    .mouse = mouse(),
-                    .keyboard = keyboard(),
-                    .multitouch = multitouch(),
-                    .capture = capture(),
-                    .loginItem = loginItem(),
-                    .browsers = browsers(),
-                    .appInfo = appInfo(),
-                    .scheduler = scheduler,
-                    .clock = clock};
+    return interfaces_->platform(scheduler, clock);
 }
 
 void SimDesktop::attach(Scheduler* scheduler)

@@ -139,7 +139,6 @@ struct SimHotKey {
     friend bool operator==(const SimHotKey&, const SimHotKey&) = default;
 };
 
-struct SimFacades;
 
 class SimDesktop {
 public:
@@ -270,7 +269,7 @@ public:
 
 private:
     std::shared_ptr<Impl> impl_;
-    std::unique_ptr<SimFacades> facades_;
+    std::unique_ptr<PlatformInterfaces> interfaces_;
 };
 
 } // namespace kavelo

@@ -156,22 +156,8 @@ std::unique_ptr<LoginItem> makeSimLoginItem(SimDesktop::Impl& impl);
 std::unique_ptr<BrowserScripting> makeSimBrowsers(SimDesktop::Impl& impl);
 std::unique_ptr<AppInfo> makeSimAppInfo(SimDesktop::Impl& impl);
 
-struct SimFacades {
-    explicit SimFacades(SimDesktop::Impl& impl);
-    std::unique_ptr<Accessibility> accessibility;
-    std::unique_ptr<WindowServer> windowServer;
-    std::unique_ptr<SystemWorkspace> workspace;
-    std::unique_ptr<Displays> displays;
-    std::unique_ptr<SystemHotKeys> hotKeys;
-    std::unique_ptr<EventTap> eventTap;
-    std::unique_ptr<Mouse> mouse;
-    std::unique_ptr<Keyboard> keyboard;
-    std::unique_ptr<Multitouch> multitouch;
-    std::unique_ptr<WindowCapture> capture;
-    std::unique_ptr<LoginItem> loginItem;
-    std::unique_ptr<BrowserScripting> browsers;
-    std::unique_ptr<AppInfo> appInfo;
-};
+// All of them together.
+PlatformInterfaces makeSimInterfaces(SimDesktop::Impl& impl);
 
 // A picture of one colour chosen by `seed`: application icons and window
 // captures.

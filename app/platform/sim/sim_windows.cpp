@@ -250,7 +250,7 @@ bool SimDesktop::focusWindow(WindowID number)
             a->focused = number;
         impl_->toFront(number);
     }
-    return facades_->workspace->activate(pid);
+    return interfaces_->workspace->activate(pid);
 }
 
 std::vector<WindowID> SimDesktop::stacking() const

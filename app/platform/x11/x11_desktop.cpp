@@ -8,42 +8,35 @@ namespace kavelo {
 
 using Impl = X11Desktop::Impl;
 
-struct X11Facades {
-    explicit X11Facades(Impl& impl)
-        : accessibility(makeX11Accessibility(impl)), windowServer(makeX11WindowServer(impl)),
-          workspace(makeX11Workspace(impl)), displays(makeX11Displays(impl)), hotKeys(makeX11HotKeys(impl)),
-          eventTap(makeX11EventTap(impl)), mouse(makeX11Mouse(impl)), keyboard(makeX11Keyboard(impl)),
-          multitouch(makeX11Multitouch()), capture(makeX11Capture(impl)), loginItem(makeX11LoginItem()),
-          browsers(makeX11Browsers()), appInfo(makeX11AppInfo())
-    {
-    }
-    std::unique_ptr<Accessibility> accessibility;
-    std::unique_ptr<WindowServer> windowServer;
-    std::unique_ptr<SystemWorkspace> workspace;
-    std::unique_ptr<Displays> displays;
-    std::unique_ptr<SystemHotKeys> hotKeys;
-    std::unique_ptr<EventTap> eventTap;
-    std::unique_ptr<Mouse> mouse;
-    std::unique_ptr<Keyboard> keyboard;
-    std::unique_ptr<Multitouch> multitouch;
-    std::unique_ptr<WindowCapture> capture;
-    std::unique_ptr<LoginItem> loginItem;
-    std::unique_ptr<BrowserScripting> browsers;
-    std::unique_ptr<AppInfo> appInfo;
-};
+PlatformInterfaces makeX11Interfaces(Impl& impl)
+{
+    return PlatformInterfaces{.accessibility = makeX11Accessibility(impl),
+                              .windowServer = makeX11WindowServer(impl),
+                              .workspace = makeX11Workspace(impl),
+                              .displays = makeX11Displays(impl),
+                              .hotKeys = makeX11HotKeys(impl),
+                              .eventTap = makeX11EventTap(impl),
+                              .mouse = makeX11Mouse(impl),
+                              .keyboard = makeX11Keyboard(impl),
+                              .multitouch = makeX11Multitouch(),
+                              .capture = makeX11Capture(impl),
+                              .loginItem = makeX11LoginItem(),
+                              .browsers = makeX11Browsers(),
+                              .appInfo = makeX11AppInfo()};
+}
 
 X11Desktop::X11Desktop() = default;
 
 X11Desktop::~X11Desktop()
 {
     if (impl_ && impl_->tapRunning)
-        facades_->eventTap->stop();
+        interfaces_->eventTap->stop();
     if (impl_ && impl_->c && !xcb_connection_has_error(impl_->c)) {
         for (const auto& [ref, grab] : std::map(impl_->hotKeys))
-            facades_->hotKeys->unregisterHotKey(ref);
+            interfaces_->hotKeys->unregisterHotKey(ref);
         xcb_flush(impl_->c);
     }
-    facades_.reset();
+    interfaces_.reset();
 }
 
 std::unique_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std::string* error)
@@ -53,41 +46,27 @@ std::unique_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
         return nullptr;
     std::unique_ptr<X11Desktop> desktop(new X11Desktop());
     desktop->impl_ = std::move(impl);
-    desktop->facades_ = std::make_unique<X11Facades>(*desktop->impl_);
+    desktop->interfaces_ = std::make_unique<PlatformInterfaces>(makeX11Interfaces(*desktop->impl_));
     return desktop;
 }
 
-Accessibility& X11Desktop::accessibility() { return *facades_->accessibility; }
-WindowServer& X11Desktop::windowServer() { return *facades_->windowServer; }
-SystemWorkspace& X11Desktop::workspace() { return *facades_->workspace; }
-Displays& X11Desktop::displays() { return *facades_->displays; }
-SystemHotKeys& X11Desktop::hotKeys() { return *facades_->hotKeys; }
-EventTap& X11Desktop::eventTap() { return *facades_->eventTap; }
-Mouse& X11Desktop::mouse() { return *facades_->mouse; }
-Keyboard& X11Desktop::keyboard() { return *facades_->keyboard; }
-Multitouch& X11Desktop::multitouch() { return *facades_->multitouch; }
-WindowCapture& X11Desktop::capture() { return *facades_->capture; }
-LoginItem& X11Desktop::loginItem() { return *facades_->loginItem; }
-BrowserScripting& X11Desktop::browsers() { return *facades_->browsers; }
-AppInfo& X11Desktop::appInfo() { return *facades_->appInfo; }
+Accessibility& X11Desktop::accessibility() { return *interfaces_->accessibility; }
+WindowServer& X11Desktop::windowServer() { return *interfaces_->windowServer; }
+SystemWorkspace& X11Desktop::workspace() { return *interfaces_->workspace; }
+Displays& X11Desktop::displays() { return *interfaces_->displays; }
+SystemHotKeys& X11Desktop::hotKeys() { return *interfaces_->hotKeys; }
+EventTap& X11Desktop::eventTap() { return *interfaces_->eventTap; }
+Mouse& X11Desktop::mouse() { return *interfaces_->mouse; }
+Keyboard& X11Desktop::keyboard() { return *interfaces_->keyboard; }
+Multitouch& X11Desktop::multitouch() { return *interfaces_->multitouch; }
+WindowCapture& X11Desktop::capture() { return *interfaces_->capture; }
+LoginItem& X11Desktop::loginItem() { return *interfaces_->loginItem; }
+BrowserScripting& X11Desktop::browsers() { return *interfaces_->browsers; }
+AppInfo& X11Desktop::appInfo() { return *interfaces_->appInfo; }
 
 Platform X11Desktop::platform(Scheduler& scheduler, Clock& clock)
 {
-    return Platform{.accessibility = accessibility(),
-                    .windowServer = windowServer(),
-                    .workspace = workspace(),
-                    .displays = displays(),
-                    .hotKeys = hotKeys(),
-                    .eventTap = eventTap(),
-                    .mouse = mouse(),
-                    .keyboard = keyboard(),
-                    .multitouch = multitouch(),
-                    .capture = capture(),
-                    .loginItem = loginItem(),
-                    .browsers = browsers(),
-                    .appInfo = appInfo(),
-                    .scheduler = scheduler,
-                    .clock = clock};
+    return interfaces_->platform(scheduler, clock);
 }
 
 int X11Desktop::eventDescriptor() const { return xcb_get_file_descriptor(impl_->c); }

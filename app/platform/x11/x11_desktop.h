@@ -19,7 +19,6 @@
 
 namespace kavelo {
 
-struct X11Facades;
 
 class X11Desktop : public DesktopBackend {
 public:
@@ -64,7 +63,7 @@ public:
 private:
     X11Desktop();
     std::shared_ptr<Impl> impl_;
-    std::unique_ptr<X11Facades> facades_;
+    std::unique_ptr<PlatformInterfaces> interfaces_;
 };
 
 } // namespace kavelo
