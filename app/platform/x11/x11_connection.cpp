@@ -220,9 +220,9 @@ std::int32_t Impl::readPid(xcb_window_t window) const
         pid > 0)
         return std::int32_t(pid);
     if (hasRes) {
-        xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
         XReply<xcb_res_query_client_ids_reply_t> reply(
-            xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr));
+            xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &wanted), nullptr));
         if (reply) {
             for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
                  xcb_res_client_id_value_next(&it)) {
