@@ -1,6 +1,7 @@
 #include "core/window_entry.h"
 #include "core/raw_value.h"
 
+#include "core/json.h"
 #include "core/text.h"
 
 namespace kavelo {
@@ -27,5 +28,13 @@ bool operator==(const WindowEntry& a, const WindowEntry& b)
            text::canonicallyEqual(a.appName, b.appName) && text::canonicallyEqual(a.bundleID, b.bundleID) &&
            text::canonicallyEqual(a.title, b.title);
 }
+
+namespace json {
+
+Json encode(WindowState state) { return Json(std::string(rawValue(state))); }
+
+WindowState windowState(const Json& j) { return enumeration<WindowState>(j, WindowState_from); }
+
+} // namespace json
 
 } // namespace kavelo

@@ -2,6 +2,8 @@
 
 #include "core/geometry.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +20,12 @@ enum class WindowState { visible, minimized, hidden, otherSpace };
 
 std::string_view rawValue(WindowState state);
 std::optional<WindowState> WindowState_from(std::string_view raw);
+
+namespace json {
+// A state travels as its raw text; any other text fails.
+nlohmann::json encode(WindowState state);
+WindowState windowState(const nlohmann::json& j);
+} // namespace json
 
 // One live window as the catalog lists it.
 struct WindowEntry {
