@@ -333,8 +333,9 @@ TEST_F(X11DesktopTest, WindowNumbersAreNotReusedWhenTheServerReusesAnId)
     EXPECT_EQ(oldElement->size(), std::nullopt);
     EXPECT_FALSE(oldElement->setPosition(Point(0, 0)));
 
-    const auto fresh = element(*second);
-    ASSERT_TRUE(fresh);
+    // Listed as soon as the manager adds it; reachable once it has placed it on a desktop.
+    ElementRef fresh;
+    ASSERT_TRUE(waitFor([&] { return (fresh = element(*second)) != nullptr; }, 5s, [&] { pump(); }));
     EXPECT_EQ(fresh->sizeSettable(), false);
     EXPECT_FALSE(fresh->setSize(Size(500, 500)));
     xcb_destroy_window(c, id);
