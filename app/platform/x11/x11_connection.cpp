@@ -226,7 +226,9 @@ std::int32_t Impl::readPid(xcb_window_t window) const
         if (reply) {
             for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem;
                  xcb_res_client_id_value_next(&it)) {
-                if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+                // Each answer starts with the id it answers (its first member).
+                const auto* answered = reinterpret_cast<const xcb_res_client_id_spec_t*>(it.data);
+                if ((answered->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
                     xcb_res_client_id_value_value_length(it.data) >= 1)
                     return std::int32_t(*xcb_res_client_id_value_value(it.data));
             }
