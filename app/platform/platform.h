@@ -58,4 +58,25 @@ struct PlatformInterfaces {
     Platform platform(Scheduler& scheduler, Clock& clock) const;
 };
 
+// A backend's own interfaces by name, for the backend's owner and its tests.
+class OwnedInterfaces {
+public:
+    Accessibility& accessibility() { return *interfaces_->accessibility; }
+    WindowServer& windowServer() { return *interfaces_->windowServer; }
+    SystemWorkspace& workspace() { return *interfaces_->workspace; }
+    Displays& displays() { return *interfaces_->displays; }
+    SystemHotKeys& hotKeys() { return *interfaces_->hotKeys; }
+    EventTap& eventTap() { return *interfaces_->eventTap; }
+    Mouse& mouse() { return *interfaces_->mouse; }
+    Keyboard& keyboard() { return *interfaces_->keyboard; }
+    Multitouch& multitouch() { return *interfaces_->multitouch; }
+    WindowCapture& capture() { return *interfaces_->capture; }
+    LoginItem& loginItem() { return *interfaces_->loginItem; }
+    BrowserScripting& browsers() { return *interfaces_->browsers; }
+    AppInfo& appInfo() { return *interfaces_->appInfo; }
+
+protected:
+    std::unique_ptr<PlatformInterfaces> interfaces_;
+};
+
 } // namespace kavelo

@@ -55,9 +55,9 @@ SimState defaultState()
 
 } // namespace
 
-SimDesktop::SimDesktop()
-    : impl_(std::make_shared<Impl>()), interfaces_(std::make_unique<PlatformInterfaces>(makeSimInterfaces(*impl_)))
+SimDesktop::SimDesktop() : impl_(std::make_shared<Impl>())
 {
+    interfaces_ = std::make_unique<PlatformInterfaces>(makeSimInterfaces(*impl_));
     impl_->s = defaultState();
 }
 
@@ -67,23 +67,14 @@ SimDesktop::~SimDesktop()
         std::lock_guard touch(impl_->touchMutex);
         impl_->touchCallback = nullptr;
     }
-    auto guard = impl_->lock();
-    impl_->deferred.clear();
+    {
+        auto guard = impl_->lock();
+        impl_->deferred.clear();
+    }
+    // The interfaces answer from the inside, so they go first.
+    interfaces_.reset();
 }
 
-Accessibility& SimDesktop::accessibility() { return *interfaces_->accessibility; }
-WindowServer& SimDesktop::windowServer() { return *interfaces_->windowServer; }
-SystemWorkspace& SimDesktop::workspace() { return *interfaces_->workspace; }
-Displays& SimDesktop::displays() { return *interfaces_->displays; }
-SystemHotKeys& SimDesktop::hotKeys() { return *interfaces_->hotKeys; }
-EventTap& SimDesktop::eventTap() { return *interfaces_->eventTap; }
-Mouse& SimDesktop::mouse() { return *interfaces_->mouse; }
-Keyboard& SimDesktop::keyboard() { return *interfaces_->keyboard; }
-Multitouch& SimDesktop::multitouch() { return *interfaces_->multitouch; }
-WindowCapture& SimDesktop::capture() { return *interfaces_->capture; }
-LoginItem& SimDesktop::loginItem() { return *interfaces_->loginItem; }
-BrowserScripting& SimDesktop::browsers() { return *interfaces_->browsers; }
-AppInfo& SimDesktop::appInfo() { return *interfaces_->appInfo; }
 
 Platform SimDesktop::platform(Scheduler& scheduler, Clock& clock)
 {

@@ -140,7 +140,7 @@ struct SimHotKey {
 };
 
 
-class SimDesktop {
+class SimDesktop : public OwnedInterfaces {
 public:
     // One 1440 × 900 display, this program (an accessory application) and
     // nothing else; trusted, capture allowed.
@@ -149,20 +149,6 @@ public:
     SimDesktop(const SimDesktop&) = delete;
     SimDesktop& operator=(const SimDesktop&) = delete;
 
-    // The interfaces.
-    Accessibility& accessibility();
-    WindowServer& windowServer();
-    SystemWorkspace& workspace();
-    Displays& displays();
-    SystemHotKeys& hotKeys();
-    EventTap& eventTap();
-    Mouse& mouse();
-    Keyboard& keyboard();
-    Multitouch& multitouch();
-    WindowCapture& capture();
-    LoginItem& loginItem();
-    BrowserScripting& browsers();
-    AppInfo& appInfo();
     Platform platform(Scheduler& scheduler, Clock& clock);
 
     // Deferred writes with `deferSeconds` use it; without one they wait for
@@ -269,7 +255,6 @@ public:
 
 private:
     std::shared_ptr<Impl> impl_;
-    std::unique_ptr<PlatformInterfaces> interfaces_;
 };
 
 } // namespace kavelo

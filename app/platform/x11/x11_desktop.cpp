@@ -50,19 +50,6 @@ std::unique_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
     return desktop;
 }
 
-Accessibility& X11Desktop::accessibility() { return *interfaces_->accessibility; }
-WindowServer& X11Desktop::windowServer() { return *interfaces_->windowServer; }
-SystemWorkspace& X11Desktop::workspace() { return *interfaces_->workspace; }
-Displays& X11Desktop::displays() { return *interfaces_->displays; }
-SystemHotKeys& X11Desktop::hotKeys() { return *interfaces_->hotKeys; }
-EventTap& X11Desktop::eventTap() { return *interfaces_->eventTap; }
-Mouse& X11Desktop::mouse() { return *interfaces_->mouse; }
-Keyboard& X11Desktop::keyboard() { return *interfaces_->keyboard; }
-Multitouch& X11Desktop::multitouch() { return *interfaces_->multitouch; }
-WindowCapture& X11Desktop::capture() { return *interfaces_->capture; }
-LoginItem& X11Desktop::loginItem() { return *interfaces_->loginItem; }
-BrowserScripting& X11Desktop::browsers() { return *interfaces_->browsers; }
-AppInfo& X11Desktop::appInfo() { return *interfaces_->appInfo; }
 
 Platform X11Desktop::platform(Scheduler& scheduler, Clock& clock)
 {

@@ -20,7 +20,7 @@
 namespace kavelo {
 
 
-class X11Desktop : public DesktopBackend {
+class X11Desktop : public DesktopBackend, public OwnedInterfaces {
 public:
     // Connects to `display` (the DISPLAY variable when empty). No value when
     // no server answers; `error` then says why.
@@ -29,19 +29,6 @@ public:
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
-    Accessibility& accessibility();
-    WindowServer& windowServer();
-    SystemWorkspace& workspace();
-    Displays& displays();
-    SystemHotKeys& hotKeys();
-    EventTap& eventTap();
-    Mouse& mouse();
-    Keyboard& keyboard();
-    Multitouch& multitouch();
-    WindowCapture& capture();
-    LoginItem& loginItem();
-    BrowserScripting& browsers();
-    AppInfo& appInfo();
 
     Platform platform(Scheduler& scheduler, Clock& clock) override;
     int eventDescriptor() const override;
@@ -63,7 +50,6 @@ public:
 private:
     X11Desktop();
     std::shared_ptr<Impl> impl_;
-    std::unique_ptr<PlatformInterfaces> interfaces_;
 };
 
 } // namespace kavelo
