@@ -1,14 +1,12 @@
 // The X11 backend against 40 real windows (20 xclock, 20 xeyes) under Xvfb
 // and openbox: a catalog-like read and a full tidy.
 
-#include "app/platform/x11/x11_desktop.h"
+#include "bench/x11_forty_windows.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
-#include "support/x11_session.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 
 using namespace kavelo;
@@ -20,21 +18,7 @@ struct Fixture {
     std::unique_ptr<X11Desktop> desktop;
     bool ready = false;
 
-    Fixture()
-    {
-        std::vector<std::string> clients;
-        for (int i = 0; i < 20; ++i) {
-            clients.push_back("xclock");
-            clients.push_back("xeyes");
-        }
-        std::string error;
-        if (!session.start(clients, &error)) {
-            std::fprintf(stderr, "no X session: %s\n", error.c_str());
-            return;
-        }
-        desktop = X11Desktop::connect(session.display(), &error);
-        ready = desktop != nullptr;
-    }
+    Fixture() : desktop(bench::startFortyWindows(session)), ready(desktop != nullptr) {}
 
     // What a catalog read asks: the apps, their windows with subrole,
     // minimized, number, title and frame, and the two window lists.

@@ -3,18 +3,16 @@
 // full tidy through the window actions (every window written and read back).
 
 #include "app/platform/manual_scheduler.h"
-#include "app/platform/x11/x11_desktop.h"
 #include "app/services/desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
+#include "bench/x11_forty_windows.h"
 #include "services/temp_home.h"
-#include "support/x11_session.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -33,21 +31,9 @@ struct Fixture {
 
     Fixture()
     {
-        std::vector<std::string> clients;
-        for (int i = 0; i < 20; ++i) {
-            clients.push_back("xclock");
-            clients.push_back("xeyes");
-        }
-        std::string error;
-        if (!session.start(clients, &error)) {
-            std::fprintf(stderr, "no X session: %s\n", error.c_str());
+        x11 = bench::startFortyWindows(session);
+        if (!x11)
             return;
-        }
-        x11 = X11Desktop::connect(session.display(), &error);
-        if (!x11) {
-            std::fprintf(stderr, "cannot connect: %s\n", error.c_str());
-            return;
-        }
         x11->attach(&scheduler);
         defaults = std::make_unique<UserDefaults>(home.paths().userDefaults);
         preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
