@@ -4,11 +4,25 @@
 
 #include "app/platform/element.h"
 
+#include "core/geometry.h"
+
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace kavelo {
+
+// One window's part of a batched frame write.
+struct FrameWrite {
+    enum class Parts {
+        frame,      // size, position, size: the rule of every single move
+        position,   // the position only (a strip scrolling sideways)
+    };
+    ElementRef element;
+    Rect frame;   // top-left origin, global
+    Parts parts = Parts::frame;
+};
 
 class Accessibility {
 public:
@@ -25,6 +39,14 @@ public:
     virtual std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const = 0;
     // Its focused window; null when it has none or cannot be asked.
     virtual ElementRef focusedWindow(std::int32_t pid) const = 0;
+
+    // Writes many windows in one go, each by the same steps a single write
+    // takes. A real server sends every window's request of one step before
+    // it waits for the window manager once, so a batch costs the barriers of
+    // one window. One answer per write, in order: false when that window
+    // refused or is gone; the others are written all the same. This default
+    // writes window by window.
+    virtual std::vector<bool> setFrames(std::span<const FrameWrite> writes);
 };
 
 } // namespace kavelo

@@ -22,6 +22,10 @@ public:
     // character give a control character). No value when the layout is not
     // installed or the key translates to nothing.
     virtual std::optional<std::string> translate(std::string_view layout, std::uint16_t keyCode) const = 0;
+    // The classic key code of the key at a native scan code (what a toolkit
+    // key event reports as its native key), whatever the layout types
+    // there; no value for a key without one.
+    virtual std::optional<std::uint16_t> keyCode(std::uint32_t nativeScanCode) const = 0;
 };
 
 } // namespace kavelo

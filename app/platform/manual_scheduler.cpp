@@ -15,7 +15,20 @@ Date ManualClock::now() const
 void ManualClock::set(Date date)
 {
     std::lock_guard lock(mutex_);
+    monotonic_ += std::max(date - now_, Seconds(0));
     now_ = date;
+}
+
+void ManualClock::stepWall(Seconds by)
+{
+    std::lock_guard lock(mutex_);
+    now_ += by;
+}
+
+Seconds ManualClock::monotonic() const
+{
+    std::lock_guard lock(mutex_);
+    return monotonic_;
 }
 
 ManualScheduler::~ManualScheduler()

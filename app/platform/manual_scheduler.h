@@ -22,12 +22,17 @@ class ManualClock : public Clock {
 public:
     explicit ManualClock(Date start = dateFromEpochSeconds(1'800'000'000)) : now_(start) {}
     Date now() const override;
+    // Starts at 0; moves forward with `set` and `advance`, never back.
+    Seconds monotonic() const override;
     void set(Date date);
     void advance(Seconds by) { set(now() + by); }
+    // Steps the wall clock alone, as a user or a time server setting it does.
+    void stepWall(Seconds by);
 
 private:
     mutable std::mutex mutex_;
     Date now_;
+    Seconds monotonic_{0};
 };
 
 // Thrown by `advance` when one call runs more work than `maxRunsPerAdvance`:

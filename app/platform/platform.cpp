@@ -35,6 +35,25 @@ Platform PlatformInterfaces::platform(Scheduler& scheduler, Clock& clock) const
                     .clock = clock};
 }
 
+std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes)
+{
+    std::vector<bool> done;
+    done.reserve(writes.size());
+    for (const FrameWrite& write : writes) {
+        Element* element = write.element.get();
+        bool ok = element != nullptr;
+        if (ok && write.parts == FrameWrite::Parts::frame) {
+            ok = element->setSize(write.frame.size) && ok;
+            ok = element->setPosition(write.frame.origin) && ok;
+            ok = element->setSize(write.frame.size) && ok;
+        } else if (ok) {
+            ok = element->setPosition(write.frame.origin);
+        }
+        done.push_back(ok);
+    }
+    return done;
+}
+
 std::uint32_t hotKeyModifiers(std::uint64_t flags)
 {
     std::uint32_t mask = 0;

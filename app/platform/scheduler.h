@@ -13,7 +13,11 @@ namespace kavelo {
 class Clock {
 public:
     virtual ~Clock() = default;
+    // Wall time, for what is stored and shown.
     virtual Date now() const = 0;
+    // Seconds on a clock that never steps, for timers, animations and
+    // durations: a change of the wall clock must not jump them.
+    virtual Seconds monotonic() const = 0;
 };
 
 // All work runs on the main thread. Dropping a handle cancels its work.

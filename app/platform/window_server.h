@@ -59,6 +59,11 @@ public:
     virtual WindowID showPanel(const OwnPanel& panel) = 0;
     virtual void updatePanel(WindowID number, const OwnPanel& panel) = 0;
     virtual void removePanel(WindowID number) = 0;
+
+    // Whether translucent panels are blended with what lies below them (a
+    // compositing manager runs). Without it a translucent fill shows as if
+    // opaque, so panels draw opaque fills and cut their shapes instead.
+    virtual bool blendsPanels() const = 0;
 };
 
 } // namespace kavelo

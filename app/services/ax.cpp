@@ -54,3 +54,26 @@ void setFrame(Element& element, const Rect& frame)
 }
 
 } // namespace kavelo::AX
+
+namespace kavelo::AX {
+
+std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes)
+{
+    std::vector<FrameWrite> sendable;
+    std::vector<std::size_t> at;
+    sendable.reserve(writes.size());
+    for (std::size_t i = 0; i < writes.size(); ++i)
+        if (writes[i].element && writes[i].frame.isFinite()) {
+            sendable.push_back(writes[i]);
+            at.push_back(i);
+        }
+    std::vector<bool> done(writes.size(), false);
+    if (sendable.empty())
+        return done;
+    const std::vector<bool> sent = accessibility.setFrames(sendable);
+    for (std::size_t i = 0; i < at.size() && i < sent.size(); ++i)
+        done[at[i]] = sent[i];
+    return done;
+}
+
+} // namespace kavelo::AX

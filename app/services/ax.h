@@ -10,6 +10,8 @@
 #include "core/geometry.h"
 
 #include <optional>
+#include <span>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -51,5 +53,10 @@ std::optional<Rect> rect(const Element& element);
 // where the window went read it back. A frame that cannot be expressed (a
 // value that is not finite, or the null rectangle) writes nothing.
 void setFrame(Element& element, const Rect& frame);
+
+// Many windows in one batch, each by the rule of `setFrame` (or its
+// position alone); writes that cannot be expressed are left out. One
+// answer per write, in order: false for a window left out, gone or refusing.
+std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes);
 
 } // namespace kavelo::AX

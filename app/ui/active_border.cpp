@@ -32,16 +32,16 @@ void Outline::paintEvent(QPaintEvent*)
     painter.drawPath(line);
 }
 
-ActiveBorder::ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, SettingsProvider settings,
+ActiveBorder::ActiveBorder(PanelHost& host, FrameProvider activeFrame, SettingsProvider settings,
                            std::function<void()> startTracking)
-    : scheduler_(scheduler), activeFrame_(std::move(activeFrame)), settings_(std::move(settings)),
+    : host_(host), activeFrame_(std::move(activeFrame)), settings_(std::move(settings)),
       startTracking_(std::move(startTracking))
 {
 }
 
-ActiveBorder::ActiveBorder(const Desktop& desktop, WorkingApp& workingApp)
+ActiveBorder::ActiveBorder(const Desktop& desktop, WorkingApp& workingApp, PanelHost& host)
     : ActiveBorder(
-          desktop.platform.scheduler,
+          host,
           [desktop, &workingApp] { return ActiveWindow::activeFrame(desktop, workingApp, ownTitledKeyWindow()); },
           [&preferences = desktop.preferences] {
               const Color& c = preferences.highlightColor();
@@ -72,7 +72,7 @@ std::optional<Rect> ActiveBorder::ownTitledKeyWindow()
 FreePanel& ActiveBorder::panel()
 {
     if (!panel_) {
-        panel_ = std::make_unique<FreePanel>(PanelLevel::helper, true);
+        panel_ = std::make_unique<FreePanel>(host_, PanelLevel::helper, true);
         panel_->setObjectName(QStringLiteral("activeBorder"));
     }
     return *panel_;
@@ -84,7 +84,7 @@ void ActiveBorder::start()
         return;
     if (startTracking_)
         startTracking_();
-    timer_ = scheduler_.every(tick, [this] { update(); });
+    timer_ = host_.scheduler().every(tick, [this] { update(); });
 }
 
 void ActiveBorder::update()

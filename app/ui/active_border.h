@@ -15,6 +15,7 @@
 #include "app/services/preferences.h"
 #include "app/services/working_app.h"
 #include "app/ui/free_panel.h"
+#include "app/ui/panel_host.h"
 #include "core/geometry.h"
 
 #include <QColor>
@@ -65,11 +66,11 @@ public:
     static constexpr double tick = 1.0 / 30;
     static constexpr double grow = 12;   // the panel around the window, per side
 
-    ActiveBorder(Scheduler& scheduler, FrameProvider activeFrame, SettingsProvider settings,
+    ActiveBorder(PanelHost& host, FrameProvider activeFrame, SettingsProvider settings,
                  std::function<void()> startTracking = {});
     // The highlight as the program runs it: the working application's
     // focused window, in the style and colour of the settings.
-    ActiveBorder(const Desktop& desktop, WorkingApp& workingApp);
+    ActiveBorder(const Desktop& desktop, WorkingApp& workingApp, PanelHost& host);
     ~ActiveBorder();
     ActiveBorder(const ActiveBorder&) = delete;
     ActiveBorder& operator=(const ActiveBorder&) = delete;
@@ -100,7 +101,7 @@ public:
     Outline* outline() const { return outline_; }
 
 private:
-    Scheduler& scheduler_;
+    PanelHost& host_;
     FrameProvider activeFrame_;
     SettingsProvider settings_;
     std::function<void()> startTracking_;

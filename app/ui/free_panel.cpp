@@ -1,18 +1,14 @@
 #include "app/ui/free_panel.h"
 
+#include "app/ui/panel_host.h"
+
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace kavelo {
-
-namespace {
-std::vector<FreePanel*>& panels()
-{
-    static std::vector<FreePanel*> all;
-    return all;
-}
-} // namespace
 
 QRect pixelRect(const Rect& frame)
 {
@@ -25,7 +21,8 @@ QRect pixelRect(const Rect& frame)
     return QRect(QPoint(left, top), QSize(right - left, bottom - top));
 }
 
-FreePanel::FreePanel(int level, bool clickThrough) : QWidget(nullptr), level_(level), clickThrough_(clickThrough)
+FreePanel::FreePanel(PanelHost& host, int level, bool clickThrough)
+    : QWidget(nullptr), host_(&host), level_(level), clickThrough_(clickThrough)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
@@ -33,13 +30,14 @@ FreePanel::FreePanel(int level, bool clickThrough) : QWidget(nullptr), level_(le
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
     applyFlags();
-    panels().push_back(this);
+    host_->add(this);
 }
 
 FreePanel::~FreePanel()
 {
-    auto& all = panels();
-    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    withdraw();
+    if (host_)
+        host_->remove(this);
 }
 
 void FreePanel::applyFlags()
@@ -52,8 +50,12 @@ void FreePanel::applyFlags()
         flags |= Qt::WindowTransparentForInput;
     const bool shown = isVisible();
     setWindowFlags(flags);
-    if (shown)
+    if (shown) {
         show();
+        // A new native window may stand behind the widget now.
+        withdraw();
+        report();
+    }
 }
 
 void FreePanel::setClickThrough(bool on)
@@ -66,8 +68,21 @@ void FreePanel::setClickThrough(bool on)
 
 void FreePanel::setFrame(const Rect& frame)
 {
+    if (frame == frame_ && geometry() == pixelRect(frame))
+        return;
     frame_ = frame;
     setGeometry(pixelRect(frame));
+    if (number_)
+        report();
+}
+
+void FreePanel::setBelow(std::optional<WindowID> window)
+{
+    if (window == below_)
+        return;
+    below_ = window;
+    if (number_)
+        report();
 }
 
 void FreePanel::orderFront()
@@ -75,19 +90,61 @@ void FreePanel::orderFront()
     if (!isVisible())
         show();
     restack();
+    report();
 }
 
 void FreePanel::orderOut()
 {
     hide();
+    withdraw();
+}
+
+void FreePanel::setOpacity(double alpha)
+{
+    if (alpha == windowOpacity())
+        return;
+    setWindowOpacity(alpha);
+    if (number_)
+        report();
+}
+
+void FreePanel::report()
+{
+    WindowServer* server = host_ ? host_->windowServer() : nullptr;
+    if (!server || !isVisible())
+        return;
+    // Only a real display has a native window the server can restack.
+    const bool native = QGuiApplication::platformName() == QLatin1String("xcb");
+    const OwnPanel panel{.frame = frame_,
+                         .level = level_,
+                         .alpha = windowOpacity(),
+                         .name = objectName().toStdString(),
+                         .visible = true,
+                         .below = below_,
+                         .nativeHandle = native ? std::uint64_t(winId()) : 0};
+    if (number_)
+        server->updatePanel(*number_, panel);
+    else
+        number_ = server->showPanel(panel);
+}
+
+void FreePanel::withdraw()
+{
+    if (!number_)
+        return;
+    if (WindowServer* server = host_ ? host_->windowServer() : nullptr)
+        server->removePanel(*number_);
+    number_.reset();
 }
 
 void FreePanel::restack()
 {
     raise();
     // Whatever stands above this level goes back on top, lowest first.
+    if (!host_)
+        return;
     std::vector<FreePanel*> above;
-    for (FreePanel* p : panels())
+    for (FreePanel* p : host_->panels())
         if (p != this && p->level_ > level_ && p->isVisible())
             above.push_back(p);
     std::stable_sort(above.begin(), above.end(), [](FreePanel* a, FreePanel* b) { return a->level_ < b->level_; });

@@ -11,12 +11,21 @@
 // toasts. Panels above 0 stay above ordinary windows and bypass the window
 // manager, so it neither moves, focuses nor decorates them and they show on
 // every desktop; among themselves a higher level stays above a lower one.
+//
+// Every shown panel reports itself (level, frame, opacity, native window,
+// and the window it must stand directly below, when asked) to the window
+// server of its host, so the window list holds it with this program's pid.
 
 #include "core/geometry.h"
+#include "core/window_entry.h"
 
 #include <QWidget>
 
+#include <optional>
+
 namespace kavelo {
+
+class PanelHost;
 
 namespace PanelLevel {
 inline constexpr int curtain = 0;
@@ -27,8 +36,11 @@ inline constexpr int overlay = 101;
 
 class FreePanel : public QWidget {
 public:
-    explicit FreePanel(int level, bool clickThrough = false);
+    FreePanel(PanelHost& host, int level, bool clickThrough = false);
     ~FreePanel() override;
+
+    // Null once the host is gone.
+    PanelHost* host() const { return host_; }
 
     int level() const { return level_; }
     bool clickThrough() const { return clickThrough_; }
@@ -41,17 +53,34 @@ public:
     // The last frame set.
     Rect frame() const { return frame_; }
 
+    // The window this panel stands directly below (a curtain below the
+    // focused window); none: in front of its level.
+    void setBelow(std::optional<WindowID> window);
+    std::optional<WindowID> below() const { return below_; }
+
+    // The whole panel's opacity (fades); reported with the frame.
+    void setOpacity(double alpha);
+
     // Shows the panel in front of lower levels without activating anything.
     void orderFront();
     void orderOut();
 
+    // Its number in the window server's list while shown.
+    std::optional<WindowID> windowNumber() const { return number_; }
+
 private:
+    friend class PanelHost;
     void applyFlags();
     void restack();
+    void report();
+    void withdraw();
 
+    PanelHost* host_;
     int level_;
     bool clickThrough_;
     Rect frame_;
+    std::optional<WindowID> below_;
+    std::optional<WindowID> number_;
 };
 
 // Whole-pixel geometry of a frame: each edge rounded to the nearest pixel.

@@ -20,8 +20,8 @@ QFont pillFont()
 }
 } // namespace
 
-PillButton::PillButton(QString text, bool prominent, QWidget* parent)
-    : QAbstractButton(parent), prominent_(prominent), scale_(spring, [this](double) { update(); }, 1.0)
+PillButton::PillButton(QString text, AnimationTime time, bool prominent, QWidget* parent)
+    : QAbstractButton(parent), prominent_(prominent), scale_(spring, time, [this](double) { update(); }, 1.0)
 {
     setText(text);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -13,7 +13,7 @@ namespace kavelo {
 
 class PillButton : public QAbstractButton {
 public:
-    explicit PillButton(QString text, bool prominent = false, QWidget* parent = nullptr);
+    PillButton(QString text, AnimationTime time, bool prominent = false, QWidget* parent = nullptr);
 
     bool prominent() const { return prominent_; }
     void setProminent(bool prominent);

@@ -1,6 +1,5 @@
 #include "app/ui/spring.h"
 
-#include "app/platform/qt/qt_scheduler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,12 +50,7 @@ SpringAnimation::SpringAnimation(Spring spring, Scheduler& scheduler, Clock& clo
 {
 }
 
-SpringAnimation::SpringAnimation(Spring spring, std::function<void(double)> onChange, double initial)
-    : SpringAnimation(spring, Animation::scheduler(), Animation::clock(), std::move(onChange), initial)
-{
-}
-
-Spring::State SpringAnimation::stateAt(Date now) const
+Spring::State SpringAnimation::stateAt(Seconds now) const
 {
     if (!isAnimating())
         return {value_ - target_, 0};
@@ -66,12 +60,12 @@ Spring::State SpringAnimation::stateAt(Date now) const
 
 double SpringAnimation::velocity() const
 {
-    return stateAt(clock_.now()).velocity;
+    return stateAt(clock_.monotonic()).velocity;
 }
 
 void SpringAnimation::animate(double target)
 {
-    const Date now = clock_.now();
+    const Seconds now = clock_.monotonic();
     const Spring::State current = stateAt(now);
     value_ = target_ + current.displacement;
     target_ = target;
@@ -97,7 +91,7 @@ void SpringAnimation::set(double value)
 
 void SpringAnimation::step()
 {
-    const Spring::State s = stateAt(clock_.now());
+    const Spring::State s = stateAt(clock_.monotonic());
     if (std::abs(s.displacement) < restThreshold && std::abs(s.velocity) < restThreshold) {
         set(target_);
         return;
@@ -106,42 +100,5 @@ void SpringAnimation::step()
     if (onChange_)
         onChange_(value_);
 }
-
-namespace Animation {
-
-namespace {
-struct Source {
-    Scheduler* scheduler = nullptr;
-    Clock* clock = nullptr;
-};
-Source& chosen()
-{
-    static Source s;
-    return s;
-}
-} // namespace
-
-Scheduler& scheduler()
-{
-    if (chosen().scheduler)
-        return *chosen().scheduler;
-    static QtScheduler fallback;
-    return fallback;
-}
-
-Clock& clock()
-{
-    if (chosen().clock)
-        return *chosen().clock;
-    static SystemClock fallback;
-    return fallback;
-}
-
-void use(Scheduler* scheduler, Clock* clock)
-{
-    chosen() = {scheduler, clock};
-}
-
-} // namespace Animation
 
 } // namespace kavelo

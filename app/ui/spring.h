@@ -7,8 +7,8 @@
 // (2π / response)² with damping 4π × dampingFraction / response.
 //
 // `SpringAnimation` steps the spring 60 times a second through a Scheduler
-// and reads time from a Clock, so tests drive it with the manual scheduler.
-// Widgets without a scheduler of their own use `Animation::scheduler()`.
+// and reads the clock's monotonic time, so tests drive it with the manual
+// scheduler. Views and panels are given their `AnimationTime` when made.
 
 #include "app/platform/handle.h"
 #include "app/platform/scheduler.h"
@@ -17,6 +17,13 @@
 #include <functional>
 
 namespace kavelo {
+
+// Where widget animations take their time from: the production loop, a
+// test's manual scheduler, or the renderer's deterministic settle.
+struct AnimationTime {
+    Scheduler& scheduler;
+    Clock& clock;
+};
 
 class Spring {
 public:
@@ -46,8 +53,10 @@ public:
     // `onChange` hears every new value (not the initial one).
     SpringAnimation(Spring spring, Scheduler& scheduler, Clock& clock, std::function<void(double)> onChange,
                     double initial = 0);
-    // Takes its scheduler and clock from `Animation`.
-    SpringAnimation(Spring spring, std::function<void(double)> onChange, double initial = 0);
+    SpringAnimation(Spring spring, AnimationTime time, std::function<void(double)> onChange, double initial = 0)
+        : SpringAnimation(spring, time.scheduler, time.clock, std::move(onChange), initial)
+    {
+    }
 
     SpringAnimation(const SpringAnimation&) = delete;
     SpringAnimation& operator=(const SpringAnimation&) = delete;
@@ -69,7 +78,7 @@ public:
 
 private:
     void step();
-    Spring::State stateAt(Date now) const;
+    Spring::State stateAt(Seconds now) const;
 
     Spring spring_;
     Scheduler& scheduler_;
@@ -77,17 +86,9 @@ private:
     std::function<void(double)> onChange_;
     double value_;
     double target_;
-    Date start_;
+    Seconds start_{0};
     Spring::State startState_;
     Handle timer_;
 };
-
-namespace Animation {
-// The time source of widget animations: the Qt scheduler and the system
-// clock unless `use` gave others (tests give the manual scheduler).
-Scheduler& scheduler();
-Clock& clock();
-void use(Scheduler* scheduler, Clock* clock);
-} // namespace Animation
 
 } // namespace kavelo

@@ -89,8 +89,8 @@ void ToastView::paintEvent(QPaintEvent*)
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
 }
 
-ToastPanel::ToastPanel(Mouse& mouse, Displays& displays, Scheduler& scheduler)
-    : mouse_(mouse), displays_(displays), scheduler_(scheduler)
+ToastPanel::ToastPanel(Mouse& mouse, Displays& displays, PanelHost& host)
+    : mouse_(mouse), displays_(displays), host_(host)
 {
 }
 
@@ -101,7 +101,7 @@ ToastPanel::~ToastPanel()
 
 void ToastPanel::makePanel()
 {
-    panel_ = std::make_unique<FreePanel>(PanelLevel::overlay, true);
+    panel_ = std::make_unique<FreePanel>(host_, PanelLevel::overlay, true);
     panel_->setObjectName(QStringLiteral("toast"));
     backdrop_ = new ToastBackdrop(panel_.get());
     view_ = new ToastView(QString(), std::string(), panel_.get());
@@ -140,7 +140,7 @@ void ToastPanel::show(std::string text, std::string icon)
         panel_->orderFront();
     }
 
-    hide_ = scheduler_.after(shownFor, [panel = panel_.get()] { panel->orderOut(); });
+    hide_ = host_.scheduler().after(shownFor, [panel = panel_.get()] { panel->orderOut(); });
 }
 
 bool ToastPanel::isShowing() const

@@ -12,6 +12,7 @@
 #include "app/platform/scheduler.h"
 #include "app/services/toast.h"
 #include "app/ui/free_panel.h"
+#include "app/ui/panel_host.h"
 
 #include <QString>
 #include <QWidget>
@@ -55,7 +56,7 @@ public:
     // Room around the capsule for the panel's own shadow.
     static constexpr int shadowMargin = 14;
 
-    ToastPanel(Mouse& mouse, Displays& displays, Scheduler& scheduler);
+    ToastPanel(Mouse& mouse, Displays& displays, PanelHost& host);
     ~ToastPanel() override;
 
     void show(std::string text, std::string icon) override;
@@ -72,7 +73,7 @@ private:
 
     Mouse& mouse_;
     Displays& displays_;
-    Scheduler& scheduler_;
+    PanelHost& host_;
     std::unique_ptr<FreePanel> panel_;
     QWidget* backdrop_ = nullptr;
     ToastView* view_ = nullptr;

@@ -23,6 +23,7 @@ public:
             return it->second;
         return std::nullopt;
     }
+    std::optional<std::uint16_t> keyCode(std::uint32_t) const override { return std::nullopt; }
 };
 
 // Shortcut labels read a process-wide resolver; put it back afterwards.

@@ -4,7 +4,7 @@
 #include "app/ui/theme.h"
 
 #include "services/desktop_fixture.h"
-#include "ui_app.h"
+#include "support/ui_app.h"
 
 #include <QApplication>
 
@@ -17,11 +17,12 @@ namespace {
 
 struct ActiveBorderTest : ::testing::Test {
     ManualScheduler scheduler;
+    PanelHost host{nullptr, scheduler, scheduler.clock()};
     std::optional<Rect> focused = Rect(100, 80, 800, 600);
     HighlightSettings settings{Style::border, Theme::lit()};
     int frameReads = 0;
     int trackingStarts = 0;
-    ActiveBorder border{scheduler,
+    ActiveBorder border{host,
                         [this] {
                             ++frameReads;
                             return focused;
@@ -179,7 +180,8 @@ TEST_F(WiredActiveBorderTest, FollowsTheWorkingAppsWindowInTheChosenStyleAndColo
     const WindowID w = window(a, "w", {100, 100, 500, 400});
     sim.focusWindow(w);
     WorkingApp working(sim.workspace());
-    ActiveBorder border(desktop, working);
+    PanelHost host(desktop.platform);
+    ActiveBorder border(desktop, working, host);
     border.start();
     EXPECT_TRUE(working.isStarted());
 

@@ -1,7 +1,7 @@
 #include "app/ui/fonts.h"
 #include "app/ui/symbols.h"
 
-#include "ui_app.h"
+#include "support/ui_app.h"
 
 #include <QFontMetricsF>
 #include <QRawFont>

@@ -11,7 +11,8 @@ namespace {
 struct ToastTest : ::testing::Test {
     ManualScheduler scheduler;
     SimDesktop sim;
-    ToastPanel toast{sim.mouse(), sim.displays(), scheduler};
+    PanelHost host{nullptr, scheduler, scheduler.clock()};
+    ToastPanel toast{sim.mouse(), sim.displays(), host};
     std::uint32_t side = 0;
 
     void SetUp() override

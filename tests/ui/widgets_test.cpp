@@ -12,7 +12,7 @@
 #include "app/ui/toast_panel.h"
 #include "app/ui/window_facade.h"
 
-#include "ui_app.h"
+#include "support/ui_app.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -28,8 +28,7 @@ namespace {
 // Widget animations on the manual scheduler for one test.
 struct ManualAnimation {
     ManualScheduler scheduler;
-    ManualAnimation() { Animation::use(&scheduler, &scheduler.clock()); }
-    ~ManualAnimation() { Animation::use(nullptr, nullptr); }
+    AnimationTime time() { return {scheduler, scheduler.clock()}; }
 };
 
 QString picture(const char* name)
@@ -89,7 +88,8 @@ TEST(ToastPicture, TheCapsuleWithSymbolAndTextIsNotBlank)
 {
     ManualScheduler scheduler;
     SimDesktop sim;
-    ToastPanel toast(sim.mouse(), sim.displays(), scheduler);
+    PanelHost host(nullptr, scheduler, scheduler.clock());
+    ToastPanel toast(sim.mouse(), sim.displays(), host);
     toast.show("Windows back where they were", "arrow.uturn.backward.circle.fill");
     const QImage image = Capture::render(*toast.panel());
     ASSERT_EQ(image.size(), toast.panel()->size());
@@ -117,7 +117,7 @@ TEST(ToastPicture, TheCapsuleWithSymbolAndTextIsNotBlank)
 TEST(PillButton, ShrinksWhilePressedAndSpringsBackWithoutOvershoot)
 {
     ManualAnimation animation;
-    PillButton button("Turn On", true);
+    PillButton button("Turn On", animation.time(), true);
     const QSize size = button.sizeHint();
     EXPECT_GT(size.width(), 32);
     EXPECT_EQ(button.scale(), 1.0);
@@ -146,7 +146,7 @@ TEST(PillButton, ShrinksWhilePressedAndSpringsBackWithoutOvershoot)
     // Prominent: black text on the accent.
     const QImage prominent = Capture::render(button);
     EXPECT_EQ(prominent.pixelColor(size.width() / 2, 3).rgb(), Theme::lit().rgb());
-    PillButton plain("Restart", false);
+    PillButton plain("Restart", animation.time(), false);
     const QImage faint = Capture::render(plain);
     EXPECT_LT(faint.pixelColor(faint.width() / 2, 3).alpha(), 40);
 }
@@ -249,10 +249,12 @@ TEST(WindowFacade, IconTileWithAnAmberShadowBelow)
 
 TEST(FreePanel, KeepsAnyFrameAndMapsItsLevel)
 {
-    FreePanel curtain(PanelLevel::curtain);
+    ManualScheduler scheduler;
+    PanelHost host(nullptr, scheduler, scheduler.clock());
+    FreePanel curtain(host, PanelLevel::curtain);
     EXPECT_FALSE(curtain.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(curtain.clickThrough());
-    FreePanel shade(PanelLevel::shade, true);
+    FreePanel shade(host, PanelLevel::shade, true);
     EXPECT_TRUE(shade.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(shade.windowFlags().testFlag(Qt::BypassWindowManagerHint));
     EXPECT_TRUE(shade.windowFlags().testFlag(Qt::WindowTransparentForInput));
@@ -268,4 +270,61 @@ TEST(FreePanel, KeepsAnyFrameAndMapsItsLevel)
     EXPECT_FALSE(QApplication::activeWindow());
     shade.orderOut();
     EXPECT_FALSE(shade.isVisible());
+}
+
+TEST(FreePanel, ShownPanelsAreListedWithTheProgramsPidAtTheirLevel)
+{
+    ManualScheduler scheduler;
+    SimDesktop sim;
+    const Platform platform = sim.platform(scheduler, scheduler.clock());
+    PanelHost host(platform);
+    const std::int32_t own = sim.workspace().ownPid();
+    const auto listed = [&](WindowID n) -> std::optional<WindowInfo> {
+        const auto list = sim.windowServer().windowList(WindowListOption::all);
+        for (const WindowInfo& info : *list)
+            if (info.number == n)
+                return info;
+        return std::nullopt;
+    };
+
+    const auto app = sim.addApp(SimApp{.bundleID = "com.example.a", .name = "A"});
+    const WindowID below = sim.addWindow(SimWindow{.pid = app, .title = "w", .frame = Rect(0, 0, 400, 300)});
+    const WindowID other = sim.addWindow(SimWindow{.pid = app, .title = "v", .frame = Rect(500, 0, 400, 300)});
+
+    FreePanel curtain(host, PanelLevel::curtain);
+    curtain.setObjectName("curtain");
+    curtain.setFrame(Rect(10, 20, 30, 40));
+    EXPECT_FALSE(curtain.windowNumber());
+    curtain.setBelow(below);
+    curtain.orderFront();
+    ASSERT_TRUE(curtain.windowNumber());
+    auto info = listed(*curtain.windowNumber());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->ownerPid, own);
+    EXPECT_EQ(info->layer, PanelLevel::curtain);
+    EXPECT_EQ(info->bounds, Rect(10, 20, 30, 40));
+    // Directly below the window it was asked to stand below.
+    const auto stack = sim.stacking();
+    const auto at = std::find(stack.begin(), stack.end(), below);
+    ASSERT_NE(at, stack.end());
+    ASSERT_NE(at + 1, stack.end());
+    EXPECT_EQ(*(at + 1), *curtain.windowNumber());
+    EXPECT_NE(stack.front(), *curtain.windowNumber());
+    (void)other;
+
+    FreePanel indicator(host, PanelLevel::overlay);
+    indicator.setFrame(Rect(100, 100, 50, 20));
+    indicator.orderFront();
+    curtain.setFrame(Rect(0, 0, 60, 60));
+    EXPECT_EQ(listed(*curtain.windowNumber())->bounds, Rect(0, 0, 60, 60));
+    EXPECT_EQ(listed(*indicator.windowNumber())->layer, PanelLevel::overlay);
+
+    const WindowID gone = *indicator.windowNumber();
+    indicator.orderOut();
+    EXPECT_FALSE(indicator.windowNumber());
+    EXPECT_FALSE(listed(gone));
+
+    EXPECT_TRUE(host.blends());
+    sim.setBlendsPanels(false);
+    EXPECT_FALSE(host.blends());
 }

@@ -16,6 +16,11 @@ Date SystemClock::now() const
     return std::chrono::time_point_cast<Seconds>(std::chrono::system_clock::now());
 }
 
+Seconds SystemClock::monotonic() const
+{
+    return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
 QtScheduler::QtScheduler() : context_(std::make_unique<QObject>()) {}
 
 QtScheduler::~QtScheduler() = default;

@@ -14,6 +14,7 @@ namespace kavelo {
 class SystemClock : public Clock {
 public:
     Date now() const override;
+    Seconds monotonic() const override;
 };
 
 class QtScheduler : public Scheduler {

@@ -214,6 +214,8 @@ public:
     // What answering the capture request does.
     void setCaptureGrantedOnRequest(bool granted);
     void setReducedMotion(bool on);
+    // Whether a compositing manager blends translucent panels; on at first.
+    void setBlendsPanels(bool on);
     void setPreference(std::string domain, std::string key, nlohmann::json value);
     void setInfoValue(std::string key, std::string value);
     void setLoginItem(LoginItemStatus status, bool refusesChanges = false);

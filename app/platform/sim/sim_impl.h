@@ -23,6 +23,7 @@ struct SimState {
     bool captureAllowed = true;
     bool captureGrantedOnRequest = false;
     bool reducedMotion = false;
+    bool blendsPanels = true;
     LoginItemStatus loginItem = LoginItemStatus::notRegistered;
     bool loginItemRefuses = false;
     std::optional<std::int32_t> frontmost;

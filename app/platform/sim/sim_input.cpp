@@ -138,6 +138,13 @@ public:
     {
         return sim::translate(layout, keyCode);
     }
+    // The simulated keyboard's native codes are the classic ones.
+    std::optional<std::uint16_t> keyCode(std::uint32_t nativeScanCode) const override
+    {
+        if (nativeScanCode > 127)
+            return std::nullopt;
+        return std::uint16_t(nativeScanCode);
+    }
 };
 
 } // namespace

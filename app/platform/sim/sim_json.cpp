@@ -219,6 +219,7 @@ Json encodeState(const SimState& s)
     j["captureAllowed"] = s.captureAllowed;
     j["captureGrantedOnRequest"] = s.captureGrantedOnRequest;
     j["reducedMotion"] = s.reducedMotion;
+    j["blendsPanels"] = s.blendsPanels;
     j["loginItem"] = rawValue(s.loginItem);
     j["loginItemRefuses"] = s.loginItemRefuses;
     putOptional(j, "frontmost", s.frontmost);
@@ -281,6 +282,7 @@ SimState decodeState(const Json& j)
     s.captureAllowed = field(j, "captureAllowed", s.captureAllowed, J::boolean);
     s.captureGrantedOnRequest = field(j, "captureGrantedOnRequest", s.captureGrantedOnRequest, J::boolean);
     s.reducedMotion = field(j, "reducedMotion", s.reducedMotion, J::boolean);
+    s.blendsPanels = field(j, "blendsPanels", s.blendsPanels, J::boolean);
     s.loginItem = field(j, "loginItem", s.loginItem,
                         [](const Json& v) { return J::enumeration<LoginItemStatus>(v, LoginItemStatus_from); });
     s.loginItemRefuses = field(j, "loginItemRefuses", s.loginItemRefuses, J::boolean);

@@ -74,6 +74,8 @@ public:
         std::erase(impl.s.stack, number);
     }
 
+    bool blendsPanels() const override { return impl.lock(), impl.s.blendsPanels; }
+
 private:
     SimWindow window(const OwnPanel& panel) const
     {
@@ -90,6 +92,12 @@ private:
 };
 
 } // namespace
+
+void SimDesktop::setBlendsPanels(bool on)
+{
+    auto guard = impl_->lock();
+    impl_->s.blendsPanels = on;
+}
 
 std::unique_ptr<WindowServer> makeSimWindowServer(Impl& impl) { return std::make_unique<SimWindowServer>(impl); }
 

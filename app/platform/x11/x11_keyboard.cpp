@@ -30,6 +30,12 @@ public:
             return std::nullopt;
         return impl.characters(keyCode, std::uint32_t(it - names.begin()), false);
     }
+    std::optional<std::uint16_t> keyCode(std::uint32_t nativeScanCode) const override
+    {
+        if (nativeScanCode >= impl.classicOf.size() || impl.classicOf[nativeScanCode] < 0)
+            return std::nullopt;
+        return std::uint16_t(impl.classicOf[nativeScanCode]);
+    }
 };
 
 } // namespace

@@ -76,6 +76,15 @@ public:
             place(number, panel);
     }
     void removePanel(WindowID number) override { impl.panels.erase(number); }
+    // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
+    bool blendsPanels() const override
+    {
+        const auto cookie = xcb_get_selection_owner(impl.c, impl.ewmh._NET_WM_CM_Sn[impl.screenNumber]);
+        xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(impl.c, cookie, nullptr);
+        const bool owned = reply && reply->owner != XCB_NONE;
+        free(reply);
+        return owned;
+    }
 
 private:
     void place(WindowID number, const OwnPanel& panel)

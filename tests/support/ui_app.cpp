@@ -1,4 +1,4 @@
-#include "ui_app.h"
+#include "support/ui_app.h"
 
 #include <QApplication>
 
@@ -46,7 +46,7 @@ public:
     {
         standardHandler = qInstallMessageHandler(quietRaise);
         static int argc = 1;
-        static char name[] = "ui_tests";
+        static char name[] = "kavelo_tests";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
     }

@@ -1,0 +1,41 @@
+#include "app/ui/panel_host.h"
+
+#include "app/ui/free_panel.h"
+
+#include <algorithm>
+
+namespace kavelo {
+
+PanelHost::PanelHost(WindowServer* windowServer, Scheduler& scheduler, Clock& clock)
+    : windowServer_(windowServer), scheduler_(scheduler), clock_(clock)
+{
+}
+
+PanelHost::PanelHost(const Platform& platform) : PanelHost(&platform.windowServer, platform.scheduler, platform.clock)
+{
+}
+
+PanelHost::~PanelHost()
+{
+    // Panels that outlive their host stop reporting instead of reaching a
+    // host that is gone.
+    for (FreePanel* panel : panels_)
+        panel->host_ = nullptr;
+}
+
+bool PanelHost::blends() const
+{
+    return windowServer_ ? windowServer_->blendsPanels() : true;
+}
+
+void PanelHost::add(FreePanel* panel)
+{
+    panels_.push_back(panel);
+}
+
+void PanelHost::remove(FreePanel* panel)
+{
+    std::erase(panels_, panel);
+}
+
+} // namespace kavelo

@@ -1,0 +1,51 @@
+#pragma once
+
+// What the floating panels of one program run share: the window server they
+// report themselves to (so the window list holds them and a real server can
+// stack one directly below a given window), the time their animations run
+// on, and their order among levels. The shell makes one for the process;
+// tests and the renderer make their own, so several can live side by side.
+
+#include "app/platform/platform.h"
+#include "app/ui/spring.h"
+
+#include <vector>
+
+namespace kavelo {
+
+class FreePanel;
+
+class PanelHost {
+public:
+    // Without a window server the panels report nowhere (pictures drawn
+    // offscreen) and blending counts as real.
+    PanelHost(WindowServer* windowServer, Scheduler& scheduler, Clock& clock);
+    explicit PanelHost(const Platform& platform);
+    ~PanelHost();
+    PanelHost(const PanelHost&) = delete;
+    PanelHost& operator=(const PanelHost&) = delete;
+
+    WindowServer* windowServer() const { return windowServer_; }
+    Scheduler& scheduler() const { return scheduler_; }
+    Clock& clock() const { return clock_; }
+    AnimationTime time() const { return {scheduler_, clock_}; }
+
+    // Whether translucent fills are blended with what lies below; asked of
+    // the window server each time (a compositor may start or stop).
+    bool blends() const;
+
+    // The panels made with this host, in the order they were made.
+    const std::vector<FreePanel*>& panels() const { return panels_; }
+
+private:
+    friend class FreePanel;
+    void add(FreePanel* panel);
+    void remove(FreePanel* panel);
+
+    WindowServer* windowServer_;
+    Scheduler& scheduler_;
+    Clock& clock_;
+    std::vector<FreePanel*> panels_;
+};
+
+} // namespace kavelo
