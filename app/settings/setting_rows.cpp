@@ -49,6 +49,8 @@ ToggleRow::ToggleRow(const QString& title, std::optional<QString> detail, Bindin
     : SettingRow(title, std::move(detail), new Switch, parent), isOn_(std::move(isOn))
 {
     switch_ = static_cast<Switch*>(control());
+    // The switch shows no label; assistive tools still hear what it is.
+    switch_->setAccessibleName(title);
     refresh();
     QObject::connect(switch_, &QAbstractButton::toggled, this, [this](bool on) {
         isOn_.set(on);

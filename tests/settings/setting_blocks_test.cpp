@@ -140,6 +140,7 @@ TEST(ToggleRow, TheSwitchHasNoLabelAndWritesThroughItsBinding)
     ASSERT_EQ(labels.size(), 1);
     EXPECT_EQ(labels.front()->text(), "Hide other apps");
     EXPECT_TRUE(row->toggle()->text().isEmpty());
+    EXPECT_EQ(row->toggle()->accessibleName(), "Hide other apps");
     EXPECT_FALSE(row->isOn());
 
     QTest::mouseClick(row->toggle(), Qt::LeftButton);
