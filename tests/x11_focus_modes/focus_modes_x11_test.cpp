@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -199,6 +200,22 @@ protected:
         return w && active() == server(w->id);
     }
 
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, const char* property)
+    {
+        xcb_connection_t* c = session->connection();
+        std::unique_ptr<xcb_get_property_reply_t, FreeReply> r(xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, session->atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr));
+        if (!r || r->format != 32)
+            return {};
+        const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+        return std::vector<std::uint32_t>(v, v + xcb_get_property_value_length(r.get()) / 4);
+    }
+    std::set<xcb_atom_t> atoms(xcb_window_t window, const char* property)
+    {
+        const auto values = cardinals(window, property);
+        return std::set<xcb_atom_t>(values.begin(), values.end());
+    }
+
     // The window's frame as the server has it (with decorations).
     std::optional<Rect> frameOf(xcb_window_t window) { return session->frame(window); }
     bool mapped(xcb_window_t window)
@@ -332,6 +349,18 @@ TEST_P(FocusModesX11, CleanSpaceFillsTheMonitorWithCurtainsBelowTheXtermUntilAno
     const auto clientList = session->clientList();
     for (xcb_window_t w : curtainWindows)
         EXPECT_NE(std::find(clientList.begin(), clientList.end(), w), clientList.end()) << "a managed window";
+    for (xcb_window_t w : curtainWindows) {
+        const auto states = atoms(w, "_NET_WM_STATE");
+        EXPECT_TRUE(states.count(session->atom("_NET_WM_STATE_SKIP_TASKBAR")));
+        EXPECT_TRUE(states.count(session->atom("_NET_WM_STATE_SKIP_PAGER")));
+        EXPECT_FALSE(states.count(session->atom("_NET_WM_STATE_STICKY"))) << "on the current desktop only";
+        EXPECT_EQ(cardinals(w, "_NET_WM_DESKTOP"), std::vector<std::uint32_t>{*session->currentDesktop()});
+        EXPECT_EQ(cardinals(w, "_NET_FRAME_EXTENTS"), (std::vector<std::uint32_t>{0, 0, 0, 0})) << "undecorated";
+        xcb_icccm_wm_hints_t hints{};
+        ASSERT_TRUE(xcb_icccm_get_wm_hints_reply(session->connection(),
+                                                 xcb_icccm_get_wm_hints(session->connection(), w), &hints, nullptr));
+        EXPECT_TRUE((hints.flags & XCB_ICCCM_WM_HINT_INPUT) && !hints.input) << "never takes the focus";
+    }
     // Around the xterm the screen is night.
     const auto corner = pixel(3, 1075);
     ASSERT_TRUE(corner);

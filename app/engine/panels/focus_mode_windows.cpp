@@ -3,13 +3,44 @@
 #include "app/ui/active_border.h"
 #include "app/ui/theme.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace kavelo {
 
 namespace {
+
+// On an X display, marks the native window to be left out of task bars and
+// pagers. Written on the toolkit's own connection before the window is
+// mapped: the toolkit keeps states it finds when it adds its own, and the
+// manager reads them when it takes the window.
+void skipTaskbarAndPager(QWidget& window)
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    const auto intern = [c](const char* name) {
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : XCB_NONE;
+        std::free(reply);
+        return atom;
+    };
+    const xcb_atom_t state = intern("_NET_WM_STATE");
+    const std::array<xcb_atom_t, 2> skips{intern("_NET_WM_STATE_SKIP_TASKBAR"), intern("_NET_WM_STATE_SKIP_PAGER")};
+    if (state == XCB_NONE || skips[0] == XCB_NONE || skips[1] == XCB_NONE)
+        return;
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window.winId()), state, XCB_ATOM_ATOM, 32,
+                        std::uint32_t(skips.size()), skips.data());
+}
 
 // A plain fill in one colour.
 class Fill : public QWidget {
@@ -56,6 +87,14 @@ private:
 CurtainWindow::CurtainWindow(PanelHost& host) : FreePanel(host, PanelLevel::curtain)
 {
     setObjectName(QStringLiteral("curtain"));
+}
+
+void CurtainWindow::showEvent(QShowEvent* event)
+{
+    // Before the native window is mapped, which follows this event.
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        skipTaskbarAndPager(*this);
+    FreePanel::showEvent(event);
 }
 
 void CurtainWindow::paintEvent(QPaintEvent*)
