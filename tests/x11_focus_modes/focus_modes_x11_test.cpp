@@ -38,6 +38,13 @@
 using namespace kavelo;
 using namespace std::chrono_literals;
 
+// Qt's X11 plugin keeps a D-Bus message buffer until the process ends; it
+// is not ours to free.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so\n";
+}
+
 namespace {
 
 // One X session and one QApplication on it for the whole process: Qt keeps
