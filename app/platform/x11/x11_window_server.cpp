@@ -3,6 +3,8 @@
 
 #include "app/platform/x11/x11_impl.h"
 
+#include <algorithm>
+
 namespace kavelo {
 
 using Impl = X11Desktop::Impl;
@@ -87,6 +89,25 @@ public:
     }
 
 private:
+    // Whether `window` stands below `reference` in the manager's stacking
+    // with nothing but our own panels between them.
+    bool standsBelow(xcb_window_t window, xcb_window_t reference) const
+    {
+        const auto stack = impl.stacking();   // front to back
+        auto it = std::find(stack.begin(), stack.end(), reference);
+        if (it == stack.end())
+            return false;
+        for (++it; it != stack.end(); ++it) {
+            if (*it == window)
+                return true;
+            const bool ours = std::any_of(impl.panels.begin(), impl.panels.end(),
+                                          [&](const auto& panel) { return panel.second == *it; });
+            if (!ours)
+                return false;
+        }
+        return false;
+    }
+
     void place(WindowID number, const OwnPanel& panel)
     {
         const xcb_window_t window = impl.panels[number];
@@ -94,7 +115,20 @@ private:
             return;
         const xcb_window_t top = impl.frameOf(window);
         if (panel.below) {
-            if (auto reference = impl.windowFor(*panel.below)) {
+            const auto reference = impl.windowFor(*panel.below);
+            if (!reference) {
+                // Gone: nothing to stand below.
+            } else if (panel.level <= 0 && impl.wmPresent) {
+                // A managed panel's frame belongs to the manager, and openbox
+                // takes "below a sibling" as "to the bottom": raise the panel,
+                // then the window, so that the panel stands right below it.
+                // Only when it does not already, so that a window the user
+                // has raised since stays where it is.
+                if (!standsBelow(window, *reference)) {
+                    impl.restack(window);
+                    impl.restack(*reference);
+                }
+            } else {
                 const std::uint32_t values[] = {impl.frameOf(*reference), XCB_STACK_MODE_BELOW};
                 xcb_configure_window(impl.c, top, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
             }

@@ -1,0 +1,185 @@
+#include "app/engine/panels/focus_mode_windows.h"
+
+#include "app/ui/active_border.h"
+#include "app/ui/theme.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace kavelo {
+
+namespace {
+
+// On an X display, marks the native window to be left out of task bars and
+// pagers. Written on the toolkit's own connection before the window is
+// mapped: the toolkit keeps states it finds when it adds its own, and the
+// manager reads them when it takes the window.
+void skipTaskbarAndPager(QWidget& window)
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    const auto intern = [c](const char* name) {
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : XCB_NONE;
+        std::free(reply);
+        return atom;
+    };
+    const xcb_atom_t state = intern("_NET_WM_STATE");
+    const std::array<xcb_atom_t, 2> skips{intern("_NET_WM_STATE_SKIP_TASKBAR"), intern("_NET_WM_STATE_SKIP_PAGER")};
+    if (state == XCB_NONE || skips[0] == XCB_NONE || skips[1] == XCB_NONE)
+        return;
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window.winId()), state, XCB_ATOM_ATOM, 32,
+                        std::uint32_t(skips.size()), skips.data());
+}
+
+// A plain fill in one colour.
+class Fill : public QWidget {
+public:
+    explicit Fill(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+    QColor color;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), color);
+    }
+};
+
+class Curtain final : public CurtainPanel {
+public:
+    explicit Curtain(PanelHost& host) : window_(host) {}
+    void setFrame(const Rect& frame) override { window_.setFrame(frame); }
+    void orderFront(WindowID below) override
+    {
+        window_.setBelow(below);
+        window_.orderFront();
+    }
+    void orderOut() override { window_.orderOut(); }
+
+private:
+    CurtainWindow window_;
+};
+
+class Band final : public ShadeBand {
+public:
+    explicit Band(PanelHost& host) : window_(host) {}
+    void setFrame(const Rect& frame) override { window_.setFrame(frame); }
+    void setLook(double darkness, bool blur) override { window_.setLook(darkness, blur); }
+    void setShown(bool shown) override { window_.setShown(shown); }
+
+private:
+    ShadeBandWindow window_;
+};
+
+} // namespace
+
+CurtainWindow::CurtainWindow(PanelHost& host) : FreePanel(host, PanelLevel::curtain)
+{
+    setObjectName(QStringLiteral("curtain"));
+}
+
+void CurtainWindow::showEvent(QShowEvent* event)
+{
+    // Before the native window is mapped, which follows this event.
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        skipTaskbarAndPager(*this);
+    FreePanel::showEvent(event);
+}
+
+void CurtainWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::night());
+}
+
+ShadeBandWindow::ShadeBandWindow(PanelHost& host) : FreePanel(host, PanelLevel::shade, true), dark_(new Fill(this))
+{
+    setObjectName(QStringLiteral("noPeekBand"));
+    static_cast<Fill*>(dark_)->color = darkColor();
+}
+
+bool ShadeBandWindow::blends() const
+{
+    return !host() || host()->blends();
+}
+
+QColor ShadeBandWindow::darkColor() const
+{
+    QColor black(Qt::black);
+    if (blends())
+        black.setAlphaF(float(darkness_));
+    return black;
+}
+
+void ShadeBandWindow::setLook(double darkness, bool blur)
+{
+    darkness_ = darkness;
+    if (blur && !glass_) {
+        glass_ = new GlassBackground(GlassMaterial::fullScreenUI, this);
+        glass_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        glass_->setGeometry(rect());
+        glass_->stackUnder(dark_);
+        glass_->show();
+    } else if (!blur && glass_) {
+        delete glass_;
+        glass_ = nullptr;
+    }
+    static_cast<Fill*>(dark_)->color = darkColor();
+    dark_->update();
+    showOrHide();
+}
+
+void ShadeBandWindow::setShown(bool shown)
+{
+    wanted_ = shown;
+    showOrHide();
+}
+
+void ShadeBandWindow::showOrHide()
+{
+    // Unblended, a band at darkness 0 without the tint would still paint
+    // black: it has nothing to show, so it goes.
+    const bool visible = wanted_ && (blends() || darkness_ > 0 || glass_);
+    if (visible && !isVisible()) {
+        static_cast<Fill*>(dark_)->color = darkColor();
+        orderFront();
+    } else if (!visible && isVisible()) {
+        orderOut();
+    }
+}
+
+void ShadeBandWindow::resizeEvent(QResizeEvent* event)
+{
+    FreePanel::resizeEvent(event);
+    dark_->setGeometry(rect());
+    if (glass_)
+        glass_->setGeometry(rect());
+}
+
+std::unique_ptr<CurtainPanel> FocusModeWindows::makeCurtain()
+{
+    return std::make_unique<Curtain>(host_);
+}
+
+std::unique_ptr<ShadeBand> FocusModeWindows::makeShadeBand()
+{
+    return std::make_unique<Band>(host_);
+}
+
+std::optional<Rect> FocusModeWindows::ownTitledKeyWindow() const
+{
+    return ActiveBorder::ownTitledKeyWindow();
+}
+
+} // namespace kavelo
