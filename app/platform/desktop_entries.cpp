@@ -197,4 +197,16 @@ const DesktopEntry* DesktopEntries::toLaunch(std::string_view wmClass) const
     return find(wmClass, [](const DesktopEntry& e) { return !e.hidden && !e.tryExecFails() && !e.exec.empty(); });
 }
 
+std::string applicationName(const DesktopEntries& entries, std::string_view wmClass, std::string_view instance,
+                            std::string_view command)
+{
+    if (const DesktopEntry* entry = entries.forClass(wmClass.empty() ? instance : wmClass))
+        return entry->name;
+    if (!wmClass.empty())
+        return std::string(wmClass);
+    if (!instance.empty())
+        return std::string(instance);
+    return std::string(command);
+}
+
 } // namespace kavelo

@@ -74,4 +74,10 @@ private:
     int reads_ = 0;
 };
 
+// The name a running program goes by: its desktop entry's name (found by
+// its class, or by its instance when it has no class), else its class,
+// else its instance, else its command name.
+std::string applicationName(const DesktopEntries& entries, std::string_view wmClass, std::string_view instance,
+                            std::string_view command);
+
 } // namespace kavelo

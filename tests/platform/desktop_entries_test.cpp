@@ -219,5 +219,18 @@ TEST_F(DesktopEntriesTest, FollowsInstallsAndRemovalsWhileRunning)
     EXPECT_EQ(entries.reads(), reads);
 }
 
+TEST_F(DesktopEntriesTest, ApplicationNamesFallBackToClassInstanceThenCommand)
+{
+    write(system(), "org.gnome.Calculator.desktop", entry("Name=Calculator\nName[de]=Rechner\nStartupWMClass=gnome-calculator\n"));
+    write(system(), "xev.desktop", entry("Name=Event Tester\n"));
+    const auto entries = make("de_DE.UTF-8");
+    EXPECT_EQ(applicationName(entries, "gnome-calculator", "gnome-calculator", ""), "Rechner");
+    EXPECT_EQ(applicationName(entries, "XCalc", "xcalc", "xcalc"), "XCalc");
+    // No class: the instance finds the entry, else names the program.
+    EXPECT_EQ(applicationName(entries, "", "xev", "xev"), "Event Tester");
+    EXPECT_EQ(applicationName(entries, "", "thing", "thing-bin"), "thing");
+    EXPECT_EQ(applicationName(entries, "", "", "thing-bin"), "thing-bin");
+}
+
 } // namespace
 } // namespace kavelo

@@ -185,6 +185,12 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // The installed applications' desktop entries, read at first use.
     std::unique_ptr<DesktopEntries> entries;
     DesktopEntries& desktopEntries();
+    // Entry icons through the toolkit, decoded once per icon name while the
+    // entries stay as they were read.
+    IconResolver iconResolver;
+    std::map<std::string, std::optional<Image>> entryIcons;
+    int entryIconsRead = 0;
+    std::optional<Image> entryIcon(std::int32_t pid);
 
     // Events.
     std::vector<std::function<void()>> pendingWork;

@@ -101,8 +101,11 @@ public:
             return std::nullopt;
         return impl.runningApp(impl.adopt(*active).pid);
     }
+    // The icon its desktop entry names, else the one its windows carry.
     std::optional<Image> icon(std::int32_t pid) const override
     {
+        if (auto themed = impl.entryIcon(pid))
+            return themed;
         for (xcb_window_t w : impl.stacking()) {
             const auto k = impl.knownFor(w);
             if (!k || k->pid != pid)
@@ -256,6 +259,38 @@ public:
 } // namespace
 
 std::unique_ptr<SystemWorkspace> makeX11Workspace(Impl& impl) { return std::make_unique<X11Workspace>(impl); }
+
+void X11Desktop::setIconResolver(IconResolver resolver)
+{
+    impl_->iconResolver = std::move(resolver);
+    impl_->entryIcons.clear();
+}
+
+std::optional<Image> Impl::entryIcon(std::int32_t pid)
+{
+    if (!iconResolver)
+        return std::nullopt;
+    std::vector<xcb_window_t> own;
+    for (xcb_window_t w : stacking())
+        if (auto k = knownFor(w); k && k->pid == pid)
+            own.push_back(w);
+    if (own.empty())
+        return std::nullopt;
+    const ClientProps props = read(own.front(), X11Fields::wmClass);
+    DesktopEntries& entries = desktopEntries();
+    entries.refresh();
+    const DesktopEntry* entry = entries.forClass(props.className.empty() ? props.instance : props.className);
+    if (!entry || entry->icon.empty())
+        return std::nullopt;
+    if (entryIconsRead != entries.reads()) {
+        entryIcons.clear();
+        entryIconsRead = entries.reads();
+    }
+    auto it = entryIcons.find(entry->icon);
+    if (it == entryIcons.end())
+        it = entryIcons.emplace(entry->icon, iconResolver(entry->icon, 128)).first;
+    return it->second;
+}
 
 DesktopEntries& Impl::desktopEntries()
 {
