@@ -88,11 +88,11 @@ bool Workflows::isReservedName(std::string_view name) const
     return store_.url(name).filename().string().starts_with("auto-");
 }
 
-bool Workflows::refuseName(std::string_view name)
+bool Workflows::refuseName(std::string_view name, std::string_view verb)
 {
     if (!isReservedName(name))
         return false;
-    message_.set("Couldn't save " + std::string(name) +
+    message_.set("Couldn't " + std::string(verb) + " " + std::string(name) +
                  ". Names starting with \"auto-\" are kept for the layouts of monitor setups.");
     return true;
 }
@@ -120,7 +120,7 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
     const std::string name = text::trimmingWhitespace(rawName);
     if (name.empty())
         return;
-    if (refuseName(name)) {
+    if (refuseName(name, "save")) {
         toast_.show(*message(), problemIcon);
         return;
     }
@@ -207,7 +207,8 @@ void Workflows::switchTo(std::string_view name, std::function<void(int)> finishe
     const std::uint64_t generation = ++generation_;
     placement_.emplace(Placement{.finished = std::move(finished)});
 
-    willMoveWindows();
+    if (willMoveWindows)
+        willMoveWindows();
     std::vector<std::string> missing = missingApps(*workspace);
     openTabs(*workspace, missing);
     if (missing.empty()) {
@@ -240,7 +241,8 @@ void Workflows::place(const Workspace& workspace, int attempt, std::uint64_t gen
     placement_.reset();
     if (workspace.tidy)
         (void)WindowActions::tidy(desktop_, *workspace.tidy, std::nullopt);
-    didMoveWindows();
+    if (didMoveWindows)
+        didMoveWindows();
     if (done.finished)
         done.finished(placed);
 }
@@ -302,7 +304,7 @@ void Workflows::importWorkflow()
         message_.set("Couldn't import that workflow: it has no name.");
         return;
     }
-    if (refuseName(workspace->name))
+    if (refuseName(workspace->name, "import"))
         return;
     reload();
     workspace->slot = WorkflowPlan::nextSlot(slotsOf(items()));

@@ -7,6 +7,7 @@
 // window. The record, its file and the planning rules are the core's.
 
 #include "app/platform/handle.h"
+#include "app/platform/paths.h"
 #include "app/services/desktop.h"
 #include "app/services/signal.h"
 #include "app/services/toast.h"
@@ -35,7 +36,10 @@ public:
 
     static constexpr const char* notAWorkflow = "That file isn't a Kavelo workflow.";
 
-    // The store is `directory` (Application Support's "Layouts"). With a
+    // Where the workflows live: Application Support's "Layouts".
+    static std::filesystem::path folder(const Paths& paths) { return paths.applicationSupport / "Layouts"; }
+
+    // The store is `directory` (normally `folder`). With a
     // `preview` list the folder is not read for `items`.
     Workflows(Desktop desktop, Toast& toast, WorkflowPanels& panels, std::filesystem::path directory,
               std::optional<std::vector<Workspace>> preview = std::nullopt);
@@ -97,7 +101,7 @@ private:
     std::vector<std::string> missingApps(const Workspace& workspace);
     void openTabs(const Workspace& workspace, std::vector<std::string>& missing);
     void hideOthers(const Workspace& workspace);
-    bool refuseName(std::string_view name);
+    bool refuseName(std::string_view name, std::string_view verb);
 
     Desktop desktop_;
     Toast& toast_;

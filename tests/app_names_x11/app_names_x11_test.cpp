@@ -58,8 +58,13 @@ protected:
         write(data / "applications/xterm.desktop", "[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n");
         write(data / "applications/clock.desktop", "[Desktop Entry]\nType=Application\nName=Clock\n"
                                                    "Icon=kavelo-test-clock\nStartupWMClass=XClock\nNoDisplay=true\n");
-        write(data / "icons/hicolor/index.theme", "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n"
-                                                  "[48x48/apps]\nSize=48\nContext=Applications\nType=Threshold\n");
+        write(data / "icons/hicolor/index.theme",
+              "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps,scalable/apps\n\n"
+              "[48x48/apps]\nSize=48\nContext=Applications\nType=Threshold\n\n"
+              "[scalable/apps]\nSize=128\nMinSize=8\nMaxSize=512\nContext=Applications\nType=Scalable\n");
+        write(data / "icons/hicolor/scalable/apps/kavelo-test-vector.svg",
+              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">"
+              "<rect width=\"16\" height=\"16\" fill=\"#20c060\"/></svg>\n");
         iconFile = data / "icons/hicolor/48x48/apps/kavelo-test-clock.png";
         std::filesystem::create_directories(iconFile.parent_path());
         // A picture no window draws by chance: quadrants and a diagonal.
@@ -169,6 +174,22 @@ TEST_F(AppNamesX11, TheEntrysThemeIconIsTheApplicationsIcon)
     // Without a resolver the window's own icon (xclock has none) is all there is.
     x11->setIconResolver({});
     EXPECT_FALSE(desktop->platform.workspace.icon(pidOf("XClock")));
+}
+
+TEST_F(AppNamesX11, ThemeIconsResolveVectorsFilesAndNothingForUnknownNames)
+{
+    const auto vector = ThemeIcons::resolve("kavelo-test-vector", 64);
+    ASSERT_TRUE(vector);
+    EXPECT_EQ(vector->width, 64);
+    const std::size_t middle = (std::size_t(32) * 64 + 32) * 4;
+    EXPECT_EQ(std::vector<std::uint8_t>(vector->rgba.begin() + std::ptrdiff_t(middle),
+                                        vector->rgba.begin() + std::ptrdiff_t(middle) + 4),
+              (std::vector<std::uint8_t>{0x20, 0xc0, 0x60, 0xff}));
+    const auto file = ThemeIcons::resolve(iconFile.string(), 32);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->width, 32);
+    EXPECT_FALSE(ThemeIcons::resolve("kavelo-no-such-icon", 64));
+    EXPECT_FALSE(ThemeIcons::resolve("", 64));
 }
 
 TEST_F(AppNamesX11, AnEntryInstalledWhileRunningNamesItsProgram)

@@ -40,7 +40,7 @@ struct ScriptedPanels : WorkflowPanels {
 
 class ShellTest : public ::testing::Test, public SimWorld {
 protected:
-    ShellTest() : workflows(desktop, toast, panels, home.paths().applicationSupport / "Layouts") {}
+    ShellTest() : workflows(desktop, toast, panels, Workflows::folder(home.paths())) {}
 
     std::filesystem::path layouts() const { return workflows.store().directory; }
 

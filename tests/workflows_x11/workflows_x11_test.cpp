@@ -2,6 +2,7 @@
 // its desktop entry and placed, other programs hidden, and the workflow of
 // a monitor setup connected at run time.
 
+#include "app/platform/desktop_entry.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/x11/x11_desktop.h"
 #include "app/services/desktop.h"
@@ -72,7 +73,7 @@ protected:
         defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
         preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
         desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
-        workflows = std::make_unique<Workflows>(*desktop, toast, panels, home->paths().applicationSupport / "Layouts");
+        workflows = std::make_unique<Workflows>(*desktop, toast, panels, Workflows::folder(home->paths()));
     }
 
     void TearDown() override
@@ -172,9 +173,16 @@ TEST_F(WorkflowsX11, StartsAMissingProgramFromItsEntryPlacesItAndHidesTheOthers)
                                       .windows = {{"XTerm", "Started from its entry", frame}},
                                       .savedAt = scheduler.now(),
                                       .hidesOtherApps = true});
-    const auto location = desktop->platform.workspace.applicationLocation("XTerm");
+    SystemWorkspace& system = desktop->platform.workspace;
+    const auto location = system.applicationLocation("XTerm");
     ASSERT_TRUE(location);
     EXPECT_EQ(std::filesystem::path(*location).filename(), "xterm.desktop");
+    // Without an entry: the program of that name on the path, never a path
+    // a workflow file names.
+    EXPECT_EQ(system.applicationLocation("XEyes"), findProgram("xeyes").value().string());
+    EXPECT_EQ(system.applicationLocation("/usr/bin/xeyes"), std::nullopt);
+    EXPECT_EQ(system.applicationLocation("../bin/xeyes"), std::nullopt);
+    EXPECT_EQ(system.applicationLocation("NoSuchProgramHere"), std::nullopt);
 
     std::optional<int> finished;
     workflows->switchTo("Terminal", [&](int placed) { finished = placed; });

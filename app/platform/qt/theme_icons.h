@@ -3,8 +3,8 @@
 // Desktop-entry icons through Qt: an absolute file is read as it is; a name
 // is looked up in the icon theme (the desktop's theme, else "hicolor") in
 // the XDG icon folders, then among the data folders' "pixmaps". Needs a
-// QGuiApplication. SVG icons need Qt's SVG image plugin; without it they
-// are not found, and the window's own icon is shown instead.
+// QGuiApplication. SVG icons need Qt's SVG plugin (libqt6svg6); without it
+// they are not found, and the window's own icon is shown instead.
 
 #include "app/platform/desktop_backend.h"
 

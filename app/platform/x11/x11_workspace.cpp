@@ -206,6 +206,9 @@ public:
             if (app.bundleID && *app.bundleID == bundleID && app.pid > 0)
                 if (auto exe = executableOf(app.pid))
                     return exe;
+        // A name from a workflow file is no path: "/bin/x" or "../x" starts nothing.
+        if (bundleID.empty() || bundleID.find('/') != std::string_view::npos)
+            return std::nullopt;
         std::string lower(bundleID);
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
         if (auto found = findProgram(lower))
