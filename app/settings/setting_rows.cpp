@@ -1,0 +1,149 @@
+#include "app/settings/setting_rows.h"
+
+#include "app/settings/settings_style.h"
+#include "app/ui/fonts.h"
+#include "app/ui/pill_button.h"
+#include "app/ui/symbols.h"
+#include "app/ui/theme.h"
+
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace kavelo {
+
+SettingRow::SettingRow(const QString& title, std::optional<QString> detail, QWidget* control, QWidget* parent)
+    : QWidget(parent), control_(control)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(horizontalPadding, verticalPadding, horizontalPadding, verticalPadding);
+    row->setSpacing(0);
+    row->addStrut(minimumHeight - 2 * verticalPadding);
+
+    auto* text = new QWidget(this);
+    auto* lines = new QVBoxLayout(text);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(lineSpacing);
+    title_ = SettingsStyle::wrappingLabel(title, Fonts::system(titleSize, Fonts::Weight::medium), Theme::primary(),
+                                          text);
+    lines->addWidget(title_);
+    if (detail) {
+        detail_ = SettingsStyle::wrappingLabel(*detail, Fonts::system(detailSize), Theme::secondary(), text);
+        lines->addWidget(detail_);
+    }
+    // The text takes what the control leaves; between them the stack's
+    // spacing on both sides of the spacer.
+    row->addWidget(text, 1, Qt::AlignVCenter);
+    row->addSpacing(spacing + minimumGap + spacing);
+    control_->setParent(this);
+    row->addWidget(control_, 0, Qt::AlignVCenter);
+}
+
+ToggleRow::ToggleRow(const QString& title, std::optional<QString> detail, Binding<bool> isOn, QWidget* parent)
+    : SettingRow(title, std::move(detail), new Switch, parent), isOn_(std::move(isOn))
+{
+    switch_ = static_cast<Switch*>(control());
+    // The switch shows no label; assistive tools still hear what it is.
+    switch_->setAccessibleName(title);
+    refresh();
+    QObject::connect(switch_, &QAbstractButton::toggled, this, [this](bool on) {
+        isOn_.set(on);
+        // The setting may refuse: show what it holds now.
+        refresh();
+    });
+}
+
+bool ToggleRow::isOn() const
+{
+    return switch_->isChecked();
+}
+
+void ToggleRow::refresh()
+{
+    const QSignalBlocker quiet(switch_);
+    switch_->setChecked(isOn_.get());
+    switch_->update();
+}
+
+namespace {
+QFont grantedFont()
+{
+    return Fonts::system(GrantedLabel::fontSize, Fonts::Weight::semibold);
+}
+} // namespace
+
+GrantedLabel::GrantedLabel(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize GrantedLabel::sizeHint() const
+{
+    const QFontMetricsF metrics(grantedFont());
+    const double symbol = Symbols::extent(fontSize);
+    const double w = symbol + spacing + metrics.horizontalAdvance(text());
+    const double h = std::max(symbol, metrics.height());
+    return QSize(int(std::ceil(w)), int(std::ceil(h)));
+}
+
+void GrantedLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double symbol = Symbols::extent(fontSize);
+    const QRectF bounds(rect());
+    Symbols::draw(painter, QRectF(0, (bounds.height() - symbol) / 2, symbol, symbol), "checkmark.circle.fill",
+                  fontSize, SettingsStyle::green());
+    painter.setFont(grantedFont());
+    painter.setPen(SettingsStyle::green());
+    painter.drawText(bounds.adjusted(symbol + spacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+// The button and the label share the control's place; one shows at a time.
+class PermissionRow::Control : public QWidget {
+public:
+    explicit Control(AnimationTime time)
+        : button(new PillButton(QStringLiteral("Turn On"), time, true, this)), label(new GrantedLabel(this))
+    {
+        setAttribute(Qt::WA_TranslucentBackground);
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(button, 0, Qt::AlignVCenter);
+        layout->addWidget(label, 0, Qt::AlignVCenter);
+    }
+    PillButton* button;
+    GrantedLabel* label;
+};
+
+PermissionRow::PermissionRow(const QString& title, const QString& detail, bool granted, std::function<void()> action,
+                             AnimationTime time, QWidget* parent)
+    : SettingRow(title, detail, new Control(time), parent),
+      granted_(!granted),
+      button_(static_cast<Control*>(control())->button),
+      label_(static_cast<Control*>(control())->label)
+{
+    setGranted(granted);
+    QObject::connect(button_, &QAbstractButton::clicked, this, [action = std::move(action)] {
+        if (action)
+            action();
+    });
+}
+
+void PermissionRow::setGranted(bool granted)
+{
+    if (granted == granted_)
+        return;
+    granted_ = granted;
+    button_->setVisible(!granted);
+    label_->setVisible(granted);
+}
+
+} // namespace kavelo

@@ -1,0 +1,124 @@
+#include "app/settings/settings_view.h"
+
+#include "app/settings/general_page.h"
+#include "app/settings/permissions_page.h"
+#include "app/settings/settings_sidebar.h"
+#include "app/settings/settings_style.h"
+#include "app/ui/fonts.h"
+#include "app/ui/theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace kavelo {
+
+namespace {
+
+QImage ownIcon(const SystemWorkspace& workspace)
+{
+    const std::optional<Image> icon = workspace.icon(workspace.ownPid());
+    if (!icon || !icon->isValid())
+        return {};
+    return QImage(icon->rgba.data(), icon->width, icon->height, icon->width * 4, QImage::Format_RGBA8888).copy();
+}
+
+} // namespace
+
+SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
+                           const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent)
+    : QWidget(parent),
+      preferences_(preferences),
+      watcher_(watcher),
+      permissions_(std::move(permissions)),
+      time_(time),
+      tab_(tab)
+{
+    setFixedSize(width, height);
+    setPalette(SettingsStyle::darkPalette());
+
+    auto* split = new QHBoxLayout(this);
+    split->setContentsMargins(0, 0, 0, 0);
+    split->setSpacing(0);
+
+    sidebar_ = new SettingsSidebar(ownIcon(workspace), tab, time, this);
+    sidebar_->onSelect = [this](SettingsTab selected) { showPage(selected); };
+    split->addWidget(sidebar_);
+
+    pageArea_ = new QScrollArea(this);
+    pageArea_->setFrameShape(QFrame::NoFrame);
+    pageArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pageArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pageArea_->setWidgetResizable(true);
+    pageArea_->viewport()->setAutoFillBackground(false);
+    pageArea_->setAutoFillBackground(false);
+    split->addWidget(pageArea_, 1);
+
+    auto* content = new QWidget;
+    content->setAttribute(Qt::WA_TranslucentBackground);
+    column_ = new QVBoxLayout(content);
+    column_->setContentsMargins(pagePaddingH, pagePaddingTop, pagePaddingH, pagePaddingBottom);
+    column_->setSpacing(pageSpacing);
+    title_ = SettingsStyle::label(QString(), SettingsStyle::tracked(Fonts::system(titleSize, Fonts::Weight::bold),
+                                                                    titleTracking),
+                                  Theme::primary(), content);
+    column_->addWidget(title_);
+    column_->addStretch(1);
+    pageArea_->setWidget(content);
+    // The scroll area fills its page by default; the view's own colour shows.
+    content->setAutoFillBackground(false);
+
+    showPage(tab);
+}
+
+SettingsView::~SettingsView() = default;
+
+void SettingsView::select(SettingsTab tab)
+{
+    sidebar_->select(tab);
+}
+
+void SettingsView::setConfirmingDelete(std::optional<std::string> name)
+{
+    confirmingDelete_ = std::move(name);
+    armedAt_ = time_.clock.monotonic();
+}
+
+QWidget* SettingsView::makePage(SettingsTab tab)
+{
+    switch (tab) {
+    case SettingsTab::general:
+        return new GeneralPage(preferences_);
+    case SettingsTab::permissions:
+        return new PermissionsPage(watcher_, permissions_, time_);
+    case SettingsTab::workflows:
+    case SettingsTab::arrange:
+    case SettingsTab::shortcuts:
+        break;
+    }
+    // Pages still to come keep their place empty.
+    auto* empty = new QWidget;
+    empty->setAttribute(Qt::WA_TranslucentBackground);
+    return empty;
+}
+
+void SettingsView::showPage(SettingsTab tab)
+{
+    tab_ = tab;
+    title_->setText(QString::fromStdString(title(tab)));
+    // Never called from inside the old page, so it can go at once.
+    delete page_;
+    page_ = makePage(tab);
+    column_->insertWidget(1, page_);
+    pageArea_->verticalScrollBar()->setValue(0);
+}
+
+void SettingsView::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), SettingsStyle::windowBackground());
+}
+
+} // namespace kavelo

@@ -1,0 +1,124 @@
+#include "app/settings/welcome_view.h"
+
+#include "app/services/preferences.h"
+#include "app/settings/arrange_mode_cards.h"
+#include "app/settings/permissions_page.h"
+#include "app/settings/settings_style.h"
+#include "app/ui/fonts.h"
+#include "app/ui/key_cap.h"
+#include "app/ui/pill_button.h"
+#include "app/ui/theme.h"
+#include "app/ui/window_facade.h"
+
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace kavelo {
+
+WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, PermissionActions permissions,
+                         AnimationTime time, std::function<void()> finish, QWidget* parent)
+    : GlassBackground(GlassMaterial::underWindowBackground, parent),
+      preferences_(preferences),
+      finish_(std::move(finish))
+{
+    setFixedSize(width, height);
+    // Its own colours, whatever the desktop's theme.
+    setPalette(SettingsStyle::darkPalette());
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(paddingH, 0, paddingH, paddingBottom);
+    page->setSpacing(0);
+
+    page->addSpacing(facadeTop);
+    facade_ = new WindowFacade(this);
+    page->addWidget(facade_, 0, Qt::AlignHCenter);
+
+    page->addSpacing(titleTop);
+    title_ = SettingsStyle::label(QStringLiteral("Welcome to Kavelo"),
+                                  SettingsStyle::tracked(Fonts::system(titleSize, Fonts::Weight::bold), titleTracking),
+                                  Theme::primary(), this);
+    page->addWidget(title_, 0, Qt::AlignHCenter);
+
+    page->addSpacing(subtitleTop);
+    subtitle_ = SettingsStyle::label(QStringLiteral("Find any window, switch workflows and arrange your desktop."),
+                                     Fonts::system(subtitleSize), Theme::secondary(), this);
+    page->addWidget(subtitle_, 0, Qt::AlignHCenter);
+
+    page->addSpacing(permissionsTop);
+    permissions_ = new PermissionsPage(watcher, std::move(permissions), time, this);
+    page->addWidget(permissions_);
+
+    page->addSpacing(arrangeTop);
+    arrangeChoice_ = new QWidget(this);
+    auto* choice = new QVBoxLayout(arrangeChoice_);
+    choice->setContentsMargins(0, 0, 0, 0);
+    choice->setSpacing(arrangeSpacing);
+    choice->addWidget(SettingsStyle::label(QStringLiteral("How do you want windows arranged?"),
+                                           Fonts::system(questionSize, Fonts::Weight::semibold), Theme::primary()));
+    cards_ = new ArrangeModeCards(preferences_);
+    choice->addWidget(cards_);
+    tips_ = new QWidget;
+    auto* tipRow = new QHBoxLayout(tips_);
+    tipRow->setContentsMargins(0, 0, 0, 0);
+    tipRow->setSpacing(tipsSpacing);
+    tipRow->addWidget(tip(QStringLiteral("⌥Tab"), QStringLiteral("switch")));
+    tipRow->addWidget(tip(QStringLiteral("⌃⌥ + wheel"), QStringLiteral("move along")));
+    tipRow->addWidget(tip(QStringLiteral("⌃⌥U"), QStringLiteral("undo")));
+    choice->addWidget(tips_, 0, Qt::AlignLeft);
+    choice->addWidget(SettingsStyle::wrappingLabel(
+        QStringLiteral("Windows that don't fit wait at the screen edge. Click the tab there to bring them in."),
+        Fonts::system(tipSize), Theme::secondary()));
+    page->addWidget(arrangeChoice_);
+
+    page->addSpacerItem(new QSpacerItem(0, minimumGap, QSizePolicy::Minimum, QSizePolicy::Expanding));
+
+    finishRow_ = new QWidget(this);
+    auto* finishing = new QHBoxLayout(finishRow_);
+    finishing->setContentsMargins(0, 0, 0, 0);
+    finishing->setSpacing(finishSpacing);
+    finishing->addStretch(1);
+    shortcutCap_ = new KeyCap(QString::fromStdString(preferences_.shortcut().label()));
+    finishing->addWidget(shortcutCap_, 0, Qt::AlignVCenter);
+    finishing->addWidget(SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize),
+                                              Theme::secondary()),
+                         0, Qt::AlignVCenter);
+    getStarted_ = new PillButton(QStringLiteral("Get Started"), time, true);
+    finishing->addWidget(getStarted_, 0, Qt::AlignVCenter);
+    page->addWidget(finishRow_);
+
+    const auto done = [this] {
+        if (finish_)
+            finish_();
+    };
+    QObject::connect(getStarted_, &QAbstractButton::clicked, this, done);
+    // The default action: Return wherever the focus is, once per press.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        QObject::connect(shortcut, &QShortcut::activated, this, done);
+    }
+
+    changes_ = preferences_.observe([this](std::string_view property) {
+        if (property == "shortcut")
+            shortcutCap_->setText(QString::fromStdString(preferences_.shortcut().label()));
+    });
+}
+
+WelcomeView::~WelcomeView() = default;
+
+QWidget* WelcomeView::tip(const QString& keys, const QString& verb)
+{
+    auto* tip = new QWidget;
+    auto* row = new QHBoxLayout(tip);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(tipSpacing);
+    row->addWidget(new KeyCap(keys), 0, Qt::AlignVCenter);
+    row->addWidget(SettingsStyle::label(verb, Fonts::system(tipSize), Theme::secondary()), 0, Qt::AlignVCenter);
+    return tip;
+}
+
+} // namespace kavelo

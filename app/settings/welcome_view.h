@@ -1,0 +1,85 @@
+#pragma once
+
+// The welcome window's content, fixed at 540 × 740 and always dark: the
+// greeting, the two permissions, the choice of arrange mode, three key
+// tips, and "Get Started", which hands the end of onboarding back to the
+// shell. Return anywhere in the window is "Get Started". It keeps no state:
+// everything shown follows the watcher and the settings.
+
+#include "app/platform/handle.h"
+#include "app/settings/permission_actions.h"
+#include "app/ui/glass.h"
+#include "app/ui/spring.h"
+
+#include <QString>
+
+#include <functional>
+
+class QLabel;
+
+namespace kavelo {
+
+class ArrangeModeCards;
+class KeyCap;
+class PermissionsPage;
+class PillButton;
+class Preferences;
+class WindowFacade;
+
+class WelcomeView : public GlassBackground {
+public:
+    WelcomeView(PermissionWatcher& watcher, Preferences& preferences, PermissionActions permissions,
+                AnimationTime time, std::function<void()> finish, QWidget* parent = nullptr);
+    ~WelcomeView() override;
+
+    WindowFacade* facade() const { return facade_; }
+    QLabel* title() const { return title_; }
+    QLabel* subtitle() const { return subtitle_; }
+    PermissionsPage* permissions() const { return permissions_; }
+    QWidget* arrangeChoice() const { return arrangeChoice_; }
+    ArrangeModeCards* modeCards() const { return cards_; }
+    QWidget* tips() const { return tips_; }
+    QWidget* finishRow() const { return finishRow_; }
+    KeyCap* shortcutCap() const { return shortcutCap_; }
+    PillButton* getStarted() const { return getStarted_; }
+
+    static constexpr int width = 540;
+    static constexpr int height = 740;
+    static constexpr int paddingH = 30;
+    static constexpr int paddingBottom = 24;
+    static constexpr int facadeTop = 42;
+    static constexpr int titleTop = 20;
+    static constexpr int subtitleTop = 6;
+    static constexpr int permissionsTop = 28;
+    static constexpr int arrangeTop = 14;
+    static constexpr int arrangeSpacing = 9;
+    static constexpr int tipsSpacing = 14;
+    static constexpr int tipSpacing = 5;
+    static constexpr int minimumGap = 10;
+    static constexpr int finishSpacing = 10;
+    static constexpr double titleSize = 30;
+    static constexpr double titleTracking = -0.6;
+    static constexpr double subtitleSize = 14;
+    static constexpr double questionSize = 13;
+    static constexpr double tipSize = 11.5;
+    static constexpr double finishSize = 13;
+
+private:
+    QWidget* tip(const QString& keys, const QString& verb);
+
+    Preferences& preferences_;
+    std::function<void()> finish_;
+    WindowFacade* facade_;
+    QLabel* title_;
+    QLabel* subtitle_;
+    PermissionsPage* permissions_;
+    QWidget* arrangeChoice_;
+    ArrangeModeCards* cards_;
+    QWidget* tips_;
+    QWidget* finishRow_;
+    KeyCap* shortcutCap_;
+    PillButton* getStarted_;
+    Handle changes_;
+};
+
+} // namespace kavelo
