@@ -1,6 +1,7 @@
 #include "app/switcher/views/overview_key_panel.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QFocusEvent>
 #include <QWindow>
 
 namespace kavelo {
@@ -9,7 +10,7 @@ namespace {
 
 bool onRealDisplay()
 {
-    return QGuiApplication::platformName() == QLatin1String("xcb");
+    return QApplication::platformName() == QLatin1String("xcb");
 }
 
 // Far past every screen: where the panel is mapped while it asks for the
@@ -91,7 +92,16 @@ void OverviewKeyPanel::present(const Rect& frame, double opacity)
     view_->relayout();
     panel_->orderFront();
     presented_ = true;
-    view_->searchField()->setFocus(Qt::OtherFocusReason);
+    QLineEdit* field = view_->searchField();
+    field->setFocus(Qt::OtherFocusReason);
+    // The panel is never the active window on a real display (the front
+    // window keeps the focus), so the field would hide its caret: tell it
+    // it has the keys, which the held keyboard gives it.
+    if (onRealDisplay() && !field->hasFocus() && !caretShown_) {
+        QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
+        QApplication::sendEvent(field, &in);
+        caretShown_ = true;
+    }
 }
 
 void OverviewKeyPanel::setOpacity(double opacity)
@@ -103,6 +113,11 @@ void OverviewKeyPanel::orderOut()
 {
     presented_ = false;
     panel_->orderOut();
+    if (caretShown_) {
+        QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+        QApplication::sendEvent(view_->searchField(), &out);
+        caretShown_ = false;
+    }
 }
 
 bool OverviewKeyPanel::isVisible() const

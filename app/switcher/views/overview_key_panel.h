@@ -47,6 +47,7 @@ private:
     OverviewKeyMonitor* monitor_;
     bool holding_ = false;
     bool presented_ = false;
+    bool caretShown_ = false;
     std::shared_ptr<int> monitorToken_;
 };
 
