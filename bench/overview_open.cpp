@@ -90,10 +90,18 @@ void BM_OverviewOpen(benchmark::State& state)
 }
 BENCHMARK(BM_OverviewOpen)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_OverviewPaint(benchmark::State& state)
+// Paints the whole panel, with a 480 × 300 picture in every card when
+// `pictures` is set (application icons otherwise).
+void paint(benchmark::State& state, bool pictures)
 {
     World world(int(state.range(0)));
     world.controller.show();
+    if (pictures)
+        for (const auto& w : world.controller.model().windows()) {
+            Image image{.width = 480, .height = 300};
+            image.rgba.assign(std::size_t(480) * 300 * 4, std::uint8_t(w.id * 37));
+            world.controller.model().setThumbnail(w.id, std::move(image));
+        }
     world.scheduler.advance(1);
     auto& panel = static_cast<OverviewKeyPanel&>(*world.controller.panel());
     QImage image(panel.panel().size(), QImage::Format_ARGB32_Premultiplied);
@@ -103,7 +111,17 @@ void BM_OverviewPaint(benchmark::State& state)
         benchmark::DoNotOptimize(image.constBits());
     }
 }
+void BM_OverviewPaint(benchmark::State& state)
+{
+    paint(state, false);
+}
 BENCHMARK(BM_OverviewPaint)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_OverviewPaintPictures(benchmark::State& state)
+{
+    paint(state, true);
+}
+BENCHMARK(BM_OverviewPaintPictures)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_OverviewSearchKey(benchmark::State& state)
 {

@@ -115,7 +115,12 @@ const QImage* OverviewGrid::icon(std::int32_t pid) const
     if (it == icons_.end()) {
         // Read once per application per opening.
         const auto image = actions_.icon ? actions_.icon(pid) : std::nullopt;
-        it = icons_.emplace(pid, image ? toQImage(*image) : QImage()).first;
+        // Scaled once to the size the cards show it at.
+        QImage converted = image ? toQImage(*image) : QImage();
+        if (!converted.isNull() && converted.size() != QSize(int(WindowCard::iconSide), int(WindowCard::iconSide)))
+            converted = converted.scaled(int(WindowCard::iconSide), int(WindowCard::iconSide), Qt::IgnoreAspectRatio,
+                                         Qt::SmoothTransformation);
+        it = icons_.emplace(pid, std::move(converted)).first;
     }
     return it->second.isNull() ? nullptr : &it->second;
 }
@@ -128,15 +133,34 @@ double OverviewGrid::emphasis(WindowID window) const
     return selected_ == window ? 1 : 0;
 }
 
+const QImage* OverviewGrid::preparedPicture(WindowID window) const
+{
+    const QImage* source = picture(window);
+    if (!source || source->isNull())
+        return nullptr;
+    // The size the card fits it to, in whole pixels.
+    const double w = cardWidth();
+    const QSizeF box(w - 2 * WindowCard::pictureInset, w / WindowCard::aspectRatio - 2 * WindowCard::pictureInset);
+    const double scale = std::min(box.width() / source->width(), box.height() / source->height());
+    const QSize size(std::max(1, int(std::lround(source->width() * scale))),
+                     std::max(1, int(std::lround(source->height() * scale))));
+    QImage& prepared = prepared_[window];
+    if (prepared.size() != size)
+        prepared = WindowCard::roundedPicture(*source, size);
+    return &prepared;
+}
+
 WindowCard OverviewGrid::card(int index) const
 {
     const WindowEntry& window = model_.results()[std::size_t(index)];
+    const QImage* prepared = preparedPicture(window.id);
     return WindowCard{.window = window,
-                      .picture = picture(window.id),
+                      .picture = prepared,
                       .icon = icon(window.pid),
                       .selected = index == model_.selection(),
                       .cornerRadius = cornerRadius,
-                      .emphasis = emphasis(window.id)};
+                      .emphasis = emphasis(window.id),
+                      .pictureIsPrepared = prepared != nullptr};
 }
 
 void OverviewGrid::rebuild()
@@ -215,8 +239,8 @@ void OverviewGrid::selectionChanged()
             auto& animation = emphasis_[id];
             if (!animation)
                 animation = std::make_unique<SpringAnimation>(
-                    Spring(WindowCard::springResponse, WindowCard::springDamping), time_, [this](double) { update(); },
-                    from);
+                    Spring(WindowCard::springResponse, WindowCard::springDamping), time_,
+                    [this, id](double) { updateCard(id); }, from);
             animation->animate(to);
         };
         if (selected_)
@@ -229,6 +253,18 @@ void OverviewGrid::selectionChanged()
         scrollIntoView(index);
     rebuild();
     update();
+}
+
+void OverviewGrid::updateCard(WindowID window)
+{
+    // Only the springing card is painted again, with room for its glow.
+    const auto& results = model_.results();
+    for (int i = built_.first; i < built_.second && i < int(results.size()); ++i)
+        if (results[std::size_t(i)].id == window) {
+            const double room = cardRoom;
+            update(cardRect(i).adjusted(-room, -room, room, room).toAlignedRect());
+            return;
+        }
 }
 
 void OverviewGrid::scrollIntoView(int index)
@@ -247,6 +283,7 @@ void OverviewGrid::thumbnailsChanged()
     const auto& thumbnails = model_.thumbnails();
     if (thumbnails.empty()) {
         pictures_.clear();
+        prepared_.clear();
     } else {
         // Each picture is converted once, when it arrives.
         for (const auto& [id, image] : thumbnails)

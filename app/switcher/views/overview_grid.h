@@ -47,6 +47,8 @@ public:
     static constexpr double wheelStep = 0.5;   // points per eighth of a degree of wheel
     static constexpr double layoutResponse = 0.2;
     static constexpr double layoutDamping = 0.85;
+    // How far a card's glow and growth reach past its frame.
+    static constexpr double cardRoom = 48;
 
     OverviewGrid(OverviewModel& model, Actions actions, AnimationTime time, QWidget* parent = nullptr);
     ~OverviewGrid() override;
@@ -73,6 +75,8 @@ public:
     // The picture converted for a window, when one arrived.
     const QImage* picture(WindowID window) const;
     const QImage* icon(std::int32_t pid) const;
+    // The picture scaled to its card and rounded, made once per card size.
+    const QImage* preparedPicture(WindowID window) const;
     double emphasis(WindowID window) const;
     bool isRearranging() const { return layoutSpring_.isAnimating(); }
 
@@ -95,6 +99,7 @@ private:
     void newOpening();
     void rebuild();
     void scrollIntoView(int index);
+    void updateCard(WindowID window);
     double maximumOffset() const;
 
     OverviewModel& model_;
@@ -105,6 +110,7 @@ private:
     std::vector<WindowCard> cards_;
 
     std::unordered_map<WindowID, QImage> pictures_;
+    mutable std::unordered_map<WindowID, QImage> prepared_;
     mutable std::unordered_map<std::int32_t, QImage> icons_;   // null image: none
 
     std::optional<WindowID> selected_;

@@ -97,11 +97,17 @@ void OverviewView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // The glass and the black over it, blended once into one fill.
     QColor glass = Glass::tint(GlassMaterial::fullScreenUI);
     if (opaque_)
         glass.setAlphaF(1);
-    painter.fillRect(rect(), glass);
-    painter.fillRect(rect(), QColor::fromRgbF(0, 0, 0, float(dimming)));
+    const double a = glass.alphaF() * (1 - dimming);
+    const double alpha = a + dimming;
+    const QColor backdrop = QColor::fromRgbF(float(glass.redF() * a / alpha), float(glass.greenF() * a / alpha),
+                                             float(glass.blueF() * a / alpha), float(alpha));
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect(), backdrop);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     // The floating bar's shadow, cached by its size.
     const QRectF bar = QRectF(bar_->geometry());
     Shadows::drawShadow(painter, Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), bar.size()), OverviewCommandBar::cornerRadius)

@@ -7,6 +7,7 @@
 #include "app/ui/theme.h"
 
 #include <QFontMetricsF>
+#include <QBrush>
 #include <QPainter>
 
 #include <algorithm>
@@ -49,6 +50,18 @@ QRectF fitted(QSizeF size, const QRectF& box)
 }
 
 } // namespace
+
+QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
+{
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QBrush(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), pictureRadius));
+    return out;
+}
 
 QString stateLabel(WindowState state)
 {
@@ -156,9 +169,11 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
         if (strength <= 0)
             return;
         painter.setOpacity(base * strength);
-        Shadows::drawShadow(painter, shape, Theme::withOpacity(color, fillOpacity), radius, offset);
+        // Under a solid picture the fill's faint shadow is lost: leave it out.
         if (solid)
             Shadows::drawShadow(painter, *solid, color, radius, offset);
+        else
+            Shadows::drawShadow(painter, shape, Theme::withOpacity(color, fillOpacity), radius, offset);
     };
     const double e = std::clamp(emphasis, 0.0, 1.0);
     castShadow(QColor::fromRgbF(0, 0, 0, 0.3f), 14, QPointF(0, 8), 1 - e);
@@ -171,6 +186,14 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
 
     switch (content()) {
     case Content::picture: {
+        if (pictureIsPrepared) {
+            // Whole pixels, so that it is copied rather than resampled.
+            const QPointF centre = l.content.center();
+            painter.drawImage(QPoint(int(std::lround(centre.x() - picture->width() / 2.0)),
+                                     int(std::lround(centre.y() - picture->height() / 2.0))),
+                              *picture);
+            break;
+        }
         painter.save();
         painter.setClipPath(Shapes::continuousRoundedRect(l.content, pictureRadius), Qt::IntersectClip);
         painter.drawImage(l.content, *picture);

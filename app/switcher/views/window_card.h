@@ -27,6 +27,9 @@ struct WindowCard {
     double cornerRadius = 16;
     // 0 at rest, 1 selected; scale and opacity follow it while it springs.
     double emphasis = 0;
+    // The picture is already at its fitted size with its corners rounded
+    // (`roundedPicture`), so it is drawn as it is.
+    bool pictureIsPrepared = false;
 
     static constexpr double aspectRatio = 1.6;        // picture area, width to height
     static constexpr double spacing = 11;             // picture area to caption
@@ -74,6 +77,9 @@ struct WindowCard {
     static double captionHeight();
 
     void paint(QPainter& painter, const QRectF& cell) const;
+
+    // `picture` scaled to `size` with the picture area's rounded corners cut.
+    static QImage roundedPicture(const QImage& picture, QSize size);
 };
 
 // The label a window's state adds to its card's detail line; empty for a
