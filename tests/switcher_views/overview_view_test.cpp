@@ -289,6 +289,37 @@ TEST_F(OverviewViewTest, MovingTheSelectionByKeyScrollsItsCardIntoView)
     EXPECT_EQ(g.scrollOffset(), g.cardFrame(0).top());
 }
 
+TEST_F(OverviewViewTest, SearchingMovesTheCardsToTheirNewPlacesWithASpring)
+{
+    populate();
+    controller.show();
+    settle();
+    OverviewGrid& g = grid();
+    const auto indexOf = [&](WindowID id) {
+        const auto& results = model().results();
+        return int(std::find_if(results.begin(), results.end(), [&](const WindowEntry& w) { return w.id == id; }) -
+                   results.begin());
+    };
+    const QRectF before = g.cardRect(indexOf(mail));
+    QTest::keyClicks(view().searchField(), "inbox");
+    ASSERT_EQ(indexOf(mail), 0);
+    const QRectF after = g.cardFrame(0);
+    ASSERT_NE(before.topLeft(), after.topLeft());
+    EXPECT_TRUE(g.isRearranging());
+    EXPECT_EQ(g.cardRect(0), before);
+    scheduler.advance(0.06);
+    const QRectF moving = g.cardRect(0);
+    EXPECT_LT(std::abs(moving.x() - after.x()), std::abs(before.x() - after.x()));
+    EXPECT_GT(std::abs(moving.x() - after.x()), 1);
+    settle();
+    EXPECT_FALSE(g.isRearranging());
+    EXPECT_EQ(g.cardRect(0), after);
+
+    // A new opening starts with the cards in place.
+    controller.show();
+    EXPECT_FALSE(g.isRearranging());
+}
+
 TEST_F(OverviewViewTest, PicturesOfEachState)
 {
     populate();

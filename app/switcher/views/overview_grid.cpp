@@ -78,21 +78,26 @@ void OverviewGrid::setScrollOffset(double offset)
     update();
 }
 
-QRectF OverviewGrid::cardRect(int index) const
+QRectF OverviewGrid::movingFrame(WindowID window, int index) const
 {
     QRectF frame = cardFrame(index);
+    if (!layoutSpring_.isAnimating())
+        return frame;
+    const auto it = from_.find(window);
+    if (it == from_.end())
+        return frame;
+    const double p = layoutSpring_.value();
+    const QRectF& a = it->second;
+    return QRectF(a.x() + (frame.x() - a.x()) * p, a.y() + (frame.y() - a.y()) * p,
+                  a.width() + (frame.width() - a.width()) * p, a.height() + (frame.height() - a.height()) * p);
+}
+
+QRectF OverviewGrid::cardRect(int index) const
+{
     const auto& results = model_.results();
-    if (layoutSpring_.isAnimating() && index >= 0 && index < int(results.size())) {
-        const auto it = from_.find(results[std::size_t(index)].id);
-        if (it != from_.end()) {
-            const double p = layoutSpring_.value();
-            const QRectF& a = it->second;
-            frame = QRectF(a.x() + (frame.x() - a.x()) * p, a.y() + (frame.y() - a.y()) * p,
-                           a.width() + (frame.width() - a.width()) * p,
-                           a.height() + (frame.height() - a.height()) * p);
-        }
-    }
-    return frame.translated(0, -offset_);
+    if (index < 0 || index >= int(results.size()))
+        return cardFrame(index).translated(0, -offset_);
+    return movingFrame(results[std::size_t(index)].id, index).translated(0, -offset_);
 }
 
 int OverviewGrid::cardAt(QPointF point) const
@@ -213,13 +218,19 @@ void OverviewGrid::modelChanged(OverviewModel::Property property)
 
 void OverviewGrid::resultsChanged(bool animate)
 {
-    from_.clear();
     if (animate) {
-        for (int i = built_.first; i < built_.second && i - built_.first < int(cards_.size()); ++i)
-            from_.emplace(cards_[std::size_t(i - built_.first)].window.id, cardRect(i).translated(0, offset_));
+        // Where the cards in view stand now, by window: the new places are
+        // reached from there.
+        std::unordered_map<WindowID, QRectF> from;
+        for (int i = built_.first; i < built_.second && i - built_.first < int(cards_.size()); ++i) {
+            const WindowID id = cards_[std::size_t(i - built_.first)].window.id;
+            from.emplace(id, movingFrame(id, i));
+        }
+        from_ = std::move(from);
         layoutSpring_.set(0);
         layoutSpring_.animate(1);
     } else {
+        from_.clear();
         layoutSpring_.set(1);
     }
     hovered_ = -1;
@@ -243,16 +254,18 @@ void OverviewGrid::selectionChanged()
                     [this, id](double) { updateCard(id); }, from);
             animation->animate(to);
         };
-        if (selected_)
+        if (selected_) {
             spring(*selected_, 1, 0);
-        if (now)
+            updateCard(*selected_);
+        }
+        if (now) {
             spring(*now, 0, 1);
+            updateCard(*now);
+        }
         selected_ = now;
     }
     if (valid)
         scrollIntoView(index);
-    rebuild();
-    update();
 }
 
 void OverviewGrid::updateCard(WindowID window)

@@ -100,6 +100,8 @@ private:
     void rebuild();
     void scrollIntoView(int index);
     void updateCard(WindowID window);
+    // A card's frame in the content while the layout springs.
+    QRectF movingFrame(WindowID window, int index) const;
     double maximumOffset() const;
 
     OverviewModel& model_;
