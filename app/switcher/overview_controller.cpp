@@ -157,10 +157,12 @@ void OverviewController::startMonitors()
 
 void OverviewController::startThumbnails()
 {
+    // Letting go of a task waits for the captures it still runs: an earlier
+    // task is kept, cancelled, until it has finished.
+    std::erase_if(retiredTasks_, [](const auto& task) { return task->isFinished(); });
     if (thumbnailTask_) {
-        // Letting go of a task waits for the captures it still runs: not here.
         thumbnailTask_->cancel();
-        desktop_.platform.scheduler.post([old = std::shared_ptr<Thumbnails::Task>(std::move(thumbnailTask_))] {});
+        retiredTasks_.push_back(std::move(thumbnailTask_));
     }
     const int opening = ++opening_;
     std::vector<WindowID> ids;

@@ -104,6 +104,7 @@ private:
     std::unique_ptr<OverviewPanel> panel_;
     std::unordered_map<WindowID, ElementRef> elements_;
     std::unique_ptr<Thumbnails::Task> thumbnailTask_;
+    std::vector<std::unique_ptr<Thumbnails::Task>> retiredTasks_;
     int opening_ = 0;
     bool open_ = false;
     std::uint32_t displayID_ = 0;
