@@ -160,9 +160,9 @@ TEST(UserDefaults, AnUnreadableFileNeverReplacesAnEarlierCopy)
     const auto file = home.paths().userDefaults;
     std::filesystem::create_directories(file.parent_path());
     const std::string base = file.string() + ".unreadable";
-    ASSERT_FALSE(writeFileAtomically(base, "copy 1"));
+    std::ofstream(base) << "copy 1";
     for (int n = 2; n <= 999; ++n)
-        ASSERT_FALSE(writeFileAtomically(base + "." + std::to_string(n), "copy " + std::to_string(n)));
+        std::ofstream(base + "." + std::to_string(n)) << "copy " << n;
 
     ASSERT_FALSE(writeFileAtomically(file, "the thousandth"));
     UserDefaults d(file);
@@ -220,7 +220,7 @@ RC_GTEST_PROP(UserDefaultsProperties, FailedWritesKeepMemoryAndAreToldOncePerStr
         return d;
     };
     auto d = open();
-    const int steps = *rc::gen::inRange(1, 60);
+    const int steps = *rc::gen::inRange(1, 30);
     for (int step = 0; step < steps; ++step) {
         const std::string key(1, *rc::gen::elementOf(std::string("abcd")));
         switch (*rc::gen::inRange(0, 6)) {
