@@ -77,8 +77,9 @@ const std::vector<NamedGridPlan>& GridPlan::templates()
         std::vector<NamedGridPlan> out;
         for (const auto& [name, preset] : table) {
             const auto& all = presets();
-            const auto it =
-                std::find_if(all.begin(), all.end(), [&](const NamedGridPlan& p) { return p.name == preset; });
+            const auto it = std::find_if(all.begin(), all.end(), [&preset = preset](const NamedGridPlan& p) {
+                return p.name == preset;
+            });
             if (it != all.end())
                 out.push_back({name, it->plan});
         }
