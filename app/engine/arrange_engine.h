@@ -353,8 +353,9 @@ private:
     std::filesystem::path memoryFile_;
     Handle desktopChange_;
     Handle wake_;
-    // Windows of hidden applications the last catalog read listed: the only
-    // ones a strip keeps without their being candidates.
+    // Windows of hidden applications the last catalog read listed, less the
+    // floated and left-alone ones: the only ones a strip keeps without their
+    // being candidates.
     std::set<WindowID> hiddenListed_;
 };
 

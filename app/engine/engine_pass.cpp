@@ -138,7 +138,9 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
     std::map<std::string, std::vector<WindowID>> table;
     hiddenListed_.clear();
     for (const auto& entry : snapshot.windows) {
-        if (entry.state == WindowState::hidden)
+        // Hidden windows keep their columns unless the user took them out.
+        if (entry.state == WindowState::hidden && !floated_.count(entry.id) &&
+            !prefs.leftAlone().count(entry.bundleID))
             hiddenListed_.insert(entry.id);
         if (entry.state != WindowState::visible)
             continue;

@@ -292,12 +292,5 @@ TEST_F(EngineLifecycle, StageManagerCountsAsOnOnlyForATrueValue)
     EXPECT_FALSE(on(nullptr));
 }
 
-TEST_F(EngineLifecycle, PauseReasonsReadAndWriteTheirRawText)
-{
-    for (auto reason : allPauseReasons)
-        EXPECT_EQ(PauseReason_from(rawValue(reason)), reason);
-    EXPECT_FALSE(PauseReason_from("Workflow"));
-}
-
 } // namespace
 } // namespace kavelo::testing

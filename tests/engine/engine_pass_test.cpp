@@ -370,3 +370,58 @@ TEST_F(EnginePass, TheAutoBranchKeepsOrdersOfUnchangedWindowSets)
 
 } // namespace
 } // namespace kavelo::testing
+
+// Regressions the random sequences found.
+namespace kavelo::testing {
+namespace {
+
+TEST_F(EnginePass, AWindowClosedWhileItsApplicationIsHiddenLeavesItsStrip)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    const auto mail = app("com.example.Mail", "Mail");
+    const WindowID n = open(notes, "N");
+    const WindowID m = open(mail, "M");
+    start(ArrangeMode::strip);
+    ASSERT_TRUE(settle());
+    const std::string key = keyOf(primary);
+
+    ASSERT_TRUE(sim.workspace().hide(mail));
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(columnsOf(key).size(), 2u);
+    sim.closeWindow(m);
+    engine->lastSignature.clear();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(columnsOf(key), (std::vector<std::vector<WindowID>>{{n}}));
+
+    // The same when the hidden windows were all the strip had.
+    const WindowID m2 = open(mail, "M2");
+    sim.closeWindow(n);
+    ASSERT_TRUE(sim.workspace().unhide(mail));
+    ASSERT_TRUE(settle());
+    const WindowID m3 = open(mail, "M3");
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(sim.workspace().hide(mail));
+    ASSERT_TRUE(settle());
+    sim.closeWindow(m2);
+    engine->lastSignature.clear();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(columnsOf(key), (std::vector<std::vector<WindowID>>{{m3}}));
+}
+
+TEST_F(EnginePass, AFloatedWindowOfAHiddenApplicationIsNotKept)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    const auto mail = app("com.example.Mail", "Mail");
+    const WindowID n = open(notes, "N");
+    const WindowID m = open(mail, "M");
+    start(ArrangeMode::strip);
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(sim.workspace().hide(mail));
+    EngineProbe::floated(*engine).insert(m);
+    engine->lastSignature.clear();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(columnsOf(keyOf(primary)), (std::vector<std::vector<WindowID>>{{n}}));
+}
+
+} // namespace
+} // namespace kavelo::testing

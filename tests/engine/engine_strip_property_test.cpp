@@ -120,7 +120,8 @@ struct Sequence {
         case 8:
             if (!all.empty()) {
                 const auto display = shownDisplays[std::size_t(amount) % shownDisplays.size()];
-                world.sim.modifyWindow(pick(), [&](SimWindow& w) { w.frame = frameOn(display, amount); });
+                const Rect frame = frameOn(display, amount);
+                world.sim.modifyWindow(pick(), [&](SimWindow& w) { w.frame = frame; });
             }
             break;
         case 9:
