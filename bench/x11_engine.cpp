@@ -69,9 +69,15 @@ struct Fixture {
     bool ready() const { return engine != nullptr; }
 };
 
-void BM_EngineIdleTickX11(benchmark::State& state)
+Fixture& fixture()
 {
     static Fixture f;
+    return f;
+}
+
+void BM_EngineIdleTickX11(benchmark::State& state)
+{
+    Fixture& f = fixture();
     if (!f.ready()) {
         state.SkipWithError("no X session");
         return;
@@ -84,5 +90,21 @@ void BM_EngineIdleTickX11(benchmark::State& state)
     state.counters["columns"] = double(f.engine->strips().empty() ? 0 : f.engine->strips().begin()->second.columns.size());
 }
 BENCHMARK(BM_EngineIdleTickX11)->Arg(40)->Unit(benchmark::kMicrosecond);
+
+// The backend's part of that poll: the on-screen window list and the
+// frontmost application, as the server gives them.
+void BM_EngineIdleTickX11_ServerShare(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ready()) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(f.desktop->platform.windowServer.windowList(WindowListOption::onScreenOnly));
+        benchmark::DoNotOptimize(f.desktop->platform.workspace.frontmostApp());
+    }
+}
+BENCHMARK(BM_EngineIdleTickX11_ServerShare)->Arg(40)->Unit(benchmark::kMicrosecond);
 
 } // namespace
