@@ -77,9 +77,6 @@ public:
     static constexpr double stepTolerance = 0.5;
     // The gap of the grid that released strips are laid out in.
     static constexpr double releaseGap = 10;
-    // Browsers whose page-less windows (an empty document) are not arranged.
-    static constexpr std::array<std::string_view, 4> browsers{"com.google.Chrome", "company.thebrowser.Browser",
-                                                              "com.brave.Browser", "com.microsoft.edgemac"};
     // Other programs that move windows, by identity, with the name shown.
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> otherManagers{{
         {"com.knollsoft.Rectangle", "Rectangle"},

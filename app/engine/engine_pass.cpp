@@ -152,7 +152,9 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
             continue;
         if (prefs.leftAlone().count(entry.bundleID) || floated_.count(id))
             continue;
-        if (std::find(browsers.begin(), browsers.end(), entry.bundleID) != browsers.end() &&
+        // A browser's page-less window (an empty document) is its own to manage.
+        if (std::find(WindowActions::tabbedBrowsers.begin(), WindowActions::tabbedBrowsers.end(), entry.bundleID) !=
+                WindowActions::tabbedBrowsers.end() &&
             AX::value<std::string>(element, AX::documentAttribute) == std::string())
             continue;
         if (onlyApp && *onlyApp != entry.bundleID)
