@@ -1,0 +1,33 @@
+#pragma once
+
+// The engine's private steps and state, for tests that set up a strip the
+// public operations cannot reach yet or call one step on its own.
+
+#include "app/engine/arrange_engine.h"
+
+namespace kavelo {
+
+struct EngineProbe {
+    static std::map<std::string, Strip>& strips(ArrangeEngine& e) { return e.strips_; }
+    static std::map<std::string, double>& shown(ArrangeEngine& e) { return e.shown_; }
+    static std::set<WindowID>& floated(ArrangeEngine& e) { return e.floated_; }
+    static std::map<std::string, StripMemory>& memory(ArrangeEngine& e) { return e.memory_; }
+    static std::map<std::string, std::vector<WindowID>>& autoOrder(ArrangeEngine& e) { return e.autoOrder_; }
+    static std::map<std::string, ArrangeEngine::Waiting>& autoWaiting(ArrangeEngine& e) { return e.autoWaiting_; }
+
+    static void applyStrips(ArrangeEngine& e) { e.applyStrips(); }
+    static void step(ArrangeEngine& e) { e.step(); }
+    static void release(ArrangeEngine& e, const std::vector<std::string>& keys) { e.release(keys); }
+    static std::map<std::string, std::vector<WindowID>> candidates(ArrangeEngine& e) { return e.candidates(); }
+    static ArrangeEngine::Waiting parkedWindows(const ArrangeEngine& e, const Strip& strip, const Screen& screen)
+    {
+        return e.parkedWindows(strip, screen);
+    }
+    static std::map<WindowID, Rect> keptHome(const ArrangeEngine& e, const std::map<WindowID, Rect>& frames,
+                                             const Screen& screen, const Rect& area)
+    {
+        return e.keptHome(frames, screen, area);
+    }
+};
+
+} // namespace kavelo
