@@ -15,7 +15,7 @@ void SwitcherModel::reset(std::vector<WindowEntry> windows, std::vector<Rect> di
     search_.reset();
     ranked_.reset();
     map_.reset();
-    changed.send(SwitcherChange{.kind = SwitcherChange::Kind::session});
+    changed.send(SwitcherChange{.kind = SwitcherChange::Kind::sessionStarted});
 }
 
 void SwitcherModel::setDisplays(std::vector<Rect> displays)
@@ -46,7 +46,7 @@ SwitcherOutcome SwitcherModel::apply(const SwitcherKey& key)
     const SwitcherOutcome outcome = session_.apply(key, needsResults ? ranked() : none);
     if (session_.query != before)
         ranked_.reset();
-    changed.send(SwitcherChange{.kind = SwitcherChange::Kind::session});
+    changed.send(SwitcherChange{.kind = SwitcherChange::Kind::key});
     return outcome;
 }
 

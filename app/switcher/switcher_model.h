@@ -26,11 +26,12 @@ namespace kavelo {
 
 struct SwitcherChange {
     enum class Kind {
-        session,   // a new session, or a key changed the query or the selection
-        thumbnail, // a picture of `window` arrived
-        displays,  // the screens changed: the map is new
+        sessionStarted, // a new session: new windows, no pictures
+        key,            // a key changed the query or the selection
+        thumbnail,      // a picture of `window` arrived
+        displays,       // the screens changed: the map is new
     };
-    Kind kind = Kind::session;
+    Kind kind = Kind::key;
     WindowID window = 0;
     friend bool operator==(const SwitcherChange&, const SwitcherChange&) = default;
 };
