@@ -72,6 +72,18 @@ TEST_F(SwitcherViewMap, TwoDisplaysFourteenApartWithEachTileWhereTheMapPutsIt)
     save(picture(), "switcher-map");
 }
 
+TEST_F(SwitcherViewMap, MapIsDrawnWhileThePanelWaitsToShow)
+{
+    openPanel();
+    optionUp();
+    optionTab();
+    // Before the delay has run out the kept picture is complete, in slices.
+    EXPECT_FALSE(panel()->isShown());
+    EXPECT_TRUE(view().mapView()->prepared());
+    scheduler.advance(SwitcherController::showDelay);
+    EXPECT_TRUE(panel()->isShown());
+}
+
 TEST_F(SwitcherViewMap, MinimizedWindowSitsInTheShelfWithItsCaption)
 {
     openPanel();

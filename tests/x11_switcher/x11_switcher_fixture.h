@@ -16,8 +16,11 @@
 #include "app/switcher/switcher_controller.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"
+#include "x11_switcher/x11_switcher_environment.h"
 
 #include <xcb/xcb.h>
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -106,24 +109,14 @@ struct RecordedPanel : SwitcherPanel {
 
 class X11SwitcherTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({"xterm", "xclock", "xeyes"}, &startError, test::X11Session::Manager::altTabFree))
-            session.reset();
-    }
-    static void TearDownTestSuite()
-    {
-        witness.reset();
-        session.reset();
-    }
-
     void SetUp() override
     {
+        session = X11SwitcherEnvironment::session();
+        witness = X11SwitcherEnvironment::witness();
         if (!session) {
             if (onCI())
-                FAIL() << "no X server for the X11 switcher tests: " << startError;
-            GTEST_SKIP() << "no X server for the X11 switcher tests: " << startError;
+                FAIL() << "no X server for the X11 switcher tests: " << X11SwitcherEnvironment::error();
+            GTEST_SKIP() << "no X server for the X11 switcher tests: " << X11SwitcherEnvironment::error();
         }
         home = std::make_unique<test::TempHome>();
         std::string error;
@@ -139,10 +132,6 @@ protected:
             return controller ? controller->handle(type, event) : false;
         };
         ASSERT_TRUE(trigger->start());
-        if (!witness) {
-            witness = std::make_unique<Witness>();
-            ASSERT_TRUE(witness->open(*session));
-        }
         ASSERT_TRUE(until([&] { return witnessWindow().has_value() && stock().size() == 3; }))
             << "the clients are not all managed";
     }
@@ -183,6 +172,8 @@ protected:
     {
         x11->processEvents();
         scheduler.runPending();
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
     }
     bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
     {
@@ -295,9 +286,8 @@ protected:
     static constexpr std::uint16_t tabKey = 48;
     static constexpr std::uint16_t escapeKey = 53;
 
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-    static inline std::unique_ptr<Witness> witness;
+    test::X11Session* session = nullptr;
+    Witness* witness = nullptr;
 
     std::unique_ptr<test::TempHome> home;
     ManualScheduler scheduler;

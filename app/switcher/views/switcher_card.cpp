@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kavelo {
 
@@ -21,6 +22,16 @@ QFont captionFont() { return Fonts::system(SwitcherCard::captionSize, Fonts::Wei
 } // namespace
 
 double SwitcherCard::captionRowHeight() { return std::max(smallIconSide, QFontMetricsF(captionFont()).height()); }
+
+QSize SwitcherCard::pictureSize(QSize original)
+{
+    if (original.isEmpty())
+        return {};
+    const double scale = std::min((width - 2 * pictureInset) / original.width(),
+                                  (plateHeight - 2 * pictureInset) / original.height());
+    return QSize(std::max(1, int(std::lround(original.width() * scale))),
+                 std::max(1, int(std::lround(original.height() * scale))));
+}
 
 double SwitcherCard::height() { return plateHeight + spacing + captionRowHeight(); }
 
@@ -35,7 +46,11 @@ void SwitcherCard::paint(QPainter& painter, QPointF origin) const
         Shadows::drawGlow(painter, ringPath, selectedLine, glow, glowRadius);
     painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, 0.07f));
     if (picture) {
-        const QRectF box = fitted(*picture, plate.adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
+        // Centred on whole pixels: a picture made at this size is copied, not filtered.
+        const QSize size = pictureSize(picture->size());
+        const QPointF centre = plate.center();
+        const QRectF box(QPointF(std::round(centre.x() - size.width() / 2.0), std::round(centre.y() - size.height() / 2.0)),
+                         QSizeF(size));
         const QPainterPath rounded = Shapes::continuousRoundedRect(box, pictureRadius);
         if (selection > 0)
             Shadows::drawShadow(painter, rounded, glow, glowRadius);

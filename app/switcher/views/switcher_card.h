@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QSize>
 
 class QPainter;
 
@@ -43,6 +44,10 @@ struct SwitcherCard {
     // Draws the card with its top-left corner at `origin`, unscaled; the
     // row applies the scale and opacity of the selection.
     void paint(QPainter& painter, QPointF origin) const;
+
+    // The size a picture of `original` pixels is drawn at: the plate less
+    // its inset, proportions kept.
+    static QSize pictureSize(QSize original);
 
     double scale() const { return 1 + (selectedScale - 1) * selection; }
     double opacity() const { return plainOpacity + (1 - plainOpacity) * selection; }

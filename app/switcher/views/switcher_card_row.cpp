@@ -122,8 +122,11 @@ void SwitcherCardRow::paintEvent(QPaintEvent* event)
         if (!rect.intersects(dirty))
             continue;
         const WindowEntry& window = model_.result(i);
+        const QImage* original = pictures_.thumbnail(window.id);
         const SwitcherCard card{.window = &window,
-                                .picture = pictures_.thumbnail(window.id),
+                                .picture = original ? pictures_.thumbnail(
+                                                          window.id, SwitcherCard::pictureSize(original->size()))
+                                                    : nullptr,
                                 .largeIcon = pictures_.icon(window.pid, SwitcherCard::largeIconSide),
                                 .smallIcon = pictures_.icon(window.pid, SwitcherCard::smallIconSide),
                                 .selection = selectionOf(window.id)};

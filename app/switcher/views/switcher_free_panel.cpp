@@ -64,27 +64,32 @@ void SwitcherFreePanel::show(const Rect& frame)
     const QRect pixels = pixelRect(frame);
     content_ = Rect(pixels.x(), pixels.y(), pixels.width(), pixels.height());
     const bool blends = host_.blends();
-    view_->setOpaque(!blends);
-    auto* backdrop = static_cast<ShadowBackdrop*>(backdrop_);
-    if (blends) {
-        const int m = shadowMargin();
-        panel_->setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
-        view_->setGeometry(m, m, pixels.width(), pixels.height());
-        backdrop->setGeometry(0, 0, pixels.width() + 2 * m, pixels.height() + 2 * m);
-        backdrop->content = QRectF(view_->geometry());
-        backdrop->setVisible(true);
-        panel_->clearMask();
-    } else {
-        // Nothing blends: no shadow, and the corners cut away.
-        panel_->setFrame(*content_);
-        view_->setGeometry(0, 0, pixels.width(), pixels.height());
-        backdrop->setVisible(false);
-        const QPainterPath shape =
-            Shapes::continuousRoundedRect(QRectF(0, 0, pixels.width(), pixels.height()), SwitcherView::cornerRadius);
-        panel_->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    // A key that keeps the panel's size and place changes only its content:
+    // no new shape, mask or backdrop for the window system.
+    if (!applied_ || applied_->first != pixels || applied_->second != blends) {
+        applied_ = std::pair(pixels, blends);
+        view_->setOpaque(!blends);
+        auto* backdrop = static_cast<ShadowBackdrop*>(backdrop_);
+        if (blends) {
+            const int m = shadowMargin();
+            panel_->setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
+            view_->setGeometry(m, m, pixels.width(), pixels.height());
+            backdrop->setGeometry(0, 0, pixels.width() + 2 * m, pixels.height() + 2 * m);
+            backdrop->content = QRectF(view_->geometry());
+            backdrop->setVisible(true);
+            backdrop->update();
+            panel_->clearMask();
+        } else {
+            // Nothing blends: no shadow, and the corners cut away.
+            panel_->setFrame(*content_);
+            view_->setGeometry(0, 0, pixels.width(), pixels.height());
+            backdrop->setVisible(false);
+            const QPainterPath shape = Shapes::continuousRoundedRect(QRectF(0, 0, pixels.width(), pixels.height()),
+                                                                     SwitcherView::cornerRadius);
+            panel_->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        }
     }
     view_->ensureLayout();
-    backdrop->update();
     panel_->orderFront();
 }
 

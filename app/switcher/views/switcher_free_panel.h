@@ -12,7 +12,10 @@
 #include "app/ui/free_panel.h"
 #include "app/ui/panel_host.h"
 
+#include <QRect>
+
 #include <memory>
+#include <utility>
 #include <optional>
 
 namespace kavelo {
@@ -46,6 +49,7 @@ private:
     QWidget* backdrop_ = nullptr;
     SwitcherView* view_ = nullptr;
     std::optional<Rect> content_;
+    std::optional<std::pair<QRect, bool>> applied_;   // the pixels and blending last set up
 };
 
 } // namespace kavelo

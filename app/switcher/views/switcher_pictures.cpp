@@ -12,6 +12,7 @@ SwitcherPictures::SwitcherPictures(const SwitcherModel& model, IconSource icons)
 void SwitcherPictures::reset()
 {
     thumbnails_.clear();
+    scaledThumbnails_.clear();
     iconCache_.clear();
     scaledIcons_.clear();
     iconReads_ = 0;
@@ -23,6 +24,22 @@ void SwitcherPictures::thumbnailArrived(WindowID window)
     if (it == model_.thumbnails().end())
         return;
     thumbnails_.insert_or_assign(window, toQImage(it->second));
+    std::erase_if(scaledThumbnails_, [&](const auto& entry) { return std::get<0>(entry.first) == window; });
+}
+
+const QImage* SwitcherPictures::thumbnail(WindowID window, QSize size)
+{
+    const QImage* original = thumbnail(window);
+    if (!original || size.isEmpty())
+        return original;
+    if (original->size() == size)
+        return original;
+    const auto key = std::tuple(window, size.width(), size.height());
+    if (const auto it = scaledThumbnails_.find(key); it != scaledThumbnails_.end())
+        return &it->second;
+    return &scaledThumbnails_
+                .emplace(key, original->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+                .first->second;
 }
 
 const QImage* SwitcherPictures::thumbnail(WindowID window) const

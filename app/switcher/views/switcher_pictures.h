@@ -8,10 +8,12 @@
 #include "app/switcher/switcher_model.h"
 
 #include <QImage>
+#include <QSize>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <tuple>
 #include <optional>
 #include <unordered_map>
 
@@ -31,6 +33,9 @@ public:
 
     // Null when there is none (yet).
     const QImage* thumbnail(WindowID window) const;
+    // The thumbnail scaled to `size` once, so painting copies it rather
+    // than filtering a large picture on every paint.
+    const QImage* thumbnail(WindowID window, QSize size);
     // The application's icon scaled to `side` × `side` once, so painting
     // never scales it.
     const QImage* icon(std::int32_t pid, double side);
@@ -46,6 +51,7 @@ private:
     const SwitcherModel& model_;
     IconSource icons_;
     std::unordered_map<WindowID, QImage> thumbnails_;
+    std::map<std::tuple<WindowID, int, int>, QImage> scaledThumbnails_;
     std::unordered_map<std::int32_t, std::optional<QImage>> iconCache_;
     std::map<std::pair<std::int32_t, int>, QImage> scaledIcons_;
     int iconReads_ = 0;

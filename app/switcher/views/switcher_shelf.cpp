@@ -94,8 +94,12 @@ void SwitcherShelf::paintEvent(QPaintEvent*)
             continue;
         const WindowEntry& window = list[i];
         const QRectF tile = tileRect(i);
+        const QImage* original = pictures_.thumbnail(window.id);
         const SwitcherTile drawn{.window = &window,
-                                 .picture = pictures_.thumbnail(window.id),
+                                 .picture = original ? pictures_.thumbnail(
+                                                           window.id, SwitcherTile::pictureSize(original->size(),
+                                                                                                tile.size()))
+                                                     : nullptr,
                                  .icon = pictures_.icon(window.pid, SwitcherTile::iconSide),
                                  .selected = false,
                                  .cornerRadius = cornerRadius};

@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QSize>
 
 class QPainter;
 class QPainterPath;
@@ -31,6 +32,10 @@ struct SwitcherTile {
     static constexpr double selectedGlow = 12;
     static constexpr double plainShadow = 3;
 
+    // The size a picture of `original` pixels is drawn at on a tile of
+    // `tile` points: covering it, proportions kept.
+    static QSize pictureSize(QSize original, QSizeF tile);
+
     // Shadow, fill, picture or icon, caption when selected, outline.
     void paint(QPainter& painter, const QRectF& rect) const;
     // Where the caption label goes in a tile drawn at `rect` (selected only).
@@ -39,9 +44,5 @@ struct SwitcherTile {
 
 // Fills `path` with `image` stretched over `target`.
 void fillWithImage(QPainter& painter, const QPainterPath& path, const QImage& image, const QRectF& target);
-// The smallest rectangle of `image`'s proportions covering `rect`, centred.
-QRectF filling(const QImage& image, const QRectF& rect);
-// The largest rectangle of `image`'s proportions inside `rect`, centred.
-QRectF fitted(const QImage& image, const QRectF& rect);
 
 } // namespace kavelo

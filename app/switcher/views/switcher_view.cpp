@@ -60,7 +60,7 @@ SwitcherView::SwitcherView(SwitcherModel& model, SwitcherPictures::IconSource ic
     : QWidget(parent), model_(model), pictures_(model, std::move(icons))
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    map_ = new SwitcherMapView(model_, pictures_, open, this);
+    map_ = new SwitcherMapView(model_, pictures_, time.scheduler, open, this);
     shelf_ = new SwitcherShelf(model_, pictures_, open, this);
     row_ = new SwitcherCardRow(model_, pictures_, time, open, this);
     subscription_ = model_.changed.connect([this](SwitcherChange change) { changed(change); });
