@@ -238,25 +238,6 @@ TEST_F(SwitcherControllerTest, KeysWithoutTextAreSwallowedAndDoNothing)
     EXPECT_EQ(controller->model().session(), before);
 }
 
-TEST_F(SwitcherControllerTest, KeyMappingFollowsTheTable)
-{
-    const auto event = [](std::uint16_t code, std::uint64_t flags, std::string characters) {
-        return TapEvent{.type = TapEventType::keyDown, .flags = flags, .keyCode = code,
-                        .charactersIgnoringModifiers = std::move(characters)};
-    };
-    EXPECT_EQ(SwitcherController::key(event(36, 0, "\r")), SwitcherKey::enter());
-    EXPECT_EQ(SwitcherController::key(event(76, 0, "\x03")), SwitcherKey::enter());
-    EXPECT_EQ(SwitcherController::key(event(48, EventFlag::shift, "\t")), SwitcherKey::tab(true));
-    EXPECT_EQ(SwitcherController::key(event(51, 0, "\x7F")), SwitcherKey::backspace());
-    EXPECT_EQ(SwitcherController::key(event(53, 0, "\x1B")), SwitcherKey::escape());
-    EXPECT_EQ(SwitcherController::key(event(123, 0, "\xEF\x9C\x82")), SwitcherKey::left());
-    EXPECT_EQ(SwitcherController::key(event(124, 0, "\xEF\x9C\x83")), SwitcherKey::right());
-    EXPECT_EQ(SwitcherController::key(event(0, EventFlag::shift, "\xC3\x84")), SwitcherKey::text("\xC3\xA4"));
-    EXPECT_EQ(SwitcherController::describe(SwitcherKey::tab(true)), "tab(backward: true)");
-    EXPECT_EQ(SwitcherController::describe(SwitcherKey::text("a")), "text(\"a\")");
-    EXPECT_EQ(SwitcherController::describe(SwitcherKey::released()), "released");
-}
-
 TEST_F(SwitcherControllerTest, ReleasingTwiceSendsReleasedOnce)
 {
     threeWindows();
@@ -667,4 +648,27 @@ TEST_F(SwitcherControllerTest, AtMostOneRankPerKey)
     press(returnKey);
     run();
     EXPECT_EQ(model.rankings(), afterTyping);
+}
+
+// ---------------------------------------------------------------- placement alone
+
+TEST(SwitcherPlacementTest, NoScreenOrNoRoomMeansNoFrame)
+{
+    const SwitcherMap none;
+    EXPECT_FALSE(SwitcherPlacement::frame({}, Point(10, 10), 3, true, none));
+    const Screen tiny{.frame = Rect(0, 0, 70, 30), .visibleFrame = Rect(0, 0, 70, 30)};
+    // Results need the visible width less 80, the map its height less 40.
+    EXPECT_FALSE(SwitcherPlacement::frame({tiny}, Point(10, 10), 3, true, none));
+    EXPECT_FALSE(SwitcherPlacement::frame({tiny}, Point(10, 10), 3, false, none));
+}
+
+TEST(SwitcherPlacementTest, PointerOffEveryScreenUsesTheFirst)
+{
+    const Screen main{.id = 1, .frame = Rect(0, 0, 1440, 900), .visibleFrame = Rect(0, 0, 1440, 875)};
+    const Screen side{.id = 2, .frame = Rect(1440, 0, 1920, 1080), .visibleFrame = Rect(1440, 0, 1920, 1080)};
+    EXPECT_EQ(SwitcherPlacement::screen({main, side}, Point(5000, 5000))->id, 1u);
+    EXPECT_EQ(SwitcherPlacement::screen({main, side}, Point(2000, 10))->id, 2u);
+    // Centred on the full frame, not the visible one; flipped against the primary.
+    const auto frame = SwitcherPlacement::frame({main, side}, Point(100, 100), 2, true, SwitcherMap());
+    EXPECT_EQ(frame, Rect(720 - 314, 450 - 134, 628, 268));
 }
