@@ -73,7 +73,51 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     }
 }
 
-bool X11Session::start(const std::vector<std::string>& clients, std::string* error)
+namespace {
+
+// Openbox as installed, less every key binding: the window manager's own
+// Alt-Tab switcher stays out of the way of ours.
+constexpr const char* altTabFreeConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>4</number></desktops>
+  <keyboard></keyboard>
+  <mouse>
+    <context name="Frame">
+      <mousebind button="A-Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+    </context>
+    <context name="Client">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+    </context>
+    <context name="Titlebar">
+      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Drag"><action name="Move"/></mousebind>
+    </context>
+  </mouse>
+</openbox_config>
+)";
+
+// A private folder holding the test configuration; empty when it cannot be written.
+std::string writeConfig()
+{
+    char pattern[] = "/tmp/kavelo-openbox-XXXXXX";
+    if (!::mkdtemp(pattern))
+        return {};
+    const std::string folder = pattern;
+    const std::string path = folder + "/rc.xml";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return {};
+    const std::size_t length = std::strlen(altTabFreeConfig);
+    const bool written = ::write(fd, altTabFreeConfig, length) == ssize_t(length);
+    ::close(fd);
+    return written ? folder : std::string();
+}
+
+} // namespace
+
+bool X11Session::start(const std::vector<std::string>& clients, std::string* error, Manager manager)
 {
     // The server picks a free display itself and writes its number to us.
     int fds[2];
@@ -120,7 +164,17 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
     }
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
 
-    children_.push_back(spawn({"openbox"}, display_));
+    std::vector<std::string> openbox{"openbox"};
+    if (manager == Manager::altTabFree) {
+        configFolder_ = writeConfig();
+        if (configFolder_.empty()) {
+            *error = "cannot write the openbox test configuration";
+            stop();
+            return false;
+        }
+        openbox.insert(openbox.end(), {"--config-file", configFolder_ + "/rc.xml"});
+    }
+    children_.push_back(spawn(openbox, display_));
     const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
     const bool managed = waitFor(
         [&] {
@@ -190,6 +244,11 @@ void X11Session::stop()
         kill(server_, SIGTERM);
         waitpid(server_, nullptr, 0);
         server_ = -1;
+    }
+    if (!configFolder_.empty()) {
+        ::unlink((configFolder_ + "/rc.xml").c_str());
+        ::rmdir(configFolder_.c_str());
+        configFolder_.clear();
     }
 }
 

@@ -20,9 +20,13 @@ namespace kavelo::test {
 
 class X11Session {
 public:
+    // How openbox is configured: as installed (its own switcher on Alt-Tab),
+    // or with a test configuration that binds no keys, so Alt-Tab is free.
+    enum class Manager { standard, altTabFree };
+
     // Starts the server, the window manager and `clients` (program names);
     // `error` says what failed. Waits until every client is managed.
-    bool start(const std::vector<std::string>& clients, std::string* error);
+    bool start(const std::vector<std::string>& clients, std::string* error, Manager manager = Manager::standard);
     void stop();
     ~X11Session() { stop(); }
 
@@ -59,6 +63,7 @@ private:
     std::string display_;
     pid_t server_ = -1;
     std::vector<pid_t> children_;
+    std::string configFolder_;
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0;
 };

@@ -249,6 +249,12 @@ public:
     // Another application holds the combination.
     void takeHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
     std::vector<SimHotKey> registeredHotKeys() const;
+    // What the tap claimed (key code, event flags) and whether this program
+    // holds the keyboard.
+    std::vector<std::pair<std::uint16_t, std::uint64_t>> claims() const;
+    bool keyboardHeld() const;
+    // Another client (a screen locker) holds the keyboard: a hold is refused.
+    void holdKeyboardElsewhere(bool held);
     void setTrackpads(int count);
     bool multitouchRunning() const;
     // From any thread; runs the frame callback on this thread. False when

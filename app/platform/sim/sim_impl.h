@@ -80,6 +80,9 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     std::function<bool(const TapEvent&)> tap;
     bool tapRunning = false;
     bool tapEnabled = true;
+    std::set<std::pair<std::uint16_t, std::uint64_t>> claims;
+    bool keyboardHeld = false;          // by this program
+    bool keyboardHeldElsewhere = false; // by another client
 
     std::function<void(std::uint32_t)> hotKeyHandler;
     std::map<std::uint64_t, SimHotKey> hotKeys;

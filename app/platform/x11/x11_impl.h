@@ -241,6 +241,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::set<xcb_keycode_t> droppedKeys;   // hot-key presses the tap dropped
     std::set<std::uint8_t> buttonsDropped;
     std::uint32_t rawMask = 0;
+    // Claimed combinations and the whole-keyboard hold (x11_keyboard_claims.cpp).
+    std::map<std::pair<std::uint16_t, std::uint64_t>, HotKeyGrab> claims;
+    bool keyboardHeld = false;
+    bool claimKey(std::uint16_t keyCode, std::uint64_t flags);
+    void unclaimKey(std::uint16_t keyCode, std::uint64_t flags);
+    bool holdKeyboard(bool hold);
+    void handleGrabbedKey(xcb_keycode_t key, bool press);
     bool motionPending = false;
     std::optional<Point> warpedTo;
     void updateRawSelection();

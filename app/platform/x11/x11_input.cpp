@@ -351,11 +351,15 @@ void Impl::handle(xcb_generic_event_t* event)
         }
         return;
     }
-    case XCB_KEY_PRESS: handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event)); return;
+    case XCB_KEY_PRESS:
+        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event));
+        handleGrabbedKey(reinterpret_cast<const xcb_key_press_event_t*>(event)->detail, true);
+        return;
     case XCB_KEY_RELEASE: {
         const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
         grabbedKeysDown.erase(e->detail);
         droppedKeys.erase(e->detail);
+        handleGrabbedKey(e->detail, false);
         return;
     }
     case XCB_BUTTON_PRESS: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), true); return;
@@ -579,11 +583,11 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
                     // The key has already reached its window; the ones that
                     // follow in the session must not.
                     droppedKeys.insert(key);
-                    if (!keyboardGrabbed) {
+                    if (!keyboardGrabbed && !keyboardHeld) {
                         xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
                         keyboardGrabbed = true;
                     }
-                } else if (keyboardGrabbed) {
+                } else if (keyboardGrabbed && !keyboardHeld) {
                     // The grab swallowed a key the tap lets through: type it again.
                     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
                     keyboardGrabbed = false;
@@ -592,7 +596,7 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
                         xcb_test_fake_input(c, XCB_KEY_PRESS, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
                     }
                 }
-            } else if (tapEvent.type == TapEventType::flagsChanged && !drop && keyboardGrabbed) {
+            } else if (tapEvent.type == TapEventType::flagsChanged && !drop && keyboardGrabbed && !keyboardHeld) {
                 xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
                 keyboardGrabbed = false;
             }
