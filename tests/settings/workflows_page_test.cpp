@@ -4,129 +4,19 @@
 // message line.
 
 #include "app/settings/setting_rows.h"
-#include "app/settings/settings_style.h"
 #include "app/settings/settings_view.h"
-#include "app/settings/workflow_card.h"
-#include "app/settings/workflows_page.h"
 #include "app/ui/capture.h"
 #include "app/ui/fonts.h"
 #include "app/ui/key_cap.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/theme.h"
-#include "settings/settings_world.h"
+#include "settings/workflows_page_world.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QPainter>
 #include <QPointer>
-#include <QTest>
-
-#include <rapidcheck.h>
-#include <rapidcheck/gtest.h>
-
-#include <algorithm>
-#include <map>
 
 namespace kavelo::testing {
 namespace {
-
-// The page on the window's dark colour, padded as the settings view pads it,
-// as tall as it wants to be.
-class Backdrop : public QWidget {
-public:
-    explicit Backdrop(kavelo::WorkflowsPage* page)
-    {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(28, 28, 28, 28);
-        layout->addWidget(page);
-        layout->addStretch(1);
-        setFixedWidth(552);
-        resize(552, 2000);
-        showSettled(*this);
-        resize(552, layout->totalHeightForWidth(552));
-        settleLayouts();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), SettingsStyle::windowBackground()); }
-};
-
-struct World : SettingsWorld {
-    // What the settings view keeps for the page.
-    std::optional<std::string> armed;
-    Seconds armedAt{0};
-
-    kavelo::WorkflowsPage::DeleteArming arming()
-    {
-        return {[this] { return armed; }, [this] { return armedAt; },
-                [this](std::optional<std::string> name) {
-                    armed = std::move(name);
-                    armedAt = scheduler.clock().monotonic();
-                }};
-    }
-
-    kavelo::WorkflowsPage& open()
-    {
-        page = new kavelo::WorkflowsPage(workflows, prefs, arming(), time());
-        backdrop = std::make_unique<Backdrop>(page);
-        return *page;
-    }
-
-    // A workflow as an earlier save left it, listed at once.
-    Workspace stored(std::string name, std::optional<int> slot, int windows = 1,
-                     std::function<void(Workspace&)> more = {})
-    {
-        Workspace w{.name = std::move(name), .displays = "fp", .savedAt = scheduler.now(), .slot = slot};
-        for (int i = 0; i < windows; ++i)
-            w.windows.push_back({"com.example.App" + std::to_string(i % 2), "w" + std::to_string(i),
-                                 Rect(10.0 * i, 0, 400, 300)});
-        if (more)
-            more(w);
-        workflows.store().save(w);
-        workflows.reload();
-        return w;
-    }
-
-    std::optional<Workspace> file(const std::string& name) const { return workflows.store().load(name); }
-
-    // The raw JSON of a workflow's file.
-    nlohmann::json fileJSON(const std::string& name) const
-    {
-        std::ifstream in(workflows.store().url(name));
-        return nlohmann::json::parse(in);
-    }
-
-    void press(PillButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-    // As a pick from the menu: the user's choice, not a value set by code.
-    static void choose(QComboBox* picker, int index)
-    {
-        picker->setCurrentIndex(index);
-        emit picker->activated(index);
-    }
-
-    std::vector<std::string> cardNames() const
-    {
-        std::vector<std::string> out;
-        for (WorkflowCard* card : page->cards())
-            out.push_back(card->name());
-        return out;
-    }
-
-    std::vector<std::string> itemNames() const
-    {
-        std::vector<std::string> out;
-        for (const Workspace& w : workflows.items())
-            out.push_back(w.name);
-        return out;
-    }
-
-    kavelo::WorkflowsPage* page = nullptr;
-    std::unique_ptr<Backdrop> backdrop;
-};
-
-// Named after the class under test, which the tests then name in full.
-struct WorkflowsPage : ::testing::Test, World {};
 
 // What a double click delivers on a real display: the second press comes
 // with a double-click event, and each release makes a click.
@@ -155,6 +45,7 @@ int gap(QWidget* page, QWidget* above, QWidget* below)
 }
 
 } // namespace
+
 
 TEST_F(WorkflowsPage, WithoutWorkflowsTheEmptyCardTheImportButtonAndTheSafariGroup)
 {
@@ -553,122 +444,6 @@ TEST_F(WorkflowsPage, Pictures)
     EXPECT_GT(pixelsNear(armedPicture, button, Theme::lit(), 8), button.width() * button.height() / 3);
     EXPECT_TRUE(page->messageLabel()->isVisible());
     EXPECT_EQ(page->messageLabel()->text(), "That file isn't a Kavelo workflow.");
-}
-
-// ------------------------------------------------------------ random runs
-
-namespace {
-
-const std::vector<std::string> poolNames{"Alpha", "Beta", "Gamma", "Delta", "Eps"};
-
-// What the folder must hold, and which card is armed since when, kept
-// beside the page by the rules alone.
-struct Model {
-    std::map<std::string, Workspace> files;
-    std::optional<std::string> armed;
-    Seconds armedAt{0};
-};
-
-void checkPage(const World& world, const Model& model)
-{
-    std::map<std::string, Workspace> files;
-    for (Workspace& w : world.workflows.store().named())
-        files.emplace(w.name, std::move(w));
-    RC_ASSERT(files == model.files);
-    RC_ASSERT(world.armed == model.armed);
-
-    RC_ASSERT(world.cardNames() == world.itemNames());
-    RC_ASSERT(world.page->emptyState()->isVisible() == world.workflows.items().empty());
-    for (std::size_t i = 0; i < world.page->cards().size(); ++i) {
-        WorkflowCard* card = world.page->cards()[i];
-        const Workspace& listed = world.workflows.items()[i];
-        RC_ASSERT(card->isVisible());
-        RC_ASSERT(card->workspace() == listed);
-        RC_ASSERT(card->opensOnSetupRow()->isOn() == listed.opensOnSetup);
-        RC_ASSERT(card->hidesOtherAppsRow()->isOn() == listed.hidesOtherApps);
-        RC_ASSERT(WorkflowCard::arrangeChoice(card->arrangePicker()->currentIndex()) == listed.tidy);
-        RC_ASSERT(card->keyCap()->isVisibleTo(card) == listed.slot.has_value());
-        RC_ASSERT(card->armed() == (model.armed == card->name()));
-        RC_ASSERT(card->deleteButton()->text() == (card->armed() ? "Delete?" : "Delete"));
-    }
-}
-
-} // namespace
-
-RC_GTEST_FIXTURE_PROP(WorkflowsPage, RandomEditsDeletesAndOutsideChangesKeepPageFilesAndArmingInStep, ())
-{
-    World& world = *this;
-    Model model;
-    world.open();
-    // Most steps write a file to the disk: forty at most keep a run short.
-    const auto steps = *rc::gen::resize(
-        40, rc::gen::container<std::vector<std::pair<int, int>>>(
-                rc::gen::pair(rc::gen::inRange(0, 8), rc::gen::inRange(0, 1000))));
-    for (const auto& [kind, arg] : steps) {
-        const auto& cards = world.page->cards();
-        WorkflowCard* card = cards.empty() ? nullptr : cards[std::size_t(arg) % cards.size()];
-        const bool onDisk = card && model.files.count(card->name());
-        switch (kind) {
-        case 0: {   // another part of the program saves a workflow
-            const std::string name = poolNames[std::size_t(arg) % poolNames.size()];
-            Workspace w{.name = name, .displays = "fp", .savedAt = world.scheduler.now()};
-            if (arg % 3)
-                w.slot = 1 + arg % 9;
-            w.windows.resize(std::size_t(arg % 4));
-            world.workflows.write(w);
-            // As the file holds it (dates keep whole seconds there).
-            model.files[name] = *world.workflows.store().load(name);
-            break;
-        }
-        case 1:   // a file vanishes without the list hearing of it
-            if (card) {
-                std::filesystem::remove(world.workflows.store().url(card->name()));
-                model.files.erase(card->name());
-            }
-            break;
-        case 2:
-        case 3:
-            if (card) {
-                ToggleRow* row = kind == 2 ? card->opensOnSetupRow() : card->hidesOtherAppsRow();
-                const bool next = !row->isOn();
-                const std::string name = card->name();
-                QTest::mouseClick(row->toggle(), Qt::LeftButton);
-                if (onDisk)
-                    (kind == 2 ? model.files[name].opensOnSetup : model.files[name].hidesOtherApps) = next;
-            }
-            break;
-        case 4:
-            if (card) {
-                const int index = arg % 6;
-                const std::string name = card->name();
-                World::choose(card->arrangePicker(), index);
-                if (onDisk)
-                    model.files[name].tidy = WorkflowCard::arrangeChoice(index);
-            }
-            break;
-        case 5:
-            if (card) {
-                const std::string name = card->name();
-                const Seconds now = world.scheduler.clock().monotonic();
-                if (model.armed != name) {
-                    model.armed = name;
-                    model.armedAt = now;
-                } else if (now - model.armedAt > Seconds(0.5)) {
-                    model.files.erase(name);
-                    model.armed.reset();
-                }
-                QTest::mouseClick(card->deleteButton(), Qt::LeftButton);
-            }
-            break;
-        case 6:
-            world.scheduler.advance(std::vector<double>{0, 0.2, 0.3, 0.5, 0.7}[std::size_t(arg) % 5]);
-            break;
-        default:
-            world.workflows.reload();
-            break;
-        }
-        checkPage(world, model);
-    }
 }
 
 } // namespace kavelo::testing
