@@ -30,7 +30,8 @@ QImage ownIcon(const SystemWorkspace& workspace)
 } // namespace
 
 SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
-                           PermissionActions permissions, const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent)
+                           PermissionActions permissions, const SystemWorkspace& workspace, AnimationTime time,
+                           SettingsTab tab, QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),
       watcher_(watcher),

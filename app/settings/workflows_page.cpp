@@ -153,7 +153,9 @@ WorkflowCard* WorkflowsPage::makeCard(const Workspace& workspace)
     const std::string name = workspace.name;
     WorkflowCard::Actions actions{
         .switchTo = [this, name] { workflows_.switchTo(name); },
-        .setTidy = [this, name](std::optional<TidyLayout> tidy) { edit(name, [tidy](Workspace& w) { w.tidy = tidy; }); },
+        .setTidy = [this, name](std::optional<TidyLayout> tidy) {
+            edit(name, [tidy](Workspace& w) { w.tidy = tidy; });
+        },
         .setOpensOnSetup = [this, name](bool on) { edit(name, [on](Workspace& w) { w.opensOnSetup = on; }); },
         .setHidesOtherApps = [this, name](bool on) { edit(name, [on](Workspace& w) { w.hidesOtherApps = on; }); },
         .exportWorkflow = [this, name] { workflows_.exportWorkflow(name); },
