@@ -4,6 +4,7 @@
 #include "app/settings/permissions_page.h"
 #include "app/settings/settings_sidebar.h"
 #include "app/settings/settings_style.h"
+#include "app/settings/workflows_page.h"
 #include "app/ui/fonts.h"
 #include "app/ui/theme.h"
 
@@ -28,11 +29,13 @@ QImage ownIcon(const SystemWorkspace& workspace)
 
 } // namespace
 
-SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
-                           const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent)
+SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
+                           PermissionActions permissions, const SystemWorkspace& workspace, AnimationTime time,
+                           SettingsTab tab, QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),
       watcher_(watcher),
+      workflows_(workflows),
       permissions_(std::move(permissions)),
       time_(time),
       tab_(tab)
@@ -95,6 +98,10 @@ QWidget* SettingsView::makePage(SettingsTab tab)
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
     case SettingsTab::workflows:
+        return new WorkflowsPage(workflows_, preferences_,
+                                 {[this] { return confirmingDelete_; }, [this] { return armedAt_; },
+                                  [this](std::optional<std::string> name) { setConfirmingDelete(std::move(name)); }},
+                                 time_);
     case SettingsTab::arrange:
     case SettingsTab::shortcuts:
         break;

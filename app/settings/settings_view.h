@@ -24,12 +24,14 @@ namespace kavelo {
 
 class Preferences;
 class SettingsSidebar;
+class Workflows;
 
 class SettingsView : public QWidget {
 public:
     // `workspace` gives the sidebar this program's icon.
-    SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
-                 const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent = nullptr);
+    SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
+                 PermissionActions permissions, const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab,
+                 QWidget* parent = nullptr);
     ~SettingsView() override;
 
     SettingsTab tab() const { return tab_; }
@@ -66,6 +68,7 @@ private:
 
     Preferences& preferences_;
     PermissionWatcher& watcher_;
+    Workflows& workflows_;
     PermissionActions permissions_;
     AnimationTime time_;
     SettingsTab tab_;
