@@ -86,6 +86,7 @@ bool Impl::open(const std::string& display, std::string* error)
     atomEdid = intern("EDID");
     atomRulesNames = intern("_XKB_RULES_NAMES");
     atomOpacity = intern("_NET_WM_WINDOW_OPACITY");
+    atomGtkFrameExtents = intern("_GTK_FRAME_EXTENTS");
 
     // A window manager that follows EWMH names its check window on the root.
     xcb_window_t check = XCB_NONE;

@@ -103,7 +103,7 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
     struct Cookies {
         xcb_get_geometry_cookie_t geometry{};
         xcb_translate_coordinates_cookie_t translate{};
-        xcb_get_property_cookie_t extents{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{}, desktop{},
+        xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{}, desktop{},
             hints{}, allowed{}, opacity{};
         xcb_get_window_attributes_cookie_t attributes{};
     };
@@ -119,6 +119,7 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         if (fields & geometry) {
             k.translate = xcb_translate_coordinates(c, w, root, 0, 0);
             k.extents = prop(w, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
+            k.margins = prop(w, atomGtkFrameExtents, XCB_ATOM_CARDINAL, 4);
         }
         if (fields & state)
             k.state = prop(w, ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 64);
@@ -161,6 +162,9 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
             const auto ext = cardinals(reply(k.extents).get());
             if (ext.size() == 4)
                 p.extents = {double(ext[0]), double(ext[1]), double(ext[2]), double(ext[3])};
+            const auto margins = cardinals(reply(k.margins).get());
+            if (margins.size() == 4)
+                p.margins = {double(margins[0]), double(margins[1]), double(margins[2]), double(margins[3])};
         }
         if (fields & state)
             p.states = atoms(reply(k.state).get());
@@ -246,8 +250,10 @@ bool Impl::onShownDesktop(const ClientProps& props, std::optional<std::uint32_t>
 Rect Impl::frameOf(const ClientProps& p) const
 {
     const FrameExtents& e = p.extents;
-    return Rect(p.client.minX() - e.left - origin.x, p.client.minY() - e.top - origin.y,
-                p.client.width() + e.left + e.right, p.client.height() + e.top + e.bottom);
+    const FrameExtents& m = p.margins;
+    return Rect(p.client.minX() - e.left + m.left - origin.x, p.client.minY() - e.top + m.top - origin.y,
+                p.client.width() + e.left + e.right - m.left - m.right,
+                p.client.height() + e.top + e.bottom - m.top - m.bottom);
 }
 
 // ---------------------------------------------------------------- monitors

@@ -48,8 +48,8 @@ void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, st
         }
         xcb_configure_window(c, window, mask, values.data());
     }
+    // Sent with the next flush, so a batch goes out in one piece.
     writesOutstanding = true;
-    xcb_flush(c);
 }
 
 void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second)
