@@ -393,6 +393,14 @@ std::optional<std::uint32_t> X11Session::currentDesktop() const
     return *static_cast<const std::uint32_t*>(xcb_get_property_value(r.p));
 }
 
+std::optional<xcb_window_t> X11Session::activeWindow() const
+{
+    const auto list = windowsOf(c_, root_, atom("_NET_ACTIVE_WINDOW"));
+    if (list.empty() || list.front() == XCB_NONE)
+        return std::nullopt;
+    return list.front();
+}
+
 namespace {
 
 void sendToManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,

@@ -64,6 +64,7 @@ public:
     // The client's resize increments (0 where it has none).
     Size resizeIncrements(xcb_window_t window) const;
     std::optional<std::uint32_t> currentDesktop() const;
+    std::optional<xcb_window_t> activeWindow() const;
     xcb_atom_t atom(const char* name) const;
 
     // Requests to the window manager, as a pager or the user would make them.
