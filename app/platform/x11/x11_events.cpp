@@ -8,6 +8,7 @@
 #include <xcb/randr.h>
 #include <xcb/xinput.h>
 
+#include <algorithm>
 #include <ctime>
 
 namespace kavelo {
@@ -143,6 +144,9 @@ void Impl::handle(xcb_generic_event_t* event)
             queue([this] { notifyAll(&Impl::desktopObservers); });
         } else if (e->atom == ewmh._NET_WORKAREA) {
             queue([this] { notifyAll(&Impl::displayObservers); });
+        } else if (e->atom == ewmh._NET_CLIENT_LIST) {
+            if (std::any_of(panels.begin(), panels.end(), [](const auto& p) { return p.second.waiting; }))
+                queue([this] { placeWaitingPanels(); });
         }
         return;
     }

@@ -289,8 +289,20 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_connection_t* captureConnection() const;
     std::optional<Image> captureWindow(xcb_window_t window, int width, int height) const;
 
-    // The program's own panels.
-    std::map<WindowID, xcb_window_t> panels;
+    // The program's own panels. Those at level 0 are managed windows, which
+    // the manager restacks (once it manages them); the others bypass it.
+    struct Panel {
+        xcb_window_t window = XCB_NONE;   // none: nothing to restack (no native window)
+        OwnPanel shown;
+        bool managed = false;
+        bool waiting = false;             // to be placed once the manager lists it
+    };
+    std::map<WindowID, Panel> panels;
+    void placePanel(WindowID number);
+    void placeWaitingPanels();
+    // Whether the pointer is over a window of this process.
+    bool pointerOnOwnWindow() const;
+    std::set<std::uint32_t> ownClicks;   // buttons pressed over our own windows
 };
 
 template <class Map>

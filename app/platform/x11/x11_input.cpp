@@ -264,6 +264,15 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
         const std::uint32_t button = raw->detail;
         if (button == 1 || button == 3) {
             if (!mouseMonitors.empty()) {
+                // Global monitors hear other applications only: a click on a
+                // window of ours, its release included, stays ours.
+                if (press ? pointerOnOwnWindow() : ownClicks.count(button) > 0) {
+                    if (press)
+                        ownClicks.insert(button);
+                    else
+                        ownClicks.erase(button);
+                    return;
+                }
                 const MouseEventType type = button == 1 ? (press ? MouseEventType::leftDown : MouseEventType::leftUp)
                                                         : (press ? MouseEventType::rightDown : MouseEventType::rightUp);
                 queue([this, type] { deliverMouse(type); });
@@ -313,6 +322,27 @@ Point Impl::pointerTopLeft(std::uint16_t* mask) const
     if (mask)
         *mask = p->mask;
     return Point(p->root_x - origin.x, p->root_y - origin.y);
+}
+
+bool Impl::pointerOnOwnWindow() const
+{
+    xcb_window_t window = root;
+    for (int depth = 0; depth < 8; ++depth) {
+        XReply<xcb_query_pointer_reply_t> p(xcb_query_pointer_reply(c, xcb_query_pointer(c, window), nullptr));
+        if (!p || p->child == XCB_NONE)
+            return false;
+        window = p->child;
+        for (const auto& [number, panel] : panels)
+            if (panel.window == window)
+                return true;
+        // The first window that names its process decides: a manager's
+        // frame names none, the client inside it does.
+        XReply<xcb_get_property_reply_t> pid(xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, ewmh._NET_WM_PID, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4)
+            return std::int32_t(*static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get()))) == ownPid;
+    }
+    return false;
 }
 
 void Impl::deliverMouse(MouseEventType type)
