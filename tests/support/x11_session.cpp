@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -65,6 +66,19 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
+}
+
+std::optional<std::string> readText(const char* path)
+{
+    std::FILE* f = std::fopen(path, "r");
+    if (!f)
+        return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, f))
+        text.append(buffer, n);
+    std::fclose(f);
+    return text;
 }
 
 void endGroup(pid_t pid)
@@ -161,15 +175,29 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
 bool X11Session::startManager(WindowManager manager, std::string* error)
 {
     const char* name = manager == WindowManager::openbox ? "openbox" : "xfwm4";
+    char folder[] = "/tmp/kavelo-wm-XXXXXX";
+    if (!mkdtemp(folder)) {
+        *error = std::string("no settings folder for ") + name;
+        return false;
+    }
+    settings_ = folder;
     if (manager == WindowManager::openbox) {
-        children_.push_back(spawn({"openbox"}, display_));
-    } else {
-        char folder[] = "/tmp/kavelo-xfwm4-XXXXXX";
-        if (!mkdtemp(folder)) {
-            *error = "no settings folder for xfwm4";
-            return false;
+        // The stock configuration, without the iconify animation: a window
+        // restored would otherwise glide into place while the next test reads it.
+        std::vector<std::string> argv{"openbox"};
+        if (auto stock = readText("/etc/xdg/openbox/rc.xml")) {
+            const std::string on = "<animateIconify>yes</animateIconify>";
+            if (const auto at = stock->find(on); at != std::string::npos)
+                stock->replace(at, on.size(), "<animateIconify>no</animateIconify>");
+            const std::string path = settings_ + "/rc.xml";
+            if (std::FILE* f = std::fopen(path.c_str(), "w")) {
+                std::fwrite(stock->data(), 1, stock->size(), f);
+                std::fclose(f);
+                argv.insert(argv.end(), {"--config-file", path});
+            }
         }
-        settings_ = folder;
+        children_.push_back(spawn(argv, display_));
+    } else {
         children_.push_back(spawn({"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
                                   display_, -1, {"XDG_CONFIG_HOME=" + settings_, "NO_AT_BRIDGE=1"}));
     }

@@ -144,9 +144,9 @@ void Impl::handle(xcb_generic_event_t* event)
             queue([this] { notifyAll(&Impl::desktopObservers); });
         } else if (e->atom == ewmh._NET_WORKAREA) {
             queue([this] { notifyAll(&Impl::displayObservers); });
-        } else if (e->atom == ewmh._NET_CLIENT_LIST) {
-            if (std::any_of(panels.begin(), panels.end(), [](const auto& p) { return p.second.waiting; }))
-                queue([this] { placeWaitingPanels(); });
+        } else if (e->atom == ewmh._NET_CLIENT_LIST_STACKING) {
+            if (std::any_of(panels.begin(), panels.end(), [](const auto& p) { return p.second.managed; }))
+                queue([this] { placePanelsAgain(); });
         }
         return;
     }

@@ -292,14 +292,19 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // The program's own panels. Those at level 0 are managed windows, which
     // the manager restacks (once it manages them); the others bypass it.
     struct Panel {
+        static constexpr int maxTries = 3;
         xcb_window_t window = XCB_NONE;   // none: nothing to restack (no native window)
         OwnPanel shown;
         bool managed = false;
-        bool waiting = false;             // to be placed once the manager lists it
+        int tries = 0;                    // restacks since it was last in place
     };
     std::map<WindowID, Panel> panels;
-    void placePanel(WindowID number);
-    void placeWaitingPanels();
+    // Managed panels ordered out, until the manager lets them go.
+    std::set<xcb_window_t> withdrawnPanels;
+    // `again`: after the manager's stacking changed, not at the program's
+    // request.
+    void placePanel(WindowID number, bool again);
+    void placePanelsAgain();
     // Whether the pointer is over a window of this process.
     bool pointerOnOwnWindow() const;
     std::set<std::uint32_t> ownClicks;   // buttons pressed over our own windows

@@ -38,10 +38,12 @@ public:
             if (panel.window != XCB_NONE)
                 ours.emplace(panel.window, &panel);
         std::vector<WindowInfo> out = bypassingPanels(option);
+        std::erase_if(impl.withdrawnPanels,
+                      [&](xcb_window_t w) { return std::find(stack.begin(), stack.end(), w) == stack.end(); });
         for (std::size_t i = 0; i < stack.size(); ++i) {
             const auto& p = props[i];
             const auto k = impl.knownFor(stack[i]);
-            if (!p.alive || !k || p.hasType(e._NET_WM_WINDOW_TYPE_DESKTOP))
+            if (!p.alive || !k || p.hasType(e._NET_WM_WINDOW_TYPE_DESKTOP) || impl.withdrawnPanels.count(stack[i]))
                 continue;
             const bool onScreen = p.viewable && !p.hasState(e._NET_WM_STATE_HIDDEN) && impl.onShownDesktop(p, current);
             if (option == WindowListOption::onScreenOnly && !onScreen)
@@ -95,8 +97,9 @@ public:
             std::lock_guard guard(impl.numbersMutex);
             number = impl.nextNumber++;
         }
+        impl.withdrawnPanels.erase(window);
         impl.panels[number] = Impl::Panel{.window = window, .shown = panel, .managed = managed};
-        impl.placePanel(number);
+        impl.placePanel(number, false);
         return number;
     }
     void updatePanel(WindowID number, const OwnPanel& panel) override
@@ -105,9 +108,19 @@ public:
         if (it == impl.panels.end())
             return;
         it->second.shown = panel;
-        impl.placePanel(number);
+        impl.placePanel(number, false);
     }
-    void removePanel(WindowID number) override { impl.panels.erase(number); }
+    void removePanel(WindowID number) override
+    {
+        auto it = impl.panels.find(number);
+        if (it == impl.panels.end())
+            return;
+        // The toolkit unmaps it on its own connection; the manager may list
+        // it a moment longer.
+        if (it->second.managed)
+            impl.withdrawnPanels.insert(it->second.window);
+        impl.panels.erase(it);
+    }
     // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
     bool blendsPanels() const override
     {
@@ -157,15 +170,18 @@ private:
 } // namespace
 
 // A managed panel is restacked by the manager, which must list it first (a
-// panel shown a moment ago may not be managed yet); one that bypasses the
+// panel shown a moment ago may not be managed yet, and the manager or the
+// toolkit may still raise it once it is): placed again whenever the
+// manager's stacking changes, within a few tries. One that bypasses the
 // manager is restacked directly.
-void Impl::placePanel(WindowID number)
+void Impl::placePanel(WindowID number, bool again)
 {
     auto it = panels.find(number);
     if (it == panels.end())
         return;
     Panel& panel = it->second;
-    panel.waiting = false;
+    if (!again)
+        panel.tries = 0;
     if (panel.window == XCB_NONE || !panel.shown.visible)
         return;
     xcb_window_t reference = XCB_NONE;
@@ -192,17 +208,22 @@ void Impl::placePanel(WindowID number)
         xcb_ewmh_get_windows_reply_wipe(&list);
     }
     const auto at = std::find(order.begin(), order.end(), panel.window);
-    if (at == order.end()) {
-        panel.waiting = true;
-        return;
-    }
+    if (at == order.end())
+        return;   // not managed yet
     if (reference == XCB_NONE) {
-        restack(panel.window);
+        // In front of its level when shown or updated, not kept there.
+        if (!again)
+            restack(panel.window);
         return;
     }
     const auto above = std::find(order.begin(), order.end(), reference);
-    if (above == order.end() || at + 1 == above)
+    if (above == order.end() || at + 1 == above) {
+        panel.tries = 0;
         return;
+    }
+    if (panel.tries >= Panel::maxTries)
+        return;
+    ++panel.tries;
     // Managers may honour a raise alone (some lower or raise within a layer
     // whatever sibling they are given): raise the panel, then the window and
     // everything above it in their order, which leaves the panel directly
@@ -213,14 +234,14 @@ void Impl::placePanel(WindowID number)
             restack(*w);
 }
 
-void Impl::placeWaitingPanels()
+void Impl::placePanelsAgain()
 {
-    std::vector<WindowID> waiting;
+    std::vector<WindowID> managed;
     for (const auto& [number, panel] : panels)
-        if (panel.waiting)
-            waiting.push_back(number);
-    for (WindowID number : waiting)
-        placePanel(number);
+        if (panel.managed && panel.shown.visible)
+            managed.push_back(number);
+    for (WindowID number : managed)
+        placePanel(number, true);
 }
 
 std::unique_ptr<WindowServer> makeX11WindowServer(Impl& impl) { return std::make_unique<X11WindowServer>(impl); }
