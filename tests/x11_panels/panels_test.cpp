@@ -23,6 +23,9 @@
 
 using namespace kavelo;
 
+// Qt's xcb platform opens the session bus; libdbus keeps a buffer to the end.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+
 namespace {
 
 // One X session and one application on it for the whole process: Qt's
