@@ -88,16 +88,21 @@ bool Impl::sizeSettable(const ClientProps& p) const
     return true;
 }
 
+bool Impl::maximized(const ClientProps& p) const
+{
+    return p.hasState(ewmh._NET_WM_STATE_MAXIMIZED_VERT) || p.hasState(ewmh._NET_WM_STATE_MAXIMIZED_HORZ);
+}
+
 // A maximized window keeps its size against moves; the frame written is the
 // one the user asked for.
 void Impl::unmaximize(xcb_window_t window, const ClientProps& p)
 {
-    if (p.hasState(ewmh._NET_WM_STATE_MAXIMIZED_VERT) || p.hasState(ewmh._NET_WM_STATE_MAXIMIZED_HORZ))
+    if (maximized(p))
         changeState(window, false, ewmh._NET_WM_STATE_MAXIMIZED_VERT, ewmh._NET_WM_STATE_MAXIMIZED_HORZ);
 }
 
 void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                    std::vector<bool>& gone)
+                    std::vector<bool>& gone, bool skipUnchanged)
 {
     const bool sizing = step == WriteStep::size;
     std::vector<std::size_t> at;
@@ -114,6 +119,10 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
     // window's margins.
     if (sizing)
         settleWrites();
+    // What the server says is where the window stands only once nothing we
+    // sent is still on its way; then a request for what a window already
+    // has is left out (the manager and the client would only redo it).
+    const bool settled = skipUnchanged && !writesOutstanding;
     const auto props =
         read(windows, sizing ? X11Fields::state | X11Fields::hints | X11Fields::geometry
                              : X11Fields::state | X11Fields::geometry);
@@ -136,16 +145,24 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
                 ok[i] = false;
                 continue;
             }
+            const Size size = clientSize(limits, p, t.frame.size);
+            if (settled && !maximized(p) && std::lround(size.width) == std::lround(p.client.width()) &&
+                std::lround(size.height) == std::lround(p.client.height()))
+                continue;
             unmaximize(t.window, p);
-            moveResize(t.window, std::nullopt, clientSize(limits, p, t.frame.size));
+            moveResize(t.window, std::nullopt, size);
         } else {
             if (p.hasState(ewmh._NET_WM_STATE_FULLSCREEN)) {
                 ok[i] = false;
                 continue;
             }
+            const Point corner(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top);
+            if (settled && !maximized(p) &&
+                std::lround(corner.x + origin.x) == std::lround(p.client.minX() - p.extents.left) &&
+                std::lround(corner.y + origin.y) == std::lround(p.client.minY() - p.extents.top))
+                continue;
             unmaximize(t.window, p);
-            moveResize(t.window, Point(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top),
-                       std::nullopt);
+            moveResize(t.window, corner, std::nullopt);
         }
     }
     xcb_flush(c);
@@ -160,7 +177,7 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
     std::vector<bool> gone(targets.size(), false);
     const bool anySize = std::any_of(targets.begin(), targets.end(), [](const FrameTarget& t) { return t.sizeToo; });
     const auto run = [&](WriteStep step) {
-        sendStep(targets, step, ok, gone);
+        sendStep(targets, step, ok, gone, true);
         settleWrites();
     };
     if (anySize)

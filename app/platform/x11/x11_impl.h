@@ -176,7 +176,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void refreshOrigin();
 
     // Frame writes: one step's request for every target still there, then
-    // (for a batch) one barrier per step. `ok` holds one answer per target;
+    // (for a batch) one barrier per step, and none for a step that found
+    // nothing to change. `ok` holds one answer per target;
     // a target that is gone or refuses turns false, a gone one is skipped by
     // later steps.
     struct Bounds {
@@ -190,9 +191,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // size increments, within its maximum and never below its minimum.
     Size clientSize(const Bounds& bounds, const ClientProps& props, Size wanted) const;
     bool sizeSettable(const ClientProps& props) const;
+    bool maximized(const ClientProps& props) const;
     void unmaximize(xcb_window_t window, const ClientProps& props);
+    // `skipUnchanged`: leave out requests for what a window already has.
     void sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                  std::vector<bool>& gone);
+                  std::vector<bool>& gone, bool skipUnchanged = false);
     std::vector<bool> writeFrames(std::span<const FrameTarget> targets);
 
     // Writes. They go through the window manager and settle later; the next
