@@ -44,7 +44,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : "";
-        if (arg == "--csd" && std::sscanf(next, "%u,%u,%u,%u", &margins[0], &margins[1], &margins[2], &margins[3]) == 4) {
+        if (arg == "--csd" &&
+            std::sscanf(next, "%u,%u,%u,%u", &margins[0], &margins[1], &margins[2], &margins[3]) == 4) {
             csd = true;
             ++i;
         } else if (arg == "--size" && pair(next, &width, &height)) {

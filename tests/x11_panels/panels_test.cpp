@@ -174,7 +174,8 @@ TEST_F(X11PanelsTest, ACurtainStandsDirectlyBelowTheWindowItIsAskedFor)
     // curtain goes back below the xterm.
     wait(200);
     ASSERT_TRUE(waitUntil(directlyBelow)) << "the curtain did not stay directly below the xterm";
-    EXPECT_LT(stackIndex(session->stackingList(), termWindow), stackIndex(session->stackingList(), clockWindow));
+    const auto stacking = session->stackingList();
+    EXPECT_LT(stackIndex(stacking, termWindow), stackIndex(stacking, clockWindow));
 
     // The window list holds it with our pid at its level, right behind the
     // window it stands below.

@@ -103,8 +103,8 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
     struct Cookies {
         xcb_get_geometry_cookie_t geometry{};
         xcb_translate_coordinates_cookie_t translate{};
-        xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{}, desktop{},
-            hints{}, allowed{}, opacity{};
+        xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{},
+            desktop{}, hints{}, allowed{}, opacity{};
         xcb_get_window_attributes_cookie_t attributes{};
     };
     auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
