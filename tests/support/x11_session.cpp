@@ -81,6 +81,31 @@ std::optional<std::string> readText(const char* path)
     return text;
 }
 
+// Whether a process of the group still runs (zombies waiting for a parent
+// that never reaps them do not count).
+bool groupRuns(pid_t group)
+{
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const auto stat = readText((entry.path() / "stat").c_str());
+        if (!stat)
+            continue;
+        // pid (comm) state ppid pgrp ...; the name may hold spaces.
+        const auto close = stat->rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        int parent = 0, pgrp = 0;
+        if (std::sscanf(stat->c_str() + close + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group &&
+            state != 'Z')
+            return true;
+    }
+    return false;
+}
+
 void endGroup(pid_t pid)
 {
     if (pid <= 0)
@@ -257,8 +282,13 @@ void X11Session::stop()
     for (auto it = children_.rbegin(); it != children_.rend(); ++it)
         endGroup(*it);
     for (pid_t pid : children_)
-        if (pid > 0)
+        if (pid > 0) {
             waitpid(pid, nullptr, 0);
+            // What the program started (a settings daemon saving on its way
+            // out) ends too before its folder goes.
+            for (int tries = 0; tries < 200 && groupRuns(pid); ++tries)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     children_.clear();
     if (!settings_.empty()) {
         std::error_code ignored;
