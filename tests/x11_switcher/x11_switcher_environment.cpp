@@ -32,7 +32,7 @@ public:
     {
         State& s = state();
         s.session = std::make_unique<test::X11Session>();
-        if (!s.session->start({"xterm", "xclock", "xeyes"}, &s.error, test::X11Session::Manager::altTabFree)) {
+        if (!s.session->start({"xterm", "xclock", "xeyes"}, &s.error, test::WindowManager::openboxKeysFree)) {
             s.session.reset();
             return;
         }
