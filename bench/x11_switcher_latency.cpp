@@ -188,7 +188,7 @@ struct World {
     bool start()
     {
         std::string error;
-        if (!session.start({}, &error, test::X11Session::Manager::altTabFree)) {
+        if (!session.start({}, &error, test::WindowManager::openboxKeysFree)) {
             std::fprintf(stderr, "no X session: %s\n", error.c_str());
             return false;
         }
