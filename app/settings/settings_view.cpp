@@ -1,5 +1,6 @@
 #include "app/settings/settings_view.h"
 
+#include "app/settings/arrange_settings.h"
 #include "app/settings/general_page.h"
 #include "app/settings/permissions_page.h"
 #include "app/settings/settings_sidebar.h"
@@ -81,6 +82,14 @@ void SettingsView::select(SettingsTab tab)
     sidebar_->select(tab);
 }
 
+void SettingsView::setArrangeSources(ArrangeSources sources)
+{
+    arrange_.reset();
+    arrange_.emplace(std::move(sources));
+    if (tab_ == SettingsTab::arrange)
+        showPage(tab_);
+}
+
 void SettingsView::setConfirmingDelete(std::optional<std::string> name)
 {
     confirmingDelete_ = std::move(name);
@@ -94,8 +103,11 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new GeneralPage(preferences_);
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
-    case SettingsTab::workflows:
     case SettingsTab::arrange:
+        if (arrange_)
+            return new ArrangeSettings(preferences_, *arrange_, time_);
+        break;
+    case SettingsTab::workflows:
     case SettingsTab::shortcuts:
         break;
     }
