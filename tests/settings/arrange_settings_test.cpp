@@ -340,6 +340,12 @@ TEST_F(ArrangeSettings, ApplicationRowsListRegularAppsByNameAndNeverUs)
     EXPECT_FALSE(page->appRows().front()->leaveAlone()->isChecked());
     EXPECT_EQ(defaultsFile(), before);
 
+    // Nothing at all to show: still a row, "App", no icon, no position.
+    AppRow bare(prefs, RunningApp{.pid = 77}, ArrangeMode::auto_, QImage());
+    EXPECT_EQ(bare.nameLabel()->text(), "App");
+    EXPECT_EQ(bare.iconLabel(), nullptr);
+    EXPECT_EQ(bare.positionPicker(), nullptr);
+
     // An application that quits is gone at the next change.
     sim.removeApp(zed);
     prefs.setWindowGap(8);
