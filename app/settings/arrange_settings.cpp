@@ -187,7 +187,7 @@ void ArrangeSettings::refresh()
     if (SettingRow* colour = colourRow())
         colour->setVisible(next.colourRow);
     for (ModeCard* card : cards_)
-        card->update();
+        card->follow();
     description_->setText(text(ArrangePage::description(next.mode)));
     for (Picker* picker : descendants<Picker>(this))
         picker->refresh();
@@ -208,7 +208,7 @@ QWidget* ArrangeSettings::modeSection()
     auto* cards = new QHBoxLayout;
     cards->setSpacing(cardSpacing);
     for (ArrangeMode mode : allArrangeModes) {
-        auto* card = new ModeCard(preferences_, mode, std::string(ArrangePage::cardSymbol(mode)));
+        auto* card = new ModeCard(preferences_, mode, std::string(ArrangePage::cardSymbol(mode)), time_);
         cards_.push_back(card);
         cards->addWidget(card, 1);
     }

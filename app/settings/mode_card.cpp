@@ -10,9 +10,12 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kavelo {
+
+const Spring ModeCard::spring{0.18, 0.85};
 
 namespace {
 
@@ -23,8 +26,13 @@ QFont titleFont()
 
 } // namespace
 
-ModeCard::ModeCard(Preferences& preferences, ArrangeMode mode, std::string symbol, QWidget* parent)
-    : QAbstractButton(parent), preferences_(preferences), mode_(mode), symbol_(std::move(symbol))
+ModeCard::ModeCard(Preferences& preferences, ArrangeMode mode, std::string symbol, AnimationTime time,
+                   QWidget* parent)
+    : QAbstractButton(parent),
+      preferences_(preferences),
+      mode_(mode),
+      symbol_(std::move(symbol)),
+      emphasis_(spring, time, [this](double) { update(); }, preferences.arrangeMode() == mode ? 1 : 0)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -36,6 +44,17 @@ ModeCard::ModeCard(Preferences& preferences, ArrangeMode mode, std::string symbo
 bool ModeCard::selected() const
 {
     return preferences_.arrangeMode() == mode_;
+}
+
+void ModeCard::follow()
+{
+    emphasis_.animate(selected() ? 1 : 0);
+}
+
+double ModeCard::emphasis() const
+{
+    // The spring overshoots a little; the look stays within its two ends.
+    return std::clamp(emphasis_.value(), 0.0, 1.0);
 }
 
 QSize ModeCard::sizeHint() const
@@ -55,20 +74,24 @@ void ModeCard::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool on = selected();
+    const double e = emphasis();
     const QRectF card(rect());
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::withOpacity(Theme::primary(), on ? selectedOpacity : unselectedOpacity));
+    painter.setBrush(
+        Theme::withOpacity(Theme::primary(), unselectedOpacity + e * (selectedOpacity - unselectedOpacity)));
     painter.drawPath(Shapes::continuousRoundedRect(card, cornerRadius));
-    if (on) {
-        painter.setPen(QPen(Theme::lit(), borderWidth));
+    if (e > 0) {
+        painter.setPen(QPen(Theme::withOpacity(Theme::lit(), e), borderWidth));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(Shapes::insetContinuousRoundedRect(card, cornerRadius, borderWidth / 2));
     }
 
     const double symbol = Symbols::extent(symbolSize);
-    Symbols::draw(painter, QRectF(padding, padding, symbol, symbol), symbol_, symbolSize,
-                  on ? Theme::lit() : Theme::secondary());
+    const QColor from = Theme::secondary(), to = Theme::lit();
+    const auto mix = [e](float a, float b) { return float(a + e * (b - a)); };
+    const QColor tint = QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
+                                         mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
+    Symbols::draw(painter, QRectF(padding, padding, symbol, symbol), symbol_, symbolSize, tint);
     painter.setFont(titleFont());
     painter.setPen(Theme::primary());
     const double top = padding + symbol + spacing;

@@ -126,6 +126,13 @@ TEST_F(ArrangeSettings, SectionsFollowTheMode)
     click(page->modeCard(ArrangeMode::auto_));
     EXPECT_EQ(prefs.arrangeMode(), ArrangeMode::auto_);
     EXPECT_TRUE(page->modeCard(ArrangeMode::auto_)->selected());
+    // The selection springs over from the old card.
+    scheduler.advance(0.05);
+    EXPECT_GT(page->modeCard(ArrangeMode::auto_)->emphasis(), 0.05);
+    EXPECT_LT(page->modeCard(ArrangeMode::auto_)->emphasis(), 0.95);
+    scheduler.advance(1);
+    EXPECT_EQ(page->modeCard(ArrangeMode::auto_)->emphasis(), 1);
+    EXPECT_EQ(page->modeCard(ArrangeMode::off)->emphasis(), 0);
     EXPECT_EQ(page->modeDescription()->text(), "New windows take their place as they open, and the rest close the "
                                                "gap. Press ⌃⌥P to pause.");
     ASSERT_NE(page->layoutGroup(), nullptr);
@@ -421,6 +428,7 @@ TEST_F(ArrangeSettings, PicturesOfEachMode)
     for (ArrangeMode mode : kavelo::allArrangeModes) {
         prefs.setArrangeMode(mode);
         prefs.setStripSwipeFingers(3);
+        scheduler.advance(1);
         settleLayouts();
         const QSize size(page->width(), page->sizeHint().height());
         column->setFixedHeight(size.height());
