@@ -1,5 +1,6 @@
 #include "app/settings/settings_view.h"
 
+#include "app/settings/arrange_settings.h"
 #include "app/settings/general_page.h"
 #include "app/settings/permissions_page.h"
 #include "app/settings/settings_sidebar.h"
@@ -84,6 +85,14 @@ void SettingsView::select(SettingsTab tab)
     sidebar_->select(tab);
 }
 
+void SettingsView::setArrangeSources(ArrangeSources sources)
+{
+    arrange_.reset();
+    arrange_.emplace(std::move(sources));
+    if (tab_ == SettingsTab::arrange)
+        showPage(tab_);
+}
+
 void SettingsView::setConfirmingDelete(std::optional<std::string> name)
 {
     confirmingDelete_ = std::move(name);
@@ -103,6 +112,9 @@ QWidget* SettingsView::makePage(SettingsTab tab)
                                   [this](std::optional<std::string> name) { setConfirmingDelete(std::move(name)); }},
                                  time_);
     case SettingsTab::arrange:
+        if (arrange_)
+            return new ArrangeSettings(preferences_, *arrange_, time_);
+        break;
     case SettingsTab::shortcuts:
         break;
     }

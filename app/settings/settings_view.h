@@ -6,6 +6,7 @@
 // the settings and the permission watcher; opening one stores nothing.
 
 #include "app/platform/system_workspace.h"
+#include "app/settings/arrange_page_plan.h"
 #include "app/settings/permission_actions.h"
 #include "app/settings/settings_tab.h"
 #include "app/ui/spring.h"
@@ -37,6 +38,9 @@ public:
     SettingsTab tab() const { return tab_; }
     // As a click on the page's sidebar row.
     void select(SettingsTab tab);
+    // What the Arrange page reads besides the settings; until the shell
+    // hands it over, that page stays empty.
+    void setArrangeSources(ArrangeSources sources);
 
     SettingsSidebar* sidebar() const { return sidebar_; }
     QScrollArea* pageArea() const { return pageArea_; }
@@ -77,6 +81,7 @@ private:
     QVBoxLayout* column_;
     QLabel* title_;
     QWidget* page_ = nullptr;
+    std::optional<ArrangeSources> arrange_;
     std::optional<std::string> confirmingDelete_;
     Seconds armedAt_{0};
 };
