@@ -41,7 +41,7 @@ void BM_SettingsWindowFirstPaint(benchmark::State& state)
     const AnimationTime time{scheduler, scheduler.clock()};
 
     for (auto _ : state) {
-        SettingsView view(prefs, watcher, actions, sim.workspace(), time, SettingsTab::general);
+        SettingsView view(prefs, watcher, actions, sim.workspace(), sim.keyboard(), time, SettingsTab::general);
         const QImage image = Capture::render(view);
         benchmark::DoNotOptimize(image.constBits());
     }

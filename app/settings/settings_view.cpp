@@ -4,6 +4,7 @@
 #include "app/settings/permissions_page.h"
 #include "app/settings/settings_sidebar.h"
 #include "app/settings/settings_style.h"
+#include "app/settings/shortcuts_page.h"
 #include "app/ui/fonts.h"
 #include "app/ui/theme.h"
 
@@ -29,11 +30,13 @@ QImage ownIcon(const SystemWorkspace& workspace)
 } // namespace
 
 SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
-                           const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent)
+                           const SystemWorkspace& workspace, const Keyboard& keyboard, AnimationTime time,
+                           SettingsTab tab, QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),
       watcher_(watcher),
       permissions_(std::move(permissions)),
+      keyboard_(keyboard),
       time_(time),
       tab_(tab)
 {
@@ -74,7 +77,12 @@ SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher,
     showPage(tab);
 }
 
-SettingsView::~SettingsView() = default;
+SettingsView::~SettingsView()
+{
+    // Its recorders stop on the way out and take their turn back.
+    delete page_;
+    page_ = nullptr;
+}
 
 void SettingsView::select(SettingsTab tab)
 {
@@ -94,9 +102,10 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new GeneralPage(preferences_);
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
+    case SettingsTab::shortcuts:
+        return new ShortcutsPage(preferences_, keyboard_, turns_, time_);
     case SettingsTab::workflows:
     case SettingsTab::arrange:
-    case SettingsTab::shortcuts:
         break;
     }
     // Pages still to come keep their place empty.

@@ -8,6 +8,7 @@
 #include "app/platform/system_workspace.h"
 #include "app/settings/permission_actions.h"
 #include "app/settings/settings_tab.h"
+#include "app/settings/shortcut_recorder.h"
 #include "app/ui/spring.h"
 #include "core/date.h"
 
@@ -22,14 +23,17 @@ class QVBoxLayout;
 
 namespace kavelo {
 
+class Keyboard;
 class Preferences;
 class SettingsSidebar;
 
 class SettingsView : public QWidget {
 public:
-    // `workspace` gives the sidebar this program's icon.
+    // `workspace` gives the sidebar this program's icon; `keyboard` names
+    // the keys the shortcut recorders receive.
     SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
-                 const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent = nullptr);
+                 const SystemWorkspace& workspace, const Keyboard& keyboard, AnimationTime time, SettingsTab tab,
+                 QWidget* parent = nullptr);
     ~SettingsView() override;
 
     SettingsTab tab() const { return tab_; }
@@ -47,6 +51,9 @@ public:
     const std::optional<std::string>& confirmingDelete() const { return confirmingDelete_; }
     Seconds armedAt() const { return armedAt_; }
     void setConfirmingDelete(std::optional<std::string> name);
+
+    // The one shortcut recorder of the window that records, if any.
+    ShortcutRecorder* recordingRecorder() const { return turns_.current(); }
 
     static constexpr int width = 760;
     static constexpr int height = 560;
@@ -67,7 +74,9 @@ private:
     Preferences& preferences_;
     PermissionWatcher& watcher_;
     PermissionActions permissions_;
+    const Keyboard& keyboard_;
     AnimationTime time_;
+    RecorderTurns turns_;
     SettingsTab tab_;
     SettingsSidebar* sidebar_;
     QScrollArea* pageArea_;

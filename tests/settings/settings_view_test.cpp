@@ -22,7 +22,7 @@ namespace {
 struct SettingsViewTest : ::testing::Test, SettingsWorld {
     std::unique_ptr<SettingsView> open(SettingsTab tab)
     {
-        auto view = std::make_unique<SettingsView>(prefs, watcher, actions, sim.workspace(), time(), tab);
+        auto view = std::make_unique<SettingsView>(prefs, watcher, actions, sim.workspace(), sim.keyboard(), time(), tab);
         showSettled(*view);
         return view;
     }
@@ -93,7 +93,7 @@ TEST_F(SettingsViewTest, WithoutAnIconTheHeaderKeepsAnEmptyPlace)
         Handle onDesktopChange(std::function<void()>) override { return {}; }
         Handle onWake(std::function<void()>) override { return {}; }
     } noIcon(sim.workspace());
-    SettingsView view(prefs, watcher, actions, noIcon, time(), SettingsTab::general);
+    SettingsView view(prefs, watcher, actions, noIcon, sim.keyboard(), time(), SettingsTab::general);
     const QImage image = Capture::render(view);
     EXPECT_TRUE(view.sidebar()->icon().isNull());
     const QColor glass = image.pixelColor(5, 48);
@@ -174,7 +174,7 @@ TEST_F(SettingsViewTest, ATabClickChangesThePageAndSpringsTheHighlight)
     EXPECT_EQ(view->tab(), SettingsTab::permissions);
 
     // Pages still to come keep their title and an empty place.
-    for (SettingsTab tab : {SettingsTab::workflows, SettingsTab::arrange, SettingsTab::shortcuts}) {
+    for (SettingsTab tab : {SettingsTab::workflows, SettingsTab::arrange}) {
         click(*view, tab);
         EXPECT_EQ(view->pageTitle()->text(), QString::fromStdString(title(tab)));
         EXPECT_TRUE(view->page()->findChildren<QWidget*>().isEmpty());
