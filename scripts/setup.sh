@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   nlohmann-json3-dev libicu-dev
-  qt6-base-dev
+  qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-xinput-dev
   libxcb-composite0-dev libxcb-image0-dev libxcb-xtest0-dev libxcb-xkb-dev libxcb-keysyms1-dev libxcb-res0-dev

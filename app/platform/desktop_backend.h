@@ -9,10 +9,17 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 namespace kavelo {
 
 class SimDesktop;
+
+// Finds and decodes the picture a desktop entry's `Icon` names (a theme
+// icon name or an absolute file), at most `size` pixels square. The toolkit
+// layer provides one; the backends cannot decode pictures themselves.
+using IconResolver = std::function<std::optional<Image>(std::string_view icon, int size)>;
 
 class DesktopBackend {
 public:
@@ -30,6 +37,10 @@ public:
     virtual void setWakeup(std::function<void()> wakeup) = 0;
     // Called once at start with the production scheduler.
     virtual void attach(Scheduler* scheduler) = 0;
+    // Applications' icons from their desktop entries; without a resolver a
+    // backend shows the windows' own icons. The simulated desktop has no
+    // entries.
+    virtual void setIconResolver(IconResolver) {}
 };
 
 // The simulated desktop as a backend, loaded from the state file named by

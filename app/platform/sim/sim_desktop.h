@@ -170,6 +170,10 @@ public:
     // Writes the state back to that file; nothing without the variable.
     std::error_code saveToEnvironment() const;
 
+    // Numbers (display ids, desktops, pids, window numbers) never wrap: the
+    // add calls answer 0 and add nothing once a counter reached its type's
+    // last value, and `load` refuses a state holding such a number.
+
     // Displays. Adding, removing and resizing tell the change observers.
     std::uint32_t addDisplay(SimDisplay display);
     // Windows of its desktops move to the primary's shown desktop.

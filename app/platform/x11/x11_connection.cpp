@@ -764,6 +764,7 @@ std::vector<RunningApp> Impl::runningApps()
     const auto props = read(windows, X11Fields::wmClass | X11Fields::type | X11Fields::state);
     struct Seen {
         std::optional<std::string> className;
+        std::string instance;
         bool regular = false;
         bool anyHiddenByApp = false;
     };
@@ -776,6 +777,8 @@ std::vector<RunningApp> Impl::runningApps()
         const auto& p = props[i];
         if (!s.className && !p.className.empty())
             s.className = p.className;
+        if (s.instance.empty())
+            s.instance = p.instance;
         if (p.types.empty() || p.hasType(ewmh._NET_WM_WINDOW_TYPE_NORMAL) || p.hasType(ewmh._NET_WM_WINDOW_TYPE_DIALOG))
             s.regular = true;
         if (hiddenByApp(k->pid, windows[i]) && p.hasState(ewmh._NET_WM_STATE_HIDDEN))
@@ -794,23 +797,29 @@ std::vector<RunningApp> Impl::runningApps()
                              .bundleID = std::string("io.kavelo.Kavelo"),
                              .name = std::string("Kavelo"),
                              .policy = ActivationPolicy::accessory});
+    DesktopEntries& entries = desktopEntries();
+    entries.refresh();
     for (std::int32_t pid : appOrder) {
         auto s = seen.find(pid);
         if (pid == ownPid || s == seen.end())
             continue;
-        std::optional<std::string> name = s->second.className;
-        if (!name && pid > 0) {
+        std::optional<std::string> identity = s->second.className;
+        std::string command;
+        if (!identity && pid > 0) {
             if (auto comm = readFile("/proc/" + std::to_string(pid) + "/comm")) {
-                std::string text = *comm;
-                while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-                    text.pop_back();
-                if (!text.empty())
-                    name = text;
+                command = *comm;
+                while (!command.empty() && (command.back() == '\n' || command.back() == ' '))
+                    command.pop_back();
+                if (!command.empty())
+                    identity = command;
             }
         }
+        // The bundle identifier stays the class: stored workflows and settings name programs by it.
+        std::string name =
+            applicationName(entries, s->second.className.value_or(""), s->second.instance, command);
         out.push_back(RunningApp{.pid = pid,
-                                 .bundleID = name,
-                                 .name = name,
+                                 .bundleID = identity,
+                                 .name = name.empty() ? std::nullopt : std::optional(std::move(name)),
                                  .policy = s->second.regular ? ActivationPolicy::regular : ActivationPolicy::accessory,
                                  .hidden = hiddenBy.count(pid) > 0});
     }

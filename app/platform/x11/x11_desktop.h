@@ -35,6 +35,7 @@ public:
     void processEvents() override;
     void setWakeup(std::function<void()> wakeup) override;
     void attach(Scheduler* scheduler) override;
+    void setIconResolver(IconResolver resolver) override;
 
     // Whether an EWMH window manager runs; without one, windows are moved
     // directly.

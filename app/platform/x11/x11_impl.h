@@ -5,6 +5,7 @@
 // except the number tables (guarded) and the connection itself, which xcb
 // makes safe for the capture workers.
 
+#include "app/platform/desktop_entries.h"
 #include "app/platform/x11/x11_desktop.h"
 
 #include <xcb/xcb.h>
@@ -181,6 +182,15 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::optional<xcb_window_t> focusedOf(std::int32_t pid);
     std::optional<RunningApp> runningApp(std::int32_t pid);
     std::vector<RunningApp> runningApps();
+    // The installed applications' desktop entries, read at first use.
+    std::unique_ptr<DesktopEntries> entries;
+    DesktopEntries& desktopEntries();
+    // Entry icons through the toolkit, decoded once per icon name while the
+    // entries stay as they were read.
+    IconResolver iconResolver;
+    std::map<std::string, std::optional<Image>> entryIcons;
+    int entryIconsRead = 0;
+    std::optional<Image> entryIcon(std::int32_t pid);
 
     // Events.
     std::vector<std::function<void()>> pendingWork;

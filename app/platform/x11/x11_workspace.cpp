@@ -11,6 +11,8 @@
 #include <cctype>
 #include <filesystem>
 
+extern char** environ;
+
 namespace kavelo {
 
 using Impl = X11Desktop::Impl;
@@ -26,15 +28,27 @@ std::optional<std::string> executableOf(std::int32_t pid)
 
 namespace {
 
-// Starts a program that outlives us and is not our child to reap.
-bool spawnDetached(const std::vector<std::string>& argv)
+// Starts a program that outlives us and is not our child to reap, on
+// `display` when one is named. No shell takes part.
+bool spawnDetached(const std::vector<std::string>& argv, const std::string& display)
 {
-    if (argv.empty())
+    if (argv.empty() || argv.front().empty())
         return false;
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // Made before forking: the child only calls what is safe there.
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e)
+        if (display.empty() || std::string_view(*e).substr(0, 8) != "DISPLAY=")
+            environment.emplace_back(*e);
+    if (!display.empty())
+        environment.push_back("DISPLAY=" + display);
+    std::vector<char*> envp;
+    for (auto& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     int pipefd[2];
     if (pipe2(pipefd, O_CLOEXEC) != 0)
         return false;
@@ -47,7 +61,7 @@ bool spawnDetached(const std::vector<std::string>& argv)
     if (child == 0) {
         setsid();
         if (fork() == 0) {
-            execvp(args[0], args.data());
+            execvpe(args[0], args.data(), envp.data());
             const char failed = 1;
             [[maybe_unused]] auto n = write(pipefd[1], &failed, 1);
             _exit(127);
@@ -63,26 +77,15 @@ bool spawnDetached(const std::vector<std::string>& argv)
     return !execFailed;
 }
 
-std::optional<std::string> findInPath(const std::string& name)
+bool isDesktopEntry(std::string_view location) { return location.ends_with(".desktop"); }
+
+// The program line of the entry at `location`, with the addresses for it.
+std::optional<std::vector<std::string>> entryCommand(std::string_view location, const std::vector<std::string>& addresses)
 {
-    if (name.empty() || name.find('/') != std::string::npos)
+    const auto entry = DesktopEntry::load(std::filesystem::path(location), DesktopEntries::localeFromEnvironment());
+    if (!entry || entry->exec.empty())
         return std::nullopt;
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const auto end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty()) {
-            const std::string candidate = dir + "/" + name;
-            if (access(candidate.c_str(), X_OK) == 0)
-                return candidate;
-        }
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return std::nullopt;
+    return DesktopExec::arguments(entry->exec, addresses);
 }
 
 class X11Workspace : public SystemWorkspace, X11Facade {
@@ -98,8 +101,11 @@ public:
             return std::nullopt;
         return impl.runningApp(impl.adopt(*active).pid);
     }
+    // The icon its desktop entry names, else the one its windows carry.
     std::optional<Image> icon(std::int32_t pid) const override
     {
+        if (auto themed = impl.entryIcon(pid))
+            return themed;
         for (xcb_window_t w : impl.stacking()) {
             const auto k = impl.knownFor(w);
             if (!k || k->pid != pid)
@@ -188,29 +194,52 @@ public:
             impl.deiconify(w);
         return true;
     }
+    // Its desktop entry first, then the program of a running instance, then
+    // a program of that name along the path.
     std::optional<std::string> applicationLocation(std::string_view bundleID) const override
     {
+        DesktopEntries& entries = impl.desktopEntries();
+        entries.refresh();
+        if (const DesktopEntry* entry = entries.toLaunch(bundleID))
+            return entry->file.string();
         for (const auto& app : impl.runningApps())
             if (app.bundleID && *app.bundleID == bundleID && app.pid > 0)
                 if (auto exe = executableOf(app.pid))
                     return exe;
+        // A name from a workflow file is no path: "/bin/x" or "../x" starts nothing.
+        if (bundleID.empty() || bundleID.find('/') != std::string_view::npos)
+            return std::nullopt;
         std::string lower(bundleID);
         std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
-        if (auto found = findInPath(lower))
-            return found;
-        return findInPath(std::string(bundleID));
+        if (auto found = findProgram(lower))
+            return found->string();
+        if (auto found = findProgram(bundleID))
+            return found->string();
+        return std::nullopt;
     }
-    bool launch(std::string_view location, bool) override { return spawnDetached({std::string(location)}); }
+    // No activation is asked for: whether a new window takes the focus is
+    // the window manager's policy.
+    bool launch(std::string_view location, bool) override
+    {
+        if (!isDesktopEntry(location))
+            return spawnDetached({std::string(location)}, impl.displayName);
+        const auto command = entryCommand(location, {});
+        return command && spawnDetached(*command, impl.displayName);
+    }
     bool openURLs(const std::vector<std::string>& urls, std::optional<std::string> appLocation, bool) override
     {
+        if (appLocation && isDesktopEntry(*appLocation)) {
+            const auto command = entryCommand(*appLocation, urls);
+            return command && spawnDetached(*command, impl.displayName);
+        }
         if (appLocation) {
             std::vector<std::string> argv{*appLocation};
             argv.insert(argv.end(), urls.begin(), urls.end());
-            return spawnDetached(argv);
+            return spawnDetached(argv, impl.displayName);
         }
         bool all = true;
         for (const auto& url : urls)
-            all = spawnDetached({"xdg-open", url}) && all;
+            all = spawnDetached({"xdg-open", url}, impl.displayName) && all;
         return all;
     }
     bool reducedMotion() const override { return false; }
@@ -233,5 +262,45 @@ public:
 } // namespace
 
 std::unique_ptr<SystemWorkspace> makeX11Workspace(Impl& impl) { return std::make_unique<X11Workspace>(impl); }
+
+void X11Desktop::setIconResolver(IconResolver resolver)
+{
+    impl_->iconResolver = std::move(resolver);
+    impl_->entryIcons.clear();
+}
+
+std::optional<Image> Impl::entryIcon(std::int32_t pid)
+{
+    if (!iconResolver)
+        return std::nullopt;
+    std::vector<xcb_window_t> own;
+    for (xcb_window_t w : stacking())
+        if (auto k = knownFor(w); k && k->pid == pid)
+            own.push_back(w);
+    if (own.empty())
+        return std::nullopt;
+    const ClientProps props = read(own.front(), X11Fields::wmClass);
+    DesktopEntries& entries = desktopEntries();
+    entries.refresh();
+    const DesktopEntry* entry = entries.forClass(props.className.empty() ? props.instance : props.className);
+    if (!entry || entry->icon.empty())
+        return std::nullopt;
+    if (entryIconsRead != entries.reads()) {
+        entryIcons.clear();
+        entryIconsRead = entries.reads();
+    }
+    auto it = entryIcons.find(entry->icon);
+    if (it == entryIcons.end())
+        it = entryIcons.emplace(entry->icon, iconResolver(entry->icon, 128)).first;
+    return it->second;
+}
+
+DesktopEntries& Impl::desktopEntries()
+{
+    if (!entries)
+        entries = std::make_unique<DesktopEntries>(DesktopEntries::dataDirsFromEnvironment(),
+                                                   DesktopEntries::localeFromEnvironment());
+    return *entries;
+}
 
 } // namespace kavelo

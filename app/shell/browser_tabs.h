@@ -1,0 +1,41 @@
+#pragma once
+
+// The web pages open in the user's browsers, asked for through the
+// platform's browser scripting. Private windows are skipped. A browser that
+// does not run is never asked, so nothing is launched by a capture.
+
+#include "app/platform/platform.h"
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavelo::BrowserTabs {
+
+inline constexpr std::string_view safari = "com.apple.Safari";
+
+// In capture order; Safari only when asked for.
+inline constexpr std::array<std::string_view, 5> supported{safari, "com.google.Chrome", "company.thebrowser.Browser",
+                                                           "com.brave.Browser", "com.microsoft.edgemac"};
+
+// Whether `bundleID` may be pasted into a script: letters, digits, "." and
+// "-" only. Workflow files are user input.
+bool isScriptableIdentifier(std::string_view bundleID);
+
+// The script that lists the tab addresses of every window of the browser,
+// each window in its own try block so that a private one (or any failing
+// one) is skipped alone.
+std::string script(std::string_view bundleID);
+
+// The addresses of all tabs of the browser, window by window; no value when
+// the script cannot run or fails, or the identifier is not a plain one.
+std::optional<std::vector<std::string>> read(BrowserScripting& browsers, std::string_view bundleID);
+
+// The web addresses of every supported browser that runs, by bundle
+// identifier; a browser with none is left out.
+std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari);
+
+} // namespace kavelo::BrowserTabs

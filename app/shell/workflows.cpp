@@ -1,0 +1,330 @@
+#include "app/shell/workflows.h"
+
+#include "app/services/window_actions.h"
+#include "app/services/window_catalog.h"
+#include "app/shell/browser_tabs.h"
+#include "core/json.h"
+#include "core/text.h"
+#include "core/workflow_plan.h"
+
+#include <algorithm>
+#include <set>
+#include <system_error>
+
+namespace kavelo {
+
+namespace {
+
+constexpr const char* savedIcon = "checkmark.circle.fill";
+constexpr const char* switchedIcon = "square.stack.3d.up.fill";
+constexpr const char* problemIcon = "exclamationmark.triangle.fill";
+
+void sortItems(std::vector<Workspace>& items)
+{
+    std::stable_sort(items.begin(), items.end(), [](const Workspace& a, const Workspace& b) {
+        const int sa = a.slot.value_or(10), sb = b.slot.value_or(10);
+        return sa != sb ? sa < sb : a.name < b.name;
+    });
+}
+
+std::vector<int> slotsOf(const std::vector<Workspace>& items)
+{
+    std::vector<int> out;
+    for (const Workspace& w : items)
+        if (w.slot)
+            out.push_back(*w.slot);
+    return out;
+}
+
+std::string plural(std::size_t n, std::string_view word)
+{
+    return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
+}
+
+// An address the system can be asked to open: a scheme, something after
+// it, and no blank or control character anywhere.
+bool isOpenableURL(std::string_view address)
+{
+    const auto colon = address.find("://");
+    if (colon == std::string_view::npos || colon == 0 || colon + 3 >= address.size())
+        return false;
+    return std::none_of(address.begin(), address.end(),
+                        [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; });
+}
+
+// Only web addresses; browsers that keep none are left out.
+std::map<std::string, std::vector<std::string>> keepableTabs(const std::map<std::string, std::vector<std::string>>& tabs)
+{
+    std::map<std::string, std::vector<std::string>> out;
+    for (const auto& [browser, addresses] : tabs)
+        if (auto kept = WorkflowPlan::keepable(addresses); !kept.empty())
+            out.emplace(browser, std::move(kept));
+    return out;
+}
+
+} // namespace
+
+Workflows::Workflows(Desktop desktop, Toast& toast, WorkflowPanels& panels, std::filesystem::path directory,
+                     std::optional<std::vector<Workspace>> preview)
+    : desktop_(desktop), toast_(toast), panels_(panels), store_(std::move(directory))
+{
+    if (preview)
+        items_.set(std::move(*preview));
+    else
+        reload();
+}
+
+Workflows::~Workflows() = default;
+
+void Workflows::reload()
+{
+    std::vector<Workspace> items = store_.named();
+    sortItems(items);
+    items_.set(std::move(items));
+}
+
+bool Workflows::isReservedName(std::string_view name) const
+{
+    return store_.url(name).filename().string().starts_with("auto-");
+}
+
+bool Workflows::refuseName(std::string_view name, std::string_view verb)
+{
+    if (!isReservedName(name))
+        return false;
+    message_.set("Couldn't " + std::string(verb) + " " + std::string(name) +
+                 ". Names starting with \"auto-\" are kept for the layouts of monitor setups.");
+    return true;
+}
+
+bool Workflows::write(const Workspace& workspace)
+{
+    bool ok = true;
+    try {
+        store_.save(workspace);
+        message_.set(std::nullopt);
+    } catch (const WorkspaceSaveError& error) {
+        ok = false;
+        if (error.existingName)
+            message_.set("Couldn't save " + workspace.name + ". Its file name is taken by the workflow " +
+                         *error.existingName + "; choose another name.");
+        else
+            message_.set("Couldn't save " + workspace.name + ". Check that your disk isn't full.");
+    }
+    reload();
+    return ok;
+}
+
+void Workflows::save(std::string_view rawName, const std::string& displays)
+{
+    const std::string name = text::trimmingWhitespace(rawName);
+    if (name.empty())
+        return;
+    if (refuseName(name, "save")) {
+        toast_.show(*message(), problemIcon);
+        return;
+    }
+    reload();
+    Workspace workspace = WindowActions::capture(desktop_, name, displays);
+    workspace.tabs = BrowserTabs::captureRunning(desktop_.platform, desktop_.preferences.savesSafariTabs());
+    if (const std::optional<Workspace> existing = store_.load(name)) {
+        workspace.hidesOtherApps = existing->hidesOtherApps;
+        workspace.tidy = existing->tidy;
+        if (existing->slot)
+            workspace.slot = existing->slot;
+    } else {
+        workspace.slot = WorkflowPlan::nextSlot(slotsOf(items()));
+    }
+    if (!write(workspace)) {
+        toast_.show(*message(), problemIcon);
+        return;
+    }
+    if (workspace.slot)
+        toast_.show("Saved " + name + ". Press ⌃⌥" + std::to_string(*workspace.slot) + " to switch", savedIcon);
+    else
+        toast_.show("Saved " + name, savedIcon);
+}
+
+std::vector<std::string> Workflows::missingApps(const Workspace& workspace)
+{
+    std::vector<std::string> missing;
+    const std::vector<WindowEntry> live = WindowCatalog::read(desktop_).windows;
+    for (const std::string& app : WorkflowPlan::appsToOpen(workspace, live)) {
+        if (const auto location = desktop_.platform.workspace.applicationLocation(app))
+            desktop_.platform.workspace.launch(*location, false);
+        else
+            missing.push_back(app);
+    }
+    return missing;
+}
+
+void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& missing)
+{
+    SystemWorkspace& system = desktop_.platform.workspace;
+    const std::vector<RunningApp> running = system.runningApps();
+    for (const auto& [browser, saved] : workspace.tabs) {
+        const auto location = system.applicationLocation(browser);
+        if (!location) {
+            missing.push_back(browser);
+            continue;
+        }
+        const bool runs = std::any_of(running.begin(), running.end(),
+                                      [&](const RunningApp& app) { return app.bundleID == browser; });
+        std::vector<std::string> open;
+        if (runs) {
+            auto read = BrowserTabs::read(desktop_.platform.browsers, browser);
+            if (!read)
+                continue;
+            open = std::move(*read);
+        }
+        std::vector<std::string> urls;
+        for (std::string& url : WorkflowPlan::tabsToOpen(WorkflowPlan::keepable(saved), open))
+            if (isOpenableURL(url))
+                urls.push_back(std::move(url));
+        if (!urls.empty())
+            system.openURLs(urls, *location, false);
+    }
+}
+
+void Workflows::hideOthers(const Workspace& workspace)
+{
+    std::set<std::string> keep;
+    for (std::string& app : workspace.apps())
+        keep.insert(std::move(app));
+    keep.insert(desktop_.platform.appInfo.bundleID());
+    SystemWorkspace& system = desktop_.platform.workspace;
+    for (const RunningApp& app : system.runningApps())
+        if (app.policy == ActivationPolicy::regular && !keep.count(app.bundleID.value_or(std::string())))
+            system.hide(app.pid);
+}
+
+void Workflows::switchTo(std::string_view name, std::function<void(int)> finished)
+{
+    const std::optional<Workspace> workspace = store_.load(name);
+    if (!workspace)
+        return;
+    endPlacement();
+    const std::uint64_t generation = ++generation_;
+    placement_.emplace(Placement{.finished = std::move(finished)});
+
+    if (willMoveWindows)
+        willMoveWindows();
+    std::vector<std::string> missing = missingApps(*workspace);
+    openTabs(*workspace, missing);
+    if (missing.empty()) {
+        message_.set(std::nullopt);
+    } else {
+        const std::size_t n = missing.size();
+        message_.set(std::to_string(n) + " saved app" + (n == 1 ? " isn't" : "s aren't") +
+                     " installed, so Kavelo skipped " + (n == 1 ? "it" : "them") + ".");
+    }
+    if (workspace->hidesOtherApps)
+        hideOthers(*workspace);
+    toast_.show("Switched to " + workspace->name, switchedIcon);
+    place(*workspace, 0, generation);
+}
+
+void Workflows::place(const Workspace& workspace, int attempt, std::uint64_t generation)
+{
+    if (!placement_ || generation != generation_)
+        return;
+    const int placed = WindowActions::restore(desktop_, workspace);
+    placement_->placed = placed;
+    if (placed < int(workspace.windows.size()) && attempt < placementRetries) {
+        placement_->retry = desktop_.platform.scheduler.after(retryDelay, [this, workspace, attempt, generation] {
+            place(workspace, attempt + 1, generation);
+        });
+        return;
+    }
+    // Taken out first: the hooks may start the next switch.
+    Placement done = std::move(*placement_);
+    placement_.reset();
+    if (workspace.tidy)
+        (void)WindowActions::tidy(desktop_, *workspace.tidy, std::nullopt);
+    if (didMoveWindows)
+        didMoveWindows();
+    if (done.finished)
+        done.finished(placed);
+}
+
+void Workflows::endPlacement()
+{
+    if (!placement_)
+        return;
+    Placement older = std::move(*placement_);
+    placement_.reset();
+    older.retry.cancel();
+    if (older.finished)
+        older.finished(older.placed);
+}
+
+void Workflows::switchTo(int slot)
+{
+    reload();
+    for (const Workspace& w : items())
+        if (w.slot == slot) {
+            const std::string name = w.name;
+            switchTo(name);
+            return;
+        }
+}
+
+void Workflows::exportWorkflow(std::string_view name)
+{
+    const std::optional<Workspace> workspace = store_.load(name);
+    if (!workspace)
+        return;
+    const auto file = panels_.chooseExportFile(workspace->name + ".kavelo.json");
+    if (!file)
+        return;
+    try {
+        const std::string bytes = toJSON(*workspace).dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
+        (void)writeFileAtomically(*file, bytes);
+    } catch (const std::exception&) {
+        // Nothing is written; the workflow stays as it is.
+    }
+}
+
+void Workflows::importWorkflow()
+{
+    const auto file = panels_.chooseImportFile();
+    if (!file)
+        return;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(*file, error);
+    std::optional<Workspace> workspace;
+    if (!error && size <= largestImport)
+        if (const auto bytes = readFile(*file))
+            workspace = decodeWorkspace(*bytes);
+    if (!workspace) {
+        message_.set(notAWorkflow);
+        return;
+    }
+    if (text::trimmingWhitespace(workspace->name).empty()) {
+        message_.set("Couldn't import that workflow: it has no name.");
+        return;
+    }
+    if (refuseName(workspace->name, "import"))
+        return;
+    reload();
+    workspace->slot = WorkflowPlan::nextSlot(slotsOf(items()));
+    workspace->tabs = keepableTabs(workspace->tabs);
+    write(*workspace);
+}
+
+std::string Workflows::summary(const Workspace& workspace)
+{
+    std::size_t tabs = 0;
+    for (const auto& [browser, addresses] : workspace.tabs)
+        tabs += addresses.size();
+    return plural(workspace.apps().size(), "app") + ", " + plural(workspace.windows.size(), "window") + ", " +
+           plural(tabs, "tab");
+}
+
+void saveWorkspace(WorkflowPanels& panels, Workflows& workflows, const std::string& displays)
+{
+    if (const auto name = panels.askWorkflowName())
+        workflows.save(*name, displays);
+}
+
+} // namespace kavelo

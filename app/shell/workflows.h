@@ -1,0 +1,120 @@
+#pragma once
+
+// Saved workflows on the application side: the list the views show, saving
+// the current desktop under a name, switching to a workflow (opening its
+// applications and tabs, hiding the others, placing its windows with
+// retries), export and import, and the one message line of the settings
+// window. The record, its file and the planning rules are the core's.
+
+#include "app/platform/handle.h"
+#include "app/platform/paths.h"
+#include "app/services/desktop.h"
+#include "app/services/signal.h"
+#include "app/services/toast.h"
+#include "app/shell/workflow_panels.h"
+#include "core/workspace.h"
+#include "core/workspace_store.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavelo {
+
+class Workflows {
+public:
+    // Placement passes after the first while windows are missing, and the
+    // time between them: at most 8 s in all.
+    static constexpr int placementRetries = 16;
+    static constexpr Seconds retryDelay{0.5};
+    // Larger import files are not read.
+    static constexpr std::uintmax_t largestImport = 16u << 20;
+
+    static constexpr const char* notAWorkflow = "That file isn't a Kavelo workflow.";
+
+    // Where the workflows live: Application Support's "Layouts".
+    static std::filesystem::path folder(const Paths& paths) { return paths.applicationSupport / "Layouts"; }
+
+    // The store is `directory` (normally `folder`). With a
+    // `preview` list the folder is not read for `items`.
+    Workflows(Desktop desktop, Toast& toast, WorkflowPanels& panels, std::filesystem::path directory,
+              std::optional<std::vector<Workspace>> preview = std::nullopt);
+    ~Workflows();
+    Workflows(const Workflows&) = delete;
+    Workflows& operator=(const Workflows&) = delete;
+
+    // The user's workflows by slot (none counts as 10), then name; the
+    // monitor setups' autosaves are not among them.
+    const std::vector<Workspace>& items() const { return items_.value(); }
+    [[nodiscard]] Handle observeItems(std::function<void(const std::vector<Workspace>&)> observer)
+    {
+        return items_.subscribe(std::move(observer));
+    }
+    // The last problem of a save, import or switch; nothing when it went well.
+    const std::optional<std::string>& message() const { return message_.value(); }
+    [[nodiscard]] Handle observeMessage(std::function<void(const std::optional<std::string>&)> observer)
+    {
+        return message_.subscribe(std::move(observer));
+    }
+    const WorkspaceStore& store() const { return store_; }
+
+    // Before a switch moves anything (the shell pauses the engine), and
+    // after its windows are placed (the engine adopts them).
+    std::function<void()> willMoveWindows = [] {};
+    std::function<void()> didMoveWindows = [] {};
+
+    // Saves the current desktop as a workflow; `displays` is the current
+    // monitor-setup fingerprint. A blank name does nothing.
+    void save(std::string_view name, const std::string& displays);
+    // Switches to a saved workflow; `finished` hears how many windows were
+    // placed. A newer switch ends this one's placement at once (its
+    // `finished` still runs, with what it placed).
+    void switchTo(std::string_view name, std::function<void(int)> finished = {});
+    void switchTo(int slot);
+    // File panels: writes the workflow where the user says; reads one in,
+    // giving it the next free slot.
+    void exportWorkflow(std::string_view name);
+    void importWorkflow();
+    // "2 apps, 3 windows, 0 tabs".
+    static std::string summary(const Workspace& workspace);
+    // Stores one workflow, sets the message, reloads `items`; whether the
+    // store took it.
+    bool write(const Workspace& workspace);
+    // `items` from the folder.
+    void reload();
+
+    // Names whose file would begin with "auto-" belong to the autosaves.
+    bool isReservedName(std::string_view name) const;
+
+private:
+    struct Placement {
+        std::function<void(int)> finished;
+        int placed = 0;
+        Handle retry;
+    };
+    void place(const Workspace& workspace, int attempt, std::uint64_t generation);
+    void endPlacement();
+    std::vector<std::string> missingApps(const Workspace& workspace);
+    void openTabs(const Workspace& workspace, std::vector<std::string>& missing);
+    void hideOthers(const Workspace& workspace);
+    bool refuseName(std::string_view name, std::string_view verb);
+
+    Desktop desktop_;
+    Toast& toast_;
+    WorkflowPanels& panels_;
+    WorkspaceStore store_;
+    Published<std::vector<Workspace>> items_;
+    Published<std::optional<std::string>> message_;
+    // The switch that places windows now; each switch is a new generation.
+    std::uint64_t generation_ = 0;
+    std::optional<Placement> placement_;
+};
+
+// The shell's save dialog: asks for a name and saves the desktop under it.
+void saveWorkspace(WorkflowPanels& panels, Workflows& workflows, const std::string& displays);
+
+} // namespace kavelo

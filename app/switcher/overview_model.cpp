@@ -1,0 +1,90 @@
+#include "app/switcher/overview_model.h"
+
+#include "core/window_search.h"
+
+namespace kavelo {
+
+OverviewModel::OverviewModel() = default;
+
+void OverviewModel::setQuery(std::string query)
+{
+    query_ = std::move(query);
+    results_.reset();
+    announce(Property::query);
+    setSelection(0);
+}
+
+void OverviewModel::setScope(WindowScope scope)
+{
+    scope_ = scope;
+    results_.reset();
+    announce(Property::scope);
+    setSelection(0);
+}
+
+void OverviewModel::setSelection(int selection)
+{
+    selection_ = selection;
+    announce(Property::selection);
+}
+
+void OverviewModel::setWindows(std::vector<WindowEntry> windows)
+{
+    windows_ = std::move(windows);
+    counts_.fill(0);
+    for (const WindowEntry& w : windows_)
+        for (WindowScope s : allWindowScopes)
+            counts_[std::size_t(s)] += includes(s, w.state);
+    results_.reset();
+    announce(Property::windows);
+}
+
+void OverviewModel::setThumbnails(std::unordered_map<WindowID, Image> thumbnails)
+{
+    thumbnails_ = std::move(thumbnails);
+    announce(Property::thumbnails);
+}
+
+void OverviewModel::setThumbnail(WindowID window, Image image)
+{
+    thumbnails_[window] = std::move(image);
+    announce(Property::thumbnails);
+}
+
+void OverviewModel::setColumns(int columns)
+{
+    columns_ = columns;
+    announce(Property::columns);
+}
+
+void OverviewModel::setMissingPermission(bool missing)
+{
+    missingPermission_ = missing;
+    announce(Property::missingPermission);
+}
+
+void OverviewModel::setWorkflows(std::vector<Workspace> workflows)
+{
+    workflows_ = std::move(workflows);
+    announce(Property::workflows);
+}
+
+void OverviewModel::setFocusRequest(int request)
+{
+    focusRequest_ = request;
+    announce(Property::focusRequest);
+}
+
+const std::vector<WindowEntry>& OverviewModel::results() const
+{
+    if (!results_) {
+        std::vector<WindowEntry> inScope;
+        for (const WindowEntry& w : windows_)
+            if (includes(scope_, w.state))
+                inScope.push_back(w);
+        results_ = WindowSearch::rank(inScope, query_);
+    }
+    return *results_;
+}
+
+} // namespace kavelo

@@ -1,0 +1,130 @@
+#pragma once
+
+// The overview's grid of window cards: `columns` columns 28 apart, rows 30
+// apart, padded 30, at most 1500 wide and centred, scrolled vertically
+// without indicators. Only the rows in view and one more are built and
+// painted; each card is a painted `WindowCard`.
+//
+// Hovering selects a card once the pointer has moved since the overview
+// opened; a tap opens its window, a tap between cards closes. Moving the
+// selection scrolls its card into view; a new scope or query moves the
+// cards to their new places with a spring.
+
+#include "app/platform/image.h"
+#include "app/switcher/overview_model.h"
+#include "app/switcher/views/window_card.h"
+#include "app/ui/spring.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace kavelo {
+
+class OverviewGrid : public QWidget {
+public:
+    struct Actions {
+        std::function<void(const WindowEntry&)> open;
+        std::function<void()> close;
+        // The global pointer, bottom-left form (as `pointerAtOpen`).
+        std::function<Point()> pointer;
+        // An application's icon; none when it has none or has ended.
+        std::function<std::optional<Image>(std::int32_t pid)> icon;
+    };
+
+    static constexpr double padding = 30;
+    static constexpr double maximumWidth = 1500;
+    static constexpr double columnSpacing = 28;
+    static constexpr double rowSpacing = 30;
+    static constexpr double cornerRadius = 16;
+    static constexpr double wheelStep = 0.5;   // points per eighth of a degree of wheel
+    static constexpr double layoutResponse = 0.2;
+    static constexpr double layoutDamping = 0.85;
+    // How far a card's glow and growth reach past its frame.
+    static constexpr double cardRoom = 48;
+
+    OverviewGrid(OverviewModel& model, Actions actions, AnimationTime time, QWidget* parent = nullptr);
+    ~OverviewGrid() override;
+
+    // Geometry in the scrolled content, top-left at the grid's top-left.
+    double cardWidth() const;
+    double cardHeight() const;
+    QRectF cardFrame(int index) const;
+    double contentHeight() const;
+    double scrollOffset() const { return offset_; }
+    void setScrollOffset(double offset);
+    // Where a card is drawn now, in widget coordinates, before its own scale:
+    // moving with the layout spring, scrolled.
+    QRectF cardRect(int index) const;
+    // The result under a point of the widget; -1 for none.
+    int cardAt(QPointF point) const;
+
+    // The results whose cards are built: [first, last).
+    std::pair<int, int> builtRange() const { return built_; }
+    const std::vector<WindowCard>& builtCards() const { return cards_; }
+    // The card value of a result as it would be painted now.
+    WindowCard card(int index) const;
+
+    // The picture converted for a window, when one arrived.
+    const QImage* picture(WindowID window) const;
+    const QImage* icon(std::int32_t pid) const;
+    // The picture scaled to its card and rounded, made once per card size.
+    const QImage* preparedPicture(WindowID window) const;
+    double emphasis(WindowID window) const;
+    bool isRearranging() const { return layoutSpring_.isAnimating(); }
+
+    // The model told something new.
+    void modelChanged(OverviewModel::Property property);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void resultsChanged(bool animate);
+    void selectionChanged();
+    void thumbnailsChanged();
+    void newOpening();
+    void rebuild();
+    void scrollIntoView(int index);
+    void updateCard(WindowID window);
+    // A card's frame in the content while the layout springs.
+    QRectF movingFrame(WindowID window, int index) const;
+    double maximumOffset() const;
+
+    OverviewModel& model_;
+    Actions actions_;
+    AnimationTime time_;
+    double offset_ = 0;
+    std::pair<int, int> built_{0, 0};
+    std::vector<WindowCard> cards_;
+
+    std::unordered_map<WindowID, QImage> pictures_;
+    mutable std::unordered_map<WindowID, QImage> prepared_;
+    mutable std::unordered_map<std::int32_t, QImage> icons_;   // null image: none
+
+    std::optional<WindowID> selected_;
+    std::unordered_map<WindowID, std::unique_ptr<SpringAnimation>> emphasis_;
+
+    // The frames cards had before the results changed, by window.
+    std::unordered_map<WindowID, QRectF> from_;
+    SpringAnimation layoutSpring_;
+
+    int hovered_ = -1;
+    int pressed_ = -1;
+    bool pressedOutside_ = false;
+};
+
+} // namespace kavelo

@@ -1,0 +1,230 @@
+#include "app/switcher/views/window_card.h"
+
+#include "app/ui/fonts.h"
+#include "app/ui/shadows.h"
+#include "app/ui/shapes.h"
+#include "app/ui/symbols.h"
+#include "app/ui/theme.h"
+
+#include <QFontMetricsF>
+#include <QBrush>
+#include <QPainter>
+
+#include <algorithm>
+#include <optional>
+
+namespace kavelo {
+
+namespace {
+
+QFont titleFont()
+{
+    return Fonts::system(WindowCard::titleSize, Fonts::Weight::semibold);
+}
+
+QFont detailFont()
+{
+    return Fonts::system(WindowCard::detailSize);
+}
+
+double titleLine()
+{
+    static const double h = QFontMetricsF(titleFont()).height();
+    return h;
+}
+
+double detailLine()
+{
+    static const double h = QFontMetricsF(detailFont()).height();
+    return h;
+}
+
+// `size` scaled to fit inside `box`, proportions kept, centred.
+QRectF fitted(QSizeF size, const QRectF& box)
+{
+    if (size.isEmpty() || box.isEmpty())
+        return box;
+    const double scale = std::min(box.width() / size.width(), box.height() / size.height());
+    const QSizeF s(size.width() * scale, size.height() * scale);
+    return QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height());
+}
+
+} // namespace
+
+QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
+{
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QBrush(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), pictureRadius));
+    return out;
+}
+
+QString stateLabel(WindowState state)
+{
+    switch (state) {
+    case WindowState::visible: return {};
+    case WindowState::minimized: return QStringLiteral("Minimized");
+    case WindowState::hidden: return QStringLiteral("Hidden");
+    case WindowState::otherSpace: return QStringLiteral("Other desktop");
+    }
+    return {};
+}
+
+WindowCard::Content WindowCard::content() const
+{
+    if (picture && !picture->isNull())
+        return Content::picture;
+    if (icon && !icon->isNull())
+        return Content::icon;
+    return Content::symbol;
+}
+
+QString WindowCard::title() const
+{
+    return QString::fromStdString(window.title.empty() ? window.appName : window.title);
+}
+
+QString WindowCard::detail() const
+{
+    QString text = QString::fromStdString(window.appName);
+    const QString state = stateLabel(window.state);
+    if (!state.isEmpty())
+        text += QStringLiteral(", ") + state;
+    return text;
+}
+
+double WindowCard::captionHeight()
+{
+    return std::max(captionIconSide, titleLine() + lineSpacing + detailLine());
+}
+
+double WindowCard::height(double width)
+{
+    return width / aspectRatio + spacing + captionHeight();
+}
+
+WindowCard::Layout WindowCard::layout(const QRectF& cell) const
+{
+    Layout l;
+    l.pictureArea = QRectF(cell.left(), cell.top(), cell.width(), cell.width() / aspectRatio);
+    switch (content()) {
+    case Content::picture:
+        l.content = fitted(QSizeF(picture->size()),
+                           l.pictureArea.adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
+        break;
+    case Content::icon:
+        l.content = QRectF(l.pictureArea.center().x() - iconSide / 2, l.pictureArea.center().y() - iconSide / 2,
+                           iconSide, iconSide);
+        break;
+    case Content::symbol: {
+        const double side = Symbols::extent(symbolSize);
+        l.content = QRectF(l.pictureArea.center().x() - side / 2, l.pictureArea.center().y() - side / 2, side, side);
+        break;
+    }
+    }
+
+    const double top = l.pictureArea.bottom() + spacing;
+    const double h = captionHeight();
+    double x = cell.left() + captionPadding;
+    const double right = cell.right() - captionPadding;
+    if (icon && !icon->isNull()) {
+        l.captionIcon = QRectF(x, top + (h - captionIconSide) / 2, captionIconSide, captionIconSide);
+        x = l.captionIcon.right() + captionSpacing;
+    }
+    const double text = titleLine() + lineSpacing + detailLine();
+    const double textTop = top + (h - text) / 2;
+    const double w = std::max(0.0, right - x);
+    l.title = QRectF(x, textTop, w, titleLine());
+    l.detail = QRectF(x, l.title.bottom() + lineSpacing, w, detailLine());
+    return l;
+}
+
+void WindowCard::paint(QPainter& painter, const QRectF& cell) const
+{
+    const Layout l = layout(cell);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Scaled about the card's centre, the caption included.
+    const QPointF centre = QRectF(cell.topLeft(), QSizeF(cell.width(), height(cell.width()))).center();
+    painter.translate(centre);
+    painter.scale(scale(), scale());
+    painter.translate(-centre);
+    const double base = painter.opacity() * opacity();
+
+    const QPainterPath shape = Shapes::continuousRoundedRect(l.pictureArea, cornerRadius);
+    // A shadow follows what is drawn: the faint fill casts a faint one, the
+    // picture or the icon a full one. The resting and the selected shadow
+    // cross-fade while the card springs; each stays cached by its shape.
+    std::optional<QPainterPath> solid;
+    if (content() == Content::picture)
+        solid = Shapes::continuousRoundedRect(l.content, pictureRadius);
+    else if (content() == Content::icon)
+        solid = Shapes::continuousRoundedRect(l.content, iconRadius);
+    const auto castShadow = [&](QColor color, double radius, QPointF offset, double strength) {
+        if (strength <= 0)
+            return;
+        painter.setOpacity(base * strength);
+        // Under a solid picture the fill's faint shadow is lost: leave it out.
+        if (solid)
+            Shadows::drawShadow(painter, *solid, color, radius, offset);
+        else
+            Shadows::drawShadow(painter, shape, Theme::withOpacity(color, fillOpacity), radius, offset);
+    };
+    const double e = std::clamp(emphasis, 0.0, 1.0);
+    castShadow(QColor::fromRgbF(0, 0, 0, 0.3f), 14, QPointF(0, 8), 1 - e);
+    castShadow(Theme::withOpacity(Theme::lit(), 0.42), 26, QPointF(), e);
+    painter.setOpacity(base);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgbF(1, 1, 1, float(fillOpacity)));
+    painter.drawPath(shape);
+
+    switch (content()) {
+    case Content::picture: {
+        if (pictureIsPrepared) {
+            // Whole pixels, so that it is copied rather than resampled.
+            const QPointF centre = l.content.center();
+            painter.drawImage(QPoint(int(std::lround(centre.x() - picture->width() / 2.0)),
+                                     int(std::lround(centre.y() - picture->height() / 2.0))),
+                              *picture);
+            break;
+        }
+        painter.save();
+        painter.setClipPath(Shapes::continuousRoundedRect(l.content, pictureRadius), Qt::IntersectClip);
+        painter.drawImage(l.content, *picture);
+        painter.restore();
+        break;
+    }
+    case Content::icon:
+        painter.drawImage(l.content, *icon);
+        break;
+    case Content::symbol:
+        Symbols::draw(painter, l.content, "macwindow", symbolSize, Theme::dusk());
+        break;
+    }
+
+    if (selected) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Theme::lit(), ringWidth));
+        painter.drawPath(Shapes::insetContinuousRoundedRect(l.pictureArea, cornerRadius, ringWidth / 2));
+    }
+
+    if (!l.captionIcon.isEmpty())
+        painter.drawImage(l.captionIcon, *icon);
+    const auto line = [&](const QRectF& rect, const QFont& font, const QColor& color, const QString& text) {
+        painter.setFont(font);
+        painter.setPen(color);
+        const QString elided = QFontMetricsF(font).elidedText(text, Qt::ElideRight, rect.width());
+        painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, elided);
+    };
+    line(l.title, titleFont(), Theme::moon(), title());
+    line(l.detail, detailFont(), Theme::dusk(), detail());
+    painter.restore();
+}
+
+} // namespace kavelo

@@ -1,0 +1,205 @@
+// Applications on a real X server named and pictured by their desktop
+// entries: names from the entries, the theme's icon for an entry's `Icon`,
+// the class for a program without an entry, and an entry installed while
+// the program runs.
+
+#include "app/platform/manual_scheduler.h"
+#include "app/platform/qt/theme_icons.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/desktop.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "app/services/window_catalog.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <QColor>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+namespace kavelo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class AppNamesX11 : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xterm", "xclock", "xeyes"}, &startError))
+            session.reset();
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    void SetUp() override
+    {
+        if (!session) {
+            if (std::getenv("CI"))
+                FAIL() << "no X server for the application name tests: " << startError;
+            GTEST_SKIP() << "no X server for the application name tests: " << startError;
+        }
+        home = std::make_unique<test::TempHome>();
+        const auto system = home->root() / "system";
+        std::filesystem::create_directories(system);
+        const char* old = std::getenv("XDG_DATA_DIRS");
+        savedDataDirs = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("XDG_DATA_DIRS", system.c_str(), 1);
+
+        const auto data = home->root() / "data";
+        write(data / "applications/xterm.desktop", "[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm\n");
+        write(data / "applications/clock.desktop", "[Desktop Entry]\nType=Application\nName=Clock\n"
+                                                   "Icon=kavelo-test-clock\nStartupWMClass=XClock\nNoDisplay=true\n");
+        write(data / "icons/hicolor/index.theme",
+              "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps,scalable/apps\n\n"
+              "[48x48/apps]\nSize=48\nContext=Applications\nType=Threshold\n\n"
+              "[scalable/apps]\nSize=128\nMinSize=8\nMaxSize=512\nContext=Applications\nType=Scalable\n");
+        write(data / "icons/hicolor/scalable/apps/kavelo-test-vector.svg",
+              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">"
+              "<rect width=\"16\" height=\"16\" fill=\"#20c060\"/></svg>\n");
+        iconFile = data / "icons/hicolor/48x48/apps/kavelo-test-clock.png";
+        std::filesystem::create_directories(iconFile.parent_path());
+        // A picture no window draws by chance: quadrants and a diagonal.
+        QImage icon(48, 48, QImage::Format_ARGB32);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 48; ++x)
+                icon.setPixelColor(x, y, x == y ? QColor(255, 255, 255, 255)
+                                                : QColor(x < 24 ? 200 : 20, y < 24 ? 40 : 180, 90, (x + y) % 5 ? 255 : 128));
+        ASSERT_TRUE(icon.save(QString::fromStdString(iconFile.string())));
+
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(x11) << error;
+        x11->attach(&scheduler);
+        x11->setIconResolver(ThemeIcons::resolver());
+        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+    }
+
+    void TearDown() override
+    {
+        desktop.reset();
+        preferences.reset();
+        defaults.reset();
+        if (x11)
+            x11->attach(nullptr);
+        x11.reset();
+        if (savedDataDirs)
+            ::setenv("XDG_DATA_DIRS", savedDataDirs->c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_DIRS");
+        home.reset();
+    }
+
+    static void write(const std::filesystem::path& file, const std::string& text)
+    {
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    // Class (the bundle identifier) → the name the catalog shows.
+    std::map<std::string, std::string> names()
+    {
+        x11->processEvents();
+        std::map<std::string, std::string> out;
+        for (const auto& w : WindowCatalog::read(*desktop).windows)
+            out.emplace(w.bundleID, w.appName);
+        return out;
+    }
+
+    std::int32_t pidOf(const std::string& bundleID)
+    {
+        for (const auto& app : desktop->platform.workspace.runningApps())
+            if (app.bundleID == bundleID)
+                return app.pid;
+        return 0;
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+
+    std::unique_ptr<test::TempHome> home;
+    std::optional<std::string> savedDataDirs;
+    std::filesystem::path iconFile;
+    ManualScheduler scheduler;
+    std::unique_ptr<X11Desktop> x11;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+};
+
+TEST_F(AppNamesX11, CatalogNamesProgramsByTheirEntriesAndKeepsTheClassOtherwise)
+{
+    const auto shown = names();
+    EXPECT_EQ(shown.at("XTerm"), "Terminal");
+    EXPECT_EQ(shown.at("XClock"), "Clock");
+    EXPECT_EQ(shown.at("XEyes"), "XEyes");
+    std::map<std::string, std::optional<std::string>> appNames;
+    for (const auto& app : desktop->platform.workspace.runningApps())
+        appNames.emplace(app.bundleID.value_or(""), app.name);
+    EXPECT_EQ(appNames.at("XTerm"), "Terminal");
+}
+
+TEST_F(AppNamesX11, TheEntrysThemeIconIsTheApplicationsIcon)
+{
+    const auto icon = desktop->platform.workspace.icon(pidOf("XClock"));
+    ASSERT_TRUE(icon);
+    const QImage file = QImage(QString::fromStdString(iconFile.string())).convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_EQ(icon->width, file.width());
+    ASSERT_EQ(icon->height, file.height());
+    std::vector<std::uint8_t> expected;
+    for (int y = 0; y < file.height(); ++y)
+        expected.insert(expected.end(), file.constScanLine(y), file.constScanLine(y) + file.width() * 4);
+    // Exact where opaque; the toolkit's premultiplied pixmaps may round
+    // the colour of a half-transparent pixel by a step or two.
+    int worst = 0, opaqueDiffer = 0;
+    for (std::size_t i = 0; i < expected.size(); i += 4)
+        for (std::size_t c = 0; c < 4; ++c) {
+            const int d = std::abs(int(icon->rgba[i + c]) - int(expected[i + c]));
+            worst = std::max(worst, d);
+            opaqueDiffer += expected[i + 3] == 255 && d != 0;
+        }
+    EXPECT_EQ(opaqueDiffer, 0);
+    EXPECT_LE(worst, 2);
+
+    // Without a resolver the window's own icon (xclock has none) is all there is.
+    x11->setIconResolver({});
+    EXPECT_FALSE(desktop->platform.workspace.icon(pidOf("XClock")));
+}
+
+TEST_F(AppNamesX11, ThemeIconsResolveVectorsFilesAndNothingForUnknownNames)
+{
+    const auto vector = ThemeIcons::resolve("kavelo-test-vector", 64);
+    ASSERT_TRUE(vector);
+    EXPECT_EQ(vector->width, 64);
+    const std::size_t middle = (std::size_t(32) * 64 + 32) * 4;
+    EXPECT_EQ(std::vector<std::uint8_t>(vector->rgba.begin() + std::ptrdiff_t(middle),
+                                        vector->rgba.begin() + std::ptrdiff_t(middle) + 4),
+              (std::vector<std::uint8_t>{0x20, 0xc0, 0x60, 0xff}));
+    const auto file = ThemeIcons::resolve(iconFile.string(), 32);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->width, 32);
+    EXPECT_FALSE(ThemeIcons::resolve("kavelo-no-such-icon", 64));
+    EXPECT_FALSE(ThemeIcons::resolve("", 64));
+}
+
+TEST_F(AppNamesX11, AnEntryInstalledWhileRunningNamesItsProgram)
+{
+    EXPECT_EQ(names().at("XEyes"), "XEyes");
+    write(home->root() / "data/applications/xeyes.desktop", "[Desktop Entry]\nType=Application\nName=Eyes\n");
+    EXPECT_EQ(names().at("XEyes"), "Eyes");
+    std::filesystem::remove(home->root() / "data/applications/xterm.desktop");
+    EXPECT_EQ(names().at("XTerm"), "XTerm");
+}
+
+} // namespace
+} // namespace kavelo::testing

@@ -1,0 +1,249 @@
+// Workflows and monitor setups on a real X server: a program started from
+// its desktop entry and placed, other programs hidden, and the workflow of
+// a monitor setup connected at run time.
+
+#include "app/platform/desktop_entry.h"
+#include "app/platform/manual_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/desktop.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "app/services/window_catalog.h"
+#include "app/shell/monitor_setups.h"
+#include "app/shell/workflows.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+
+namespace kavelo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct NoToast : Toast {
+    void show(std::string text, std::string) override { last = std::move(text); }
+    std::string last;
+};
+
+struct NoPanels : WorkflowPanels {
+    std::optional<std::string> askWorkflowName() override { return std::nullopt; }
+    std::optional<std::filesystem::path> chooseExportFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> chooseImportFile() override { return std::nullopt; }
+};
+
+// Its own server with xclock alone: xterm is what the workflows start.
+class WorkflowsX11 : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xclock"}, &startError))
+            session.reset();
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    void SetUp() override
+    {
+        if (!session) {
+            if (std::getenv("CI"))
+                FAIL() << "no X server for the workflow tests: " << startError;
+            GTEST_SKIP() << "no X server for the workflow tests: " << startError;
+        }
+        home = std::make_unique<test::TempHome>();
+        // Only the entries the test writes.
+        const auto system = home->root() / "system";
+        std::filesystem::create_directories(system / "applications");
+        savedDataDirs = std::getenv("XDG_DATA_DIRS") ? std::optional<std::string>(std::getenv("XDG_DATA_DIRS")) : std::nullopt;
+        ::setenv("XDG_DATA_DIRS", system.c_str(), 1);
+        std::filesystem::create_directories(home->root() / "data/applications");
+        std::ofstream(home->root() / "data/applications/xterm.desktop")
+            << "[Desktop Entry]\nType=Application\nName=XTerm\nExec=xterm -title \"Started from its entry\"\n"
+               "StartupWMClass=XTerm\n";
+
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(x11) << error;
+        x11->attach(&scheduler);
+        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+        workflows = std::make_unique<Workflows>(*desktop, toast, panels, Workflows::folder(home->paths()));
+    }
+
+    void TearDown() override
+    {
+        workflows.reset();
+        desktop.reset();
+        preferences.reset();
+        defaults.reset();
+        if (x11)
+            x11->attach(nullptr);
+        x11.reset();
+        if (savedDataDirs)
+            ::setenv("XDG_DATA_DIRS", savedDataDirs->c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_DIRS");
+        home.reset();
+    }
+
+    // The server's events, then the scheduler a little further: real
+    // programs take real time to show their windows.
+    void pump(double seconds = 0)
+    {
+        x11->processEvents();
+        scheduler.advance(seconds);
+    }
+    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s, double step = 0)
+    {
+        return test::waitFor(done, timeout, [&] { pump(step); });
+    }
+
+    std::optional<WindowEntry> windowOf(const std::string& bundleID)
+    {
+        for (const auto& w : WindowCatalog::read(*desktop).windows)
+            if (w.bundleID == bundleID)
+                return w;
+        return std::nullopt;
+    }
+    std::optional<Rect> serverFrame(WindowID id)
+    {
+        const auto window = x11->serverWindow(id);
+        return window ? session->frame(*window) : std::nullopt;
+    }
+    // xterm takes whole character cells: its size may be short of the
+    // asked one by less than a cell.
+    void expectPlaced(WindowID id, const Rect& wanted)
+    {
+        const auto got = serverFrame(id);
+        ASSERT_TRUE(got);
+        EXPECT_NEAR(got->minX(), wanted.minX(), 0.5);
+        EXPECT_NEAR(got->minY(), wanted.minY(), 0.5);
+        EXPECT_LE(got->width(), wanted.width() + 0.5);
+        EXPECT_GT(got->width(), wanted.width() - 20);
+        EXPECT_LE(got->height(), wanted.height() + 0.5);
+        EXPECT_GT(got->height(), wanted.height() - 30);
+    }
+
+    // The server's word: the window manager iconified it.
+    bool iconic(WindowID id)
+    {
+        const auto window = x11->serverWindow(id);
+        if (!window)
+            return false;
+        xcb_connection_t* c = session->connection();
+        const xcb_atom_t state = session->atom("_NET_WM_STATE"), hidden = session->atom("_NET_WM_STATE_HIDDEN");
+        auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, *window, state, XCB_ATOM_ATOM, 0, 32), nullptr);
+        if (!reply)
+            return false;
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        const bool found = std::find(atoms, atoms + xcb_get_property_value_length(reply) / 4, hidden) !=
+                           atoms + xcb_get_property_value_length(reply) / 4;
+        std::free(reply);
+        return found;
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+
+    std::unique_ptr<test::TempHome> home;
+    std::optional<std::string> savedDataDirs;
+    ManualScheduler scheduler;
+    std::unique_ptr<X11Desktop> x11;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+    NoToast toast;
+    NoPanels panels;
+    std::unique_ptr<Workflows> workflows;
+};
+
+TEST_F(WorkflowsX11, StartsAMissingProgramFromItsEntryPlacesItAndHidesTheOthers)
+{
+    ASSERT_FALSE(windowOf("XTerm")) << "xterm runs already";
+    ASSERT_TRUE(windowOf("XClock"));
+    const Rect frame(200, 150, 640, 400);
+    workflows->store().save(Workspace{.name = "Terminal",
+                                      .displays = "d",
+                                      .windows = {{"XTerm", "Started from its entry", frame}},
+                                      .savedAt = scheduler.now(),
+                                      .hidesOtherApps = true});
+    SystemWorkspace& system = desktop->platform.workspace;
+    const auto location = system.applicationLocation("XTerm");
+    ASSERT_TRUE(location);
+    EXPECT_EQ(std::filesystem::path(*location).filename(), "xterm.desktop");
+    // Without an entry: the program of that name on the path, never a path
+    // a workflow file names.
+    EXPECT_EQ(system.applicationLocation("XEyes"), findProgram("xeyes").value().string());
+    EXPECT_EQ(system.applicationLocation("/usr/bin/xeyes"), std::nullopt);
+    EXPECT_EQ(system.applicationLocation("../bin/xeyes"), std::nullopt);
+    EXPECT_EQ(system.applicationLocation("NoSuchProgramHere"), std::nullopt);
+
+    std::optional<int> finished;
+    workflows->switchTo("Terminal", [&](int placed) { finished = placed; });
+    EXPECT_EQ(workflows->message(), std::nullopt);
+    // Manual time runs at about twice the real pace: the retries span 8 s.
+    ASSERT_TRUE(until([&] { return finished.has_value(); }, 20s, 0.01));
+    EXPECT_EQ(finished, 1);
+
+    const auto term = windowOf("XTerm");
+    ASSERT_TRUE(term);
+    EXPECT_EQ(term->title, "Started from its entry");
+    expectPlaced(term->id, frame);
+    // xclock is not in the workflow: hidden, which is minimized here.
+    ASSERT_TRUE(until([&] {
+        const auto clock = windowOf("XClock");
+        return clock && clock->state == WindowState::hidden && iconic(clock->id);
+    }));
+    for (const auto& app : desktop->platform.workspace.runningApps())
+        if (app.bundleID == "XClock")
+            desktop->platform.workspace.unhide(app.pid);
+    ASSERT_TRUE(until([&] {
+        const auto clock = windowOf("XClock");
+        return clock && clock->state == WindowState::visible;
+    }));
+}
+
+TEST_F(WorkflowsX11, AMonitorAddedAtRunTimeSwitchesToItsWorkflowAfterTheSettleTime)
+{
+    MonitorSetups setups(*desktop, *workflows);
+    setups.start();
+    const std::string before = setups.displays().current;
+    const auto clock = windowOf("XClock");
+    ASSERT_TRUE(clock);
+
+    struct Monitors {
+        test::X11Session& s;
+        ~Monitors()
+        {
+            s.run({"xrandr", "--delmonitor", "Left"});
+            s.run({"xrandr", "--delmonitor", "Right"});
+        }
+    } monitors{*session};
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"}));
+    ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2 && setups.displays().current != before; }));
+    const std::string twoMonitors = setups.displays().current;
+    EXPECT_EQ(twoMonitors, MonitorSetups::currentDisplays(desktop->platform.displays));
+    EXPECT_TRUE(setups.settling());
+
+    const Rect frame(1100, 200, 500, 400);
+    workflows->store().save(Workspace{.name = "Docked",
+                                      .displays = twoMonitors,
+                                      .windows = {{"XClock", clock->title, frame}},
+                                      .savedAt = scheduler.now(),
+                                      .opensOnSetup = true});
+    scheduler.advance(2.4);
+    EXPECT_NE(toast.last, "Switched to Docked");
+    scheduler.advance(0.1);
+    EXPECT_EQ(toast.last, "Switched to Docked");
+    ASSERT_TRUE(until([&] { return serverFrame(clock->id) == std::optional(frame); }));
+}
+
+} // namespace
+} // namespace kavelo::testing
