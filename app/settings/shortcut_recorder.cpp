@@ -72,7 +72,9 @@ ShortcutRecorder::ShortcutRecorder(Binding<Shortcut> shortcut, Preferences& pref
 
 ShortcutRecorder::~ShortcutRecorder()
 {
-    stop();
+    // Its owner may be half gone already: no binding is read on the way out.
+    if (recording_)
+        release();
 }
 
 QString ShortcutRecorder::label() const
@@ -103,6 +105,12 @@ void ShortcutRecorder::stop()
 {
     if (!recording_)
         return;
+    release();
+    sync();
+}
+
+void ShortcutRecorder::release()
+{
     recording_ = false;
     preferences_.setIsRecording(false);
     if (preferences_.onKeysChange)
@@ -114,7 +122,6 @@ void ShortcutRecorder::stop()
     releaseKeyboard();
     if (turns_)
         turns_->end(*this);
-    sync();
 }
 
 void ShortcutRecorder::refresh()

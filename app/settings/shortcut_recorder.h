@@ -94,6 +94,8 @@ protected:
 
 private:
     void keyPressed(const QKeyEvent& event);
+    // Stops recording without showing it.
+    void release();
     QSize capsuleSize() const;
     QSize hintExtent() const;
     // Shows the current text and size.
