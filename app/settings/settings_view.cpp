@@ -5,6 +5,7 @@
 #include "app/settings/permissions_page.h"
 #include "app/settings/settings_sidebar.h"
 #include "app/settings/settings_style.h"
+#include "app/settings/shortcuts_page.h"
 #include "app/settings/workflows_page.h"
 #include "app/ui/fonts.h"
 #include "app/ui/theme.h"
@@ -31,13 +32,15 @@ QImage ownIcon(const SystemWorkspace& workspace)
 } // namespace
 
 SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
-                           PermissionActions permissions, const SystemWorkspace& workspace, AnimationTime time,
+                           PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                           AnimationTime time,
                            SettingsTab tab, QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),
       watcher_(watcher),
       workflows_(workflows),
       permissions_(std::move(permissions)),
+      keyboard_(keyboard),
       time_(time),
       tab_(tab)
 {
@@ -78,7 +81,12 @@ SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher,
     showPage(tab);
 }
 
-SettingsView::~SettingsView() = default;
+SettingsView::~SettingsView()
+{
+    // Its recorders stop on the way out and take their turn back.
+    delete page_;
+    page_ = nullptr;
+}
 
 void SettingsView::select(SettingsTab tab)
 {
@@ -106,6 +114,8 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new GeneralPage(preferences_);
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
+    case SettingsTab::shortcuts:
+        return new ShortcutsPage(preferences_, keyboard_, turns_, time_);
     case SettingsTab::workflows:
         return new WorkflowsPage(workflows_, preferences_,
                                  {[this] { return confirmingDelete_; }, [this] { return armedAt_; },
@@ -114,8 +124,6 @@ QWidget* SettingsView::makePage(SettingsTab tab)
     case SettingsTab::arrange:
         if (arrange_)
             return new ArrangeSettings(preferences_, *arrange_, time_);
-        break;
-    case SettingsTab::shortcuts:
         break;
     }
     // Pages still to come keep their place empty.

@@ -9,6 +9,7 @@
 #include "app/settings/arrange_page_plan.h"
 #include "app/settings/permission_actions.h"
 #include "app/settings/settings_tab.h"
+#include "app/settings/shortcut_recorder.h"
 #include "app/ui/spring.h"
 #include "core/date.h"
 
@@ -23,15 +24,18 @@ class QVBoxLayout;
 
 namespace kavelo {
 
+class Keyboard;
 class Preferences;
 class SettingsSidebar;
 class Workflows;
 
 class SettingsView : public QWidget {
 public:
-    // `workspace` gives the sidebar this program's icon.
+    // `workspace` gives the sidebar this program's icon; `keyboard` names
+    // the keys the shortcut recorders receive.
     SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
-                 PermissionActions permissions, const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab,
+                 PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                 AnimationTime time, SettingsTab tab,
                  QWidget* parent = nullptr);
     ~SettingsView() override;
 
@@ -54,6 +58,9 @@ public:
     Seconds armedAt() const { return armedAt_; }
     void setConfirmingDelete(std::optional<std::string> name);
 
+    // The one shortcut recorder of the window that records, if any.
+    ShortcutRecorder* recordingRecorder() const { return turns_.current(); }
+
     static constexpr int width = 760;
     static constexpr int height = 560;
     static constexpr int pageSpacing = 22;
@@ -74,7 +81,9 @@ private:
     PermissionWatcher& watcher_;
     Workflows& workflows_;
     PermissionActions permissions_;
+    const Keyboard& keyboard_;
     AnimationTime time_;
+    RecorderTurns turns_;
     SettingsTab tab_;
     SettingsSidebar* sidebar_;
     QScrollArea* pageArea_;

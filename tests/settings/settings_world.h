@@ -116,7 +116,7 @@ inline int pixelsNear(const QImage& image, QRect area, QColor color, int toleran
 // events per level it climbs.
 inline void settleLayouts()
 {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 10; ++i)
         QApplication::processEvents();
 }
 
