@@ -74,6 +74,13 @@ protected:
         }
         key = engine->strips().begin()->first;
         area = *WindowActions::area(*desktop, desktop->platform.displays.screens().front());
+        // The newest focused once openbox has given it the focus, and the
+        // oldest waiting past the left edge.
+        ASSERT_TRUE(until([&] {
+            const auto& columns = strip().columns;
+            const auto oldest = serverFrame(columns[0].ids[0]);
+            return atRest() && strip().focused == columns[2].ids[0] && oldest && oldest->minX() < area.minX();
+        }));
     }
 
     void TearDown() override
