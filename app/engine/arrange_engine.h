@@ -47,6 +47,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -170,10 +171,20 @@ public:
 
     // --- Commands, panning and swipes (engine_commands.cpp) ---
 
+    // Seconds from the last wheel event to the end of a wheel pan.
+    static constexpr double wheelSettle = 0.2;
+    // Auto mode: one slide per this much wheel travel, in points, and the
+    // seconds after a slide in which the wheel is dropped.
+    static constexpr double wheelStep = 40;
+    static constexpr double wheelPause = 0.35;
+
     // Commands 16 to 54; true when the engine owns the command.
     bool perform(Command command);
-    // A Control-Option wheel step, in points.
-    void scrolled(double delta);
+    // A Control-Option wheel step, in points, inside the event tap: true
+    // when the engine acts on it (a strip to pan, auto windows to slide),
+    // so only then is the scroll kept from the other applications. Cheap:
+    // the windows move on the scheduler.
+    bool scrolled(double delta);
     // Starts or stops the trackpad reader to match the mode.
     void updateTrackpad();
 
@@ -275,7 +286,14 @@ private:
     void pan(double dx);
     void endPan(double velocity);
     void swipe(const SwipeEvent& event);
-    void scrolledAuto(double delta);
+    bool scrolledAuto(double delta);
+    void editActiveStrip(const std::function<void(Strip&)>& edit);
+    void moveStripFocus(const std::function<std::optional<WindowID>(Strip&)>& move);
+    void raiseWindow(WindowID id);
+    // The usable area of the display of the strip being panned.
+    std::optional<Rect> panArea() const;
+    // The layout key the auto wheel slides.
+    std::optional<std::string> autoWheelKey(bool forward) const;
 
     // --- engine_indicator.cpp ---
     void showAutoIndicator();
@@ -322,6 +340,7 @@ private:
     bool restoring_ = false;
     double wheelTravel_ = 0;
     Seconds wheelSettled_ = distantPast;
+    Handle wheelSlide_;
     Handle sizeCheck_;
     std::map<WindowID, Size> sizeSuspects_;
     std::map<WindowID, Rect> autoPlaced_;
