@@ -15,7 +15,13 @@ struct EngineProbe {
     static std::map<std::string, std::vector<WindowID>>& autoOrder(ArrangeEngine& e) { return e.autoOrder_; }
     static std::map<std::string, ArrangeEngine::Waiting>& autoWaiting(ArrangeEngine& e) { return e.autoWaiting_; }
 
+    static std::map<std::string, int>& autoOffset(ArrangeEngine& e) { return e.autoOffset_; }
+    static const std::optional<std::string>& savedMemory(const ArrangeEngine& e) { return e.savedMemory_; }
+
     static void applyStrips(ArrangeEngine& e) { e.applyStrips(); }
+    static void saveMemory(ArrangeEngine& e) { e.saveMemory(); }
+    static void noteState(ArrangeEngine& e) { e.noteState(); }
+    static ArrangeState currentState(const ArrangeEngine& e) { return e.currentState(); }
     static void step(ArrangeEngine& e) { e.step(); }
     static void release(ArrangeEngine& e, const std::vector<std::string>& keys) { e.release(keys); }
     static std::map<std::string, std::vector<WindowID>> candidates(ArrangeEngine& e) { return e.candidates(); }
