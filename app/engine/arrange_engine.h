@@ -361,6 +361,9 @@ private:
     // The file at start could not be read as a JSON object: it is moved
     // aside before the first write instead of being replaced.
     bool memoryUnreadable_ = false;
+    // The memory `savedMemory_` encodes, when known: an unchanged memory is
+    // told without encoding it again after every focus move.
+    std::optional<std::map<std::string, StripMemory>> savedForm_;
     Handle desktopChange_;
     Handle wake_;
     // Windows of hidden applications the last catalog read listed, less the

@@ -38,6 +38,7 @@ void ArrangeEngine::readMemory()
 {
     memory_.clear();
     savedMemory_.reset();
+    savedForm_.reset();
     memoryUnreadable_ = false;
 
     std::error_code ec;
@@ -63,6 +64,8 @@ void ArrangeEngine::readMemory()
         if (auto saved = StripMemory::fromJson(value))
             memory_.emplace(key, std::move(*saved));
     savedMemory_ = std::move(bytes);
+    if (encoded(memory_) == savedMemory_)
+        savedForm_ = memory_;
 }
 
 void ArrangeEngine::saveMemory()
@@ -90,6 +93,8 @@ void ArrangeEngine::saveMemory()
 
 void ArrangeEngine::writeMemory()
 {
+    if (savedForm_ && *savedForm_ == memory_)
+        return;
     std::optional<std::string> bytes = encoded(memory_);
     if (!bytes || bytes == savedMemory_)
         return;
@@ -106,6 +111,7 @@ void ArrangeEngine::writeMemory()
     if (writeFileAtomically(memoryFile_, *bytes))
         return;
     savedMemory_ = std::move(bytes);
+    savedForm_ = memory_;
 }
 
 // ---------------------------------------------------------------- undo history
