@@ -47,15 +47,13 @@ void ArrangeEngine::readMemory()
     // look into: nothing to keep either.
     if (!std::filesystem::exists(status))
         return;
-    // A fifo would block the read; a giant file is no memory of ours.
-    const auto length = std::filesystem::is_regular_file(status) ? std::filesystem::file_size(memoryFile_, ec)
-                                                                 : std::uintmax_t(0);
+    // A fifo would block the read; a giant file is no memory of ours (a
+    // size that cannot be read counts as giant).
     std::optional<std::string> bytes;
-    if (std::filesystem::is_regular_file(status) && !ec && length <= maxMemoryFileBytes)
+    if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(memoryFile_, ec) <= maxMemoryFileBytes)
         bytes = readFile(memoryFile_);
-    std::optional<Json> parsed;
-    if (bytes && bytes->size() <= maxMemoryFileBytes)
-        parsed = json::parse(*bytes);
+    // It may have grown in between.
+    const auto parsed = bytes && bytes->size() <= maxMemoryFileBytes ? json::parse(*bytes) : std::nullopt;
     if (!parsed || !parsed->is_object()) {
         memoryUnreadable_ = true;
         return;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -272,13 +273,18 @@ TEST_F(EngineMemory, AFileThatIsNoJsonObjectIsMovedAsideBeforeTheFirstWrite)
     }
 
     // A copy already aside is never replaced.
-    put(home.paths().applicationSupport / "Strips.json.unreadable", "first");
-    put(home.paths().applicationSupport / "Strips.json", "second");
+    const fs::path file = home.paths().applicationSupport / "Strips.json";
+    put(file.string() + ".unreadable", "first");
+    put(file.string() + ".unreadable.2", "second");
+    // No file at all, and one that would never end if read.
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     open(app("com.example.Notes", "Notes"), "A");
     start(ArrangeMode::strip);
     ASSERT_TRUE(settle());
-    EXPECT_EQ(readFile(home.paths().applicationSupport / "Strips.json.unreadable"), "first");
-    EXPECT_EQ(readFile(home.paths().applicationSupport / "Strips.json.unreadable.2"), "second");
+    EXPECT_EQ(readFile(file.string() + ".unreadable"), "first");
+    EXPECT_EQ(readFile(file.string() + ".unreadable.2"), "second");
+    EXPECT_TRUE(fs::is_fifo(file.string() + ".unreadable.3"));
+    EXPECT_TRUE(fileOf(*engine)->contains(keyOf(primary)));
 }
 
 TEST_F(EngineMemory, OneBrokenEntryLosesOnlyItself)

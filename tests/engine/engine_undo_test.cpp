@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
-#include <algorithm>
-
 namespace kavelo::testing {
 namespace {
 

@@ -18,11 +18,10 @@
 #include <signal.h>
 
 #include <chrono>
-#include <cmath>
+#include <functional>
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
