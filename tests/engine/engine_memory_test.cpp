@@ -200,6 +200,19 @@ TEST_F(EngineMemory, KeepsOtherDesktopsAndForgetsTheStripOfTheLastWindowClosed)
     EXPECT_EQ(columnsOf(here), std::vector<std::vector<WindowID>>{{first}});
 }
 
+// Other programs' titles need not be UTF-8; one such window must not stop
+// every later save.
+TEST_F(EngineMemory, ATitleThatIsNoUtf8IsSavedReplaced)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    open(notes, "Caf\xe9");
+    start(ArrangeMode::strip);
+    ASSERT_TRUE(settle());
+    const auto saved = fileOf(*engine);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->at(keyOf(primary)).at("columns")[0].at("windows")[0].at("title"), "Caf\uFFFD");
+}
+
 TEST_F(EngineMemory, AMissingFolderIsMadeAtTheFirstSave)
 {
     ASSERT_FALSE(fs::exists(home.paths().applicationSupport));
