@@ -46,6 +46,8 @@
 #include "core/window_entry.h"
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -167,6 +169,13 @@ public:
 
     // --- Strip memory and undo (engine_memory.cpp) ---
 
+    // A memory file larger than this is not read: it is kept aside like one
+    // that is no JSON at all.
+    static constexpr std::uintmax_t maxMemoryFileBytes = std::uintmax_t(16) << 20;
+    // How many arrangements undo keeps, the current one included.
+    static constexpr std::size_t historyLength = 30;
+
+    // Goes back to the arrangement before the current one.
     void undo();
 
     // --- Commands, panning and swipes (engine_commands.cpp) ---
@@ -263,6 +272,7 @@ private:
     void saveMemory();
     void writeMemory();
     void noteState();
+    ArrangeState currentState() const;
 
     // --- engine_auto.cpp ---
     void applyAuto();
@@ -367,6 +377,12 @@ private:
     std::map<std::string, StripMemory> memory_;
     std::optional<std::string> savedMemory_;
     std::filesystem::path memoryFile_;
+    // The file at start could not be read as a JSON object: it is moved
+    // aside before the first write instead of being replaced.
+    bool memoryUnreadable_ = false;
+    // The memory `savedMemory_` encodes, when known: an unchanged memory is
+    // told without encoding it again after every focus move.
+    std::optional<std::map<std::string, StripMemory>> savedForm_;
     Handle desktopChange_;
     Handle wake_;
     // Windows of hidden applications the last catalog read listed, less the

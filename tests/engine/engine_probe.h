@@ -31,8 +31,13 @@ struct EngineProbe {
     static void pan(ArrangeEngine& e, double dx) { e.pan(dx); }
     static void endPan(ArrangeEngine& e, double velocity) { e.endPan(velocity); }
     static void swipe(ArrangeEngine& e, const SwipeEvent& event) { e.swipe(event); }
+    static std::map<std::string, int>& autoOffset(ArrangeEngine& e) { return e.autoOffset_; }
+    static const std::optional<std::string>& savedMemory(const ArrangeEngine& e) { return e.savedMemory_; }
 
     static void applyStrips(ArrangeEngine& e) { e.applyStrips(); }
+    static void saveMemory(ArrangeEngine& e) { e.saveMemory(); }
+    static void noteState(ArrangeEngine& e) { e.noteState(); }
+    static ArrangeState currentState(const ArrangeEngine& e) { return e.currentState(); }
     static void step(ArrangeEngine& e) { e.step(); }
     static void release(ArrangeEngine& e, const std::vector<std::string>& keys) { e.release(keys); }
     static std::map<std::string, std::vector<WindowID>> candidates(ArrangeEngine& e) { return e.candidates(); }
