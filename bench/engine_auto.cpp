@@ -35,8 +35,8 @@ struct AutoWorld {
     std::unique_ptr<ArrangeEngine> engine;
 
     // `windows` windows of 10 applications, half on each of two displays;
-    // the windows of one application cannot be narrower than 700 points,
-    // so some of them wait past the edges.
+    // none can be narrower than 300 points, so on the smaller display some
+    // of them wait past the edges.
     explicit AutoWorld(int windows)
     {
         sim.addDisplay(SimDisplay{.name = "Side", .frame = {1440, 0, 1920, 1080}, .menuBar = 0});
@@ -44,13 +44,16 @@ struct AutoWorld {
         for (int i = 0; i < 10; ++i)
             apps.push_back(sim.addApp(SimApp{.bundleID = "com.example.app" + std::to_string(i),
                                              .name = "App " + std::to_string(i)}));
-        prefs.setMinimumSizes({{"com.example.app0", Size(700, 0)}});
+        std::map<std::string, Size> minimums;
+        for (int i = 0; i < 10; ++i)
+            minimums["com.example.app" + std::to_string(i)] = Size(300, 0);
+        prefs.setMinimumSizes(minimums);
         for (int i = 0; i < windows; ++i) {
             const double x = i % 2 ? 1500 : 40;
             sim.addWindow(SimWindow{.pid = apps[std::size_t(i) % apps.size()],
                                     .title = "Window " + std::to_string(i),
                                     .frame = Rect(x + double(i % 20) * 10, 60, 600, 400),
-                                    .minSize = i % 10 == 0 ? Size(700, 0) : Size()});
+                                    .minSize = Size(300, 0)});
         }
         prefs.setArrangeMode(ArrangeMode::auto_);
         engine = std::make_unique<ArrangeEngine>(desktop, working, toast, panels);
