@@ -174,7 +174,7 @@ void ArrangeEngine::applyAuto()
         waiting += layout.waitingLeft.size() + layout.waitingRight.size();
 
         std::vector<FrameWrite> parks;
-        std::vector<std::pair<ElementRef, std::pair<Rect, bool>>> settles;
+        std::vector<bool> onLeft;
         for (const auto& [id, frame] : keptHome(layout.parked, display, area)) {
             autoFrames_.erase(id);
             autoParked_[id] = key;
@@ -182,11 +182,11 @@ void ArrangeEngine::applyAuto()
             if (element == elements_.end() || !element->second)
                 continue;
             parks.push_back(FrameWrite{.element = element->second, .frame = frame});
-            settles.push_back({element->second, {frame, contains(layout.waitingLeft, id)}});
+            onLeft.push_back(contains(layout.waitingLeft, id));
         }
         AX::setFrames(accessibility, parks);
-        for (const auto& [element, parked] : settles)
-            settleParked(element, parked.first, parked.second);
+        for (std::size_t i = 0; i < parks.size(); ++i)
+            settleParked(parks[i].element, parks[i].frame, onLeft[i]);
 
         parkOversized(layout, display);
         for (const auto& bar : layout.tabs) {
