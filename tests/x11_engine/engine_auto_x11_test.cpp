@@ -15,6 +15,7 @@
 #include "core/tidy.h"
 #include "engine/engine_fakes.h"
 #include "engine/engine_probe.h"
+#include "services/desktop_fixture.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"
 
@@ -84,22 +85,7 @@ protected:
         preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
         Platform platform = x11->platform(scheduler, scheduler.clock());
         counting = std::make_unique<CountingAccessibility>(platform.accessibility);
-        desktop.emplace(Desktop{Platform{.accessibility = *counting,
-                                         .windowServer = platform.windowServer,
-                                         .workspace = platform.workspace,
-                                         .displays = platform.displays,
-                                         .hotKeys = platform.hotKeys,
-                                         .eventTap = platform.eventTap,
-                                         .mouse = platform.mouse,
-                                         .keyboard = platform.keyboard,
-                                         .multitouch = platform.multitouch,
-                                         .capture = platform.capture,
-                                         .loginItem = platform.loginItem,
-                                         .browsers = platform.browsers,
-                                         .appInfo = platform.appInfo,
-                                         .scheduler = platform.scheduler,
-                                         .clock = platform.clock},
-                                *preferences});
+        desktop.emplace(Desktop{replacing(platform, counting.get(), nullptr), *preferences});
         working = std::make_unique<WorkingApp>(x11->workspace());
         preferences->setArrangeMode(ArrangeMode::auto_);
     }
