@@ -51,7 +51,9 @@ struct EngineProbe {
     static void bringIn(ArrangeEngine& e, WindowID id) { e.bringIn(id); }
     static void learnSizes(ArrangeEngine& e) { e.learnSizes(); }
     static std::vector<WindowID> mainFirst(ArrangeEngine& e, const std::vector<WindowID>& order, const std::string& key)
+    {
         return e.mainFirst(order, key);
+    }
     static std::optional<StripMemoryWindow> described(const ArrangeEngine& e, WindowID id) { return e.described(id); }
     static GridPlan plan(const ArrangeEngine& e, const Screen& screen, int count) { return e.plan(screen, count); }
     static void step(ArrangeEngine& e) { e.step(); }
