@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test twice: a normal build with -Werror and
 # an AddressSanitizer + UndefinedBehaviorSanitizer build. Exits non-zero on
-# any failure; the last line is CTest's summary.
+# any failure; the last line is CTest's summary. Each phase is timed;
+# scripts/ci-time.sh breaks a run down further.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+begin=$SECONDS
 "$root/scripts/setup.sh" || exit 1
+times=("set-up: $((SECONDS - begin)) s")
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -16,21 +19,29 @@ status=0
 summary=()
 for tree in build-asan build; do
   echo "== $tree: build =="
+  begin=$SECONDS
   if ! cmake --build "$root/$tree" -j "$jobs"; then
     echo "== $tree: build failed =="
     status=1
     summary+=("$tree: build failed")
     continue
   fi
+  times+=("$tree: build $((SECONDS - begin)) s")
   echo "== $tree: test =="
+  begin=$SECONDS
   log=$(mktemp)
-  (cd "$root/$tree" && ctest --output-on-failure -j "$jobs") 2>&1 | tee "$log"
+  # The resource file lets X11 suites, each with its own X server, share
+  # out the sessions instead of all starting at once.
+  (cd "$root/$tree" && ctest --output-on-failure --no-label-summary -j "$jobs" \
+    --resource-spec-file ctest-resources.json) 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  times+=("$tree: test $((SECONDS - begin)) s")
   summary+=("$tree: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   rm -f "$log"
 done
 
 echo "== summary =="
+printf '%s\n' "${times[@]}"
 printf '%s\n' "${summary[@]}"
 # The normal build's CTest summary closes the run.
 last=${summary[-1]}
