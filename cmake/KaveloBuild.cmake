@@ -15,7 +15,7 @@ option(KAVELO_UNITY "Compile each target's files in batches of eight" OFF)
 option(KAVELO_BENCHMARKS "Build the benchmarks" ON)
 set(KAVELO_RANDOM_RUNS 100 CACHE STRING "Successful runs each random-sequence property must pass")
 set(KAVELO_LONG_RANDOM_RUNS 2000 CACHE STRING "Runs per property in the opt-in long random run")
-set(KAVELO_X_SESSIONS 2 CACHE STRING "X11 suites (each with its own Xvfb) that CTest runs side by side")
+set(KAVELO_X_SESSIONS 4 CACHE STRING "X11 suites (each with its own Xvfb) that CTest runs side by side")
 
 set(KAVELO_PCH_STD
   <algorithm> <array> <chrono> <cmath> <cstdint> <filesystem> <functional> <map> <memory>
@@ -31,8 +31,9 @@ set(KAVELO_BUILD_DIR ${CMAKE_CURRENT_LIST_DIR})
 # GoogleTest's, RapidCheck's, JSON's) are instantiated and compiled once per
 # batch instead of once per file, which halves a test's compile in the
 # sanitizer tree. They would hide a missing include, so the normal tree does
-# without. A batch whose files clash is compiled file by file (see
-# unity-or-each.sh); a fixture in an anonymous namespace is fine in a batch.
+# without. A batch whose files clash is built in parts (unity-or-each.sh).
+# A file of a batch is not a header: its anonymous-namespace fixtures are
+# fine.
 if(KAVELO_UNITY)
   set(CMAKE_UNITY_BUILD ON)
   set(CMAKE_UNITY_BUILD_BATCH_SIZE 8)
@@ -146,7 +147,8 @@ function(kavelo_join_pch_now target kind)
       set(owner KaveloPchQt)
     endif()
   endif()
-  # A library only needs its owner for the headers; a test also for its main.
+  # A library or benchmark only needs its owner for the headers; a test also
+  # for its main.
   if(NOT KAVELO_PCH AND NOT kind STREQUAL "test")
     return()
   endif()

@@ -144,7 +144,7 @@ git -C "$src" checkout --quiet --detach "$(git -C "$root" rev-parse "$rev")" || 
 (while sleep 30; do cut -d' ' -f1 /proc/loadavg; done) >"$dir/load" &
 sampler=$!
 
-echo "== ci-time: $(git -C "$src" log --oneline -1) on $cores cores, load $(cut -d' ' -f1-3 /proc/loadavg) =="
+echo "== ci-time: $(git -C "$src" log --oneline -1 | cut -c1-72) on $cores cores, load $(cut -d' ' -f1-3 /proc/loadavg) =="
 log="$dir/run.log"
 begin=$SECONDS
 (cd "$src" && taskset -c "0-$((cores - 1))" /usr/bin/time -f '%e %U %S' -o "$dir/time" bash .ci/run) 2>&1 | stamp |

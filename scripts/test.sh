@@ -6,9 +6,20 @@
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-begin=$SECONDS
+
+# `cpu`: processor seconds (user + system) the finished child processes used
+# so far. `times` runs in this shell: a subshell would count its own.
+cputimes=$(mktemp)
+trap 'rm -f "$cputimes"' EXIT
+measure() { times >"$cputimes"; cpu=$(awk 'END { for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); s += t[1] * 60 + t[2] } printf "%d", s }' "$cputimes"); }
+start() { measure; begin=$SECONDS begun=$cpu; }
+# Appends "what N s (M s of processor)" since `start`.
+timed() { measure; phases+=("$1 $((SECONDS - begin)) s ($((cpu - begun)) s of processor)"); }
+
+phases=()
+start
 "$root/scripts/setup.sh" || exit 1
-times=("set-up: $((SECONDS - begin)) s")
+timed "set-up:"
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -19,29 +30,29 @@ status=0
 summary=()
 for tree in build-asan build; do
   echo "== $tree: build =="
-  begin=$SECONDS
+  start
   if ! cmake --build "$root/$tree" -j "$jobs"; then
     echo "== $tree: build failed =="
     status=1
     summary+=("$tree: build failed")
     continue
   fi
-  times+=("$tree: build $((SECONDS - begin)) s")
+  timed "$tree: build"
   echo "== $tree: test =="
-  begin=$SECONDS
+  start
   log=$(mktemp)
   # The resource file lets X11 suites, each with its own X server, share
   # out the sessions instead of all starting at once.
   (cd "$root/$tree" && ctest --output-on-failure --no-label-summary -j "$jobs" \
     --resource-spec-file ctest-resources.json) 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-  times+=("$tree: test $((SECONDS - begin)) s")
+  timed "$tree: test"
   summary+=("$tree: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   rm -f "$log"
 done
 
 echo "== summary =="
-printf '%s\n' "${times[@]}"
+printf '%s\n' "${phases[@]}"
 printf '%s\n' "${summary[@]}"
 # The normal build's CTest summary closes the run.
 last=${summary[-1]}
