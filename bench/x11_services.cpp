@@ -1,8 +1,10 @@
 // The desktop services over the X11 backend, against 40 real windows (20
 // xclock, 20 xeyes) under Xvfb and openbox: a window catalog read, and a
-// full tidy through the window actions (every window written and read back).
+// full tidy through the window actions (every window written and read back),
+// and one frame of a strip scrolling sideways.
 
 #include "app/platform/manual_scheduler.h"
+#include "app/services/ax.h"
 #include "app/services/desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
@@ -15,6 +17,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 using namespace kavelo;
 
@@ -81,9 +84,9 @@ void X11Services_CatalogRead40(benchmark::State& state)
 }
 BENCHMARK(X11Services_CatalogRead40)->Unit(benchmark::kMillisecond);
 
-// A fresh catalog, 40 frames written (size, position, size) and read back;
-// the layout alternates so that every pass really moves every window.
-void X11Services_Tidy40(benchmark::State& state)
+// A fresh catalog, every window written (size, position, size) and read
+// back; the layout alternates so that every pass really moves every window.
+void BM_X11Tidy(benchmark::State& state)
 {
     auto& f = fixture();
     if (!f.ready()) {
@@ -100,8 +103,46 @@ void X11Services_Tidy40(benchmark::State& state)
         f.pump();
         state.ResumeTiming();
     }
+    if (moved != std::size_t(state.range(0)))
+        state.SkipWithError("not every window was tidied");
     state.counters["windows"] = double(moved);
 }
-BENCHMARK(X11Services_Tidy40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_X11Tidy)->Arg(40)->Unit(benchmark::kMillisecond);
+
+// One frame of a strip scrolling sideways: a position-only batch moving N
+// windows by a few points, done once the manager has applied it (the
+// read-back of one window waits for that).
+void BM_X11ScrollFrame(benchmark::State& state)
+{
+    auto& f = fixture();
+    if (!f.ready()) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    const auto count = std::size_t(state.range(0));
+    std::vector<FrameWrite> writes;
+    const Snapshot snapshot = WindowCatalog::read(*f.desktop);
+    for (const auto& entry : snapshot.windows) {
+        if (writes.size() == count)
+            break;
+        if (auto element = snapshot.element(entry.id))
+            writes.push_back(FrameWrite{element, entry.frame, FrameWrite::Parts::position});
+    }
+    if (writes.size() != count) {
+        state.SkipWithError("too few windows");
+        return;
+    }
+    int pass = 0;
+    for (auto _ : state) {
+        const double dx = (pass++ % 2) ? -7 : 7;
+        for (auto& w : writes)
+            w.frame.origin.x += dx;
+        const auto done = AX::setFrames(f.desktop->platform.accessibility, writes);
+        benchmark::DoNotOptimize(done);
+        benchmark::DoNotOptimize(writes.front().element->position());
+    }
+    state.counters["windows"] = double(count);
+}
+BENCHMARK(BM_X11ScrollFrame)->Arg(10)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/date.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -7,12 +8,22 @@ namespace kavelo {
 
 using namespace std::chrono;
 
+namespace {
+
+// 0001-01-01T00:00:00Z and the first second after 9999-12-31T23:59:59Z.
+constexpr double firstSecond = -62135596800.0;
+constexpr double endSecond = 253402300800.0;
+
+} // namespace
+
 std::string isoDate(Date date)
 {
-    const double s = epochSeconds(date);
-    if (!std::isfinite(s))
+    double s = epochSeconds(date);
+    if (std::isnan(s))
         return "1970-01-01T00:00:00Z";
-    const auto whole = sys_seconds(seconds(static_cast<long long>(std::floor(s))));
+    // The text must parse again, so it stays within four-digit years.
+    s = std::clamp(std::floor(s), firstSecond, endSecond - 1);
+    const auto whole = sys_seconds(seconds(static_cast<long long>(s)));
     const auto day = floor<days>(whole);
     const year_month_day ymd(day);
     const hh_mm_ss hms(whole - day);
@@ -85,6 +96,9 @@ std::optional<Date> parseIsoDate(std::string_view t)
 
     const auto base = sys_days(ymd).time_since_epoch();
     const double total = double(duration_cast<seconds>(base).count()) + h * 3600 + mi * 60 + s - offset + fraction;
+    // An offset can carry a date past year 1 or 9999 in UTC, where it could not be written back.
+    if (total < firstSecond || total >= endSecond)
+        return std::nullopt;
     return dateFromEpochSeconds(total);
 }
 

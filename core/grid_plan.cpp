@@ -1,6 +1,7 @@
 #include "core/grid_plan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -76,8 +77,9 @@ const std::vector<NamedGridPlan>& GridPlan::templates()
         std::vector<NamedGridPlan> out;
         for (const auto& [name, preset] : table) {
             const auto& all = presets();
-            const auto it =
-                std::find_if(all.begin(), all.end(), [&](const NamedGridPlan& p) { return p.name == preset; });
+            const auto it = std::find_if(all.begin(), all.end(), [&preset = preset](const NamedGridPlan& p) {
+                return p.name == preset;
+            });
             if (it != all.end())
                 out.push_back({name, it->plan});
         }
@@ -171,12 +173,25 @@ GridPlan GridPlan::forCount(int count)
 
 bool GridPlan::isValid() const
 {
-    if (columns < 1 || columns > maxColumns || rows < 1 || rows > maxRows || cells.empty())
+    if (columns < 1 || columns > maxColumns || rows < 1 || rows > maxRows || cells.empty() ||
+        cells.size() > static_cast<size_t>(columns * rows))
         return false;
-    return std::all_of(cells.begin(), cells.end(), [&](const GridCell& c) {
-        return c.column >= 0 && c.row >= 0 && c.columnSpan >= 1 && c.rowSpan >= 1 &&
-               c.columnSpan <= columns - c.column && c.rowSpan <= rows - c.row;
-    });
+    // Each grid position belongs to at most one cell; besides being what the
+    // editor makes, this bounds the cells, and so the merging, to 24.
+    std::array<bool, maxColumns * maxRows> taken{};
+    for (const GridCell& c : cells) {
+        if (c.column < 0 || c.row < 0 || c.columnSpan < 1 || c.rowSpan < 1 || c.columnSpan > columns - c.column ||
+            c.rowSpan > rows - c.row)
+            return false;
+        for (int r = c.row; r < c.row + c.rowSpan; ++r)
+            for (int k = c.column; k < c.column + c.columnSpan; ++k) {
+                bool& at = taken[static_cast<size_t>(r * maxColumns + k)];
+                if (at)
+                    return false;
+                at = true;
+            }
+    }
+    return true;
 }
 
 GridPlan GridPlan::simplified(int count) const

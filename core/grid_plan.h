@@ -54,8 +54,9 @@ struct GridPlan {
     // The plan used when the grid follows the number of windows.
     static GridPlan forCount(int count);
 
-    // Within the limits, at least one cell, every cell inside the grid. Only
-    // a plan read from stored settings can fail this; such a plan is not used.
+    // Within the limits, at least one cell, every cell inside the grid and no
+    // two cells overlapping (so at most columns × rows cells). Only a plan
+    // read from stored settings can fail this; such a plan is not used.
     bool isValid() const;
 
     // An even grid just big enough for `count` windows, when the plan is an

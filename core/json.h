@@ -115,8 +115,16 @@ auto decode(F&& decoder) noexcept -> std::optional<std::invoke_result_t<F>>
     return std::nullopt;
 }
 
-// Parses text into JSON; no value when the text is not JSON.
+// Every file Kavelo reads is parsed here. Containers may nest `maxDepth`
+// deep (a plain value is depth 0, `[]` depth 1); a deeper document is no
+// JSON at all, refused while parsing.
+constexpr int maxDepth = 64;
+
+// Parses text into JSON; no value when the text is not JSON or nests too deep.
 std::optional<Json> parse(std::string_view text) noexcept;
+
+// How deep containers nest in `j`, as `parse` counts it.
+int depth(const Json& j);
 
 } // namespace json
 
@@ -126,6 +134,31 @@ std::optional<std::string> readFile(const std::filesystem::path& path) noexcept;
 // Writes `bytes` to a temporary in the same folder (its name never ends in
 // ".json", so folder scans skip it) and renames it over `path`. On failure
 // the temporary is removed, the old file stays, and the error is returned.
+// When `path` is a symbolic link, the file it leads to is replaced and the
+// link stays. Temporaries that writers killed mid-write left in that folder
+// are removed first.
 std::error_code writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) noexcept;
+
+// The file a chain of symbolic links leads to (which need not exist); the
+// path itself when it is no link or the chain loops.
+std::filesystem::path linkTarget(const std::filesystem::path& path) noexcept;
+
+// Removes the temporaries of `writeFileAtomically` in `folder` whose writer
+// process has ended; nothing else is touched.
+void removeStaleTemporaries(const std::filesystem::path& folder) noexcept;
+
+// Renames, but never onto an existing name (then `file_exists`).
+std::error_code renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
+
+// Keeps a file that could not be read rather than replacing it: renames the
+// file (the one a chain of links leads to) to "<name><suffix>", then
+// "<name><suffix>.2", ".3" ..., never onto an existing name, trying at most
+// `maxCopies` names. No error when the file was moved or is no longer
+// there; `movedTo` tells where it went. On an error the file stays.
+struct MovedAside {
+    std::optional<std::filesystem::path> movedTo;
+    std::error_code error;
+};
+MovedAside moveAside(const std::filesystem::path& file, std::string_view suffix, int maxCopies = 100'000) noexcept;
 
 } // namespace kavelo

@@ -86,18 +86,32 @@ void SwitcherSession::step(int by, size_t count)
     index = static_cast<int>(((static_cast<long long>(index) + by) % n + n) % n);
 }
 
+bool SwitcherSession::needsResults(const SwitcherKey& key)
+{
+    return key.kind != SwitcherKey::Kind::text && key.kind != SwitcherKey::Kind::backspace &&
+           key.kind != SwitcherKey::Kind::escape;
+}
+
 SwitcherOutcome SwitcherSession::apply(const SwitcherKey& key)
+{
+    std::vector<std::size_t> ranked;
+    if (needsResults(key))
+        ranked = WindowSearch::Prepared(windows).rank(query);
+    return apply(key, ranked);
+}
+
+SwitcherOutcome SwitcherSession::apply(const SwitcherKey& key, std::span<const std::size_t> ranked)
 {
     using Kind = SwitcherKey::Kind;
     switch (key.kind) {
     case Kind::tab:
-        step(key.backward ? -1 : 1, results().size());
+        step(key.backward ? -1 : 1, ranked.size());
         return SwitcherOutcome::keep();
     case Kind::right:
-        step(1, results().size());
+        step(1, ranked.size());
         return SwitcherOutcome::keep();
     case Kind::left:
-        step(-1, results().size());
+        step(-1, ranked.size());
         return SwitcherOutcome::keep();
     case Kind::text:
         if (query.empty())
@@ -116,8 +130,8 @@ SwitcherOutcome SwitcherSession::apply(const SwitcherKey& key)
         return SwitcherOutcome::cancel();
     case Kind::enter:
     case Kind::released:
-        if (auto window = selected())
-            return SwitcherOutcome::open(std::move(*window));
+        if (index >= 0 && static_cast<size_t>(index) < ranked.size() && ranked[static_cast<size_t>(index)] < windows.size())
+            return SwitcherOutcome::open(windows[ranked[static_cast<size_t>(index)]]);
         return SwitcherOutcome::cancel();
     }
     return SwitcherOutcome::keep();

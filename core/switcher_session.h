@@ -5,8 +5,10 @@
 
 #include "core/window_entry.h"
 
+#include <cstddef>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,10 @@ struct SwitcherSession {
     explicit SwitcherSession(std::vector<WindowEntry> windows);
 
     SwitcherOutcome apply(const SwitcherKey& key);
+    // The same for a caller that keeps the ranking: `ranked` holds the
+    // positions in `windows` of `results()` for the current query. Ranks
+    // nothing itself.
+    SwitcherOutcome apply(const SwitcherKey& key, std::span<const std::size_t> ranked);
 
     // The windows ranked by the query; all of them, in order, for an empty query.
     std::vector<WindowEntry> results() const;
@@ -74,6 +80,8 @@ struct SwitcherSession {
 
 private:
     void step(int by, size_t count);
+    // Text and Backspace change the query; every other key needs the results.
+    static bool needsResults(const SwitcherKey& key);
 };
 
 std::ostream& operator<<(std::ostream& os, const SwitcherKey& key);

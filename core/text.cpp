@@ -218,6 +218,19 @@ char32_t firstScalar(std::string_view s)
     return c < 0 ? U'\uFFFD' : static_cast<char32_t>(c);
 }
 
+std::u32string scalars(std::string_view s)
+{
+    std::u32string out;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    const auto length = static_cast<int32_t>(s.size());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        out.push_back(c < 0 ? U'\uFFFD' : static_cast<char32_t>(c));
+    }
+    return out;
+}
+
 std::string utf8(char32_t c)
 {
     char bytes[U8_MAX_LENGTH];

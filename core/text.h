@@ -48,6 +48,9 @@ bool isNumber(std::string_view character);
 // The first scalar of a UTF-8 text, U+FFFD when malformed, 0 when empty.
 char32_t firstScalar(std::string_view s);
 
+// Every scalar of a UTF-8 text in order, U+FFFD for each malformed one.
+std::u32string scalars(std::string_view s);
+
 // The UTF-8 bytes of one scalar.
 std::string utf8(char32_t c);
 

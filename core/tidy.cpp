@@ -71,7 +71,9 @@ std::vector<Rect> focusIn(int count, const Rect& r, double gap, double share)
     std::vector<Rect> out;
     out.reserve(static_cast<size_t>(count));
     if (count >= 3 && r.width() / r.height() >= 2.2) {
-        const double c = std::floor((r.width() - 2 * gap) * 0.38);
+        // Like every other tile, a side column never gets a negative width,
+        // however large the gap.
+        const double c = std::floor(std::max(0.0, r.width() - 2 * gap) * 0.38);
         out.emplace_back(r.minX(), r.minY(), c, r.height());
         out.emplace_back(r.minX() + c + gap, r.minY(), c, r.height());
         const double used = 2 * (c + gap);

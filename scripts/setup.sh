@@ -11,7 +11,8 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-xinput-dev
   libxcb-composite0-dev libxcb-image0-dev libxcb-xtest0-dev libxcb-xkb-dev libxcb-keysyms1-dev libxcb-res0-dev
   libxkbcommon-dev libxkbcommon-x11-dev
-  xvfb xauth openbox xterm x11-apps x11-utils x11-xserver-utils xcompmgr
+  xvfb xauth openbox xterm x11-apps x11-utils x11-xserver-utils
+  xfwm4 dbus-daemon xcompmgr
   fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
 )
 

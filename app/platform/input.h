@@ -91,6 +91,18 @@ public:
     virtual bool isRunning() const = 0;
     // After a tap-disabled event.
     virtual void reenable() = 0;
+
+    // Keeps a key combination (a key code and exactly these event flags of
+    // Shift, Control, Option and Command) from the focused application: its
+    // presses reach only the tap. Refused when another program holds the
+    // combination. Claiming a held combination again answers true. Claims
+    // stand until unclaimed, also while the tap is stopped.
+    virtual bool claim(std::uint16_t keyCode, std::uint64_t flags) = 0;
+    virtual void unclaim(std::uint16_t keyCode, std::uint64_t flags) = 0;
+    // Takes the whole keyboard for this program (true) or lets it go
+    // (false, always answered true). Refused while another program holds the
+    // keyboard, a screen locker for one; the tap still sees every key then.
+    virtual bool holdKeyboard(bool hold) = 0;
 };
 
 enum class MouseEventType { leftDown, leftUp, rightDown, rightUp, moved, leftDragged };

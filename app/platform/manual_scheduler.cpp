@@ -15,7 +15,10 @@ Date ManualClock::now() const
 void ManualClock::set(Date date)
 {
     std::lock_guard lock(mutex_);
-    monotonic_ += std::max(date - now_, Seconds(0));
+    if (date >= now_)
+        monotonic_ += date - now_;
+    else
+        stepped_ += date - now_;
     now_ = date;
 }
 
@@ -23,6 +26,13 @@ void ManualClock::stepWall(Seconds by)
 {
     std::lock_guard lock(mutex_);
     now_ += by;
+    stepped_ += by;
+}
+
+Seconds ManualClock::wallSteps() const
+{
+    std::lock_guard lock(mutex_);
+    return stepped_;
 }
 
 Seconds ManualClock::monotonic() const
@@ -46,13 +56,13 @@ Date ManualScheduler::dateOf(std::int64_t tick) { return dateFromEpochSeconds(do
 Handle ManualScheduler::after(Seconds delay, std::function<void()> work)
 {
     return schedule(Entry{.work = std::make_shared<std::function<void()>>(std::move(work)),
-                          .base = clock_.now() + std::max(delay, Seconds(0))});
+                          .base = steady() + std::max(delay, Seconds(0))});
 }
 
 Handle ManualScheduler::every(Seconds interval, std::function<void()> work)
 {
     return schedule(Entry{.work = std::make_shared<std::function<void()>>(std::move(work)),
-                          .base = clock_.now(),
+                          .base = steady(),
                           .interval = std::max(interval, Seconds(0)),
                           .repeats = true});
 }
@@ -85,7 +95,7 @@ void ManualScheduler::dropCancelled()
 
 std::size_t ManualScheduler::advance(Seconds by)
 {
-    const Date target = clock_.now() + std::max(by, Seconds(0));
+    const Date target = steady() + std::max(by, Seconds(0));
     const std::int64_t last = tick(target);
     std::size_t runs = 0;
     for (;;) {
@@ -100,8 +110,8 @@ std::size_t ManualScheduler::advance(Seconds by)
             due = node.key().first;
             entry = std::move(node.mapped());
         }
-        if (tick(clock_.now()) < due)
-            clock_.set(dateOf(due));
+        if (tick(steady()) < due)
+            moveTo(dateOf(due));
         if (!entry.repeats)
             entry.state->done = true;
         (*entry.work)();
@@ -113,8 +123,8 @@ std::size_t ManualScheduler::advance(Seconds by)
             insert(std::move(entry));
         }
     }
-    if (clock_.now() < target)
-        clock_.set(target);
+    if (steady() < target)
+        moveTo(target);
     return runs;
 }
 
@@ -130,7 +140,7 @@ std::optional<Date> ManualScheduler::nextDue() const
     std::lock_guard lock(mutex_);
     for (const auto& [key, entry] : queue_)
         if (!entry.state->done)
-            return dateOf(key.first);
+            return dateOf(key.first) + clock_.wallSteps();
     return std::nullopt;
 }
 

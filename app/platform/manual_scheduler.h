@@ -2,7 +2,8 @@
 
 // The scheduler of tests: time stands still until `advance` moves it, and
 // then due work runs in (due time, scheduling order) sequence with the clock
-// set to each due time in turn.
+// set to each due time in turn. Due times follow the monotonic clock, so a
+// step of the wall clock neither fires nor delays any work.
 
 #include "app/platform/scheduler.h"
 
@@ -24,15 +25,20 @@ public:
     Date now() const override;
     // Starts at 0; moves forward with `set` and `advance`, never back.
     Seconds monotonic() const override;
+    // Forward, both clocks move; back, only the wall clock (a step).
     void set(Date date);
     void advance(Seconds by) { set(now() + by); }
     // Steps the wall clock alone, as a user or a time server setting it does.
     void stepWall(Seconds by);
+    // The sum of the wall clock's steps: wall time less this runs with the
+    // monotonic clock.
+    Seconds wallSteps() const;
 
 private:
     mutable std::mutex mutex_;
     Date now_;
     Seconds monotonic_{0};
+    Seconds stepped_{0};
 };
 
 // Thrown by `advance` when one call runs more work than `maxRunsPerAdvance`:
@@ -69,6 +75,8 @@ public:
     std::size_t maxRunsPerAdvance = 100'000;
 
 private:
+    // Times here are wall times less the wall clock's steps, which run with
+    // the monotonic clock yet read exactly as the dates they were set to.
     struct Entry {
         std::shared_ptr<Handle::State> state;
         std::shared_ptr<std::function<void()>> work;
@@ -84,6 +92,8 @@ private:
     static std::int64_t tick(Date date);
     static Date dateOf(std::int64_t tick);
 
+    Date steady() const { return clock_.now() - clock_.wallSteps(); }
+    void moveTo(Date steadyTime) { clock_.set(steadyTime + clock_.wallSteps()); }
     Handle schedule(Entry entry);
     void insert(Entry entry);
     void dropCancelled();

@@ -11,9 +11,9 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file))
     if (!exists && !ec)
         return;
     const std::optional<std::string> bytes = readFile(file_);
-    const std::optional<Json> parsed = bytes ? json::parse(*bytes) : std::nullopt;
+    std::optional<Json> parsed = bytes ? json::parse(*bytes) : std::nullopt;
     if (parsed && parsed->is_object())
-        values_ = *parsed;
+        values_ = std::move(*parsed);
     else
         unreadable_ = true;
 }
@@ -69,19 +69,21 @@ std::optional<std::vector<std::string>> UserDefaults::texts(std::string_view key
     });
 }
 
-bool UserDefaults::encodable(const Json& value)
+namespace {
+
+bool encodableValue(const Json& value)
 {
     switch (value.type()) {
     case Json::value_t::number_float:
         return std::isfinite(value.get<double>());
     case Json::value_t::array:
         for (const Json& element : value)
-            if (!encodable(element))
+            if (!encodableValue(element))
                 return false;
         return true;
     case Json::value_t::object:
         for (const auto& [key, element] : value.items()) {
-            if (!encodable(Json(key)) || !encodable(element))
+            if (!encodableValue(Json(key)) || !encodableValue(element))
                 return false;
         }
         return true;
@@ -98,6 +100,14 @@ bool UserDefaults::encodable(const Json& value)
     default:
         return true;
     }
+}
+
+} // namespace
+
+bool UserDefaults::encodable(const Json& value)
+{
+    // Stored inside the file's object, so one level less than a file may nest.
+    return json::depth(value) < json::maxDepth && encodableValue(value);
 }
 
 bool UserDefaults::set(std::string_view key, Json value)
@@ -126,25 +136,31 @@ void UserDefaults::write()
     std::filesystem::create_directories(file_.parent_path(), ec);
     if (unreadable_) {
         // Keep what the user had; a later version or a hand may still read it.
-        std::filesystem::path aside = file_;
-        aside += ".unreadable";
-        for (int n = 2; std::filesystem::exists(aside, ec) && n < 1000; ++n) {
-            aside = file_;
-            aside += ".unreadable." + std::to_string(n);
+        const MovedAside aside = moveAside(file_, ".unreadable", maxAsideCopies);
+        if (aside.error) {
+            failed(aside.error, "could not move the unreadable settings file aside");
+            return;   // never overwrite a file that could not be moved aside
         }
-        std::filesystem::rename(file_, aside, ec);
-        if (!ec) {
-            movedAside_ = aside;
-        } else {
-            std::error_code gone;
-            if (std::filesystem::exists(file_, gone) || gone) {
-                lastError_ = ec;
-                return;   // never overwrite a file that could not be moved aside
-            }
-        }
+        if (aside.movedTo)
+            movedAside_ = aside.movedTo;
         unreadable_ = false;
     }
-    lastError_ = writeFileAtomically(file_, values_.dump(2) + "\n");
+    if (const std::error_code error = writeFileAtomically(file_, values_.dump(2) + "\n")) {
+        failed(error, "could not save the settings");
+        return;
+    }
+    lastError_ = {};
+    failing_ = false;
+}
+
+void UserDefaults::failed(std::error_code error, std::string_view what)
+{
+    lastError_ = error;
+    if (failing_)
+        return;
+    failing_ = true;
+    if (onWriteFailure)
+        onWriteFailure(std::string(what) + " (" + file_.string() + "): " + error.message());
 }
 
 } // namespace kavelo

@@ -5,14 +5,22 @@
 // type, so a reader can tell an integer from a text and fall back to its
 // default for anything else.
 //
-// A file that cannot be read as a JSON object is left alone until the first
-// change, when it is renamed aside ("defaults.json.unreadable", then ".2",
-// ".3" ...) instead of being replaced; the keys it held read as absent.
+// A file that cannot be read as a JSON object (nesting deeper than
+// `json::maxDepth` included) is left alone until the first change, when it
+// is renamed aside ("defaults.json.unreadable", then ".2", ".3" ..., never
+// onto an existing copy) instead of being replaced; the keys it held read as
+// absent. A file that is a symbolic link stays one: the file it leads to is
+// written (and moved aside).
+//
+// A write that fails (a full disk, a read-only folder) leaves the new value
+// in memory; the next change writes the whole file again. `onWriteFailure`
+// hears the first failure of each streak, meant for the engine log.
 
 #include "core/json.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,27 +49,36 @@ public:
     std::optional<std::vector<std::string>> texts(std::string_view key) const;
 
     // Stores `value` and writes the file. A value that JSON cannot carry (a
-    // number that is not finite, text that is not UTF-8) removes the key
-    // instead; the answer tells whether the value was stored.
+    // number that is not finite, text that is not UTF-8, nesting the file
+    // could not be read back with) removes the key instead; the answer tells
+    // whether the value was stored.
     bool set(std::string_view key, Json value);
     void remove(std::string_view key);
 
-    // Whether a value can be written as JSON and read back the same.
+    // Whether a value can be written as JSON under a key and read back the same.
     static bool encodable(const Json& value);
+
+    // Told, with a one-line message, when a write fails after one that did
+    // not (or after the start); quiet for the rest of the streak.
+    std::function<void(std::string_view message)> onWriteFailure;
 
     // The outcome of the last file write (success before any).
     std::error_code lastWriteError() const { return lastError_; }
+    // How many copies aside may pile up before one more is refused.
+    static constexpr int maxAsideCopies = 100'000;
     // Where an unreadable file was moved, once it has been.
     const std::optional<std::filesystem::path>& movedAside() const { return movedAside_; }
 
 private:
     void write();
+    void failed(std::error_code error, std::string_view what);
 
     std::filesystem::path file_;
     Json values_ = Json::object();
     bool unreadable_ = false;
     std::optional<std::filesystem::path> movedAside_;
     std::error_code lastError_;
+    bool failing_ = false;
 };
 
 } // namespace kavelo

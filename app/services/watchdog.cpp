@@ -59,7 +59,8 @@ void Watchdog::start()
     const double now = epochSeconds(clock_.now());
     std::vector<double> kept;
     for (double t : recentLaunches())
-        if (now - t < window)
+        // A time after now (a clock set back, a hand-edited file) would count for ever.
+        if (t <= now && now - t < window)
             kept.push_back(t);
     if (unclean)
         kept.push_back(now);

@@ -135,7 +135,8 @@ std::optional<TidyMemory> focusWindow(const Desktop& desktop)
     const auto target = areaIn(desktop, *display, primary);
     if (!target)
         return std::nullopt;
-    AX::setFrame(*window, *target);
+    const FrameWrite write{window, *target};
+    AX::setFrames(desktop.platform.accessibility, std::span(&write, 1));
     const Rect after = AX::rect(*window).value_or(*before);
     return TidyMemory{.before = {{*number, *before}}, .after = {{*number, after}}};
 }
@@ -190,6 +191,8 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
         return std::nullopt;
 
     const double gap = desktop.preferences.windowGap();
+    std::vector<FrameWrite> writes;
+    std::vector<WindowID> ids;
     for (const auto& group : groups) {
         if (group.windows.empty())
             continue;
@@ -200,23 +203,29 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
                 : Tidy::frames(layout, count, *group.area, gap, desktop.preferences.mainShare());
         const std::size_t moved = std::min(group.windows.size(), targets.size());
         for (std::size_t i = 0; i < moved; ++i) {
-            const Taken& w = group.windows[i];
-            AX::setFrame(*w.element, targets[i]);
-            memory.after[w.id] = AX::rect(*w.element).value_or(targets[i]);
+            writes.push_back(FrameWrite{group.windows[i].element, targets[i]});
+            ids.push_back(group.windows[i].id);
         }
     }
+    AX::setFrames(desktop.platform.accessibility, writes);
+    // Read only once the whole batch has settled: a window may still change
+    // its own size in answer to a neighbour's move or its own.
+    for (std::size_t i = 0; i < writes.size(); ++i)
+        memory.after[ids[i]] = AX::rect(*writes[i].element).value_or(writes[i].frame);
     return memory;
 }
 
 void undoTidy(const Desktop& desktop, const TidyMemory& memory)
 {
     const Snapshot snapshot = WindowCatalog::read(desktop);
+    std::vector<FrameWrite> writes;
     for (const auto& [id, frame] : memory.before) {
         if (!survivesReads(id))
             continue;
         if (ElementRef element = snapshot.element(id))
-            AX::setFrame(*element, frame);
+            writes.push_back(FrameWrite{std::move(element), frame});
     }
+    AX::setFrames(desktop.platform.accessibility, writes);
 }
 
 Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays)
@@ -243,14 +252,12 @@ int restore(const Desktop& desktop, const Workspace& workspace)
         }
         live.push_back(entry);
     }
-    int count = 0;
-    for (const auto& placement : WorkspaceMatcher::match(workspace.windows, live)) {
-        if (ElementRef element = snapshot.element(placement.windowID)) {
-            AX::setFrame(*element, placement.frame);
-            ++count;
-        }
-    }
-    return count;
+    std::vector<FrameWrite> writes;
+    for (const auto& placement : WorkspaceMatcher::match(workspace.windows, live))
+        if (ElementRef element = snapshot.element(placement.windowID))
+            writes.push_back(FrameWrite{std::move(element), placement.frame});
+    AX::setFrames(desktop.platform.accessibility, writes);
+    return int(writes.size());
 }
 
 Handle raise(const Desktop& desktop, const WindowEntry& entry, const ElementRef& element)

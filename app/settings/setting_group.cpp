@@ -17,13 +17,15 @@ class Card : public QWidget {
 public:
     explicit Card(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TranslucentBackground); }
 
+    ColorScheme scheme = ColorScheme::dark;
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::withOpacity(Theme::primary(), SettingGroup::cardOpacity));
+        painter.setBrush(Theme::withOpacity(Theme::primary(scheme), SettingGroup::cardOpacity));
         painter.drawPath(Shapes::continuousRoundedRect(QRectF(rect()), SettingGroup::cornerRadius));
     }
 };
@@ -109,6 +111,16 @@ SettingGroup::SettingGroup(std::optional<QString> title, std::optional<QString> 
         footer_->setContentsMargins(textInset, 0, textInset, 0);
         stack->addWidget(footer_);
     }
+}
+
+void SettingGroup::setColorScheme(ColorScheme scheme)
+{
+    static_cast<Card*>(card_)->scheme = scheme;
+    card_->update();
+    if (title_)
+        SettingsStyle::setLabelColor(*title_, Theme::secondary(scheme));
+    if (footer_)
+        SettingsStyle::setLabelColor(*footer_, Theme::secondary(scheme));
 }
 
 } // namespace kavelo

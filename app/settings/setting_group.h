@@ -3,6 +3,8 @@
 // A group of settings rows: an optional title above a rounded card whose
 // rows are separated by hairlines, and an optional footer below that wraps.
 
+#include "app/ui/theme.h"
+
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -54,6 +56,9 @@ public:
     DividedRows* rows() const { return rows_; }
     QLabel* titleLabel() const { return title_; }     // null without a title
     QLabel* footerLabel() const { return footer_; }   // null without a footer
+
+    // Dark unless told otherwise; the rows keep their own colours.
+    void setColorScheme(ColorScheme scheme);
 
     static constexpr int spacing = 8;
     static constexpr double cornerRadius = 14;

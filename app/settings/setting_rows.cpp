@@ -26,23 +26,43 @@ SettingRow::SettingRow(const QString& title, std::optional<QString> detail, QWid
     row->setSpacing(0);
     row->addStrut(minimumHeight - 2 * verticalPadding);
 
-    auto* text = new QWidget(this);
-    auto* lines = new QVBoxLayout(text);
+    text_ = new QWidget(this);
+    auto* lines = new QVBoxLayout(text_);
     lines->setContentsMargins(0, 0, 0, 0);
     lines->setSpacing(lineSpacing);
     title_ = SettingsStyle::wrappingLabel(title, Fonts::system(titleSize, Fonts::Weight::medium), Theme::primary(),
-                                          text);
+                                          text_);
     lines->addWidget(title_);
-    if (detail) {
-        detail_ = SettingsStyle::wrappingLabel(*detail, Fonts::system(detailSize), Theme::secondary(), text);
-        lines->addWidget(detail_);
-    }
+    setDetail(detail);
     // The text takes what the control leaves; between them the stack's
     // spacing on both sides of the spacer.
-    row->addWidget(text, 1, Qt::AlignVCenter);
+    row->addWidget(text_, 1, Qt::AlignVCenter);
     row->addSpacing(spacing + minimumGap + spacing);
     control_->setParent(this);
     row->addWidget(control_, 0, Qt::AlignVCenter);
+}
+
+std::optional<QString> SettingRow::detail() const
+{
+    if (!detail_ || detail_->isHidden())
+        return std::nullopt;
+    return detail_->text();
+}
+
+void SettingRow::setDetail(const std::optional<QString>& detail)
+{
+    if (!detail) {
+        if (detail_)
+            detail_->hide();
+        return;
+    }
+    if (!detail_) {
+        detail_ = SettingsStyle::wrappingLabel(*detail, Fonts::system(detailSize), Theme::secondary(), text_);
+        text_->layout()->addWidget(detail_);
+    } else {
+        detail_->setText(*detail);
+    }
+    detail_->show();
 }
 
 ToggleRow::ToggleRow(const QString& title, std::optional<QString> detail, Binding<bool> isOn, QWidget* parent)

@@ -27,8 +27,12 @@ public:
     SettingRow(const QString& title, std::optional<QString> detail, QWidget* control, QWidget* parent = nullptr);
 
     QLabel* titleLabel() const { return title_; }
-    QLabel* detailLabel() const { return detail_; }   // null without a detail
+    QLabel* detailLabel() const { return detail_; }   // null while no detail was ever shown
     QWidget* control() const { return control_; }
+    // The detail line now, none while it is hidden.
+    std::optional<QString> detail() const;
+    // Shows, changes or hides the detail line.
+    void setDetail(const std::optional<QString>& detail);
 
     static constexpr int horizontalPadding = 16;
     static constexpr int verticalPadding = 10;
@@ -43,6 +47,7 @@ private:
     QLabel* title_;
     QLabel* detail_ = nullptr;
     QWidget* control_;
+    QWidget* text_;
 };
 
 // A row whose control is the switch, bound to a setting. The row title is

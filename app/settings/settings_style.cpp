@@ -37,6 +37,12 @@ const QColor& blue()
     return c;
 }
 
+const QColor& orange()
+{
+    static const QColor c = srgb(1.0, 0.624, 0.039);
+    return c;
+}
+
 QColor tileFill(TileColor color)
 {
     switch (color) {
@@ -61,25 +67,48 @@ const QColor& windowBackground()
 
 QPalette darkPalette()
 {
+    return palette(ColorScheme::dark);
+}
+
+const QColor& windowBackground(ColorScheme scheme)
+{
+    static const QColor light = srgb(0.925, 0.925, 0.925);
+    return scheme == ColorScheme::light ? light : windowBackground();
+}
+
+QPalette palette(ColorScheme scheme)
+{
+    const QColor& primary = Theme::primary(scheme);
+    const QColor& secondary = Theme::secondary(scheme);
+    // Stock controls (pop-up pickers, steppers, push buttons) draw their
+    // faces with this; a translucent one comes out white, so it is the
+    // raised colour laid over the window once.
+    const QColor& base = windowBackground(scheme);
+    const QColor raised = scheme == ColorScheme::light ? QColor(Qt::white) : [&] {
+        const QColor top = Theme::raised();
+        const auto mix = [&](float t, float b) { return float(t * top.alphaF() + b * (1 - top.alphaF())); };
+        return QColor::fromRgbF(mix(top.redF(), base.redF()), mix(top.greenF(), base.greenF()),
+                                mix(top.blueF(), base.blueF()));
+    }();
     QPalette p;
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        p.setColor(group, QPalette::Window, windowBackground());
-        p.setColor(group, QPalette::Base, windowBackground());
-        p.setColor(group, QPalette::AlternateBase, Theme::raised());
-        p.setColor(group, QPalette::Button, Theme::raised());
-        p.setColor(group, QPalette::WindowText, Theme::primary());
-        p.setColor(group, QPalette::Text, Theme::primary());
-        p.setColor(group, QPalette::ButtonText, Theme::primary());
-        p.setColor(group, QPalette::BrightText, Theme::primary());
-        p.setColor(group, QPalette::PlaceholderText, Theme::secondary());
+        p.setColor(group, QPalette::Window, windowBackground(scheme));
+        p.setColor(group, QPalette::Base, windowBackground(scheme));
+        p.setColor(group, QPalette::AlternateBase, raised);
+        p.setColor(group, QPalette::Button, raised);
+        p.setColor(group, QPalette::WindowText, primary);
+        p.setColor(group, QPalette::Text, primary);
+        p.setColor(group, QPalette::ButtonText, primary);
+        p.setColor(group, QPalette::BrightText, primary);
+        p.setColor(group, QPalette::PlaceholderText, secondary);
         p.setColor(group, QPalette::Highlight, Theme::lit());
         p.setColor(group, QPalette::HighlightedText, Qt::black);
-        p.setColor(group, QPalette::ToolTipBase, Theme::night());
-        p.setColor(group, QPalette::ToolTipText, Theme::primary());
+        p.setColor(group, QPalette::ToolTipBase, windowBackground(scheme));
+        p.setColor(group, QPalette::ToolTipText, primary);
     }
-    p.setColor(QPalette::Disabled, QPalette::WindowText, Theme::secondary());
-    p.setColor(QPalette::Disabled, QPalette::Text, Theme::secondary());
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, Theme::secondary());
+    p.setColor(QPalette::Disabled, QPalette::WindowText, secondary);
+    p.setColor(QPalette::Disabled, QPalette::Text, secondary);
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, secondary);
     return p;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/settings/settings_tab.h"
 #include "app/ui/fonts.h"
+#include "app/ui/theme.h"
 
 #include <QColor>
 #include <QPalette>
@@ -21,6 +22,8 @@ const QColor& green();
 const QColor& gray();
 const QColor& indigo();
 const QColor& blue();
+// Warnings.
+const QColor& orange();
 
 QColor tileFill(TileColor color);
 QColor symbolFill(SymbolColor color);
@@ -30,6 +33,10 @@ const QColor& windowBackground();
 
 // The palette of the dark scheme, with the accent as highlight.
 QPalette darkPalette();
+// The same for either scheme; the light one is for pictures of views that
+// also come light.
+QPalette palette(ColorScheme scheme);
+const QColor& windowBackground(ColorScheme scheme);
 
 // Plain text (never rich text) in `font` and `color`, the colour set on
 // the label itself so that no application palette changes it.

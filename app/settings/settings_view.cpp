@@ -1,9 +1,12 @@
 #include "app/settings/settings_view.h"
 
+#include "app/settings/arrange_settings.h"
 #include "app/settings/general_page.h"
 #include "app/settings/permissions_page.h"
 #include "app/settings/settings_sidebar.h"
 #include "app/settings/settings_style.h"
+#include "app/settings/shortcuts_page.h"
+#include "app/settings/workflows_page.h"
 #include "app/ui/fonts.h"
 #include "app/ui/theme.h"
 
@@ -28,12 +31,16 @@ QImage ownIcon(const SystemWorkspace& workspace)
 
 } // namespace
 
-SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
-                           const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent)
+SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
+                           PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                           AnimationTime time,
+                           SettingsTab tab, QWidget* parent)
     : QWidget(parent),
       preferences_(preferences),
       watcher_(watcher),
+      workflows_(workflows),
       permissions_(std::move(permissions)),
+      keyboard_(keyboard),
       time_(time),
       tab_(tab)
 {
@@ -74,11 +81,24 @@ SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher,
     showPage(tab);
 }
 
-SettingsView::~SettingsView() = default;
+SettingsView::~SettingsView()
+{
+    // Its recorders stop on the way out and take their turn back.
+    delete page_;
+    page_ = nullptr;
+}
 
 void SettingsView::select(SettingsTab tab)
 {
     sidebar_->select(tab);
+}
+
+void SettingsView::setArrangeSources(ArrangeSources sources)
+{
+    arrange_.reset();
+    arrange_.emplace(std::move(sources));
+    if (tab_ == SettingsTab::arrange)
+        showPage(tab_);
 }
 
 void SettingsView::setConfirmingDelete(std::optional<std::string> name)
@@ -94,9 +114,16 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new GeneralPage(preferences_);
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
-    case SettingsTab::workflows:
-    case SettingsTab::arrange:
     case SettingsTab::shortcuts:
+        return new ShortcutsPage(preferences_, keyboard_, turns_, time_);
+    case SettingsTab::workflows:
+        return new WorkflowsPage(workflows_, preferences_,
+                                 {[this] { return confirmingDelete_; }, [this] { return armedAt_; },
+                                  [this](std::optional<std::string> name) { setConfirmingDelete(std::move(name)); }},
+                                 time_);
+    case SettingsTab::arrange:
+        if (arrange_)
+            return new ArrangeSettings(preferences_, *arrange_, time_);
         break;
     }
     // Pages still to come keep their place empty.

@@ -6,8 +6,10 @@
 // the settings and the permission watcher; opening one stores nothing.
 
 #include "app/platform/system_workspace.h"
+#include "app/settings/arrange_page_plan.h"
 #include "app/settings/permission_actions.h"
 #include "app/settings/settings_tab.h"
+#include "app/settings/shortcut_recorder.h"
 #include "app/ui/spring.h"
 #include "core/date.h"
 
@@ -22,19 +24,27 @@ class QVBoxLayout;
 
 namespace kavelo {
 
+class Keyboard;
 class Preferences;
 class SettingsSidebar;
+class Workflows;
 
 class SettingsView : public QWidget {
 public:
-    // `workspace` gives the sidebar this program's icon.
-    SettingsView(Preferences& preferences, PermissionWatcher& watcher, PermissionActions permissions,
-                 const SystemWorkspace& workspace, AnimationTime time, SettingsTab tab, QWidget* parent = nullptr);
+    // `workspace` gives the sidebar this program's icon; `keyboard` names
+    // the keys the shortcut recorders receive.
+    SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
+                 PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                 AnimationTime time, SettingsTab tab,
+                 QWidget* parent = nullptr);
     ~SettingsView() override;
 
     SettingsTab tab() const { return tab_; }
     // As a click on the page's sidebar row.
     void select(SettingsTab tab);
+    // What the Arrange page reads besides the settings; until the shell
+    // hands it over, that page stays empty.
+    void setArrangeSources(ArrangeSources sources);
 
     SettingsSidebar* sidebar() const { return sidebar_; }
     QScrollArea* pageArea() const { return pageArea_; }
@@ -47,6 +57,9 @@ public:
     const std::optional<std::string>& confirmingDelete() const { return confirmingDelete_; }
     Seconds armedAt() const { return armedAt_; }
     void setConfirmingDelete(std::optional<std::string> name);
+
+    // The one shortcut recorder of the window that records, if any.
+    ShortcutRecorder* recordingRecorder() const { return turns_.current(); }
 
     static constexpr int width = 760;
     static constexpr int height = 560;
@@ -66,14 +79,18 @@ private:
 
     Preferences& preferences_;
     PermissionWatcher& watcher_;
+    Workflows& workflows_;
     PermissionActions permissions_;
+    const Keyboard& keyboard_;
     AnimationTime time_;
+    RecorderTurns turns_;
     SettingsTab tab_;
     SettingsSidebar* sidebar_;
     QScrollArea* pageArea_;
     QVBoxLayout* column_;
     QLabel* title_;
     QWidget* page_ = nullptr;
+    std::optional<ArrangeSources> arrange_;
     std::optional<std::string> confirmingDelete_;
     Seconds armedAt_{0};
 };

@@ -139,7 +139,10 @@ void FreePanel::withdraw()
 
 void FreePanel::restack()
 {
-    raise();
+    // One that stands below a given window is placed by the window server;
+    // raising it here as well would race that.
+    if (!below_)
+        raise();
     // Whatever stands above this level goes back on top, lowest first.
     if (!host_)
         return;

@@ -37,6 +37,12 @@ void PillButton::setProminent(bool prominent)
     update();
 }
 
+void PillButton::setColorScheme(ColorScheme scheme)
+{
+    scheme_ = scheme;
+    update();
+}
+
 QSize PillButton::sizeHint() const
 {
     const QFontMetricsF metrics(pillFont());
@@ -60,7 +66,7 @@ void PillButton::paintEvent(QPaintEvent*)
     painter.drawPath(Shapes::capsule(bounds));
 
     painter.setFont(pillFont());
-    painter.setPen(prominent_ ? QColor(Qt::black) : Theme::primary());
+    painter.setPen(prominent_ ? QColor(Qt::black) : Theme::primary(scheme_));
     painter.drawText(bounds, Qt::AlignCenter, text());
 }
 

@@ -6,6 +6,7 @@
 // 0.2 s, damping fraction 1, so never past full size).
 
 #include "app/ui/spring.h"
+#include "app/ui/theme.h"
 
 #include <QAbstractButton>
 
@@ -17,6 +18,8 @@ public:
 
     bool prominent() const { return prominent_; }
     void setProminent(bool prominent);
+    // Dark unless told otherwise: the plain pill's text follows the scheme.
+    void setColorScheme(ColorScheme scheme);
 
     // The drawn scale, 1 at rest.
     double scale() const { return scale_.value(); }
@@ -35,6 +38,7 @@ protected:
 
 private:
     bool prominent_;
+    ColorScheme scheme_ = ColorScheme::dark;
     SpringAnimation scale_;
 };
 

@@ -2,6 +2,27 @@
 
 #include "app/services/preferences.h"
 
+namespace kavelo {
+
+std::string_view rawValue(ColorScheme scheme)
+{
+    switch (scheme) {
+    case ColorScheme::dark: return "dark";
+    case ColorScheme::light: return "light";
+    }
+    return "dark";
+}
+
+std::optional<ColorScheme> ColorScheme_from(std::string_view raw)
+{
+    for (ColorScheme scheme : {ColorScheme::dark, ColorScheme::light})
+        if (rawValue(scheme) == raw)
+            return scheme;
+    return std::nullopt;
+}
+
+} // namespace kavelo
+
 namespace kavelo::Theme {
 
 namespace {
@@ -56,6 +77,19 @@ const QColor& secondary()
     // The dark scheme's secondary label: a cool white at 60 %.
     static const QColor c = srgb(235 / 255.0, 235 / 255.0, 245 / 255.0, 0.6);
     return c;
+}
+
+const QColor& primary(ColorScheme scheme)
+{
+    static const QColor black = srgb(0, 0, 0);
+    return scheme == ColorScheme::light ? black : primary();
+}
+
+const QColor& secondary(ColorScheme scheme)
+{
+    // The light scheme's secondary label: a dark grey-blue at 60 %.
+    static const QColor light = srgb(60 / 255.0, 60 / 255.0, 67 / 255.0, 0.6);
+    return scheme == ColorScheme::light ? light : secondary();
 }
 
 const QColor& renderingGlass()

@@ -294,6 +294,21 @@ TEST(AutoLayout, RegressionFittedStackNeverGoesNegative)
         EXPECT_GE(f.size.height, 0) << id;
 }
 
+TEST(AutoLayout, RegressionAGapWiderThanTheAreaKeepsFocusTilesFromItsLeftEdge)
+{
+    // The side columns of the wide focus form came out at width -8, and
+    // fitting them moved the windows to x = -8 and x = 128.
+    const auto out = AutoLayout::layout(TidyLayout::focus, {1, 2, 3}, 0, 0, Rect(0, 0, 100, 40), 60, 0, {},
+                                        std::nullopt);
+    ASSERT_EQ(out.frames.size(), 3u);
+    for (const auto& [id, f] : out.frames) {
+        EXPECT_GE(f.minX(), 0) << id;
+        EXPECT_GE(f.width(), 0) << id;
+    }
+    EXPECT_EQ(out.frames.at(1), Rect(0, 0, 0, 40));
+    EXPECT_EQ(out.frames.at(2), Rect(60, 0, 0, 40));
+}
+
 namespace {
 
 bool sane(const Rect& r) { return r.isFinite() && r.size.width >= 0 && r.size.height >= 0; }

@@ -295,6 +295,29 @@ TEST(GridPlanJson, PlansOutsideTheirLimitsAreNoPlans)
     EXPECT_FALSE(withGrid(2, 2, cell(-1, 0, 1, 1)));   // before the first column
     EXPECT_FALSE(withGrid(2, 2, cell(0, 0, 0, 1)));    // no span
     EXPECT_FALSE(withGrid(2, 2, cell(0, 0, 1, 1) + "," + cell(1, 1, 1, 2147483647)));
+    EXPECT_FALSE(withGrid(2, 2, cell(0, 0, 2, 1) + "," + cell(1, 0, 1, 2)));   // overlapping cells
+    EXPECT_FALSE(withGrid(2, 1, cell(0, 0, 1, 1) + "," + cell(0, 0, 1, 1)));   // the same cell twice
+    EXPECT_TRUE(withGrid(3, 1, cell(0, 0, 1, 1) + "," + cell(2, 0, 1, 1)));    // a gap is fine
+}
+
+TEST(GridPlanJson, AStoredPlanOfThousandsOfCellsIsNoPlan)
+{
+    // 2,000 cells inside a 6 × 4 grid passed validation and took the merge
+    // of `frames(3)` two seconds; a plan holds at most 24 cells.
+    Json cells = Json::array();
+    for (int i = 0; i < 2000; ++i)
+        cells.push_back(toJson(GridCell{i % 6, (i / 6) % 4, 1, 1}));
+    const Json stored{{"columns", 6}, {"rows", 4}, {"cells", cells}};
+    EXPECT_EQ(GridPlan_fromJson(stored), std::nullopt);
+    GridPlan plan(6, 4, {});
+    for (const Json& c : cells)
+        plan.cells.push_back(*GridCell_fromJson(c));
+    EXPECT_FALSE(plan.isValid());
+    // 24 cells is the most that fits; every one of them is used.
+    cells.erase(cells.begin() + 24, cells.end());
+    const std::optional<GridPlan> full = GridPlan_fromJson(Json{{"columns", 6}, {"rows", 4}, {"cells", cells}});
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->frames(3, Rect(0, 0, 1200, 800), 10).size(), 3u);
 }
 
 TEST(GridPlanJson, UnusableWeightsAreDropped)

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace kavelo;
 
@@ -114,4 +115,131 @@ TEST_F(AtomicWrite, FailureKeepsTheOldFile)
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
         ++files;
     EXPECT_EQ(files, 1);
+}
+
+namespace {
+
+std::string nested(int depth, std::string_view inner = "")
+{
+    return R"({"other": )" + std::string(static_cast<size_t>(depth - 1), '[') + std::string(inner) +
+           std::string(static_cast<size_t>(depth - 1), ']') + "}";
+}
+
+} // namespace
+
+TEST(JsonParsing, DeepNestingIsRefusedWhileParsing)
+{
+    // Copying, writing or destroying 100,000 levels would overflow the stack.
+    EXPECT_EQ(json::parse(nested(100'000)), std::nullopt);
+    EXPECT_EQ(json::parse(nested(json::maxDepth + 1)), std::nullopt);
+    EXPECT_EQ(json::parse(nested(json::maxDepth + 1, R"({"a": 1})")), std::nullopt);
+    const std::optional<Json> deepest = json::parse(nested(json::maxDepth));
+    ASSERT_TRUE(deepest);
+    EXPECT_EQ(json::depth(*deepest), json::maxDepth);
+    EXPECT_EQ(json::depth(Json(3)), 0);
+    EXPECT_EQ(json::depth(Json::parse("[[], {}]")), 2);
+    // Depth counts what is open, not how much came before.
+    std::string wide = "[";
+    for (int i = 0; i < 10'000; ++i)
+        wide += "[[1]],";
+    wide += "0]";
+    EXPECT_TRUE(json::parse(wide));
+    // Everything else is still parsed strictly.
+    EXPECT_EQ(json::parse("[1, 2"), std::nullopt);
+    EXPECT_EQ(json::parse("[1] [2]"), std::nullopt);
+    EXPECT_EQ(json::parse("\"\xff\""), std::nullopt);
+    EXPECT_EQ(json::parse(R"({"a": [1, 2.5, "x", null, true]})"), Json::parse(R"({"a": [1, 2.5, "x", null, true]})"));
+}
+
+TEST(Dates, OnlyYearsOneToNineThousandNineHundredNinetyNineInUtc)
+{
+    // Offsets that carry a date out of four-digit years in UTC: the text it
+    // would be written back as would not parse.
+    EXPECT_EQ(parseIsoDate("0000-01-01T00:00:00+01:00"), std::nullopt);
+    EXPECT_EQ(parseIsoDate("9999-12-31T23:59:59-01:00"), std::nullopt);
+    EXPECT_EQ(parseIsoDate("9999-12-31T23:59:60Z"), std::nullopt);
+    EXPECT_EQ(parseIsoDate("0000-12-31T23:59:59Z"), std::nullopt);
+
+    const std::optional<Date> first = parseIsoDate("0000-12-31T23:30:00-01:00");
+    const std::optional<Date> last = parseIsoDate("9999-12-31T23:59:59.999Z");
+    ASSERT_TRUE(first && last);
+    EXPECT_EQ(isoDate(*first), "0001-01-01T00:30:00Z");
+    EXPECT_EQ(isoDate(*last), "9999-12-31T23:59:59Z");
+    EXPECT_EQ(parseIsoDate(isoDate(*last)), dateFromEpochSeconds(std::floor(epochSeconds(*last))));
+
+    // Writing never overflows, and what it writes always reads back.
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double s : {1e300, -1e300, inf, -inf, 9.3e18, -9.3e18, 253402300800.0, -62135596801.0}) {
+        const std::string text = isoDate(dateFromEpochSeconds(s));
+        EXPECT_TRUE(parseIsoDate(text)) << s << " " << text;
+    }
+    EXPECT_EQ(isoDate(dateFromEpochSeconds(1e300)), "9999-12-31T23:59:59Z");
+    EXPECT_EQ(isoDate(dateFromEpochSeconds(-inf)), "0001-01-01T00:00:00Z");
+    EXPECT_EQ(isoDate(dateFromEpochSeconds(std::nan(""))), "1970-01-01T00:00:00Z");
+}
+
+TEST_F(AtomicWrite, ALinkStaysALinkAndItsTargetIsReplaced)
+{
+    std::filesystem::create_directories(folder / "dotfiles");
+    const auto target = folder / "dotfiles" / "defaults.json";
+    const auto link = folder / "defaults.json";
+    ASSERT_FALSE(writeFileAtomically(target, "old"));
+    std::filesystem::create_symlink("dotfiles/defaults.json", link);
+    // A chain of links leads to the same file.
+    std::filesystem::create_symlink(link, folder / "again.json");
+
+    EXPECT_FALSE(writeFileAtomically(folder / "again.json", "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "again.json"));
+    EXPECT_EQ(readFile(target), "new");
+    EXPECT_EQ(linkTarget(folder / "again.json"), folder / "dotfiles/defaults.json");
+
+    // A dangling link: the file it names is created.
+    std::filesystem::remove(target);
+    EXPECT_FALSE(writeFileAtomically(link, "again"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFile(target), "again");
+
+    // A loop cannot be followed; the write replaces the link itself.
+    std::filesystem::create_symlink("loop-b", folder / "loop-a");
+    std::filesystem::create_symlink("loop-a", folder / "loop-b");
+    EXPECT_FALSE(writeFileAtomically(folder / "loop-a", "x"));
+    EXPECT_EQ(readFile(folder / "loop-a"), "x");
+}
+
+TEST_F(AtomicWrite, TemporariesOfWritersThatAreGoneAreSweptAndNothingElse)
+{
+    // pid_max is at most 2^22, so this process cannot exist.
+    const std::string gone = "2147483646";
+    const std::string alive = std::to_string(::getppid());
+    const std::vector<std::string> stale{"a.json.tmp-" + gone + "-0", "b.json.tmp-" + gone + "-17"};
+    const std::vector<std::string> kept{"a.json.tmp-" + alive + "-3",            // its writer still runs
+                                        "a.json.tmp-" + std::to_string(::getpid()) + "-99",
+                                        "notes.tmp-", "x.tmp-12", "y.tmp-12-", "z.tmp-a-1", ".tmp-5-5",
+                                        "c.json", "c.json.tmp-" + gone + "-1x"};
+    for (const auto& name : stale)
+        std::ofstream(folder / name) << "half";
+    for (const auto& name : kept)
+        std::ofstream(folder / name) << "keep";
+    std::filesystem::create_directories(folder / ("d.json.tmp-" + gone + "-2"));   // not a file
+
+    EXPECT_FALSE(writeFileAtomically(folder / "a.json", "whole"));
+    for (const auto& name : stale)
+        EXPECT_FALSE(std::filesystem::exists(folder / name)) << name;
+    for (const auto& name : kept)
+        EXPECT_EQ(readFile(folder / name), "keep") << name;
+    EXPECT_TRUE(std::filesystem::is_directory(folder / ("d.json.tmp-" + gone + "-2")));
+    EXPECT_EQ(readFile(folder / "a.json"), "whole");
+}
+
+TEST_F(AtomicWrite, RenamingNeverReplaces)
+{
+    ASSERT_FALSE(writeFileAtomically(folder / "a", "a"));
+    ASSERT_FALSE(writeFileAtomically(folder / "b", "b"));
+    EXPECT_EQ(renameWithoutReplacing(folder / "a", folder / "b"), std::errc::file_exists);
+    EXPECT_EQ(readFile(folder / "a"), "a");
+    EXPECT_EQ(readFile(folder / "b"), "b");
+    EXPECT_FALSE(renameWithoutReplacing(folder / "a", folder / "c"));
+    EXPECT_EQ(readFile(folder / "c"), "a");
+    EXPECT_FALSE(std::filesystem::exists(folder / "a"));
 }

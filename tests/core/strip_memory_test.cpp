@@ -79,6 +79,20 @@ TEST(StripMemoryJson, DecodingIsStrict)
     EXPECT_EQ(StripMemory::fromJson(Json::array()), std::nullopt);
 }
 
+TEST(StripMemoryJson, AFileNestedTooDeepIsUnreadable)
+{
+    // The strips file: layout key to record. A title 100,000 arrays deep
+    // must be refused while parsing, not met by a recursive copy later.
+    const std::string deep = std::string(100'000, '[') + std::string(100'000, ']');
+    const std::string file = R"({"Main|1":{"columns":[{"windows":[{"id":1,"bundleID":"a","title":)" + deep +
+                             R"(}],"width":0.5,"tabbed":false}]}})";
+    EXPECT_EQ(json::parse(file), std::nullopt);
+    const std::optional<Json> fine = json::parse(
+        R"({"Main|1":{"columns":[{"windows":[{"id":1,"bundleID":"a","title":"t"}],"width":0.5,"tabbed":false}]}})");
+    ASSERT_TRUE(fine);
+    EXPECT_TRUE(StripMemory::fromJson(fine->at("Main|1")));
+}
+
 TEST(StripMemorySave, TakesTheColumnsWeightsAndTheEntriesHeights)
 {
     Strip s;

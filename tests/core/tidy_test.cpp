@@ -76,6 +76,16 @@ TEST(TidyFrames, FocusOnWideScreensUsesTwoColumns)
     EXPECT_EQ(two[0], Rect(0, 0, std::floor(0.62 * 3430), 1440));
 }
 
+TEST(TidyFrames, RegressionWideFocusColumnsOnATinyAreaNeverGoNegative)
+{
+    // A gap wider than the area left the side columns at width -8.
+    const auto tiles = Tidy::frames(TidyLayout::focus, 3, Rect(0, 0, 100, 40), 60, 0);
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_EQ(tiles, (std::vector<Rect>{{0, 0, 0, 40}, {60, 0, 0, 40}, {120, 0, 0, 40}}));
+    // As the plain columns lay out the same three tiles.
+    EXPECT_EQ(tiles, Tidy::frames(TidyLayout::columns, 3, Rect(0, 0, 100, 40), 60, 0));
+}
+
 TEST(TidyFrames, PortraitGridAndFocusAreTransposed)
 {
     const auto grid = Tidy::frames(TidyLayout::grid, 3, Rect(0, 0, 900, 1600), 10, 0);
@@ -219,15 +229,21 @@ RC_GTEST_PROP(TidyProperties, TilesCoverTheRectangleWithoutOverlap, ())
     const TidyLayout layout = *rc::gen::elementOf(std::vector<TidyLayout>(allTidyLayouts.begin(), allTidyLayouts.end()));
     const int count = *rc::gen::inRange(0, 80);
     const double x = *rc::gen::inRange(-3000, 3000), y = *rc::gen::inRange(-2000, 2000);
-    const double w = *rc::gen::inRange(200, 7000), h = *rc::gen::inRange(200, 4000);
-    const double gap = *rc::gen::inRange(0, 25);
+    // Now and then a tiny area, or a gap wider than it (a hand-edited setting).
+    const bool tiny = *rc::gen::inRange(0, 4) == 0;
+    const double w = tiny ? *rc::gen::inRange(0, 300) : *rc::gen::inRange(200, 7000);
+    const double h = tiny ? *rc::gen::inRange(0, 120) : *rc::gen::inRange(200, 4000);
+    const double gap = *rc::gen::inRange(0, 3) == 0 ? *rc::gen::inRange(0, 600) : *rc::gen::inRange(0, 25);
     const double share = *rc::gen::elementOf(std::vector<double>{0, -1, 0.2, 0.5, 0.62, 2.0 / 3, 0.95, 1, 3, notANumber});
     const Rect r(x, y, w, h);
 
     const auto tiles = Tidy::frames(layout, count, r, gap, share);
     RC_ASSERT(tiles.size() == static_cast<size_t>(std::max(count, 0)));
-    for (const Rect& t : tiles)
+    for (const Rect& t : tiles) {
         RC_ASSERT(finiteAndNonNegative(t));
+        // However little room, no tile starts before the rectangle.
+        RC_ASSERT(t.minX() >= r.minX() && t.minY() >= r.minY());
+    }
 
     // While the gaps leave room, the tiles lie inside the rectangle and apart.
     bool roomy = true;

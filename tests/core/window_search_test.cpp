@@ -96,3 +96,42 @@ RC_GTEST_PROP(WindowSearchProperties, RankIsAStableFilterSortedByScore,
     std::sort(got.begin(), got.end());
     RC_ASSERT(std::adjacent_find(got.begin(), got.end()) == got.end());
 }
+
+namespace {
+
+// Pieces of text that reach every path of the search: ASCII and not, upper
+// case, composed and decomposed accents, an em dash, several kinds of blank.
+const std::vector<std::string> pieces{"a",  "S",  "saf", "ari", " ",  "\t", "\xE2\x80\x94", "\xC3\xA9", "e\xCC\x81",
+                                      "\xC3\x84", "\xE1\xBA\x9E", "ss", "\xE3\x80\x80", "1", "x", "T", "st"};
+
+rc::Gen<std::string> genText(size_t most)
+{
+    return rc::gen::map(rc::gen::container<std::vector<std::string>>(rc::gen::resize(int(most), rc::gen::elementOf(pieces))),
+                        [most](const std::vector<std::string>& parts) {
+                            std::string t;
+                            for (size_t i = 0; i < parts.size() && i < most; ++i)
+                                t += parts[i];
+                            return t;
+                        });
+}
+
+} // namespace
+
+RC_GTEST_PROP(WindowSearchProperties, PreparedRanksAsRankDoes, ())
+{
+    const auto names = *rc::gen::container<std::vector<std::pair<std::string, std::string>>>(
+        rc::gen::pair(genText(4), genText(10)));
+    std::vector<WindowEntry> windows;
+    for (size_t i = 0; i < names.size(); ++i)
+        windows.push_back(window(static_cast<WindowID>(i), names[i].first, names[i].second));
+    const WindowSearch::Prepared prepared(windows);
+    RC_ASSERT(prepared.size() == windows.size());
+    // One preparation serves many queries, as it does while the user types.
+    const auto queries = *rc::gen::container<std::vector<std::string>>(genText(5));
+    for (const auto& query : queries) {
+        std::vector<WindowEntry> viaPrepared;
+        for (size_t position : prepared.rank(query))
+            viaPrepared.push_back(windows.at(position));
+        RC_ASSERT(viaPrepared == WindowSearch::rank(windows, query));
+    }
+}

@@ -340,3 +340,49 @@ TEST(WorkspaceStoreNames, AutomaticNamesHashTheFingerprint)
     // Bytes above 0x7f are hashed as unsigned values.
     EXPECT_EQ(WorkspaceStore::autoName("\xff"), "auto-af64724c8602eb6e");
 }
+
+TEST_F(StoreFolder, AWorkflowWhoseDateCannotBeWrittenBackIsUnreadable)
+{
+    // These read once, then were written as dates that did not parse, so the
+    // workflow vanished from the list after its next save.
+    auto withDate = [](const std::string& name, const std::string& date) {
+        return R"({"name":")" + name + R"(","displays":"d","windows":[],"savedAt":")" + date + R"("})";
+    };
+    write("Early.json", withDate("Early", "0000-01-01T00:00:00+01:00"));
+    write("Late.json", withDate("Late", "9999-12-31T23:59:59-01:00"));
+    write("First.json", withDate("First", "0001-01-01T00:00:00Z"));
+    write("Last.json", withDate("Last", "9999-12-31T23:59:59Z"));
+    EXPECT_EQ(store.load("Early"), std::nullopt);
+    EXPECT_EQ(store.load("Late"), std::nullopt);
+    EXPECT_EQ(names(store.named()), (std::vector<std::string>{"Last", "First"}));
+
+    // The years at either end survive a save.
+    for (const std::string name : {"First", "Last"}) {
+        const std::optional<Workspace> w = store.load(name);
+        ASSERT_TRUE(w);
+        store.save(*w);
+        EXPECT_EQ(store.load(name), w);
+    }
+    EXPECT_EQ(names(store.named()), (std::vector<std::string>{"Last", "First"}));
+    EXPECT_EQ(readFile(store.directory / "Early.json"), withDate("Early", "0000-01-01T00:00:00+01:00"));
+}
+
+TEST_F(StoreFolder, DeeplyNestedFilesAreUnreadableNotACrash)
+{
+    const std::string deep = std::string(100'000, '[') + std::string(100'000, ']');
+    write("Deep.json", R"({"name":"Deep","displays":"d","windows":[],"savedAt":"2025-03-04T09:05:00Z","tabs":{"b":)" +
+                           deep + "}}");
+    store.save(minimalWorkspace("Fine", 1));
+    EXPECT_EQ(store.load("Deep"), std::nullopt);
+    EXPECT_EQ(names(store.named()), std::vector<std::string>{"Fine"});
+}
+
+TEST_F(StoreFolder, ASaveSweepsTemporariesOfKilledWriters)
+{
+    write("Old.json.tmp-2147483646-3", "half a workflow");
+    write("Old.json.tmp-" + std::to_string(::getppid()) + "-1", "being written");
+    write("Old.json.tmp-notes", "mine");
+    store.save(minimalWorkspace("New", 1));
+    EXPECT_EQ(files(), (std::vector<std::string>{"New.json", "Old.json.tmp-" + std::to_string(::getppid()) + "-1",
+                                                 "Old.json.tmp-notes"}));
+}

@@ -206,3 +206,34 @@ RC_GTEST_PROP(ManualSchedulerProperty, RunsRandomSchedulesInDueThenOrderSequence
     }
     RC_ASSERT(since(s, start) == spanTenths / 10.0);
 }
+
+// A user or a time server setting the clock moves the wall time alone: no
+// timer fires early, none waits for the wall clock to catch up.
+TEST(ManualScheduler, AStepOfTheWallClockNeitherFiresNorDelaysWork)
+{
+    for (double step : {3600.0, -3600.0}) {
+        SCOPED_TRACE(step);
+        ManualScheduler s;
+        const Date start = s.now();
+        int ticks = 0;
+        bool once = false;
+        Handle repeat = s.every(1.0, [&] { ++ticks; });
+        Handle later = s.after(10.0, [&] { once = true; });
+        s.advance(2.5);
+        s.clock().stepWall(Seconds(step));
+        EXPECT_EQ(s.advance(0.0), 0u);
+        EXPECT_EQ(ticks, 2);
+        EXPECT_DOUBLE_EQ(s.clock().monotonic().count(), 2.5);
+        s.advance(7.0);
+        EXPECT_EQ(ticks, 9);
+        EXPECT_FALSE(once);
+        s.advance(0.5);
+        EXPECT_TRUE(once);
+        EXPECT_NEAR((s.now() - start).count(), 10.0 + step, 1e-6);
+        EXPECT_NEAR((*s.nextDue() - start).count(), 11.0 + step, 1e-6);
+        // Setting the wall clock back through `set` is a step too.
+        s.clock().set(s.now() - Seconds(100));
+        EXPECT_EQ(s.advance(0.9), 0u);
+        EXPECT_EQ(s.advance(0.1), 1u);
+    }
+}

@@ -622,3 +622,65 @@ TEST_F(SimDesktopTest, ABrokenStateLeavesTheDesktopAsItWas)
     EXPECT_EQ(sim.window(42)->desktop, 9u);
     EXPECT_EQ(sim.windowServer().windowList(WindowListOption::onScreenOnly)->size(), 1u);
 }
+
+TEST_F(SimDesktopTest, NumbersThatWouldWrapAreRefusedAndCountersSurviveARoundTrip)
+{
+    const auto base = nlohmann::json::parse(R"({
+        "displays": [{"id": 3, "name": "Main", "frame": [[0, 0], [1920, 1080]], "desktops": [9]}],
+        "apps": [{"pid": 700, "name": "Editor"}],
+        "windows": [{"number": 42, "pid": 700, "frame": [[10, 40], [800, 600]]}]
+    })");
+    const auto before = sim.dump();
+    // The number after each of these would overflow or wrap to one in use.
+    for (const auto& [pointer, value] : std::vector<std::pair<std::string, nlohmann::json>>{
+             {"/apps/0/pid", 2147483647},
+             {"/ownPid", 2147483647},
+             {"/windows/0/number", 4294967295u},
+             {"/displays/0/id", 4294967295u},
+             {"/displays/0/desktops/0", 18446744073709551615u}}) {
+        auto state = base;
+        state[nlohmann::json::json_pointer(pointer)] = value;
+        if (pointer == "/apps/0/pid")
+            state["windows"][0]["pid"] = value;
+        EXPECT_FALSE(sim.load(state)) << pointer;
+    }
+    EXPECT_EQ(sim.dump(), before);
+
+    // One below the last: the state loads, and the counters stop rather than wrap.
+    auto last = base;
+    last["windows"][0]["number"] = 4294967294u;
+    last["apps"][0]["pid"] = 2147483646;
+    last["windows"][0]["pid"] = 2147483646;
+    ASSERT_TRUE(sim.load(last));
+    EXPECT_EQ(sim.addWindow({.pid = 2147483646, .frame = {0, 30, 10, 10}}), 0u);
+    EXPECT_EQ(sim.addApp({.name = "Later"}), 0);
+    EXPECT_EQ(sim.stacking(), std::vector<WindowID>{4294967294u});
+    EXPECT_EQ(sim.workspace().runningApps().size(), 2u);
+
+    // Our own process counts even when "apps" leaves it out: the next
+    // application never gets its pid, and dump → load changes nothing.
+    auto own = base;
+    own["ownPid"] = 701;
+    own["apps"][0]["pid"] = 700;
+    ASSERT_TRUE(sim.load(own));
+    const auto dumped = sim.dump();
+    EXPECT_EQ(dumped["nextPid"], 702);
+    SimDesktop again;
+    ASSERT_TRUE(again.load(dumped));
+    EXPECT_EQ(again.dump(), dumped);
+    EXPECT_EQ(again.addApp({.name = "Next"}), 702);
+    EXPECT_EQ(sim.addApp({.name = "Next"}), 702);
+}
+
+TEST_F(SimDesktopTest, ADeeplyNestedStateFileIsNotLoaded)
+{
+    const auto before = sim.dump();
+    const auto file = std::filesystem::temp_directory_path() / ("kavelo-sim-deep-" + std::to_string(::getpid()) + ".json");
+    auto state = before.dump();
+    state.insert(state.size() - 1, R"(,"preferences":{"d":{"k":)" + std::string(100'000, '[') +
+                                       std::string(100'000, ']') + "}}");
+    ASSERT_FALSE(writeFileAtomically(file, state));
+    EXPECT_FALSE(sim.loadFile(file));
+    EXPECT_EQ(sim.dump(), before);
+    std::filesystem::remove(file);
+}

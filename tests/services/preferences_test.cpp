@@ -1,11 +1,15 @@
+#include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
 #include "app/services/preferences.h"
+#include "app/services/watchdog.h"
+#include "services/fake_launcher.h"
 #include "services/temp_home.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -562,4 +566,52 @@ TEST(WindowHighlight, RawValues)
         EXPECT_EQ(WindowHighlight_from(rawValue(h)), h);
     EXPECT_EQ(rawValue(WindowHighlight::glow), "glow");
     EXPECT_EQ(WindowHighlight_from("Glow"), std::nullopt);
+}
+
+TEST_F(PreferencesTest, AFailedWriteIsLoggedOncePerStreakAndTheValueStaysInMemory)
+{
+    ManualClock clock;
+    test::FakeLauncher launcher;
+    Watchdog watchdog(home.paths(), clock, launcher, {1, "/k"});
+    const auto folder = home.paths().userDefaults.parent_path();
+    auto breakFolder = [&] {
+        // A file where the folder belongs fails every write, even as root.
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder.parent_path());
+        ASSERT_FALSE(writeFileAtomically(folder, "not a folder"));
+    };
+    auto engineLog = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(readFile(watchdog.files().logFile).value_or(""));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    };
+
+    Preferences& p = launch();
+    store->onWriteFailure = [&](std::string_view message) { watchdog.log(message); };
+    breakFolder();
+    p.setWindowGap(16);
+    p.setMaxTiles(4);
+    EXPECT_EQ(p.windowGap(), 16);
+    EXPECT_EQ(p.maxTiles(), 4);
+    EXPECT_TRUE(store->lastWriteError());
+    ASSERT_EQ(engineLog().size(), 1u);
+    EXPECT_NE(engineLog()[0].find("could not save the settings (" + home.paths().userDefaults.string() + "): "),
+              std::string::npos)
+        << engineLog()[0];
+
+    // The next change tries again, and writes everything kept in memory.
+    std::filesystem::remove(folder);
+    p.setSnappingEnabled(false);
+    EXPECT_FALSE(store->lastWriteError());
+    EXPECT_EQ(fileContents(), Json({{"windowGap", 16}, {"maxTiles", 4}, {"snappingEnabled", false}}));
+    EXPECT_EQ(engineLog().size(), 1u);
+
+    // A new streak is told again.
+    breakFolder();
+    p.setWindowGap(8);
+    p.setWindowGap(24);
+    EXPECT_EQ(engineLog().size(), 2u);
+    EXPECT_EQ(p.windowGap(), 24);
 }

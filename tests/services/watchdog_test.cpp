@@ -91,10 +91,10 @@ TEST_F(WatchdogTest, AfterThreeRestartsWithinTwoMinutesTheWatchdogStaysOff)
 TEST_F(WatchdogTest, TimesAgeOutOfTheWindowAndCleanStartsLeaveTheListAlone)
 {
     std::filesystem::create_directories(watchdog.files().support);
-    ASSERT_FALSE(writeFileAtomically(watchdog.files().launches, Json({now() - 120, now() - 119.5, now() + 5}).dump()));
+    ASSERT_FALSE(writeFileAtomically(watchdog.files().launches, Json({now() - 120, now() - 119.5, now()}).dump()));
     watchdog.start();
-    // Exactly 120 s old is out; a time ahead of the clock stays.
-    EXPECT_EQ(launchesFile(watchdog), Json({now() - 119.5, now() + 5}));
+    // Exactly 120 s old is out.
+    EXPECT_EQ(launchesFile(watchdog), Json({now() - 119.5, now()}));
     EXPECT_EQ(messages(watchdog), std::vector<std::string>{"started"});
 
     watchdog.markCleanExit();
@@ -102,8 +102,22 @@ TEST_F(WatchdogTest, TimesAgeOutOfTheWindowAndCleanStartsLeaveTheListAlone)
     EXPECT_EQ(messages(watchdog).back(), "quit");
     clock.advance(Seconds(1));
     watchdog.start();
-    EXPECT_EQ(launchesFile(watchdog), Json({now() + 4}));
+    EXPECT_EQ(launchesFile(watchdog), Json({now() - 1}));
     EXPECT_EQ(messages(watchdog).back(), "started");
+}
+
+TEST_F(WatchdogTest, LaunchTimesAfterNowAreDropped)
+{
+    // Four restarts stamped ahead of the clock (a clock set back) must not
+    // switch crash protection off until that time comes.
+    std::filesystem::create_directories(watchdog.files().support);
+    ASSERT_FALSE(writeFileAtomically(watchdog.files().launches,
+                                     Json({now() + 1, now() + 50, now() + 3600, now() + 1e9}).dump()));
+    ASSERT_FALSE(writeFileAtomically(watchdog.files().running, ""));
+    watchdog.start();
+    EXPECT_EQ(launchesFile(watchdog), Json({now()}));
+    EXPECT_EQ(messages(watchdog), std::vector<std::string>{"started after an unexpected exit"});
+    EXPECT_EQ(launcher.calls.size(), 1u);
 }
 
 TEST_F(WatchdogTest, ACorruptLaunchListCountsAsEmpty)
@@ -115,6 +129,16 @@ TEST_F(WatchdogTest, ACorruptLaunchListCountsAsEmpty)
         watchdog.start();
         EXPECT_EQ(launchesFile(watchdog), Json({now()})) << bad;
     }
+}
+
+TEST_F(WatchdogTest, ADeeplyNestedLaunchListCountsAsEmpty)
+{
+    std::filesystem::create_directories(watchdog.files().support);
+    ASSERT_FALSE(writeFileAtomically(watchdog.files().launches,
+                                     std::string(100'000, '[') + std::string(100'000, ']')));
+    ASSERT_FALSE(writeFileAtomically(watchdog.files().running, ""));
+    watchdog.start();
+    EXPECT_EQ(launchesFile(watchdog), Json({now()}));
 }
 
 TEST_F(WatchdogTest, LogLinesAreAppendedInCallOrderOneLineEach)
@@ -147,13 +171,14 @@ RC_GTEST_PROP(WatchdogModel, DecidesLikeTheRuleOverAnySequenceOfLaunches, ())
     std::size_t watchers = 0;
     const int steps = *rc::gen::inRange(1, 40);
     for (int step = 0; step < steps; ++step) {
-        const int pause = *rc::gen::inRange(0, 90);
+        // Now and then the clock is set back.
+        const int pause = *rc::gen::inRange(-30, 90);
         clock.advance(Seconds(pause));
         const bool quitsCleanly = *rc::gen::arbitrary<bool>();
 
         watchdog.start();
         const double now = epochSeconds(clock.now());
-        std::erase_if(times, [&](double t) { return now - t >= 120; });
+        std::erase_if(times, [&](double t) { return t > now || now - t >= 120; });
         const bool unclean = markerLeft;
         if (unclean)
             times.push_back(now);

@@ -4,6 +4,7 @@
 #include "app/settings/settings_sidebar.h"
 #include "app/settings/settings_style.h"
 #include "app/settings/settings_view.h"
+#include "app/settings/workflows_page.h"
 #include "app/ui/capture.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/theme.h"
@@ -22,7 +23,8 @@ namespace {
 struct SettingsViewTest : ::testing::Test, SettingsWorld {
     std::unique_ptr<SettingsView> open(SettingsTab tab)
     {
-        auto view = std::make_unique<SettingsView>(prefs, watcher, actions, sim.workspace(), time(), tab);
+        auto view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(),
+                                                   time(), tab);
         showSettled(*view);
         return view;
     }
@@ -93,7 +95,7 @@ TEST_F(SettingsViewTest, WithoutAnIconTheHeaderKeepsAnEmptyPlace)
         Handle onDesktopChange(std::function<void()>) override { return {}; }
         Handle onWake(std::function<void()>) override { return {}; }
     } noIcon(sim.workspace());
-    SettingsView view(prefs, watcher, actions, noIcon, time(), SettingsTab::general);
+    SettingsView view(prefs, watcher, workflows, actions, noIcon, sim.keyboard(), time(), SettingsTab::general);
     const QImage image = Capture::render(view);
     EXPECT_TRUE(view.sidebar()->icon().isNull());
     const QColor glass = image.pixelColor(5, 48);
@@ -173,8 +175,12 @@ TEST_F(SettingsViewTest, ATabClickChangesThePageAndSpringsTheHighlight)
     QTest::mouseClick(sidebar, Qt::LeftButton, Qt::NoModifier, QPoint(100, 540));
     EXPECT_EQ(view->tab(), SettingsTab::permissions);
 
+    click(*view, SettingsTab::workflows);
+    EXPECT_EQ(view->pageTitle()->text(), "Workflows");
+    EXPECT_NE(dynamic_cast<WorkflowsPage*>(view->page()), nullptr);
+
     // Pages still to come keep their title and an empty place.
-    for (SettingsTab tab : {SettingsTab::workflows, SettingsTab::arrange, SettingsTab::shortcuts}) {
+    for (SettingsTab tab : {SettingsTab::arrange}) {
         click(*view, tab);
         EXPECT_EQ(view->pageTitle()->text(), QString::fromStdString(title(tab)));
         EXPECT_TRUE(view->page()->findChildren<QWidget*>().isEmpty());

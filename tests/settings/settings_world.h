@@ -1,8 +1,9 @@
 #pragma once
 
 // The settings windows' surroundings in one place: a simulated desktop, a
-// hand-driven scheduler for animations and the permission poll, settings in
-// a fresh home folder, and a launcher that records the relaunch.
+// hand-driven scheduler for animations and the permission poll, settings and
+// saved workflows in a fresh home folder, and a launcher that records the
+// relaunch.
 
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
@@ -14,6 +15,7 @@
 #include "core/json.h"
 #include "services/fake_launcher.h"
 #include "services/temp_home.h"
+#include "shell/shell_fixture.h"
 #include "support/ui_app.h"
 
 #include <QApplication>
@@ -38,9 +40,13 @@ struct SettingsWorld {
           prefs(store, sim.loginItem(), [](int) { return false; }),
           watcher(sim.accessibility(), sim.capture(), scheduler),
           actions{sim.accessibility(), Permissions{sim.capture(), sim.workspace(), launcher,
-                                                   OwnProcess{4242, "/opt/kavelo/kavelo"}, [this] { ++quits; }}}
+                                                   OwnProcess{4242, "/opt/kavelo/kavelo"}, [this] { ++quits; }}},
+          workflows(Desktop{sim.platform(scheduler, scheduler.clock()), prefs}, toast, panels,
+                    Workflows::folder(home.paths()))
     {
     }
+    SettingsWorld(const SettingsWorld&) = delete;
+    SettingsWorld& operator=(const SettingsWorld&) = delete;
 
     AnimationTime time() { return {scheduler, scheduler.clock()}; }
 
@@ -73,6 +79,9 @@ struct SettingsWorld {
     test::FakeLauncher launcher;
     int quits = 0;
     PermissionActions actions;
+    RecordingToast toast;
+    ScriptedPanels panels;
+    Workflows workflows;
 };
 
 inline std::string picturePath(const std::string& name)
@@ -107,7 +116,7 @@ inline int pixelsNear(const QImage& image, QRect area, QColor color, int toleran
 // events per level it climbs.
 inline void settleLayouts()
 {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 10; ++i)
         QApplication::processEvents();
 }
 

@@ -28,14 +28,16 @@ std::string pictureFolder()
 
 namespace {
 
-// Offscreen windows cannot be raised nor faded; the panels ask anyway, as
-// they must on a real display.
+// Offscreen windows cannot be raised, faded nor grab the keyboard; the
+// panels and the shortcut recorder ask anyway, as they must on a real
+// display.
 QtMessageHandler standardHandler = nullptr;
 
 void quietRaise(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (message.contains(QLatin1String("does not support raise()")) ||
-        message.contains(QLatin1String("does not support setting window opacity")))
+        message.contains(QLatin1String("does not support setting window opacity")) ||
+        message.contains(QLatin1String("does not support grabbing the keyboard")))
         return;
     if (standardHandler)
         standardHandler(type, context, message);

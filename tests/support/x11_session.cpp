@@ -10,8 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
@@ -28,7 +31,8 @@ struct Freed {
     explicit operator bool() const { return p != nullptr; }
 };
 
-pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1)
+pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1,
+            const std::vector<std::string>& extraEnv = {})
 {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
@@ -36,6 +40,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
             env.emplace_back(*e);
     if (!display.empty())
         env.push_back("DISPLAY=" + display);
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
     for (auto& e : env)
         envp.push_back(e.data());
@@ -51,13 +56,71 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     (void)keepFd;
+    // A group of its own, so that ending it ends whatever it started too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    const int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }
 
+std::optional<std::string> readText(const char* path)
+{
+    std::FILE* f = std::fopen(path, "r");
+    if (!f)
+        return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, f))
+        text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+// Whether a process of the group still runs (zombies waiting for a parent
+// that never reaps them do not count).
+bool groupRuns(pid_t group)
+{
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const auto stat = readText((entry.path() / "stat").c_str());
+        if (!stat)
+            continue;
+        // pid (comm) state ppid pgrp ...; the name may hold spaces.
+        const auto close = stat->rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        int parent = 0, pgrp = 0;
+        if (std::sscanf(stat->c_str() + close + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group &&
+            state != 'Z')
+            return true;
+    }
+    return false;
+}
+
+void endGroup(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    kill(-pid, SIGTERM);
+    kill(pid, SIGTERM);
+}
+
 } // namespace
+
+bool x11Required()
+{
+    const char* ci = std::getenv("CI");
+    return ci && *ci;
+}
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout, const std::function<void()>& pump)
 {
@@ -73,7 +136,7 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     }
 }
 
-bool X11Session::start(const std::vector<std::string>& clients, std::string* error)
+bool X11Session::start(const std::vector<std::string>& clients, std::string* error, WindowManager manager)
 {
     // The server picks a free display itself and writes its number to us.
     int fds[2];
@@ -120,7 +183,60 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
     }
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
 
-    children_.push_back(spawn({"openbox"}, display_));
+    if (!startManager(manager, error)) {
+        stop();
+        return false;
+    }
+    for (const auto& client : clients)
+        launch({client});
+    if (!waitFor([&] { return clientList().size() >= clients.size(); }, std::chrono::seconds(15))) {
+        *error = "the clients were not managed in time";
+        stop();
+        return false;
+    }
+    return true;
+}
+
+bool X11Session::startManager(WindowManager manager, std::string* error)
+{
+    const char* name = manager == WindowManager::xfwm4 ? "xfwm4" : "openbox";
+    char folder[] = "/tmp/kavelo-wm-XXXXXX";
+    if (!mkdtemp(folder)) {
+        *error = std::string("no settings folder for ") + name;
+        return false;
+    }
+    settings_ = folder;
+    if (manager != WindowManager::xfwm4) {
+        // The stock configuration, without the iconify animation: a window
+        // restored would otherwise glide into place while the next test reads it.
+        std::vector<std::string> argv{"openbox"};
+        if (auto stock = readText("/etc/xdg/openbox/rc.xml")) {
+            const std::string on = "<animateIconify>yes</animateIconify>";
+            if (const auto at = stock->find(on); at != std::string::npos)
+                stock->replace(at, on.size(), "<animateIconify>no</animateIconify>");
+            if (manager == WindowManager::openboxKeysFree) {
+                // Its own switcher off Alt-Tab, as a user who runs ours sets it.
+                const auto from = stock->find("<keyboard>");
+                const auto to = stock->find("</keyboard>");
+                if (from != std::string::npos && to != std::string::npos && to > from)
+                    stock->replace(from, to - from, "<keyboard>");
+            }
+            const std::string path = settings_ + "/rc.xml";
+            if (std::FILE* f = std::fopen(path.c_str(), "w")) {
+                std::fwrite(stock->data(), 1, stock->size(), f);
+                std::fclose(f);
+                argv.insert(argv.end(), {"--config-file", path});
+            }
+        }
+        children_.push_back(spawn(argv, display_));
+    } else {
+        children_.push_back(spawn({"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
+                                  display_, -1, {"XDG_CONFIG_HOME=" + settings_, "NO_AT_BRIDGE=1"}));
+    }
+    if (children_.back() < 0) {
+        *error = std::string(name) + " cannot be started (is it installed?)";
+        return false;
+    }
     const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
     const bool managed = waitFor(
         [&] {
@@ -128,13 +244,12 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
                 xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, check, XCB_ATOM_WINDOW, 0, 1), nullptr)};
             return r && xcb_get_property_value_length(r.p) == 4;
         },
-        std::chrono::seconds(10));
+        std::chrono::seconds(15));
     if (!managed) {
-        *error = "openbox did not start on " + display_;
-        stop();
+        *error = std::string(name) + " did not start on " + display_;
         return false;
     }
-    // Openbox names its check window before its event loop runs, and a
+    // A manager names its check window before its event loop runs, and a
     // window mapped in between can wait for a later event to be managed:
     // wait until the manager answers a request.
     const xcb_window_t probe = xcb_generate_id(c_);
@@ -159,15 +274,7 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
         std::chrono::seconds(10));
     xcb_destroy_window(c_, probe);
     if (!answering) {
-        *error = "openbox does not answer on " + display_;
-        stop();
-        return false;
-    }
-    for (const auto& client : clients)
-        launch({client});
-    if (!waitFor([&] { return clientList().size() >= clients.size(); }, std::chrono::seconds(15))) {
-        *error = "the clients were not managed in time";
-        stop();
+        *error = std::string(name) + " does not answer on " + display_;
         return false;
     }
     return true;
@@ -180,12 +287,21 @@ void X11Session::stop()
         c_ = nullptr;
     }
     for (auto it = children_.rbegin(); it != children_.rend(); ++it)
-        if (*it > 0)
-            kill(*it, SIGTERM);
+        endGroup(*it);
     for (pid_t pid : children_)
-        if (pid > 0)
+        if (pid > 0) {
             waitpid(pid, nullptr, 0);
+            // What the program started (a settings daemon saving on its way
+            // out) ends too before its folder goes.
+            for (int tries = 0; tries < 200 && groupRuns(pid); ++tries)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     children_.clear();
+    if (!settings_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(settings_, ignored);
+        settings_.clear();
+    }
     if (server_ > 0) {
         kill(server_, SIGTERM);
         waitpid(server_, nullptr, 0);
@@ -198,6 +314,21 @@ pid_t X11Session::launch(const std::vector<std::string>& argv)
     const pid_t pid = spawn(argv, display_);
     children_.push_back(pid);
     return pid;
+}
+
+void X11Session::terminate(pid_t pid)
+{
+    const auto it = std::find(children_.begin(), children_.end(), pid);
+    if (it == children_.end() || pid <= 0)
+        return;
+    children_.erase(it);
+    endGroup(pid);
+    waitpid(pid, nullptr, 0);
+}
+
+void X11Session::sync() const
+{
+    Freed<xcb_get_input_focus_reply_t> r{xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)};
 }
 
 bool X11Session::run(const std::vector<std::string>& argv)
@@ -259,6 +390,42 @@ std::optional<Rect> X11Session::frame(xcb_window_t window) const
     return Rect(t->dst_x - l, t->dst_y - top, g->width + l + r, g->height + top + b);
 }
 
+std::optional<Rect> X11Session::clientArea(xcb_window_t window) const
+{
+    Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(c_, xcb_get_geometry(c_, window), nullptr)};
+    Freed<xcb_translate_coordinates_reply_t> t{
+        xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, window, root_, 0, 0), nullptr)};
+    if (!g || !t)
+        return std::nullopt;
+    return Rect(t->dst_x, t->dst_y, g->width, g->height);
+}
+
+std::vector<std::uint32_t> X11Session::cardinals(xcb_window_t window, const char* property) const
+{
+    Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
+        c_, xcb_get_property(c_, 0, window, atom(property), XCB_ATOM_CARDINAL, 0, 64), nullptr)};
+    if (!r || r->format != 32)
+        return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(r.p));
+    return std::vector<std::uint32_t>(data, data + xcb_get_property_value_length(r.p) / 4);
+}
+
+void X11Session::setCardinals(xcb_window_t window, const char* property, const std::vector<std::uint32_t>& values)
+{
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, atom(property), XCB_ATOM_CARDINAL, 32,
+                        std::uint32_t(values.size()), values.data());
+    sync();
+}
+
+std::vector<xcb_window_t> X11Session::windowsOfClass(const std::string& name) const
+{
+    std::vector<xcb_window_t> out;
+    for (xcb_window_t w : clientList())
+        if (wmClass(w) == name)
+            out.push_back(w);
+    return out;
+}
+
 std::optional<std::string> X11Session::wmClass(xcb_window_t window) const
 {
     Freed<xcb_get_property_reply_t> r{
@@ -291,6 +458,14 @@ std::optional<std::uint32_t> X11Session::currentDesktop() const
     return *static_cast<const std::uint32_t*>(xcb_get_property_value(r.p));
 }
 
+std::optional<xcb_window_t> X11Session::activeWindow() const
+{
+    const auto list = windowsOf(c_, root_, atom("_NET_ACTIVE_WINDOW"));
+    if (list.empty() || list.front() == XCB_NONE)
+        return std::nullopt;
+    return list.front();
+}
+
 namespace {
 
 void sendToManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
@@ -305,7 +480,9 @@ void sendToManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, 
     message.data.data32[1] = second;
     xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
-    xcb_flush(c);
+    // Handled by the server before anything sent after this returns, so the
+    // manager reads it before a later barrier.
+    Freed<xcb_get_input_focus_reply_t> sync{xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)};
 }
 
 } // namespace

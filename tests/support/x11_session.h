@@ -18,11 +18,22 @@
 
 namespace kavelo::test {
 
+// The window managers a session can run. openbox as installed keeps Alt-Tab
+// for its own switcher; `openboxKeysFree` binds no keys, so Alt-Tab is free
+// for ours. xfwm4 runs in its own session bus with a fresh settings folder
+// and its compositor off.
+enum class WindowManager { openbox, openboxKeysFree, xfwm4 };
+
+// Whether a missing X server fails the X11 suites instead of skipping them:
+// on CI (the CI variable set) it does.
+bool x11Required();
+
 class X11Session {
 public:
     // Starts the server, the window manager and `clients` (program names);
     // `error` says what failed. Waits until every client is managed.
-    bool start(const std::vector<std::string>& clients, std::string* error);
+    bool start(const std::vector<std::string>& clients, std::string* error,
+               WindowManager manager = WindowManager::openbox);
     void stop();
     ~X11Session() { stop(); }
 
@@ -30,8 +41,14 @@ public:
     xcb_connection_t* connection() const { return c_; }
     xcb_window_t root() const { return root_; }
 
-    // Starts one more program on the display; its process id.
+    // Starts one more program on the display (in a process group of its
+    // own); its process id.
     pid_t launch(const std::vector<std::string>& argv);
+    // Ends a program `launch` started, and everything it started.
+    void terminate(pid_t pid);
+    // Returns once the server has handled every request of this connection,
+    // so that a barrier of the backend covers them.
+    void sync() const;
     // Runs a program to its end; whether it exited with 0.
     bool run(const std::vector<std::string>& argv);
 
@@ -39,10 +56,17 @@ public:
     std::vector<xcb_window_t> clientList() const;            // bottom to top
     std::vector<xcb_window_t> stackingList() const;          // bottom to top
     std::optional<Rect> frame(xcb_window_t window) const;    // with decorations, root coordinates
+    std::optional<Rect> clientArea(xcb_window_t window) const;   // the X window alone, root coordinates
+    // A CARDINAL property (such as _GTK_FRAME_EXTENTS); empty when unset.
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, const char* property) const;
+    void setCardinals(xcb_window_t window, const char* property, const std::vector<std::uint32_t>& values);
+    // The managed windows whose WM_CLASS class is `name`, bottom to top.
+    std::vector<xcb_window_t> windowsOfClass(const std::string& name) const;
     std::optional<std::string> wmClass(xcb_window_t window) const;
     // The client's resize increments (0 where it has none).
     Size resizeIncrements(xcb_window_t window) const;
     std::optional<std::uint32_t> currentDesktop() const;
+    std::optional<xcb_window_t> activeWindow() const;
     xcb_atom_t atom(const char* name) const;
 
     // Requests to the window manager, as a pager or the user would make them.
@@ -56,7 +80,10 @@ public:
     void movePointer(int x, int y);
 
 private:
+    bool startManager(WindowManager manager, std::string* error);
+
     std::string display_;
+    std::string settings_;   // the manager's settings folder, when it has one
     pid_t server_ = -1;
     std::vector<pid_t> children_;
     xcb_connection_t* c_ = nullptr;

@@ -14,7 +14,7 @@
 
 namespace kavelo::testing {
 
-class RecordingPanel : public OverviewPanel {
+class RecordingOverviewPanel : public OverviewPanel {
 public:
     // Holds refused before one is granted; negative: refused for good.
     int refusals = 0;
@@ -123,7 +123,7 @@ struct OverviewWorld : SimWorld {
     OverviewWorld()
         : mouse(sim.mouse()), overviewDesktop{withMouse(desktop.platform, mouse), prefs},
           controller(overviewDesktop, [this](OverviewController&) {
-              auto made = std::make_unique<RecordingPanel>();
+              auto made = std::make_unique<RecordingOverviewPanel>();
               panel = made.get();
               return made;
           })
@@ -161,7 +161,7 @@ struct OverviewWorld : SimWorld {
 
     CountingMouse mouse;
     Desktop overviewDesktop;
-    RecordingPanel* panel = nullptr;
+    RecordingOverviewPanel* panel = nullptr;
     OverviewController controller;
     std::vector<std::string> logged;
     std::vector<std::pair<std::string, std::int32_t>> apps;

@@ -113,3 +113,24 @@ TEST(SpringAnimation, SetJumpsAndAnimatingToWhereItIsDoesNothing)
     scheduler.advance(1);
     EXPECT_EQ(calls, at);
 }
+
+// The animation reads the monotonic clock: a step of the wall clock in the
+// middle of it neither jumps it to its end nor holds it.
+TEST(SpringAnimation, AStepOfTheWallClockDoesNotJumpTheAnimation)
+{
+    const auto run = [](double step) {
+        ManualScheduler s;
+        std::vector<double> values;
+        SpringAnimation animation(Spring(0.5, 1.0), s, s.clock(), [&](double v) { values.push_back(v); });
+        animation.animate(100);
+        s.advance(0.1);
+        s.clock().stepWall(Seconds(step));
+        s.advance(0.1);
+        return values;
+    };
+    const auto steady = run(0);
+    ASSERT_FALSE(steady.empty());
+    EXPECT_LT(steady.back(), 90);
+    for (double step : {3600.0, -3600.0})
+        EXPECT_EQ(run(step), steady) << step;
+}

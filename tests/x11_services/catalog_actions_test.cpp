@@ -66,22 +66,19 @@ TEST_F(CatalogTest, AWindowTheUserMinimizedReadsMinimizedAndSortsLast)
         until([&] { return stock().count("XEyes") == 1; });
     });
     session->iconify(*x11->serverWindow(eyes.id));
-    Snapshot snapshot;
-    ASSERT_TRUE(until([&] {
-        snapshot = read();
-        const auto e = find(snapshot, eyes.id);
-        return e && e->state == WindowState::minimized;
-    }));
+    x11->settle();
+    Snapshot snapshot = read();
+    ASSERT_TRUE(find(snapshot, eyes.id));
+    ASSERT_EQ(find(snapshot, eyes.id)->state, WindowState::minimized);
     EXPECT_EQ(snapshot.windows.back().id, eyes.id);
     EXPECT_TRUE(snapshot.element(eyes.id));
     EXPECT_EQ(stock(snapshot).size(), 2u);
 
     // Raising it through the actions brings it back, in front.
     EXPECT_FALSE(WindowActions::raise(*desktop, *find(snapshot, eyes.id), snapshot.element(eyes.id)).pending());
-    ASSERT_TRUE(until([&] {
-        const Snapshot s = read();
-        return s.windows.front().id == eyes.id && s.windows.front().state == WindowState::visible;
-    }));
+    const Snapshot raised = read();
+    EXPECT_EQ(raised.windows.front().id, eyes.id);
+    EXPECT_EQ(raised.windows.front().state, WindowState::visible);
 }
 
 TEST_F(CatalogTest, AHiddenApplicationsWindowsReadHiddenAtOnce)
@@ -99,10 +96,8 @@ TEST_F(CatalogTest, AHiddenApplicationsWindowsReadHiddenAtOnce)
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->state, WindowState::hidden);
     // And it stays so once the manager has iconified the window.
-    ASSERT_TRUE(until([&] {
-        const auto shown = desktop->platform.windowServer.windowList(WindowListOption::onScreenOnly).value();
-        return std::none_of(shown.begin(), shown.end(), [&](const WindowInfo& w) { return w.number == clock.id; });
-    }));
+    const auto shown = desktop->platform.windowServer.windowList(WindowListOption::onScreenOnly).value();
+    ASSERT_TRUE(std::none_of(shown.begin(), shown.end(), [&](const WindowInfo& w) { return w.number == clock.id; }));
     snapshot = read();
     entry = find(snapshot, clock.id);
     ASSERT_TRUE(entry);
@@ -117,10 +112,9 @@ TEST_F(CatalogTest, AHiddenApplicationsWindowsReadHiddenAtOnce)
 
     // Raising the window shows its application again.
     EXPECT_FALSE(WindowActions::raise(*desktop, *entry, snapshot.element(clock.id)).pending());
-    ASSERT_TRUE(until([&] {
-        const auto e = find(read(), clock.id);
-        return e && e->state == WindowState::visible;
-    }));
+    const auto again = find(read(), clock.id);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->state, WindowState::visible);
     for (const auto& app : desktop->platform.workspace.runningApps())
         if (app.pid == clock.pid) {
             EXPECT_FALSE(app.hidden);
@@ -135,15 +129,13 @@ TEST_F(CatalogTest, AWindowOnAnotherDesktopIsListedWithoutElementAndRaisedLater)
     Restore restore([&] {
         session->moveToDesktop(window, 0);
         session->switchToDesktop(0);
-        until([&] { return session->currentDesktop() == 0u && stock().count("XEyes") == 1; });
+        x11->settle();
     });
     session->moveToDesktop(window, 1);
-    Snapshot snapshot;
-    ASSERT_TRUE(until([&] {
-        snapshot = read();
-        const auto e = find(snapshot, eyes.id);
-        return e && e->state == WindowState::otherSpace;
-    }));
+    x11->settle();
+    Snapshot snapshot = read();
+    ASSERT_TRUE(find(snapshot, eyes.id));
+    ASSERT_EQ(find(snapshot, eyes.id)->state, WindowState::otherSpace);
     EXPECT_FALSE(snapshot.element(eyes.id));
     EXPECT_EQ(snapshot.windows.back().id, eyes.id);
 
@@ -151,12 +143,12 @@ TEST_F(CatalogTest, AWindowOnAnotherDesktopIsListedWithoutElementAndRaisedLater)
     // the window itself is raised once a new read reaches it.
     Handle retry = WindowActions::raise(*desktop, *find(snapshot, eyes.id), nullptr);
     EXPECT_TRUE(retry.pending());
-    ASSERT_TRUE(until([&] { return session->currentDesktop() == 1u; }));
+    x11->settle();
+    ASSERT_EQ(session->currentDesktop(), 1u);
     scheduler.advance(WindowActions::raiseRetryDelay);
-    ASSERT_TRUE(until([&] {
-        const Snapshot s = read();
-        return s.windows.front().id == eyes.id && s.element(eyes.id);
-    }));
+    const Snapshot later = read();
+    EXPECT_EQ(later.windows.front().id, eyes.id);
+    EXPECT_TRUE(later.element(eyes.id));
 }
 
 // Every layout through the actions, then the frames from the server.

@@ -1,11 +1,12 @@
 #pragma once
 
-// The desktop services over the X11 backend, against a private Xvfb with
-// openbox and three stock clients (xclock, xeyes, xterm). Each test gets a
-// fresh home folder, its own settings and a hand-driven scheduler; the
-// backend's queued work runs when the test pumps.
+// The desktop services over the X11 backend, against a private Xvfb with a
+// window manager (openbox unless a suite asks for another) and real
+// clients (by default three stock ones: xclock, xeyes, xterm). Each test
+// gets a fresh home folder, its own settings and a hand-driven scheduler;
+// the backend's queued work runs when the test pumps.
 //
-// One server serves every test of a process, so a test puts back what it
+// One server serves every test of a suite, so a test puts back what it
 // changes for the others (minimized windows, desktops, monitors, layouts).
 
 #include "app/platform/manual_scheduler.h"
@@ -21,31 +22,40 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kavelo::testing {
 
 using namespace std::chrono_literals;
 
+// The X session a suite runs against: its window manager, the programs
+// started by name and the ones started with arguments.
+struct SessionSpec {
+    test::WindowManager manager = test::WindowManager::openbox;
+    std::vector<std::string> clients;
+    std::vector<std::vector<std::string>> programs;
+    friend bool operator==(const SessionSpec&, const SessionSpec&) = default;
+};
+
 class X11ServicesTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({"xclock", "xeyes", "xterm"}, &startError))
-            session.reset();
-    }
-    static void TearDownTestSuite() { session.reset(); }
+    // The stock session; suites that need other clients or another manager
+    // say so here.
+    virtual SessionSpec sessionSpec() const { return SessionSpec{.clients = {"xclock", "xeyes", "xterm"}}; }
+    // What each test starts from, whatever the test before left.
+    virtual bool ready() { return stock().size() == 3; }
 
     void SetUp() override
     {
+        std::string startError;
+        session = shared(sessionSpec(), &startError);
         if (!session) {
-            if (std::getenv("CI"))
+            if (test::x11Required())
                 FAIL() << "no X server for the X11 service tests: " << startError;
             GTEST_SKIP() << "no X server for the X11 service tests: " << startError;
         }
@@ -58,9 +68,36 @@ protected:
         defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
         preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
         desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
-        // The three clients, whatever the test before left, as the user sees
-        // them: on the shown desktop, none minimized.
-        ASSERT_TRUE(until([&] { return stock().size() == 3; })) << "the stock clients are not all visible";
+        // The clients as the user sees them: on the shown desktop, none
+        // minimized.
+        ASSERT_TRUE(until([&] { return ready(); })) << "the clients are not all visible";
+    }
+
+    // One session at a time per process, started when a suite first needs
+    // it; a suite with another spec replaces it.
+    static test::X11Session* shared(const SessionSpec& spec, std::string* error)
+    {
+        static std::unique_ptr<test::X11Session> current;
+        static SessionSpec running;
+        static std::string failure;
+        if (current && running == spec)
+            return current.get();
+        if (!current && running == spec && !failure.empty()) {
+            *error = failure;
+            return nullptr;
+        }
+        current.reset();
+        running = spec;
+        failure.clear();
+        auto fresh = std::make_unique<test::X11Session>();
+        if (!fresh->start(spec.clients, &failure, spec.manager)) {
+            *error = failure;
+            return nullptr;
+        }
+        for (const auto& argv : spec.programs)
+            fresh->launch(argv);
+        current = std::move(fresh);
+        return current.get();
     }
 
     void TearDown() override
@@ -151,9 +188,7 @@ protected:
     static constexpr std::uint16_t controlKey = 59;
     static constexpr std::uint16_t optionKey = 58;
 
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-
+    test::X11Session* session = nullptr;
     std::unique_ptr<test::TempHome> home;
     ManualScheduler scheduler;
     std::unique_ptr<X11Desktop> x11;

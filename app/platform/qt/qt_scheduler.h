@@ -1,7 +1,8 @@
 #pragma once
 
 // Production time: timers on the Qt event loop of the thread that made the
-// scheduler (the main thread), and the system clock.
+// scheduler (the main thread), and the system clock. Qt's timers run on the
+// monotonic clock, so a step of the wall clock neither fires nor delays them.
 
 #include "app/platform/scheduler.h"
 

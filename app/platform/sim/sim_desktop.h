@@ -170,6 +170,10 @@ public:
     // Writes the state back to that file; nothing without the variable.
     std::error_code saveToEnvironment() const;
 
+    // Numbers (display ids, desktops, pids, window numbers) never wrap: the
+    // add calls answer 0 and add nothing once a counter reached its type's
+    // last value, and `load` refuses a state holding such a number.
+
     // Displays. Adding, removing and resizing tell the change observers.
     std::uint32_t addDisplay(SimDisplay display);
     // Windows of its desktops move to the primary's shown desktop.
@@ -245,6 +249,12 @@ public:
     // Another application holds the combination.
     void takeHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
     std::vector<SimHotKey> registeredHotKeys() const;
+    // What the tap claimed (key code, event flags) and whether this program
+    // holds the keyboard.
+    std::vector<std::pair<std::uint16_t, std::uint64_t>> claims() const;
+    bool keyboardHeld() const;
+    // Another client (a screen locker) holds the keyboard: a hold is refused.
+    void holdKeyboardElsewhere(bool held);
     void setTrackpads(int count);
     bool multitouchRunning() const;
     // From any thread; runs the frame callback on this thread. False when

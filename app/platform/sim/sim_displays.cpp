@@ -101,7 +101,7 @@ std::optional<std::size_t> Impl::displayIndex(std::uint32_t id) const
     return std::nullopt;
 }
 
-std::uint64_t Impl::newDesktop() { return s.nextDesktop++; }
+std::uint64_t Impl::newDesktop() { return hasSuccessor(s.nextDesktop) ? s.nextDesktop++ : 0; }
 
 std::string Impl::uniqueName(const std::string& wanted, std::uint32_t except) const
 {
@@ -161,13 +161,21 @@ std::uint32_t SimDesktop::addDisplay(SimDisplay display)
         if (display.id == 0 || impl_->displayIndex(display.id)) {
             std::uint32_t id = 1;
             for (const auto& d : s.displays)
-                id = std::max(id, d.id + 1);
+                id = std::max(id, hasSuccessor(d.id) ? d.id + 1 : d.id);
             display.id = id;
         }
+        if (!hasSuccessor(display.id) || impl_->displayIndex(display.id))
+            return 0;
         display.name = impl_->uniqueName(display.name, display.id);
-        std::erase_if(display.desktops, [&](std::uint64_t d) { return impl_->displayOfDesktop(d).has_value(); });
-        if (display.desktops.empty())
-            display.desktops.push_back(impl_->newDesktop());
+        std::erase_if(display.desktops, [&](std::uint64_t d) {
+            return impl_->displayOfDesktop(d).has_value() || !hasSuccessor(d);
+        });
+        if (display.desktops.empty()) {
+            const std::uint64_t desktop = impl_->newDesktop();
+            if (desktop == 0)
+                return 0;
+            display.desktops.push_back(desktop);
+        }
         for (auto d : display.desktops)
             s.nextDesktop = std::max(s.nextDesktop, d + 1);
         if (std::find(display.desktops.begin(), display.desktops.end(), display.currentDesktop) ==
@@ -251,6 +259,8 @@ std::uint64_t SimDesktop::addDesktop(std::uint32_t displayID)
     if (!index)
         return 0;
     const std::uint64_t desktop = impl_->newDesktop();
+    if (desktop == 0)
+        return 0;
     impl_->s.displays[*index].desktops.push_back(desktop);
     return desktop;
 }

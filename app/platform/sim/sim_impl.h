@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,15 @@
 #include <utility>
 
 namespace kavelo {
+
+// Numbers handed out by counters (windows, pids, desktops, displays) never
+// wrap: a number that has no successor is refused, so the counter after it
+// cannot come round to one that is taken.
+template <class T>
+constexpr bool hasSuccessor(T n)
+{
+    return n < std::numeric_limits<T>::max();
+}
 
 struct SimState {
     std::int32_t ownPid = 100;
@@ -72,6 +82,9 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     std::function<bool(const TapEvent&)> tap;
     bool tapRunning = false;
     bool tapEnabled = true;
+    std::set<std::pair<std::uint16_t, std::uint64_t>> claims;
+    bool keyboardHeld = false;          // by this program
+    bool keyboardHeldElsewhere = false; // by another client
 
     std::function<void(std::uint32_t)> hotKeyHandler;
     std::map<std::uint64_t, SimHotKey> hotKeys;
@@ -102,9 +115,11 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     void placeBelow(WindowID number, WindowID reference);
     std::optional<WindowID> focusedOf(std::int32_t pid) const;
     std::optional<std::int32_t> nextFrontmost(std::int32_t leaving) const;
+    // 0 once the numbers are used up.
     std::uint64_t newDesktop();
     std::string uniqueName(const std::string& wanted, std::uint32_t except) const;
     void normalize(SimWindow& w);
+    // 0, and nothing inserted, once the numbers are used up.
     WindowID insertWindow(SimWindow w, bool front);
     // A window an element may still reach: alive, its app answering, trust.
     SimWindow* reachable(WindowID number);

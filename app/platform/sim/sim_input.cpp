@@ -101,6 +101,35 @@ public:
         auto guard = impl.lock();
         impl.tapEnabled = true;
     }
+    // A combination another application took with `takeHotKey` is refused.
+    bool claim(std::uint16_t keyCode, std::uint64_t flags) override
+    {
+        auto guard = impl.lock();
+        const auto combination = std::pair(keyCode, flags & claimedFlags);
+        if (impl.claims.count(combination))
+            return true;
+        if (impl.s.hotKeysTaken.count({keyCode, hotKeyModifiers(combination.second)}))
+            return false;
+        impl.claims.insert(combination);
+        return true;
+    }
+    void unclaim(std::uint16_t keyCode, std::uint64_t flags) override
+    {
+        auto guard = impl.lock();
+        impl.claims.erase(std::pair(keyCode, flags & claimedFlags));
+    }
+    bool holdKeyboard(bool hold) override
+    {
+        auto guard = impl.lock();
+        if (hold && impl.keyboardHeldElsewhere)
+            return false;
+        impl.keyboardHeld = hold;
+        return true;
+    }
+
+private:
+    static constexpr std::uint64_t claimedFlags =
+        EventFlag::shift | EventFlag::control | EventFlag::option | EventFlag::command;
 };
 
 class SimMouse : public Mouse, SimFacade {
@@ -299,6 +328,24 @@ void SimDesktop::takeHotKey(std::uint32_t keyCode, std::uint32_t modifiers)
 {
     auto guard = impl_->lock();
     impl_->s.hotKeysTaken.insert({keyCode, modifiers});
+}
+
+std::vector<std::pair<std::uint16_t, std::uint64_t>> SimDesktop::claims() const
+{
+    auto guard = impl_->lock();
+    return {impl_->claims.begin(), impl_->claims.end()};
+}
+
+bool SimDesktop::keyboardHeld() const
+{
+    auto guard = impl_->lock();
+    return impl_->keyboardHeld;
+}
+
+void SimDesktop::holdKeyboardElsewhere(bool held)
+{
+    auto guard = impl_->lock();
+    impl_->keyboardHeldElsewhere = held;
 }
 
 std::vector<SimHotKey> SimDesktop::registeredHotKeys() const

@@ -11,6 +11,14 @@ namespace kavelo {
 
 namespace {
 
+// A number a counter could never hand out a successor for.
+template <class T>
+T counted(T n, const char* what)
+{
+    if (!hasSuccessor(n))
+        kavelo::json::fail(std::string(what) + " leaves no room for the next one");
+    return n;
+}
 
 template <class T, class F>
 T field(const Json& j, std::string_view key, T fallback, F read)
@@ -54,7 +62,7 @@ SimDisplay decodeDisplay(const Json& j)
     namespace J = kavelo::json;
     J::object(j);
     SimDisplay d;
-    d.id = J::integer<std::uint32_t>(J::member(j, "id"));
+    d.id = counted(J::integer<std::uint32_t>(J::member(j, "id")), "a display id");
     d.name = J::text(J::member(j, "name"));
     d.frame = J::rect(J::member(j, "frame"));
     d.menuBar = field(j, "menuBar", d.menuBar, J::number);
@@ -64,7 +72,7 @@ SimDisplay decodeDisplay(const Json& j)
     d.model = field(j, "model", d.model, J::integer<std::uint32_t>);
     d.serial = field(j, "serial", d.serial, J::integer<std::uint32_t>);
     for (const auto& desktop : J::array(J::member(j, "desktops")))
-        d.desktops.push_back(J::integer<std::uint64_t>(desktop));
+        d.desktops.push_back(counted(J::integer<std::uint64_t>(desktop), "a desktop number"));
     if (d.desktops.empty())
         J::fail("a display needs a desktop");
     d.currentDesktop = field(j, "currentDesktop", d.desktops.front(), J::integer<std::uint64_t>);
@@ -90,7 +98,7 @@ SimApp decodeApp(const Json& j)
     namespace J = kavelo::json;
     J::object(j);
     SimApp a;
-    a.pid = J::integer<std::int32_t>(J::member(j, "pid"));
+    a.pid = counted(J::integer<std::int32_t>(J::member(j, "pid")), "a process identifier");
     a.bundleID = optionalText(j, "bundleID");
     a.name = optionalText(j, "name");
     a.policy = field(j, "policy", a.policy,
@@ -141,7 +149,7 @@ SimWindow decodeWindow(const Json& j)
     namespace J = kavelo::json;
     J::object(j);
     SimWindow w;
-    w.number = J::integer<WindowID>(J::member(j, "number"));
+    w.number = counted(J::integer<WindowID>(J::member(j, "number")), "a window number");
     if (w.number == 0)
         J::fail("window number 0");
     w.pid = J::integer<std::int32_t>(J::member(j, "pid"));
@@ -272,7 +280,7 @@ SimState decodeState(const Json& j)
     namespace J = kavelo::json;
     J::object(j);
     SimState s;
-    s.ownPid = field(j, "ownPid", s.ownPid, J::integer<std::int32_t>);
+    s.ownPid = counted(field(j, "ownPid", s.ownPid, J::integer<std::int32_t>), "a process identifier");
     s.ownBundleID = field(j, "ownBundleID", s.ownBundleID, J::text);
     s.bundlePath = field(j, "bundlePath", s.bundlePath, J::text);
     if (const Json* info = J::optionalMember(j, "info"))
@@ -334,9 +342,11 @@ SimState decodeState(const Json& j)
         s.stack.push_back(window.number);
         s.windows.emplace(window.number, std::move(window));
     }
+    // Every number below counted() has a successor, so none of these wrap.
     s.nextWindowNumber = std::max(field(j, "nextWindowNumber", WindowID(1), J::integer<WindowID>), lastNumber + 1);
     s.nextDesktop = std::max(field(j, "nextDesktop", std::uint64_t(1), J::integer<std::uint64_t>), lastDesktop + 1);
-    std::int32_t lastPid = 0;
+    // Our own process counts even when "apps" left it out, so no application gets its pid.
+    std::int32_t lastPid = s.ownPid;
     for (auto pid : pids)
         lastPid = std::max(lastPid, pid);
     s.nextPid = std::max(field(j, "nextPid", s.nextPid, J::integer<std::int32_t>), lastPid + 1);

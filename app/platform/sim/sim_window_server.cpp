@@ -48,7 +48,7 @@ public:
         auto guard = impl.lock();
         SimWindow w = window(panel);
         const WindowID n = impl.insertWindow(std::move(w), true);
-        if (panel.below)
+        if (n != 0 && panel.below)
             impl.placeBelow(n, *panel.below);
         return n;
     }

@@ -84,6 +84,8 @@ WindowID Impl::insertWindow(SimWindow w, bool front)
 {
     if (w.number == 0 || s.windows.count(w.number))
         w.number = s.nextWindowNumber;
+    if (!hasSuccessor(w.number) || s.windows.count(w.number))
+        return 0;
     s.nextWindowNumber = std::max(s.nextWindowNumber, w.number + 1);
     normalize(w);
     const WindowID n = w.number;
@@ -189,7 +191,7 @@ WindowID SimDesktop::addWindow(SimWindow window)
     const std::int32_t pid = window.pid;
     const bool accessible = window.accessible;
     const WindowID n = impl_->insertWindow(std::move(window), true);
-    if (SimApp* a = impl_->findApp(pid); a && accessible)
+    if (SimApp* a = impl_->findApp(pid); a && accessible && n != 0)
         a->focused = n;
     return n;
 }

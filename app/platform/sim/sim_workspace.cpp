@@ -253,6 +253,8 @@ private:
             for (const auto& a : impl.s.apps)
                 if (a.bundleID == bundleID)
                     return a.pid;
+            if (!hasSuccessor(impl.s.nextPid))
+                return std::nullopt;
             SimApp a{.pid = impl.s.nextPid++, .bundleID = bundleID, .name = installed.name};
             impl.s.apps.push_back(a);
             return a.pid;
@@ -273,6 +275,8 @@ std::int32_t SimDesktop::addApp(SimApp app)
     auto& s = impl_->s;
     if (app.pid == 0 || impl_->findApp(app.pid))
         app.pid = s.nextPid;
+    if (!hasSuccessor(app.pid) || impl_->findApp(app.pid))
+        return 0;
     s.nextPid = std::max(s.nextPid, app.pid + 1);
     s.apps.push_back(app);
     return app.pid;

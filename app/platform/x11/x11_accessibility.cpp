@@ -73,32 +73,20 @@ public:
     std::optional<bool> sizeSettable() const override
     {
         return read<bool>(X11Fields::state | X11Fields::hints,
-                          [](Impl& impl, const ClientProps& p) { return std::optional(settable(impl, p)); });
+                          [](Impl& impl, const ClientProps& p) { return std::optional(impl.sizeSettable(p)); });
     }
 
     bool setPosition(Point topLeft) override
     {
         if (!std::isfinite(topLeft.x) || !std::isfinite(topLeft.y))
             return false;
-        return write(X11Fields::state, [&](Impl& impl, const ClientProps& p) {
-            if (p.hasState(impl.ewmh._NET_WM_STATE_FULLSCREEN))
-                return false;
-            unmaximize(impl, p);
-            impl.moveResize(window_, topLeft, std::nullopt);
-            return true;
-        });
+        return writeStep(WriteStep::position, Rect(topLeft, Size()));
     }
     bool setSize(Size size) override
     {
         if (!std::isfinite(size.width) || !std::isfinite(size.height))
             return false;
-        return write(X11Fields::state | X11Fields::hints | X11Fields::geometry, [&](Impl& impl, const ClientProps& p) {
-            if (!settable(impl, p))
-                return false;
-            unmaximize(impl, p);
-            impl.moveResize(window_, std::nullopt, clientSize(impl, p, size));
-            return true;
-        });
+        return writeStep(WriteStep::size, Rect(Point(), size));
     }
     bool setMinimized(bool minimized) override
     {
@@ -122,88 +110,25 @@ public:
         });
     }
 
+    // This window as a batch write target; null when its backend is gone
+    // or it belongs to another one.
+    std::optional<FrameTarget> target(const Impl& owner, const Rect& frame, bool sizeToo) const
+    {
+        if (impl_.lock().get() != &owner)
+            return std::nullopt;
+        return FrameTarget{.window = window_, .number = number_, .frame = frame, .sizeToo = sizeToo};
+    }
+
 private:
-    static bool settable(Impl& impl, const ClientProps& p)
+    bool writeStep(WriteStep step, const Rect& frame)
     {
-        if (p.hasState(impl.ewmh._NET_WM_STATE_FULLSCREEN))
+        auto impl = impl_.lock();
+        if (!impl)
             return false;
-        const auto& h = p.hints;
-        if (p.hasHints && (h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) && (h.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) &&
-            h.min_width == h.max_width && h.min_height == h.max_height && h.max_width > 0)
-            return false;
-        if (p.hasAllowedActions &&
-            std::find(p.allowedActions.begin(), p.allowedActions.end(), impl.ewmh._NET_WM_ACTION_RESIZE) ==
-                p.allowedActions.end())
-            return false;
-        return true;
-    }
-
-    // A maximized window keeps its size against moves; the frame written
-    // is the one the user asked for.
-    void unmaximize(Impl& impl, const ClientProps& p) const
-    {
-        if (p.hasState(impl.ewmh._NET_WM_STATE_MAXIMIZED_VERT) || p.hasState(impl.ewmh._NET_WM_STATE_MAXIMIZED_HORZ))
-            impl.changeState(window_, false, impl.ewmh._NET_WM_STATE_MAXIMIZED_VERT,
-                             impl.ewmh._NET_WM_STATE_MAXIMIZED_HORZ);
-    }
-
-    // The client size that gives a frame of `wanted`, as the window takes
-    // it: within the visible frame of its display, snapped down to its size
-    // increments, within its maximum and never below its minimum.
-    static Size clientSize(Impl& impl, const ClientProps& p, Size wanted)
-    {
-        const FrameExtents& e = p.extents;
-        double width = wanted.width;
-        double height = wanted.height;
-        const Rect frame = impl.frameOf(p);
-        const auto monitors = impl.monitors();
-        const auto areas = impl.workAreas();
-        const auto desktop = impl.currentDesktopIndex().value_or(0);
-        const Point corner(frame.minX() + impl.origin.x, frame.minY() + impl.origin.y);
-        const Impl::Monitor* under = nullptr;
-        for (const auto& m : monitors)
-            if (m.frame.contains(corner)) {
-                under = &m;
-                break;
-            }
-        if (!under && !monitors.empty())
-            under = &monitors.front();
-        if (under) {
-            Rect visible = under->frame;
-            if (desktop < areas.size()) {
-                const Rect cut = visible.intersection(areas[desktop]);
-                if (!cut.isNull() && !cut.isEmpty())
-                    visible = cut;
-            }
-            width = std::min(width, visible.width());
-            height = std::min(height, visible.height());
-        }
-        width -= e.left + e.right;
-        height -= e.top + e.bottom;
-        const auto& h = p.hints;
-        if (p.hasHints) {
-            double baseW = 0, baseH = 0;
-            if (h.flags & XCB_ICCCM_SIZE_HINT_BASE_SIZE) {
-                baseW = h.base_width;
-                baseH = h.base_height;
-            } else if (h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) {
-                baseW = h.min_width;
-                baseH = h.min_height;
-            }
-            if ((h.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC) && h.width_inc > 0 && width > baseW)
-                width = baseW + std::floor((width - baseW) / h.width_inc) * h.width_inc;
-            if ((h.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC) && h.height_inc > 0 && height > baseH)
-                height = baseH + std::floor((height - baseH) / h.height_inc) * h.height_inc;
-            if ((h.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) && h.max_width > 0)
-                width = std::min(width, double(h.max_width));
-            if ((h.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) && h.max_height > 0)
-                height = std::min(height, double(h.max_height));
-            if (h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) {
-                width = std::max(width, double(h.min_width));
-                height = std::max(height, double(h.min_height));
-            }
-        }
-        return Size(std::max(width, 1.0), std::max(height, 1.0));
+        const FrameTarget one{.window = window_, .number = number_, .frame = frame};
+        std::vector<bool> ok{true}, gone{false};
+        impl->sendStep(std::span(&one, 1), step, ok, gone);
+        return ok.front();
     }
 
     bool alive(Impl& impl) const
@@ -232,8 +157,6 @@ private:
         auto impl = impl_.lock();
         if (!impl)
             return false;
-        if (fields & (X11Fields::geometry | X11Fields::hints))
-            impl->settleWrites();
         const ClientProps p = impl->read(window_, fields);
         if (!p.alive || !alive(*impl))
             return false;
@@ -280,6 +203,25 @@ public:
         impl.settleWrites();
         const auto w = impl.focusedOf(pid);
         return w ? elementFor(impl, *w) : nullptr;
+    }
+    std::vector<bool> setFrames(std::span<const FrameWrite> writes) override
+    {
+        std::vector<FrameTarget> targets;
+        std::vector<std::size_t> at;
+        for (std::size_t i = 0; i < writes.size(); ++i) {
+            const auto* element = dynamic_cast<const X11Element*>(writes[i].element.get());
+            if (!element || !writes[i].frame.isFinite())
+                continue;
+            if (auto t = element->target(impl, writes[i].frame, writes[i].parts == FrameWrite::Parts::frame)) {
+                targets.push_back(*t);
+                at.push_back(i);
+            }
+        }
+        std::vector<bool> done(writes.size(), false);
+        const auto ok = impl.writeFrames(targets);
+        for (std::size_t k = 0; k < at.size(); ++k)
+            done[at[k]] = ok[k];
+        return done;
     }
 };
 

@@ -50,7 +50,6 @@ std::unique_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std:
     return desktop;
 }
 
-
 Platform X11Desktop::platform(Scheduler& scheduler, Clock& clock)
 {
     return interfaces_->platform(scheduler, clock);
@@ -63,5 +62,11 @@ void X11Desktop::attach(Scheduler* scheduler) { impl_->scheduler = scheduler; }
 bool X11Desktop::hasWindowManager() const { return impl_->wmPresent; }
 std::optional<std::uint8_t> X11Desktop::serverKeyCode(std::uint16_t keyCode) const { return impl_->serverKey(keyCode); }
 std::optional<std::uint32_t> X11Desktop::serverWindow(WindowID number) const { return impl_->windowFor(number); }
+
+void X11Desktop::settle()
+{
+    impl_->writesOutstanding = true;
+    impl_->settleWrites();
+}
 
 } // namespace kavelo

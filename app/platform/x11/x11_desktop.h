@@ -19,7 +19,6 @@
 
 namespace kavelo {
 
-
 class X11Desktop : public DesktopBackend, public OwnedInterfaces {
 public:
     // Connects to `display` (the DISPLAY variable when empty). No value when
@@ -28,7 +27,6 @@ public:
     ~X11Desktop() override;
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
-
 
     Platform platform(Scheduler& scheduler, Clock& clock) override;
     int eventDescriptor() const override;
@@ -45,6 +43,9 @@ public:
     std::optional<std::uint8_t> serverKeyCode(std::uint16_t keyCode) const;
     // The X window behind a window number, while it lives.
     std::optional<std::uint32_t> serverWindow(WindowID number) const;
+    // Returns once the window manager has handled every request the server
+    // had received before this call, the backend's own and other clients'.
+    void settle();
 
     struct Impl;
 

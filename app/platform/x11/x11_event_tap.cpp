@@ -37,15 +37,15 @@ public:
             return;
         impl.tapRunning = false;
         impl.grabTapButtons(false);
-        if (impl.keyboardGrabbed) {
-            xcb_ungrab_keyboard(impl.c, XCB_CURRENT_TIME);
-            impl.keyboardGrabbed = false;
-        }
+        impl.holdKeyboard(false);
         impl.updateRawSelection();
     }
     bool isRunning() const override { return impl.tapRunning; }
     // The server never switches a listener off.
     void reenable() override {}
+    bool claim(std::uint16_t keyCode, std::uint64_t flags) override { return impl.claimKey(keyCode, flags); }
+    void unclaim(std::uint16_t keyCode, std::uint64_t flags) override { impl.unclaimKey(keyCode, flags); }
+    bool holdKeyboard(bool hold) override { return impl.holdKeyboard(hold); }
 };
 
 } // namespace

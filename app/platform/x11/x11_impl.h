@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,12 +50,26 @@ struct FrameExtents {
     double left = 0, right = 0, top = 0, bottom = 0;
 };
 
+// One window's part of a batched frame write, in the backend's terms.
+struct FrameTarget {
+    xcb_window_t window = XCB_NONE;
+    WindowID number = 0;
+    Rect frame;            // the visible frame, in the interfaces' space
+    bool sizeToo = true;   // false: the position alone
+};
+
+// The two requests a frame write is made of.
+enum class WriteStep { size, position };
+
 // What one read of a client window found.
 struct ClientProps {
     bool alive = false;
-    // Client area in root coordinates and the decorations around it.
+    // Client area in root coordinates, the decorations the manager draws
+    // around it, and the invisible margins (shadows) a window that draws its
+    // own decorations keeps inside it.
     Rect client;
     FrameExtents extents;
+    FrameExtents margins;
     std::vector<xcb_atom_t> states;
     std::vector<xcb_atom_t> types;
     xcb_window_t transientFor = XCB_NONE;
@@ -116,6 +131,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_atom_t atomEdid = XCB_NONE;
     xcb_atom_t atomRulesNames = XCB_NONE;
     xcb_atom_t atomOpacity = XCB_NONE;
+    xcb_atom_t atomGtkFrameExtents = XCB_NONE;
     std::int32_t ownPid = 0;
 
     bool open(const std::string& display, std::string* error);
@@ -144,7 +160,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::optional<std::uint32_t> currentDesktopIndex() const;
     bool onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const;
 
-    // Geometry in the interfaces' space: origin at the primary monitor.
+    // Geometry in the interfaces' space: origin at the primary monitor. A
+    // frame is what the user sees: the client with the manager's
+    // decorations, without the margins it keeps for its own shadows.
     Point origin;
     Rect frameOf(const ClientProps& props) const;
     struct Monitor {
@@ -158,8 +176,32 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::vector<Rect> workAreas() const;   // per desktop, root coordinates
     void refreshOrigin();
 
+    // Frame writes: one step's request for every target still there, then
+    // (for a batch) one barrier per step, and none for a step that found
+    // nothing to change. `ok` holds one answer per target;
+    // a target that is gone or refuses turns false, a gone one is skipped by
+    // later steps.
+    struct Bounds {
+        std::vector<Monitor> monitors;
+        std::vector<Rect> workAreas;
+        std::uint32_t desktop = 0;
+    };
+    Bounds bounds() const;
+    // The client size that gives a visible frame of `wanted`, as the window
+    // takes it: within the visible frame of its display, snapped down to its
+    // size increments, within its maximum and never below its minimum.
+    Size clientSize(const Bounds& bounds, const ClientProps& props, Size wanted) const;
+    bool sizeSettable(const ClientProps& props) const;
+    bool maximized(const ClientProps& props) const;
+    void unmaximize(xcb_window_t window, const ClientProps& props);
+    // `skipUnchanged`: leave out requests for what a window already has.
+    void sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
+                  std::vector<bool>& gone, bool skipUnchanged = false);
+    std::vector<bool> writeFrames(std::span<const FrameTarget> targets);
+
     // Writes. They go through the window manager and settle later; the next
     // read waits for the manager to have handled them.
+    // Leaves the flush to its caller, so that a batch leaves in one piece.
     void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize);
     void changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = XCB_NONE);
     void iconify(xcb_window_t window);
@@ -241,6 +283,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::set<xcb_keycode_t> droppedKeys;   // hot-key presses the tap dropped
     std::set<std::uint8_t> buttonsDropped;
     std::uint32_t rawMask = 0;
+    // Claimed combinations and the whole-keyboard hold (x11_keyboard_claims.cpp).
+    std::map<std::pair<std::uint16_t, std::uint64_t>, HotKeyGrab> claims;
+    bool keyboardHeld = false;
+    bool claimKey(std::uint16_t keyCode, std::uint64_t flags);
+    void unclaimKey(std::uint16_t keyCode, std::uint64_t flags);
+    bool holdKeyboard(bool hold);
+    void handleGrabbedKey(xcb_keycode_t key, bool press);
     bool motionPending = false;
     std::optional<Point> warpedTo;
     void updateRawSelection();
@@ -260,8 +309,25 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_connection_t* captureConnection() const;
     std::optional<Image> captureWindow(xcb_window_t window, int width, int height) const;
 
-    // The program's own panels.
-    std::map<WindowID, xcb_window_t> panels;
+    // The program's own panels. Those at level 0 are managed windows, which
+    // the manager restacks (once it manages them); the others bypass it.
+    struct Panel {
+        static constexpr int maxTries = 3;
+        xcb_window_t window = XCB_NONE;   // none: nothing to restack (no native window)
+        OwnPanel shown;
+        bool managed = false;
+        int tries = 0;                    // restacks since it was last in place
+    };
+    std::map<WindowID, Panel> panels;
+    // Managed panels ordered out, until the manager lets them go.
+    std::set<xcb_window_t> withdrawnPanels;
+    // `again`: after the manager's stacking changed, not at the program's
+    // request.
+    void placePanel(WindowID number, bool again);
+    void placePanelsAgain();
+    // Whether the pointer is over a window of this process.
+    bool pointerOnOwnWindow() const;
+    std::set<std::uint32_t> ownClicks;   // buttons pressed over our own windows
 };
 
 template <class Map>

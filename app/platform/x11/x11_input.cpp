@@ -1,59 +1,16 @@
+// Input on an X server: hot keys, the event tap over raw input with its
+// synchronous grabs, and the pointer for the mouse monitors.
+
 #include "app/platform/x11/x11_impl.h"
 
-#include "app/platform/sim/sim_keyboard.h"
-#include "core/text.h"
-
-#include <xcb/randr.h>
 #include <xcb/xinput.h>
-#include "app/platform/x11/x11_xkb.h"
 #include <xcb/xtest.h>
-#include <xkbcommon/xkbcommon-x11.h>
 
 #include <algorithm>
-#include <ctime>
 
 namespace kavelo {
 
 using Impl = X11Desktop::Impl;
-
-// ---------------------------------------------------------------- key table
-
-namespace X11Keys {
-
-// Classic codes name places on the keyboard, as XKB key names do.
-const std::vector<std::pair<std::uint16_t, std::string_view>>& table()
-{
-    static const std::vector<std::pair<std::uint16_t, std::string_view>> keys{
-        {0, "AC01"},   {1, "AC02"},   {2, "AC03"},   {3, "AC04"},   {4, "AC06"},   {5, "AC05"},   {6, "AB01"},
-        {7, "AB02"},   {8, "AB03"},   {9, "AB04"},   {10, "LSGT"},  {11, "AB05"},  {12, "AD01"},  {13, "AD02"},
-        {14, "AD03"},  {15, "AD04"},  {16, "AD06"},  {17, "AD05"},  {18, "AE01"},  {19, "AE02"},  {20, "AE03"},
-        {21, "AE04"},  {22, "AE06"},  {23, "AE05"},  {24, "AE12"},  {25, "AE09"},  {26, "AE07"},  {27, "AE11"},
-        {28, "AE08"},  {29, "AE10"},  {30, "AD12"},  {31, "AD09"},  {32, "AD07"},  {33, "AD11"},  {34, "AD08"},
-        {35, "AD10"},  {36, "RTRN"},  {37, "AC09"},  {38, "AC07"},  {39, "AC11"},  {40, "AC08"},  {41, "AC10"},
-        {42, "BKSL"},  {43, "AB08"},  {44, "AB10"},  {45, "AB06"},  {46, "AB07"},  {47, "AB09"},  {48, "TAB"},
-        {49, "SPCE"},  {50, "TLDE"},  {51, "BKSP"},  {53, "ESC"},   {54, "RWIN"},  {55, "LWIN"},  {56, "LFSH"},
-        {57, "CAPS"},  {58, "LALT"},  {59, "LCTL"},  {60, "RTSH"},  {61, "RALT"},  {62, "RCTL"},  {64, "FK17"},
-        {65, "KPDL"},  {67, "KPMU"},  {69, "KPAD"},  {71, "NMLK"},  {72, "VOL+"},  {73, "VOL-"},  {74, "MUTE"},
-        {75, "KPDV"},  {76, "KPEN"},  {78, "KPSU"},  {79, "FK18"},  {80, "FK19"},  {81, "KPEQ"},  {82, "KP0"},
-        {83, "KP1"},   {84, "KP2"},   {85, "KP3"},   {86, "KP4"},   {87, "KP5"},   {88, "KP6"},   {89, "KP7"},
-        {90, "FK20"},  {91, "KP8"},   {92, "KP9"},   {96, "FK05"},  {97, "FK06"},  {98, "FK07"},  {99, "FK03"},
-        {100, "FK08"}, {101, "FK09"}, {103, "FK11"}, {105, "FK13"}, {106, "FK16"}, {107, "FK14"}, {109, "FK10"},
-        {111, "FK12"}, {113, "FK15"}, {114, "INS"},  {115, "HOME"}, {116, "PGUP"}, {117, "DELE"}, {118, "FK04"},
-        {119, "END"},  {120, "FK02"}, {121, "PGDN"}, {122, "FK01"}, {123, "LEFT"}, {124, "RGHT"}, {125, "DOWN"},
-        {126, "UP"},
-    };
-    return keys;
-}
-
-std::optional<std::string_view> keyName(std::uint16_t classic)
-{
-    for (const auto& [code, name] : table())
-        if (code == classic)
-            return name;
-    return std::nullopt;
-}
-
-} // namespace X11Keys
 
 namespace {
 
@@ -82,305 +39,6 @@ constexpr std::uint16_t relevantModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
 } // namespace
-
-// ---------------------------------------------------------------- keyboard map
-
-void Impl::loadKeymap()
-{
-    classicOf.fill(-1);
-    if (!xkbContext || keyboardDevice < 0)
-        return;
-    xkb_keymap* fresh = xkb_x11_keymap_new_from_device(xkbContext, c, keyboardDevice, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    if (!fresh)
-        return;
-    if (keymap)
-        xkb_keymap_unref(keymap);
-    keymap = fresh;
-    for (const auto& [classic, name] : X11Keys::table()) {
-        const xkb_keycode_t code = xkb_keymap_key_by_name(keymap, std::string(name).c_str());
-        if (code != XKB_KEYCODE_INVALID && code < 256 && classicOf[code] < 0)
-            classicOf[code] = classic;
-    }
-}
-
-std::optional<xcb_keycode_t> Impl::serverKey(std::uint16_t classic) const
-{
-    const auto name = X11Keys::keyName(classic);
-    if (!name || !keymap)
-        return std::nullopt;
-    const xkb_keycode_t code = xkb_keymap_key_by_name(keymap, std::string(*name).c_str());
-    if (code == XKB_KEYCODE_INVALID || code > 255)
-        return std::nullopt;
-    return xcb_keycode_t(code);
-}
-
-// Layout identifiers as the server was configured ("us", "de(nodeadkeys)").
-std::vector<std::string> Impl::layoutNames() const
-{
-    XReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, atomRulesNames, XCB_ATOM_STRING, 0, 1024), nullptr));
-    std::vector<std::string> fields;
-    if (reply && reply->format == 8) {
-        const char* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
-        const int length = xcb_get_property_value_length(reply.get());
-        std::string current;
-        for (int i = 0; i < length; ++i) {
-            if (data[i] == '\0') {
-                fields.push_back(current);
-                current.clear();
-            } else {
-                current += data[i];
-            }
-        }
-        if (!current.empty())
-            fields.push_back(current);
-    }
-    const auto split = [](const std::string& text) {
-        std::vector<std::string> parts;
-        std::string part;
-        for (char ch : text) {
-            if (ch == ',') {
-                parts.push_back(part);
-                part.clear();
-            } else {
-                part += ch;
-            }
-        }
-        parts.push_back(part);
-        return parts;
-    };
-    std::vector<std::string> out;
-    if (fields.size() >= 3 && !fields[2].empty()) {
-        const auto layouts = split(fields[2]);
-        const auto variants = fields.size() >= 4 ? split(fields[3]) : std::vector<std::string>{};
-        for (std::size_t i = 0; i < layouts.size(); ++i) {
-            std::string id = layouts[i];
-            if (i < variants.size() && !variants[i].empty())
-                id += "(" + variants[i] + ")";
-            out.push_back(id);
-        }
-    } else if (keymap) {
-        for (xkb_layout_index_t i = 0; i < xkb_keymap_num_layouts(keymap); ++i)
-            if (const char* name = xkb_keymap_layout_get_name(keymap, i))
-                out.push_back(name);
-    }
-    return out;
-}
-
-std::optional<std::uint32_t> Impl::currentGroup() const
-{
-    if (!keymap)
-        return std::nullopt;
-    XReply<xcb_xkb_get_state_reply_t> state(
-        xcb_xkb_get_state_reply(c, xcb_xkb_get_state(c, XCB_XKB_ID_USE_CORE_KBD), nullptr));
-    if (!state)
-        return std::nullopt;
-    return state->group;
-}
-
-std::uint64_t Impl::flagsOfServerState(std::uint16_t state) const
-{
-    std::uint64_t flags = 0;
-    if (state & XCB_MOD_MASK_SHIFT)
-        flags |= EventFlag::shift;
-    if (state & XCB_MOD_MASK_CONTROL)
-        flags |= EventFlag::control;
-    if (state & XCB_MOD_MASK_1)
-        flags |= EventFlag::option;
-    if (state & XCB_MOD_MASK_4)
-        flags |= EventFlag::command;
-    return flags;
-}
-
-// What a key types with no modifiers in one layout of the keyboard map.
-// Keys whose symbol is a function (arrows, Return, F-keys) take the
-// characters of the classic tables: control characters for translation, the
-// toolkit's private-use characters for events. Other symbols without a
-// character (dead accents, level and group switches) type nothing by
-// themselves.
-std::optional<std::string> Impl::characters(std::uint16_t classic, std::uint32_t layout, bool forEvent) const
-{
-    const auto key = serverKey(classic);
-    if (!key || !keymap || layout >= xkb_keymap_num_layouts(keymap))
-        return std::nullopt;
-    const xkb_keysym_t* syms = nullptr;
-    const int count = xkb_keymap_key_get_syms_by_level(keymap, *key, layout, 0, &syms);
-    if (count <= 0)
-        return std::nullopt;
-    const xkb_keysym_t sym = syms[0];
-    if (sym >= 0xFF00 && sym <= 0xFFFF) {
-        if (forEvent)
-            return sim::eventCharacters("us", classic);
-        return sim::translate("us", classic);
-    }
-    const std::uint32_t ch = xkb_keysym_to_utf32(sym);
-    if (ch == 0)
-        return std::nullopt;
-    return text::utf8(char32_t(ch));
-}
-
-// ---------------------------------------------------------------- events
-
-void Impl::queue(std::function<void()> work)
-{
-    const bool first = pendingWork.empty();
-    pendingWork.push_back(std::move(work));
-    if (!first || dispatching)
-        return;
-    if (wakeup) {
-        wakeup();
-    } else if (scheduler) {
-        scheduler->post([weak = weak_from_this()] {
-            if (auto impl = weak.lock())
-                impl->processEvents();
-        });
-    }
-}
-
-void Impl::notifyAll(std::map<std::uint64_t, std::function<void()>> Impl::*observers)
-{
-    std::vector<std::uint64_t> ids;
-    for (const auto& [id, f] : this->*observers)
-        ids.push_back(id);
-    for (auto id : ids) {
-        auto it = (this->*observers).find(id);
-        if (it == (this->*observers).end())
-            continue;
-        auto f = it->second;
-        f();
-    }
-}
-
-void Impl::drainQueued()
-{
-    while (xcb_generic_event_t* event = xcb_poll_for_queued_event(c)) {
-        handle(event);
-        std::free(event);
-    }
-}
-
-namespace {
-
-double sleepGap()
-{
-    timespec boot{}, mono{};
-    clock_gettime(CLOCK_BOOTTIME, &boot);
-    clock_gettime(CLOCK_MONOTONIC, &mono);
-    return double(boot.tv_sec - mono.tv_sec) + double(boot.tv_nsec - mono.tv_nsec) / 1e9;
-}
-
-} // namespace
-
-void Impl::processEvents()
-{
-    if (dispatching)
-        return;
-    dispatching = true;
-    for (;;) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            handle(event);
-            std::free(event);
-        }
-        if (motionPending) {
-            motionPending = false;
-            std::uint16_t mask = 0;
-            const Point p = pointerTopLeft(&mask);
-            if (warpedTo && *warpedTo == p) {
-                warpedTo.reset();
-            } else {
-                warpedTo.reset();
-                deliverMouse((mask & XCB_BUTTON_MASK_1) ? MouseEventType::leftDragged : MouseEventType::moved);
-            }
-        }
-        if (pendingWork.empty())
-            break;
-        auto work = std::move(pendingWork);
-        pendingWork.clear();
-        for (auto& w : work)
-            w();
-    }
-    // The machine slept when the boot clock ran ahead of the monotonic one.
-    const double gap = sleepGap();
-    if (lastSleepGap > 0 && gap - lastSleepGap > 2)
-        notifyAll(&Impl::wakeObservers);
-    lastSleepGap = gap;
-    dispatching = false;
-}
-
-void Impl::handle(xcb_generic_event_t* event)
-{
-    const std::uint8_t type = event->response_type & 0x7F;
-    switch (type) {
-    case XCB_DESTROY_NOTIFY: {
-        const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-        forget(e->window);
-        return;
-    }
-    case XCB_PROPERTY_NOTIFY: {
-        const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-        if (e->window != root)
-            return;
-        if (e->atom == ewmh._NET_ACTIVE_WINDOW) {
-            queue([this] {
-                const auto active = activeWindow();
-                if (!active)
-                    return;
-                const auto k = knownFor(*active).value_or(adopt(*active));
-                lastFocused[k.pid] = *active;
-                if (notifiedFront == k.pid)
-                    return;
-                notifiedFront = k.pid;
-                if (activationObservers.empty())
-                    return;
-                const auto app = runningApp(k.pid);
-                if (!app)
-                    return;
-                std::vector<std::uint64_t> ids;
-                for (const auto& [id, f] : activationObservers)
-                    ids.push_back(id);
-                for (auto id : ids)
-                    if (auto it = activationObservers.find(id); it != activationObservers.end()) {
-                        auto f = it->second;
-                        f(*app);
-                    }
-            });
-        } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
-            queue([this] { notifyAll(&Impl::desktopObservers); });
-        } else if (e->atom == ewmh._NET_WORKAREA) {
-            queue([this] { notifyAll(&Impl::displayObservers); });
-        }
-        return;
-    }
-    case XCB_KEY_PRESS: handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event)); return;
-    case XCB_KEY_RELEASE: {
-        const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
-        grabbedKeysDown.erase(e->detail);
-        droppedKeys.erase(e->detail);
-        return;
-    }
-    case XCB_BUTTON_PRESS: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), true); return;
-    case XCB_BUTTON_RELEASE: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), false); return;
-    case XCB_GE_GENERIC: {
-        const auto* e = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
-        if (hasXInput && e->extension == xinputOpcode)
-            handleRaw(e);
-        return;
-    }
-    default: break;
-    }
-    if (hasRandr && (type == randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase + XCB_RANDR_NOTIFY)) {
-        queue([this] {
-            refreshOrigin();
-            notifyAll(&Impl::displayObservers);
-        });
-        return;
-    }
-    if (xkbEventBase && type == xkbEventBase) {
-        const std::uint8_t xkbType = reinterpret_cast<const std::uint8_t*>(event)[1];
-        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY)
-            loadKeymap();
-    }
-}
 
 // ---------------------------------------------------------------- hot keys
 
@@ -579,11 +237,11 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
                     // The key has already reached its window; the ones that
                     // follow in the session must not.
                     droppedKeys.insert(key);
-                    if (!keyboardGrabbed) {
+                    if (!keyboardGrabbed && !keyboardHeld) {
                         xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
                         keyboardGrabbed = true;
                     }
-                } else if (keyboardGrabbed) {
+                } else if (keyboardGrabbed && !keyboardHeld) {
                     // The grab swallowed a key the tap lets through: type it again.
                     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
                     keyboardGrabbed = false;
@@ -592,7 +250,7 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
                         xcb_test_fake_input(c, XCB_KEY_PRESS, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
                     }
                 }
-            } else if (tapEvent.type == TapEventType::flagsChanged && !drop && keyboardGrabbed) {
+            } else if (tapEvent.type == TapEventType::flagsChanged && !drop && keyboardGrabbed && !keyboardHeld) {
                 xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
                 keyboardGrabbed = false;
             }
@@ -606,6 +264,15 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
         const std::uint32_t button = raw->detail;
         if (button == 1 || button == 3) {
             if (!mouseMonitors.empty()) {
+                // Global monitors hear other applications only: a click on a
+                // window of ours, its release included, stays ours.
+                if (press ? pointerOnOwnWindow() : ownClicks.count(button) > 0) {
+                    if (press)
+                        ownClicks.insert(button);
+                    else
+                        ownClicks.erase(button);
+                    return;
+                }
                 const MouseEventType type = button == 1 ? (press ? MouseEventType::leftDown : MouseEventType::leftUp)
                                                         : (press ? MouseEventType::rightDown : MouseEventType::rightUp);
                 queue([this, type] { deliverMouse(type); });
@@ -655,6 +322,27 @@ Point Impl::pointerTopLeft(std::uint16_t* mask) const
     if (mask)
         *mask = p->mask;
     return Point(p->root_x - origin.x, p->root_y - origin.y);
+}
+
+bool Impl::pointerOnOwnWindow() const
+{
+    xcb_window_t window = root;
+    for (int depth = 0; depth < 8; ++depth) {
+        XReply<xcb_query_pointer_reply_t> p(xcb_query_pointer_reply(c, xcb_query_pointer(c, window), nullptr));
+        if (!p || p->child == XCB_NONE)
+            return false;
+        window = p->child;
+        for (const auto& [number, panel] : panels)
+            if (panel.window == window)
+                return true;
+        // The first window that names its process decides: a manager's
+        // frame names none, the client inside it does.
+        XReply<xcb_get_property_reply_t> pid(xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, ewmh._NET_WM_PID, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4)
+            return std::int32_t(*static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get()))) == ownPid;
+    }
+    return false;
 }
 
 void Impl::deliverMouse(MouseEventType type)

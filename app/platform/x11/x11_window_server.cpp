@@ -4,12 +4,24 @@
 #include "app/platform/x11/x11_impl.h"
 
 #include <algorithm>
+#include <map>
 
 namespace kavelo {
 
 using Impl = X11Desktop::Impl;
 
 namespace {
+
+// The root's children bottom to top: the real stacking, panels that
+// bypass the manager included.
+std::vector<xcb_window_t> rootChildren(const Impl& impl)
+{
+    XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(impl.c, xcb_query_tree(impl.c, impl.root), nullptr));
+    if (!tree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
+}
 
 class X11WindowServer : public WindowServer, X11Facade {
 public:
@@ -21,11 +33,17 @@ public:
         const auto props = impl.read(stack, X11Fields::all);
         const auto current = impl.currentDesktopIndex();
         const auto& e = impl.ewmh;
-        std::vector<WindowInfo> out;
+        std::map<xcb_window_t, const Impl::Panel*> ours;
+        for (const auto& [number, panel] : impl.panels)
+            if (panel.window != XCB_NONE)
+                ours.emplace(panel.window, &panel);
+        std::vector<WindowInfo> out = bypassingPanels(option);
+        std::erase_if(impl.withdrawnPanels,
+                      [&](xcb_window_t w) { return std::find(stack.begin(), stack.end(), w) == stack.end(); });
         for (std::size_t i = 0; i < stack.size(); ++i) {
             const auto& p = props[i];
             const auto k = impl.knownFor(stack[i]);
-            if (!p.alive || !k || p.hasType(e._NET_WM_WINDOW_TYPE_DESKTOP))
+            if (!p.alive || !k || p.hasType(e._NET_WM_WINDOW_TYPE_DESKTOP) || impl.withdrawnPanels.count(stack[i]))
                 continue;
             const bool onScreen = p.viewable && !p.hasState(e._NET_WM_STATE_HIDDEN) && impl.onShownDesktop(p, current);
             if (option == WindowListOption::onScreenOnly && !onScreen)
@@ -37,7 +55,7 @@ public:
                 layer = 3;
             else if (p.hasState(e._NET_WM_STATE_BELOW))
                 layer = -1;
-            out.push_back(WindowInfo{
+            WindowInfo info{
                 .number = k->number,
                 .layer = layer,
                 .ownerPid = k->pid,
@@ -46,7 +64,13 @@ public:
                 .onScreen = onScreen,
                 .name = p.title.value_or(""),
                 .alpha = p.opacity,
-            });
+            };
+            if (auto panel = ours.find(stack[i]); panel != ours.end()) {
+                info.layer = panel->second->shown.level;
+                info.name = panel->second->shown.name;
+                info.alpha = panel->second->shown.alpha;
+            }
+            out.push_back(std::move(info));
         }
         return out;
     }
@@ -61,86 +85,164 @@ public:
     }
     WindowID showPanel(const OwnPanel& panel) override
     {
+        const auto window = xcb_window_t(panel.nativeHandle);
         WindowID number = 0;
-        if (panel.nativeHandle) {
-            number = impl.adopt(xcb_window_t(panel.nativeHandle)).number;
+        bool managed = false;
+        if (window != XCB_NONE) {
+            number = impl.adopt(window).number;
+            XReply<xcb_get_window_attributes_reply_t> a(
+                xcb_get_window_attributes_reply(impl.c, xcb_get_window_attributes(impl.c, window), nullptr));
+            managed = a && !a->override_redirect && impl.wmPresent;
         } else {
             std::lock_guard guard(impl.numbersMutex);
             number = impl.nextNumber++;
         }
-        impl.panels[number] = xcb_window_t(panel.nativeHandle);
-        place(number, panel);
+        impl.withdrawnPanels.erase(window);
+        impl.panels[number] = Impl::Panel{.window = window, .shown = panel, .managed = managed};
+        impl.placePanel(number, false);
         return number;
     }
     void updatePanel(WindowID number, const OwnPanel& panel) override
     {
-        if (impl.panels.count(number))
-            place(number, panel);
+        auto it = impl.panels.find(number);
+        if (it == impl.panels.end())
+            return;
+        it->second.shown = panel;
+        impl.placePanel(number, false);
     }
-    void removePanel(WindowID number) override { impl.panels.erase(number); }
+    void removePanel(WindowID number) override
+    {
+        auto it = impl.panels.find(number);
+        if (it == impl.panels.end())
+            return;
+        // The toolkit unmaps it on its own connection; the manager may list
+        // it a moment longer.
+        if (it->second.managed)
+            impl.withdrawnPanels.insert(it->second.window);
+        impl.panels.erase(it);
+    }
     // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
     bool blendsPanels() const override
     {
         const auto cookie = xcb_get_selection_owner(impl.c, impl.ewmh._NET_WM_CM_Sn[impl.screenNumber]);
-        xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(impl.c, cookie, nullptr);
-        const bool owned = reply && reply->owner != XCB_NONE;
-        free(reply);
-        return owned;
+        XReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(impl.c, cookie, nullptr));
+        return reply && reply->owner != XCB_NONE;
     }
 
 private:
-    // Whether `window` stands below `reference` in the manager's stacking
-    // with nothing but our own panels between them.
-    bool standsBelow(xcb_window_t window, xcb_window_t reference) const
+    // Panels the manager does not list stand above every managed window:
+    // in front, as the server stacks them.
+    std::vector<WindowInfo> bypassingPanels(WindowListOption option) const
     {
-        const auto stack = impl.stacking();   // front to back
-        auto it = std::find(stack.begin(), stack.end(), reference);
-        if (it == stack.end())
-            return false;
-        for (++it; it != stack.end(); ++it) {
-            if (*it == window)
-                return true;
-            const bool ours = std::any_of(impl.panels.begin(), impl.panels.end(),
-                                          [&](const auto& panel) { return panel.second == *it; });
-            if (!ours)
-                return false;
+        std::vector<WindowInfo> out;
+        std::map<xcb_window_t, WindowID> bypassing;
+        for (const auto& [number, panel] : impl.panels)
+            if (!panel.managed && (panel.shown.visible || option == WindowListOption::all))
+                bypassing.emplace(panel.window, number);
+        if (bypassing.empty())
+            return out;
+        std::vector<WindowID> order;
+        const auto children = rootChildren(impl);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            if (auto found = bypassing.find(*it); found != bypassing.end())
+                order.push_back(found->second);
+        // Panels without a window of their own (none on a real display) last.
+        for (const auto& [window, number] : bypassing)
+            if (window == XCB_NONE)
+                order.push_back(number);
+        for (WindowID number : order) {
+            const OwnPanel& shown = impl.panels.at(number).shown;
+            out.push_back(WindowInfo{.number = number,
+                                     .layer = shown.level,
+                                     .ownerPid = impl.ownPid,
+                                     .ownerName = std::string("Kavelo"),
+                                     .bounds = shown.frame,
+                                     .onScreen = shown.visible,
+                                     .name = shown.name,
+                                     .alpha = shown.alpha});
         }
-        return false;
-    }
-
-    void place(WindowID number, const OwnPanel& panel)
-    {
-        const xcb_window_t window = impl.panels[number];
-        if (window == XCB_NONE || !panel.visible)
-            return;
-        const xcb_window_t top = impl.frameOf(window);
-        if (panel.below) {
-            const auto reference = impl.windowFor(*panel.below);
-            if (!reference) {
-                // Gone: nothing to stand below.
-            } else if (panel.level <= 0 && impl.wmPresent) {
-                // A managed panel's frame belongs to the manager, and openbox
-                // takes "below a sibling" as "to the bottom": raise the panel,
-                // then the window, so that the panel stands right below it.
-                // Only when it does not already, so that a window the user
-                // has raised since stays where it is.
-                if (!standsBelow(window, *reference)) {
-                    impl.restack(window);
-                    impl.restack(*reference);
-                }
-            } else {
-                const std::uint32_t values[] = {impl.frameOf(*reference), XCB_STACK_MODE_BELOW};
-                xcb_configure_window(impl.c, top, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-            }
-        } else {
-            const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-            xcb_configure_window(impl.c, top, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-        }
-        xcb_flush(impl.c);
+        std::stable_sort(out.begin(), out.end(),
+                         [](const WindowInfo& a, const WindowInfo& b) { return a.layer > b.layer; });
+        return out;
     }
 };
 
 } // namespace
+
+// A managed panel is restacked by the manager, which must list it first (a
+// panel shown a moment ago may not be managed yet, and the manager or the
+// toolkit may still raise it once it is): placed again whenever the
+// manager's stacking changes, within a few tries. One that bypasses the
+// manager is restacked directly.
+void Impl::placePanel(WindowID number, bool again)
+{
+    auto it = panels.find(number);
+    if (it == panels.end())
+        return;
+    Panel& panel = it->second;
+    if (!again)
+        panel.tries = 0;
+    if (panel.window == XCB_NONE || !panel.shown.visible)
+        return;
+    xcb_window_t reference = XCB_NONE;
+    if (panel.shown.below)
+        reference = windowFor(*panel.shown.below).value_or(XCB_NONE);
+    if (!panel.managed) {
+        if (reference != XCB_NONE) {
+            const std::uint32_t values[] = {frameOf(reference), XCB_STACK_MODE_BELOW};
+            xcb_configure_window(c, panel.window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+        } else {
+            const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+            xcb_configure_window(c, panel.window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        }
+        xcb_flush(c);
+        return;
+    }
+    // The manager's own order, once it has handled what we asked before.
+    settleWrites();
+    std::vector<xcb_window_t> order;   // bottom to top
+    xcb_ewmh_get_windows_reply_t list;
+    if (xcb_ewmh_get_client_list_stacking_reply(&ewmh, xcb_ewmh_get_client_list_stacking(&ewmh, screenNumber), &list,
+                                                nullptr)) {
+        order.assign(list.windows, list.windows + list.windows_len);
+        xcb_ewmh_get_windows_reply_wipe(&list);
+    }
+    const auto at = std::find(order.begin(), order.end(), panel.window);
+    if (at == order.end())
+        return;   // not managed yet
+    if (reference == XCB_NONE) {
+        // In front of its level when shown or updated, not kept there.
+        if (!again)
+            restack(panel.window);
+        return;
+    }
+    const auto above = std::find(order.begin(), order.end(), reference);
+    if (above == order.end() || at + 1 == above) {
+        panel.tries = 0;
+        return;
+    }
+    if (panel.tries >= Panel::maxTries)
+        return;
+    ++panel.tries;
+    // Managers may honour a raise alone (some lower or raise within a layer
+    // whatever sibling they are given): raise the panel, then the window and
+    // everything above it in their order, which leaves the panel directly
+    // below the window and every other window where it was.
+    restack(panel.window);
+    for (auto w = above; w != order.end(); ++w)
+        if (*w != panel.window)
+            restack(*w);
+}
+
+void Impl::placePanelsAgain()
+{
+    std::vector<WindowID> managed;
+    for (const auto& [number, panel] : panels)
+        if (panel.managed && panel.shown.visible)
+            managed.push_back(number);
+    for (WindowID number : managed)
+        placePanel(number, true);
+}
 
 std::unique_ptr<WindowServer> makeX11WindowServer(Impl& impl) { return std::make_unique<X11WindowServer>(impl); }
 

@@ -1,0 +1,271 @@
+// The engine's lifecycle: start, settings and display changes, adoption of
+// windows the shell placed, release at quit, pauses, and the layout keys.
+
+#include "app/engine/arrange_engine.h"
+
+#include "app/platform/paths.h"
+#include "app/services/ax.h"
+#include "app/services/window_actions.h"
+#include "app/services/window_catalog.h"
+#include "core/raw_value.h"
+#include "core/tidy.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kavelo {
+
+std::string_view rawValue(PauseReason reason)
+{
+    switch (reason) {
+    case PauseReason::workflow: return "workflow";
+    case PauseReason::display: return "display";
+    case PauseReason::cleanSpace: return "cleanSpace";
+    case PauseReason::fillScreen: return "fillScreen";
+    }
+    return "workflow";
+}
+
+std::optional<PauseReason> PauseReason_from(std::string_view raw) { return caseNamed(allPauseReasons, raw); }
+
+ArrangeEngine::ArrangeEngine(Desktop desktop, WorkingApp& workingApp, Toast& toast, EnginePanels& panels)
+    : desktop_(desktop), workingApp_(workingApp), toast_(toast), panels_(panels),
+      border_(panels.makeHighlight(workingApp)), tabBars_(panels.makeTabBars()), edges_(panels.makeEdgeZones()),
+      lastMode_(desktop.preferences.arrangeMode()),
+      trackpad_(desktop.platform.multitouch, desktop.platform.scheduler),
+      indicator_(panels, desktop.platform.scheduler, desktop.platform.clock, desktop.platform.mouse),
+      memoryFile_(Paths::current().applicationSupport / "Strips.json")
+{
+    lastStep_ = desktop.platform.clock.monotonic();
+}
+
+ArrangeEngine::~ArrangeEngine() = default;
+
+// ---------------------------------------------------------------- lifecycle
+
+void ArrangeEngine::start()
+{
+    if (timer_.pending())
+        return;
+    const Platform& system = desktop_.platform;
+
+    readMemory();
+    trackpad_.onSwipe = [this](const SwipeEvent& event) { swipe(event); };
+    if (border_)
+        border_->start();
+    mouseUp_ = system.mouse.monitor(MouseEventMask::leftUp, [this](const MouseEvent& event) {
+        // The event's point is bottom-left like display frames.
+        const auto all = screens();
+        const double h = all.empty() ? 0 : all.front().frame.height();
+        dropped(Point(event.location.x, h - event.location.y));
+    });
+    updateTrackpad();
+    workingApp_.start();
+    desktopChange_ = system.workspace.onDesktopChange([this] { updateEdges(); });
+    mouseMove_ = system.mouse.monitor(MouseEventMask::moved, [this](const MouseEvent&) { mouseMoved(); });
+    wake_ = system.workspace.onWake([this] { updateTrackpad(); });
+    timer_ = system.scheduler.every(pollInterval, [this] { tick(); });
+}
+
+void ArrangeEngine::settingsChanged()
+{
+    updateTrackpad();
+    lastSignature.clear();
+
+    const auto& off = desktop_.preferences.displaysOff();
+    std::vector<std::string> switchedOff;
+    for (const auto& [key, strip] : strips_) {
+        const auto display = screen(key);
+        if (display && off.count(display->name))
+            switchedOff.push_back(key);
+    }
+    release(switchedOff);
+    for (const auto& key : switchedOff)
+        memory_.erase(key);
+
+    autoStale_ = true;
+
+    const ArrangeMode mode = effectiveMode();
+    if (mode == lastMode_)
+        return;
+    lastMode_ = mode;
+    edges_->show({}, [](const EdgeZones::Zone&) {});
+    if (mode != ArrangeMode::strip && !strips_.empty())
+        release();
+    strips_.clear();
+    memory_.clear();
+    writeMemory();
+    homes_.clear();
+    tabBars_->show({}, [](WindowID) {});
+}
+
+void ArrangeEngine::displaysChanged()
+{
+    // A pan does not outlive a change of the displays it runs on.
+    endPan(0);
+    if (effectiveMode() == ArrangeMode::auto_)
+        homes_.clear();
+    pause(PauseReason::display, 0);
+}
+
+void ArrangeEngine::adoptWindows()
+{
+    if (effectiveMode() != ArrangeMode::auto_)
+        return;
+    for (const auto& [key, ids] : candidates()) {
+        std::vector<WindowID> order;
+        if (auto old = autoOrder_.find(key); old != autoOrder_.end())
+            for (WindowID id : old->second)
+                if (std::find(ids.begin(), ids.end(), id) != ids.end())
+                    order.push_back(id);
+        for (WindowID id : ids)
+            if (std::find(order.begin(), order.end(), id) == order.end())
+                order.push_back(id);
+        autoOrder_[key] = std::move(order);
+    }
+    pause(PauseReason::workflow, 0);
+    pause(PauseReason::display, 0);
+}
+
+void ArrangeEngine::release()
+{
+    stopAnimating();
+    indicator_.hide();
+    tabBars_->show({}, [](WindowID) {});
+    edges_->show({}, [](const EdgeZones::Zone&) {});
+    std::vector<std::string> keys;
+    for (const auto& [key, strip] : strips_)
+        keys.push_back(key);
+    release(keys);
+}
+
+void ArrangeEngine::release(const std::vector<std::string>& keys)
+{
+    if (keys.empty())
+        return;
+    const Snapshot snapshot = WindowCatalog::read(desktop_);
+    std::map<WindowID, ElementRef> working = elements_;
+    for (const auto& [id, element] : snapshot.elements)
+        working[id] = element;
+
+    std::vector<FrameWrite> writes;
+    for (const auto& key : keys) {
+        auto strip = strips_.find(key);
+        if (strip == strips_.end())
+            continue;
+        const auto display = screen(key);
+        if (!display)
+            continue;
+        // A display without room keeps its strip: there is nowhere to lay
+        // its windows out.
+        const auto area = WindowActions::area(desktop_, *display);
+        if (!area)
+            continue;
+        std::vector<ElementRef> windows;
+        for (const auto& column : strip->second.columns)
+            for (WindowID id : column.ids)
+                if (auto e = working.find(id); e != working.end() && e->second)
+                    windows.push_back(e->second);
+        const auto frames = Tidy::frames(TidyLayout::grid, int(windows.size()), *area, releaseGap, 0);
+        for (std::size_t i = 0; i < windows.size() && i < frames.size(); ++i)
+            writes.push_back(FrameWrite{.element = windows[i], .frame = frames[i]});
+        strips_.erase(strip);
+        // What was on screen of this strip is gone with it.
+        shown_.erase(key);
+    }
+    AX::setFrames(desktop_.platform.accessibility, writes);
+}
+
+void ArrangeEngine::stopAnimating()
+{
+    animator_.cancel();
+    panning_.reset();
+    settle_.cancel();
+}
+
+// ---------------------------------------------------------------- pauses
+
+void ArrangeEngine::pause(PauseReason reason, double seconds)
+{
+    pausedUntil_[reason] = desktop_.platform.clock.monotonic() + Seconds(std::max(0.0, seconds));
+    lastSignature.clear();
+}
+
+Seconds ArrangeEngine::pausedUntil(PauseReason reason) const
+{
+    auto it = pausedUntil_.find(reason);
+    return it == pausedUntil_.end() ? distantPast : it->second;
+}
+
+Seconds ArrangeEngine::pausedUntil() const
+{
+    Seconds latest = distantPast;
+    for (const auto& [reason, until] : pausedUntil_)
+        latest = std::max(latest, until);
+    return latest;
+}
+
+ArrangeMode ArrangeEngine::effectiveMode() const { return testMode.value_or(desktop_.preferences.arrangeMode()); }
+
+// ---------------------------------------------------------------- keys and displays
+
+std::vector<Screen> ArrangeEngine::screens() const { return desktop_.platform.displays.screens(); }
+
+std::string ArrangeEngine::keyFor(const Screen& screen) const
+{
+    const std::uint64_t desktop = desktop_.platform.windowServer.currentDesktop(screen.id).value_or(0);
+    return screen.name + "|" + std::to_string(desktop);
+}
+
+std::vector<std::string> ArrangeEngine::visibleKeys() const
+{
+    std::vector<std::string> keys;
+    for (const auto& s : screens())
+        keys.push_back(keyFor(s));
+    return keys;
+}
+
+std::optional<Screen> ArrangeEngine::screen(std::string_view key) const
+{
+    // The desktop part follows the last "|"; the name before it may hold
+    // "|" itself.
+    const auto bar = key.rfind('|');
+    if (bar == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view name = key.substr(0, bar);
+    for (auto& s : screens())
+        if (s.name == name)
+            return s;
+    return std::nullopt;
+}
+
+std::optional<std::string> ArrangeEngine::clashingApp(const SystemWorkspace& workspace)
+{
+    for (const auto& app : workspace.runningApps()) {
+        if (!app.bundleID)
+            continue;
+        for (const auto& [bundleID, name] : otherManagers)
+            if (*app.bundleID == bundleID)
+                return std::string(name);
+    }
+    return std::nullopt;
+}
+
+bool ArrangeEngine::stageManagerIsOn(const SystemWorkspace& workspace)
+{
+    const auto value = workspace.preference("com.apple.WindowManager", "GloballyEnabled");
+    if (!value)
+        return false;
+    if (value->is_boolean())
+        return value->get<bool>();
+    if (value->is_number())
+        return value->get<double>() != 0;
+    if (value->is_string()) {
+        std::string text = value->get<std::string>();
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+        return text == "yes" || text == "true" || text == "1";
+    }
+    return false;
+}
+
+} // namespace kavelo

@@ -1,0 +1,315 @@
+// The strips on screen: every visible strip laid out for its display's
+// usable area, frames written only where a window is 2 points or more off,
+// a change of scroll animated with a 1/60 s timer (position writes only),
+// oversized background tabs parked below the screen, and the columns
+// parked past either edge.
+
+#include "app/engine/arrange_engine.h"
+
+#include "app/services/ax.h"
+#include "app/services/window_actions.h"
+#include "core/screen_coordinates.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kavelo {
+
+namespace {
+
+bool differs(const Rect& a, const Rect& b, double by)
+{
+    return std::abs(a.origin.x - b.origin.x) >= by || std::abs(a.origin.y - b.origin.y) >= by ||
+           std::abs(a.size.width - b.size.width) >= by || std::abs(a.size.height - b.size.height) >= by;
+}
+
+// A frame that cannot be read, or reads as something that is no frame.
+std::optional<Rect> readFrame(const Element& element)
+{
+    const auto frame = AX::rect(element);
+    if (!frame || !frame->isFinite())
+        return std::nullopt;
+    return frame;
+}
+
+bool contains(const std::vector<std::string>& keys, const std::string& key)
+{
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- applying
+
+void ArrangeEngine::applyStrips()
+{
+    const Preferences& prefs = desktop_.preferences;
+    const bool reducedMotion = desktop_.platform.workspace.reducedMotion();
+
+    // What to write, decided for every visible strip before anything is written.
+    struct Target {
+        WindowID id;
+        ElementRef element;
+        Rect frame;
+        bool settles; // not an animation frame: read back into `stripSettled`
+    };
+    struct Applied {
+        StripLayout layout;
+        Screen screen;
+    };
+    std::vector<Target> targets;
+    std::vector<Applied> applied;
+
+    const auto shownNow = visibleKeys();
+    for (auto& [key, strip] : strips_) {
+        if (!contains(shownNow, key))
+            continue;
+        const auto display = screen(key);
+        if (!display)
+            continue;
+        const auto area = WindowActions::area(desktop_, *display);
+        if (!area)
+            continue;
+
+        strip.gap = double(prefs.windowGap());
+        strip.centerMode = prefs.stripCenter();
+        strip.keepsHeight = prefs.keepsOriginalHeight();
+        strip.originalHeights = originalHeights_;
+        StripLayout layout = strip.layout(*area);
+
+        const double target = strip.scroll;
+        auto onScreen = shown_.find(key);
+        const double from = onScreen == shown_.end() ? target : onScreen->second;
+        const bool animated = std::abs(from - target) > 1 && !reducedMotion;
+        shown_[key] = animated ? from : target;
+
+        std::map<WindowID, Rect> frames;
+        if (animated) {
+            animate();
+            frames = keptHome(strip.arranged(*area, from).frames, *display, *area);
+        } else {
+            frames = keptHome(layout.frames, *display, *area);
+            for (const auto& [id, frame] : frames)
+                stripFrames_[id] = frame;
+        }
+        for (const auto& [id, frame] : frames) {
+            auto element = elements_.find(id);
+            if (element == elements_.end() || !element->second)
+                continue;
+            placed_[id] = frame.origin;
+            targets.push_back(Target{id, element->second, frame, !animated});
+        }
+        applied.push_back(Applied{std::move(layout), *display});
+    }
+
+    // Write what is off, in one batch; then put back the windows that did
+    // not land where they were sent.
+    std::vector<FrameWrite> writes;
+    std::vector<std::size_t> written;
+    std::vector<std::optional<Rect>> before(targets.size());
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        before[i] = readFrame(*targets[i].element);
+        if (!before[i] || differs(*before[i], targets[i].frame, writeTolerance)) {
+            writes.push_back(FrameWrite{.element = targets[i].element, .frame = targets[i].frame});
+            written.push_back(i);
+        }
+    }
+    Accessibility& accessibility = desktop_.platform.accessibility;
+    AX::setFrames(accessibility, writes);
+    std::vector<FrameWrite> fixes;
+    for (std::size_t i : written) {
+        const auto now = readFrame(*targets[i].element);
+        const Rect& want = targets[i].frame;
+        if (now && (std::abs(now->origin.x - want.origin.x) > writeTolerance ||
+                    std::abs(now->origin.y - want.origin.y) > writeTolerance))
+            fixes.push_back(FrameWrite{.element = targets[i].element, .frame = want,
+                                       .parts = FrameWrite::Parts::position});
+    }
+    AX::setFrames(accessibility, fixes);
+
+    // What the windows really did, after a settled (not animated) apply.
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const bool wasWritten = next < written.size() && written[next] == i;
+        if (wasWritten)
+            ++next;
+        if (!targets[i].settles)
+            continue;
+        const auto now = wasWritten ? readFrame(*targets[i].element) : before[i];
+        if (now)
+            stripSettled_[targets[i].id] = *now;
+        else
+            stripSettled_.erase(targets[i].id);
+    }
+
+    std::vector<TabBar> bars;
+    for (const auto& [layout, display] : applied) {
+        parkOversized(layout, display);
+        // The shown tab lies over its stacked siblings.
+        for (const auto& bar : layout.tabs)
+            if (auto element = elements_.find(bar.active); element != elements_.end() && element->second)
+                element->second->raise();
+        bars.insert(bars.end(), layout.tabs.begin(), layout.tabs.end());
+    }
+
+    updateEdges();
+    tabBars_->show(titled(bars), [this](WindowID id) { tabSelected(id); });
+    saveMemory();
+    noteState();
+}
+
+void ArrangeEngine::tabSelected(WindowID id)
+{
+    for (auto& [key, strip] : strips_)
+        for (const auto& column : strip.columns)
+            if (std::find(column.ids.begin(), column.ids.end(), id) != column.ids.end()) {
+                strip.select(id);
+                break;
+            }
+    applyStrips();
+    auto element = elements_.find(id);
+    if (element == elements_.end() || !element->second)
+        return;
+    element->second->raise();
+    desktop_.platform.workspace.activate(element->second->pid());
+}
+
+// ---------------------------------------------------------------- edges and neighbours
+
+std::map<WindowID, Rect> ArrangeEngine::keptHome(const std::map<WindowID, Rect>& frames, const Screen& screen,
+                                                 const Rect& area) const
+{
+    const auto all = screens();
+    if (all.size() < 2)
+        return frames;
+    const Rect self = screen.frame;
+    bool onLeft = false;
+    bool onRight = false;
+    for (const auto& other : all) {
+        if (other.id == screen.id)
+            continue;
+        const Rect o = other.frame;
+        const bool overlapsVertically = o.minY() < self.maxY() && self.minY() < o.maxY();
+        onLeft = onLeft || (o.maxX() <= self.minX() + 1 && overlapsVertically);
+        onRight = onRight || (o.minX() >= self.maxX() - 1 && overlapsVertically);
+    }
+    std::map<WindowID, Rect> out;
+    for (const auto& [id, frame] : frames)
+        out.emplace(id, Strip::keptHome(frame, area, onLeft, onRight));
+    return out;
+}
+
+void ArrangeEngine::parkOversized(const StripLayout& layout, const Screen& screen)
+{
+    const auto all = screens();
+    const double primary = all.empty() ? 0 : all.front().frame.height();
+    const double bottom = ScreenCoordinates::flip(screen.visibleFrame, primary).maxY();
+
+    std::vector<FrameWrite> parks;
+    for (const auto& bar : layout.tabs)
+        for (WindowID id : bar.ids) {
+            if (id == bar.active)
+                continue;
+            auto element = elements_.find(id);
+            auto slot = layout.frames.find(id);
+            if (element == elements_.end() || !element->second || slot == layout.frames.end())
+                continue;
+            const auto position = element->second->position();
+            const auto size = element->second->size();
+            if (!position || !size)
+                continue;
+            if (size->width > slot->second.width() + 4 || size->height > slot->second.height() + 4)
+                parks.push_back(FrameWrite{.element = element->second,
+                                           .frame = Rect(Point(slot->second.minX(), bottom + 2), *size),
+                                           .parts = FrameWrite::Parts::position});
+        }
+    AX::setFrames(desktop_.platform.accessibility, parks);
+}
+
+ArrangeEngine::Waiting ArrangeEngine::parkedWindows(const Strip& strip, const Screen& screen) const
+{
+    Waiting out;
+    const auto area = WindowActions::area(desktop_, screen);
+    if (!area)
+        return out;
+    const StripLayout layout = strip.arranged(*area, strip.scroll);
+    for (const auto& column : strip.columns) {
+        auto frame = layout.frames.find(column.active);
+        if (frame != layout.frames.end() && frame->second.maxX() <= area->minX() + 1)
+            out.left.push_back(column.active);
+    }
+    for (const auto& column : strip.columns) {
+        auto frame = layout.frames.find(column.active);
+        if (frame != layout.frames.end() && frame->second.minX() >= area->maxX() - 1)
+            out.right.push_back(column.active);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- animation
+
+void ArrangeEngine::animate()
+{
+    if (animator_.pending())
+        return;
+    lastStep_ = desktop_.platform.clock.monotonic();
+    animator_ = desktop_.platform.scheduler.every(stepInterval, [this] { step(); });
+}
+
+void ArrangeEngine::step()
+{
+    const Seconds now = desktop_.platform.clock.monotonic();
+    const double dt = (now - lastStep_).count();
+    lastStep_ = now;
+    const double k = std::exp(-16 * dt);
+
+    bool moving = false;
+    std::vector<FrameWrite> moves;
+    const auto shownNow = visibleKeys();
+    for (const auto& [key, strip] : strips_) {
+        if (!contains(shownNow, key))
+            continue;
+        const auto display = screen(key);
+        if (!display)
+            continue;
+        const auto area = WindowActions::area(desktop_, *display);
+        if (!area)
+            continue;
+
+        const double target = strip.scroll;
+        auto onScreen = shown_.find(key);
+        double cur = onScreen == shown_.end() ? target : onScreen->second;
+        if (strip.isPanning) {
+            cur = target;
+            moving = true;
+        } else {
+            cur += (1 - k) * (target - cur);
+            if (std::abs(target - cur) < 1)
+                cur = target;
+            else
+                moving = true;
+        }
+        shown_[key] = cur;
+
+        for (const auto& [id, frame] : keptHome(strip.arranged(*area, cur).frames, *display, *area)) {
+            auto element = elements_.find(id);
+            if (element == elements_.end() || !element->second)
+                continue;
+            auto last = placed_.find(id);
+            if (last != placed_.end() && std::abs(last->second.x - frame.origin.x) < stepTolerance &&
+                std::abs(last->second.y - frame.origin.y) < stepTolerance)
+                continue;
+            moves.push_back(FrameWrite{.element = element->second, .frame = frame,
+                                       .parts = FrameWrite::Parts::position});
+            placed_[id] = frame.origin;
+        }
+    }
+    AX::setFrames(desktop_.platform.accessibility, moves);
+
+    if (!moving) {
+        animator_.cancel();
+        applyStrips();
+    }
+}
+
+} // namespace kavelo

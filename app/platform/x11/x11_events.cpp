@@ -1,0 +1,188 @@
+// Events from the server, dispatched on the main thread: queued work, window
+// destruction, root property changes, screen and keyboard changes.
+
+#include "app/platform/x11/x11_impl.h"
+
+#include "app/platform/x11/x11_xkb.h"
+
+#include <xcb/randr.h>
+#include <xcb/xinput.h>
+
+#include <algorithm>
+#include <ctime>
+
+namespace kavelo {
+
+using Impl = X11Desktop::Impl;
+
+// ---------------------------------------------------------------- events
+
+void Impl::queue(std::function<void()> work)
+{
+    const bool first = pendingWork.empty();
+    pendingWork.push_back(std::move(work));
+    if (!first || dispatching)
+        return;
+    if (wakeup) {
+        wakeup();
+    } else if (scheduler) {
+        scheduler->post([weak = weak_from_this()] {
+            if (auto impl = weak.lock())
+                impl->processEvents();
+        });
+    }
+}
+
+void Impl::notifyAll(std::map<std::uint64_t, std::function<void()>> Impl::*observers)
+{
+    std::vector<std::uint64_t> ids;
+    for (const auto& [id, f] : this->*observers)
+        ids.push_back(id);
+    for (auto id : ids) {
+        auto it = (this->*observers).find(id);
+        if (it == (this->*observers).end())
+            continue;
+        auto f = it->second;
+        f();
+    }
+}
+
+void Impl::drainQueued()
+{
+    while (xcb_generic_event_t* event = xcb_poll_for_queued_event(c)) {
+        handle(event);
+        std::free(event);
+    }
+}
+
+namespace {
+
+double sleepGap()
+{
+    timespec boot{}, mono{};
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    return double(boot.tv_sec - mono.tv_sec) + double(boot.tv_nsec - mono.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+void Impl::processEvents()
+{
+    if (dispatching)
+        return;
+    dispatching = true;
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            handle(event);
+            std::free(event);
+        }
+        if (motionPending) {
+            motionPending = false;
+            std::uint16_t mask = 0;
+            const Point p = pointerTopLeft(&mask);
+            if (warpedTo && *warpedTo == p) {
+                warpedTo.reset();
+            } else {
+                warpedTo.reset();
+                deliverMouse((mask & XCB_BUTTON_MASK_1) ? MouseEventType::leftDragged : MouseEventType::moved);
+            }
+        }
+        if (pendingWork.empty())
+            break;
+        auto work = std::move(pendingWork);
+        pendingWork.clear();
+        for (auto& w : work)
+            w();
+    }
+    // The machine slept when the boot clock ran ahead of the monotonic one.
+    const double gap = sleepGap();
+    if (lastSleepGap > 0 && gap - lastSleepGap > 2)
+        notifyAll(&Impl::wakeObservers);
+    lastSleepGap = gap;
+    dispatching = false;
+}
+
+void Impl::handle(xcb_generic_event_t* event)
+{
+    const std::uint8_t type = event->response_type & 0x7F;
+    switch (type) {
+    case XCB_DESTROY_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+        forget(e->window);
+        return;
+    }
+    case XCB_PROPERTY_NOTIFY: {
+        const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (e->window != root)
+            return;
+        if (e->atom == ewmh._NET_ACTIVE_WINDOW) {
+            queue([this] {
+                const auto active = activeWindow();
+                if (!active)
+                    return;
+                const auto k = knownFor(*active).value_or(adopt(*active));
+                lastFocused[k.pid] = *active;
+                if (notifiedFront == k.pid)
+                    return;
+                notifiedFront = k.pid;
+                if (activationObservers.empty())
+                    return;
+                const auto app = runningApp(k.pid);
+                if (!app)
+                    return;
+                std::vector<std::uint64_t> ids;
+                for (const auto& [id, f] : activationObservers)
+                    ids.push_back(id);
+                for (auto id : ids)
+                    if (auto it = activationObservers.find(id); it != activationObservers.end()) {
+                        auto f = it->second;
+                        f(*app);
+                    }
+            });
+        } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
+            queue([this] { notifyAll(&Impl::desktopObservers); });
+        } else if (e->atom == ewmh._NET_WORKAREA) {
+            queue([this] { notifyAll(&Impl::displayObservers); });
+        } else if (e->atom == ewmh._NET_CLIENT_LIST_STACKING) {
+            if (std::any_of(panels.begin(), panels.end(), [](const auto& p) { return p.second.managed; }))
+                queue([this] { placePanelsAgain(); });
+        }
+        return;
+    }
+    case XCB_KEY_PRESS:
+        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event));
+        handleGrabbedKey(reinterpret_cast<const xcb_key_press_event_t*>(event)->detail, true);
+        return;
+    case XCB_KEY_RELEASE: {
+        const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
+        grabbedKeysDown.erase(e->detail);
+        droppedKeys.erase(e->detail);
+        handleGrabbedKey(e->detail, false);
+        return;
+    }
+    case XCB_BUTTON_PRESS: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), true); return;
+    case XCB_BUTTON_RELEASE: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), false); return;
+    case XCB_GE_GENERIC: {
+        const auto* e = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
+        if (hasXInput && e->extension == xinputOpcode)
+            handleRaw(e);
+        return;
+    }
+    default: break;
+    }
+    if (hasRandr && (type == randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase + XCB_RANDR_NOTIFY)) {
+        queue([this] {
+            refreshOrigin();
+            notifyAll(&Impl::displayObservers);
+        });
+        return;
+    }
+    if (xkbEventBase && type == xkbEventBase) {
+        const std::uint8_t xkbType = reinterpret_cast<const std::uint8_t*>(event)[1];
+        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY)
+            loadKeymap();
+    }
+}
+
+} // namespace kavelo

@@ -1,0 +1,191 @@
+// Frame writes through the window manager: the size a window takes (the
+// display's visible frame, its size hints, its own shadow margins), and the
+// batch that sends one step for every window before it waits once.
+
+#include "app/platform/x11/x11_impl.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kavelo {
+
+using Impl = X11Desktop::Impl;
+
+Impl::Bounds Impl::bounds() const
+{
+    return Bounds{.monitors = monitors(), .workAreas = workAreas(), .desktop = currentDesktopIndex().value_or(0)};
+}
+
+Size Impl::clientSize(const Bounds& b, const ClientProps& p, Size wanted) const
+{
+    double width = wanted.width;
+    double height = wanted.height;
+    const Rect frame = frameOf(p);
+    const Point corner(frame.minX() + origin.x, frame.minY() + origin.y);
+    const Monitor* under = nullptr;
+    for (const auto& m : b.monitors)
+        if (m.frame.contains(corner)) {
+            under = &m;
+            break;
+        }
+    if (!under && !b.monitors.empty())
+        under = &b.monitors.front();
+    if (under) {
+        Rect visible = under->frame;
+        if (b.desktop < b.workAreas.size()) {
+            const Rect cut = visible.intersection(b.workAreas[b.desktop]);
+            if (!cut.isNull() && !cut.isEmpty())
+                visible = cut;
+        }
+        width = std::min(width, visible.width());
+        height = std::min(height, visible.height());
+    }
+    // From the visible frame to the client window: less the manager's
+    // decorations, plus the window's own margins. Size hints speak of the
+    // client window, margins included.
+    const FrameExtents& e = p.extents;
+    const FrameExtents& m = p.margins;
+    width += -e.left - e.right + m.left + m.right;
+    height += -e.top - e.bottom + m.top + m.bottom;
+    const auto& h = p.hints;
+    if (p.hasHints) {
+        double baseW = 0, baseH = 0;
+        if (h.flags & XCB_ICCCM_SIZE_HINT_BASE_SIZE) {
+            baseW = h.base_width;
+            baseH = h.base_height;
+        } else if (h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) {
+            baseW = h.min_width;
+            baseH = h.min_height;
+        }
+        if ((h.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC) && h.width_inc > 0 && width > baseW)
+            width = baseW + std::floor((width - baseW) / h.width_inc) * h.width_inc;
+        if ((h.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC) && h.height_inc > 0 && height > baseH)
+            height = baseH + std::floor((height - baseH) / h.height_inc) * h.height_inc;
+        if ((h.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) && h.max_width > 0)
+            width = std::min(width, double(h.max_width));
+        if ((h.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) && h.max_height > 0)
+            height = std::min(height, double(h.max_height));
+        if (h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) {
+            width = std::max(width, double(h.min_width));
+            height = std::max(height, double(h.min_height));
+        }
+    }
+    return Size(std::max(width, 1.0), std::max(height, 1.0));
+}
+
+bool Impl::sizeSettable(const ClientProps& p) const
+{
+    if (p.hasState(ewmh._NET_WM_STATE_FULLSCREEN))
+        return false;
+    const auto& h = p.hints;
+    if (p.hasHints && (h.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) && (h.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) &&
+        h.min_width == h.max_width && h.min_height == h.max_height && h.max_width > 0)
+        return false;
+    if (p.hasAllowedActions &&
+        std::find(p.allowedActions.begin(), p.allowedActions.end(), ewmh._NET_WM_ACTION_RESIZE) ==
+            p.allowedActions.end())
+        return false;
+    return true;
+}
+
+bool Impl::maximized(const ClientProps& p) const
+{
+    return p.hasState(ewmh._NET_WM_STATE_MAXIMIZED_VERT) || p.hasState(ewmh._NET_WM_STATE_MAXIMIZED_HORZ);
+}
+
+// A maximized window keeps its size against moves; the frame written is the
+// one the user asked for.
+void Impl::unmaximize(xcb_window_t window, const ClientProps& p)
+{
+    if (maximized(p))
+        changeState(window, false, ewmh._NET_WM_STATE_MAXIMIZED_VERT, ewmh._NET_WM_STATE_MAXIMIZED_HORZ);
+}
+
+void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
+                    std::vector<bool>& gone, bool skipUnchanged)
+{
+    const bool sizing = step == WriteStep::size;
+    std::vector<std::size_t> at;
+    std::vector<xcb_window_t> windows;
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        if (!gone[i] && (!sizing || targets[i].sizeToo)) {
+            at.push_back(i);
+            windows.push_back(targets[i].window);
+        }
+    if (windows.empty())
+        return;
+    // The size depends on where the window stands, so earlier moves must
+    // have landed; a position names the visible corner, which needs the
+    // window's margins.
+    if (sizing)
+        settleWrites();
+    // What the server says is where the window stands only once nothing we
+    // sent is still on its way; then a request for what a window already
+    // has is left out (the manager and the client would only redo it).
+    const bool settled = skipUnchanged && !writesOutstanding;
+    const auto props =
+        read(windows, sizing ? X11Fields::state | X11Fields::hints | X11Fields::geometry
+                             : X11Fields::state | X11Fields::geometry);
+    // Destructions the replies brought in are applied before the numbers
+    // are checked.
+    drainQueued();
+    const Bounds limits = sizing ? bounds() : Bounds{};
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        const std::size_t i = at[k];
+        const FrameTarget& t = targets[i];
+        const ClientProps& p = props[k];
+        const auto known = knownFor(t.window);
+        if (!p.alive || !known || known->number != t.number) {
+            ok[i] = false;
+            gone[i] = true;
+            continue;
+        }
+        if (sizing) {
+            if (!sizeSettable(p)) {
+                ok[i] = false;
+                continue;
+            }
+            const Size size = clientSize(limits, p, t.frame.size);
+            if (settled && !maximized(p) && std::lround(size.width) == std::lround(p.client.width()) &&
+                std::lround(size.height) == std::lround(p.client.height()))
+                continue;
+            unmaximize(t.window, p);
+            moveResize(t.window, std::nullopt, size);
+        } else {
+            if (p.hasState(ewmh._NET_WM_STATE_FULLSCREEN)) {
+                ok[i] = false;
+                continue;
+            }
+            const Point corner(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top);
+            if (settled && !maximized(p) &&
+                std::lround(corner.x + origin.x) == std::lround(p.client.minX() - p.extents.left) &&
+                std::lround(corner.y + origin.y) == std::lround(p.client.minY() - p.extents.top))
+                continue;
+            unmaximize(t.window, p);
+            moveResize(t.window, corner, std::nullopt);
+        }
+    }
+    xcb_flush(c);
+}
+
+// Size, position, size, as a single write does, but each step sent for
+// every window before the one wait for the manager; the position alone is
+// one step.
+std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
+{
+    std::vector<bool> ok(targets.size(), true);
+    std::vector<bool> gone(targets.size(), false);
+    const bool anySize = std::any_of(targets.begin(), targets.end(), [](const FrameTarget& t) { return t.sizeToo; });
+    const auto run = [&](WriteStep step) {
+        sendStep(targets, step, ok, gone, true);
+        settleWrites();
+    };
+    if (anySize)
+        run(WriteStep::size);
+    run(WriteStep::position);
+    if (anySize)
+        run(WriteStep::size);
+    return ok;
+}
+
+} // namespace kavelo

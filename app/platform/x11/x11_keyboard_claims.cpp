@@ -1,0 +1,130 @@
+// Claimed key combinations and the whole-keyboard hold of the event tap on
+// an X server. A claim is a passive grab on the root window in every state
+// of the lock keys, so the focused client never sees the press; the server
+// refuses it while another client (a window manager's own switcher) grabs
+// the same combination. The hold is an active grab of the keyboard, which
+// fails while another client (a screen locker) holds it.
+
+#include "app/platform/x11/x11_impl.h"
+
+#include <xcb/xinput.h>
+
+namespace kavelo {
+
+using Impl = X11Desktop::Impl;
+
+namespace {
+
+constexpr std::uint64_t claimedFlags = EventFlag::shift | EventFlag::control | EventFlag::option | EventFlag::command;
+
+std::uint16_t serverModifiersOfFlags(std::uint64_t flags)
+{
+    std::uint16_t mods = 0;
+    if (flags & EventFlag::shift)
+        mods |= XCB_MOD_MASK_SHIFT;
+    if (flags & EventFlag::control)
+        mods |= XCB_MOD_MASK_CONTROL;
+    if (flags & EventFlag::option)
+        mods |= XCB_MOD_MASK_1;
+    if (flags & EventFlag::command)
+        mods |= XCB_MOD_MASK_4;
+    return mods;
+}
+
+} // namespace
+
+bool Impl::claimKey(std::uint16_t keyCode, std::uint64_t flags)
+{
+    const auto combination = std::pair(keyCode, flags & claimedFlags);
+    if (claims.count(combination))
+        return true;
+    const auto key = serverKey(keyCode);
+    if (!key)
+        return false;
+    const std::uint16_t mods = serverModifiersOfFlags(combination.second);
+    std::vector<xcb_void_cookie_t> cookies;
+    for (auto locks : lockCombinations)
+        cookies.push_back(
+            xcb_grab_key_checked(c, 1, root, mods | locks, *key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    bool refused = false;
+    for (auto cookie : cookies)
+        if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+            refused = true;
+            std::free(error);
+        }
+    if (refused) {
+        // Only the grabs that were ours go; the other client keeps its own.
+        for (auto locks : lockCombinations)
+            xcb_ungrab_key(c, *key, root, mods | locks);
+        xcb_flush(c);
+        return false;
+    }
+    claims.emplace(combination, HotKeyGrab{keyCode, std::uint32_t(combination.second), 0, *key, mods});
+    return true;
+}
+
+void Impl::unclaimKey(std::uint16_t keyCode, std::uint64_t flags)
+{
+    auto it = claims.find(std::pair(keyCode, flags & claimedFlags));
+    if (it == claims.end())
+        return;
+    for (auto locks : lockCombinations)
+        xcb_ungrab_key(c, it->second.serverKey, root, it->second.serverMods | locks);
+    xcb_flush(c);
+    claims.erase(it);
+}
+
+// An XInput grab whose mask holds the raw key events: under a grab of its
+// own a client gets raw events only through that grab's mask, so a core grab
+// would leave the tap deaf for the rest of the session.
+bool Impl::holdKeyboard(bool hold)
+{
+    if (!hold) {
+        if (keyboardHeld && hasXInput)
+            xcb_input_xi_ungrab_device(c, XCB_CURRENT_TIME, xcb_input_device_id_t(keyboardDevice));
+        if (keyboardGrabbed)
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        keyboardHeld = false;
+        // The tap's own grab for swallowed keys ends with the hold.
+        keyboardGrabbed = false;
+        return true;
+    }
+    if (keyboardHeld)
+        return true;
+    if (!hasXInput || keyboardDevice < 0)
+        return false;
+    const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
+    XReply<xcb_input_xi_grab_device_reply_t> reply(xcb_input_xi_grab_device_reply(
+        c,
+        xcb_input_xi_grab_device(c, root, XCB_CURRENT_TIME, XCB_NONE, xcb_input_device_id_t(keyboardDevice),
+                                 XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC,
+                                 XCB_INPUT_GRAB_OWNER_NO_OWNER, 1, &mask),
+        nullptr));
+    if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS)
+        return false;
+    // Our core grab for swallowed keys, if any, is replaced by this one.
+    keyboardGrabbed = false;
+    keyboardHeld = true;
+    return true;
+}
+
+// A key event that came to us as a core event: a grab of ours (a claim, a
+// hot key, the tap's own grab) was active, and under it the server keeps
+// the raw event from us. The tap sees it all the same, once: the press that
+// started a passive grab came raw before the grab did.
+void Impl::handleGrabbedKey(xcb_keycode_t key, bool press)
+{
+    if (press && keysDown.count(key))
+        return;
+    if (!press && !keysDown.count(key))
+        return;
+    xcb_input_raw_key_press_event_t raw{};
+    raw.response_type = XCB_GE_GENERIC;
+    raw.extension = xinputOpcode;
+    raw.event_type = press ? XCB_INPUT_RAW_KEY_PRESS : XCB_INPUT_RAW_KEY_RELEASE;
+    raw.detail = key;
+    handleRaw(reinterpret_cast<const xcb_ge_generic_event_t*>(&raw));
+}
+
+} // namespace kavelo

@@ -1,0 +1,327 @@
+// Reading the server: the managed windows in stacking order, the properties
+// of client windows in one batch, frames, desktops and monitors.
+
+#include "app/platform/x11/x11_impl.h"
+
+#include <xcb/randr.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kavelo {
+
+using Impl = X11Desktop::Impl;
+
+// ---------------------------------------------------------------- reading
+
+std::vector<xcb_window_t> Impl::stacking()
+{
+    std::vector<xcb_window_t> out;
+    if (wmPresent) {
+        xcb_ewmh_get_windows_reply_t list;
+        if (xcb_ewmh_get_client_list_stacking_reply(&ewmh, xcb_ewmh_get_client_list_stacking(&ewmh, screenNumber),
+                                                    &list, nullptr)) {
+            out.assign(list.windows, list.windows + list.windows_len);
+            xcb_ewmh_get_windows_reply_wipe(&list);
+        } else if (xcb_ewmh_get_client_list_reply(&ewmh, xcb_ewmh_get_client_list(&ewmh, screenNumber), &list,
+                                                  nullptr)) {
+            out.assign(list.windows, list.windows + list.windows_len);
+            xcb_ewmh_get_windows_reply_wipe(&list);
+        }
+    } else {
+        // No manager: the root's mapped children, minus override-redirect
+        // windows (menus, tooltips, our own helper).
+        XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+        if (tree) {
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            const int n = xcb_query_tree_children_length(tree.get());
+            std::vector<xcb_get_window_attributes_cookie_t> cookies;
+            for (int i = 0; i < n; ++i)
+                cookies.push_back(xcb_get_window_attributes(c, children[i]));
+            for (int i = 0; i < n; ++i) {
+                XReply<xcb_get_window_attributes_reply_t> a(
+                    xcb_get_window_attributes_reply(c, cookies[std::size_t(i)], nullptr));
+                if (a && !a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE && children[i] != helper)
+                    out.push_back(children[i]);
+            }
+        }
+    }
+    // The list arrives bottom to top. Its round trip has queued every event
+    // sent before it, destructions included, so the numbers are current.
+    drainQueued();
+    std::reverse(out.begin(), out.end());
+    for (xcb_window_t w : out)
+        adopt(w);
+    return out;
+}
+
+namespace {
+
+std::string propertyText(const xcb_get_property_reply_t* reply)
+{
+    if (!reply || reply->format != 8)
+        return {};
+    return std::string(static_cast<const char*>(xcb_get_property_value(reply)),
+                       std::size_t(xcb_get_property_value_length(reply)));
+}
+
+std::string latin1ToUtf8(const std::string& text)
+{
+    std::string out;
+    for (unsigned char ch : text) {
+        if (ch < 0x80) {
+            out += char(ch);
+        } else {
+            out += char(0xC0 | (ch >> 6));
+            out += char(0x80 | (ch & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::vector<xcb_atom_t> atoms(const xcb_get_property_reply_t* reply)
+{
+    if (!reply || reply->format != 32 || reply->type != XCB_ATOM_ATOM)
+        return {};
+    const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    return std::vector<xcb_atom_t>(data, data + xcb_get_property_value_length(reply) / 4);
+}
+
+std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* reply)
+{
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+    return std::vector<std::uint32_t>(data, data + xcb_get_property_value_length(reply) / 4);
+}
+
+} // namespace
+
+std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, unsigned fields) const
+{
+    using namespace X11Fields;
+    struct Cookies {
+        xcb_get_geometry_cookie_t geometry{};
+        xcb_translate_coordinates_cookie_t translate{};
+        xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{},
+            desktop{}, hints{}, allowed{}, opacity{};
+        xcb_get_window_attributes_cookie_t attributes{};
+    };
+    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+    const auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t length) {
+        return xcb_get_property(c, 0, w, atom, type, 0, length);
+    };
+    std::vector<Cookies> cookies(windows.size());
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const xcb_window_t w = windows[i];
+        auto& k = cookies[i];
+        k.geometry = xcb_get_geometry(c, w);
+        if (fields & geometry) {
+            k.translate = xcb_translate_coordinates(c, w, root, 0, 0);
+            k.extents = prop(w, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
+            k.margins = prop(w, atomGtkFrameExtents, XCB_ATOM_CARDINAL, 4);
+        }
+        if (fields & state)
+            k.state = prop(w, ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 64);
+        if (fields & type) {
+            k.type = prop(w, ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
+            k.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
+        }
+        if (fields & title) {
+            k.netName = prop(w, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, 4096);
+            k.name = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 4096);
+        }
+        if (fields & wmClass)
+            k.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 1024);
+        if (fields & desktop)
+            k.desktop = prop(w, ewmh._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+        if (fields & hints) {
+            k.hints = xcb_icccm_get_wm_normal_hints(c, w);
+            k.allowed = prop(w, ewmh._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64);
+        }
+        if (fields & mapState)
+            k.attributes = xcb_get_window_attributes(c, w);
+        if (fields & opacity)
+            k.opacity = prop(w, atomOpacity, XCB_ATOM_CARDINAL, 1);
+    }
+    const auto reply = [&](xcb_get_property_cookie_t cookie) {
+        return XReply<xcb_get_property_reply_t>(xcb_get_property_reply(c, cookie, nullptr));
+    };
+    std::vector<ClientProps> out(windows.size());
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        auto& k = cookies[i];
+        auto& p = out[i];
+        XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, k.geometry, nullptr));
+        p.alive = g != nullptr;
+        if (g)
+            p.client = Rect(g->x, g->y, g->width, g->height);
+        if (fields & geometry) {
+            XReply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(c, k.translate, nullptr));
+            if (t)
+                p.client.origin = Point(t->dst_x, t->dst_y);
+            const auto ext = cardinals(reply(k.extents).get());
+            if (ext.size() == 4)
+                p.extents = {double(ext[0]), double(ext[1]), double(ext[2]), double(ext[3])};
+            const auto margins = cardinals(reply(k.margins).get());
+            if (margins.size() == 4)
+                p.margins = {double(margins[0]), double(margins[1]), double(margins[2]), double(margins[3])};
+        }
+        if (fields & state)
+            p.states = atoms(reply(k.state).get());
+        if (fields & type) {
+            p.types = atoms(reply(k.type).get());
+            auto t = reply(k.transient);
+            if (t && t->format == 32 && xcb_get_property_value_length(t.get()) >= 4)
+                p.transientFor = *static_cast<const xcb_window_t*>(xcb_get_property_value(t.get()));
+        }
+        if (fields & title) {
+            auto net = reply(k.netName);
+            auto plain = reply(k.name);
+            if (net && net->type == ewmh.UTF8_STRING)
+                p.title = propertyText(net.get());
+            else if (plain && plain->type == ewmh.UTF8_STRING)
+                p.title = propertyText(plain.get());
+            else if (plain && plain->format == 8)
+                p.title = latin1ToUtf8(propertyText(plain.get()));
+        }
+        if (fields & wmClass) {
+            const std::string text = propertyText(reply(k.wmClass).get());
+            const auto zero = text.find('\0');
+            p.instance = text.substr(0, zero);
+            if (zero != std::string::npos) {
+                std::string rest = text.substr(zero + 1);
+                p.className = rest.substr(0, rest.find('\0'));
+            }
+        }
+        if (fields & desktop) {
+            const auto d = cardinals(reply(k.desktop).get());
+            if (!d.empty())
+                p.desktop = d.front();
+        }
+        if (fields & hints) {
+            p.hasHints = xcb_icccm_get_wm_normal_hints_reply(c, k.hints, &p.hints, nullptr) != 0;
+            auto allowed = reply(k.allowed);
+            p.hasAllowedActions = allowed && allowed->type == XCB_ATOM_ATOM;
+            p.allowedActions = atoms(allowed.get());
+        }
+        if (fields & mapState) {
+            XReply<xcb_get_window_attributes_reply_t> a(
+                xcb_get_window_attributes_reply(c, k.attributes, nullptr));
+            p.viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+        }
+        if (fields & opacity) {
+            const auto o = cardinals(reply(k.opacity).get());
+            if (!o.empty())
+                p.opacity = double(o.front()) / 4294967295.0;
+        }
+    }
+    (void)e;
+    return out;
+}
+
+xcb_window_t Impl::frameOf(xcb_window_t window) const { return topLevel(c, window); }
+
+xcb_window_t topLevel(xcb_connection_t* c, xcb_window_t window)
+{
+    xcb_window_t current = window;
+    for (int depth = 0; depth < 16; ++depth) {
+        XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr));
+        if (!tree || tree->parent == XCB_NONE || tree->parent == tree->root)
+            return current;
+        current = tree->parent;
+    }
+    return current;
+}
+
+std::optional<std::uint32_t> Impl::currentDesktopIndex() const
+{
+    std::uint32_t desktop = 0;
+    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+    if (xcb_ewmh_get_current_desktop_reply(e, xcb_ewmh_get_current_desktop(e, screenNumber), &desktop, nullptr))
+        return desktop;
+    return std::nullopt;
+}
+
+bool Impl::onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const
+{
+    return !props.desktop || !current || *props.desktop == 0xFFFFFFFF || *props.desktop == *current;
+}
+
+Rect Impl::frameOf(const ClientProps& p) const
+{
+    const FrameExtents& e = p.extents;
+    const FrameExtents& m = p.margins;
+    return Rect(p.client.minX() - e.left + m.left - origin.x, p.client.minY() - e.top + m.top - origin.y,
+                p.client.width() + e.left + e.right - m.left - m.right,
+                p.client.height() + e.top + e.bottom - m.top - m.bottom);
+}
+
+// ---------------------------------------------------------------- monitors
+
+std::vector<Impl::Monitor> Impl::monitors() const
+{
+    std::vector<Monitor> out;
+    if (hasRandr) {
+        XReply<xcb_randr_get_monitors_reply_t> reply(
+            xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
+        if (reply) {
+            std::vector<xcb_get_atom_name_cookie_t> names;
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                 xcb_randr_monitor_info_next(&it)) {
+                Monitor m;
+                m.nameAtom = it.data->name;
+                m.frame = Rect(it.data->x, it.data->y, it.data->width, it.data->height);
+                m.primary = it.data->primary;
+                const auto* outputs = xcb_randr_monitor_info_outputs(it.data);
+                m.outputs.assign(outputs, outputs + xcb_randr_monitor_info_outputs_length(it.data));
+                out.push_back(m);
+                names.push_back(xcb_get_atom_name(c, m.nameAtom));
+            }
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                XReply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, names[i], nullptr));
+                if (name)
+                    out[i].rawName.assign(xcb_get_atom_name_name(name.get()),
+                                          std::size_t(xcb_get_atom_name_name_length(name.get())));
+            }
+        }
+    }
+    out.erase(std::remove_if(out.begin(), out.end(), [](const Monitor& m) { return m.frame.isEmpty(); }),
+              out.end());
+    if (out.empty())
+        out.push_back(Monitor{.rawName = "Screen",
+                              .frame = Rect(0, 0, screen->width_in_pixels, screen->height_in_pixels),
+                              .primary = true});
+    // Primary first; without one, the monitor at the root's origin, else
+    // the top-left-most.
+    auto primary = std::find_if(out.begin(), out.end(), [](const Monitor& m) { return m.primary; });
+    if (primary == out.end())
+        primary = std::find_if(out.begin(), out.end(), [](const Monitor& m) { return m.frame.contains(Point(0, 0)); });
+    if (primary == out.end())
+        primary = std::min_element(out.begin(), out.end(), [](const Monitor& a, const Monitor& b) {
+            return std::pair(a.frame.minY(), a.frame.minX()) < std::pair(b.frame.minY(), b.frame.minX());
+        });
+    std::rotate(out.begin(), primary, primary + 1);
+    return out;
+}
+
+std::vector<Rect> Impl::workAreas() const
+{
+    std::vector<Rect> out;
+    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+    xcb_ewmh_get_workarea_reply_t reply;
+    if (xcb_ewmh_get_workarea_reply(e, xcb_ewmh_get_workarea(e, screenNumber), &reply, nullptr)) {
+        for (std::uint32_t i = 0; i < reply.workarea_len; ++i)
+            out.push_back(Rect(reply.workarea[i].x, reply.workarea[i].y, reply.workarea[i].width,
+                               reply.workarea[i].height));
+        xcb_ewmh_get_workarea_reply_wipe(&reply);
+    }
+    return out;
+}
+
+void Impl::refreshOrigin()
+{
+    const auto list = monitors();
+    origin = list.empty() ? Point() : list.front().frame.origin;
+}
+
+} // namespace kavelo

@@ -1,0 +1,106 @@
+#include "app/switcher/views/switcher_free_panel.h"
+
+#include "app/ui/shadows.h"
+#include "app/ui/shapes.h"
+
+#include <QPainter>
+#include <QRegion>
+
+#include <cmath>
+
+namespace kavelo {
+
+namespace {
+
+// Frameless windows get no shadow from the system: the panel draws one in
+// the margin around the view, as a panel with a shadow would have.
+class ShadowBackdrop : public QWidget {
+public:
+    explicit ShadowBackdrop(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    QRectF content;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (content.isEmpty())
+            return;
+        QPainter painter(this);
+        Shadows::drawShadow(painter, Shapes::continuousRoundedRect(content, SwitcherView::cornerRadius),
+                            QColor::fromRgbF(0, 0, 0, float(SwitcherFreePanel::shadowOpacity)),
+                            SwitcherFreePanel::shadowRadius, QPointF(0, SwitcherFreePanel::shadowOffset));
+    }
+};
+
+} // namespace
+
+int SwitcherFreePanel::shadowMargin() { return Shadows::margin(shadowRadius) + int(std::ceil(shadowOffset)); }
+
+SwitcherFreePanel::SwitcherFreePanel(PanelHost& host, SwitcherModel& model, SwitcherOpen open,
+                                     SwitcherPictures::IconSource icons)
+    : host_(host)
+{
+    panel_ = std::make_unique<FreePanel>(host, PanelLevel::overlay, false);
+    panel_->setObjectName(QStringLiteral("switcher"));
+    backdrop_ = new ShadowBackdrop(panel_.get());
+    view_ = new SwitcherView(model, std::move(icons), host.time(), std::move(open), panel_.get());
+}
+
+SwitcherFreePanel::~SwitcherFreePanel() = default;
+
+SwitcherPanelFactory SwitcherFreePanel::factory(PanelHost& host, SystemWorkspace& workspace)
+{
+    return [&host, &workspace](SwitcherModel& model, SwitcherOpen open) -> std::unique_ptr<SwitcherPanel> {
+        return std::make_unique<SwitcherFreePanel>(host, model, std::move(open),
+                                                   [&workspace](std::int32_t pid) { return workspace.icon(pid); });
+    };
+}
+
+void SwitcherFreePanel::show(const Rect& frame)
+{
+    const QRect pixels = pixelRect(frame);
+    content_ = Rect(pixels.x(), pixels.y(), pixels.width(), pixels.height());
+    const bool blends = host_.blends();
+    // A key that keeps the panel's size and place changes only its content:
+    // no new shape, mask or backdrop for the window system.
+    if (!applied_ || applied_->first != pixels || applied_->second != blends) {
+        applied_ = std::pair(pixels, blends);
+        view_->setOpaque(!blends);
+        auto* backdrop = static_cast<ShadowBackdrop*>(backdrop_);
+        if (blends) {
+            const int m = shadowMargin();
+            panel_->setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
+            view_->setGeometry(m, m, pixels.width(), pixels.height());
+            backdrop->setGeometry(0, 0, pixels.width() + 2 * m, pixels.height() + 2 * m);
+            backdrop->content = QRectF(view_->geometry());
+            backdrop->setVisible(true);
+            backdrop->update();
+            panel_->clearMask();
+        } else {
+            // Nothing blends: no shadow, and the corners cut away.
+            panel_->setFrame(*content_);
+            view_->setGeometry(0, 0, pixels.width(), pixels.height());
+            backdrop->setVisible(false);
+            const QPainterPath shape = Shapes::continuousRoundedRect(QRectF(0, 0, pixels.width(), pixels.height()),
+                                                                     SwitcherView::cornerRadius);
+            panel_->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        }
+    }
+    view_->ensureLayout();
+    panel_->orderFront();
+}
+
+void SwitcherFreePanel::orderOut()
+{
+    panel_->orderOut();
+}
+
+bool SwitcherFreePanel::isShown() const
+{
+    return panel_->isVisible();
+}
+
+} // namespace kavelo

@@ -1,0 +1,431 @@
+// How fast the switcher answers on a real X server, by hand (not in CI).
+//
+// Xvfb with openbox (Alt-Tab left free) and N real clients; the switcher in
+// this process with Qt on xcb, the production scheduler and the backend
+// pumped from Qt's run loop. A second X connection on its own thread plays
+// the user: it types through XTest and timestamps what the server reports
+// of the panel (MapNotify, ConfigureNotify) and of the focus
+// (_NET_ACTIVE_WINDOW). Paints are timed inside the process.
+//
+// Manual time is the held Alt-Tab from the Tab press to the panel's map
+// (the 0.14 s delay included); the other figures are counters: medians
+// and worst of the iterations, in milliseconds.
+
+#include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/mouse_button_trigger.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "app/services/window_catalog.h"
+#include "app/switcher/switcher_controller.h"
+#include "app/switcher/views/switcher_free_panel.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+using namespace kavelo;
+using Steady = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The user: types through XTest on its own connection and waits for what
+// the server reports.
+class User {
+public:
+    explicit User(const std::string& display)
+    {
+        c_ = xcb_connect(display.c_str(), nullptr);
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        const std::uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &events);
+        active_ = intern("_NET_ACTIVE_WINDOW");
+        stacking_ = intern("_NET_CLIENT_LIST_STACKING");
+        std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    }
+    ~User() { xcb_disconnect(c_); }
+
+    Steady::time_point key(std::uint8_t code, bool press)
+    {
+        xcb_test_fake_input(c_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_flush(c_);
+        return Steady::now();
+    }
+
+    struct Seen {
+        Steady::time_point at;
+        std::uint8_t type;
+        xcb_window_t window;
+        int width = 0, height = 0;
+    };
+    // Waits for a report that `match` accepts; none after `timeout`.
+    std::optional<Seen> waitFor(const std::function<bool(const Seen&)>& match, Steady::duration timeout = 2s)
+    {
+        const auto deadline = Steady::now() + timeout;
+        while (Steady::now() < deadline) {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(c_)) {
+                const Seen seen = read(event);
+                std::free(event);
+                if (match(seen))
+                    return seen;
+            }
+            std::this_thread::sleep_for(100us);
+        }
+        return std::nullopt;
+    }
+    void forget()
+    {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c_))
+            std::free(event);
+    }
+private:
+    xcb_atom_t intern(const char* name)
+    {
+        auto* reply = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : XCB_NONE;
+        std::free(reply);
+        return atom;
+    }
+
+    Seen read(xcb_generic_event_t* event)
+    {
+        Seen seen{Steady::now(), std::uint8_t(event->response_type & 0x7F), XCB_NONE};
+        switch (seen.type) {
+        case XCB_MAP_NOTIFY: seen.window = reinterpret_cast<xcb_map_notify_event_t*>(event)->window; break;
+        case XCB_UNMAP_NOTIFY: seen.window = reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window; break;
+        case XCB_CONFIGURE_NOTIFY: {
+            const auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            seen.window = e->window;
+            seen.width = e->width;
+            seen.height = e->height;
+            break;
+        }
+        case XCB_PROPERTY_NOTIFY: {
+            const auto* e = reinterpret_cast<xcb_property_notify_event_t*>(event);
+            // The focus or the stacking changed: a window came forward.
+            seen.window = e->atom == active_ || e->atom == stacking_ ? e->window : XCB_NONE;
+            break;
+        }
+        default: break;
+        }
+        return seen;
+    }
+
+    xcb_connection_t* c_ = nullptr;
+    xcb_window_t root_ = XCB_NONE;
+    xcb_atom_t active_ = XCB_NONE;
+    xcb_atom_t stacking_ = XCB_NONE;
+};
+
+// Paint times of the switcher's view, recorded on the main thread.
+class PaintClock : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && dynamic_cast<SwitcherView*>(object)) {
+            // The paint runs after this returns; the next turn of the loop
+            // comes after the backing store went to the server.
+            QTimer::singleShot(0, this, [this] {
+                std::lock_guard lock(mutex);
+                paints.push_back(Steady::now());
+            });
+        }
+        return false;
+    }
+    // The first paint in [from, to).
+    std::optional<Steady::time_point> firstBetween(Steady::time_point from, Steady::time_point to)
+    {
+        std::lock_guard lock(mutex);
+        for (auto p : paints)
+            if (p >= from && p < to)
+                return p;
+        return std::nullopt;
+    }
+    std::mutex mutex;
+    std::vector<Steady::time_point> paints;
+};
+
+struct World {
+    test::TempHome home;
+    test::X11Session session;
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<X11Desktop> x11;
+    QtScheduler scheduler;
+    SystemClock clock;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+    std::unique_ptr<PanelHost> host;
+    std::unique_ptr<MouseButtonTrigger> trigger;
+    std::unique_ptr<SwitcherController> controller;
+    std::unique_ptr<QSocketNotifier> notifier;
+    PaintClock paints;
+    int clients = 0;
+
+    bool start()
+    {
+        std::string error;
+        if (!session.start({}, &error, test::WindowManager::openboxKeysFree)) {
+            std::fprintf(stderr, "no X session: %s\n", error.c_str());
+            return false;
+        }
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // No session bus belongs to the private display; without this Qt would
+        // have one started for it through X.
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        ::setenv("DISPLAY", session.display().c_str(), 1);
+        static int argc = 1;
+        static char name[] = "x11_switcher_bench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        app->installEventFilter(&paints);
+        x11 = X11Desktop::connect(session.display(), &error);
+        if (!x11)
+            return false;
+        x11->attach(&scheduler);
+        // The backend's events run from Qt's loop, as the program runs them.
+        notifier = std::make_unique<QSocketNotifier>(x11->eventDescriptor(), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { x11->processEvents(); });
+        x11->setWakeup([this] { QTimer::singleShot(0, [this] { x11->processEvents(); }); });
+        defaults = std::make_unique<UserDefaults>(home.paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, clock), *preferences});
+        host = std::make_unique<PanelHost>(desktop->platform);
+        trigger = std::make_unique<MouseButtonTrigger>(x11->eventTap(), scheduler, [] { return true; });
+        controller = std::make_unique<SwitcherController>(*desktop, SwitcherFreePanel::factory(*host, x11->workspace()));
+        trigger->onKey = [this](TapEventType type, const TapEvent& event) { return controller->handle(type, event); };
+        controller->updateClaim();
+        return trigger->start() && controller->claimed();
+    }
+
+    // Grows the desktop to `count` clients (xclock and xeyes in turn).
+    bool grow(int count)
+    {
+        for (; clients < count; ++clients)
+            session.launch({clients % 2 ? "xeyes" : "xclock"});
+        return test::waitFor([&] { return int(session.clientList().size()) >= count; }, 60s,
+                             [] { QCoreApplication::processEvents(); });
+    }
+
+    std::uint8_t code(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
+    xcb_window_t panelWindow()
+    {
+        auto* panel = dynamic_cast<SwitcherFreePanel*>(controller->panel());
+        return panel ? xcb_window_t(panel->panel().winId()) : XCB_NONE;
+    }
+
+    // Runs Qt's loop while `user` plays its part on another thread.
+    void play(const std::function<void()>& user)
+    {
+        QEventLoop loop;
+        std::atomic<bool> done{false};
+        std::thread thread([&] {
+            user();
+            done = true;
+            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        });
+        if (!done)
+            loop.exec();
+        thread.join();
+        // Let whatever the last keys queued finish.
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+};
+
+World* world()
+{
+    static World* w = [] {
+        auto* made = new World;
+        if (!made->start()) {
+            delete made;
+            return static_cast<World*>(nullptr);
+        }
+        return made;
+    }();
+    return w;
+}
+
+struct Samples {
+    std::vector<double> values;
+    void add(std::optional<double> v)
+    {
+        if (v)
+            values.push_back(*v);
+    }
+    double median() const
+    {
+        if (values.empty())
+            return -1;
+        auto sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
+};
+
+void BM_X11SwitcherLatency(benchmark::State& state)
+{
+    World* w = world();
+    if (!w) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    if (!w->grow(int(state.range(0)))) {
+        state.SkipWithError("the clients did not come up");
+        return;
+    }
+    const std::uint8_t alt = w->code(58), tab = w->code(48), letter = w->code(7), escape = w->code(53);
+    Samples toMap, toPaint, mapToPaint, secondTabToMap, letterToResize, letterToPaint, nextLetterToPaint,
+        releaseToRaise, catalogRead;
+
+    // The panel exists from an earlier session, as it does after the first.
+    w->play([&] {
+        User user(w->session.display());
+        user.key(alt, true);
+        user.key(tab, true);
+        user.key(tab, false);
+        std::this_thread::sleep_for(300ms);
+        user.key(escape, true);
+        user.key(escape, false);
+        user.key(alt, false);
+    });
+
+    for (auto _ : state) {
+        std::optional<Steady::time_point> tabAt, mapAt, letterAt, resizeAt, secondLetterAt, endAt;
+        w->play([&] {
+            User user(w->session.display());
+            // Held: Tab to the map, the first paint, a letter to the resize.
+            user.key(alt, true);
+            tabAt = user.key(tab, true);
+            user.key(tab, false);
+            const xcb_window_t panel = w->panelWindow();
+            if (auto seen = user.waitFor([&](const User::Seen& s) { return s.type == XCB_MAP_NOTIFY && s.window == panel; }))
+                mapAt = seen->at;
+            std::this_thread::sleep_for(50ms);
+            user.forget();
+            letterAt = user.key(letter, true);
+            user.key(letter, false);
+            if (auto seen = user.waitFor([&](const User::Seen& s) {
+                    return s.type == XCB_CONFIGURE_NOTIFY && s.window == panel && s.height == 268;
+                }))
+                resizeAt = seen->at;
+            std::this_thread::sleep_for(50ms);
+            // A second letter: the panel keeps its size.
+            secondLetterAt = user.key(letter, true);
+            user.key(letter, false);
+            std::this_thread::sleep_for(50ms);
+            endAt = user.key(escape, true);
+            user.key(escape, false);
+            user.key(alt, false);
+            user.waitFor([&](const User::Seen& s) { return s.type == XCB_UNMAP_NOTIFY && s.window == panel; });
+        });
+        if (tabAt && mapAt) {
+            toMap.add(ms(*mapAt - *tabAt));
+            state.SetIterationTime(std::chrono::duration<double>(*mapAt - *tabAt).count());
+        } else {
+            state.SetIterationTime(1);
+        }
+        if (tabAt && mapAt && letterAt)
+            if (auto p = w->paints.firstBetween(*mapAt - 5ms, *letterAt)) {
+                toPaint.add(ms(*p - *tabAt) - 140);
+                mapToPaint.add(ms(*p - *mapAt));
+            }
+        if (letterAt && resizeAt)
+            letterToResize.add(ms(*resizeAt - *letterAt));
+        if (letterAt && secondLetterAt)
+            if (auto p = w->paints.firstBetween(*letterAt, *secondLetterAt))
+                letterToPaint.add(ms(*p - *letterAt));
+        if (secondLetterAt && endAt)
+            if (auto p = w->paints.firstBetween(*secondLetterAt, *endAt))
+                nextLetterToPaint.add(ms(*p - *secondLetterAt));
+
+        // A second Tab before the delay: the panel at once.
+        std::optional<Steady::time_point> secondAt, secondMapAt;
+        w->play([&] {
+            User user(w->session.display());
+            const xcb_window_t panel = w->panelWindow();
+            user.key(alt, true);
+            user.key(tab, true);
+            user.key(tab, false);
+            std::this_thread::sleep_for(30ms);
+            secondAt = user.key(tab, true);
+            user.key(tab, false);
+            if (auto seen = user.waitFor([&](const User::Seen& s) { return s.type == XCB_MAP_NOTIFY && s.window == panel; }))
+                secondMapAt = seen->at;
+            user.key(escape, true);
+            user.key(escape, false);
+            user.key(alt, false);
+            user.waitFor([&](const User::Seen& s) { return s.type == XCB_UNMAP_NOTIFY && s.window == panel; });
+        });
+        if (secondAt && secondMapAt)
+            secondTabToMap.add(ms(*secondMapAt - *secondAt));
+
+        // Quick: press and release, the previous window comes forward.
+        std::optional<Steady::time_point> releaseAt, raisedAt;
+        w->play([&] {
+            User user(w->session.display());
+            user.key(alt, true);
+            user.key(tab, true);
+            user.key(tab, false);
+            user.forget();
+            releaseAt = user.key(alt, false);
+            if (auto seen = user.waitFor([&](const User::Seen& s) {
+                    return s.type == XCB_PROPERTY_NOTIFY && s.window != XCB_NONE;
+                }))
+                raisedAt = seen->at;
+        });
+        if (releaseAt && raisedAt)
+            releaseToRaise.add(ms(*raisedAt - *releaseAt));
+    }
+    const auto report = [&](const char* name, const Samples& s) {
+        state.counters[std::string(name) + "_med"] = s.median();
+        state.counters[std::string(name) + "_max"] = s.worst();
+    };
+    report("tabToMap", toMap);
+    report("paintPastDelay", toPaint);
+    report("mapToPaint", mapToPaint);
+    report("secondTabToMap", secondTabToMap);
+    report("letterToResize", letterToResize);
+    report("letterToPaint", letterToPaint);
+    report("nextLetterToPaint", nextLetterToPaint);
+    report("releaseToRaise", releaseToRaise);
+    // What every session starts with, on the main thread, before anything else.
+    for (int i = 0; i < 5; ++i) {
+        const auto start = Steady::now();
+        benchmark::DoNotOptimize(WindowCatalog::read(*w->desktop));
+        catalogRead.add(ms(Steady::now() - start));
+    }
+    report("catalogRead", catalogRead);
+    state.counters["windows"] = double(w->controller->model().session().windows.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_X11SwitcherLatency)->Arg(10)->Arg(40)->Arg(100)->Iterations(20)->UseManualTime()->Unit(
+    benchmark::kMillisecond);

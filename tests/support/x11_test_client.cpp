@@ -1,0 +1,128 @@
+// A small X client for the integration tests, shaped like the windows the
+// stock clients do not cover:
+//   --csd L,R,T,B   draws its own decorations the way a GTK 3 header-bar
+//                   window does: no server decorations (_MOTIF_WM_HINTS) and
+//                   invisible shadow margins announced in _GTK_FRAME_EXTENTS
+//   --size WxH      its X window's size (margins included)
+//   --min WxH       its minimum size hint (margins included, as GTK sets it)
+//   --class NAME    its WM_CLASS class (default KaveloTestClient)
+//   --close-on-resize  destroys its window and exits when first resized
+// It answers WM_DELETE_WINDOW by exiting.
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* r =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = r ? r->atom : XCB_NONE;
+    std::free(r);
+    return atom;
+}
+
+bool pair(const char* text, unsigned* a, unsigned* b) { return std::sscanf(text, "%ux%u", a, b) == 2; }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    unsigned margins[4] = {0, 0, 0, 0};   // left, right, top, bottom
+    bool csd = false;
+    unsigned width = 400, height = 300, minWidth = 0, minHeight = 0;
+    std::string className = "KaveloTestClient";
+    bool closeOnResize = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : "";
+        if (arg == "--csd" &&
+            std::sscanf(next, "%u,%u,%u,%u", &margins[0], &margins[1], &margins[2], &margins[3]) == 4) {
+            csd = true;
+            ++i;
+        } else if (arg == "--size" && pair(next, &width, &height)) {
+            ++i;
+        } else if (arg == "--min" && pair(next, &minWidth, &minHeight)) {
+            ++i;
+        } else if (arg == "--class" && *next) {
+            className = next;
+            ++i;
+        } else if (arg == "--close-on-resize") {
+            closeOnResize = true;
+        } else {
+            std::fprintf(stderr, "unknown argument %s\n", arg.c_str());
+            return 2;
+        }
+    }
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 1;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, std::uint16_t(width),
+                      std::uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+
+    const std::string wmClass = "kavelo-test-client" + std::string(1, '\0') + className + std::string(1, '\0');
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        std::uint32_t(wmClass.size()), wmClass.data());
+    const std::string title = className + " window";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        std::uint32_t(title.size()), title.data());
+    const std::uint32_t pid = std::uint32_t(getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    const xcb_atom_t normal = intern(c, "_NET_WM_WINDOW_TYPE_NORMAL");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
+                        &normal);
+    const xcb_atom_t protocols = intern(c, "WM_PROTOCOLS");
+    const xcb_atom_t deleteWindow = intern(c, "WM_DELETE_WINDOW");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);
+
+    xcb_size_hints_t hints{};
+    xcb_icccm_size_hints_set_position(&hints, 0, 0, 0);
+    if (minWidth && minHeight)
+        xcb_icccm_size_hints_set_min_size(&hints, std::int32_t(minWidth), std::int32_t(minHeight));
+    xcb_icccm_set_wm_normal_hints(c, window, &hints);
+
+    if (csd) {
+        // Flags: decorations given; decorations: none.
+        const std::uint32_t motif[5] = {2, 0, 0, 0, 0};
+        const xcb_atom_t motifAtom = intern(c, "_MOTIF_WM_HINTS");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, motifAtom, motifAtom, 32, 5, motif);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL,
+                            32, 4, margins);
+    }
+    xcb_map_window(c, window);
+    xcb_flush(c);
+
+    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+        const std::uint8_t type = event->response_type & 0x7F;
+        bool quit = false;
+        if (type == XCB_CONFIGURE_NOTIFY) {
+            const auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            if (closeOnResize && (e->width != width || e->height != height)) {
+                xcb_destroy_window(c, window);
+                xcb_flush(c);
+                quit = true;
+            }
+        } else if (type == XCB_CLIENT_MESSAGE) {
+            const auto* e = reinterpret_cast<xcb_client_message_event_t*>(event);
+            quit = e->type == protocols && e->data.data32[0] == deleteWindow;
+        }
+        std::free(event);
+        if (quit)
+            break;
+    }
+    xcb_disconnect(c);
+    return 0;
+}

@@ -1,0 +1,282 @@
+// The program's own panels on a real X display: Qt widgets on the xcb
+// platform against a private Xvfb with openbox, reported to the X11 backend
+// through their host, with the run-loop pump joining both to one Qt loop.
+
+#include "app/platform/qt/qt_event_pump.h"
+#include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/ui/free_panel.h"
+#include "app/ui/panel_host.h"
+#include "support/x11_session.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+using namespace kavelo;
+
+// Qt's xcb platform opens the session bus; libdbus keeps a buffer to the end.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+
+namespace {
+
+// One X session and one application on it for the whole process: Qt's
+// display connection lives as long as the application, and a second
+// application in the same thread would inherit the first one's quitting.
+class PanelSession : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xterm", "xclock"}, &startError)) {
+            session.reset();
+            return;
+        }
+        // The real display, whatever the environment asks for the other
+        // widget tests.
+        ::setenv("DISPLAY", session->display().c_str(), 1);
+        static char name[] = "x11_panels_tests";
+        static char option[] = "-platform";
+        static char platform[] = "xcb";
+        static char* argv[] = {name, option, platform, nullptr};
+        static int argc = 3;
+        app = std::make_unique<QApplication>(argc, argv);
+        // Panels come and go; none of them ends the application's loops.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void TearDown() override
+    {
+        app.reset();
+        session.reset();
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+    static inline std::unique_ptr<QApplication> app;
+};
+
+[[maybe_unused]] ::testing::Environment* const panelSession = ::testing::AddGlobalTestEnvironment(new PanelSession);
+
+class X11PanelsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        session = PanelSession::session.get();
+        if (!session) {
+            const std::string& startError = PanelSession::startError;
+            if (test::x11Required())
+                FAIL() << "no X server for the panel tests: " << startError;
+            GTEST_SKIP() << "no X server for the panel tests: " << startError;
+        }
+        ASSERT_EQ(QGuiApplication::platformName(), QLatin1String("xcb"));
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(x11) << error;
+        pump = std::make_unique<QtEventPump>(*x11, scheduler);
+        host = std::make_unique<PanelHost>(x11->platform(scheduler, clock));
+    }
+    void TearDown() override
+    {
+        host.reset();
+        pump.reset();
+        x11.reset();
+    }
+
+    // Runs the Qt loop for `ms`.
+    static void wait(int ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    static bool waitUntil(const std::function<bool()>& done, int ms = 5000)
+    {
+        for (int waited = 0; waited < ms; waited += 10) {
+            if (done())
+                return true;
+            wait(10);
+        }
+        return done();
+    }
+
+    std::vector<WindowInfo> listed(WindowListOption option = WindowListOption::all)
+    {
+        return x11->windowServer().windowList(option).value_or(std::vector<WindowInfo>{});
+    }
+    WindowInfo client(const std::string& name)
+    {
+        for (const auto& w : listed())
+            if (w.ownerName == name)
+                return w;
+        ADD_FAILURE() << "no " << name;
+        return {};
+    }
+    ElementRef element(const WindowInfo& w)
+    {
+        for (const auto& e : x11->accessibility().windows(w.ownerPid).value_or(std::vector<ElementRef>{}))
+            if (e->windowNumber() == w.number)
+                return e;
+        return nullptr;
+    }
+
+    test::X11Session* session = nullptr;
+    QtScheduler scheduler;
+    SystemClock clock;
+    std::unique_ptr<X11Desktop> x11;
+    std::unique_ptr<QtEventPump> pump;
+    std::unique_ptr<PanelHost> host;
+};
+
+// The server's stacking, bottom to top, as positions of X windows.
+std::ptrdiff_t stackIndex(const std::vector<xcb_window_t>& stacking, xcb_window_t window)
+{
+    const auto it = std::find(stacking.begin(), stacking.end(), window);
+    return it == stacking.end() ? -1 : it - stacking.begin();
+}
+
+TEST_F(X11PanelsTest, ACurtainStandsDirectlyBelowTheWindowItIsAskedFor)
+{
+    const WindowInfo term = client("XTerm");
+    const WindowInfo clock = client("XClock");
+    // xterm somewhere in the middle: xclock above it (once the manager is
+    // done with the xterm it focused on start).
+    const xcb_window_t termWindow = *x11->serverWindow(term.number);
+    const xcb_window_t clockWindow = *x11->serverWindow(clock.number);
+    ASSERT_TRUE(waitUntil([&] {
+        element(clock)->raise();
+        x11->settle();
+        const auto stacking = session->stackingList();
+        return stackIndex(stacking, termWindow) < stackIndex(stacking, clockWindow);
+    }));
+
+    FreePanel curtain(*host, PanelLevel::curtain);
+    curtain.setObjectName("Curtain");
+    curtain.setFrame(Rect(40, 40, 300, 200));
+    curtain.setBelow(term.number);
+    curtain.orderFront();
+    ASSERT_TRUE(curtain.windowNumber());
+    const auto curtainWindow = xcb_window_t(curtain.winId());
+    const auto directlyBelow = [&] {
+        const auto stacking = session->stackingList();
+        const auto at = stackIndex(stacking, curtainWindow);
+        return at >= 0 && at + 1 == stackIndex(stacking, termWindow);
+    };
+    ASSERT_TRUE(waitUntil(directlyBelow)) << "the curtain is not directly below the xterm";
+    // The manager may still raise a window it has just taken on; the
+    // curtain goes back below the xterm.
+    wait(200);
+    ASSERT_TRUE(waitUntil(directlyBelow)) << "the curtain did not stay directly below the xterm";
+    const auto stacking = session->stackingList();
+    EXPECT_LT(stackIndex(stacking, termWindow), stackIndex(stacking, clockWindow));
+
+    // The window list holds it with our pid at its level, right behind the
+    // window it stands below.
+    const auto list = listed();
+    const auto at =
+        std::find_if(list.begin(), list.end(), [&](const WindowInfo& w) { return w.number == *curtain.windowNumber(); });
+    ASSERT_NE(at, list.end());
+    EXPECT_EQ(at->ownerPid, std::int32_t(getpid()));
+    EXPECT_EQ(at->layer, PanelLevel::curtain);
+    EXPECT_EQ(at->name, std::optional<std::string>("Curtain"));
+    ASSERT_NE(at, list.begin());
+    EXPECT_EQ((at - 1)->number, term.number);
+
+    // The xterm comes to the front; the curtain, moved, follows it there.
+    ASSERT_TRUE(element(term)->raise());
+    curtain.setFrame(Rect(60, 60, 300, 200));
+    EXPECT_TRUE(waitUntil(directlyBelow));
+    EXPECT_EQ(session->stackingList().back(), termWindow);
+
+    curtain.orderOut();
+    const auto after = listed();
+    EXPECT_TRUE(std::none_of(after.begin(), after.end(), [&](const WindowInfo& w) { return w.ownerPid == getpid(); }));
+}
+
+TEST_F(X11PanelsTest, PanelsAboveTheCurtainsAreListedInFrontWithOurPidAtTheirLevel)
+{
+    FreePanel helper(*host, PanelLevel::helper);
+    helper.setFrame(Rect(100, 100, 200, 30));
+    helper.orderFront();
+    FreePanel overlay(*host, PanelLevel::overlay);
+    overlay.setFrame(Rect(300, 300, 240, 80));
+    overlay.orderFront();
+    helper.orderFront();
+    ASSERT_TRUE(helper.windowNumber() && overlay.windowNumber());
+    wait(50);
+
+    const auto list = listed(WindowListOption::onScreenOnly);
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list[0].number, *overlay.windowNumber());
+    EXPECT_EQ(list[0].layer, PanelLevel::overlay);
+    EXPECT_EQ(list[0].bounds, Rect(300, 300, 240, 80));
+    EXPECT_EQ(list[1].number, *helper.windowNumber());
+    EXPECT_EQ(list[1].layer, PanelLevel::helper);
+    for (std::size_t i : {0u, 1u})
+        EXPECT_EQ(list[i].ownerPid, std::int32_t(getpid()));
+
+    helper.orderOut();
+    const auto after = listed(WindowListOption::onScreenOnly);
+    ASSERT_EQ(std::count_if(after.begin(), after.end(), [](const WindowInfo& w) { return w.ownerPid == getpid(); }), 1);
+    EXPECT_EQ(after.front().number, *overlay.windowNumber());
+}
+
+TEST_F(X11PanelsTest, TranslucencyIsBlendedOnlyWhileACompositingManagerRuns)
+{
+    EXPECT_FALSE(x11->windowServer().blendsPanels());
+    EXPECT_FALSE(host->blends());
+    const pid_t compositor = session->launch({"xcompmgr"});
+    EXPECT_TRUE(waitUntil([&] { return x11->windowServer().blendsPanels(); }));
+    EXPECT_TRUE(host->blends());
+    session->terminate(compositor);
+    EXPECT_TRUE(waitUntil([&] { return !x11->windowServer().blendsPanels(); }));
+}
+
+TEST_F(X11PanelsTest, TheMouseMonitorHearsClicksOnOtherWindowsOnly)
+{
+    const WindowInfo term = client("XTerm");
+    const auto e = element(term);
+    ASSERT_TRUE(e);
+    ASSERT_TRUE(e->raise());
+    ASSERT_TRUE(e->setPosition(Point(50, 50)));
+    const Rect termFrame = Rect(e->position().value(), e->size().value());
+    const Point inTerm(termFrame.midX(), termFrame.midY());
+
+    FreePanel panel(*host, PanelLevel::helper);
+    panel.setFrame(Rect(1200, 600, 200, 150));
+    panel.orderFront();
+    std::vector<MouseEventType> heard;
+    Handle monitor = x11->mouse().monitor(MouseEventMask::leftDown | MouseEventMask::leftUp,
+                                          [&](const MouseEvent& event) { heard.push_back(event.type); });
+    wait(50);
+
+    const auto click = [&](Point at) {
+        session->movePointer(int(at.x), int(at.y));
+        session->button(1, true);
+        session->button(1, false);
+        wait(150);
+    };
+    click(Point(1300, 675));
+    EXPECT_TRUE(heard.empty()) << "a click on our own panel reached the monitor";
+
+    click(inTerm);
+    EXPECT_EQ(heard, (std::vector<MouseEventType>{MouseEventType::leftDown, MouseEventType::leftUp}));
+
+    // A panel that lets clicks through is not where the click lands.
+    heard.clear();
+    panel.setClickThrough(true);
+    panel.setFrame(Rect(termFrame.minX() + 10, termFrame.minY() + 10, 200, 150));
+    panel.orderFront();
+    wait(50);
+    click(Point(termFrame.minX() + 50, termFrame.minY() + 50));
+    EXPECT_EQ(heard, (std::vector<MouseEventType>{MouseEventType::leftDown, MouseEventType::leftUp}));
+}
+
+} // namespace
