@@ -16,6 +16,7 @@ option(KAVELO_BENCHMARKS "Build the benchmarks" ON)
 set(KAVELO_RANDOM_RUNS 100 CACHE STRING "Successful runs each random-sequence property must pass")
 set(KAVELO_LONG_RANDOM_RUNS 2000 CACHE STRING "Runs per property in the opt-in long random run")
 set(KAVELO_X_SESSIONS 4 CACHE STRING "X11 suites (each with its own Xvfb) that CTest runs side by side")
+option(KAVELO_LINE_TABLES "Line tables only (-g1) instead of full debug information" OFF)
 
 set(KAVELO_PCH_STD
   <algorithm> <array> <chrono> <cmath> <cstdint> <filesystem> <functional> <map> <memory>
@@ -40,6 +41,18 @@ if(KAVELO_UNITY)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${KAVELO_BUILD_DIR}/unity-or-each.sh)
   add_compile_options(-Wno-subobject-linkage)
 endif()
+
+# Disk. Line tables keep every stack trace's and sanitizer report's file and
+# line but drop what a debugger needs for locals and types: a third of each
+# test binary. CI, where nobody attaches a debugger, sets it (scripts/setup.sh).
+if(KAVELO_LINE_TABLES)
+  add_compile_options(-g1)
+endif()
+
+# Thin archives list their members instead of copying them: a library costs
+# its object files once, not twice.
+set(CMAKE_CXX_ARCHIVE_CREATE "<CMAKE_AR> qcT <TARGET> <LINK_FLAGS> <OBJECTS>")
+set(CMAKE_CXX_ARCHIVE_APPEND "<CMAKE_AR> qT <TARGET> <LINK_FLAGS> <OBJECTS>")
 
 # lld links a test binary in a third of the time ld.bfd takes.
 include(CheckLinkerFlag)

@@ -140,14 +140,17 @@ rm -rf "$src"
 git clone --quiet --no-hardlinks "$root" "$src" || exit 1
 git -C "$src" checkout --quiet --detach "$(git -C "$root" rev-parse "$rev")" || exit 1
 
-# The machine's load while the run goes, sampled each half minute.
-(while sleep 30; do cut -d' ' -f1 /proc/loadavg; done) >"$dir/load" &
+# The machine's load and the clone's size on disk while the run goes,
+# sampled each half minute.
+(while sleep 30; do echo "$(cut -d' ' -f1 /proc/loadavg) $(du -sm "$src" 2>/dev/null | cut -f1)"; done) >"$dir/load" &
 sampler=$!
 
 echo "== ci-time: $(git -C "$src" log --oneline -1 | cut -c1-72) on $cores cores, load $(cut -d' ' -f1-3 /proc/loadavg) =="
 log="$dir/run.log"
 begin=$SECONDS
-(cd "$src" && taskset -c "0-$((cores - 1))" /usr/bin/time -f '%e %U %S' -o "$dir/time" bash .ci/run) 2>&1 | stamp |
+# As on CI: a missing X server fails, and tested trees shed their
+# intermediate files.
+(cd "$src" && CI=${CI:-1} taskset -c "0-$((cores - 1))" /usr/bin/time -f '%e %U %S' -o "$dir/time" bash .ci/run) 2>&1 | stamp |
     tee "$log" | awk -F'\t' '$2 ~ /^== / { printf "%6d s  %s\n", $1, $2; fflush() }'
 status=${PIPESTATUS[0]}
 total=$((SECONDS - begin))
@@ -160,7 +163,11 @@ tail -n 1 "$log" | cut -f2-
 awk -v status="$status" -v total="$total" -v cores="$cores" 'END {
     printf "  exit %d, %d s wall (%.1f min), %.0f s CPU (user %.0f + system %.0f) on %d cores\n",
         status, total, total / 60, $2 + $3, $2, $3, cores }' "$dir/time"
-awk '{ s += $1; n++; if ($1 > m) m = $1 } END { if (n) printf "  load average during the run: mean %.1f, peak %.1f (%d samples)\n", s / n, m, n }' "$dir/load"
+awk '{ s += $1; n++; if ($1 > m) m = $1; if ($2 > d) d = $2 }
+    END { if (n) printf "  load average during the run: mean %.1f, peak %.1f (%d samples); clone at most %d MB on disk\n", s / n, m, n, d }' "$dir/load"
+for tree in build-asan build; do
+    [ -d "$src/$tree" ] && echo "  $tree after the run: $(du -sm "$src/$tree" | cut -f1) MB"
+done
 echo "  log: $log"
 if [ "$keep" = 0 ]; then
     rm -rf "$src"
