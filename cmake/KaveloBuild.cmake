@@ -49,6 +49,14 @@ if(KAVELO_LINE_TABLES)
   add_compile_options(-g1)
 endif()
 
+# The sanitizer tree's binaries carry a relocation for each of UBSan's
+# million source locations when position-independent: a quarter of each
+# binary, and work at every start. Its tests do not need their own address
+# randomised.
+if(KAVELO_SANITIZE)
+  add_link_options(-no-pie)
+endif()
+
 # Thin archives list their members instead of copying them: a library costs
 # its object files once, not twice.
 set(CMAKE_CXX_ARCHIVE_CREATE "<CMAKE_AR> qcT <TARGET> <LINK_FLAGS> <OBJECTS>")
