@@ -6,7 +6,7 @@
 #include "app/platform/handle.h"
 #include "app/platform/image.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,7 @@
 #include "app/services/trackpad.h"
 
+#include <nlohmann/json.hpp>
+
 namespace kavelo {
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/platform/sim/sim_desktop.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <rapidcheck/gtest.h>
 
 #include <algorithm>

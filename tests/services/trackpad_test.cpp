@@ -2,6 +2,8 @@
 
 #include "input_fixture.h"
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <memory>
 #include <thread>

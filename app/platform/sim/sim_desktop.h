@@ -13,7 +13,7 @@
 
 #include "app/platform/platform.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
 #include <filesystem>

@@ -6,6 +6,8 @@
 
 #include "app/platform/sim/sim_desktop.h"
 
+#include <nlohmann/json.hpp>
+
 #include <limits>
 #include <map>
 #include <memory>

@@ -3,6 +3,8 @@
 
 #include "app/platform/x11/x11_impl.h"
 
+#include <nlohmann/json.hpp>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>

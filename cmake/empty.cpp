@@ -1,0 +1,1 @@
+// A source for targets that only carry precompiled headers or usage requirements.
