@@ -5,6 +5,7 @@
 #include "app/engine/panels/edge_zones_panel.h"
 #include "app/engine/panels/tab_bars_panel.h"
 #include "app/services/window_actions.h"
+#include "app/services/window_catalog.h"
 
 #include "engine/engine_fakes.h"
 #include "engine/engine_probe.h"
@@ -115,6 +116,9 @@ TEST_F(EngineEdgesPanels, ClickingABadgeOrAStripBringsTheParkedColumnIn)
     EXPECT_EQ(frontWindow(), ids[1]);
     targets = panels.edgeZones->panels();
     ASSERT_EQ(targets.size(), 4u);
+    // Listed by the window server, never by the catalog.
+    for (const auto& entry : WindowCatalog::read(desktop).windows)
+        EXPECT_NE(entry.pid, sim.workspace().ownPid()) << entry.title;
     EXPECT_EQ(targets[2]->badge()->count(), 1);
     EXPECT_EQ(targets[3]->badge()->count(), 1);
 
