@@ -3,6 +3,7 @@
 
 #include "app/engine/arrange_engine.h"
 #include "app/engine/panels/edge_zones_panel.h"
+#include "app/engine/panels/qt_engine_panels.h"
 #include "app/engine/panels/tab_bars_panel.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
@@ -21,20 +22,21 @@ using namespace kavelo::testing;
 
 namespace {
 
-// The Qt tab bars and edge zones, recording stand-ins for the rest.
+// The shell's factory for the tab bars and edge zones, kept at hand;
+// recording stand-ins for the rest.
 class EdgePanels : public EnginePanels {
 public:
-    EdgePanels(PanelHost& host, const Platform& platform) : host_(host), platform_(platform) {}
+    EdgePanels(const Desktop& desktop, PanelHost& host) : qt_(desktop, host) {}
     std::unique_ptr<TabBars> makeTabBars() override
     {
-        auto out = std::make_unique<TabBarsPanel>(host_, platform_.workspace);
-        tabBars = out.get();
+        auto out = qt_.makeTabBars();
+        tabBars = dynamic_cast<TabBarsPanel*>(out.get());
         return out;
     }
     std::unique_ptr<EdgeZones> makeEdgeZones() override
     {
-        auto out = std::make_unique<EdgeZonesPanel>(host_, platform_.displays);
-        edgeZones = out.get();
+        auto out = qt_.makeEdgeZones();
+        edgeZones = dynamic_cast<EdgeZonesPanel*>(out.get());
         return out;
     }
     std::unique_ptr<IndicatorPanel> makeIndicatorPanel() override { return std::make_unique<RecordingIndicatorPanel>(); }
@@ -44,8 +46,7 @@ public:
     EdgeZonesPanel* edgeZones = nullptr;
 
 private:
-    PanelHost& host_;
-    const Platform& platform_;
+    QtEnginePanels qt_;
 };
 
 class EngineEdgesPanels : public ::testing::Test, public SimWorld {
@@ -91,13 +92,33 @@ protected:
     }
 
     PanelHost host{desktop.platform};
-    EdgePanels panels{host, desktop.platform};
+    EdgePanels panels{desktop, host};
     WorkingApp working{sim.workspace()};
     RecordingToast toast;
     std::unique_ptr<ArrangeEngine> engine;
     std::int32_t notes = 0;
     std::vector<WindowID> ids;
 };
+
+TEST_F(EngineEdgesPanels, TheShellsFactoryHandsOutTheQtTabBarsAndEdgeZones)
+{
+    ASSERT_NE(panels.tabBars, nullptr);
+    ASSERT_NE(panels.edgeZones, nullptr);
+    // Each call makes a fresh one, on the host it was given.
+    QtEnginePanels factory{desktop, host};
+    auto zones = factory.makeEdgeZones();
+    ASSERT_NE(dynamic_cast<EdgeZonesPanel*>(zones.get()), nullptr);
+    EXPECT_NE(zones.get(), static_cast<EdgeZones*>(panels.edgeZones));
+    zones->show({EdgeZones::Zone{.key = key(), .onLeft = false, .frame = Rect(1509, 35, 3, 855), .count = 12}},
+                [](const EdgeZones::Zone&) {});
+    const auto targets = static_cast<EdgeZonesPanel&>(*zones).panels();
+    ASSERT_EQ(targets.size(), 2u);
+    EXPECT_TRUE(targets[1]->isVisible());
+    EXPECT_EQ(targets[1]->badge()->count(), 12);
+    auto bars = factory.makeTabBars();
+    ASSERT_NE(dynamic_cast<TabBarsPanel*>(bars.get()), nullptr);
+    EXPECT_NE(bars.get(), static_cast<TabBars*>(panels.tabBars));
+}
 
 TEST_F(EngineEdgesPanels, ClickingABadgeOrAStripBringsTheParkedColumnIn)
 {
