@@ -222,6 +222,40 @@ TEST_F(EngineEdges, AutoModeZonesCountTheWaitingWindows)
     EXPECT_TRUE(zones().empty());
 }
 
+// Auto windows too wide to share the screen wait past its edges; a click
+// on a zone slides the run that way, one window at a time.
+TEST_F(EngineEdges, AutoModeZoneClicksSlideTowardsTheirSide)
+{
+    sim.setReducedMotion(true);
+    const std::string wideApp = "com.example.Wide";
+    prefs.setMinimumSizes({{wideApp, Size(800, 0)}});
+    const auto pid = app(wideApp, "Wide");
+    for (int i = 0; i < 3; ++i)
+        window(pid, std::to_string(i), Rect(100, 100, 500, 400), [](SimWindow& w) { w.minSize = Size(800, 0); });
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    key = keyOf(primary);
+    const auto order = engine->autoOrder().at(key);
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(zones(), (std::vector<EdgeZones::Zone>{zoneOn(false, 2)}));
+
+    panels.edgeZones->clicked(zoneOn(false, 2));
+    EXPECT_EQ(engine->autoShown().at(key), (std::vector<WindowID>{order[1]}));
+    EXPECT_EQ(zones(), (std::vector<EdgeZones::Zone>{zoneOn(true, 1), zoneOn(false, 1)}));
+    EXPECT_EQ(sim.stacking().front(), order[1]);
+
+    panels.edgeZones->clicked(zoneOn(true, 1));
+    EXPECT_EQ(engine->autoShown().at(key), (std::vector<WindowID>{order[0]}));
+    EXPECT_EQ(zones(), (std::vector<EdgeZones::Zone>{zoneOn(false, 2)}));
+    EXPECT_EQ(areaOf(primary), frameOf(order[0]));
+
+    // A stale left zone: nothing waits there any more.
+    const auto writes = total().writes;
+    panels.edgeZones->clicked(zoneOn(true, 1));
+    EXPECT_EQ(engine->autoShown().at(key), (std::vector<WindowID>{order[0]}));
+    EXPECT_EQ(total().writes, writes);
+}
+
 // Tabs are titled by the window's title, else by the last piece of its
 // application's identifier.
 TEST_F(EngineEdges, TabTitlesFallBackToTheApplicationsIdentifier)
