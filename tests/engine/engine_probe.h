@@ -68,6 +68,7 @@ struct EngineProbe {
     {
         return e.keptHome(frames, screen, area);
     }
+    static void updateEdges(ArrangeEngine& e) { e.updateEdges(); }
 };
 
 } // namespace kavelo

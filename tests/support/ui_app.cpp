@@ -28,7 +28,7 @@ std::string pictureFolder()
 
 namespace {
 
-// Offscreen windows cannot be raised, faded nor grab the keyboard; the
+// Offscreen windows cannot be raised, faded, masked nor grab the keyboard; the
 // panels and the shortcut recorder ask anyway, as they must on a real
 // display.
 QtMessageHandler standardHandler = nullptr;
@@ -37,7 +37,8 @@ void quietRaise(QtMsgType type, const QMessageLogContext& context, const QString
 {
     if (message.contains(QLatin1String("does not support raise()")) ||
         message.contains(QLatin1String("does not support setting window opacity")) ||
-        message.contains(QLatin1String("does not support grabbing the keyboard")))
+        message.contains(QLatin1String("does not support grabbing the keyboard")) ||
+        message.contains(QLatin1String("does not support setting window masks")))
         return;
     if (standardHandler)
         standardHandler(type, context, message);

@@ -1,21 +1,13 @@
 #include "app/engine/panels/qt_engine_panels.h"
 
+#include "app/engine/panels/edge_zones_panel.h"
 #include "app/engine/panels/strip_indicator_panel.h"
+#include "app/engine/panels/tab_bars_panel.h"
 #include "app/ui/active_border.h"
 
 namespace kavelo {
 
 namespace {
-
-class NoTabBars final : public TabBars {
-public:
-    void show(std::vector<Bar>, Select) override {}
-};
-
-class NoEdgeZones final : public EdgeZones {
-public:
-    void show(std::vector<Zone>, Clicked) override {}
-};
 
 class BorderHighlight final : public Highlight {
 public:
@@ -39,12 +31,12 @@ QtEnginePanels::QtEnginePanels(const Desktop& desktop, PanelHost& host) : deskto
 
 std::unique_ptr<TabBars> QtEnginePanels::makeTabBars()
 {
-    return std::make_unique<NoTabBars>();
+    return std::make_unique<TabBarsPanel>(host_, desktop_.platform.workspace);
 }
 
 std::unique_ptr<EdgeZones> QtEnginePanels::makeEdgeZones()
 {
-    return std::make_unique<NoEdgeZones>();
+    return std::make_unique<EdgeZonesPanel>(host_, desktop_.platform.displays);
 }
 
 std::unique_ptr<IndicatorPanel> QtEnginePanels::makeIndicatorPanel()

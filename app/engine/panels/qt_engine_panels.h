@@ -1,9 +1,8 @@
 #pragma once
 
 // The arrange engine's panels as Qt windows, made through the `EnginePanels`
-// factory the shell hands the engine: the strip indicator's panel and the
-// active-window highlight. The tab bars and the edge zones show nothing
-// yet.
+// factory the shell hands the engine: the tab bars, the edge zones, the
+// strip indicator's panel and the active-window highlight.
 
 #include "app/engine/panels.h"
 #include "app/services/desktop.h"
