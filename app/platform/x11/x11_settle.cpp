@@ -1,0 +1,197 @@
+// The barrier after writes: returns once the window manager has handled
+// what was sent, so that whatever is read next is what it applied.
+//
+// Where the manager lists _NET_REQUEST_FRAME_EXTENTS and has been seen to
+// answer it, one such request sent after the writes is answered after them
+// (a manager handles its messages in order). Elsewhere (KWin never answers,
+// tiling managers do not list it) the written windows tell it themselves: a
+// resize brings the client a ConfigureNotify of its new size, a move a
+// (synthetic) one with its new corner, states and stacking a property
+// change. A window the manager refuses tells nothing; the wait then ends
+// after a short quiet period, within an overall bound.
+
+#include "app/platform/x11/x11_impl.h"
+
+#include <poll.h>
+
+#include <chrono>
+
+namespace kavelo {
+
+using Impl = X11Desktop::Impl;
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// How long the manager may take to start answering a batch, how long it may
+// pause between two answers, and the most a batch waits in all.
+constexpr auto firstAnswer = std::chrono::milliseconds(250);
+constexpr auto quietPeriod = std::chrono::milliseconds(50);
+constexpr auto bound = std::chrono::milliseconds(1000);
+// A manager that answers frame-extents requests answers within this.
+constexpr int extentsAnswerMs = 500;
+
+} // namespace
+
+void Impl::await(xcb_window_t window, const Awaited& what)
+{
+    if (!wmPresent)
+        return;
+    Awaited& a = awaited[window];
+    if (what.size)
+        a.size = what.size;
+    if (what.corner)
+        a.corner = what.corner;
+    a.anyChange = a.anyChange || what.anyChange;
+}
+
+bool Impl::waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs)
+{
+    const auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const bool found = match(event);
+            handle(event);
+            std::free(event);
+            if (found)
+                return true;
+        }
+        if (xcb_connection_has_error(c))
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        poll(&fd, 1, int(left));
+    }
+}
+
+void Impl::settleWrites()
+{
+    if (!writesOutstanding)
+        return;
+    writesOutstanding = false;
+    if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
+        awaited.clear();
+        awaitedRoot.clear();
+        if (askFrameExtents())
+            return;
+        // It stopped answering; a late answer makes it trusted again.
+        extentsRequestAnswered = false;
+        roundTrip();
+        return;
+    }
+    if (wmPresent)
+        awaitNotifications();
+    else
+        roundTrip();
+}
+
+bool Impl::askFrameExtents()
+{
+    xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
+    xcb_flush(c);
+    return waitForEvent(
+        [&](const xcb_generic_event_t* event) {
+            if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
+                return false;
+            const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            return p->window == helper && p->atom == ewmh._NET_FRAME_EXTENTS;
+        },
+        extentsAnswerMs);
+}
+
+void Impl::awaitNotifications()
+{
+    xcb_flush(c);
+    const auto start = Steady::now();
+    const auto deadline = start + bound;
+    const bool expecting = !awaited.empty() || !awaitedRoot.empty();
+    // Nothing heard yet: the manager may still be on its way; once it
+    // answers, a pause means it is done with what it will do.
+    auto quietFrom = start;
+    bool heard = false;
+    const auto changed = [&](xcb_window_t window) {
+        const auto it = awaited.find(window);
+        if (it == awaited.end())
+            return false;
+        if (it->second.anyChange)
+            awaited.erase(it);
+        return true;
+    };
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const std::uint8_t type = event->response_type & 0x7F;
+            bool ours = false;
+            if (type == XCB_CONFIGURE_NOTIFY) {
+                const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+                // A frame's own change (the root's children) counts as an answer
+                // under way.
+                ours = e->event == root;
+                if (auto it = awaited.find(e->window); it != awaited.end()) {
+                    ours = true;
+                    Awaited& a = it->second;
+                    if (a.size && a.size->first == e->width && a.size->second == e->height)
+                        a.size.reset();
+                    if (a.corner && a.corner->first == e->x && a.corner->second == e->y)
+                        a.corner.reset();
+                    if (a.anyChange || (!a.size && !a.corner))
+                        awaited.erase(it);
+                }
+            } else if (type == XCB_PROPERTY_NOTIFY) {
+                const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+                if (p->window == root)
+                    ours = awaitedRoot.erase(p->atom) > 0;
+                else
+                    ours = changed(p->window);
+            } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
+                // The changed window is the second member of both.
+                ours = changed(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window);
+            }
+            handle(event);
+            std::free(event);
+            if (ours) {
+                heard = true;
+                quietFrom = Steady::now();
+            }
+        }
+        if (xcb_connection_has_error(c))
+            break;
+        if (expecting && awaited.empty() && awaitedRoot.empty())
+            break;
+        const auto now = Steady::now();
+        const auto until = std::min(deadline, quietFrom + (heard || !expecting ? quietPeriod : firstAnswer));
+        if (now >= until)
+            break;
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        poll(&fd, 1, int(std::chrono::ceil<std::chrono::milliseconds>(until - now).count()));
+    }
+    awaited.clear();
+    awaitedRoot.clear();
+}
+
+void Impl::roundTrip() const
+{
+    XReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+std::optional<std::string> Impl::managerName() const
+{
+    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+    xcb_window_t check = XCB_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(e, xcb_ewmh_get_supporting_wm_check(e, root), &check, nullptr) ||
+        check == XCB_NONE)
+        return std::nullopt;
+    XReply<xcb_get_property_reply_t> name(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, check, ewmh._NET_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr));
+    if (!name || name->format != 8 || xcb_get_property_value_length(name.get()) == 0)
+        return std::nullopt;
+    std::string text(static_cast<const char*>(xcb_get_property_value(name.get())),
+                     std::size_t(xcb_get_property_value_length(name.get())));
+    if (const auto zero = text.find('\0'); zero != std::string::npos)
+        text.resize(zero);
+    return text;
+}
+
+} // namespace kavelo
