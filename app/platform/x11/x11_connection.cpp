@@ -116,8 +116,11 @@ bool Impl::open(const std::string& display, std::string* error)
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &helperEvents);
     // Whether the manager answers the request it lists shows in the events;
     // nothing waits for it here.
-    if (extentsRequestListed)
+    if (extentsRequestListed) {
         xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
+        extentsProbePending = true;
+        extentsProbeSent = std::chrono::steady_clock::now();
+    }
 
     if (const auto* ext = xcb_get_extension_data(c, &xcb_input_id); ext && ext->present) {
         XReply<xcb_input_xi_query_version_reply_t> v(

@@ -14,6 +14,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -131,6 +132,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // themselves (without them a frame is read from the frame window).
     bool extentsRequestListed = false;
     bool extentsRequestAnswered = false;
+    // Asked at connection time and not yet answered: the first batch waits
+    // out what is left of the answer's bound before choosing its barrier.
+    bool extentsProbePending = false;
+    std::chrono::steady_clock::time_point extentsProbeSent;
     bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
@@ -242,6 +247,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::set<xcb_atom_t> awaitedRoot;   // root properties a request should change
     void await(xcb_window_t window, const Awaited& what);
     bool askFrameExtents();
+    bool awaitExtentsAnswer(int timeoutMs);
     void awaitNotifications();
     // Returns once the server has handled everything sent so far.
     void roundTrip() const;

@@ -14,6 +14,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace kavelo {
@@ -72,6 +73,14 @@ void Impl::settleWrites()
     if (!writesOutstanding)
         return;
     writesOutstanding = false;
+    // The answer to the request sent at connection time decides the
+    // barrier; it usually came long ago, and a manager that never answers
+    // costs at most what is left of the bound.
+    if (wmPresent && extentsRequestListed && !extentsRequestAnswered && extentsProbePending) {
+        extentsProbePending = false;
+        const auto left = std::chrono::milliseconds(extentsAnswerMs) - (Steady::now() - extentsProbeSent);
+        awaitExtentsAnswer(int(std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count())));
+    }
     if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
         awaited.clear();
         awaitedRoot.clear();
@@ -92,6 +101,11 @@ bool Impl::askFrameExtents()
 {
     xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
     xcb_flush(c);
+    return awaitExtentsAnswer(extentsAnswerMs);
+}
+
+bool Impl::awaitExtentsAnswer(int timeoutMs)
+{
     return waitForEvent(
         [&](const xcb_generic_event_t* event) {
             if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
@@ -99,7 +113,7 @@ bool Impl::askFrameExtents()
             const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
             return p->window == helper && p->atom == ewmh._NET_FRAME_EXTENTS;
         },
-        extentsAnswerMs);
+        timeoutMs);
 }
 
 void Impl::awaitNotifications()
@@ -145,6 +159,9 @@ void Impl::awaitNotifications()
                     ours = awaitedRoot.erase(p->atom) > 0;
                 else
                     ours = changed(p->window);
+            } else if (type == XCB_DESTROY_NOTIFY) {
+                // A window that closed will tell nothing more.
+                ours = awaited.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window) > 0;
             } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
                 // The changed window is the second member of both.
                 ours = changed(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window);
