@@ -149,6 +149,12 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
             if (settled && !maximized(p) && std::lround(size.width) == std::lround(p.client.width()) &&
                 std::lround(size.height) == std::lround(p.client.height()))
                 continue;
+            // The manager already answered this size with one of its own:
+            // asked again, it would only stay silent.
+            if (const auto it = constrained.find(t.window);
+                it != constrained.end() &&
+                it->second == std::pair(int(std::lround(size.width)), int(std::lround(size.height))))
+                continue;
             unmaximize(t.window, p);
             moveResize(t.window, std::nullopt, size, p.extents);
         } else {
@@ -181,6 +187,7 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
     for (const auto& t : targets)
         windows.push_back(t.window);
     settleWrites();
+    constrained.clear();
     const auto before = read(windows, X11Fields::geometry);
     const auto run = [&](WriteStep step) {
         sendStep(targets, step, ok, gone, true);

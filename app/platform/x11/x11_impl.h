@@ -245,6 +245,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     };
     std::map<xcb_window_t, Awaited> awaited;
     std::set<xcb_atom_t> awaitedRoot;   // root properties a request should change
+    // Sizes the manager answered with another size of its own, in the batch
+    // being written.
+    std::map<xcb_window_t, std::pair<int, int>> constrained;
     void await(xcb_window_t window, const Awaited& what);
     bool askFrameExtents();
     bool awaitExtentsAnswer(int timeoutMs);

@@ -146,8 +146,14 @@ void Impl::awaitNotifications()
                 if (auto it = awaited.find(e->window); it != awaited.end()) {
                     ours = true;
                     Awaited& a = it->second;
-                    if (a.size && a.size->first == e->width && a.size->second == e->height)
+                    if (a.size && a.size->first == e->width && a.size->second == e->height) {
                         a.size.reset();
+                    } else if (a.size && !(e->response_type & 0x80)) {
+                        // The server resized it to another size: the manager
+                        // held it to limits of its own.
+                        constrained[e->window] = *a.size;
+                        a.size.reset();
+                    }
                     if (a.corner && a.corner->first == e->x && a.corner->second == e->y)
                         a.corner.reset();
                     if (a.anyChange || (!a.size && !a.corner))
