@@ -251,7 +251,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void await(xcb_window_t window, const Awaited& what);
     bool askFrameExtents();
     bool awaitExtentsAnswer(int timeoutMs);
-    void awaitNotifications();
+    // Waits for the written windows' own notifications; `answered` when the
+    // manager has already been heard from.
+    void awaitNotifications(bool answered = false);
+    bool noteAnswer(const xcb_generic_event_t* event);
     // Returns once the server has handled everything sent so far.
     void roundTrip() const;
     bool waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs);

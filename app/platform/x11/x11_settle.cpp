@@ -82,13 +82,14 @@ void Impl::settleWrites()
         awaitExtentsAnswer(int(std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count())));
     }
     if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
-        awaited.clear();
-        awaitedRoot.clear();
-        if (askFrameExtents())
+        if (askFrameExtents()) {
+            awaited.clear();
+            awaitedRoot.clear();
             return;
+        }
         // It stopped answering; a late answer makes it trusted again.
         extentsRequestAnswered = false;
-        roundTrip();
+        awaitNotifications(true);
         return;
     }
     if (wmPresent)
@@ -108,6 +109,7 @@ bool Impl::awaitExtentsAnswer(int timeoutMs)
 {
     return waitForEvent(
         [&](const xcb_generic_event_t* event) {
+            noteAnswer(event);
             if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
                 return false;
             const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
@@ -116,16 +118,10 @@ bool Impl::awaitExtentsAnswer(int timeoutMs)
         timeoutMs);
 }
 
-void Impl::awaitNotifications()
+// Whether an event is a written window's (or its frame's) answer; an
+// answer fully seen is no longer awaited.
+bool Impl::noteAnswer(const xcb_generic_event_t* event)
 {
-    xcb_flush(c);
-    const auto start = Steady::now();
-    const auto deadline = start + bound;
-    const bool expecting = !awaited.empty() || !awaitedRoot.empty();
-    // Nothing heard yet: the manager may still be on its way; once it
-    // answers, a pause means it is done with what it will do.
-    auto quietFrom = start;
-    bool heard = false;
     const auto changed = [&](xcb_window_t window) {
         const auto it = awaited.find(window);
         if (it == awaited.end())
@@ -134,44 +130,60 @@ void Impl::awaitNotifications()
             awaited.erase(it);
         return true;
     };
+    const std::uint8_t type = event->response_type & 0x7F;
+    if (type == XCB_CONFIGURE_NOTIFY) {
+        const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+        // A frame's own change (the root's children) counts as an answer
+        // under way.
+        bool ours = e->event == root;
+        if (auto it = awaited.find(e->window); it != awaited.end()) {
+            ours = true;
+            Awaited& a = it->second;
+            if (a.size && a.size->first == e->width && a.size->second == e->height) {
+                a.size.reset();
+            } else if (a.size && !(e->response_type & 0x80)) {
+                // The server resized it to another size: the manager held it
+                // to limits of its own.
+                constrained[e->window] = *a.size;
+                a.size.reset();
+            }
+            if (a.corner && a.corner->first == e->x && a.corner->second == e->y)
+                a.corner.reset();
+            if (a.anyChange || (!a.size && !a.corner))
+                awaited.erase(it);
+        }
+        return ours;
+    }
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (p->window == root)
+            return awaitedRoot.erase(p->atom) > 0;
+        return changed(p->window);
+    }
+    if (type == XCB_DESTROY_NOTIFY) {
+        // A window that closed will tell nothing more.
+        return awaited.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window) > 0;
+    }
+    if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
+        // The changed window is the second member of both.
+        return changed(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window);
+    }
+    return false;
+}
+
+void Impl::awaitNotifications(bool answered)
+{
+    xcb_flush(c);
+    const auto start = Steady::now();
+    const auto deadline = start + bound;
+    const bool expecting = !awaited.empty() || !awaitedRoot.empty();
+    // Nothing heard yet: the manager may still be on its way; once it
+    // answers, a pause means it is done with what it will do.
+    auto quietFrom = start;
+    bool heard = answered;
     for (;;) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            const std::uint8_t type = event->response_type & 0x7F;
-            bool ours = false;
-            if (type == XCB_CONFIGURE_NOTIFY) {
-                const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
-                // A frame's own change (the root's children) counts as an answer
-                // under way.
-                ours = e->event == root;
-                if (auto it = awaited.find(e->window); it != awaited.end()) {
-                    ours = true;
-                    Awaited& a = it->second;
-                    if (a.size && a.size->first == e->width && a.size->second == e->height) {
-                        a.size.reset();
-                    } else if (a.size && !(e->response_type & 0x80)) {
-                        // The server resized it to another size: the manager
-                        // held it to limits of its own.
-                        constrained[e->window] = *a.size;
-                        a.size.reset();
-                    }
-                    if (a.corner && a.corner->first == e->x && a.corner->second == e->y)
-                        a.corner.reset();
-                    if (a.anyChange || (!a.size && !a.corner))
-                        awaited.erase(it);
-                }
-            } else if (type == XCB_PROPERTY_NOTIFY) {
-                const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-                if (p->window == root)
-                    ours = awaitedRoot.erase(p->atom) > 0;
-                else
-                    ours = changed(p->window);
-            } else if (type == XCB_DESTROY_NOTIFY) {
-                // A window that closed will tell nothing more.
-                ours = awaited.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window) > 0;
-            } else if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
-                // The changed window is the second member of both.
-                ours = changed(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window);
-            }
+            const bool ours = noteAnswer(event);
             handle(event);
             std::free(event);
             if (ours) {
