@@ -17,7 +17,18 @@ protected:
     {
         return SessionSpec{.manager = test::WindowManager::i3, .clients = {"xterm", "xclock"}};
     }
-    bool ready() override { return tiled(read()).size() == 2; }
+    // Both tiled, and i3 done laying them out: their frames as at the last
+    // look.
+    bool ready() override
+    {
+        std::vector<Rect> frames;
+        for (const auto& w : tiled(read()))
+            frames.push_back(w.frame);
+        const bool still = frames.size() == 2 && frames == lastFrames;
+        lastFrames = frames;
+        return still;
+    }
+    std::vector<Rect> lastFrames;
 
     std::vector<WindowEntry> tiled(const Snapshot& snapshot)
     {
