@@ -8,6 +8,7 @@
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
 #include "core/raw_value.h"
+#include "core/text.h"
 #include "core/tidy.h"
 
 #include <algorithm>
@@ -253,6 +254,13 @@ std::optional<std::string> ArrangeEngine::clashingApp(const SystemWorkspace& wor
             if (*app.bundleID == bundleID)
                 return std::string(name);
     }
+    const auto manager = workspace.windowManagerName();
+    if (!manager)
+        return std::nullopt;
+    const std::string named = text::lowercased(*manager);
+    for (const auto& [own, name] : tilingManagers)
+        if (named == own)
+            return std::string(name);
     return std::nullopt;
 }
 

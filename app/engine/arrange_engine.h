@@ -97,6 +97,19 @@ public:
         {"bobko.aerospace", "AeroSpace"},
         {"com.amethyst.Amethyst", "Amethyst"},
     }};
+    // Window managers that tile the windows they manage, by the name they
+    // give themselves (any case), with the name shown: running one, they
+    // move windows too.
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 8> tilingManagers{{
+        {"i3", "i3"},
+        {"bspwm", "bspwm"},
+        {"awesome", "awesome"},
+        {"xmonad", "xmonad"},
+        {"herbstluftwm", "herbstluftwm"},
+        {"qtile", "qtile"},
+        {"spectrwm", "spectrwm"},
+        {"dwm", "dwm"},
+    }};
     static constexpr Seconds distantPast{-std::numeric_limits<double>::infinity()};
 
     // Windows waiting past the left and right screen edge.
@@ -158,7 +171,8 @@ public:
     std::optional<Screen> screen(std::string_view key) const;
     // The key of a display with the desktop it shows now.
     std::string keyFor(const Screen& screen) const;
-    // The name of the first running application that moves windows too.
+    // The name of the first running application that moves windows too,
+    // else of the window manager when it tiles.
     static std::optional<std::string> clashingApp(const SystemWorkspace& workspace);
     // The desktop's own setting, not available on every system: off when
     // missing or not a Boolean.

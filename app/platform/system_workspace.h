@@ -59,6 +59,9 @@ public:
     // A value from another program's preferences; no value when the domain
     // or the key is missing.
     virtual std::optional<nlohmann::json> preference(std::string_view domain, std::string_view key) const = 0;
+    // The name the running window manager gives itself; no value where it
+    // names none, or where the system has no separate window manager.
+    virtual std::optional<std::string> windowManagerName() const { return std::nullopt; }
 
     // Main-thread notifications; dropping the handle ends them.
     [[nodiscard]] virtual Handle onActivation(std::function<void(const RunningApp&)> handler) = 0;

@@ -275,6 +275,22 @@ TEST_F(EngineLifecycle, ClashingAppNamesTheFirstRunningWindowManager)
     EXPECT_EQ(ArrangeEngine::clashingApp(sim.workspace()), "Moom");
 }
 
+TEST_F(EngineLifecycle, ClashingAppNamesATilingWindowManagerAfterTheListedApplications)
+{
+    sim.setWindowManagerName("Openbox");
+    EXPECT_FALSE(ArrangeEngine::clashingApp(sim.workspace()));
+    sim.setWindowManagerName("i3");
+    EXPECT_EQ(ArrangeEngine::clashingApp(sim.workspace()), "i3");
+    sim.setWindowManagerName("HerbstluftWM");
+    EXPECT_EQ(ArrangeEngine::clashingApp(sim.workspace()), "herbstluftwm");
+    // A name that only starts like one is another manager.
+    sim.setWindowManagerName("i3lock");
+    EXPECT_FALSE(ArrangeEngine::clashingApp(sim.workspace()));
+    sim.setWindowManagerName("bspwm");
+    app("com.amethyst.Amethyst", "Amethyst");
+    EXPECT_EQ(ArrangeEngine::clashingApp(sim.workspace()), "Amethyst");
+}
+
 TEST_F(EngineLifecycle, StageManagerCountsAsOnOnlyForATrueValue)
 {
     const auto on = [&](nlohmann::json value) {

@@ -34,9 +34,19 @@ struct Freed {
 pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1,
             const std::vector<std::string>& extraEnv = {})
 {
+    // The caller's variables win over the inherited ones of the same name.
+    const auto overridden = [&](const char* entry) {
+        const std::string_view text(entry);
+        const std::string_view name = text.substr(0, text.find('='));
+        if (name == "DISPLAY")
+            return true;
+        return std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& extra) {
+            return std::string_view(extra).substr(0, extra.find('=')) == name;
+        });
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0)
+        if (!overridden(*e))
             env.emplace_back(*e);
     if (!display.empty())
         env.push_back("DISPLAY=" + display);
@@ -112,6 +122,18 @@ void endGroup(pid_t pid)
         return;
     kill(-pid, SIGTERM);
     kill(pid, SIGTERM);
+}
+
+// A list of 32-bit values (windows, atoms) on a window.
+std::vector<xcb_window_t> windowsOf(xcb_connection_t* c, xcb_window_t root, xcb_atom_t property,
+                                    xcb_atom_t type = XCB_ATOM_WINDOW)
+{
+    Freed<xcb_get_property_reply_t> r{
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, property, type, 0, 4096), nullptr)};
+    if (!r || r->format != 32)
+        return {};
+    const auto* data = static_cast<const xcb_window_t*>(xcb_get_property_value(r.p));
+    return std::vector<xcb_window_t>(data, data + xcb_get_property_value_length(r.p) / 4);
 }
 
 } // namespace
@@ -197,16 +219,61 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
     return true;
 }
 
+std::string_view rawValue(WindowManager manager)
+{
+    switch (manager) {
+    case WindowManager::openbox: return "openbox";
+    case WindowManager::openboxKeysFree: return "openboxKeysFree";
+    case WindowManager::xfwm4: return "xfwm4";
+    case WindowManager::mutter: return "mutter";
+    case WindowManager::kwin: return "kwin";
+    case WindowManager::i3: return "i3";
+    }
+    return "openbox";
+}
+
+std::optional<WindowManager> WindowManager_from(std::string_view raw)
+{
+    for (auto m : {WindowManager::openbox, WindowManager::openboxKeysFree, WindowManager::xfwm4, WindowManager::mutter,
+                   WindowManager::kwin, WindowManager::i3})
+        if (rawValue(m) == raw)
+            return m;
+    return std::nullopt;
+}
+
+namespace {
+
+bool writeText(const std::string& path, const std::string& text)
+{
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    if (!f)
+        return false;
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    return true;
+}
+
+} // namespace
+
 bool X11Session::startManager(WindowManager manager, std::string* error)
 {
-    const char* name = manager == WindowManager::xfwm4 ? "xfwm4" : "openbox";
+    const std::string name(rawValue(manager));
     char folder[] = "/tmp/kavelo-wm-XXXXXX";
     if (!mkdtemp(folder)) {
-        *error = std::string("no settings folder for ") + name;
+        *error = "no settings folder for " + name;
         return false;
     }
     settings_ = folder;
-    if (manager != WindowManager::xfwm4) {
+    // Desktop managers keep their settings, caches and data in the folder.
+    const std::vector<std::string> ownFolders{"XDG_CONFIG_HOME=" + settings_, "XDG_DATA_HOME=" + settings_,
+                                              "XDG_CACHE_HOME=" + settings_, "NO_AT_BRIDGE=1"};
+    const auto with = [&](std::vector<std::string> more) {
+        more.insert(more.end(), ownFolders.begin(), ownFolders.end());
+        return more;
+    };
+    switch (manager) {
+    case WindowManager::openbox:
+    case WindowManager::openboxKeysFree: {
         // The stock configuration, without the iconify animation: a window
         // restored would otherwise glide into place while the next test reads it.
         std::vector<std::string> argv{"openbox"};
@@ -222,19 +289,38 @@ bool X11Session::startManager(WindowManager manager, std::string* error)
                     stock->replace(from, to - from, "<keyboard>");
             }
             const std::string path = settings_ + "/rc.xml";
-            if (std::FILE* f = std::fopen(path.c_str(), "w")) {
-                std::fwrite(stock->data(), 1, stock->size(), f);
-                std::fclose(f);
+            if (writeText(path, *stock))
                 argv.insert(argv.end(), {"--config-file", path});
-            }
         }
         children_.push_back(spawn(argv, display_));
-    } else {
+        break;
+    }
+    case WindowManager::xfwm4:
         children_.push_back(spawn({"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
-                                  display_, -1, {"XDG_CONFIG_HOME=" + settings_, "NO_AT_BRIDGE=1"}));
+                                  display_, -1, with({})));
+        break;
+    case WindowManager::mutter:
+        // Settings in memory, so that nothing is written to the user's.
+        children_.push_back(spawn({"dbus-run-session", "--", "mutter", "--x11", "--replace", "--sm-disable"},
+                                  display_, -1, with({"GSETTINGS_BACKEND=memory"})));
+        break;
+    case WindowManager::kwin:
+        // A Qt program: on the display, whatever platform the tests run on.
+        children_.push_back(spawn({"dbus-run-session", "--", "kwin_x11", "--replace"}, display_, -1,
+                                  with({"QT_QPA_PLATFORM=xcb", "KWIN_COMPOSE=N"})));
+        break;
+    case WindowManager::i3: {
+        const std::string path = settings_ + "/i3.conf";
+        if (!writeText(path, "font pango:DejaVu Sans 8\ndefault_border normal 2\nfocus_follows_mouse no\n")) {
+            *error = "no i3 configuration";
+            return false;
+        }
+        children_.push_back(spawn({"i3", "-c", path}, display_, -1, with({})));
+        break;
+    }
     }
     if (children_.back() < 0) {
-        *error = std::string(name) + " cannot be started (is it installed?)";
+        *error = name + " cannot be started (is it installed?)";
         return false;
     }
     const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
@@ -244,40 +330,68 @@ bool X11Session::startManager(WindowManager manager, std::string* error)
                 xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, check, XCB_ATOM_WINDOW, 0, 1), nullptr)};
             return r && xcb_get_property_value_length(r.p) == 4;
         },
-        std::chrono::seconds(15));
+        std::chrono::seconds(30));
     if (!managed) {
-        *error = std::string(name) + " did not start on " + display_;
+        *error = name + " did not start on " + display_;
         return false;
     }
-    // A manager names its check window before its event loop runs, and a
-    // window mapped in between can wait for a later event to be managed:
-    // wait until the manager answers a request.
+    if (!answering()) {
+        *error = name + " does not answer on " + display_;
+        return false;
+    }
+    return true;
+}
+
+// A manager names its check window before its event loop runs, and a
+// window mapped in between can wait for a later event to be managed: wait
+// until the manager answers. One that lists the frame-extents request
+// answers that; any manager takes a window it is shown into its list.
+bool X11Session::answering()
+{
     const xcb_window_t probe = xcb_generate_id(c_);
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, probe, root_, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, 0, nullptr);
     const xcb_atom_t request = atom("_NET_REQUEST_FRAME_EXTENTS");
-    const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
-    const bool answering = waitFor(
-        [&] {
-            xcb_client_message_event_t message{};
-            message.response_type = XCB_CLIENT_MESSAGE;
-            message.format = 32;
-            message.window = probe;
-            message.type = request;
-            xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                           reinterpret_cast<const char*>(&message));
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
-                c_, xcb_get_property(c_, 0, probe, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr)};
-            return r && xcb_get_property_value_length(r.p) == 16;
-        },
-        std::chrono::seconds(10));
-    xcb_destroy_window(c_, probe);
-    if (!answering) {
-        *error = std::string(name) + " does not answer on " + display_;
-        return false;
+    const auto supported = windowsOf(c_, root_, atom("_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    bool answered = false;
+    if (std::find(supported.begin(), supported.end(), request) != supported.end()) {
+        const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
+        answered = waitFor(
+            [&] {
+                xcb_client_message_event_t message{};
+                message.response_type = XCB_CLIENT_MESSAGE;
+                message.format = 32;
+                message.window = probe;
+                message.type = request;
+                xcb_send_event(c_, 0, root_,
+                               XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                               reinterpret_cast<const char*>(&message));
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
+                    c_, xcb_get_property(c_, 0, probe, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr)};
+                return r && xcb_get_property_value_length(r.p) == 16;
+            },
+            std::chrono::seconds(10));
     }
-    return true;
+    if (!answered) {
+        xcb_map_window(c_, probe);
+        xcb_flush(c_);
+        answered = waitFor(
+            [&] {
+                const auto list = clientList();
+                return std::find(list.begin(), list.end(), probe) != list.end();
+            },
+            std::chrono::seconds(20));
+    }
+    xcb_destroy_window(c_, probe);
+    xcb_flush(c_);
+    // Gone from the manager's list too, so that no test meets it.
+    return answered && waitFor(
+                           [&] {
+                               const auto list = clientList();
+                               return std::find(list.begin(), list.end(), probe) == list.end();
+                           },
+                           std::chrono::seconds(10));
 }
 
 void X11Session::stop()
@@ -347,20 +461,6 @@ xcb_atom_t X11Session::atom(const char* name) const
         xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
     return r ? r->atom : XCB_NONE;
 }
-
-namespace {
-
-std::vector<xcb_window_t> windowsOf(xcb_connection_t* c, xcb_window_t root, xcb_atom_t property)
-{
-    Freed<xcb_get_property_reply_t> r{
-        xcb_get_property_reply(c, xcb_get_property(c, 0, root, property, XCB_ATOM_WINDOW, 0, 4096), nullptr)};
-    if (!r || r->format != 32)
-        return {};
-    const auto* data = static_cast<const xcb_window_t*>(xcb_get_property_value(r.p));
-    return std::vector<xcb_window_t>(data, data + xcb_get_property_value_length(r.p) / 4);
-}
-
-} // namespace
 
 std::vector<xcb_window_t> X11Session::clientList() const { return windowsOf(c_, root_, atom("_NET_CLIENT_LIST")); }
 

@@ -14,15 +14,19 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavelo::test {
 
 // The window managers a session can run. openbox as installed keeps Alt-Tab
 // for its own switcher; `openboxKeysFree` binds no keys, so Alt-Tab is free
-// for ours. xfwm4 runs in its own session bus with a fresh settings folder
-// and its compositor off.
-enum class WindowManager { openbox, openboxKeysFree, xfwm4 };
+// for ours. xfwm4, mutter and KWin each run in their own session bus with a
+// fresh settings folder, xfwm4 and KWin with their compositor off (mutter
+// always composites). i3 tiles, with title bars and no bar.
+enum class WindowManager { openbox, openboxKeysFree, xfwm4, mutter, kwin, i3 };
+std::string_view rawValue(WindowManager manager);
+std::optional<WindowManager> WindowManager_from(std::string_view raw);
 
 // Whether a missing X server fails the X11 suites instead of skipping them:
 // on CI (the CI variable set) it does.
@@ -81,6 +85,7 @@ public:
 
 private:
     bool startManager(WindowManager manager, std::string* error);
+    bool answering();
 
     std::string display_;
     std::string settings_;   // the manager's settings folder, when it has one

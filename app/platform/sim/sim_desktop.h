@@ -221,6 +221,8 @@ public:
     // Whether a compositing manager blends translucent panels; on at first.
     void setBlendsPanels(bool on);
     void setPreference(std::string domain, std::string key, nlohmann::json value);
+    // The name the window manager gives itself; none at first.
+    void setWindowManagerName(std::optional<std::string> name);
     void setInfoValue(std::string key, std::string value);
     void setLoginItem(LoginItemStatus status, bool refusesChanges = false);
     void setBrowser(std::string bundleID, SimBrowser browser);

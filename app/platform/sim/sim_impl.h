@@ -36,6 +36,7 @@ struct SimState {
     bool captureGrantedOnRequest = false;
     bool reducedMotion = false;
     bool blendsPanels = true;
+    std::optional<std::string> windowManager;
     LoginItemStatus loginItem = LoginItemStatus::notRegistered;
     bool loginItemRefuses = false;
     std::optional<std::int32_t> frontmost;

@@ -227,6 +227,11 @@ public:
             return std::nullopt;
         return k->second;
     }
+    std::optional<std::string> windowManagerName() const override
+    {
+        auto guard = impl.lock();
+        return impl.s.windowManager;
+    }
     Handle onActivation(std::function<void(const RunningApp&)> handler) override
     {
         auto guard = impl.lock();
@@ -345,6 +350,12 @@ void SimDesktop::setPreference(std::string domain, std::string key, nlohmann::js
 {
     auto guard = impl_->lock();
     impl_->s.preferences[std::move(domain)][std::move(key)] = std::move(value);
+}
+
+void SimDesktop::setWindowManagerName(std::optional<std::string> name)
+{
+    auto guard = impl_->lock();
+    impl_->s.windowManager = std::move(name);
 }
 
 std::vector<SimRequest> SimDesktop::requests() const

@@ -94,13 +94,33 @@ bool Impl::open(const std::string& display, std::string* error)
                                                nullptr))
         wmPresent = check != XCB_NONE;
 
-    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    if (wmPresent) {
+        xcb_ewmh_get_atoms_reply_t supported;
+        if (xcb_ewmh_get_supported_reply(&ewmh, xcb_ewmh_get_supported(&ewmh, screenNumber), &supported, nullptr)) {
+            const xcb_atom_t* first = supported.atoms;
+            const xcb_atom_t* last = supported.atoms + supported.atoms_len;
+            extentsRequestListed = std::find(first, last, ewmh._NET_REQUEST_FRAME_EXTENTS) != last;
+            extentsPublished = std::find(first, last, ewmh._NET_FRAME_EXTENTS) != last;
+            xcb_ewmh_get_atoms_reply_wipe(&supported);
+        }
+    }
+
+    // The frames' own changes (the root's children) tell that the manager
+    // is answering a write.
+    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &rootEvents);
 
     helper = xcb_generate_id(c);
     const std::uint32_t helperEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(c, XCB_COPY_FROM_PARENT, helper, root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &helperEvents);
+    // Whether the manager answers the request it lists shows in the events;
+    // nothing waits for it here.
+    if (extentsRequestListed) {
+        xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
+        extentsProbePending = true;
+        extentsProbeSent = std::chrono::steady_clock::now();
+    }
 
     if (const auto* ext = xcb_get_extension_data(c, &xcb_input_id); ext && ext->present) {
         XReply<xcb_input_xi_query_version_reply_t> v(

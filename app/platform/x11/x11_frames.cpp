@@ -149,8 +149,14 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
             if (settled && !maximized(p) && std::lround(size.width) == std::lround(p.client.width()) &&
                 std::lround(size.height) == std::lround(p.client.height()))
                 continue;
+            // The manager already answered this size with one of its own:
+            // asked again, it would only stay silent.
+            if (const auto it = constrained.find(t.window);
+                it != constrained.end() &&
+                it->second == std::pair(int(std::lround(size.width)), int(std::lround(size.height))))
+                continue;
             unmaximize(t.window, p);
-            moveResize(t.window, std::nullopt, size);
+            moveResize(t.window, std::nullopt, size, p.extents);
         } else {
             if (p.hasState(ewmh._NET_WM_STATE_FULLSCREEN)) {
                 ok[i] = false;
@@ -162,7 +168,7 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
                 std::lround(corner.y + origin.y) == std::lround(p.client.minY() - p.extents.top))
                 continue;
             unmaximize(t.window, p);
-            moveResize(t.window, corner, std::nullopt);
+            moveResize(t.window, corner, std::nullopt, p.extents);
         }
     }
     xcb_flush(c);
@@ -170,12 +176,19 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
 
 // Size, position, size, as a single write does, but each step sent for
 // every window before the one wait for the manager; the position alone is
-// one step.
+// one step. A window the manager left where it stood, though it was sent
+// elsewhere, refused: its answer is false, as for a window that says no.
 std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
 {
     std::vector<bool> ok(targets.size(), true);
     std::vector<bool> gone(targets.size(), false);
     const bool anySize = std::any_of(targets.begin(), targets.end(), [](const FrameTarget& t) { return t.sizeToo; });
+    std::vector<xcb_window_t> windows;
+    for (const auto& t : targets)
+        windows.push_back(t.window);
+    settleWrites();
+    constrained.clear();
+    const auto before = read(windows, X11Fields::geometry);
     const auto run = [&](WriteStep step) {
         sendStep(targets, step, ok, gone, true);
         settleWrites();
@@ -185,7 +198,38 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
     run(WriteStep::position);
     if (anySize)
         run(WriteStep::size);
+
+    const auto after = read(windows, X11Fields::geometry | X11Fields::hints | X11Fields::state);
+    drainQueued();
+    const Bounds limits = anySize ? bounds() : Bounds{};
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (!ok[i])
+            continue;
+        if (!after[i].alive) {
+            ok[i] = false;
+            continue;
+        }
+        const FrameTarget& t = targets[i];
+        const ClientProps& p = after[i];
+        const Rect now = frameOf(p);
+        Rect expected(t.frame.origin, now.size);
+        if (t.sizeToo) {
+            const Size client = clientSize(limits, p, t.frame.size);
+            expected.size = Size(std::round(client.width) + p.extents.left + p.extents.right - p.margins.left -
+                                     p.margins.right,
+                                 std::round(client.height) + p.extents.top + p.extents.bottom - p.margins.top -
+                                     p.margins.bottom);
+        }
+        if (FrameCheck::unchanged(frameOf(before[i]), now) && !FrameCheck::unchanged(expected, now))
+            ok[i] = false;
+    }
     return ok;
+}
+
+bool FrameCheck::unchanged(const Rect& a, const Rect& b)
+{
+    return std::abs(a.minX() - b.minX()) <= tolerance && std::abs(a.minY() - b.minY()) <= tolerance &&
+           std::abs(a.width() - b.width()) <= tolerance && std::abs(a.height() - b.height()) <= tolerance;
 }
 
 } // namespace kavelo

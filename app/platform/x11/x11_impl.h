@@ -14,6 +14,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -60,6 +61,14 @@ struct FrameTarget {
 
 // The two requests a frame write is made of.
 enum class WriteStep { size, position };
+
+// Whether a manager applied a write, from the frames before and after it.
+namespace FrameCheck {
+// What a manager's own rounding may move a window by.
+inline constexpr double tolerance = 2;
+// Whether two frames are the same but for that rounding.
+bool unchanged(const Rect& a, const Rect& b);
+} // namespace FrameCheck
 
 // What one read of a client window found.
 struct ClientProps {
@@ -117,8 +126,17 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_window_t helper = XCB_NONE;   // our own unmapped window
     std::uint32_t resourceMask = 0;
     bool wmPresent = false;
-    bool barrierWorks = true;
     bool writesOutstanding = false;
+    // What the manager lists in _NET_SUPPORTED: the frame-extents request
+    // (our barrier, once it has been seen to answer one) and the extents
+    // themselves (without them a frame is read from the frame window).
+    bool extentsRequestListed = false;
+    bool extentsRequestAnswered = false;
+    // Asked at connection time and not yet answered: the first batch waits
+    // out what is left of the answer's bound before choosing its barrier.
+    bool extentsProbePending = false;
+    std::chrono::steady_clock::time_point extentsProbeSent;
+    bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
     std::uint8_t randrEventBase = 0;
@@ -156,6 +174,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Fresh properties of several windows, requested together.
     std::vector<ClientProps> read(const std::vector<xcb_window_t>& windows, unsigned fields) const;
     ClientProps read(xcb_window_t window, unsigned fields) const { return read(std::vector{window}, fields).front(); }
+    void readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
+                          std::vector<ClientProps>& props) const;
     xcb_window_t frameOf(xcb_window_t window) const;
     std::optional<std::uint32_t> currentDesktopIndex() const;
     bool onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const;
@@ -180,7 +200,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // (for a batch) one barrier per step, and none for a step that found
     // nothing to change. `ok` holds one answer per target;
     // a target that is gone or refuses turns false, a gone one is skipped by
-    // later steps.
+    // later steps; a batch also turns false a window the manager ignored.
     struct Bounds {
         std::vector<Monitor> monitors;
         std::vector<Rect> workAreas;
@@ -202,17 +222,44 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Writes. They go through the window manager and settle later; the next
     // read waits for the manager to have handled them.
     // Leaves the flush to its caller, so that a batch leaves in one piece.
-    void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize);
+    // `extents`: the decorations the manager will put around the client,
+    // so that the notification of the move can be told apart.
+    void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
+                    const FrameExtents& extents = {});
     void changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second = XCB_NONE);
     void iconify(xcb_window_t window);
     void deiconify(xcb_window_t window);
     void restack(xcb_window_t window);
     void activateWindow(xcb_window_t window);
     void showDesktop(std::uint32_t desktop);
+    // Waits, with a bound, until the manager has handled the writes sent
+    // so far (x11_settle.cpp).
     void settleWrites();
+    // What a write should bring, told by the written window's own
+    // notifications: its client size, its client's corner in root
+    // coordinates, or any change at all.
+    struct Awaited {
+        std::optional<std::pair<int, int>> size;
+        std::optional<std::pair<int, int>> corner;
+        bool anyChange = false;
+    };
+    std::map<xcb_window_t, Awaited> awaited;
+    std::set<xcb_atom_t> awaitedRoot;   // root properties a request should change
+    // Sizes the manager answered with another size of its own, in the batch
+    // being written.
+    std::map<xcb_window_t, std::pair<int, int>> constrained;
+    void await(xcb_window_t window, const Awaited& what);
+    bool askFrameExtents();
+    bool awaitExtentsAnswer(int timeoutMs);
+    // Waits for the written windows' own notifications; `answered` when the
+    // manager has already been heard from.
+    void awaitNotifications(bool answered = false);
+    bool noteAnswer(const xcb_generic_event_t* event);
     // Returns once the server has handled everything sent so far.
     void roundTrip() const;
     bool waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs);
+    // The running manager's name, as its check window tells it.
+    std::optional<std::string> managerName() const;
 
     // Applications.
     std::vector<std::int32_t> appOrder;

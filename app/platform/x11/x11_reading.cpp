@@ -148,6 +148,8 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         return XReply<xcb_get_property_reply_t>(xcb_get_property_reply(c, cookie, nullptr));
     };
     std::vector<ClientProps> out(windows.size());
+    // Windows whose decorations are read from their frame window.
+    std::vector<std::size_t> unpublished;
     for (std::size_t i = 0; i < windows.size(); ++i) {
         auto& k = cookies[i];
         auto& p = out[i];
@@ -162,6 +164,8 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
             const auto ext = cardinals(reply(k.extents).get());
             if (ext.size() == 4)
                 p.extents = {double(ext[0]), double(ext[1]), double(ext[2]), double(ext[3])};
+            else if (p.alive && wmPresent && !extentsPublished)
+                unpublished.push_back(i);
             const auto margins = cardinals(reply(k.margins).get());
             if (margins.size() == 4)
                 p.margins = {double(margins[0]), double(margins[1]), double(margins[2]), double(margins[3])};
@@ -216,7 +220,57 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         }
     }
     (void)e;
+    if (!unpublished.empty())
+        readFrameWindows(windows, unpublished, out);
     return out;
+}
+
+// A manager that publishes no _NET_FRAME_EXTENTS (i3) still reparents the
+// client into a frame with its title bar and border: the decorations are
+// what the frame (the root's child above the client) holds around it. The
+// frames are found level by level, every window's request of one level
+// sent together.
+void Impl::readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
+                            std::vector<ClientProps>& props) const
+{
+    std::vector<std::size_t> open = which;
+    std::vector<xcb_window_t> top(windows.size(), XCB_NONE);
+    std::vector<xcb_window_t> current(windows);
+    for (int depth = 0; depth < 16 && !open.empty(); ++depth) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        for (std::size_t i : open)
+            cookies.push_back(xcb_query_tree(c, current[i]));
+        std::vector<std::size_t> next;
+        for (std::size_t k = 0; k < open.size(); ++k) {
+            const std::size_t i = open[k];
+            XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookies[k], nullptr));
+            if (!tree)
+                continue;
+            if (tree->parent == XCB_NONE || tree->parent == root) {
+                top[i] = current[i];
+            } else {
+                current[i] = tree->parent;
+                next.push_back(i);
+            }
+        }
+        open = std::move(next);
+    }
+    std::vector<std::pair<std::size_t, xcb_get_geometry_cookie_t>> frames;
+    for (std::size_t i : which)
+        if (top[i] != XCB_NONE && top[i] != windows[i])
+            frames.emplace_back(i, xcb_get_geometry(c, top[i]));
+    for (const auto& [i, cookie] : frames) {
+        XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, cookie, nullptr));
+        if (!g)
+            continue;
+        // The frame's parent is the root: its corner is in root coordinates,
+        // its border outside its size.
+        const double border = 2.0 * g->border_width;
+        const Rect frame(g->x, g->y, g->width + border, g->height + border);
+        const Rect& client = props[i].client;
+        props[i].extents = {std::max(0.0, client.minX() - frame.minX()), std::max(0.0, frame.maxX() - client.maxX()),
+                            std::max(0.0, client.minY() - frame.minY()), std::max(0.0, frame.maxY() - client.maxY())};
+    }
 }
 
 xcb_window_t Impl::frameOf(xcb_window_t window) const { return topLevel(c, window); }

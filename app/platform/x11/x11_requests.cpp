@@ -1,12 +1,9 @@
-// Requests to the window manager (moves, states, stacking, activation) and
-// the barrier that waits until it has handled them.
+// Requests to the window manager (moves, states, stacking, activation),
+// each noting what the barrier should see come of it.
 
 #include "app/platform/x11/x11_impl.h"
 
-#include <poll.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <vector>
 
@@ -16,7 +13,8 @@ using Impl = X11Desktop::Impl;
 
 // ---------------------------------------------------------------- writes
 
-void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize)
+void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
+                      const FrameExtents& extents)
 {
     const auto x = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->x + origin.x)) : 0;
     const auto y = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->y + origin.y)) : 0;
@@ -48,6 +46,12 @@ void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, st
         }
         xcb_configure_window(c, window, mask, values.data());
     }
+    Awaited what;
+    if (frameTopLeft)
+        what.corner = std::pair(int(x + std::lround(extents.left)), int(y + std::lround(extents.top)));
+    if (clientSize)
+        what.size = std::pair(int(w), int(h));
+    await(window, what);
     // Sent with the next flush, so a batch goes out in one piece.
     writesOutstanding = true;
 }
@@ -57,6 +61,7 @@ void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom
     xcb_ewmh_request_change_wm_state(&ewmh, screenNumber, window,
                                      add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, first, second,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    await(window, Awaited{.anyChange = true});
     writesOutstanding = true;
     xcb_flush(c);
 }
@@ -76,6 +81,7 @@ void Impl::iconify(xcb_window_t window)
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&message));
     }
+    await(window, Awaited{.anyChange = true});
     writesOutstanding = true;
     xcb_flush(c);
 }
@@ -85,6 +91,7 @@ void Impl::deiconify(xcb_window_t window)
     if (wmPresent)
         changeState(window, false, ewmh._NET_WM_STATE_HIDDEN);
     xcb_map_window(c, window);
+    await(window, Awaited{.anyChange = true});
     writesOutstanding = true;
     xcb_flush(c);
 }
@@ -93,6 +100,7 @@ void Impl::restack(xcb_window_t window)
 {
     if (wmPresent) {
         xcb_ewmh_request_restack_window(&ewmh, screenNumber, window, XCB_NONE, XCB_STACK_MODE_ABOVE);
+        awaitedRoot.insert(ewmh._NET_CLIENT_LIST_STACKING);
     } else {
         const std::uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
@@ -106,6 +114,7 @@ void Impl::activateWindow(xcb_window_t window)
     if (wmPresent) {
         xcb_ewmh_request_change_active_window(&ewmh, screenNumber, window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
                                               XCB_CURRENT_TIME, activeWindow().value_or(XCB_NONE));
+        awaitedRoot.insert(ewmh._NET_ACTIVE_WINDOW);
     } else {
         restack(window);
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
@@ -117,60 +126,9 @@ void Impl::activateWindow(xcb_window_t window)
 void Impl::showDesktop(std::uint32_t desktop)
 {
     xcb_ewmh_request_change_current_desktop(&ewmh, screenNumber, desktop, XCB_CURRENT_TIME);
+    awaitedRoot.insert(ewmh._NET_CURRENT_DESKTOP);
     writesOutstanding = true;
     xcb_flush(c);
-}
-
-bool Impl::waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs)
-{
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            const bool found = match(event);
-            handle(event);
-            std::free(event);
-            if (found)
-                return true;
-        }
-        if (xcb_connection_has_error(c))
-            return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return false;
-        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
-        poll(&fd, 1, int(left));
-    }
-}
-
-// The manager handles its messages in order, so once it has answered a
-// frame-extents request sent after our writes, they have all been applied.
-void Impl::settleWrites()
-{
-    if (!writesOutstanding)
-        return;
-    writesOutstanding = false;
-    if (wmPresent && barrierWorks) {
-        xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
-        xcb_flush(c);
-        const bool answered = waitForEvent(
-            [&](const xcb_generic_event_t* event) {
-                if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
-                    return false;
-                const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-                return p->window == helper && p->atom == ewmh._NET_FRAME_EXTENTS;
-            },
-            500);
-        if (answered)
-            return;
-        barrierWorks = false;
-    }
-    roundTrip();
-}
-
-void Impl::roundTrip() const
-{
-    XReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 } // namespace kavelo

@@ -247,6 +247,7 @@ public:
     bool reducedMotion() const override { return false; }
     // Other programs' preference domains do not exist here.
     std::optional<nlohmann::json> preference(std::string_view, std::string_view) const override { return std::nullopt; }
+    std::optional<std::string> windowManagerName() const override { return impl.managerName(); }
     Handle onActivation(std::function<void(const RunningApp&)> handler) override
     {
         return impl.observe(&Impl::activationObservers, std::move(handler));

@@ -1,0 +1,232 @@
+// The barrier after writes: returns once the window manager has handled
+// what was sent, so that whatever is read next is what it applied.
+//
+// Where the manager lists _NET_REQUEST_FRAME_EXTENTS and has been seen to
+// answer it, one such request sent after the writes is answered after them
+// (a manager handles its messages in order). Elsewhere (KWin never answers,
+// tiling managers do not list it) the written windows tell it themselves: a
+// resize brings the client a ConfigureNotify of its new size, a move a
+// (synthetic) one with its new corner, states and stacking a property
+// change. A window the manager refuses tells nothing; the wait then ends
+// after a short quiet period, within an overall bound.
+
+#include "app/platform/x11/x11_impl.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace kavelo {
+
+using Impl = X11Desktop::Impl;
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// How long the manager may take to start answering a batch, how long it may
+// pause between two answers, and the most a batch waits in all.
+constexpr auto firstAnswer = std::chrono::milliseconds(250);
+constexpr auto quietPeriod = std::chrono::milliseconds(50);
+constexpr auto bound = std::chrono::milliseconds(1000);
+// A manager that answers frame-extents requests answers within this.
+constexpr int extentsAnswerMs = 500;
+
+} // namespace
+
+void Impl::await(xcb_window_t window, const Awaited& what)
+{
+    if (!wmPresent)
+        return;
+    Awaited& a = awaited[window];
+    if (what.size)
+        a.size = what.size;
+    if (what.corner)
+        a.corner = what.corner;
+    a.anyChange = a.anyChange || what.anyChange;
+}
+
+bool Impl::waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs)
+{
+    const auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const bool found = match(event);
+            handle(event);
+            std::free(event);
+            if (found)
+                return true;
+        }
+        if (xcb_connection_has_error(c))
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        poll(&fd, 1, int(left));
+    }
+}
+
+void Impl::settleWrites()
+{
+    if (!writesOutstanding)
+        return;
+    writesOutstanding = false;
+    // The answer to the request sent at connection time decides the
+    // barrier; it usually came long ago, and a manager that never answers
+    // costs at most what is left of the bound.
+    if (wmPresent && extentsRequestListed && !extentsRequestAnswered && extentsProbePending) {
+        extentsProbePending = false;
+        const auto left = std::chrono::milliseconds(extentsAnswerMs) - (Steady::now() - extentsProbeSent);
+        awaitExtentsAnswer(int(std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count())));
+    }
+    if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
+        if (askFrameExtents()) {
+            awaited.clear();
+            awaitedRoot.clear();
+            return;
+        }
+        // It stopped answering; a late answer makes it trusted again.
+        extentsRequestAnswered = false;
+        awaitNotifications(true);
+        return;
+    }
+    if (wmPresent)
+        awaitNotifications();
+    else
+        roundTrip();
+}
+
+bool Impl::askFrameExtents()
+{
+    xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
+    xcb_flush(c);
+    return awaitExtentsAnswer(extentsAnswerMs);
+}
+
+bool Impl::awaitExtentsAnswer(int timeoutMs)
+{
+    return waitForEvent(
+        [&](const xcb_generic_event_t* event) {
+            noteAnswer(event);
+            if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
+                return false;
+            const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            return p->window == helper && p->atom == ewmh._NET_FRAME_EXTENTS;
+        },
+        timeoutMs);
+}
+
+// Whether an event is a written window's (or its frame's) answer; an
+// answer fully seen is no longer awaited.
+bool Impl::noteAnswer(const xcb_generic_event_t* event)
+{
+    const auto changed = [&](xcb_window_t window) {
+        const auto it = awaited.find(window);
+        if (it == awaited.end())
+            return false;
+        if (it->second.anyChange)
+            awaited.erase(it);
+        return true;
+    };
+    const std::uint8_t type = event->response_type & 0x7F;
+    if (type == XCB_CONFIGURE_NOTIFY) {
+        const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+        // A frame's own change (the root's children) counts as an answer
+        // under way.
+        bool ours = e->event == root;
+        if (auto it = awaited.find(e->window); it != awaited.end()) {
+            ours = true;
+            Awaited& a = it->second;
+            if (a.size && a.size->first == e->width && a.size->second == e->height) {
+                a.size.reset();
+            } else if (a.size && !(e->response_type & 0x80)) {
+                // The server resized it to another size: the manager held it
+                // to limits of its own.
+                constrained[e->window] = *a.size;
+                a.size.reset();
+            }
+            if (a.corner && a.corner->first == e->x && a.corner->second == e->y)
+                a.corner.reset();
+            if (a.anyChange || (!a.size && !a.corner))
+                awaited.erase(it);
+        }
+        return ours;
+    }
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (p->window == root)
+            return awaitedRoot.erase(p->atom) > 0;
+        return changed(p->window);
+    }
+    if (type == XCB_DESTROY_NOTIFY) {
+        // A window that closed will tell nothing more.
+        return awaited.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window) > 0;
+    }
+    if (type == XCB_MAP_NOTIFY || type == XCB_UNMAP_NOTIFY) {
+        // The changed window is the second member of both.
+        return changed(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window);
+    }
+    return false;
+}
+
+void Impl::awaitNotifications(bool answered)
+{
+    xcb_flush(c);
+    const auto start = Steady::now();
+    const auto deadline = start + bound;
+    const bool expecting = !awaited.empty() || !awaitedRoot.empty();
+    // Nothing heard yet: the manager may still be on its way; once it
+    // answers, a pause means it is done with what it will do.
+    auto quietFrom = start;
+    bool heard = answered;
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const bool ours = noteAnswer(event);
+            handle(event);
+            std::free(event);
+            if (ours) {
+                heard = true;
+                quietFrom = Steady::now();
+            }
+        }
+        if (xcb_connection_has_error(c))
+            break;
+        if (expecting && awaited.empty() && awaitedRoot.empty())
+            break;
+        const auto now = Steady::now();
+        const auto until = std::min(deadline, quietFrom + (heard || !expecting ? quietPeriod : firstAnswer));
+        if (now >= until)
+            break;
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        poll(&fd, 1, int(std::chrono::ceil<std::chrono::milliseconds>(until - now).count()));
+    }
+    awaited.clear();
+    awaitedRoot.clear();
+}
+
+void Impl::roundTrip() const
+{
+    XReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+std::optional<std::string> Impl::managerName() const
+{
+    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+    xcb_window_t check = XCB_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(e, xcb_ewmh_get_supporting_wm_check(e, root), &check, nullptr) ||
+        check == XCB_NONE)
+        return std::nullopt;
+    XReply<xcb_get_property_reply_t> name(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, check, ewmh._NET_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr));
+    if (!name || name->format != 8 || xcb_get_property_value_length(name.get()) == 0)
+        return std::nullopt;
+    std::string text(static_cast<const char*>(xcb_get_property_value(name.get())),
+                     std::size_t(xcb_get_property_value_length(name.get())));
+    if (const auto zero = text.find('\0'); zero != std::string::npos)
+        text.resize(zero);
+    return text;
+}
+
+} // namespace kavelo

@@ -1,0 +1,103 @@
+// Under a tiling manager (i3): tiled windows refuse to be moved, and the
+// actions say so; frames include the title bar and border i3 draws but does
+// not publish; the arrange page learns that i3 moves windows too.
+
+#include "x11_services/x11_services_fixture.h"
+
+#include "app/engine/arrange_engine.h"
+#include "app/services/window_actions.h"
+#include "core/tidy.h"
+
+namespace kavelo::testing {
+namespace {
+
+class UnderI3Test : public X11ServicesTest {
+protected:
+    SessionSpec sessionSpec() const override
+    {
+        return SessionSpec{.manager = test::WindowManager::i3, .clients = {"xterm", "xclock"}};
+    }
+    // Both tiled, and i3 done laying them out: their frames as at the last
+    // look.
+    bool ready() override
+    {
+        std::vector<Rect> frames;
+        for (const auto& w : tiled(read()))
+            frames.push_back(w.frame);
+        const bool still = frames.size() == 2 && frames == lastFrames;
+        lastFrames = frames;
+        return still;
+    }
+    std::vector<Rect> lastFrames;
+
+    std::vector<WindowEntry> tiled(const Snapshot& snapshot)
+    {
+        std::vector<WindowEntry> out;
+        for (const auto& w : snapshot.windows)
+            if (w.state == WindowState::visible && snapshot.element(w.id) &&
+                (w.bundleID == "XTerm" || w.bundleID == "XClock"))
+                out.push_back(w);
+        return out;
+    }
+
+    // The window i3 holds a client in, the root's child above it, read
+    // straight from the server.
+    Rect container(WindowID id)
+    {
+        xcb_connection_t* c = session->connection();
+        xcb_window_t current = x11->serverWindow(id).value();
+        for (;;) {
+            xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr);
+            const xcb_window_t parent = tree ? tree->parent : XCB_NONE;
+            std::free(tree);
+            if (parent == XCB_NONE || parent == session->root())
+                break;
+            current = parent;
+        }
+        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, current), nullptr);
+        const Rect out = g ? Rect(g->x, g->y, g->width + 2.0 * g->border_width, g->height + 2.0 * g->border_width)
+                           : Rect();
+        std::free(g);
+        return out;
+    }
+};
+
+TEST_F(UnderI3Test, FramesHoldTheTitleBarTiledWindowsRefuseAndI3IsNamed)
+{
+    const Snapshot snapshot = read();
+    const auto windows = tiled(snapshot);
+    ASSERT_EQ(windows.size(), 2u);
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.bundleID);
+        const Rect client = session->clientArea(*x11->serverWindow(w.id)).value();
+        EXPECT_EQ(w.frame, container(w.id));
+        EXPECT_GT(w.frame.height(), client.height()) << "no title bar";
+    }
+
+    // A tidy moves nothing, and its record says so.
+    const auto memory = WindowActions::tidy(*desktop, TidyLayout::rows, std::nullopt);
+    ASSERT_TRUE(memory);
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.bundleID);
+        EXPECT_EQ(container(w.id), w.frame);
+        EXPECT_EQ(memory->after.at(w.id), w.frame);
+        EXPECT_EQ(memory->before.at(w.id), w.frame);
+    }
+    // Each refusal is a no, as for a window that will not move.
+    const Screen screen = desktop->platform.displays.screens().front();
+    const Rect area = WindowActions::area(*desktop, screen).value();
+    const auto targets = Tidy::frames(TidyLayout::rows, 2, area, 10, 0.5);
+    std::vector<FrameWrite> writes;
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        writes.push_back(FrameWrite{snapshot.element(windows[i].id), targets[i]});
+    EXPECT_EQ(AX::setFrames(desktop->platform.accessibility, writes), std::vector<bool>(2, false));
+    for (auto& w : writes)
+        w.parts = FrameWrite::Parts::position;
+    EXPECT_EQ(AX::setFrames(desktop->platform.accessibility, writes), std::vector<bool>(2, false));
+
+    EXPECT_EQ(desktop->platform.workspace.windowManagerName(), "i3");
+    EXPECT_EQ(ArrangeEngine::clashingApp(desktop->platform.workspace), "i3");
+}
+
+} // namespace
+} // namespace kavelo::testing
