@@ -288,6 +288,9 @@ private:
     void dropped(Point at);
     void droppedOnStrip(Point at);
     bool movedGridLine();
+    // The window's frame read now through its element; none when it has no
+    // element or the frame does not read as a finite one.
+    std::optional<Rect> frameNow(WindowID id) const;
 
     // --- engine_windows.cpp ---
     void swap(int step);
