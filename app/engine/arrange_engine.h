@@ -295,6 +295,9 @@ private:
     // --- engine_windows.cpp ---
     void swap(int step);
     void setLayout(TidyLayout layout);
+    // The display named as the window's home, else the one holding most of
+    // `frame`.
+    std::optional<Screen> homeScreen(WindowID id, const Rect& frame) const;
 
     // --- engine_hover.cpp ---
     void mouseMoved();
