@@ -300,6 +300,8 @@ private:
     std::optional<Screen> homeScreen(WindowID id, const Rect& frame) const;
 
     // --- engine_hover.cpp ---
+    // Seconds the pointer rests before the window under it takes the focus.
+    static constexpr double hoverDelay = 0.15;
     void mouseMoved();
     void focusUnderMouse();
     void warpMouse(WindowID id);
