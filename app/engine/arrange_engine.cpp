@@ -101,6 +101,8 @@ void ArrangeEngine::settingsChanged()
 
 void ArrangeEngine::displaysChanged()
 {
+    // A pan does not outlive a change of the displays it runs on.
+    endPan(0);
     if (effectiveMode() == ArrangeMode::auto_)
         homes_.clear();
     pause(PauseReason::display, 0);

@@ -46,7 +46,10 @@
 #include "core/window_entry.h"
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -166,14 +169,31 @@ public:
 
     // --- Strip memory and undo (engine_memory.cpp) ---
 
+    // A memory file larger than this is not read: it is kept aside like one
+    // that is no JSON at all.
+    static constexpr std::uintmax_t maxMemoryFileBytes = std::uintmax_t(16) << 20;
+    // How many arrangements undo keeps, the current one included.
+    static constexpr std::size_t historyLength = 30;
+
+    // Goes back to the arrangement before the current one.
     void undo();
 
     // --- Commands, panning and swipes (engine_commands.cpp) ---
 
+    // Seconds from the last wheel event to the end of a wheel pan.
+    static constexpr double wheelSettle = 0.2;
+    // Auto mode: one slide per this much wheel travel, in points, and the
+    // seconds after a slide in which the wheel is dropped.
+    static constexpr double wheelStep = 40;
+    static constexpr double wheelPause = 0.35;
+
     // Commands 16 to 54; true when the engine owns the command.
     bool perform(Command command);
-    // A Control-Option wheel step, in points.
-    void scrolled(double delta);
+    // A Control-Option wheel step, in points, inside the event tap: true
+    // when the engine acts on it (a strip to pan, auto windows to slide),
+    // so only then is the scroll kept from the other applications. Cheap:
+    // the windows move on the scheduler.
+    bool scrolled(double delta);
     // Starts or stops the trackpad reader to match the mode.
     void updateTrackpad();
 
@@ -252,6 +272,7 @@ private:
     void saveMemory();
     void writeMemory();
     void noteState();
+    ArrangeState currentState() const;
 
     // --- engine_auto.cpp ---
     void applyAuto();
@@ -275,7 +296,14 @@ private:
     void pan(double dx);
     void endPan(double velocity);
     void swipe(const SwipeEvent& event);
-    void scrolledAuto(double delta);
+    bool scrolledAuto(double delta);
+    void editActiveStrip(const std::function<void(Strip&)>& edit);
+    void moveStripFocus(const std::function<std::optional<WindowID>(Strip&)>& move);
+    void raiseWindow(WindowID id);
+    // The usable area of the display of the strip being panned.
+    std::optional<Rect> panArea() const;
+    // The layout key the auto wheel slides.
+    std::optional<std::string> autoWheelKey(bool forward) const;
 
     // --- engine_indicator.cpp ---
     void showAutoIndicator();
@@ -330,6 +358,7 @@ private:
     bool restoring_ = false;
     double wheelTravel_ = 0;
     Seconds wheelSettled_ = distantPast;
+    Handle wheelSlide_;
     Handle sizeCheck_;
     std::map<WindowID, Size> sizeSuspects_;
     std::map<WindowID, Rect> autoPlaced_;
@@ -356,6 +385,12 @@ private:
     std::map<std::string, StripMemory> memory_;
     std::optional<std::string> savedMemory_;
     std::filesystem::path memoryFile_;
+    // The file at start could not be read as a JSON object: it is moved
+    // aside before the first write instead of being replaced.
+    bool memoryUnreadable_ = false;
+    // The memory `savedMemory_` encodes, when known: an unchanged memory is
+    // told without encoding it again after every focus move.
+    std::optional<std::map<std::string, StripMemory>> savedForm_;
     Handle desktopChange_;
     Handle wake_;
     // Windows of hidden applications the last catalog read listed, less the
