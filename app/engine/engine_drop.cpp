@@ -55,20 +55,25 @@ void ArrangeEngine::dropped(Point at)
     if (movedGridLine())
         return;
 
-    // Only windows in an order: one that left the layout (floated, sent to
-    // another display) keeps its last tile, and standing away from it would
-    // pass for the dragged window and hide the real drag.
+    // Only arranged windows that are still there: one that left the layout
+    // (floated, sent to another display) keeps its last tile, and standing
+    // away from it would pass for the dragged window; a closed one would
+    // pass for the target. Both can linger in the order of a display left
+    // without windows to arrange.
     std::set<WindowID> ordered;
     for (const auto& [key, order] : autoOrder_)
-        ordered.insert(order.begin(), order.end());
+        for (WindowID id : order)
+            if (!floated_.count(id))
+                ordered.insert(id);
     std::map<WindowID, Rect> tiles;
     std::map<WindowID, Rect> actual;
     for (const auto& [id, tile] : autoFrames_) {
         if (!ordered.count(id))
             continue;
-        tiles.emplace(id, tile);
-        if (const auto frame = frameNow(id))
+        if (const auto frame = frameNow(id)) {
+            tiles.emplace(id, tile);
             actual.emplace(id, *frame);
+        }
     }
     const auto pair = DragSwap::pair(tiles, autoPlaced_, actual, at);
     if (!pair)

@@ -18,6 +18,7 @@ protected:
             pids.push_back(app("com.example.App" + std::to_string(i), "App " + std::to_string(i)));
             ids.push_back(open(pids.back(), "Window " + std::to_string(i), Rect(20 + 460 * i, 60, 440, 500)));
         }
+        sim.focusWindow(ids[2]);
     }
 
     // Over a window, in top-left coordinates.
