@@ -80,6 +80,14 @@ public:
     static constexpr double stepTolerance = 0.5;
     // The gap of the grid that released strips are laid out in.
     static constexpr double releaseGap = 10;
+    // Auto mode: the size check runs this long after the last application;
+    // a window more than this much larger than its tile is oversized; two
+    // sizes this close are the same; a window parked on the left is settled
+    // again this long after it was parked.
+    static constexpr double sizeCheckDelay = 0.7;
+    static constexpr double oversizeTolerance = 20;
+    static constexpr double sameSizeTolerance = 2;
+    static constexpr double settleDelay = 0.6;
     // Other programs that move windows, by identity, with the name shown.
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> otherManagers{{
         {"com.knollsoft.Rectangle", "Rectangle"},
@@ -286,6 +294,20 @@ private:
     void autoTabSelected(WindowID id);
     void checkSizesLater();
     void learnSizes();
+    // Shown keys without candidates lose their auto state; true when one did.
+    bool dropEmptyKeys(const std::map<std::string, std::vector<WindowID>>& candidates);
+    // A window that took another's place in the key's order takes its place
+    // on screen too: shown, waiting, chosen tab, tile.
+    void renameAuto(const std::string& key, WindowID vanished, WindowID next);
+    // A stale pass reaches only the keys shown now; the others are laid out
+    // when they show again. True when such a key shows now.
+    bool staleKeysShown(bool stale);
+    // Windows parked under these keys (waiting, or tabs parked below the
+    // screen) back inside their display's usable area.
+    void unparkAuto(const std::vector<std::string>& keys);
+    // The same for every auto key, with the pending settles and size check
+    // cancelled: at quit and when arranging stops.
+    void releaseAuto();
 
     // --- engine_commands.cpp ---
     std::optional<std::string> activeStrip() const;
@@ -362,6 +384,13 @@ private:
     Handle sizeCheck_;
     std::map<WindowID, Size> sizeSuspects_;
     std::map<WindowID, Rect> autoPlaced_;
+    // The pending settle blocks of windows parked on the left.
+    std::vector<Handle> settling_;
+    // Windows auto mode set off screen (waiting, or background tabs that
+    // may be parked below it), with the key they were parked under.
+    std::map<WindowID, std::string> autoParked_;
+    // Auto keys not shown when the settings changed or undo ran.
+    std::set<std::string> autoStaleKeys_;
     Handle mouseUp_;
     Handle mouseMove_;
     Handle hover_;

@@ -38,6 +38,24 @@ struct EngineProbe {
     static void saveMemory(ArrangeEngine& e) { e.saveMemory(); }
     static void noteState(ArrangeEngine& e) { e.noteState(); }
     static ArrangeState currentState(const ArrangeEngine& e) { return e.currentState(); }
+    static std::map<std::string, WindowID>& autoTabs(ArrangeEngine& e) { return e.autoTabs_; }
+    static std::map<WindowID, Rect>& autoFrames(ArrangeEngine& e) { return e.autoFrames_; }
+    static std::map<WindowID, Rect>& autoPlaced(ArrangeEngine& e) { return e.autoPlaced_; }
+    static std::map<WindowID, Size>& sizeSuspects(ArrangeEngine& e) { return e.sizeSuspects_; }
+    static bool toldWaiting(const ArrangeEngine& e) { return e.toldWaiting_; }
+    static bool sizeCheckPending(const ArrangeEngine& e) { return e.sizeCheck_.pending(); }
+
+    static void applyAuto(ArrangeEngine& e) { e.applyAuto(); }
+    static void makeAutoStale(ArrangeEngine& e) { e.autoStale_ = true; }
+    static bool slideAuto(ArrangeEngine& e, const std::string& key, bool forward) { return e.slideAuto(key, forward); }
+    static void bringIn(ArrangeEngine& e, WindowID id) { e.bringIn(id); }
+    static void learnSizes(ArrangeEngine& e) { e.learnSizes(); }
+    static std::vector<WindowID> mainFirst(ArrangeEngine& e, const std::vector<WindowID>& order, const std::string& key)
+    {
+        return e.mainFirst(order, key);
+    }
+    static std::optional<StripMemoryWindow> described(const ArrangeEngine& e, WindowID id) { return e.described(id); }
+    static GridPlan plan(const ArrangeEngine& e, const Screen& screen, int count) { return e.plan(screen, count); }
     static void step(ArrangeEngine& e) { e.step(); }
     static void release(ArrangeEngine& e, const std::vector<std::string>& keys) { e.release(keys); }
     static std::map<std::string, std::vector<WindowID>> candidates(ArrangeEngine& e) { return e.candidates(); }
