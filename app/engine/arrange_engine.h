@@ -352,12 +352,20 @@ private:
     void dropped(Point at);
     void droppedOnStrip(Point at);
     bool movedGridLine();
+    // The window's frame read now through its element; none when it has no
+    // element or the frame does not read as a finite one.
+    std::optional<Rect> frameNow(WindowID id) const;
 
     // --- engine_windows.cpp ---
     void swap(int step);
     void setLayout(TidyLayout layout);
+    // The display named as the window's home, else the one holding most of
+    // `frame`.
+    std::optional<Screen> homeScreen(WindowID id, const Rect& frame) const;
 
     // --- engine_hover.cpp ---
+    // Seconds the pointer rests before the window under it takes the focus.
+    static constexpr double hoverDelay = 0.15;
     void mouseMoved();
     void focusUnderMouse();
     void warpMouse(WindowID id);

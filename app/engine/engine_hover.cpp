@@ -2,12 +2,87 @@
 
 #include "app/engine/arrange_engine.h"
 
+#include "app/services/window_catalog.h"
+
+#include <cmath>
+
 namespace kavelo {
 
-void ArrangeEngine::mouseMoved() {}
+namespace {
 
-void ArrangeEngine::focusUnderMouse() {}
+// Owners whose windows never take the focus and never hide what is below.
+bool lookedThrough(const std::optional<std::string>& owner)
+{
+    return owner && (*owner == "Dock" || *owner == "Window Server");
+}
 
-void ArrangeEngine::warpMouse(WindowID) {}
+} // namespace
+
+void ArrangeEngine::mouseMoved()
+{
+    if (!desktop_.preferences.focusFollowsMouse())
+        return;
+    // Every move starts the wait again: assigning cancels the pending step.
+    hover_ = desktop_.platform.scheduler.after(hoverDelay, [this] { focusUnderMouse(); });
+}
+
+void ArrangeEngine::focusUnderMouse()
+{
+    const Platform& system = desktop_.platform;
+    if (system.mouse.pressedButtons() != 0 || animator_.pending() || panning_)
+        return;
+
+    const auto all = screens();
+    const double h = all.empty() ? 0 : all.front().frame.height();
+    const Point bottomLeft = system.mouse.location();
+    const Point point(bottomLeft.x, h - bottomLeft.y);
+    if (!std::isfinite(point.x) || !std::isfinite(point.y))
+        return;
+
+    const auto list = system.windowServer.windowList(WindowListOption::onScreenOnly);
+    if (!list)
+        return;
+    const std::int32_t ownPid = system.workspace.ownPid();
+    for (const WindowInfo& info : *list) {
+        if (!info.bounds.isFinite() || !info.bounds.contains(point))
+            continue;
+        const bool clear = !(info.alpha > 0);
+        if (info.ownerPid == ownPid) {
+            // A curtain stands between the pointer and the window it hides:
+            // focusing that window would end Clean Space. The other panels
+            // (badges, indicator, highlight) are looked through.
+            if (info.layer == 0 && !clear)
+                return;
+            continue;
+        }
+        if (lookedThrough(info.ownerName) || clear)
+            continue;
+        // A menu, a status item, a dock, a floating panel: leave the focus.
+        if (info.layer != 0 || info.number == 0)
+            return;
+        if (focusedID() == info.number)
+            return;
+
+        const Snapshot snapshot = WindowCatalog::read(desktop_);
+        for (const auto& [id, element] : snapshot.elements)
+            elements_[id] = element;
+        auto element = elements_.find(info.number);
+        if (element == elements_.end() || !element->second)
+            return;
+        element->second->raise();
+        system.workspace.activate(element->second->pid());
+        return;
+    }
+}
+
+void ArrangeEngine::warpMouse(WindowID id)
+{
+    if (!desktop_.preferences.mouseFollowsFocus())
+        return;
+    auto frame = stripFrames_.find(id);
+    if (frame == stripFrames_.end() || !frame->second.isFinite())
+        return;
+    desktop_.platform.mouse.warp(frame->second.center());
+}
 
 } // namespace kavelo

@@ -69,6 +69,29 @@ struct EngineProbe {
         return e.keptHome(frames, screen, area);
     }
     static void updateEdges(ArrangeEngine& e) { e.updateEdges(); }
+
+    // Drops, window commands and hover.
+    struct AutoRecord {
+        std::map<WindowID, Rect>& frames;
+        std::map<WindowID, Rect>& placed;
+        std::map<std::string, std::vector<WindowID>>& shown;
+        std::map<std::string, int>& offset;
+        std::map<std::string, ArrangeEngine::Waiting>& waiting;
+    };
+    static AutoRecord autoRecord(ArrangeEngine& e)
+    {
+        return AutoRecord{e.autoFrames_, e.autoPlaced_, e.autoShown_, e.autoOffset_, e.autoWaiting_};
+    }
+    static std::map<WindowID, std::string>& homesOf(ArrangeEngine& e) { return e.homes_; }
+    static std::optional<std::string>& panningOf(ArrangeEngine& e) { return e.panning_; }
+    static bool hoverPending(const ArrangeEngine& e) { return e.hover_.pending(); }
+    static void dropped(ArrangeEngine& e, Point at) { e.dropped(at); }
+    static bool movedGridLine(ArrangeEngine& e) { return e.movedGridLine(); }
+    static void swap(ArrangeEngine& e, int step) { e.swap(step); }
+    static void setLayout(ArrangeEngine& e, TidyLayout layout) { e.setLayout(layout); }
+    static void mouseMoved(ArrangeEngine& e) { e.mouseMoved(); }
+    static void focusUnderMouse(ArrangeEngine& e) { e.focusUnderMouse(); }
+    static void warpMouse(ArrangeEngine& e, WindowID id) { e.warpMouse(id); }
 };
 
 } // namespace kavelo

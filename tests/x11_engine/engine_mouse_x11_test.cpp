@@ -1,0 +1,326 @@
+// The engine's mouse handling over real clients under Xvfb and openbox on
+// two RandR monitors: an Alt-drag that openbox carries out ends in a swap,
+// floating and next display move real xterms, and a pointer at rest over
+// another xterm makes it the active window.
+
+#include "app/engine/arrange_engine.h"
+#include "app/platform/manual_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/ax.h"
+#include "app/services/desktop.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "app/services/window_actions.h"
+#include "app/services/window_catalog.h"
+#include "core/auto_layout.h"
+#include "engine/engine_fakes.h"
+#include "engine/engine_probe.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kavelo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint16_t optionKey = 58;
+
+class EngineMouseX11 : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({}, &startError)) {
+            session.reset();
+            return;
+        }
+        if (!session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}) ||
+            !session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"})) {
+            startError = "xrandr could not split the screen into two monitors";
+            session.reset();
+        }
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    void SetUp() override
+    {
+        if (!session) {
+            // In CI a missing server is a failure, not a skip.
+            if (std::getenv("CI"))
+                FAIL() << "no X server for the engine's X11 tests: " << startError;
+            GTEST_SKIP() << "no X server for the engine's X11 tests: " << startError;
+        }
+        home = std::make_unique<test::TempHome>();
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(x11) << error;
+        x11->attach(&scheduler);
+        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+        working = std::make_unique<WorkingApp>(x11->workspace());
+        ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2; }));
+        const auto screens = desktop->platform.displays.screens();
+        ASSERT_EQ(screens[0].name, "Left");
+        ASSERT_EQ(screens[1].name, "Right");
+    }
+
+    void TearDown() override
+    {
+        engine.reset();
+        working.reset();
+        for (pid_t pid : clients)
+            ::kill(pid, SIGTERM);
+        if (x11)
+            until([&] { return session->clientList().empty(); });
+        clients.clear();
+        desktop.reset();
+        preferences.reset();
+        defaults.reset();
+        if (x11)
+            x11->attach(nullptr);
+        x11.reset();
+        home.reset();
+    }
+
+    void start(ArrangeMode mode)
+    {
+        preferences->setArrangeMode(mode);
+        engine = std::make_unique<ArrangeEngine>(*desktop, *working, toast, panels);
+        engine->start();
+    }
+
+    // What the server sent, then a poll's worth of the engine's time.
+    void pump()
+    {
+        x11->processEvents();
+        scheduler.advance(ArrangeEngine::pollInterval);
+    }
+    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
+    {
+        return test::waitFor(done, timeout, [&] { pump(); });
+    }
+
+    // Starts a client and answers its window once it is listed.
+    WindowID launch(const std::vector<std::string>& argv, const std::string& bundle)
+    {
+        const auto before = windowsOf(bundle);
+        clients.push_back(session->launch(argv));
+        WindowID id = 0;
+        EXPECT_TRUE(until([&] {
+            for (WindowID w : windowsOf(bundle))
+                if (std::find(before.begin(), before.end(), w) == before.end())
+                    id = w;
+            return id != 0;
+        })) << argv.front() << " did not show";
+        return id;
+    }
+    std::vector<WindowID> windowsOf(const std::string& bundle)
+    {
+        std::vector<WindowID> out;
+        const Snapshot snapshot = WindowCatalog::read(*desktop);
+        for (const auto& w : snapshot.windows)
+            if (w.bundleID == bundle && w.state == WindowState::visible && snapshot.element(w.id))
+                out.push_back(w.id);
+        return out;
+    }
+    ElementRef element(WindowID id) { return WindowCatalog::read(*desktop).element(id); }
+    std::optional<Rect> frame(WindowID id)
+    {
+        const auto e = element(id);
+        return e ? AX::rect(*e) : std::nullopt;
+    }
+    Screen screen(std::size_t index) { return desktop->platform.displays.screens().at(index); }
+    Rect area(std::size_t index) { return *WindowActions::area(*desktop, screen(index)); }
+    bool active(WindowID id)
+    {
+        const auto window = x11->serverWindow(id);
+        return window && session->activeWindow() == *window;
+    }
+    // Focuses a client window as a click would, and waits for it.
+    void focus(WindowID id)
+    {
+        desktop->platform.workspace.activate(element(id)->pid());
+        ASSERT_TRUE(until([&] { return active(id) && engine->focusedID() == id; }));
+    }
+
+    // The first monitor's auto order laid out as an auto application lays
+    // it out, and recorded: the tiles, where the windows settled (xterm
+    // keeps its size to whole cells), the windows shown.
+    void layOutAuto()
+    {
+        const std::string key = engine->keyFor(screen(0));
+        const auto order = engine->autoOrder().at(key);
+        const StripLayout layout = AutoLayout::layout(TidyLayout::grid, order, 0, 0, area(0),
+                                                      preferences->windowGap(), 0, {}, std::nullopt);
+        for (const auto& [id, tile] : layout.frames)
+            AX::setFrame(*element(id), tile);
+        ASSERT_TRUE(until([&] {
+            for (const auto& [id, tile] : layout.frames) {
+                const auto f = frame(id);
+                if (!f || std::abs(f->minX() - tile.minX()) > 1 || std::abs(f->minY() - tile.minY()) > 1)
+                    return false;
+            }
+            return true;
+        }));
+        auto record = EngineProbe::autoRecord(*engine);
+        for (const auto& [id, tile] : layout.frames) {
+            record.frames[id] = tile;
+            record.placed[id] = *frame(id);
+        }
+        record.shown[key] = layout.shown;
+    }
+
+    std::string describe()
+    {
+        std::ostringstream out;
+        for (const auto& [key, order] : engine->autoOrder()) {
+            out << "\n  " << key << ":";
+            for (WindowID id : order) {
+                out << " " << id;
+                if (const auto f = frame(id))
+                    out << " at " << *f;
+            }
+        }
+        return out.str();
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+
+    std::unique_ptr<test::TempHome> home;
+    ManualScheduler scheduler;
+    std::unique_ptr<X11Desktop> x11;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+    std::unique_ptr<WorkingApp> working;
+    RecordingToast toast;
+    FakeEnginePanels panels;
+    std::unique_ptr<ArrangeEngine> engine;
+    std::vector<pid_t> clients;
+};
+
+// openbox moves the window under its own pointer grab; the release that
+// ends the move still reaches the engine's mouse-up monitor.
+TEST_F(EngineMouseX11, AnAltDragOfOneXtermOntoAnothersTileSwapsThem)
+{
+    launch({"xterm", "-geometry", "60x20+40+80"}, "XTerm");
+    launch({"xterm", "-geometry", "60x20+300+400"}, "XTerm");
+    start(ArrangeMode::auto_);
+    const std::string key = engine->keyFor(screen(0));
+    ASSERT_TRUE(until([&] { return engine->autoOrder().count(key) && engine->autoOrder().at(key).size() == 2; }))
+        << describe();
+    layOutAuto();
+    const auto was = engine->autoOrder().at(key);
+    const Rect start = *frame(was[0]);
+    const Rect target = EngineProbe::autoRecord(*engine).frames.at(was[1]);
+
+    // Alt, press on the first xterm, carry it onto the second one's tile.
+    const Point from = start.center();
+    const Point to = target.center();
+    session->movePointer(int(from.x), int(from.y));
+    session->key(*x11->serverKeyCode(optionKey), true);
+    session->button(1, true);
+    for (int step = 1; step <= 12; ++step) {
+        // openbox takes the press before the pointer moves on.
+        std::this_thread::sleep_for(20ms);
+        session->movePointer(int(from.x + (to.x - from.x) * step / 12), int(from.y + (to.y - from.y) * step / 12));
+        pump();
+    }
+    // The window follows the pointer before the button comes up.
+    std::optional<Rect> carried;
+    ASSERT_TRUE(until([&] {
+        const auto now = frame(was[0]);
+        const bool still = now && carried && *now == *carried;
+        carried = now;
+        return still && std::hypot(now->minX() - start.minX(), now->minY() - start.minY()) > 100;
+    })) << "openbox did not move the window" << describe();
+    EXPECT_EQ(engine->autoOrder().at(key), was) << "swapped before the button came up";
+    session->button(1, false);
+    session->key(*x11->serverKeyCode(optionKey), false);
+
+    EXPECT_TRUE(until([&] { return engine->autoOrder().at(key) == std::vector<WindowID>{was[1], was[0]}; }))
+        << describe();
+}
+
+TEST_F(EngineMouseX11, AFloatedXtermIsCentredOnItsMonitor)
+{
+    const WindowID term = launch({"xterm", "-geometry", "60x20+1000+100"}, "XTerm");
+    start(ArrangeMode::strip);
+    const std::string key = engine->keyFor(screen(1));
+    ASSERT_TRUE(until([&] { return engine->strips().count(key) && !engine->isAnimating(); }));
+    focus(term);
+    const Rect before = *frame(term);
+
+    engine->toggleFloat();
+    EXPECT_TRUE(engine->floated().count(term));
+    ASSERT_TRUE(until([&] {
+        const auto f = frame(term);
+        return f && std::abs(f->midX() - area(1).midX()) <= 1 && std::abs(f->midY() - area(1).midY()) <= 1;
+    })) << "at " << *frame(term) << ", the area " << area(1);
+    EXPECT_EQ(frame(term)->size, before.size);
+    EXPECT_FALSE(engine->strips().count(key));
+    EXPECT_TRUE(active(term));
+}
+
+TEST_F(EngineMouseX11, NextDisplayMovesAnXtermToTheSecondMonitorWhereTheNextPassTilesIt)
+{
+    const WindowID term = launch({"xterm", "-geometry", "60x20+100+100"}, "XTerm");
+    start(ArrangeMode::strip);
+    const std::string left = engine->keyFor(screen(0));
+    const std::string right = engine->keyFor(screen(1));
+    ASSERT_TRUE(until([&] { return engine->strips().count(left) && !engine->isAnimating(); }));
+    focus(term);
+
+    engine->sendToNextDisplay();
+    EXPECT_EQ(engine->homes().at(term), "Right");
+    EXPECT_FALSE(engine->strips().count(left) && !engine->strips().at(left).columns.empty());
+    // Filed on the second monitor and laid out there as its strip's column.
+    ASSERT_TRUE(until([&] {
+        const auto f = frame(term);
+        const auto target = engine->stripFrames().find(term);
+        return engine->strips().count(right) && !engine->isAnimating() && f &&
+               target != engine->stripFrames().end() && area(1).contains(target->second.center()) &&
+               std::abs(f->minX() - target->second.minX()) <= 0.5 && std::abs(f->minY() - target->second.minY()) <= 0.5;
+    })) << "at " << *frame(term);
+    EXPECT_EQ(engine->strips().at(right).columns.size(), 1u);
+}
+
+// xclock declines the focus (its input hint is off), so openbox never makes
+// it the active window however it is asked: the window under the pointer is
+// a second xterm, on the other monitor.
+TEST_F(EngineMouseX11, APointerAtRestOverAnotherXtermMakesItTheActiveWindow)
+{
+    const WindowID term = launch({"xterm", "-geometry", "60x20+40+80"}, "XTerm");
+    const WindowID other = launch({"xterm", "-geometry", "40x10+1300+300"}, "XTerm");
+    preferences->setFocusFollowsMouse(true);
+    start(ArrangeMode::off);
+    focus(term);
+
+    // Crossing the first xterm on the way changes nothing before the rest.
+    const Rect over = *frame(other);
+    const Rect first = *frame(term);
+    session->movePointer(int(first.midX()), int(first.midY()));
+    x11->processEvents();
+    session->movePointer(int(over.midX()), int(over.midY()));
+    EXPECT_TRUE(until([&] { return active(other); })) << "the xterm at " << over;
+    EXPECT_EQ(engine->focusedID(), other);
+}
+
+} // namespace
+} // namespace kavelo::testing
