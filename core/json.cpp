@@ -340,4 +340,29 @@ std::error_code renameWithoutReplacing(const std::filesystem::path& from, const 
     return ec;
 }
 
+MovedAside moveAside(const std::filesystem::path& file, std::string_view suffix, int maxCopies) noexcept
+{
+    MovedAside out;
+    try {
+        const std::filesystem::path original = linkTarget(file);
+        std::error_code moved = std::make_error_code(std::errc::file_exists);
+        std::filesystem::path aside;
+        for (int n = 1; moved == std::errc::file_exists && n <= maxCopies; ++n) {
+            aside = original;
+            aside += std::string(suffix) + (n == 1 ? std::string() : "." + std::to_string(n));
+            moved = renameWithoutReplacing(original, aside);
+        }
+        if (!moved) {
+            out.movedTo = aside;
+            return out;
+        }
+        std::error_code gone;
+        if (std::filesystem::exists(std::filesystem::symlink_status(original, gone)) || gone)
+            out.error = moved;
+    } catch (...) {
+        out.error = std::make_error_code(std::errc::not_enough_memory);
+    }
+    return out;
+}
+
 } // namespace kavelo

@@ -150,4 +150,15 @@ void removeStaleTemporaries(const std::filesystem::path& folder) noexcept;
 // Renames, but never onto an existing name (then `file_exists`).
 std::error_code renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
 
+// Keeps a file that could not be read rather than replacing it: renames the
+// file (the one a chain of links leads to) to "<name><suffix>", then
+// "<name><suffix>.2", ".3" ..., never onto an existing name, trying at most
+// `maxCopies` names. No error when the file was moved or is no longer
+// there; `movedTo` tells where it went. On an error the file stays.
+struct MovedAside {
+    std::optional<std::filesystem::path> movedTo;
+    std::error_code error;
+};
+MovedAside moveAside(const std::filesystem::path& file, std::string_view suffix, int maxCopies = 100'000) noexcept;
+
 } // namespace kavelo

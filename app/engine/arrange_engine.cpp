@@ -88,6 +88,9 @@ void ArrangeEngine::settingsChanged()
     const ArrangeMode mode = effectiveMode();
     if (mode == lastMode_)
         return;
+    // Nothing lays the auto windows out any more: none may stay parked.
+    if (lastMode_ == ArrangeMode::auto_ && mode == ArrangeMode::off)
+        releaseAuto();
     lastMode_ = mode;
     edges_->show({}, [](const EdgeZones::Zone&) {});
     if (mode != ArrangeMode::strip && !strips_.empty())
@@ -101,6 +104,8 @@ void ArrangeEngine::settingsChanged()
 
 void ArrangeEngine::displaysChanged()
 {
+    // A pan does not outlive a change of the displays it runs on.
+    endPan(0);
     if (effectiveMode() == ArrangeMode::auto_)
         homes_.clear();
     pause(PauseReason::display, 0);
@@ -135,6 +140,8 @@ void ArrangeEngine::release()
     for (const auto& [key, strip] : strips_)
         keys.push_back(key);
     release(keys);
+    if (effectiveMode() == ArrangeMode::auto_)
+        releaseAuto();
 }
 
 void ArrangeEngine::release(const std::vector<std::string>& keys)

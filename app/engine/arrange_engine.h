@@ -46,7 +46,10 @@
 #include "core/window_entry.h"
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -77,6 +80,14 @@ public:
     static constexpr double stepTolerance = 0.5;
     // The gap of the grid that released strips are laid out in.
     static constexpr double releaseGap = 10;
+    // Auto mode: the size check runs this long after the last application;
+    // a window more than this much larger than its tile is oversized; two
+    // sizes this close are the same; a window parked on the left is settled
+    // again this long after it was parked.
+    static constexpr double sizeCheckDelay = 0.7;
+    static constexpr double oversizeTolerance = 20;
+    static constexpr double sameSizeTolerance = 2;
+    static constexpr double settleDelay = 0.6;
     // Other programs that move windows, by identity, with the name shown.
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> otherManagers{{
         {"com.knollsoft.Rectangle", "Rectangle"},
@@ -166,14 +177,31 @@ public:
 
     // --- Strip memory and undo (engine_memory.cpp) ---
 
+    // A memory file larger than this is not read: it is kept aside like one
+    // that is no JSON at all.
+    static constexpr std::uintmax_t maxMemoryFileBytes = std::uintmax_t(16) << 20;
+    // How many arrangements undo keeps, the current one included.
+    static constexpr std::size_t historyLength = 30;
+
+    // Goes back to the arrangement before the current one.
     void undo();
 
     // --- Commands, panning and swipes (engine_commands.cpp) ---
 
+    // Seconds from the last wheel event to the end of a wheel pan.
+    static constexpr double wheelSettle = 0.2;
+    // Auto mode: one slide per this much wheel travel, in points, and the
+    // seconds after a slide in which the wheel is dropped.
+    static constexpr double wheelStep = 40;
+    static constexpr double wheelPause = 0.35;
+
     // Commands 16 to 54; true when the engine owns the command.
     bool perform(Command command);
-    // A Control-Option wheel step, in points.
-    void scrolled(double delta);
+    // A Control-Option wheel step, in points, inside the event tap: true
+    // when the engine acts on it (a strip to pan, auto windows to slide),
+    // so only then is the scroll kept from the other applications. Cheap:
+    // the windows move on the scheduler.
+    bool scrolled(double delta);
     // Starts or stops the trackpad reader to match the mode.
     void updateTrackpad();
 
@@ -252,6 +280,7 @@ private:
     void saveMemory();
     void writeMemory();
     void noteState();
+    ArrangeState currentState() const;
 
     // --- engine_auto.cpp ---
     void applyAuto();
@@ -265,6 +294,20 @@ private:
     void autoTabSelected(WindowID id);
     void checkSizesLater();
     void learnSizes();
+    // Shown keys without candidates lose their auto state; true when one did.
+    bool dropEmptyKeys(const std::map<std::string, std::vector<WindowID>>& candidates);
+    // A window that took another's place in the key's order takes its place
+    // on screen too: shown, waiting, chosen tab, tile.
+    void renameAuto(const std::string& key, WindowID vanished, WindowID next);
+    // A stale pass reaches only the keys shown now; the others are laid out
+    // when they show again. True when such a key shows now.
+    bool staleKeysShown(bool stale);
+    // Windows parked under these keys (waiting, or tabs parked below the
+    // screen) back inside their display's usable area.
+    void unparkAuto(const std::vector<std::string>& keys);
+    // The same for every auto key, with the pending settles and size check
+    // cancelled: at quit and when arranging stops.
+    void releaseAuto();
 
     // --- engine_commands.cpp ---
     std::optional<std::string> activeStrip() const;
@@ -275,7 +318,14 @@ private:
     void pan(double dx);
     void endPan(double velocity);
     void swipe(const SwipeEvent& event);
-    void scrolledAuto(double delta);
+    bool scrolledAuto(double delta);
+    void editActiveStrip(const std::function<void(Strip&)>& edit);
+    void moveStripFocus(const std::function<std::optional<WindowID>(Strip&)>& move);
+    void raiseWindow(WindowID id);
+    // The usable area of the display of the strip being panned.
+    std::optional<Rect> panArea() const;
+    // The layout key the auto wheel slides.
+    std::optional<std::string> autoWheelKey(bool forward) const;
 
     // --- engine_indicator.cpp ---
     void showAutoIndicator();
@@ -322,9 +372,17 @@ private:
     bool restoring_ = false;
     double wheelTravel_ = 0;
     Seconds wheelSettled_ = distantPast;
+    Handle wheelSlide_;
     Handle sizeCheck_;
     std::map<WindowID, Size> sizeSuspects_;
     std::map<WindowID, Rect> autoPlaced_;
+    // The pending settle blocks of windows parked on the left.
+    std::vector<Handle> settling_;
+    // Windows auto mode set off screen (waiting, or background tabs that
+    // may be parked below it), with the key they were parked under.
+    std::map<WindowID, std::string> autoParked_;
+    // Auto keys not shown when the settings changed or undo ran.
+    std::set<std::string> autoStaleKeys_;
     Handle mouseUp_;
     Handle mouseMove_;
     Handle hover_;
@@ -348,6 +406,12 @@ private:
     std::map<std::string, StripMemory> memory_;
     std::optional<std::string> savedMemory_;
     std::filesystem::path memoryFile_;
+    // The file at start could not be read as a JSON object: it is moved
+    // aside before the first write instead of being replaced.
+    bool memoryUnreadable_ = false;
+    // The memory `savedMemory_` encodes, when known: an unchanged memory is
+    // told without encoding it again after every focus move.
+    std::optional<std::map<std::string, StripMemory>> savedForm_;
     Handle desktopChange_;
     Handle wake_;
     // Windows of hidden applications the last catalog read listed, less the

@@ -20,6 +20,10 @@ struct ArrangeState {
     std::map<std::string, TidyLayout> layouts;
     std::map<std::string, GridPlan> plans;
     std::map<std::string, Strip> strips;
+
+    // Only what the user arranged counts: of a strip its columns, not its
+    // scroll, focus or centring, so moving along a strip is no new state.
+    friend bool operator==(const ArrangeState& a, const ArrangeState& b);
 };
 
 } // namespace kavelo

@@ -219,8 +219,10 @@ void ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>
 
             if (strip != strips_.end())
                 strip->second.rename(vanished, next);
-            if (auto order = autoOrder_.find(key); order != autoOrder_.end())
+            if (auto order = autoOrder_.find(key); order != autoOrder_.end()) {
                 std::replace(order->second.begin(), order->second.end(), vanished, next);
+                renameAuto(key, vanished, next);
+            }
             if (auto h = originalHeights_.find(vanished); h != originalHeights_.end())
                 originalHeights_[next] = h->second;
             else
@@ -340,6 +342,8 @@ void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID
         autoOrder_[key] = WindowOrder::placing(order, slotsOf(order));
         changed = true;
     }
+    if (dropEmptyKeys(candidates) || staleKeysShown(stale))
+        changed = true;
     if (stale || changed)
         applyAuto();
     bringInFocused();

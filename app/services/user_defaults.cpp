@@ -136,23 +136,13 @@ void UserDefaults::write()
     std::filesystem::create_directories(file_.parent_path(), ec);
     if (unreadable_) {
         // Keep what the user had; a later version or a hand may still read it.
-        const std::filesystem::path original = linkTarget(file_);
-        std::error_code moved = std::make_error_code(std::errc::file_exists);
-        std::filesystem::path aside;
-        for (int n = 1; moved == std::errc::file_exists && n <= maxAsideCopies; ++n) {
-            aside = original;
-            aside += n == 1 ? ".unreadable" : ".unreadable." + std::to_string(n);
-            moved = renameWithoutReplacing(original, aside);
+        const MovedAside aside = moveAside(file_, ".unreadable", maxAsideCopies);
+        if (aside.error) {
+            failed(aside.error, "could not move the unreadable settings file aside");
+            return;   // never overwrite a file that could not be moved aside
         }
-        if (!moved) {
-            movedAside_ = aside;
-        } else {
-            std::error_code gone;
-            if (std::filesystem::exists(original, gone) || gone) {
-                failed(moved, "could not move the unreadable settings file aside");
-                return;   // never overwrite a file that could not be moved aside
-            }
-        }
+        if (aside.movedTo)
+            movedAside_ = aside.movedTo;
         unreadable_ = false;
     }
     if (const std::error_code error = writeFileAtomically(file_, values_.dump(2) + "\n")) {

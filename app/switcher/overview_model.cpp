@@ -17,6 +17,7 @@ void OverviewModel::setQuery(std::string query)
 void OverviewModel::setScope(WindowScope scope)
 {
     scope_ = scope;
+    inScope_.reset();
     results_.reset();
     announce(Property::scope);
     setSelection(0);
@@ -35,6 +36,7 @@ void OverviewModel::setWindows(std::vector<WindowEntry> windows)
     for (const WindowEntry& w : windows_)
         for (WindowScope s : allWindowScopes)
             counts_[std::size_t(s)] += includes(s, w.state);
+    inScope_.reset();
     results_.reset();
     announce(Property::windows);
 }
@@ -78,11 +80,19 @@ void OverviewModel::setFocusRequest(int request)
 const std::vector<WindowEntry>& OverviewModel::results() const
 {
     if (!results_) {
-        std::vector<WindowEntry> inScope;
-        for (const WindowEntry& w : windows_)
-            if (includes(scope_, w.state))
-                inScope.push_back(w);
-        results_ = WindowSearch::rank(inScope, query_);
+        // Search texts are prepared once per window list and scope, so a
+        // typed letter only ranks.
+        if (!inScope_) {
+            inScope_.emplace();
+            for (const WindowEntry& w : windows_)
+                if (includes(scope_, w.state))
+                    inScope_->windows.push_back(w);
+            inScope_->search = WindowSearch::Prepared(inScope_->windows);
+        }
+        std::vector<WindowEntry> ranked;
+        for (std::size_t i : inScope_->search.rank(query_))
+            ranked.push_back(inScope_->windows[i]);
+        results_ = std::move(ranked);
     }
     return *results_;
 }

@@ -13,6 +13,7 @@
 #include "app/services/signal.h"
 #include "core/geometry.h"
 #include "core/window_entry.h"
+#include "core/window_search.h"
 #include "core/window_scope.h"
 #include "core/workspace.h"
 
@@ -102,6 +103,11 @@ private:
     Point pointerAtOpen_;
 
     std::array<int, allWindowScopes.size()> counts_{};
+    struct InScope {
+        std::vector<WindowEntry> windows;
+        WindowSearch::Prepared search;
+    };
+    mutable std::optional<InScope> inScope_;
     mutable std::optional<std::vector<WindowEntry>> results_;
 };
 

@@ -35,6 +35,14 @@ struct EngineWorld : SimWorld {
         return *engine;
     }
 
+    // Quits as the shell does: the strips let go, then the engine dropped.
+    void quit()
+    {
+        engine->release();
+        prefs.onArrangeChange = nullptr;
+        engine.reset();
+    }
+
     // `n` polls of the engine, with every animation step in between.
     void poll(int n = 1) { scheduler.advance(ArrangeEngine::pollInterval * n); }
 
