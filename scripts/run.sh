@@ -73,7 +73,8 @@ if [ -z "${DISPLAY:-}" ]; then
   sed '/<keyboard>/,/<\/keyboard>/c\<keyboard></keyboard>' /etc/xdg/openbox/rc.xml >"$session/rc.xml"
   start openbox --config-file "$session/rc.xml"
   sleep 0.5
-  start trayer --edge top --align right --widthtype request --height 28 --transparent false --tint 0x202020
+  start trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
+    --SetPartialStrut true --transparent false --tint 0x202020
   start xterm
   start xclock
   start xeyes
