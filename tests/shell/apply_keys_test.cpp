@@ -15,39 +15,10 @@ using namespace kavelo::testing;
 
 namespace {
 
-using Combination = std::pair<std::uint32_t, std::uint32_t>;
-
 class ApplyKeysTest : public DelegateTest {
 protected:
-    std::set<Combination> registered() const
-    {
-        std::set<Combination> out;
-        for (const auto& k : sim.registeredHotKeys())
-            out.emplace(k.keyCode, k.modifiers);
-        return out;
-    }
-    // What the rules ask for in the current settings.
-    std::set<Combination> expected(const Preferences& p) const
-    {
-        std::set<Combination> out{{p.shortcut().keyCode, p.shortcut().modifiers}};
-        for (auto key : AppDelegate::slotKeys)
-            out.emplace(key, AppDelegate::slotModifiers);
-        const ArrangeMode mode = p.arrangeMode();
-        for (Command c : allCommands) {
-            const auto s = scope(c);
-            const bool active = s == CommandScope::always ||
-                                (s == CommandScope::snap && mode != ArrangeMode::strip && p.snappingEnabled()) ||
-                                (s == CommandScope::auto_ && mode == ArrangeMode::auto_) ||
-                                (s == CommandScope::strip && mode == ArrangeMode::strip);
-            if (!active)
-                continue;
-            out.emplace(p.key(c).keyCode, p.key(c).modifiers);
-            if (auto extra = p.extraBindings().find(c); extra != p.extraBindings().end())
-                for (const auto& e : extra->second)
-                    out.emplace(e.keyCode, e.modifiers);
-        }
-        return out;
-    }
+    std::set<Combination> registered() const { return registeredHotKeys(sim); }
+    std::set<Combination> expected(const Preferences& p) const { return expectedHotKeys(p); }
 };
 
 TEST_F(ApplyKeysTest, ExactlyTheActiveGroupsInEveryModeWithAndWithoutSnapping)

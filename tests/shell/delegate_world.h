@@ -20,6 +20,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,41 @@ inline std::vector<std::string> DelegateWorld::logLines() const
 }
 
 class DelegateTest : public ::testing::Test, public DelegateWorld {};
+
+// A global shortcut as key code and modifiers.
+using Combination = std::pair<std::uint32_t, std::uint32_t>;
+
+inline std::set<Combination> registeredHotKeys(const SimDesktop& sim)
+{
+    std::set<Combination> out;
+    for (const auto& k : sim.registeredHotKeys())
+        out.emplace(k.keyCode, k.modifiers);
+    return out;
+}
+
+// What the rules ask for in these settings: the overview, the nine slots
+// and the groups the mode and snapping make active, with their extras.
+inline std::set<Combination> expectedHotKeys(const Preferences& p)
+{
+    std::set<Combination> out{{p.shortcut().keyCode, p.shortcut().modifiers}};
+    for (auto key : AppDelegate::slotKeys)
+        out.emplace(key, AppDelegate::slotModifiers);
+    const ArrangeMode mode = p.arrangeMode();
+    for (Command c : allCommands) {
+        const auto s = scope(c);
+        const bool active = s == CommandScope::always ||
+                            (s == CommandScope::snap && mode != ArrangeMode::strip && p.snappingEnabled()) ||
+                            (s == CommandScope::auto_ && mode == ArrangeMode::auto_) ||
+                            (s == CommandScope::strip && mode == ArrangeMode::strip);
+        if (!active)
+            continue;
+        out.emplace(p.key(c).keyCode, p.key(c).modifiers);
+        if (auto extra = p.extraBindings().find(c); extra != p.extraBindings().end())
+            for (const auto& e : extra->second)
+                out.emplace(e.keyCode, e.modifiers);
+    }
+    return out;
+}
 
 // The desktop's tap, with its starts and stops counted.
 struct CountingTap : EventTap {
