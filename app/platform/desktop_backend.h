@@ -6,6 +6,8 @@
 // nothing above the platform layer sees which one it is.
 
 #include "app/platform/platform.h"
+#include "app/platform/sim/sim_updater.h"
+#include "app/platform/updater.h"
 
 #include <functional>
 #include <memory>
@@ -41,6 +43,9 @@ public:
     // backend shows the windows' own icons. The simulated desktop has no
     // entries.
     virtual void setIconResolver(IconResolver) {}
+    // The framework that updates the application; none where the system's
+    // packages do it.
+    virtual UpdaterFramework* updater() { return nullptr; }
 };
 
 // The simulated desktop as a backend, loaded from the state file named by
@@ -56,9 +61,11 @@ public:
     void processEvents() override {}
     void setWakeup(std::function<void()>) override {}
     void attach(Scheduler* scheduler) override;
+    UpdaterFramework* updater() override { return &updater_; }
 
 private:
     std::unique_ptr<SimDesktop> desktop_;
+    SimUpdater updater_;
 };
 
 } // namespace kavelo

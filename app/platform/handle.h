@@ -62,6 +62,9 @@ public:
         };
     }
 
+    // A token that expires with the owner, for wrappers of any signature.
+    std::weak_ptr<const void> watch() const { return token_; }
+
 private:
     std::shared_ptr<int> token_ = std::make_shared<int>(0);
 };

@@ -1,0 +1,139 @@
+// The `kavelo` program: picks the desktop (the X server; the simulated one
+// only when asked), makes sure it is the one instance on that display, and
+// runs the application delegate on the Qt event loop.
+
+#include "app/platform/qt/qt_event_pump.h"
+#include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/qt/theme_icons.h"
+#include "app/platform/x11/backend.h"
+#include "app/services/process_launcher.h"
+#include "app/services/termination_signals.h"
+#include "app/shell/app_delegate.h"
+#include "app/shell/command_line.h"
+#include "app/shell/qt/qt_shell_views.h"
+#include "app/shell/qt/status_item_qt.h"
+#include "app/shell/single_instance.h"
+
+#include <QApplication>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+using namespace kavelo;
+
+namespace {
+
+std::optional<std::string> environment(std::string_view name)
+{
+    const char* value = std::getenv(std::string(name).c_str());
+    if (!value)
+        return std::nullopt;
+    return std::string(value);
+}
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "kavelo: %s\n", message.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const CommandLine commandLine = CommandLine::from(argc, argv);
+
+    // The simulated desktop only when asked for: a start without a display
+    // (over ssh, say) must not arrange a desktop that does not exist. The
+    // renderer draws offscreen and needs none.
+    const auto variable = environment(backendVariable);
+    const auto choice = backendChoice(variable ? std::optional<std::string_view>(*variable) : std::nullopt);
+    if (!choice)
+        return fail(std::string(backendVariable) + " must be x11 or sim");
+    const bool simulated = *choice == BackendChoice::sim || commandLine.mode() == "--render";
+    const auto display = environment("DISPLAY");
+    if (!simulated && (!display || display->empty()))
+        return fail("no X display; set DISPLAY, or KAVELO_BACKEND=sim for the simulated desktop");
+
+    // One instance per display: a second start hands over and ends.
+    std::optional<InstancePaths> instance;
+    std::optional<InstanceLock> lock;
+    if (commandLine.isNormalStart()) {
+        std::string error;
+        instance = InstancePaths::make(environment, ::getuid(), simulated ? "sim" : *display, &error);
+        if (!instance)
+            return fail(error);
+        lock = InstanceLock::acquire(instance->lock, &error);
+        if (!lock) {
+            if (!error.empty())
+                return fail(error);
+            if (!sendToRunningInstance(instance->socket, InstanceRequest{}))
+                return fail("another Kavelo holds " + instance->lock.string() + " but does not answer");
+            return 0;
+        }
+    }
+
+    std::unique_ptr<DesktopBackend> backend;
+    if (simulated) {
+        backend = std::make_unique<SimBackend>();
+        // Nothing of a simulated desktop is on any real screen.
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    } else {
+        std::string error;
+        backend = openDesktopBackend(
+            [](std::string_view name) -> std::optional<std::string> {
+                if (name == backendVariable)
+                    return std::string("x11");
+                return environment(name);
+            },
+            &error);
+        if (!backend)
+            return fail("no X display at " + *display + " (" + error +
+                        "); set DISPLAY, or KAVELO_BACKEND=sim for the simulated desktop");
+        // Our panels are X windows: Qt must draw on the same server.
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+    if (commandLine.mode() == "--render")
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kavelo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kavelo"));
+    // Panels come and go; hiding the last one must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setWindowIcon(QtStatusItem::applicationIcon());
+    backend->setIconResolver(ThemeIcons::resolver());
+
+    QtScheduler scheduler;
+    SystemClock clock;
+    QtEventPump pump(*backend, scheduler);
+    const Platform platform = backend->platform(scheduler, clock);
+    QtShellViews views(platform);
+    DetachedLauncher launcher;
+    AppDelegate delegate(platform, views, commandLine,
+                         ShellEnvironment{
+                             .paths = Paths::current(),
+                             .process = OwnProcess::current(),
+                             .launcher = launcher,
+                             .updater = backend->updater(),
+                             .exit = [](int status) { QCoreApplication::exit(status); },
+                         });
+    TerminationSignals termination(scheduler, [&delegate](int) { delegate.terminate(); });
+    InstanceServer server(scheduler, [&delegate](const InstanceRequest&) { delegate.reopen(); });
+
+    // The launch runs inside the loop, so that it may end it.
+    scheduler.post([&] {
+        delegate.applicationDidFinishLaunching();
+        // Listening only once launched tells a waiting second start that
+        // the shortcuts are registered.
+        std::string error;
+        if (instance && !delegate.hasTerminated() && !server.listen(instance->socket, &error))
+            std::fprintf(stderr, "kavelo: %s\n", error.c_str());
+    });
+    return app.exec();
+}

@@ -1,0 +1,215 @@
+// Command dispatch, the four commands the shell carries out itself, the
+// global shortcuts by arrange mode, the event tap's key hook and the
+// framework's actions.
+
+#include "app/shell/app_delegate.h"
+
+#include "app/services/window_actions.h"
+
+#include <string>
+#include <vector>
+
+namespace kavelo {
+
+void AppDelegate::run(Command command)
+{
+    if (!isTrusted()) {
+        views_.toast().show("Turn on Accessibility to move windows", "lock.fill");
+        showSettings(SettingsTab::permissions);
+        return;
+    }
+    switch (command) {
+    case Command::tidy: tidy(); return;
+    case Command::fillScreen: toggleFocus(); return;
+    case Command::pause: togglePause(); return;
+    case Command::clearDesktop: toggleClear(); return;
+    case Command::nextDisplay: arrange().sendToNextDisplay(); return;
+    case Command::noPeek: preferences_.setNoPeekOn(!preferences_.noPeekOn()); return;
+    case Command::floatWindow: arrange().toggleFloat(); return;
+    case Command::cleanSpace: preferences_.setCleanSpaceOn(!preferences_.cleanSpaceOn()); return;
+    case Command::undoArrange: arrange().undo(); return;
+    case Command::snapLeft: WindowActions::snapFocused(desktop_, Snap::left); return;
+    case Command::snapRight: WindowActions::snapFocused(desktop_, Snap::right); return;
+    case Command::snapMaximize: WindowActions::snapFocused(desktop_, Snap::maximize); return;
+    case Command::snapCenter: WindowActions::snapFocused(desktop_, Snap::center); return;
+    case Command::thirdLeft: WindowActions::snapFocused(desktop_, Snap::leftThird); return;
+    case Command::thirdCenter: WindowActions::snapFocused(desktop_, Snap::centerThird); return;
+    case Command::thirdRight: WindowActions::snapFocused(desktop_, Snap::rightThird); return;
+    default: arrange().perform(command); return;
+    }
+}
+
+void AppDelegate::tidy()
+{
+    Toast& toast = views_.toast();
+    if (preferences_.arrangeMode() == ArrangeMode::strip) {
+        toast.show("Tidy is off while the strip is on", "rectangle.split.3x1");
+        return;
+    }
+    if (tidyMemory_) {
+        std::vector<WindowID> ids;
+        for (const auto& [id, frame] : tidyMemory_->after)
+            ids.push_back(id);
+        if (tidyMemory_->isUntouched(WindowActions::frames(desktop_, ids), untouchedTolerance)) {
+            WindowActions::undoTidy(desktop_, *tidyMemory_);
+            tidyMemory_.reset();
+            toast.show("Windows back where they were", "arrow.uturn.backward.circle.fill");
+            return;
+        }
+        tidyMemory_.reset();
+    }
+    const TidyLayout layout = preferences_.tidyLayout();
+    tidyMemory_ = WindowActions::tidy(desktop_, layout, std::nullopt);
+    toast.show(tidyMemory_ ? "Tidied into " + std::string(title(layout)) : std::string("No windows to tidy"),
+               "checkmark.circle.fill");
+}
+
+void AppDelegate::toggleFocus()
+{
+    if (!focusMemory_) {
+        focusMemory_ = WindowActions::focusWindow(desktop_);
+        arrange().pause(PauseReason::fillScreen, focusMemory_ ? fillPause : 0);
+        if (preferences_.focusHidesOthers() && focusMemory_ && clearedApps_.empty())
+            toggleClear();
+        return;
+    }
+    WindowActions::undoTidy(desktop_, *focusMemory_);
+    focusMemory_.reset();
+    arrange().pause(PauseReason::fillScreen, 0);
+    if (preferences_.focusHidesOthers() && !clearedApps_.empty())
+        toggleClear();
+}
+
+void AppDelegate::togglePause()
+{
+    ArrangeEngine& engine = arrange();
+    // Inverted even with arranging off: the flag waits for the mode.
+    engine.isPaused = !engine.isPaused;
+    engine.lastSignature.clear();
+    const ArrangeMode mode = preferences_.arrangeMode();
+    if (mode == ArrangeMode::off) {
+        views_.toast().show("Arranging is off", "hand.raised.fill");
+        return;
+    }
+    const std::string name = mode == ArrangeMode::auto_ ? "Auto arrange" : "Scrolling strip";
+    views_.toast().show(name + (engine.isPaused ? " paused" : " resumed"),
+                        engine.isPaused ? "pause.circle.fill" : "play.circle.fill");
+}
+
+void AppDelegate::toggleClear()
+{
+    SystemWorkspace& workspace = platform_.workspace;
+    if (clearedApps_.empty()) {
+        const auto front = workspace.frontmostApp();
+        const std::int32_t own = workspace.ownPid();
+        std::vector<RunningApp> hidden;
+        for (const auto& app : workspace.runningApps()) {
+            if (app.policy != ActivationPolicy::regular || app.hidden || app.pid == own)
+                continue;
+            if (front && app.pid == front->pid)
+                continue;
+            hidden.push_back(app);
+        }
+        for (const auto& app : hidden)
+            workspace.hide(app.pid);
+        clearedApps_ = std::move(hidden);
+        views_.toast().show("Desktop cleared. Press again to bring it back", "checkmark.circle.fill");
+        return;
+    }
+    for (const auto& app : clearedApps_)
+        workspace.unhide(app.pid);
+    clearedApps_.clear();
+    views_.toast().show("Everything's back", "checkmark.circle.fill");
+}
+
+void AppDelegate::toggleOverview()
+{
+    const OverviewPanel* panel = overview_.panel();
+    if (!panel || !panel->isVisible())
+        overview_.show();
+    else
+        overview_.hide();
+}
+
+void AppDelegate::applyKeys()
+{
+    hotKeys_.removeAll();
+    if (mouse_)
+        mouse_->button = preferences_.mouseButton();
+    // Recording may have started or stopped: the switcher's claim follows.
+    switcher_.updateClaim();
+    if (preferences_.isRecording())
+        return;
+
+    const Shortcut overview = preferences_.shortcut();
+    const bool registered =
+        hotKeys_.registerHotKey(overview.keyCode, overview.modifiers, weakly([this] { toggleOverview(); }));
+    if (preferences_.shortcutTaken() != !registered)
+        preferences_.setShortcutTaken(!registered);
+
+    // A slot held elsewhere is silently left out.
+    for (int slot = 1; slot <= int(slotKeys.size()); ++slot)
+        hotKeys_.registerHotKey(slotKeys[std::size_t(slot - 1)], slotModifiers,
+                                weakly([this, slot] { workflows_.switchTo(slot); }));
+
+    const ArrangeMode mode = preferences_.arrangeMode();
+    for (Command command : allCommands) {
+        bool active = false;
+        switch (scope(command)) {
+        case CommandScope::always: active = true; break;
+        case CommandScope::snap: active = mode != ArrangeMode::strip && preferences_.snappingEnabled(); break;
+        case CommandScope::auto_: active = mode == ArrangeMode::auto_; break;
+        case CommandScope::strip: active = mode == ArrangeMode::strip; break;
+        }
+        if (!active)
+            continue;
+        registerCommand(command, preferences_.key(command));
+        if (const auto extra = preferences_.extraBindings().find(command); extra != preferences_.extraBindings().end())
+            for (const auto& shortcut : extra->second)
+                registerCommand(command, shortcut);
+    }
+}
+
+void AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
+{
+    if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); })))
+        return;
+    watchdog_.log("shortcut " + shortcut.label() + " for " + std::string(rawValue(command)) +
+                  " is held by another app");
+}
+
+bool AppDelegate::keyHook(TapEventType type, const TapEvent& event)
+{
+    if (type == TapEventType::flagsChanged) {
+        const bool holding = (event.flags & EventFlag::control) && (event.flags & EventFlag::option);
+        ArrangeEngine& engine = arrange();
+        if (holding != engine.holding) {
+            engine.holding = holding;
+            if (holding) {
+                engine.showIndicator();
+            } else {
+                engine.indicator().keep = false;
+                engine.indicator().scheduleFade();
+            }
+        }
+    }
+    return switcher_.handle(type, event);
+}
+
+void AppDelegate::showOverview() { overview_.show(); }
+
+void AppDelegate::toggleLeftAlone(const std::string& bundleID)
+{
+    auto alone = preferences_.leftAlone();
+    if (!alone.erase(bundleID))
+        alone.insert(bundleID);
+    preferences_.setLeftAlone(std::move(alone));
+}
+
+void AppDelegate::checkForUpdates() { updates().checkForUpdates(); }
+
+void AppDelegate::saveWorkspace() { kavelo::saveWorkspace(views_.workflowPanels(), workflows_, currentDisplays()); }
+
+void AppDelegate::restoreWorkspace(const std::string& name) { workflows_.switchTo(name); }
+
+} // namespace kavelo

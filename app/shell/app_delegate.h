@@ -1,0 +1,237 @@
+#pragma once
+
+// The one application delegate: it makes, owns and wires every long-lived
+// object of the program, runs the launch sequence, turns every user command
+// into its action (`run`), registers the global shortcuts for the arrange
+// mode, and shuts the engines down on quit.
+//
+// Sources:
+//   app_delegate.cpp   construction, launch, wake, quit, windows and popover
+//   app_commands.cpp   dispatch, the shell's own commands, shortcuts, key hook
+//
+// Every callback it installs holds it weakly: once it is gone, none acts.
+// Main thread only.
+
+#include "app/engine/arrange_engine.h"
+#include "app/engine/clean_space.h"
+#include "app/engine/no_peek.h"
+#include "app/platform/handle.h"
+#include "app/platform/paths.h"
+#include "app/platform/updater.h"
+#include "app/services/desktop.h"
+#include "app/services/hot_keys.h"
+#include "app/services/mouse_button_trigger.h"
+#include "app/services/permissions.h"
+#include "app/services/preferences.h"
+#include "app/services/process_launcher.h"
+#include "app/services/user_defaults.h"
+#include "app/services/watchdog.h"
+#include "app/services/working_app.h"
+#include "app/settings/settings_tab.h"
+#include "app/shell/command_line.h"
+#include "app/shell/menu_panel.h"
+#include "app/shell/monitor_setups.h"
+#include "app/shell/popover.h"
+#include "app/shell/shell_views.h"
+#include "app/shell/updates.h"
+#include "app/shell/workflows.h"
+#include "app/switcher/overview_controller.h"
+#include "app/switcher/switcher_controller.h"
+#include "core/command.h"
+#include "core/tidy_memory.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace kavelo {
+
+// What the delegate is given besides the desktop and the views.
+struct ShellEnvironment {
+    Paths paths;
+    OwnProcess process;
+    ProcessLauncher& launcher;
+    // The desktop's updater framework; none on Linux desktops.
+    UpdaterFramework* updater = nullptr;
+    // Ends the run loop, and with it the process, with this status.
+    std::function<void(int status)> exit;
+};
+
+class AppDelegate {
+public:
+    // The preview of "--show": the switcher's panel after this, the end after that.
+    static constexpr double previewSwitcherDelay = 0.4;
+    static constexpr double previewSeconds = 5;
+    // Arranging waits this long while a workflow's windows move, and while
+    // a window fills the screen.
+    static constexpr double workflowPause = 12;
+    static constexpr double fillPause = 86400;
+    // A tidied window moved by more than this is no longer where Tidy put it.
+    static constexpr double untouchedTolerance = 4;
+    // Control-Option-1 to 9: the digits' key codes and the modifiers.
+    static constexpr std::array<std::uint16_t, 9> slotKeys{18, 19, 20, 21, 23, 22, 26, 28, 25};
+    static constexpr std::uint32_t slotModifiers = 0x1800;
+    static constexpr const char* welcomedKey = "welcomed";
+
+    // Makes the objects that exist from the start; `launch` does the rest.
+    AppDelegate(Platform platform, ShellViews& views, CommandLine commandLine, ShellEnvironment environment);
+    ~AppDelegate();
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // --- Start and stop (app_delegate.cpp) ---
+
+    // The launch sequence, in its fixed order.
+    void applicationDidFinishLaunching();
+    // Clean Space ended, the strips released, the clean exit marked.
+    void applicationWillTerminate();
+    // Quit: the stop steps once, then the run loop ends with status 0.
+    void terminate();
+    // The machine woke or the session came back.
+    void wake();
+
+    // --- Windows and popover (app_delegate.cpp) ---
+
+    // Nothing without a tray icon.
+    void togglePopover();
+    void closePopover();
+    // A second start asked for us: the popover at the tray icon, else under
+    // the pointer (the way in on desktops without a tray).
+    void reopen();
+    MenuPanel panelView();
+    void showSettings(SettingsTab tab);
+    void showWelcome();
+    void installMainMenu();
+
+    // --- Commands and shortcuts (app_commands.cpp) ---
+
+    // Every user command from a shortcut, a URL or the command line.
+    void run(Command command);
+    void tidy();
+    void toggleFocus();
+    void togglePause();
+    void toggleClear();
+    void toggleOverview();
+    // Registers every global shortcut afresh.
+    void applyKeys();
+    // The event tap's key callback: Control-Option for the engine's
+    // indicator, then the switcher's decision.
+    bool keyHook(TapEventType type, const TapEvent& event);
+
+    // The framework's actions; none goes through `run`.
+    void showOverview();
+    void tidyWindows() { tidy(); }
+    void toggleLeftAlone(const std::string& bundleID);
+    void checkForUpdates();
+    void openSettings() { showSettings(SettingsTab::general); }
+    void openPermissions() { showSettings(SettingsTab::permissions); }
+    void saveWorkspace();
+    void restoreWorkspace(const std::string& name);
+
+    // --- What it holds ---
+
+    const Platform& platform() const { return platform_; }
+    const Desktop& desktop() const { return desktop_; }
+    const CommandLine& commandLine() const { return commandLine_; }
+    Preferences& preferences() { return preferences_; }
+    UserDefaults& defaults() { return defaults_; }
+    Watchdog& watchdog() { return watchdog_; }
+    HotKeys& hotKeys() { return hotKeys_; }
+    WorkingApp& workingApp() { return workingApp_; }
+    OverviewController& overview() { return overview_; }
+    SwitcherController& switcher() { return switcher_; }
+    PermissionWatcher& watcher() { return watcher_; }
+    // Made on first use, as the launch does.
+    Updates& updates();
+    Workflows& workflows() { return workflows_; }
+    StatusItem* item() const { return item_.get(); }
+    Popover& popover() { return popover_; }
+    MouseButtonTrigger* mouse() const { return mouse_.get(); }
+    ShellWindows* windows() const { return windows_.get(); }
+    MonitorSetups* displays() const { return displays_.get(); }
+    const std::optional<TidyMemory>& tidyMemory() const { return tidyMemory_; }
+    const std::optional<TidyMemory>& focusMemory() const { return focusMemory_; }
+    const std::vector<RunningApp>& clearedApps() const { return clearedApps_; }
+    // Made on first use, as the launch does.
+    ArrangeEngine& arrange();
+    bool hasEngine() const { return arrange_ != nullptr; }
+    NoPeek& noPeek() { return noPeek_; }
+    CleanSpace& cleanSpace() { return cleanSpace_; }
+    bool isLaunched() const { return launched_; }
+    bool hasTerminated() const { return terminated_; }
+
+private:
+    // `f` as a callback that does nothing (or answers a default) once the
+    // delegate is gone.
+    template <class F>
+    auto weakly(F f) const
+    {
+        return [alive = liveness_.watch(), f = std::move(f)](auto&&... args) {
+            using Result = decltype(f(std::forward<decltype(args)>(args)...));
+            if (alive.expired()) {
+                if constexpr (std::is_void_v<Result>)
+                    return;
+                else
+                    return Result{};
+            }
+            return f(std::forward<decltype(args)>(args)...);
+        };
+    }
+
+    void showPreview(const std::string& value);
+    ShellWindows& shellWindows();
+    std::string currentDisplays() const;
+    bool isTrusted() const { return platform_.accessibility.isTrusted(); }
+    void registerCommand(Command command, const Shortcut& shortcut);
+
+    // What it is given.
+    Platform platform_;
+    ShellViews& views_;
+    CommandLine commandLine_;
+    ShellEnvironment environment_;
+
+    // The settings and what every service shares.
+    UserDefaults defaults_;
+    Preferences preferences_;
+    Desktop desktop_;
+    Watchdog watchdog_;
+    WorkingApp workingApp_;
+    HotKeys hotKeys_;
+
+    // The controllers, in the order of the application's design.
+    OverviewController overview_;
+    SwitcherController switcher_;
+    PermissionWatcher watcher_;
+    std::unique_ptr<Updates> updates_;
+    Workflows workflows_;
+    std::unique_ptr<StatusItem> item_;
+    Popover popover_;
+    std::unique_ptr<MouseButtonTrigger> mouse_;
+    std::unique_ptr<ShellWindows> windows_;
+    std::unique_ptr<MonitorSetups> displays_;
+    std::optional<TidyMemory> tidyMemory_;
+    std::optional<TidyMemory> focusMemory_;
+    std::vector<RunningApp> clearedApps_;
+    std::unique_ptr<ArrangeEngine> arrange_;
+    NoPeek noPeek_;
+    CleanSpace cleanSpace_;
+    Handle mouseWatch_;
+
+    Handle wakes_;
+    Handle sessionWakes_;
+    Handle preferenceChanges_;
+    Handle previewShow_;
+    Handle previewEnd_;
+    bool launched_ = false;
+    bool terminated_ = false;
+    // Last, so that it expires first.
+    Liveness liveness_;
+};
+
+} // namespace kavelo

@@ -1,0 +1,55 @@
+#pragma once
+
+// The program's arguments and the two entries of the command-line modes
+// that the launch asks first: the diagnostic listing ("--list") and the
+// automation and test modes (two arguments, "--render DIR" and the like).
+// Until those modes exist, both entries answer "not handled" and the
+// program launches normally.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavelo {
+
+class AppDelegate;
+
+class CommandLine {
+public:
+    // The words of the automation and test modes, each followed by one value.
+    static constexpr std::array<std::string_view, 13> modes{
+        "--render", "--snap", "--save", "--restore", "--tabs-test", "--self-test", "--switcher-test",
+        "--arrange-test", "--key-names", "--swipe-test", "--nopeek-test", "--tidy", "--switch"};
+
+    CommandLine() = default;
+    // The arguments after the program's path.
+    explicit CommandLine(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {}
+    static CommandLine from(int argc, const char* const* argv);
+
+    const std::vector<std::string>& arguments() const { return arguments_; }
+    bool has(std::string_view argument) const;
+
+    bool isList() const { return has("--list"); }
+    bool isShow() const { return has("--show"); }
+    // The word after the first "--show"; none when it is the last argument.
+    std::optional<std::string> showValue() const;
+    // Exactly two arguments, the first a mode word: that mode.
+    std::optional<std::string> mode() const;
+    // No listing, no mode and no preview: the start that becomes the one
+    // running instance.
+    bool isNormalStart() const { return !isList() && !isShow() && !mode(); }
+
+    // Step 2 of the launch: prints the listing and ends the process;
+    // answers whether it did.
+    bool listAndExit(AppDelegate& delegate) const;
+    // Step 4: runs the mode, which ends the process itself; answers whether
+    // there was one to run.
+    bool runCommandAndExit(AppDelegate& delegate) const;
+
+private:
+    std::vector<std::string> arguments_;
+};
+
+} // namespace kavelo

@@ -1,0 +1,107 @@
+#include "app/shell/qt/popover_window.h"
+
+#include "app/ui/free_panel.h"
+#include "app/ui/shapes.h"
+#include "app/ui/theme.h"
+
+#include <QCloseEvent>
+#include <QPainterPath>
+#include <QRegion>
+
+namespace kavelo {
+
+PopoverFrame::PopoverFrame() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setWindowTitle(QStringLiteral("Kavelo"));
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Theme::night());
+    setPalette(palette);
+    setAutoFillBackground(true);
+}
+
+void PopoverFrame::closeEvent(QCloseEvent* event)
+{
+    // Hidden, not destroyed: the popover makes a new panel at the next opening.
+    event->ignore();
+    hide();
+    if (onClosed)
+        onClosed();
+}
+
+void PopoverFrame::resizeEvent(QResizeEvent*)
+{
+    // Rounded corners whether or not the server blends.
+    const QPainterPath shape = Shapes::continuousRoundedRect(QRectF(rect()), radius);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
+}
+
+QtPopoverWindow::QtPopoverWindow(AnimationTime time, std::function<std::string()> screenName,
+                                 std::function<bool()> blends, std::function<void(QWidget&)> made)
+    : time_(time), screenName_(std::move(screenName)), blends_(std::move(blends)), made_(std::move(made))
+{
+}
+
+QtPopoverWindow::~QtPopoverWindow()
+{
+    if (frame_)
+        frame_->onClosed = nullptr;
+}
+
+void QtPopoverWindow::open(MenuPanel panel, const std::function<Rect(Size)>& place, std::function<void()> closed)
+{
+    if (!frame_) {
+        frame_ = std::make_unique<PopoverFrame>();
+        frame_->onClosed = [this] {
+            if (closed_)
+                closed_();
+        };
+        if (made_)
+            made_(*frame_);
+    }
+    if (blends_ && blends_()) {
+        frame_->setAttribute(Qt::WA_TranslucentBackground, true);
+        frame_->setAutoFillBackground(false);
+    }
+    if (view_) {
+        view_->hide();
+        view_->deleteLater();
+    }
+    place_ = place;
+    closed_ = std::move(closed);
+    view_ = new MenuPanelView(std::move(panel), MenuPanelContext{time_, screenName_}, frame_.get());
+    view_->onResize = [this] { this->place(); };
+    view_->move(0, 0);
+    view_->show();
+    this->place();
+    frame_->show();
+    frame_->raise();
+    frame_->activateWindow();
+}
+
+void QtPopoverWindow::place()
+{
+    if (!frame_ || !view_ || !place_)
+        return;
+    const QSize size = view_->size();
+    const Rect at = place_(Size(size.width(), size.height()));
+    frame_->setGeometry(pixelRect(at));
+}
+
+void QtPopoverWindow::close()
+{
+    if (frame_)
+        frame_->hide();
+}
+
+bool QtPopoverWindow::isOpen() const { return frame_ && frame_->isVisible(); }
+
+std::optional<Rect> QtPopoverWindow::frame() const
+{
+    if (!isOpen())
+        return std::nullopt;
+    const QRect g = frame_->geometry();
+    return Rect(g.x(), g.y(), g.width(), g.height());
+}
+
+} // namespace kavelo

@@ -1,0 +1,108 @@
+#include "app/shell/qt/shell_windows_qt.h"
+
+#include "app/engine/arrange_engine.h"
+#include "app/settings/permission_actions.h"
+#include "app/settings/settings_view.h"
+#include "app/settings/welcome_view.h"
+#include "app/ui/theme.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace kavelo {
+
+namespace {
+
+// Puts `view` in `window` in place of what it held.
+void replaceContent(QWidget& window, QWidget* view)
+{
+    QLayout* layout = window.layout();
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* old = item->widget()) {
+            old->hide();
+            // The old view may be running the click that brought us here.
+            old->deleteLater();
+        }
+        delete item;
+    }
+    layout->addWidget(view);
+}
+
+} // namespace
+
+void bringToFront(QWidget& window)
+{
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+QtShellWindows::QtShellWindows(WindowSources sources, AnimationTime time, std::function<void(QWidget&)> made)
+    : sources_(std::move(sources)), time_(time), made_(std::move(made))
+{
+}
+
+QtShellWindows::~QtShellWindows() = default;
+
+std::unique_ptr<QWidget> QtShellWindows::makeWindow(int width, int height, const QString& title)
+{
+    auto window = std::make_unique<QWidget>(nullptr, Qt::Window);
+    window->setWindowTitle(title);
+    window->setFixedSize(width, height);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, Theme::night());
+    window->setPalette(palette);
+    auto* layout = new QVBoxLayout(window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (made_)
+        made_(*window);
+    return window;
+}
+
+void QtShellWindows::showSettings(SettingsTab tab)
+{
+    if (!settings_)
+        settings_ = makeWindow(SettingsView::width, SettingsView::height, QString::fromUtf8(settingsTitle));
+    const Platform& p = sources_.platform;
+    auto* view = new SettingsView(sources_.preferences, sources_.watcher, sources_.workflows,
+                                  PermissionActions{p.accessibility, sources_.permissions}, p.workspace, p.keyboard,
+                                  time_, tab);
+    view->setArrangeSources(ArrangeSources{
+        .displays = p.displays,
+        .workspace = p.workspace,
+        .ownBundleID = p.appInfo.bundleID(),
+        .clashingApp = sources_.clashingApp,
+    });
+    replaceContent(*settings_, view);
+    settingsView_ = view;
+    bringToFront(*settings_);
+}
+
+void QtShellWindows::showWelcome(std::function<void()> done)
+{
+    if (!welcome_)
+        welcome_ = makeWindow(WelcomeView::width, WelcomeView::height, QString());
+    const Platform& p = sources_.platform;
+    auto* view = new WelcomeView(sources_.watcher, sources_.preferences,
+                                 PermissionActions{p.accessibility, sources_.permissions}, time_, std::move(done));
+    replaceContent(*welcome_, view);
+    welcomeView_ = view;
+    bringToFront(*welcome_);
+}
+
+void QtShellWindows::closeWelcome()
+{
+    if (welcome_)
+        welcome_->hide();
+}
+
+} // namespace kavelo

@@ -1,0 +1,40 @@
+#pragma once
+
+// The status item as an icon in the desktop's tray: the menu-bar icon in
+// the accent (no tray tints it), the tooltip "Kavelo", a plain click for
+// the popover and a context menu holding "Quit Kavelo".
+
+#include "app/shell/shell_views.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
+
+namespace kavelo {
+
+class QtStatusItem : public StatusItem {
+public:
+    QtStatusItem(std::function<void()> clicked, std::function<void()> quit);
+    ~QtStatusItem() override;
+
+    std::optional<Rect> geometry() const override;
+
+    QSystemTrayIcon& trayIcon() { return icon_; }
+    QMenu& menu() { return menu_; }
+
+    // None when the desktop shows no tray.
+    static std::unique_ptr<QtStatusItem> make(std::function<void()> clicked, std::function<void()> quit);
+    // The icon as the tray shows it.
+    static QIcon trayImage();
+    // The application's own icon: the same drawing on a dark tile.
+    static QIcon applicationIcon();
+
+private:
+    QSystemTrayIcon icon_;
+    QMenu menu_;
+};
+
+} // namespace kavelo

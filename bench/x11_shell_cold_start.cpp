@@ -1,0 +1,71 @@
+// The real `kavelo` from spawn to shortcuts: a fresh process on Xvfb with
+// openbox, timed until its instance socket accepts (it listens only once the
+// launch has registered the global shortcuts). Manual time; the quit after
+// each start is not counted.
+
+#include "app/shell/single_instance.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+using namespace kavelo;
+
+bool accepts(const std::filesystem::path& socket)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void BM_ColdStartToHotKeys(benchmark::State& state)
+{
+    test::X11Session session;
+    std::string error;
+    if (!session.start({"xterm"}, &error, test::WindowManager::openboxKeysFree)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    test::TempHome home;
+    const auto runtime = home.root() / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    std::filesystem::create_directories(home.paths().userDefaults.parent_path());
+    std::ofstream(home.paths().userDefaults) << R"({"welcomed": true})";
+    const auto socket = runtime / "kavelo" / (InstancePaths::fileName(session.display()) + ".socket");
+
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t pid = session.launch({KAVELO_EXECUTABLE});
+        while (!accepts(socket)) {
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+                state.SkipWithError("kavelo never listened");
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        session.terminate(pid);
+    }
+}
+BENCHMARK(BM_ColdStartToHotKeys)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+} // namespace

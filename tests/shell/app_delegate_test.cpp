@@ -1,0 +1,231 @@
+// The launch sequence, the preview mode, the welcome on first run, wake,
+// quit, and a delegate that is gone.
+
+#include "shell/delegate_world.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace kavelo;
+using namespace kavelo::testing;
+
+namespace {
+
+// Registers through the desktop and notes, for each registration, whether
+// the engine had started by then.
+struct WatchedHotKeys : SystemHotKeys {
+    WatchedHotKeys(SystemHotKeys& keys, DelegateWorld& world) : keys(keys), world(world) {}
+    void setHandler(std::function<void(std::uint32_t)> handler) override { keys.setHandler(std::move(handler)); }
+    std::optional<Ref> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t id) override
+    {
+        engineRan.push_back(world.delegate && world.delegate->hasEngine() && world.delegate->arrange().isStarted());
+        return keys.registerHotKey(keyCode, modifiers, id);
+    }
+    void unregisterHotKey(Ref ref) override { keys.unregisterHotKey(ref); }
+    SystemHotKeys& keys;
+    DelegateWorld& world;
+    std::vector<bool> engineRan;
+};
+
+class AppDelegateTest : public DelegateTest {};
+
+TEST_F(AppDelegateTest, HotKeysAreRegisteredOnlyOnceTheEngineRuns)
+{
+    WatchedHotKeys watched(sim.hotKeys(), *this);
+    hotKeysStandIn = &watched;
+    auto& d = launch();
+    ASSERT_FALSE(watched.engineRan.empty());
+    for (bool ran : watched.engineRan)
+        EXPECT_TRUE(ran);
+    EXPECT_TRUE(d.arrange().isStarted());
+    EXPECT_EQ(views.menus, 1);
+    EXPECT_FALSE(sim.registeredHotKeys().empty());
+    delegate.reset();
+}
+
+TEST_F(AppDelegateTest, TheTapRunsOnlyWhileTrusted)
+{
+    sim.setTrusted(false);
+    launch();
+    EXPECT_FALSE(sim.tapEnabled());
+    sim.setTrusted(true);
+    scheduler.advance(PermissionWatcher::interval);
+    EXPECT_TRUE(sim.tapEnabled()) << "it starts once the watcher sees the grant";
+    sim.setTrusted(false);
+    scheduler.advance(PermissionWatcher::interval);
+    EXPECT_FALSE(sim.tapEnabled());
+}
+
+TEST_F(AppDelegateTest, TheWatchdogMarksTheRunExceptInThePreview)
+{
+    auto& d = launch();
+    EXPECT_TRUE(std::filesystem::exists(d.watchdog().files().running));
+    EXPECT_EQ(launcher.calls.size(), 1u) << "the restart watcher";
+    d.terminate();
+    EXPECT_FALSE(std::filesystem::exists(d.watchdog().files().running));
+
+    launcher.calls.clear();
+    auto& preview = launch({"--show", "general"});
+    EXPECT_FALSE(std::filesystem::exists(preview.watchdog().files().running));
+    EXPECT_TRUE(launcher.calls.empty());
+}
+
+TEST_F(AppDelegateTest, WelcomeOnlyUntilWelcomed)
+{
+    launch({}, true);
+    ASSERT_TRUE(views.windows);
+    EXPECT_EQ(views.windows->welcomes, 1);
+    views.windows->done();
+    EXPECT_EQ(views.windows->welcomeCloses, 1);
+    EXPECT_EQ(lastToast(), "Press ⌥Tab to switch, or ⌃⌥Space to see everything");
+    EXPECT_EQ(views.toasts.shown.back().second, "keyboard");
+    EXPECT_EQ(delegate->defaults().boolean(AppDelegate::welcomedKey), true);
+
+    views.windows = nullptr;
+    delegate.reset();
+    make().applicationDidFinishLaunching();
+    EXPECT_EQ(views.windows, nullptr) << "welcomed: no window";
+}
+
+TEST_F(AppDelegateTest, ShowSwitcherDrawsAfterADelayAndEveryPreviewEndsAtFiveSeconds)
+{
+    launch({"--show", "switcher"});
+    EXPECT_TRUE(delegate->switcher().isActive());
+    EXPECT_EQ(views.switcherPanel, nullptr);
+    scheduler.advance(0.39);
+    const int before = views.switcherPanel ? views.switcherPanel->shows : 0;
+    scheduler.advance(0.01);
+    ASSERT_NE(views.switcherPanel, nullptr);
+    EXPECT_EQ(views.switcherPanel->shows, before + 1) << "drawn afresh at 0.4 s";
+    EXPECT_TRUE(views.switcherPanel->shown);
+    scheduler.advance(4.59);
+    EXPECT_TRUE(exits.empty());
+    scheduler.advance(0.01);
+    EXPECT_EQ(exits, std::vector<int>{0});
+}
+
+TEST_F(AppDelegateTest, EachPreviewShowsItsScreen)
+{
+    const std::vector<std::pair<std::string, std::function<void()>>> cases{
+        {"overview", [&] { EXPECT_TRUE(views.overviewPanel && views.overviewPanel->visible); }},
+        {"welcome", [&] { EXPECT_EQ(views.windows->welcomes, 1); }},
+        {"panel", [&] { EXPECT_TRUE(delegate->popover().isOpen()); }},
+        {"arrange", [&] { EXPECT_EQ(views.windows->tabs, std::vector{SettingsTab::arrange}); }},
+        {"Shortcuts", [&] { EXPECT_EQ(views.windows->tabs, std::vector{SettingsTab::general}); }},
+    };
+    for (const auto& [value, check] : cases) {
+        SCOPED_TRACE(value);
+        exits.clear();
+        views.windows = nullptr;
+        views.overviewPanel = nullptr;
+        delegate.reset();
+        launch({"--show", value}, true);
+        check();
+        if (value != "welcome") {
+            EXPECT_TRUE(!views.windows || views.windows->welcomes == 0) << "the welcome check is skipped";
+        }
+        scheduler.advance(AppDelegate::previewSeconds);
+        EXPECT_EQ(exits, std::vector<int>{0});
+    }
+}
+
+TEST_F(AppDelegateTest, ShowAsTheLastArgumentLaunchesNormallyWithoutTheWatchdog)
+{
+    auto& d = launch({"--show"}, true);
+    EXPECT_FALSE(std::filesystem::exists(d.watchdog().files().running));
+    ASSERT_TRUE(views.windows);
+    EXPECT_EQ(views.windows->welcomes, 1);
+    scheduler.advance(10);
+    EXPECT_TRUE(exits.empty());
+}
+
+TEST_F(AppDelegateTest, WakeLogsRestartsTheTapAndArrangesAfresh)
+{
+    CountingTap tap(sim.eventTap());
+    tapStandIn = &tap;
+    auto& d = launch();
+    ASSERT_EQ(tap.starts, 1);
+    d.arrange().lastSignature = "before";
+    sim.wake();
+    scheduler.runPending();
+    EXPECT_EQ(tap.stops, 1);
+    EXPECT_EQ(tap.starts, 2);
+    EXPECT_TRUE(d.arrange().lastSignature.empty());
+    EXPECT_EQ(logLines().back(), "woke");
+
+    ASSERT_TRUE(views.sessionWake);
+    views.sessionWake();
+    EXPECT_EQ(tap.starts, 3) << "the session manager's word reaches the same wake";
+
+    sim.setTrusted(false);
+    views.sessionWake();
+    EXPECT_EQ(tap.starts, 3) << "without trust the tap is left alone";
+    EXPECT_EQ(logLines().back(), "woke");
+    delegate.reset();
+}
+
+TEST_F(AppDelegateTest, QuitEndsCleanSpaceReleasesAndMarksACleanExitOnce)
+{
+    auto& d = launch();
+    const auto editor = app("org.example.Editor", "Editor");
+    const auto w = window(editor, "doc", Rect(100, 100, 500, 400));
+    sim.focusWindow(w);
+    d.preferences().setCleanSpaceOn(true);
+    scheduler.advance(CleanSpace::tick * 2);
+    ASSERT_TRUE(d.cleanSpace().active());
+    EXPECT_NE(frameOf(w), Rect(100, 100, 500, 400));
+
+    d.terminate();
+    EXPECT_FALSE(d.cleanSpace().active()) << "Clean Space ended";
+    sim.settle();
+    EXPECT_EQ(frameOf(w), Rect(100, 100, 500, 400)) << "its window put back";
+    EXPECT_FALSE(std::filesystem::exists(d.watchdog().files().running));
+    EXPECT_EQ(logLines().back(), "quit");
+    EXPECT_EQ(exits, std::vector<int>{0});
+    d.terminate();
+    views.menuQuit();
+    EXPECT_EQ(exits, std::vector<int>{0}) << "once";
+}
+
+TEST_F(AppDelegateTest, OnceGoneNothingItInstalledActs)
+{
+    auto& d = launch();
+    d.preferences().setArrangeMode(ArrangeMode::auto_);
+    views.item->clicked();
+    const auto keys = sim.registeredHotKeys();
+    ASSERT_FALSE(keys.empty());
+    auto quit = views.menuQuit;
+    delegate.reset();
+
+    EXPECT_TRUE(sim.registeredHotKeys().empty());
+    EXPECT_EQ(scheduler.pendingCount(), 0u) << "no timer left";
+    EXPECT_FALSE(sim.tapEnabled());
+    for (const auto& k : keys)
+        sim.pressKey(std::uint16_t(k.keyCode), eventFlags(k.modifiers));
+    sim.wake();
+    quit();
+    scheduler.advance(120);
+    EXPECT_TRUE(exits.empty());
+    EXPECT_FALSE(views.sessionWake) << "the session watch ended";
+}
+
+TEST_F(AppDelegateTest, CallbacksHoldTheDelegateWeakly)
+{
+    auto& d = launch();
+    auto keysChanged = d.preferences().onKeysChange;
+    auto overview = d.overview().loadWorkflows;
+    auto pause = d.cleanSpace().pauseArranging;
+    auto switchTo = d.switcher().switchWorkflow;
+    auto enabled = d.switcher().isEnabled;
+    EXPECT_TRUE(enabled());
+    // Copies kept past the delegate do nothing and answer the defaults.
+    delegate.reset();
+    keysChanged();
+    EXPECT_TRUE(overview().empty());
+    pause(30);
+    switchTo(1);
+    EXPECT_FALSE(enabled());
+}
+
+} // namespace
