@@ -5,6 +5,7 @@
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/qt/theme_icons.h"
+#include "app/platform/sim/sim_desktop.h"
 #include "app/platform/x11/backend.h"
 #include "app/services/process_launcher.h"
 #include "app/services/termination_signals.h"
@@ -83,7 +84,8 @@ int main(int argc, char** argv)
                 return fail(error);
             if (!given.empty()) {
                 return UrlForwarding::forward(urls, std::cerr, [&](const InstanceRequest& request) {
-                    return sendToRunningInstance(instance->socket, request).has_value();
+                    const auto answer = sendToRunningInstance(instance->socket, request);
+                    return answer && answer->starts_with(InstanceServer::okAnswer);
                 });
             }
             if (!sendToRunningInstance(instance->socket, InstanceRequest{}))

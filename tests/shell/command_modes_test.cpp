@@ -426,3 +426,30 @@ TEST_F(CommandLineModes, DiagnosticsSayTheyAreMissingUntilRegistered)
     EXPECT_EQ(err.str(), "kavelo: --self-test is not available in this build\n");
     EXPECT_EQ(exits, std::vector<int>{1});
 }
+
+TEST_F(CommandLineModes, ArrangeTestPansByTheNegatedNumberAndIgnoresNonNumbers)
+{
+    populate();
+    const auto more = app("com.example.more", "More");
+    for (int i = 0; i < 3; ++i)
+        window(more, "More " + std::to_string(i), Rect(200 + 20 * i, 200, 500, 400));
+    variables[CommandModes::stepsVariable] = "panx,pannan,pan40";
+    t0 = scheduler.clock().monotonic().count();
+    start({"--arrange-test", "strip"});
+    const auto scroll = [&] {
+        const auto& strips = delegate->arrange().strips();
+        return strips.empty() ? std::nullopt : std::optional<double>(strips.begin()->second.scroll);
+    };
+    advanceTo(2.9);
+    sim.settle();
+    advanceTo(2.95);
+    const auto before = scroll();
+    ASSERT_TRUE(before);
+    advanceTo(5.95);
+    sim.settle();
+    EXPECT_EQ(scroll(), before) << "panx and pannan do nothing";
+    // Mid-pan, before the wheel settles and the strip snaps to a column.
+    advanceTo(6.05);
+    ASSERT_TRUE(scroll());
+    EXPECT_DOUBLE_EQ(*scroll() - *before, 40);
+}
