@@ -65,9 +65,12 @@ CommandModes& AppDelegate::modes()
 
 ArrangeEngine& AppDelegate::replaceArrange()
 {
-    if (arrange_)
-        arrange_->release();
-    arrange_ = std::make_unique<ArrangeEngine>(desktop_, workingApp_, views_.toast(), views_.enginePanels());
+    // Before the launch made one (the modes run first), the first engine is
+    // already fresh, and the views make the engine's panels only once.
+    if (!arrange_)
+        return arrange();
+    arrange_->release();
+    arrange_ = std::make_unique<ArrangeEngine>(desktop_, workingApp_, views_.toast(), views_.enginePanels(desktop_));
     return *arrange_;
 }
 
