@@ -54,7 +54,7 @@ void BM_ColdStartToHotKeys(benchmark::State& state)
 
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const pid_t pid = session.launch({KAVELO_EXECUTABLE});
+        const pid_t pid = session.launch({KAVELO_BINARY});
         while (!accepts(socket)) {
             if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
                 state.SkipWithError("kavelo never listened");

@@ -5,6 +5,7 @@
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/qt/theme_icons.h"
+#include "app/platform/sim/sim_desktop.h"
 #include "app/platform/x11/backend.h"
 #include "app/services/process_launcher.h"
 #include "app/services/termination_signals.h"
@@ -13,6 +14,8 @@
 #include "app/shell/qt/qt_shell_views.h"
 #include "app/shell/qt/status_item_qt.h"
 #include "app/shell/single_instance.h"
+#include "app/shell/url_forwarding.h"
+#include "app/shell/workflows.h"
 
 #include <QApplication>
 
@@ -20,6 +23,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,10 +64,16 @@ int main(int argc, char** argv)
     if (!simulated && (!display || display->empty()))
         return fail("no X display; set DISPLAY, or KAVELO_BACKEND=sim for the simulated desktop");
 
-    // One instance per display: a second start hands over and ends.
+    // One instance per display: a second start hands over and ends. URLs
+    // are checked here, before any toolkit is made, so that a client ends
+    // quickly.
     std::optional<InstancePaths> instance;
     std::optional<InstanceLock> lock;
+    UrlForwarding::Sorted urls;
     if (commandLine.isNormalStart()) {
+        const auto given = commandLine.urls();
+        if (!given.empty())
+            urls = UrlForwarding::sort(given, WorkspaceStore(Workflows::folder(Paths::current())));
         std::string error;
         instance = InstancePaths::make(environment, ::getuid(), simulated ? "sim" : *display, &error);
         if (!instance)
@@ -72,15 +82,29 @@ int main(int argc, char** argv)
         if (!lock) {
             if (!error.empty())
                 return fail(error);
+            if (!given.empty()) {
+                return UrlForwarding::forward(urls, std::cerr, [&](const InstanceRequest& request) {
+                    const auto answer = sendToRunningInstance(instance->socket, request);
+                    return answer && answer->starts_with(InstanceServer::okAnswer);
+                });
+            }
             if (!sendToRunningInstance(instance->socket, InstanceRequest{}))
                 return fail("another Kavelo holds " + instance->lock.string() + " but does not answer");
             return 0;
         }
+        // The first start handles its good URLs once launched; with none
+        // good there is nothing to start for.
+        UrlForwarding::report(urls, std::cerr);
+        if (!given.empty() && urls.valid.empty())
+            return 2;
     }
 
     std::unique_ptr<DesktopBackend> backend;
+    SimBackend* sim = nullptr;
     if (simulated) {
-        backend = std::make_unique<SimBackend>();
+        auto made = std::make_unique<SimBackend>();
+        sim = made.get();
+        backend = std::move(made);
         // Nothing of a simulated desktop is on any real screen.
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     } else {
@@ -124,7 +148,12 @@ int main(int argc, char** argv)
                              .exit = [](int status) { QCoreApplication::exit(status); },
                          });
     TerminationSignals termination(scheduler, [&delegate](int) { delegate.terminate(); });
-    InstanceServer server(scheduler, [&delegate](const InstanceRequest&) { delegate.reopen(); });
+    InstanceServer server(scheduler, [&delegate](const InstanceRequest& request) {
+        if (request.kind == InstanceRequest::Kind::open)
+            delegate.open(request.urls);
+        else
+            delegate.reopen();
+    });
 
     // The launch runs inside the loop, so that it may end it.
     scheduler.post([&] {
@@ -134,6 +163,14 @@ int main(int argc, char** argv)
         std::string error;
         if (instance && !delegate.hasTerminated() && !server.listen(instance->socket, &error))
             std::fprintf(stderr, "kavelo: %s\n", error.c_str());
+        if (!delegate.hasTerminated())
+            delegate.open(urls.valid);
     });
-    return app.exec();
+    const int status = app.exec();
+    // A simulated desktop lives in its state file from run to run.
+    if (sim) {
+        if (const auto error = sim->desktop().saveToEnvironment())
+            std::fprintf(stderr, "kavelo: cannot write the simulated desktop: %s\n", error.message().c_str());
+    }
+    return status;
 }

@@ -2,6 +2,7 @@
 
 #include "app/services/key_names.h"
 #include "app/services/trackpad.h"
+#include "app/shell/command_modes.h"
 #include "app/shell/panel_assembly.h"
 
 namespace kavelo {

@@ -43,14 +43,23 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace kavelo {
+
+class AppDelegate;
+class CommandModes;
+
+// A diagnostics mode ("--render DIR", "--self-test"): runs with the value
+// and ends the process itself through `AppDelegate::exitProcess`.
+using DiagnosticRunner = std::function<void(AppDelegate& delegate, const std::string& value)>;
 
 // What the delegate is given besides the desktop and the views.
 struct ShellEnvironment {
@@ -61,6 +70,14 @@ struct ShellEnvironment {
     UpdaterFramework* updater = nullptr;
     // Ends the run loop, and with it the process, with this status.
     std::function<void(int status)> exit;
+    // The command line's output; the process's own streams when none.
+    std::ostream* out = nullptr;
+    std::ostream* err = nullptr;
+    // The process environment when none.
+    std::function<std::optional<std::string>(std::string_view name)> variable;
+    // Registered by the diagnostics; without one the mode says it is missing.
+    DiagnosticRunner render;
+    DiagnosticRunner selfTest;
 };
 
 class AppDelegate {
@@ -108,6 +125,23 @@ public:
     void showSettings(SettingsTab tab);
     void showWelcome();
     void installMainMenu();
+
+    // --- URLs and the command line (app_urls.cpp) ---
+
+    // Opened "kavelo:" URLs, handled one after another; a URL that names
+    // nothing does nothing, silently.
+    void open(const std::vector<std::string>& urls);
+    // Ends the run loop, and with it the process, with `status`.
+    void exitProcess(int status);
+    std::ostream& out() const;
+    std::ostream& err() const;
+    std::optional<std::string> variable(std::string_view name) const;
+    const ShellEnvironment& environment() const { return environment_; }
+    ShellViews& views() { return views_; }
+    // The command-line modes, made on first use.
+    CommandModes& modes();
+    // A fresh engine in place of the one the delegate had.
+    ArrangeEngine& replaceArrange();
 
     // --- Commands and shortcuts (app_commands.cpp) ---
 
@@ -222,6 +256,7 @@ private:
     NoPeek noPeek_;
     CleanSpace cleanSpace_;
     Handle mouseWatch_;
+    std::unique_ptr<CommandModes> modes_;
 
     Handle wakes_;
     Handle sessionWakes_;

@@ -1,5 +1,11 @@
 #include "app/shell/command_line.h"
 
+#include "app/shell/app_delegate.h"
+#include "app/shell/command_modes.h"
+#include "app/shell/kavelo_url.h"
+#include "app/shell/listing.h"
+#include "app/shell/monitor_setups.h"
+
 #include <algorithm>
 
 namespace kavelo {
@@ -34,16 +40,33 @@ std::optional<std::string> CommandLine::mode() const
     return arguments_[0];
 }
 
-bool CommandLine::listAndExit(AppDelegate&) const
+std::vector<std::string> CommandLine::urls() const
 {
-    // The listing comes with the command-line modes.
-    return false;
+    if (!isNormalStart())
+        return {};
+    std::vector<std::string> urls;
+    for (const std::string& argument : arguments_)
+        if (KaveloUrls::looksLikeUrl(argument))
+            urls.push_back(argument);
+    return urls;
 }
 
-bool CommandLine::runCommandAndExit(AppDelegate&) const
+bool CommandLine::listAndExit(AppDelegate& delegate) const
 {
-    // The automation and test modes come with the command-line modes.
-    return false;
+    if (!isList())
+        return false;
+    const Listing::Facts facts =
+        Listing::read(delegate.desktop(), MonitorSetups::currentDisplays(delegate.platform().displays));
+    delegate.out() << Listing::text(facts);
+    delegate.out().flush();
+    delegate.exitProcess(0);
+    return true;
+}
+
+bool CommandLine::runCommandAndExit(AppDelegate& delegate) const
+{
+    const auto flag = mode();
+    return flag && delegate.modes().run(*flag, arguments_[1]);
 }
 
 } // namespace kavelo

@@ -3,8 +3,8 @@
 // The program's arguments and the two entries of the command-line modes
 // that the launch asks first: the diagnostic listing ("--list") and the
 // automation and test modes (two arguments, "--render DIR" and the like).
-// Until those modes exist, both entries answer "not handled" and the
-// program launches normally.
+// A normal start may carry "kavelo:" URLs (the desktop entry's `%u`),
+// which go to the running instance or are handled once launched.
 
 #include <array>
 #include <optional>
@@ -40,6 +40,8 @@ public:
     // No listing, no mode and no preview: the start that becomes the one
     // running instance.
     bool isNormalStart() const { return !isList() && !isShow() && !mode(); }
+    // On a normal start, the arguments meant as URLs, in order.
+    std::vector<std::string> urls() const;
 
     // Step 2 of the launch: prints the listing and ends the process;
     // answers whether it did.

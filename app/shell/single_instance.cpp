@@ -207,15 +207,52 @@ std::optional<InstanceRequest> InstanceRequest::decode(std::string_view line)
     if (line.size() > maxLine)
         return std::nullopt;
     const Json j = Json::parse(line, nullptr, false);
-    if (j.is_discarded() || !j.is_object() || j.size() != 1)
+    if (j.is_discarded() || !j.is_object())
         return std::nullopt;
     const auto request = j.find("request");
-    if (request == j.end() || !request->is_string() || request->get<std::string>() != "reopen")
+    if (request == j.end() || !request->is_string())
         return std::nullopt;
-    return InstanceRequest{Kind::reopen};
+    if (request->get<std::string>() == "reopen" && j.size() == 1)
+        return InstanceRequest{Kind::reopen};
+    if (request->get<std::string>() != "open" || j.size() != 2)
+        return std::nullopt;
+    const auto urls = j.find("urls");
+    if (urls == j.end() || !urls->is_array() || urls->empty())
+        return std::nullopt;
+    InstanceRequest open{.kind = Kind::open};
+    for (const Json& url : *urls) {
+        if (!url.is_string())
+            return std::nullopt;
+        open.urls.push_back(url.get<std::string>());
+    }
+    return open;
 }
 
-std::string InstanceRequest::encode() const { return Json{{"request", "reopen"}}.dump(); }
+std::string InstanceRequest::encode() const
+{
+    if (kind == Kind::reopen)
+        return Json{{"request", "reopen"}}.dump();
+    // Texts that are not UTF-8 cannot travel as JSON; the instance refuses
+    // the replacement characters like any bad URL.
+    return Json{{"request", "open"}, {"urls", urls}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::vector<InstanceRequest> InstanceRequest::opening(const std::vector<std::string>& urls)
+{
+    std::vector<InstanceRequest> requests;
+    InstanceRequest current{.kind = Kind::open};
+    for (const std::string& url : urls) {
+        current.urls.push_back(url);
+        if (current.urls.size() > 1 && current.encode().size() > maxLine) {
+            current.urls.pop_back();
+            requests.push_back(std::move(current));
+            current = InstanceRequest{.kind = Kind::open, .urls = {url}};
+        }
+    }
+    if (!current.urls.empty())
+        requests.push_back(std::move(current));
+    return requests;
+}
 
 InstanceServer::InstanceServer(Scheduler& scheduler, std::function<void(const InstanceRequest&)> handle)
     : scheduler_(scheduler), handle_(std::move(handle))

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace kavelo {
 
@@ -60,14 +61,19 @@ private:
 };
 
 struct InstanceRequest {
-    enum class Kind { reopen };
+    enum class Kind { reopen, open };
     Kind kind = Kind::reopen;
+    // open: the URLs to handle, in order.
+    std::vector<std::string> urls;
     friend bool operator==(const InstanceRequest&, const InstanceRequest&) = default;
 
     static constexpr std::size_t maxLine = 64 * 1024;
-    // `{"request":"reopen"}`: exactly that member, nothing else.
+    // `{"request":"reopen"}`, or `{"request":"open","urls":[...]}` with at
+    // least one text: exactly those members, nothing else.
     static std::optional<InstanceRequest> decode(std::string_view line);
     std::string encode() const;
+    // Open requests of `urls` in order, each encoding within `maxLine`.
+    static std::vector<InstanceRequest> opening(const std::vector<std::string>& urls);
 };
 
 // Listens for requests on a thread that only reads, answers and hands each

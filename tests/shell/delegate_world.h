@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <set>
@@ -236,6 +238,15 @@ struct DelegateWorld {
                                                      .launcher = launcher,
                                                      .updater = updaterOn ? &updater : nullptr,
                                                      .exit = [this](int status) { exits.push_back(status); },
+                                                     .out = &out,
+                                                     .err = &err,
+                                                     .variable =
+                                                         [this](std::string_view name) -> std::optional<std::string> {
+                                                         const auto it = variables.find(std::string(name));
+                                                         if (it == variables.end())
+                                                             return std::nullopt;
+                                                         return it->second;
+                                                     },
                                                  });
         return *delegate;
     }
@@ -277,6 +288,10 @@ struct DelegateWorld {
     EventTap* tapStandIn = nullptr;
     FakeViews views;
     std::vector<int> exits;
+    // The command line's output and environment.
+    std::ostringstream out;
+    std::ostringstream err;
+    std::map<std::string, std::string> variables;
     std::unique_ptr<AppDelegate> delegate;
 };
 

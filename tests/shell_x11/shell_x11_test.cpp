@@ -101,7 +101,7 @@ protected:
 
     void startKavelo()
     {
-        kavelo = session->launch({KAVELO_EXECUTABLE});
+        kavelo = session->launch({KAVELO_BINARY});
         ASSERT_TRUE(test::waitFor([&] { return accepts(); }, 15s)) << "kavelo never listened";
     }
 
@@ -176,7 +176,7 @@ TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
 {
     writeDefaults(R"({"welcomed": true})");
     startKavelo();
-    EXPECT_TRUE(session->run({KAVELO_EXECUTABLE}));
+    EXPECT_TRUE(session->run({KAVELO_BINARY}));
     // The one instance still runs and logged one start.
     EXPECT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0);
     const std::string text = log();

@@ -1,0 +1,42 @@
+#include "app/shell/url_forwarding.h"
+
+#include "app/shell/kavelo_url.h"
+
+#include <ostream>
+
+namespace kavelo::UrlForwarding {
+
+Sorted sort(const std::vector<std::string>& urls, const WorkspaceStore& store)
+{
+    Sorted sorted;
+    const auto exists = [&store](std::string_view name) { return store.load(name).has_value(); };
+    for (const std::string& url : urls) {
+        if (auto problem = KaveloUrls::problem(url, exists))
+            sorted.problems.push_back(std::move(*problem));
+        else
+            sorted.valid.push_back(url);
+    }
+    return sorted;
+}
+
+void report(const Sorted& sorted, std::ostream& err)
+{
+    for (const std::string& problem : sorted.problems)
+        err << "kavelo: " << problem << '\n';
+    err.flush();
+}
+
+int forward(const Sorted& sorted, std::ostream& err, const std::function<bool(const InstanceRequest&)>& send)
+{
+    report(sorted, err);
+    for (const InstanceRequest& request : InstanceRequest::opening(sorted.valid)) {
+        if (!send(request)) {
+            err << "kavelo: the running Kavelo did not answer\n";
+            err.flush();
+            return 1;
+        }
+    }
+    return sorted.problems.empty() ? 0 : 2;
+}
+
+} // namespace kavelo::UrlForwarding

@@ -1,0 +1,180 @@
+// The real `kavelo` program on the simulated desktop: every mode as its
+// own process, output and exit status exact, the desktop kept in a state
+// file between runs; and "kavelo:" URLs handed to a running instance.
+
+#include "app/platform/sim/sim_desktop.h"
+#include "app/shell/workflows.h"
+#include "core/workspace_store.h"
+#include "services/temp_home.h"
+#include "support/run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <chrono>
+#include <thread>
+
+using namespace kavelo;
+using namespace kavelo::test;
+
+namespace {
+
+class CommandLineProcess : public ::testing::Test {
+protected:
+    CommandLineProcess()
+    {
+        state = home.root() / "desktop.json";
+        runtime = home.root() / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        // Past the welcome window, which would take the focus.
+        std::filesystem::create_directories(home.root() / "config" / "Kavelo");
+        std::ofstream(home.root() / "config" / "Kavelo" / "defaults.json") << R"({"welcomed":true})";
+        const auto notes = sim.addApp(SimApp{.bundleID = "com.example.notes", .name = "Notes"});
+        notesWindow = sim.addWindow(SimWindow{.pid = notes, .title = "List", .frame = Rect(40, 60, 400, 300)});
+        const auto editor = sim.addApp(SimApp{.bundleID = "com.example.editor", .name = "Editor"});
+        doc = sim.addWindow(SimWindow{.pid = editor, .title = "Doc", .frame = Rect(100, 100, 500, 400)});
+        sim.focusWindow(doc);
+        save();
+    }
+    void save() { ASSERT_FALSE(sim.saveFile(state)); }
+    SimDesktop& reload()
+    {
+        EXPECT_TRUE(sim.loadFile(state));
+        return sim;
+    }
+    std::map<std::string, std::optional<std::string>> environment(
+        std::map<std::string, std::optional<std::string>> more = {})
+    {
+        more.emplace("KAVELO_BACKEND", "sim");
+        more.emplace(SimDesktop::stateVariable, state.string());
+        more.emplace("XDG_RUNTIME_DIR", runtime.string());
+        more.emplace("QT_QPA_PLATFORM", "offscreen");
+        more.emplace(CommandModesOnlyApp, std::nullopt);
+        return more;
+    }
+    ProgramRun kavelo(std::vector<std::string> arguments, std::map<std::string, std::optional<std::string>> more = {})
+    {
+        return runProgram(KAVELO_BINARY, arguments, environment(std::move(more)));
+    }
+
+    static constexpr const char* CommandModesOnlyApp = "KAVELO_ONLY_APP";
+    TempHome home;
+    SimDesktop sim;
+    std::filesystem::path state;
+    std::filesystem::path runtime;
+    WindowID notesWindow = 0;
+    WindowID doc = 0;
+};
+
+} // namespace
+
+TEST_F(CommandLineProcess, ListingOfTheSimulatedDesktop)
+{
+    const auto run = kavelo({"--tidy", "--list", "grid"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    const auto displays = run.out.find("\ndisplays=");
+    ASSERT_NE(displays, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(0, displays), "accessibility=true screenRecording=true windows=2");
+    EXPECT_TRUE(run.out.ends_with("\nvisible Editor\nvisible Notes\n")) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4);
+}
+
+TEST_F(CommandLineProcess, SnapTidySaveRestore)
+{
+    auto run = kavelo({"--snap", "right"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_GE(reload().window(doc)->frame.origin.x, 700);
+    EXPECT_EQ(kavelo({"--snap", "Right"}).status, 2);
+
+    run = kavelo({"--save", "Desk"});
+    EXPECT_EQ(run.status, 0);
+    const Rect saved = reload().window(doc)->frame;
+    EXPECT_EQ(kavelo({"--save", " "}).status, 2);
+
+    run = kavelo({"--tidy", "columns"}, {{CommandModesOnlyApp, "com.example.editor"}});
+    EXPECT_EQ(run.out, "tidied 1\n");
+    EXPECT_EQ(run.status, 0);
+    run = kavelo({"--tidy", "rows"});
+    EXPECT_EQ(run.out, "tidied 2\n");
+    EXPECT_NE(reload().window(doc)->frame, saved);
+    run = kavelo({"--tidy", "Grid"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+
+    run = kavelo({"--restore", "Desk"});
+    EXPECT_EQ(run.out, "moved 2\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(reload().window(doc)->frame, saved);
+    run = kavelo({"--restore", "Nowhere"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out + run.err, "");
+
+    run = kavelo({"--switch", "Desk"});
+    EXPECT_EQ(run.out, "moved 2\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(kavelo({"--switch", "Nowhere"}).status, 2);
+}
+
+TEST_F(CommandLineProcess, KeyNamesTabsAndDiagnostics)
+{
+    auto run = kavelo({"--key-names", "us"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.starts_with("us ")) << run.out;
+    EXPECT_NE(run.out.find("\n space: "), std::string::npos) << run.out;
+    run = kavelo({"--key-names", "xx"});
+    EXPECT_EQ(run.out, "no such layout\n");
+    EXPECT_EQ(run.status, 2);
+
+    run = kavelo({"--tabs-test", "-"});
+    EXPECT_EQ(run.out, "read chrome: NOT ALLOWED OR NOT RUNNING\nkeepable: 0\n");
+    EXPECT_EQ(run.status, 3);
+
+    run = kavelo({"--self-test", "-"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kavelo: --self-test is not available in this build\n");
+}
+
+TEST_F(CommandLineProcess, TimedModesEndOnTheirOwn)
+{
+    auto run = kavelo({"--switcher-test", ",,"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_GE(run.took.count(), 1.5);
+    run = kavelo({"--nopeek-test", "0.3"});
+    EXPECT_EQ(run.status, 0);
+    run = kavelo({"--arrange-test", "strip"}, {{"KAVELO_SECONDS", "0.5"}, {"KAVELO_STRIP_STEPS", "focusRight,pan40"}});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(kavelo({"--arrange-test", "Strip"}).status, 2);
+}
+
+TEST_F(CommandLineProcess, BadUrlsAloneStartNothing)
+{
+    const auto run = kavelo({"kavelo://run/tidyy", "kavelo:run/tidy"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "kavelo: unknown command \"tidyy\" in kavelo://run/tidyy\n"
+                       "kavelo: no verb in kavelo:run/tidy\n");
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CommandLineProcess, UrlsReachTheRunningInstanceInOrder)
+{
+    const int instance = startProgram(KAVELO_BINARY, {}, environment());
+    const auto socket = runtime / "kavelo" / "sim.socket";
+    for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(std::filesystem::exists(socket));
+
+    auto run = kavelo({"kavelo://run/snapLeft", "kavelo://run/tidyy", "kavelo://run/snapRight"});
+    EXPECT_EQ(run.err, "kavelo: unknown command \"tidyy\" in kavelo://run/tidyy\n");
+    EXPECT_EQ(run.status, 2);
+    run = kavelo({"kavelo://layout/columns"});
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+    // Let the instance act before it is asked to end.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(stopProgram(instance), 0);
+    EXPECT_GE(reload().window(doc)->frame.origin.x, 700) << "snapRight came last";
+}

@@ -1,0 +1,154 @@
+// The real program on a private X server with openbox and xterms: "kavelo:"
+// URLs handed to the running instance, directly and through the desktop
+// entry with xdg-open; a bogus URL refused; the listing; the tabs test's
+// unavailable path.
+
+#include "services/temp_home.h"
+#include "support/run_program.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace kavelo;
+using namespace kavelo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class UrlForwardX11 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        if (!session.start({"xterm", "xterm", "xterm"}, &error)) {
+            if (x11Required())
+                FAIL() << error;
+            GTEST_SKIP() << error;
+        }
+        runtime = home.root() / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        // Past the welcome window, which would take the focus.
+        std::filesystem::create_directories(home.root() / "config" / "Kavelo");
+        std::ofstream(home.root() / "config" / "Kavelo" / "defaults.json") << R"({"welcomed":true})";
+        // Qt's xcb platform leaves one libdbus buffer behind at exit, as in
+        // every suite that runs Qt on the X server.
+        std::ofstream(home.root() / "lsan.supp") << "leak:libdbus-1.so\n";
+    }
+    void TearDown() override
+    {
+        if (instance > 0)
+            stopProgram(instance);
+    }
+    std::map<std::string, std::optional<std::string>> environment()
+    {
+        return {{"DISPLAY", session.display()},
+                {"XDG_RUNTIME_DIR", runtime.string()},
+                {"KAVELO_BACKEND", std::nullopt},
+                {"QT_QPA_PLATFORM", std::nullopt},
+                {"LSAN_OPTIONS", "print_suppressions=0:suppressions=" + (home.root() / "lsan.supp").string()}};
+    }
+    ProgramRun kavelo(const std::vector<std::string>& arguments)
+    {
+        return runProgram(KAVELO_BINARY, arguments, environment());
+    }
+    // The running instance, once it listens.
+    void startInstance()
+    {
+        instance = startProgram(KAVELO_BINARY, {}, environment());
+        const auto folder = runtime / "kavelo";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                std::error_code ec;
+                for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+                    if (entry.path().extension() == ".socket")
+                        return true;
+                return false;
+            },
+            10s));
+    }
+    std::optional<Rect> focusedFrame() const
+    {
+        const auto active = session.activeWindow();
+        return active ? session.frame(*active) : std::nullopt;
+    }
+
+    TempHome home;
+    X11Session session;
+    std::filesystem::path runtime;
+    int instance = -1;
+};
+
+} // namespace
+
+TEST_F(UrlForwardX11, ListingSeesTheThreeClients)
+{
+    const auto run = kavelo({"--list"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    std::istringstream in(run.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u) << run.out;
+    EXPECT_TRUE(lines[0].starts_with("accessibility=true screenRecording=")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(" windows=3")) << lines[0];
+    EXPECT_TRUE(lines[1].starts_with("displays="));
+    for (int i = 2; i < 5; ++i)
+        EXPECT_TRUE(lines[i].starts_with("visible ")) << lines[i];
+}
+
+TEST_F(UrlForwardX11, TabsTestTakesItsUnavailablePath)
+{
+    const auto run = kavelo({"--tabs-test", "-"});
+    EXPECT_EQ(run.out, "read chrome: NOT ALLOWED OR NOT RUNNING\nkeepable: 0\n");
+    EXPECT_EQ(run.status, 3);
+}
+
+TEST_F(UrlForwardX11, UrlsReachTheInstanceAndBogusOnesMoveNothing)
+{
+    startInstance();
+    const auto before = focusedFrame();
+    ASSERT_TRUE(before);
+
+    auto run = kavelo({"kavelo://run/snapRightt"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "kavelo: unknown command \"snapRightt\" in kavelo://run/snapRightt\n");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(focusedFrame(), before);
+
+    run = kavelo({"kavelo://run/snapRight"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, 5s))
+        << "focused xterm at x " << (focusedFrame() ? focusedFrame()->origin.x : -1);
+}
+
+TEST_F(UrlForwardX11, XdgOpenGoesThroughTheDesktopEntry)
+{
+    // The installed entry, with the program where the build put it.
+    std::ifstream source(KAVELO_DESKTOP_ENTRY);
+    std::stringstream text;
+    text << source.rdbuf();
+    std::string entry = text.str();
+    const auto exec = entry.find("Exec=kavelo ");
+    ASSERT_NE(exec, std::string::npos);
+    entry.replace(exec, 12, "Exec=" + std::string(KAVELO_BINARY) + " ");
+    const auto applications = home.root() / "data" / "applications";
+    std::filesystem::create_directories(applications);
+    std::ofstream(applications / "kavelo.desktop") << entry;
+    auto env = environment();
+    ASSERT_EQ(runProgram("/usr/bin/xdg-mime", {"default", "kavelo.desktop", "x-scheme-handler/kavelo"}, env).status,
+              0);
+
+    startInstance();
+    ASSERT_TRUE(focusedFrame());
+    const auto run = runProgram("/usr/bin/xdg-open", {"kavelo://run/snapRight"}, env);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, 5s));
+}
