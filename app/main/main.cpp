@@ -2,6 +2,7 @@
 // only when asked), makes sure it is the one instance on that display, and
 // runs the application delegate on the Qt event loop.
 
+#include "app/diagnostics/diagnostics_runners.h"
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/qt/theme_icons.h"
@@ -20,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +111,10 @@ int main(int argc, char** argv)
     QGuiApplication::setWindowIcon(QtStatusItem::applicationIcon());
     backend->setIconResolver(ThemeIcons::resolver());
 
+    // The renderer draws offscreen and needs nothing of the desktop.
+    if (commandLine.mode() == "--render")
+        return runRender(commandLine.arguments()[1], std::cerr);
+
     QtScheduler scheduler;
     SystemClock clock;
     QtEventPump pump(*backend, scheduler);
@@ -125,6 +131,15 @@ int main(int argc, char** argv)
                          });
     TerminationSignals termination(scheduler, [&delegate](int) { delegate.terminate(); });
     InstanceServer server(scheduler, [&delegate](const InstanceRequest&) { delegate.reopen(); });
+
+    // The self-test takes over the launch: nothing else starts.
+    if (commandLine.mode() == "--self-test") {
+        scheduler.post([&] {
+            runSelfTest(delegate.desktop(), delegate.workflows(), std::cout, std::cerr,
+                        [](int status) { QCoreApplication::exit(status); });
+        });
+        return app.exec();
+    }
 
     // The launch runs inside the loop, so that it may end it.
     scheduler.post([&] {
