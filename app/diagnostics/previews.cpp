@@ -78,17 +78,22 @@ void flushEvents()
     }
 }
 
-// `content` on `background`, `padding` in from every edge.
-QWidget* padded(QWidget* content, const QColor& background, int padding)
+// `content` on `background`, `padding` in from the top and the sides of a
+// `width` wide picture, at its own height: a chooser taller than the picture
+// runs past its bottom rather than being squeezed.
+QWidget* padded(QWidget* content, const QColor& background, int padding, int width)
 {
     auto* holder = new QWidget;
     holder->setAutoFillBackground(true);
     QPalette palette = holder->palette();
     palette.setColor(QPalette::Window, background);
     holder->setPalette(palette);
-    auto* layout = new QVBoxLayout(holder);
-    layout->setContentsMargins(padding, padding, padding, padding);
-    layout->addWidget(content);
+    content->setParent(holder);
+    content->ensurePolished();
+    const int inner = width - 2 * padding;
+    int height = content->hasHeightForWidth() ? content->heightForWidth(inner) : content->sizeHint().height();
+    height = std::max(height, content->minimumSizeHint().height());
+    content->setGeometry(padding, padding, inner, height);
     return holder;
 }
 
@@ -113,7 +118,8 @@ public:
         window->setPalette(palette);
         auto* layout = new QVBoxLayout(window.get());
         layout->setContentsMargins(0, 0, 0, 0);
-        // A view shorter than the screen (the menu panel) sits at the top.
+        // A view of fixed size smaller than the picture (the menu panel)
+        // sits in its middle.
         layout->addWidget(view);
         window->show();
         settle();
@@ -270,11 +276,14 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
 
     // The grid editor of a screen named "Preview", dark and then light on
     // a light background.
-    renderer.save(padded(new GridChooser(preferences, "Preview", time, ColorScheme::dark), Theme::night(), 20),
-                  screen("/grid-chooser.png"));
+    const Screen& darkChooser = screen("/grid-chooser.png");
+    renderer.save(padded(new GridChooser(preferences, "Preview", time, ColorScheme::dark), Theme::night(), 20,
+                         darkChooser.width),
+                  darkChooser);
+    const Screen& lightChooser = screen("/grid-chooser-light.png");
     renderer.save(padded(new GridChooser(preferences, "Preview", time, ColorScheme::light),
-                         QColor::fromRgbF(0.92f, 0.92f, 0.92f), 20),
-                  screen("/grid-chooser-light.png"));
+                         QColor::fromRgbF(0.92f, 0.92f, 0.92f), 20, lightChooser.width),
+                  lightChooser);
 
     // The menu panel over an engine that is never started.
     WorkingApp workingApp(platform.workspace);
