@@ -146,10 +146,11 @@ protected:
 
     void TearDown() override
     {
-        for (pid_t pid : terms)
-            session->terminate(pid);
-        if (session)
-            ASSERT_TRUE(test::waitFor([] { return session->windowsOfClass("XTerm").empty(); }, 10s));
+        if (session) {
+            for (pid_t pid : terms)
+                session->terminate(pid);
+            EXPECT_TRUE(test::waitFor([] { return session->windowsOfClass("XTerm").empty(); }, 10s));
+        }
         home.reset();
     }
 
@@ -259,7 +260,11 @@ TEST_F(X11SelfTest, TheProgramRendersTheFourteenScreens)
 
     const Finished missing = runProgram({"--render", (home->root() / "none").string()}, session->display(), 60s);
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(lines(missing.err).size(), 14u) << missing.err;
+    // Qt may warn on the same stream.
+    std::size_t named = 0;
+    for (const auto& line : lines(missing.err))
+        named += line.rfind("kavelo: could not write ", 0) == 0;
+    EXPECT_EQ(named, 14u) << missing.err;
 }
 
 } // namespace
