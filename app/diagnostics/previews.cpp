@@ -3,6 +3,7 @@
 #include "app/diagnostics/preview_samples.h"
 #include "app/diagnostics/sample_window.h"
 #include "app/engine/arrange_engine.h"
+#include "app/engine/panels/qt_engine_panels.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/paths.h"
 #include "app/platform/qt/qt_scheduler.h"
@@ -18,12 +19,12 @@
 #include "app/settings/settings_view.h"
 #include "app/settings/welcome_view.h"
 #include "app/shell/menu_panel.h"
-#include "app/shell/qt/engine_panels_stand_in.h"
 #include "app/shell/qt/menu_panel_view.h"
 #include "app/shell/workflows.h"
 #include "app/switcher/overview_model.h"
 #include "app/switcher/views/overview_view.h"
 #include "app/ui/capture.h"
+#include "app/ui/panel_host.h"
 #include "app/ui/theme.h"
 #include "core/grid_navigation.h"
 
@@ -287,7 +288,8 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
 
     // The menu panel over an engine that is never started.
     WorkingApp workingApp(platform.workspace);
-    EnginePanelsStandIn enginePanels;
+    PanelHost host(platform);
+    QtEnginePanels enginePanels(desktop, host);
     ArrangeEngine engine(desktop, workingApp, toast, enginePanels);
     MenuPanel panel{
         .workflows = workflows.items(),

@@ -40,7 +40,7 @@ AppDelegate::~AppDelegate()
 ArrangeEngine& AppDelegate::arrange()
 {
     if (!arrange_)
-        arrange_ = std::make_unique<ArrangeEngine>(desktop_, workingApp_, views_.toast(), views_.enginePanels());
+        arrange_ = std::make_unique<ArrangeEngine>(desktop_, workingApp_, views_.toast(), views_.enginePanels(desktop_));
     return *arrange_;
 }
 

@@ -11,6 +11,7 @@
 #include "app/engine/panels.h"
 #include "app/platform/handle.h"
 #include "app/platform/platform.h"
+#include "app/services/desktop.h"
 #include "app/services/permissions.h"
 #include "app/services/toast.h"
 #include "app/settings/settings_tab.h"
@@ -66,7 +67,8 @@ public:
     virtual ~ShellViews() = default;
 
     virtual Toast& toast() = 0;
-    virtual EnginePanels& enginePanels() = 0;
+    // The engine's panels for the desktop it arranges; asked once.
+    virtual EnginePanels& enginePanels(const Desktop& desktop) = 0;
     virtual FocusModePanels& focusModePanels() = 0;
     virtual WorkflowPanels& workflowPanels() = 0;
     virtual SwitcherPanelFactory switcherPanels() = 0;

@@ -122,7 +122,7 @@ public:
     explicit FakeViews(Clock& clock) : focusModes(clock) {}
 
     Toast& toast() override { return toasts; }
-    EnginePanels& enginePanels() override { return engine; }
+    EnginePanels& enginePanels(const Desktop&) override { return engine; }
     FocusModePanels& focusModePanels() override { return focusModes; }
     WorkflowPanels& workflowPanels() override { return workflowQuestions; }
     SwitcherPanelFactory switcherPanels() override

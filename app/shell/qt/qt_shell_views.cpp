@@ -1,6 +1,6 @@
 #include "app/shell/qt/qt_shell_views.h"
 
-#include "app/shell/qt/engine_panels_stand_in.h"
+#include "app/engine/panels/qt_engine_panels.h"
 #include "app/shell/qt/logind_watch.h"
 #include "app/shell/qt/popover_window.h"
 #include "app/shell/qt/shell_windows_qt.h"
@@ -14,13 +14,18 @@ QtShellViews::QtShellViews(const Platform& platform)
     : platform_(platform),
       host_(platform),
       toast_(platform.mouse, platform.displays, host_),
-      // The engine's own Qt panels take this place once they exist.
-      enginePanels_(std::make_unique<EnginePanelsStandIn>()),
       focusModes_(host_)
 {
 }
 
 QtShellViews::~QtShellViews() = default;
+
+EnginePanels& QtShellViews::enginePanels(const Desktop& desktop)
+{
+    if (!enginePanels_)
+        enginePanels_ = std::make_unique<QtEnginePanels>(desktop, host_);
+    return *enginePanels_;
+}
 
 SwitcherPanelFactory QtShellViews::switcherPanels() { return SwitcherFreePanel::factory(host_, platform_.workspace); }
 

@@ -26,7 +26,7 @@ public:
     ~QtShellViews() override;
 
     Toast& toast() override { return toast_; }
-    EnginePanels& enginePanels() override { return *enginePanels_; }
+    EnginePanels& enginePanels(const Desktop& desktop) override;
     FocusModePanels& focusModePanels() override { return focusModes_; }
     WorkflowPanels& workflowPanels() override { return workflowPanels_; }
     SwitcherPanelFactory switcherPanels() override;

@@ -1,0 +1,222 @@
+// The real `kavelo` program on a private Xvfb with openbox (its keys left
+// free) and xterms: it takes its shortcuts from the server, snaps the
+// focused window from the keyboard, stays the one instance on its display,
+// and on SIGTERM puts every window back on a monitor and logs its quit.
+
+#include "app/platform/x11/x11_desktop.h"
+#include "app/shell/single_instance.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace kavelo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Classic virtual key codes, turned into the server's by the backend.
+constexpr std::uint16_t controlKey = 59, optionKey = 58, leftArrow = 123;
+
+class ShellX11 : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xterm"}, &startError, test::WindowManager::openboxKeysFree))
+            session.reset();
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    void SetUp() override
+    {
+        if (!session) {
+            if (std::getenv("CI"))
+                FAIL() << "no X server for the shell's X11 tests: " << startError;
+            GTEST_SKIP() << "no X server for the shell's X11 tests: " << startError;
+        }
+        home = std::make_unique<test::TempHome>();
+        runtime = home->root() / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        ::unsetenv("KAVELO_BACKEND");
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        ASSERT_TRUE(x11) << error;
+        const auto area = session->cardinals(session->root(), "_NET_WORKAREA");
+        ASSERT_GE(area.size(), 4u);
+        visible = Rect(area[0], area[1], area[2], area[3]);
+    }
+
+    void TearDown() override
+    {
+        if (kavelo > 0)
+            session->terminate(kavelo);
+        for (pid_t pid : extra)
+            session->terminate(pid);
+        x11.reset();
+        home.reset();
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+
+    void writeDefaults(const std::string& json)
+    {
+        const auto file = home->paths().userDefaults;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << json;
+    }
+
+    std::filesystem::path socketPath() const
+    {
+        return runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket");
+    }
+
+    // The socket accepts only once the launch has registered the shortcuts.
+    bool accepts() const
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath().c_str(), sizeof(address.sun_path) - 1);
+        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        ::close(fd);
+        return ok;
+    }
+
+    void startKavelo()
+    {
+        kavelo = session->launch({KAVELO_EXECUTABLE});
+        ASSERT_TRUE(test::waitFor([&] { return accepts(); }, 15s)) << "kavelo never listened";
+    }
+
+    std::string log() const
+    {
+        std::ifstream in(home->paths().logs / "engine.log");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    void press(std::uint16_t keyCode, bool down) { session->key(x11->serverKeyCode(keyCode).value(), down); }
+
+    std::vector<Rect> xtermFrames() const
+    {
+        std::vector<Rect> out;
+        for (auto window : session->windowsOfClass("XTerm"))
+            if (auto frame = session->frame(window))
+                out.push_back(*frame);
+        return out;
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+    std::unique_ptr<test::TempHome> home;
+    std::filesystem::path runtime;
+    std::unique_ptr<X11Desktop> x11;
+    Rect visible;
+    pid_t kavelo = -1;
+    std::vector<pid_t> extra;
+};
+
+TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSnapsTheFocusedXterm)
+{
+    writeDefaults(R"({"welcomed": true})");
+    startKavelo();
+
+    // Control-Option-Space belongs to Kavelo now: another client's grab fails.
+    xcb_connection_t* c = session->connection();
+    const std::uint8_t space = x11->serverKeyCode(49).value();
+    const auto cookie = xcb_grab_key_checked(c, 1, session->root(), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, space,
+                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> refused(xcb_request_check(c, cookie), &std::free);
+    ASSERT_TRUE(refused) << "the probe took Control-Option-Space";
+    EXPECT_EQ(refused->error_code, XCB_ACCESS);
+
+    const auto term = session->windowsOfClass("XTerm").back();
+    ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == term; }, 5s));
+    press(controlKey, true);
+    press(optionKey, true);
+    press(leftArrow, true);
+    press(leftArrow, false);
+    press(optionKey, false);
+    press(controlKey, false);
+    session->sync();
+
+    // The left half of the visible area; xterm rounds its size to whole
+    // characters, so the far edge may fall a little short.
+    const auto leftHalf = [&] {
+        const auto frame = session->frame(term);
+        return frame && std::abs(frame->minX() - visible.minX()) <= 1 && std::abs(frame->minY() - visible.minY()) <= 1 &&
+               frame->maxX() <= visible.midX() + 1 && frame->maxX() >= visible.midX() - 24 &&
+               frame->maxY() >= visible.maxY() - 24;
+    };
+    EXPECT_TRUE(test::waitFor(leftHalf, 5s)) << "xterm at " << session->frame(term)->minX() << ","
+                                             << session->frame(term)->minY() << " "
+                                             << session->frame(term)->width() << "x"
+                                             << session->frame(term)->height();
+}
+
+TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
+{
+    writeDefaults(R"({"welcomed": true})");
+    startKavelo();
+    EXPECT_TRUE(session->run({KAVELO_EXECUTABLE}));
+    // The one instance still runs and logged one start.
+    EXPECT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0);
+    const std::string text = log();
+    std::size_t starts = 0;
+    for (auto at = text.find("started"); at != std::string::npos; at = text.find("started", at + 1))
+        ++starts;
+    EXPECT_EQ(starts, 1u) << text;
+}
+
+TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
+{
+    writeDefaults(R"({"welcomed": true, "arrangeMode": "strip"})");
+    startKavelo();
+    for (int i = 0; i < 3; ++i)
+        extra.push_back(session->launch({"xterm"}));
+    const auto waitsOffScreen = [&] {
+        const auto frames = xtermFrames();
+        if (frames.size() < 4)
+            return false;
+        for (const auto& frame : frames)
+            if (frame.minX() < visible.minX() - 1 || frame.maxX() > visible.maxX() + 1)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(test::waitFor(waitsOffScreen, 15s)) << "no strip column waits past an edge";
+
+    ASSERT_EQ(::kill(kavelo, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(kavelo, &status, 0), kavelo);
+    kavelo = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    session->sync();
+    for (const auto& frame : xtermFrames()) {
+        EXPECT_GE(frame.minX(), visible.minX() - 1);
+        EXPECT_LE(frame.maxX(), visible.maxX() + 1);
+    }
+    EXPECT_NE(log().find(" quit"), std::string::npos) << log();
+    EXPECT_FALSE(std::filesystem::exists(home->paths().applicationSupport / "running"));
+}
+
+} // namespace
+} // namespace kavelo::testing
