@@ -2,6 +2,7 @@
 // only when asked), makes sure it is the one instance on that display, and
 // runs the application delegate on the Qt event loop.
 
+#include "app/diagnostics/diagnostics_runners.h"
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/qt/theme_icons.h"
@@ -146,6 +147,16 @@ int main(int argc, char** argv)
                              .launcher = launcher,
                              .updater = backend->updater(),
                              .exit = [](int status) { QCoreApplication::exit(status); },
+                             .render =
+                                 [](AppDelegate& delegate, const std::string& directory) {
+                                     delegate.exitProcess(runRender(directory, delegate.err()));
+                                 },
+                             .selfTest =
+                                 [](AppDelegate& delegate, const std::string&) {
+                                     runSelfTest(delegate.desktop(), delegate.workflows(), delegate.out(),
+                                                 delegate.err(),
+                                                 [&delegate](int status) { delegate.exitProcess(status); });
+                                 },
                          });
     TerminationSignals termination(scheduler, [&delegate](int) { delegate.terminate(); });
     InstanceServer server(scheduler, [&delegate](const InstanceRequest& request) {
