@@ -46,4 +46,8 @@ private:
 // initialiser.
 ::testing::Environment* addX11QtApp(std::string programName, X11QtApp::Options options = {});
 
+// The whole screen as the user sees it, saved as `fileName` in
+// $KAVELO_PNG_DIR, else the test temporary folder.
+void saveScreen(const X11Session& session, const std::string& fileName);
+
 } // namespace kavelo::test

@@ -216,15 +216,7 @@ protected:
     // their pictures.
     void saveScreen(const std::string& name)
     {
-        xcb_connection_t* c = session->connection();
-        std::unique_ptr<xcb_get_image_reply_t, FreeReply> image(xcb_get_image_reply(
-            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, session->root(), 0, 0, 1920, 1080, ~0u), nullptr));
-        if (!image || xcb_get_image_data_length(image.get()) < 1920 * 1080 * 4)
-            return;
-        const QImage picture(xcb_get_image_data(image.get()), 1920, 1080, QImage::Format_RGB32);
-        const char* dir = std::getenv("KAVELO_PNG_DIR");
-        const std::string folder = dir && *dir ? std::string(dir) + "/" : ::testing::TempDir();
-        picture.save(QString::fromStdString(folder + name + (GetParam() ? "_composited.png" : "_plain.png")));
+        test::saveScreen(*session, name + (GetParam() ? "_composited.png" : "_plain.png"));
     }
     std::string stackingText()
     {
