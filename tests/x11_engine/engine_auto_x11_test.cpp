@@ -3,33 +3,18 @@
 // windows snapping to character cells, and waiting windows back on screen
 // at release.
 
-#include "app/engine/arrange_engine.h"
-#include "app/platform/manual_scheduler.h"
-#include "app/platform/x11/x11_desktop.h"
-#include "app/services/desktop.h"
-#include "app/services/preferences.h"
-#include "app/services/user_defaults.h"
-#include "app/services/window_actions.h"
-#include "app/services/window_catalog.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
-#include "engine/engine_fakes.h"
 #include "engine/engine_probe.h"
 #include "services/desktop_fixture.h"
-#include "services/temp_home.h"
-#include "support/x11_session.h"
+#include "x11_engine/x11_engine_world.h"
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
-#include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <optional>
-#include <sstream>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,109 +43,20 @@ private:
     Accessibility& inner_;
 };
 
-class EngineAutoX11 : public ::testing::Test {
+class EngineAutoX11 : public X11EngineWorld {
 protected:
-    static void SetUpTestSuite()
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({}, &startError))
-            session.reset();
-    }
-    static void TearDownTestSuite() { session.reset(); }
+    EngineAutoX11() : X11EngineWorld({.mode = ArrangeMode::auto_}) {}
 
-    void SetUp() override
+    Platform platformFor(Platform platform) override
     {
-        if (!session) {
-            // In CI a missing server is a failure, not a skip.
-            if (std::getenv("CI"))
-                FAIL() << "no X server for the engine's X11 tests: " << startError;
-            GTEST_SKIP() << "no X server for the engine's X11 tests: " << startError;
-        }
-        home = std::make_unique<test::TempHome>();
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(x11) << error;
-        x11->attach(&scheduler);
-        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        Platform platform = x11->platform(scheduler, scheduler.clock());
         counting = std::make_unique<CountingAccessibility>(platform.accessibility);
-        desktop.emplace(Desktop{replacing(platform, counting.get(), nullptr), *preferences});
-        working = std::make_unique<WorkingApp>(x11->workspace());
-        preferences->setArrangeMode(ArrangeMode::auto_);
-    }
-
-    void startEngine()
-    {
-        engine = std::make_unique<ArrangeEngine>(*desktop, *working, toast, panels);
-        engine->start();
-    }
-
-    void TearDown() override
-    {
-        engine.reset();
-        working.reset();
-        for (pid_t pid : clients)
-            ::kill(pid, SIGTERM);
-        if (x11)
-            until([&] { return ours().empty(); });
-        clients.clear();
-        desktop.reset();
-        counting.reset();
-        preferences.reset();
-        defaults.reset();
-        if (x11)
-            x11->attach(nullptr);
-        x11.reset();
-        home.reset();
-    }
-
-    // What the server sent, then one poll of the engine.
-    void pump()
-    {
-        x11->processEvents();
-        scheduler.advance(ArrangeEngine::pollInterval);
-    }
-
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
-    {
-        return test::waitFor(done, timeout, [&] { pump(); });
+        return replacing(platform, counting.get(), nullptr);
     }
 
     // The visible windows of the clients this test started.
-    std::vector<WindowID> ours()
-    {
-        std::vector<WindowID> out;
-        const Snapshot snapshot = WindowCatalog::read(*desktop);
-        for (const auto& w : snapshot.windows)
-            if ((w.bundleID == "XTerm" || w.bundleID == "XClock") && w.state == WindowState::visible &&
-                snapshot.element(w.id))
-                out.push_back(w.id);
-        return out;
-    }
-
-    std::optional<Rect> serverFrame(WindowID id)
-    {
-        const auto window = x11->serverWindow(id);
-        return window ? session->frame(*window) : std::nullopt;
-    }
-
-    Rect area() { return *WindowActions::area(*desktop, desktop->platform.displays.screens().front()); }
+    std::vector<WindowID> ours() { return windowsOf({"XTerm", "XClock"}); }
 
     std::string key() { return engine->visibleKeys().front(); }
-
-    // The position to the pixel, the size snapped down by less than a cell.
-    bool placedAt(WindowID id, const Rect& wanted)
-    {
-        const auto got = serverFrame(id);
-        const auto window = x11->serverWindow(id);
-        if (!got || !window)
-            return false;
-        const Size step = session->resizeIncrements(*window);
-        return std::abs(got->minX() - wanted.minX()) <= 0.5 && std::abs(got->minY() - wanted.minY()) <= 0.5 &&
-               got->width() <= wanted.width() + 0.5 && got->width() > wanted.width() - step.width - 0.5 &&
-               got->height() <= wanted.height() + 0.5 && got->height() > wanted.height() - step.height - 0.5;
-    }
 
     // Every window of ours in the order, each in its grid tile.
     bool tiled(std::size_t count)
@@ -178,32 +74,9 @@ protected:
         return true;
     }
 
-    std::string describe()
-    {
-        std::ostringstream out;
-        for (WindowID id : ours()) {
-            out << "\n  window " << id << " at ";
-            if (const auto f = serverFrame(id))
-                out << *f;
-        }
-        return out.str();
-    }
+    std::string describe() { return X11EngineWorld::describe(ours()); }
 
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-
-    std::unique_ptr<test::TempHome> home;
-    ManualScheduler scheduler;
-    std::unique_ptr<X11Desktop> x11;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::unique_ptr<CountingAccessibility> counting;
-    std::optional<Desktop> desktop;
-    std::unique_ptr<WorkingApp> working;
-    RecordingToast toast;
-    FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-    std::vector<pid_t> clients;
+    std::unique_ptr<CountingAccessibility> counting;   // outlives the desktop built on it
 };
 
 TEST_F(EngineAutoX11, TilesXtermsAndXclocksAsTheyOpenAndTheSizeCheckSettles)

@@ -3,28 +3,16 @@
 // floating and next display move real xterms, and a pointer at rest over
 // another xterm makes it the active window.
 
-#include "app/engine/arrange_engine.h"
-#include "app/platform/manual_scheduler.h"
-#include "app/platform/x11/x11_desktop.h"
 #include "app/services/ax.h"
-#include "app/services/desktop.h"
-#include "app/services/preferences.h"
-#include "app/services/user_defaults.h"
-#include "app/services/window_actions.h"
-#include "app/services/window_catalog.h"
 #include "core/auto_layout.h"
-#include "engine/engine_fakes.h"
 #include "engine/engine_probe.h"
-#include "services/temp_home.h"
-#include "support/x11_session.h"
+#include "x11_engine/x11_engine_world.h"
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -39,104 +27,43 @@ using namespace std::chrono_literals;
 
 constexpr std::uint16_t optionKey = 58;
 
-class EngineMouseX11 : public ::testing::Test {
+class EngineMouseX11 : public X11EngineWorld {
 protected:
     static void SetUpTestSuite()
     {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({}, &startError)) {
-            session.reset();
+        if (!startSession())
             return;
-        }
         if (!session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}) ||
             !session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"})) {
             startError = "xrandr could not split the screen into two monitors";
             session.reset();
         }
     }
-    static void TearDownTestSuite() { session.reset(); }
 
     void SetUp() override
     {
-        if (!session) {
-            // In CI a missing server is a failure, not a skip.
-            if (std::getenv("CI"))
-                FAIL() << "no X server for the engine's X11 tests: " << startError;
-            GTEST_SKIP() << "no X server for the engine's X11 tests: " << startError;
-        }
-        home = std::make_unique<test::TempHome>();
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(x11) << error;
-        x11->attach(&scheduler);
-        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
-        working = std::make_unique<WorkingApp>(x11->workspace());
+        X11EngineWorld::SetUp();
+        if (!ready())
+            return;
         ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2; }));
         const auto screens = desktop->platform.displays.screens();
         ASSERT_EQ(screens[0].name, "Left");
         ASSERT_EQ(screens[1].name, "Right");
     }
 
-    void TearDown() override
-    {
-        engine.reset();
-        working.reset();
-        for (pid_t pid : clients)
-            ::kill(pid, SIGTERM);
-        if (x11)
-            until([&] { return session->clientList().empty(); });
-        clients.clear();
-        desktop.reset();
-        preferences.reset();
-        defaults.reset();
-        if (x11)
-            x11->attach(nullptr);
-        x11.reset();
-        home.reset();
-    }
-
-    void start(ArrangeMode mode)
-    {
-        preferences->setArrangeMode(mode);
-        engine = std::make_unique<ArrangeEngine>(*desktop, *working, toast, panels);
-        engine->start();
-    }
-
-    // What the server sent, then a poll's worth of the engine's time.
-    void pump()
-    {
-        x11->processEvents();
-        scheduler.advance(ArrangeEngine::pollInterval);
-    }
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
-    {
-        return test::waitFor(done, timeout, [&] { pump(); });
-    }
-
     // Starts a client and answers its window once it is listed.
     WindowID launch(const std::vector<std::string>& argv, const std::string& bundle)
     {
-        const auto before = windowsOf(bundle);
+        const auto before = windowsOf({bundle});
         clients.push_back(session->launch(argv));
         WindowID id = 0;
         EXPECT_TRUE(until([&] {
-            for (WindowID w : windowsOf(bundle))
+            for (WindowID w : windowsOf({bundle}))
                 if (std::find(before.begin(), before.end(), w) == before.end())
                     id = w;
             return id != 0;
         })) << argv.front() << " did not show";
         return id;
-    }
-    std::vector<WindowID> windowsOf(const std::string& bundle)
-    {
-        std::vector<WindowID> out;
-        const Snapshot snapshot = WindowCatalog::read(*desktop);
-        for (const auto& w : snapshot.windows)
-            if (w.bundleID == bundle && w.state == WindowState::visible && snapshot.element(w.id))
-                out.push_back(w.id);
-        return out;
     }
     ElementRef element(WindowID id) { return WindowCatalog::read(*desktop).element(id); }
     std::optional<Rect> frame(WindowID id)
@@ -144,8 +71,6 @@ protected:
         const auto e = element(id);
         return e ? AX::rect(*e) : std::nullopt;
     }
-    Screen screen(std::size_t index) { return desktop->platform.displays.screens().at(index); }
-    Rect area(std::size_t index) { return *WindowActions::area(*desktop, screen(index)); }
     bool active(WindowID id)
     {
         const auto window = x11->serverWindow(id);
@@ -198,21 +123,6 @@ protected:
         }
         return out.str();
     }
-
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-
-    std::unique_ptr<test::TempHome> home;
-    ManualScheduler scheduler;
-    std::unique_ptr<X11Desktop> x11;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::optional<Desktop> desktop;
-    std::unique_ptr<WorkingApp> working;
-    RecordingToast toast;
-    FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-    std::vector<pid_t> clients;
 };
 
 // openbox moves the window under its own pointer grab; the release that
@@ -221,7 +131,7 @@ TEST_F(EngineMouseX11, AnAltDragOfOneXtermOntoAnothersTileSwapsThem)
 {
     launch({"xterm", "-geometry", "60x20+40+80"}, "XTerm");
     launch({"xterm", "-geometry", "60x20+300+400"}, "XTerm");
-    start(ArrangeMode::auto_);
+    startEngine(ArrangeMode::auto_);
     const std::string key = engine->keyFor(screen(0));
     ASSERT_TRUE(until([&] { return engine->autoOrder().count(key) && engine->autoOrder().at(key).size() == 2; }))
         << describe();
@@ -261,7 +171,7 @@ TEST_F(EngineMouseX11, AnAltDragOfOneXtermOntoAnothersTileSwapsThem)
 TEST_F(EngineMouseX11, AFloatedXtermIsCentredOnItsMonitor)
 {
     const WindowID term = launch({"xterm", "-geometry", "60x20+1000+100"}, "XTerm");
-    start(ArrangeMode::strip);
+    startEngine(ArrangeMode::strip);
     const std::string key = engine->keyFor(screen(1));
     ASSERT_TRUE(until([&] { return engine->strips().count(key) && !engine->isAnimating(); }));
     focus(term);
@@ -281,7 +191,7 @@ TEST_F(EngineMouseX11, AFloatedXtermIsCentredOnItsMonitor)
 TEST_F(EngineMouseX11, NextDisplayMovesAnXtermToTheSecondMonitorWhereTheNextPassTilesIt)
 {
     const WindowID term = launch({"xterm", "-geometry", "60x20+100+100"}, "XTerm");
-    start(ArrangeMode::strip);
+    startEngine(ArrangeMode::strip);
     const std::string left = engine->keyFor(screen(0));
     const std::string right = engine->keyFor(screen(1));
     ASSERT_TRUE(until([&] { return engine->strips().count(left) && !engine->isAnimating(); }));
@@ -309,7 +219,7 @@ TEST_F(EngineMouseX11, APointerAtRestOverAnotherXtermMakesItTheActiveWindow)
     const WindowID term = launch({"xterm", "-geometry", "60x20+40+80"}, "XTerm");
     const WindowID other = launch({"xterm", "-geometry", "40x10+1300+300"}, "XTerm");
     preferences->setFocusFollowsMouse(true);
-    start(ArrangeMode::off);
+    startEngine(ArrangeMode::off);
     focus(term);
 
     // Crossing the first xterm on the way changes nothing before the rest.

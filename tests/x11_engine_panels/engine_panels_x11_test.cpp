@@ -14,6 +14,7 @@
 #include "app/services/window_catalog.h"
 #include "engine/engine_fakes.h"
 #include "services/temp_home.h"
+#include "support/x11_qt_app.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -33,45 +34,10 @@
 using namespace kavelo;
 using namespace std::chrono_literals;
 
-// Qt's X11 plugin keeps a D-Bus message buffer until the process ends; it
-// is not ours to free.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\n";
-}
-
 namespace {
 
-// One X session and one QApplication on it for the whole process: Qt keeps
-// the display it opened first.
-class X11Qt : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({}, &error)) {
-            session.reset();
-            return;
-        }
-        ::setenv("DISPLAY", session->display().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        static int argc = 1;
-        static char name[] = "x11_engine_panels_tests";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override
-    {
-        app.reset();
-        session.reset();
-    }
-
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::unique_ptr<QApplication> app;
-    static inline std::string error;
-};
-
-[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new X11Qt);
+using X11Qt = test::X11QtApp;
+[[maybe_unused]] ::testing::Environment* const environment = test::addX11QtApp("x11_engine_panels_tests");
 
 struct FreeReply {
     void operator()(void* p) const { std::free(p); }
@@ -83,7 +49,7 @@ protected:
     {
         session = X11Qt::session.get();
         if (!session) {
-            if (std::getenv("CI"))
+            if (test::x11Required())
                 FAIL() << "no X server for the engine's panel tests: " << X11Qt::error;
             GTEST_SKIP() << "no X server for the engine's panel tests: " << X11Qt::error;
         }
@@ -177,18 +143,7 @@ protected:
         return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
     }
 
-    void saveScreen(const std::string& name)
-    {
-        xcb_connection_t* c = session->connection();
-        std::unique_ptr<xcb_get_image_reply_t, FreeReply> image(xcb_get_image_reply(
-            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, session->root(), 0, 0, 1920, 1080, ~0u), nullptr));
-        if (!image || xcb_get_image_data_length(image.get()) < 1920 * 1080 * 4)
-            return;
-        const QImage picture(xcb_get_image_data(image.get()), 1920, 1080, QImage::Format_RGB32);
-        const char* dir = std::getenv("KAVELO_PNG_DIR");
-        const std::string folder = dir && *dir ? std::string(dir) + "/" : ::testing::TempDir();
-        picture.save(QString::fromStdString(folder + name));
-    }
+    void saveScreen(const std::string& name) { test::saveScreen(*session, name); }
 
     std::string describe()
     {

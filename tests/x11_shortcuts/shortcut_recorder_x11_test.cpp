@@ -11,6 +11,7 @@
 #include "app/services/user_defaults.h"
 #include "app/settings/shortcut_recorder.h"
 #include "services/temp_home.h"
+#include "support/x11_qt_app.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -31,45 +32,10 @@
 using namespace kavelo;
 using namespace std::chrono_literals;
 
-// Qt's X11 plugin keeps a D-Bus message buffer until the process ends; it
-// is not ours to free.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\n";
-}
-
 namespace {
 
-// One X session and one QApplication on it for the whole process: Qt keeps
-// the display it opened first, whatever the environment asked for.
-class X11Qt : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({}, &error)) {
-            session.reset();
-            return;
-        }
-        ::setenv("DISPLAY", session->display().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        static int argc = 1;
-        static char name[] = "x11_shortcuts_tests";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override
-    {
-        app.reset();
-        session.reset();
-    }
-
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::unique_ptr<QApplication> app;
-    static inline std::string error;
-};
-
-[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new X11Qt);
+using X11Qt = test::X11QtApp;
+[[maybe_unused]] ::testing::Environment* const environment = test::addX11QtApp("x11_shortcuts_tests");
 
 struct FreeEvent {
     void operator()(void* p) const { std::free(p); }
@@ -85,7 +51,7 @@ protected:
     {
         session = X11Qt::session.get();
         if (!session) {
-            if (std::getenv("CI"))
+            if (test::x11Required())
                 FAIL() << "no X server for the shortcut recorder tests: " << X11Qt::error;
             GTEST_SKIP() << "no X server for the shortcut recorder tests: " << X11Qt::error;
         }
