@@ -1,5 +1,7 @@
 #include "app/ui/toast_panel.h"
 
+#include "app/ui/panel_shadow.h"
+
 #include "app/ui/fonts.h"
 #include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
@@ -21,23 +23,6 @@ QFont toastFont()
 {
     return Fonts::system(ToastView::fontSize, Fonts::Weight::medium);
 }
-
-// The panel draws a window shadow of its own in the margin around the
-// capsule, as the platform would around a panel with a shadow.
-class ToastBackdrop : public QWidget {
-public:
-    explicit ToastBackdrop(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TranslucentBackground); }
-    QRectF capsule;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (capsule.isEmpty())
-            return;
-        QPainter painter(this);
-        Shadows::drawShadow(painter, Shapes::capsule(capsule), QColor::fromRgbF(0, 0, 0, 0.45f), 8, QPointF(0, 3));
-    }
-};
 
 } // namespace
 
@@ -103,7 +88,7 @@ void ToastPanel::makePanel()
 {
     panel_ = std::make_unique<FreePanel>(host_, PanelLevel::overlay, true);
     panel_->setObjectName(QStringLiteral("toast"));
-    backdrop_ = new ToastBackdrop(panel_.get());
+    backdrop_ = new PanelShadow(panel_.get(), std::nullopt, QColor::fromRgbF(0, 0, 0, 0.45f), 8, QPointF(0, 3));
     view_ = new ToastView(QString(), std::string(), panel_.get());
 }
 
@@ -132,10 +117,8 @@ void ToastPanel::show(std::string text, std::string icon)
         const double m = shadowMargin;
         panel_->setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
         view_->setGeometry(shadowMargin, shadowMargin, pixels.width(), pixels.height());
-        auto* backdrop = static_cast<ToastBackdrop*>(backdrop_);
-        backdrop->setGeometry(0, 0, pixels.width() + 2 * shadowMargin, pixels.height() + 2 * shadowMargin);
-        backdrop->capsule = QRectF(view_->geometry());
-        backdrop->update();
+        backdrop_->setGeometry(0, 0, pixels.width() + 2 * shadowMargin, pixels.height() + 2 * shadowMargin);
+        backdrop_->setContent(QRectF(view_->geometry()));
         panel_->setWindowOpacity(1.0);
         panel_->orderFront();
     }

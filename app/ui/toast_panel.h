@@ -23,6 +23,8 @@
 
 namespace kavelo {
 
+class PanelShadow;
+
 // The capsule itself, at its ideal size: never wrapped or stretched.
 class ToastView : public QWidget {
 public:
@@ -75,7 +77,7 @@ private:
     Displays& displays_;
     PanelHost& host_;
     std::unique_ptr<FreePanel> panel_;
-    QWidget* backdrop_ = nullptr;
+    PanelShadow* backdrop_ = nullptr;
     ToastView* view_ = nullptr;
     std::optional<Rect> capsule_;
     Handle hide_;

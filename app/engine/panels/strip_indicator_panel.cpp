@@ -2,6 +2,7 @@
 
 #include "app/engine/strip_indicator.h"
 #include "app/ui/fonts.h"
+#include "app/ui/panel_shadow.h"
 #include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
 #include "app/ui/theme.h"
@@ -31,29 +32,6 @@ QColor white(double opacity)
 {
     return QColor::fromRgbF(1, 1, 1, float(opacity));
 }
-
-// Frameless windows get no shadow from the window system: the panel draws
-// its own in the margin round the row while panels blend.
-class ShadowBackdrop : public QWidget {
-public:
-    explicit ShadowBackdrop(QWidget* parent) : QWidget(parent)
-    {
-        setAttribute(Qt::WA_TranslucentBackground);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    QRectF content;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (content.isEmpty())
-            return;
-        QPainter painter(this);
-        Shadows::drawShadow(painter, Shapes::continuousRoundedRect(content, TileRow::cornerRadius),
-                            QColor::fromRgbF(0, 0, 0, float(StripIndicatorPanel::shadowOpacity)),
-                            StripIndicatorPanel::shadowRadius, QPointF(0, StripIndicatorPanel::shadowOffset));
-    }
-};
 
 } // namespace
 
@@ -235,7 +213,8 @@ void TileRow::mouseReleaseEvent(QMouseEvent* event)
 
 StripIndicatorPanel::StripIndicatorPanel(PanelHost& host, Displays& displays, IconSource icons)
     : host_(host), displays_(displays), icons_(std::move(icons)), window_(host, PanelLevel::overlay),
-      backdrop_(new ShadowBackdrop(&window_))
+      backdrop_(new PanelShadow(&window_, TileRow::cornerRadius, QColor::fromRgbF(0, 0, 0, float(shadowOpacity)),
+                                shadowRadius, QPointF(0, shadowOffset)))
 {
     window_.setObjectName(QStringLiteral("stripIndicator"));
 }
@@ -289,7 +268,7 @@ void StripIndicatorPanel::place()
     const auto screens = displays_.screens();
     const double primary = screens.empty() ? 0 : screens.front().frame.height();
     const QRect pixels = pixelRect(ScreenCoordinates::flip(frame_, primary));
-    auto* backdrop = static_cast<ShadowBackdrop*>(backdrop_);
+    auto* backdrop = backdrop_;
     const bool blends = host_.blends();
     row_->setOpaque(!blends);
     if (blends) {
@@ -297,9 +276,8 @@ void StripIndicatorPanel::place()
         window_.setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
         row_->setGeometry(m, m, pixels.width(), pixels.height());
         backdrop->setGeometry(0, 0, pixels.width() + 2 * m, pixels.height() + 2 * m);
-        backdrop->content = QRectF(row_->geometry());
+        backdrop->setContent(QRectF(row_->geometry()));
         backdrop->show();
-        backdrop->update();
         window_.clearMask();
     } else {
         // Nothing blends: no shadow, and the plate's corners cut away.

@@ -22,6 +22,8 @@
 
 namespace kavelo {
 
+class PanelShadow;
+
 class TileRow : public QWidget {
 public:
     static constexpr double spacing = 5;
@@ -127,7 +129,7 @@ private:
     Displays& displays_;
     IconSource icons_;
     FreePanel window_;
-    QWidget* backdrop_;
+    PanelShadow* backdrop_;
     TileRow* row_ = nullptr;
     Rect frame_;
     double alpha_ = 1;

@@ -1,5 +1,6 @@
 #include "app/switcher/views/switcher_free_panel.h"
 
+#include "app/ui/panel_shadow.h"
 #include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
 
@@ -10,33 +11,6 @@
 
 namespace kavelo {
 
-namespace {
-
-// Frameless windows get no shadow from the system: the panel draws one in
-// the margin around the view, as a panel with a shadow would have.
-class ShadowBackdrop : public QWidget {
-public:
-    explicit ShadowBackdrop(QWidget* parent) : QWidget(parent)
-    {
-        setAttribute(Qt::WA_TranslucentBackground);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    QRectF content;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (content.isEmpty())
-            return;
-        QPainter painter(this);
-        Shadows::drawShadow(painter, Shapes::continuousRoundedRect(content, SwitcherView::cornerRadius),
-                            QColor::fromRgbF(0, 0, 0, float(SwitcherFreePanel::shadowOpacity)),
-                            SwitcherFreePanel::shadowRadius, QPointF(0, SwitcherFreePanel::shadowOffset));
-    }
-};
-
-} // namespace
-
 int SwitcherFreePanel::shadowMargin() { return Shadows::margin(shadowRadius) + int(std::ceil(shadowOffset)); }
 
 SwitcherFreePanel::SwitcherFreePanel(PanelHost& host, SwitcherModel& model, SwitcherOpen open,
@@ -45,7 +19,8 @@ SwitcherFreePanel::SwitcherFreePanel(PanelHost& host, SwitcherModel& model, Swit
 {
     panel_ = std::make_unique<FreePanel>(host, PanelLevel::overlay, false);
     panel_->setObjectName(QStringLiteral("switcher"));
-    backdrop_ = new ShadowBackdrop(panel_.get());
+    backdrop_ = new PanelShadow(panel_.get(), SwitcherView::cornerRadius, QColor::fromRgbF(0, 0, 0, float(shadowOpacity)),
+                                shadowRadius, QPointF(0, shadowOffset));
     view_ = new SwitcherView(model, std::move(icons), host.time(), std::move(open), panel_.get());
 }
 
@@ -69,15 +44,14 @@ void SwitcherFreePanel::show(const Rect& frame)
     if (!applied_ || applied_->first != pixels || applied_->second != blends) {
         applied_ = std::pair(pixels, blends);
         view_->setOpaque(!blends);
-        auto* backdrop = static_cast<ShadowBackdrop*>(backdrop_);
+        auto* backdrop = backdrop_;
         if (blends) {
             const int m = shadowMargin();
             panel_->setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
             view_->setGeometry(m, m, pixels.width(), pixels.height());
             backdrop->setGeometry(0, 0, pixels.width() + 2 * m, pixels.height() + 2 * m);
-            backdrop->content = QRectF(view_->geometry());
+            backdrop->setContent(QRectF(view_->geometry()));
             backdrop->setVisible(true);
-            backdrop->update();
             panel_->clearMask();
         } else {
             // Nothing blends: no shadow, and the corners cut away.

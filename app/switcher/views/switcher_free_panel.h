@@ -20,6 +20,8 @@
 
 namespace kavelo {
 
+class PanelShadow;
+
 class SwitcherFreePanel : public SwitcherPanel {
 public:
     static constexpr double shadowRadius = 18;
@@ -46,7 +48,7 @@ public:
 private:
     PanelHost& host_;
     std::unique_ptr<FreePanel> panel_;
-    QWidget* backdrop_ = nullptr;
+    PanelShadow* backdrop_ = nullptr;
     SwitcherView* view_ = nullptr;
     std::optional<Rect> content_;
     std::optional<std::pair<QRect, bool>> applied_;   // the pixels and blending last set up
