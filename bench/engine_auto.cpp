@@ -3,6 +3,8 @@
 // three writes and a read per window), and the simulated desktop's own
 // share of it, so that the engine's part can be told apart.
 
+#include "engine_bench_world.h"
+
 #include "app/engine/arrange_engine.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
@@ -22,28 +24,14 @@ using namespace kavelo;
 
 namespace {
 
-struct AutoWorld {
-    test::TempHome home;
-    ManualScheduler scheduler;
-    SimDesktop sim;
-    UserDefaults store{home.paths().userDefaults};
-    Preferences prefs{store, sim.loginItem(), [](int) { return false; }};
-    Desktop desktop{sim.platform(scheduler, scheduler.clock()), prefs};
-    WorkingApp working{sim.workspace()};
-    testing::RecordingToast toast;
-    testing::FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-
+struct AutoWorld : bench::EngineWorld {
     // `windows` windows of 10 applications, half on each of two displays;
     // none can be narrower than 300 points, so on the smaller display some
     // of them wait past the edges.
     explicit AutoWorld(int windows)
     {
-        sim.addDisplay(SimDisplay{.name = "Side", .frame = {1440, 0, 1920, 1080}, .menuBar = 0});
-        std::vector<std::int32_t> apps;
-        for (int i = 0; i < 10; ++i)
-            apps.push_back(sim.addApp(SimApp{.bundleID = "com.example.app" + std::to_string(i),
-                                             .name = "App " + std::to_string(i)}));
+        addSideDisplay();
+        const std::vector<std::int32_t> apps = addApps(10);
         std::map<std::string, Size> minimums;
         for (int i = 0; i < 10; ++i)
             minimums["com.example.app" + std::to_string(i)] = Size(300, 0);
@@ -55,11 +43,7 @@ struct AutoWorld {
                                     .frame = Rect(x + double(i % 20) * 10, 60, 600, 400),
                                     .minSize = Size(300, 0)});
         }
-        prefs.setArrangeMode(ArrangeMode::auto_);
-        engine = std::make_unique<ArrangeEngine>(desktop, working, toast, panels);
-        engine->start();
-        for (int i = 0; i < 20; ++i)
-            scheduler.advance(ArrangeEngine::pollInterval);
+        start(ArrangeMode::auto_, 20);
     }
 };
 

@@ -3,6 +3,8 @@
 // stay cheap), and one animation step of a pan, its position writes
 // included.
 
+#include "engine_bench_world.h"
+
 #include "app/engine/arrange_engine.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
@@ -21,18 +23,7 @@ using namespace kavelo;
 namespace {
 
 // `columns` windows, one strip column each, on one display, at rest.
-struct StripWorld {
-    test::TempHome home;
-    ManualScheduler scheduler;
-    SimDesktop sim;
-    UserDefaults store{home.paths().userDefaults};
-    Preferences prefs{store, sim.loginItem(), [](int) { return false; }};
-    Desktop desktop{sim.platform(scheduler, scheduler.clock()), prefs};
-    WorkingApp working{sim.workspace()};
-    testing::RecordingToast toast;
-    testing::FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-
+struct StripWorld : bench::EngineWorld {
     explicit StripWorld(int columns)
     {
         sim.attach(&scheduler);
@@ -46,9 +37,7 @@ struct StripWorld {
             if (engine)
                 scheduler.advance(ArrangeEngine::pollInterval);
             else {
-                prefs.setArrangeMode(ArrangeMode::strip);
-                engine = std::make_unique<ArrangeEngine>(desktop, working, toast, panels);
-                engine->start();
+                start(ArrangeMode::strip, 0);
             }
         }
         sim.focusWindow(first);

@@ -2,6 +2,8 @@
 // focus move): with nothing changed it must stay cheap and leave the disk
 // alone.
 
+#include "engine_bench_world.h"
+
 #include "app/engine/arrange_engine.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
@@ -22,34 +24,16 @@ namespace {
 
 // Two displays, `columns` windows of 10 applications on each, in strip mode
 // and at rest.
-struct MemoryWorld {
-    test::TempHome home;
-    ManualScheduler scheduler;
-    SimDesktop sim;
-    UserDefaults store{home.paths().userDefaults};
-    Preferences prefs{store, sim.loginItem(), [](int) { return false; }};
-    Desktop desktop{sim.platform(scheduler, scheduler.clock()), prefs};
-    WorkingApp working{sim.workspace()};
-    testing::RecordingToast toast;
-    testing::FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-
+struct MemoryWorld : bench::EngineWorld {
     explicit MemoryWorld(int columns)
     {
-        sim.addDisplay(SimDisplay{.name = "Side", .frame = {1440, 0, 1920, 1080}, .menuBar = 0});
-        std::vector<std::int32_t> apps;
-        for (int i = 0; i < 10; ++i)
-            apps.push_back(sim.addApp(SimApp{.bundleID = "com.example.app" + std::to_string(i),
-                                             .name = "App " + std::to_string(i)}));
+        addSideDisplay();
+        const std::vector<std::int32_t> apps = addApps(10);
         for (int i = 0; i < 2 * columns; ++i)
             sim.addWindow(SimWindow{.pid = apps[std::size_t(i) % apps.size()],
                                     .title = "A window with a title of some length " + std::to_string(i),
                                     .frame = Rect(i % 2 ? 1500 : 40, 60, 600, 400)});
-        prefs.setArrangeMode(ArrangeMode::strip);
-        engine = std::make_unique<ArrangeEngine>(desktop, working, toast, panels);
-        engine->start();
-        for (int i = 0; i < 40; ++i)
-            scheduler.advance(ArrangeEngine::pollInterval);
+        start(ArrangeMode::strip, 40);
     }
 };
 

@@ -2,6 +2,8 @@
 // replaces the pending hover step, at pointer rate; the window list is read
 // once the pointer rests.
 
+#include "engine_bench_world.h"
+
 #include "app/engine/arrange_engine.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
@@ -19,35 +21,17 @@ using namespace kavelo;
 
 namespace {
 
-struct HoverWorld {
-    test::TempHome home;
-    ManualScheduler scheduler;
-    SimDesktop sim;
-    UserDefaults store{home.paths().userDefaults};
-    Preferences prefs{store, sim.loginItem(), [](int) { return false; }};
-    Desktop desktop{sim.platform(scheduler, scheduler.clock()), prefs};
-    WorkingApp working{sim.workspace()};
-    testing::RecordingToast toast;
-    testing::FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-
+struct HoverWorld : bench::EngineWorld {
     // 40 windows of 10 applications, arranged on the strip, hover on.
     HoverWorld()
     {
-        std::vector<std::int32_t> apps;
-        for (int i = 0; i < 10; ++i)
-            apps.push_back(sim.addApp(SimApp{.bundleID = "com.example.app" + std::to_string(i),
-                                             .name = "App " + std::to_string(i)}));
+        const std::vector<std::int32_t> apps = addApps(10);
         for (int i = 0; i < 40; ++i)
             sim.addWindow(SimWindow{.pid = apps[std::size_t(i) % apps.size()],
                                     .title = "Window " + std::to_string(i),
                                     .frame = Rect(40 + double(i % 20) * 10, 60, 600, 400)});
         prefs.setFocusFollowsMouse(true);
-        prefs.setArrangeMode(ArrangeMode::strip);
-        engine = std::make_unique<ArrangeEngine>(desktop, working, toast, panels);
-        engine->start();
-        for (int i = 0; i < 20; ++i)
-            scheduler.advance(ArrangeEngine::pollInterval);
+        start(ArrangeMode::strip, 20);
     }
 };
 

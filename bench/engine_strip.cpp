@@ -2,6 +2,8 @@
 // unchanged desktop (it must stay cheap: it runs all day), and a full strip
 // pass. The simulated desktop's own share is measured beside them.
 
+#include "engine_bench_world.h"
+
 #include "app/engine/arrange_engine.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/sim/sim_desktop.h"
@@ -19,27 +21,13 @@ using namespace kavelo;
 
 namespace {
 
-struct World {
-    test::TempHome home;
-    ManualScheduler scheduler;
-    SimDesktop sim;
-    UserDefaults store{home.paths().userDefaults};
-    Preferences prefs{store, sim.loginItem(), [](int) { return false; }};
-    Desktop desktop{sim.platform(scheduler, scheduler.clock()), prefs};
-    WorkingApp working{sim.workspace()};
-    testing::RecordingToast toast;
-    testing::FakeEnginePanels panels;
-    std::unique_ptr<ArrangeEngine> engine;
-
+struct World : bench::EngineWorld {
     // `windows` windows of 10 applications, spread over `displays` displays.
     World(int windows, int displays, ArrangeMode mode)
     {
         if (displays > 1)
-            sim.addDisplay(SimDisplay{.name = "Side", .frame = {1440, 0, 1920, 1080}, .menuBar = 0});
-        std::vector<std::int32_t> apps;
-        for (int i = 0; i < 10; ++i)
-            apps.push_back(sim.addApp(SimApp{.bundleID = "com.example.app" + std::to_string(i),
-                                             .name = "App " + std::to_string(i)}));
+            addSideDisplay();
+        const std::vector<std::int32_t> apps = addApps(10);
         for (int i = 0; i < windows; ++i) {
             const double x = displays > 1 && i % 2 ? 1500 : 40;
             sim.addWindow(SimWindow{.pid = apps[std::size_t(i) % apps.size()],
@@ -47,12 +35,8 @@ struct World {
                                     .frame = Rect(x + double(i % 20) * 10, 60, 600, 400)});
         }
         sim.focusWindow(sim.stacking().front());
-        prefs.setArrangeMode(mode);
-        engine = std::make_unique<ArrangeEngine>(desktop, working, toast, panels);
-        engine->start();
         // Arranged, animation finished, nothing left to do.
-        for (int i = 0; i < 20; ++i)
-            scheduler.advance(ArrangeEngine::pollInterval);
+        start(mode, 20);
         sim.resetCounters();
     }
 
