@@ -22,9 +22,9 @@ constexpr const char* headerBar = "HeaderBar";
 
 class AcrossManagersTest : public X11ServicesTest, public ::testing::WithParamInterface<test::WindowManager> {
 protected:
-    SessionSpec sessionSpec() const override
+    SessionSetup sessionSetup() const override
     {
-        return SessionSpec{.manager = GetParam(),
+        return SessionSetup{.manager = GetParam(),
                            .clients = {"xterm", "xclock"},
                            .programs = {{KAVELO_X11_TEST_CLIENT, "--csd", "26,26,23,29", "--size", "952x799",
                                          "--min", "360x260", "--class", headerBar}}};

@@ -13,9 +13,9 @@ namespace {
 
 class UnderI3Test : public X11ServicesTest {
 protected:
-    SessionSpec sessionSpec() const override
+    SessionSetup sessionSetup() const override
     {
-        return SessionSpec{.manager = test::WindowManager::i3, .clients = {"xterm", "xclock"}};
+        return SessionSetup{.manager = test::WindowManager::i3, .clients = {"xterm", "xclock"}};
     }
     // Both tiled, and i3 done laying them out: their frames as at the last
     // look.

@@ -27,12 +27,12 @@ std::vector<std::pair<WindowEntry, ElementRef>> writable(const Snapshot& snapsho
 
 class FortyWindowsTest : public X11ServicesTest {
 protected:
-    SessionSpec sessionSpec() const override
+    SessionSetup sessionSetup() const override
     {
-        SessionSpec spec;
+        SessionSetup setup;
         for (int i = 0; i < 40; ++i)
-            spec.clients.push_back(i % 3 == 0 ? "xterm" : i % 3 == 1 ? "xclock" : "xeyes");
-        return spec;
+            setup.clients.push_back(i % 3 == 0 ? "xterm" : i % 3 == 1 ? "xclock" : "xeyes");
+        return setup;
     }
     bool ready() override { return writable(read()).size() == 40; }
 };

@@ -15,9 +15,9 @@ constexpr const char* headerBar = "HeaderBar";
 
 class OwnDecorationsTest : public X11ServicesTest, public ::testing::WithParamInterface<test::WindowManager> {
 protected:
-    SessionSpec sessionSpec() const override
+    SessionSetup sessionSetup() const override
     {
-        return SessionSpec{
+        return SessionSetup{
             .manager = GetParam(),
             .clients = {"xterm"},
             .programs = {{KAVELO_X11_TEST_CLIENT, "--csd", "26,26,23,29", "--size", "952x799", "--min", "360x260",

@@ -35,25 +35,25 @@ using namespace std::chrono_literals;
 
 // The X session a suite runs against: its window manager, the programs
 // started by name and the ones started with arguments.
-struct SessionSpec {
+struct SessionSetup {
     test::WindowManager manager = test::WindowManager::openbox;
     std::vector<std::string> clients;
     std::vector<std::vector<std::string>> programs;
-    friend bool operator==(const SessionSpec&, const SessionSpec&) = default;
+    friend bool operator==(const SessionSetup&, const SessionSetup&) = default;
 };
 
 class X11ServicesTest : public ::testing::Test {
 protected:
     // The stock session; suites that need other clients or another manager
     // say so here.
-    virtual SessionSpec sessionSpec() const { return SessionSpec{.clients = {"xclock", "xeyes", "xterm"}}; }
+    virtual SessionSetup sessionSetup() const { return SessionSetup{.clients = {"xclock", "xeyes", "xterm"}}; }
     // What each test starts from, whatever the test before left.
     virtual bool ready() { return stock().size() == 3; }
 
     void SetUp() override
     {
         std::string startError;
-        session = shared(sessionSpec(), &startError);
+        session = shared(sessionSetup(), &startError);
         if (!session) {
             if (test::x11Required())
                 FAIL() << "no X server for the X11 service tests: " << startError;
@@ -74,27 +74,27 @@ protected:
     }
 
     // One session at a time per process, started when a suite first needs
-    // it; a suite with another spec replaces it.
-    static test::X11Session* shared(const SessionSpec& spec, std::string* error)
+    // it; a suite with another setup replaces it.
+    static test::X11Session* shared(const SessionSetup& setup, std::string* error)
     {
         static std::unique_ptr<test::X11Session> current;
-        static SessionSpec running;
+        static SessionSetup running;
         static std::string failure;
-        if (current && running == spec)
+        if (current && running == setup)
             return current.get();
-        if (!current && running == spec && !failure.empty()) {
+        if (!current && running == setup && !failure.empty()) {
             *error = failure;
             return nullptr;
         }
         current.reset();
-        running = spec;
+        running = setup;
         failure.clear();
         auto fresh = std::make_unique<test::X11Session>();
-        if (!fresh->start(spec.clients, &failure, spec.manager)) {
+        if (!fresh->start(setup.clients, &failure, setup.manager)) {
             *error = failure;
             return nullptr;
         }
-        for (const auto& argv : spec.programs)
+        for (const auto& argv : setup.programs)
             fresh->launch(argv);
         current = std::move(fresh);
         return current.get();
