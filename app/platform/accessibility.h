@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kavelo {
@@ -24,6 +25,16 @@ struct FrameWrite {
     Parts parts = Parts::frame;
 };
 
+// What a window list needs of one window, read at one moment. A field
+// without a value is one whose reading failed.
+struct ElementFacts {
+    std::optional<WindowID> number;
+    std::optional<std::string> subrole;
+    std::optional<std::string> title;
+    std::optional<bool> minimized;
+    std::optional<Rect> frame;   // top-left origin, global; position and size both read
+};
+
 class Accessibility {
 public:
     virtual ~Accessibility() = default;
@@ -37,6 +48,15 @@ public:
     // The application's windows on the desktops shown now, in its own order;
     // no value when the application does not answer or trust is missing.
     virtual std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const = 0;
+    // The windows of several applications, one answer per pid as `windows`
+    // gives it. A real server lists them all from one read; this default
+    // asks application by application.
+    virtual std::vector<std::optional<std::vector<ElementRef>>> windowsOf(std::span<const std::int32_t> pids) const;
+    // One `ElementFacts` per element, in order, each field as the element's
+    // own reading answers it (none for a null element). A real server sends
+    // every window's requests before it waits once; this default reads
+    // element by element.
+    virtual std::vector<ElementFacts> facts(std::span<const ElementRef> elements) const;
     // Its focused window; null when it has none or cannot be asked.
     virtual ElementRef focusedWindow(std::int32_t pid) const = 0;
 

@@ -35,6 +35,34 @@ Platform PlatformInterfaces::platform(Scheduler& scheduler, Clock& clock) const
                     .clock = clock};
 }
 
+std::vector<std::optional<std::vector<ElementRef>>> Accessibility::windowsOf(std::span<const std::int32_t> pids) const
+{
+    std::vector<std::optional<std::vector<ElementRef>>> out;
+    out.reserve(pids.size());
+    for (std::int32_t pid : pids)
+        out.push_back(windows(pid));
+    return out;
+}
+
+std::vector<ElementFacts> Accessibility::facts(std::span<const ElementRef> elements) const
+{
+    std::vector<ElementFacts> out(elements.size());
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const Element* e = elements[i].get();
+        if (!e)
+            continue;
+        auto& f = out[i];
+        f.number = e->windowNumber();
+        f.subrole = e->subrole();
+        f.title = e->title();
+        f.minimized = e->minimized();
+        if (const auto position = e->position())
+            if (const auto size = e->size())
+                f.frame = Rect(*position, *size);
+    }
+    return out;
+}
+
 std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes)
 {
     std::vector<bool> done;

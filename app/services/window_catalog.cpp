@@ -1,6 +1,6 @@
 #include "app/services/window_catalog.h"
 
-#include "app/services/ax.h"
+#include "app/platform/accessibility.h"
 
 #include <algorithm>
 #include <limits>
@@ -47,39 +47,49 @@ Snapshot read(const Desktop& desktop)
     std::vector<WindowEntry> entries;
     WindowID synthetic = syntheticWindowIDBase;
     if (trusted) {
-        for (const auto& app : apps) {
-            const auto windows = system.accessibility.windows(app.pid).value_or(std::vector<ElementRef>{});
-            for (const auto& element : windows) {
-                if (!element)
-                    continue;
-                const auto subrole = AX::value<std::string>(element, AX::subroleAttribute);
-                if (!subrole || (*subrole != standardWindowSubrole && *subrole != dialogSubrole))
-                    continue;
-                const bool minimized = AX::value<bool>(element, AX::minimizedAttribute).value_or(false);
-                ++synthetic;
-                const auto number = element->windowNumber();
-                const WindowID id = number && *number != 0 ? *number : synthetic;
-                snapshot.elements[id] = element;
-                const WindowState state = minimized    ? WindowState::minimized
-                                          : app.hidden ? WindowState::hidden
-                                                       : WindowState::visible;
-                entries.push_back(entryFor(app, id, AX::value<std::string>(element, AX::titleAttribute).value_or(""),
-                                           AX::rect(*element).value_or(Rect()), state));
-            }
+        // Every application's windows, then every window's facts, each read
+        // in one go: a window-by-window read waits on the server many times
+        // per window.
+        std::vector<std::int32_t> pids;
+        pids.reserve(apps.size());
+        for (const auto& app : apps)
+            pids.push_back(app.pid);
+        const auto listed = system.accessibility.windowsOf(pids);
+        std::vector<ElementRef> elements;
+        std::vector<const RunningApp*> ownerOf;
+        for (std::size_t a = 0; a < apps.size() && a < listed.size(); ++a)
+            for (const auto& element : listed[a].value_or(std::vector<ElementRef>{}))
+                if (element) {
+                    elements.push_back(element);
+                    ownerOf.push_back(&apps[a]);
+                }
+        const auto facts = system.accessibility.facts(elements);
+        for (std::size_t i = 0; i < elements.size() && i < facts.size(); ++i) {
+            const ElementFacts& f = facts[i];
+            const RunningApp& app = *ownerOf[i];
+            if (!f.subrole || (*f.subrole != standardWindowSubrole && *f.subrole != dialogSubrole))
+                continue;
+            ++synthetic;
+            const WindowID id = f.number && *f.number != 0 ? *f.number : synthetic;
+            snapshot.elements[id] = elements[i];
+            const WindowState state = f.minimized.value_or(false) ? WindowState::minimized
+                                      : app.hidden                ? WindowState::hidden
+                                                                  : WindowState::visible;
+            entries.push_back(entryFor(app, id, f.title.value_or(""), f.frame.value_or(Rect()), state));
         }
     }
 
-    // Stacking positions: on-screen windows first, then the rest of the full
-    // list in its own order.
+    // Stacking positions: on-screen windows first, then the rest, each in
+    // the list's front-to-back order. The on-screen list is this list's
+    // on-screen part, so one read serves both and they cannot disagree.
     std::unordered_map<WindowID, std::int64_t> position;
     {
-        const auto onScreen =
-            system.windowServer.windowList(WindowListOption::onScreenOnly).value_or(std::vector<WindowInfo>{});
-        for (std::size_t i = 0; i < onScreen.size(); ++i)
-            position[onScreen[i].number] = std::int64_t(i);
-        const auto n = std::int64_t(onScreen.size());
+        std::int64_t shown = 0;
+        for (const auto& info : full)
+            if (info.onScreen)
+                position.try_emplace(info.number, shown++);
         for (std::size_t j = 0; j < full.size(); ++j)
-            position.try_emplace(full[j].number, n + std::int64_t(j));
+            position.try_emplace(full[j].number, shown + std::int64_t(j));
     }
 
     std::unordered_map<WindowID, bool> listed;

@@ -187,10 +187,17 @@ void drawShadow(QPainter& painter, const QPainterPath& path, const QColor& color
 {
     if (color.alpha() == 0 || path.isEmpty())
         return;
-    const QImage image = silhouette(path, color, radius, strokeWidth);
+    // Blurred at the colour's full strength and painted at its alpha: a glow
+    // fading in reuses one blur instead of making one per frame.
+    QColor solid = color;
+    solid.setAlpha(255);
+    const QImage image = silhouette(path, solid, radius, strokeWidth);
     const double grow = strokeWidth > 0 ? strokeWidth / 2 : 0;
     const QPointF at = path.boundingRect().topLeft() - QPointF(grow + margin(radius), grow + margin(radius)) + offset;
+    const double opacity = painter.opacity();
+    painter.setOpacity(opacity * color.alphaF());
     painter.drawImage(at, image);
+    painter.setOpacity(opacity);
 }
 
 QImage imageShadow(const QImage& source, const QColor& color, double radius)

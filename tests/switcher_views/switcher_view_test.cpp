@@ -88,7 +88,7 @@ TEST_F(SwitcherViewMap, MinimizedWindowSitsInTheShelfWithItsCaption)
 {
     openPanel();
     SwitcherShelf* shelf = view().shelf();
-    ASSERT_TRUE(shelf->isVisible());
+    ASSERT_TRUE(SwitcherView::shows(shelf));
     ASSERT_EQ(shelf->windows().size(), 1u);
     EXPECT_EQ(shelf->windows()[0].id, minimized);
     EXPECT_FALSE(view().mapView()->tileRect(minimized));
@@ -305,6 +305,43 @@ TEST_F(SwitcherViewResults, ClickOnACardOpensThatWindow)
     EXPECT_EQ(sim.stacking().front(), third);
 }
 
+// Hiding or showing a part under the pointer costs an X round trip per key,
+// so parts out of use are parked at no size; they must then take no clicks.
+TEST_F(SwitcherViewResults, ContentChangesNeitherHideNorShowAPartAndParkedPartsTakeNoClicks)
+{
+    openPanel();
+    struct Count : QObject {
+        int changes = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            changes += event->type() == QEvent::Show || event->type() == QEvent::Hide;
+            return false;
+        }
+    } count;
+    const std::vector<QWidget*> parts{view().mapView(), view().shelf(), view().row()};
+    for (QWidget* part : parts)
+        part->installEventFilter(&count);
+    const QPoint onMap = view().mapView()->geometry().center();
+
+    typeDoc();
+    ASSERT_EQ(view().content(), SwitcherView::Content::results);
+    EXPECT_TRUE(SwitcherView::shows(view().row()));
+    EXPECT_FALSE(SwitcherView::shows(view().mapView()));
+    EXPECT_NE(view().childAt(onMap), view().mapView());
+    for (int i = 0; i < 3; ++i)
+        type(51); // Backspace
+    ASSERT_EQ(view().content(), SwitcherView::Content::map);
+    EXPECT_TRUE(SwitcherView::shows(view().mapView()));
+    EXPECT_FALSE(SwitcherView::shows(view().row()));
+    EXPECT_EQ(view().childAt(onMap), view().mapView());
+    for (std::uint16_t key : {6, 6, 6}) // z z z
+        type(key);
+    ASSERT_EQ(view().content(), SwitcherView::Content::noMatch);
+    for (QWidget* part : parts)
+        EXPECT_FALSE(SwitcherView::shows(part));
+    EXPECT_EQ(count.changes, 0);
+}
+
 TEST_F(SwitcherViewResults, SelectedCardShowsItsWindowsPicture)
 {
     openPanel();
@@ -342,7 +379,7 @@ TEST_F(SwitcherViewResults, NoMatchSaysWhichQueryFailed)
     EXPECT_EQ(view().content(), SwitcherView::Content::noMatch);
     EXPECT_EQ(view().counter(), "No matches");
     EXPECT_EQ(view().message(), QString::fromUtf8("No windows match \u201Czzz\u201D"));
-    EXPECT_FALSE(view().row()->isVisible());
+    EXPECT_FALSE(SwitcherView::shows(view().row()));
     save(picture(), "switcher-no-match");
 }
 

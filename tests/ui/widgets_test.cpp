@@ -225,6 +225,33 @@ TEST(Shadows, BlurredOnceAndThenServedFromTheCache)
     EXPECT_EQ(Shadows::cachedCount(), 2);
 }
 
+// A glow fading in changes only its alpha, frame after frame: one blur must
+// serve every strength, drawn as strong as the colour says.
+TEST(Shadows, AGlowOfAnyStrengthSharesOneBlur)
+{
+    Shadows::clearCache();
+    const QPainterPath ring = Shapes::continuousRoundedRect(QRectF(20, 20, 80, 50), 12);
+    const auto drawn = [&](double alpha) {
+        QImage image(140, 110, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        QColor amber(255, 176, 32);
+        amber.setAlphaF(float(alpha));
+        Shadows::drawGlow(painter, ring, 3, amber, 10);
+        return image;
+    };
+    const QImage full = drawn(1), half = drawn(0.5), faint = drawn(0.1);
+    EXPECT_EQ(Shadows::cachedCount(), 1);
+    const QPoint onLine(60, 20);
+    ASSERT_GT(qAlpha(full.pixel(onLine)), 40);
+    EXPECT_NEAR(qAlpha(half.pixel(onLine)), qAlpha(full.pixel(onLine)) / 2.0, 3);
+    EXPECT_NEAR(qAlpha(faint.pixel(onLine)), qAlpha(full.pixel(onLine)) / 10.0, 3);
+    // Still amber, not darkened by the fade.
+    const QColor colour = half.pixelColor(onLine);
+    EXPECT_GT(colour.red(), 230);
+    EXPECT_NEAR(colour.green(), 176, 20);
+}
+
 TEST(WindowFacade, IconTileWithAnAmberShadowBelow)
 {
     QPixmap pixmap(64, 64);

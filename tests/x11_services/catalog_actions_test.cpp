@@ -56,6 +56,69 @@ TEST_F(CatalogTest, ListsTheRealClientsFrontToBackWithTheirElements)
     EXPECT_EQ(catalogOrder, serverOrder);
 }
 
+// The catalog reads every window in one batch; each answer must be what the
+// window's own element reads, a closed window must answer nothing and leave
+// the others' answers alone.
+TEST_F(CatalogTest, BatchedReadsAnswerAsEachWindowsOwnReads)
+{
+    const pid_t extra = session->launch({"xlogo"});
+    Restore restore([&] { session->terminate(extra); });
+    const auto logos = [&] {
+        const Snapshot snapshot = read();
+        return std::count_if(snapshot.windows.begin(), snapshot.windows.end(),
+                             [](const WindowEntry& w) { return w.bundleID == "XLogo"; });
+    };
+    ASSERT_TRUE(until([&] { return logos() == 1; }));
+    const Accessibility& ax = desktop->platform.accessibility;
+    std::vector<std::int32_t> pids;
+    for (const auto& app : desktop->platform.workspace.runningApps())
+        pids.push_back(app.pid);
+    pids.push_back(0x7ffffff0);   // no such process
+    const auto listed = ax.windowsOf(pids);
+    ASSERT_EQ(listed.size(), pids.size());
+    EXPECT_FALSE(listed.back());
+    std::vector<ElementRef> elements{nullptr};
+    for (std::size_t i = 0; i + 1 < pids.size(); ++i) {
+        const auto one = ax.windows(pids[i]);
+        ASSERT_EQ(one.has_value(), listed[i].has_value()) << pids[i];
+        ASSERT_EQ(one.value_or(std::vector<ElementRef>{}).size(), listed[i].value_or(std::vector<ElementRef>{}).size());
+        for (std::size_t k = 0; one && k < one->size(); ++k)
+            EXPECT_EQ((*one)[k]->windowNumber(), (*listed[i])[k]->windowNumber());
+        for (const auto& e : listed[i].value_or(std::vector<ElementRef>{}))
+            elements.push_back(e);
+    }
+    ASSERT_GE(elements.size(), 5u);
+
+    const auto facts = ax.facts(elements);
+    ASSERT_EQ(facts.size(), elements.size());
+    EXPECT_FALSE(facts[0].number || facts[0].subrole || facts[0].title || facts[0].minimized || facts[0].frame);
+    ElementRef logo;
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        const Element& e = *elements[i];
+        SCOPED_TRACE(e.title().value_or("?"));
+        EXPECT_EQ(facts[i].number, e.windowNumber());
+        EXPECT_EQ(facts[i].subrole, e.subrole());
+        EXPECT_EQ(facts[i].title, e.title());
+        EXPECT_EQ(facts[i].minimized, e.minimized());
+        EXPECT_EQ(facts[i].frame, AX::rect(e));
+        if (facts[i].title == std::optional<std::string>("xlogo"))
+            logo = elements[i];
+    }
+    ASSERT_TRUE(logo);
+
+    session->terminate(extra);
+    ASSERT_TRUE(until([&] { return logos() == 0; }));
+    const auto after = ax.facts(elements);
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        if (elements[i] == logo) {
+            EXPECT_FALSE(after[i].number || after[i].subrole || after[i].title || after[i].minimized || after[i].frame);
+        } else {
+            EXPECT_EQ(after[i].number, facts[i].number);
+            EXPECT_EQ(after[i].frame, facts[i].frame);
+        }
+    }
+}
+
 TEST_F(CatalogTest, AWindowTheUserMinimizedReadsMinimizedAndSortsLast)
 {
     const WindowEntry eyes = stock().at("XEyes");

@@ -5,12 +5,35 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 
 namespace kavelo {
 
 using Impl = X11Desktop::Impl;
 
 namespace {
+
+constexpr unsigned subroleFields = X11Fields::type | X11Fields::state;
+
+std::string subroleOf(const Impl& impl, const ClientProps& p)
+{
+    const auto& e = impl.ewmh;
+    if (p.hasType(e._NET_WM_WINDOW_TYPE_DIALOG) || p.hasState(e._NET_WM_STATE_MODAL) ||
+        (p.types.empty() && p.transientFor != XCB_NONE))
+        return dialogSubrole;
+    if (p.types.empty() || p.hasType(e._NET_WM_WINDOW_TYPE_NORMAL))
+        return standardWindowSubrole;
+    if (p.hasType(e._NET_WM_WINDOW_TYPE_UTILITY) || p.hasType(e._NET_WM_WINDOW_TYPE_TOOLBAR))
+        return "AXFloatingWindow";
+    return "AXUnknown";
+}
+
+// Iconified by the user, not by hiding its application.
+bool minimizedOf(const Impl& impl, const ClientProps& p, std::int32_t pid, xcb_window_t window)
+{
+    return p.hasState(impl.ewmh._NET_WM_STATE_HIDDEN) && !impl.hiddenByApp(pid, window);
+}
 
 class X11Element : public Element {
 public:
@@ -26,20 +49,7 @@ public:
     }
     std::optional<std::string> subrole() const override
     {
-        return read<std::string>(X11Fields::type | X11Fields::state,
-                                 [](Impl& impl, const ClientProps& p) -> std::optional<std::string> {
-                                     const auto& e = impl.ewmh;
-                                     if (p.hasType(e._NET_WM_WINDOW_TYPE_DIALOG) ||
-                                         p.hasState(e._NET_WM_STATE_MODAL) ||
-                                         (p.types.empty() && p.transientFor != XCB_NONE))
-                                         return std::string(dialogSubrole);
-                                     if (p.types.empty() || p.hasType(e._NET_WM_WINDOW_TYPE_NORMAL))
-                                         return std::string(standardWindowSubrole);
-                                     if (p.hasType(e._NET_WM_WINDOW_TYPE_UTILITY) ||
-                                         p.hasType(e._NET_WM_WINDOW_TYPE_TOOLBAR))
-                                         return std::string("AXFloatingWindow");
-                                     return std::string("AXUnknown");
-                                 });
+        return read<std::string>(subroleFields, [](Impl& impl, const ClientProps& p) { return subroleOf(impl, p); });
     }
     std::optional<std::string> title() const override
     {
@@ -51,7 +61,7 @@ public:
     std::optional<bool> minimized() const override
     {
         return read<bool>(X11Fields::state, [&](Impl& impl, const ClientProps& p) {
-            return std::optional(p.hasState(impl.ewmh._NET_WM_STATE_HIDDEN) && !impl.hiddenByApp(pid_, window_));
+            return std::optional(minimizedOf(impl, p, pid_, window_));
         });
     }
     std::optional<bool> fullScreen() const override
@@ -109,6 +119,10 @@ public:
             return true;
         });
     }
+
+    xcb_window_t window() const { return window_; }
+    WindowID number() const { return number_; }
+    bool ownedBy(const Impl& owner) const { return impl_.lock().get() == &owner; }
 
     // This window as a batch write target; null when its backend is gone
     // or it belongs to another one.
@@ -182,20 +196,90 @@ public:
     bool requestTrust() override { return true; }
     std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const override
     {
+        return windowsOf(std::span(&pid, 1)).front();
+    }
+    std::vector<std::optional<std::vector<ElementRef>>> windowsOf(std::span<const std::int32_t> pids) const override
+    {
         impl.settleWrites();
         const auto stack = impl.stacking();
-        std::vector<xcb_window_t> own;
+        std::map<std::int32_t, std::vector<xcb_window_t>> own;
+        for (std::int32_t pid : pids)
+            own[pid];
+        std::vector<xcb_window_t> listed;
         for (xcb_window_t w : stack)
-            if (auto k = impl.knownFor(w); k && k->pid == pid)
-                own.push_back(w);
-        if (own.empty() && !impl.runningApp(pid))
-            return std::nullopt;
-        const auto props = impl.read(own, X11Fields::desktop);
+            if (auto k = impl.knownFor(w))
+                if (auto it = own.find(k->pid); it != own.end()) {
+                    it->second.push_back(w);
+                    listed.push_back(w);
+                }
+        const auto props = impl.read(listed, X11Fields::desktop);
+        std::map<xcb_window_t, bool> shown;
         const auto current = impl.currentDesktopIndex();
-        std::vector<ElementRef> out;
-        for (std::size_t i = 0; i < own.size(); ++i)
-            if (props[i].alive && impl.onShownDesktop(props[i], current))
-                out.push_back(elementFor(impl, own[i]));
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            shown[listed[i]] = props[i].alive && impl.onShownDesktop(props[i], current);
+        // An application without windows answers only while it runs.
+        std::optional<std::set<std::int32_t>> running;
+        std::vector<std::optional<std::vector<ElementRef>>> out;
+        out.reserve(pids.size());
+        for (std::int32_t pid : pids) {
+            const auto& windows = own[pid];
+            if (windows.empty()) {
+                if (!running) {
+                    running.emplace();
+                    for (const auto& app : impl.runningApps())
+                        running->insert(app.pid);
+                }
+                if (!running->count(pid)) {
+                    out.emplace_back();
+                    continue;
+                }
+            }
+            std::vector<ElementRef> elements;
+            for (xcb_window_t w : windows)
+                if (shown[w])
+                    elements.push_back(elementFor(impl, w));
+            out.push_back(std::move(elements));
+        }
+        return out;
+    }
+    std::vector<ElementFacts> facts(std::span<const ElementRef> elements) const override
+    {
+        std::vector<ElementFacts> out(elements.size());
+        std::vector<std::size_t> at;
+        std::vector<xcb_window_t> windows;
+        std::vector<const X11Element*> ours;
+        std::vector<std::size_t> others;
+        for (std::size_t i = 0; i < elements.size(); ++i) {
+            const auto* element = dynamic_cast<const X11Element*>(elements[i].get());
+            if (element && element->ownedBy(impl)) {
+                at.push_back(i);
+                windows.push_back(element->window());
+                ours.push_back(element);
+            } else if (elements[i]) {
+                others.push_back(i);
+            }
+        }
+        if (!windows.empty()) {
+            impl.settleWrites();
+            const auto props = impl.read(windows, X11Fields::geometry | X11Fields::title | subroleFields);
+            // The replies have queued every destruction sent before them.
+            impl.drainQueued();
+            for (std::size_t k = 0; k < windows.size(); ++k) {
+                const auto& p = props[k];
+                const auto known = impl.knownFor(windows[k]);
+                if (!p.alive || !known || known->number != ours[k]->number())
+                    continue;
+                auto& f = out[at[k]];
+                f.number = ours[k]->number();
+                f.subrole = subroleOf(impl, p);
+                f.title = p.title.value_or("");
+                f.minimized = minimizedOf(impl, p, ours[k]->pid(), windows[k]);
+                f.frame = impl.frameOf(p);
+            }
+        }
+        // Another backend's elements answer for themselves.
+        for (std::size_t i : others)
+            out[i] = Accessibility::facts(std::span(&elements[i], 1)).front();
         return out;
     }
     ElementRef focusedWindow(std::int32_t pid) const override

@@ -30,7 +30,7 @@ public:
     {
         impl.settleWrites();
         const auto stack = impl.stacking();
-        const auto props = impl.read(stack, X11Fields::all);
+        const auto props = impl.read(stack, X11Fields::all & ~X11Fields::hints);
         const auto current = impl.currentDesktopIndex();
         const auto& e = impl.ewmh;
         std::map<xcb_window_t, const Impl::Panel*> ours;

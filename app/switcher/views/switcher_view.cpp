@@ -145,9 +145,6 @@ void SwitcherView::ensureLayout()
         content_ = Content::results;
     else
         content_ = Content::map;
-
-    map_->setVisible(content_ == Content::map);
-    row_->setVisible(content_ == Content::results);
     if (content_ == Content::map) {
         // Header, map and shelf as one column, centred in the panel.
         const SwitcherMap& map = model_.map();
@@ -157,25 +154,38 @@ void SwitcherView::ensureLayout()
         const double top = std::round(padding + (height() - 2 * padding - column) / 2);
         header_ = QRectF(padding + headerPadding, top, inner - 2 * headerPadding, headerH);
         const double mapTop = top + headerH + spacing;
-        map_->setGeometry(int(std::round((width() - map.size.width) / 2)), int(mapTop),
-                          int(std::ceil(map.size.width)), int(std::ceil(map.size.height)));
-        shelf_->setVisible(shelf);
-        if (shelf)
-            shelf_->setGeometry(int(padding), int(std::round(mapTop + map.size.height + spacing)), int(inner),
-                                int(SwitcherShelf::rowHeight));
+        place(map_, QRect(int(std::round((width() - map.size.width) / 2)), int(mapTop),
+                          int(std::ceil(map.size.width)), int(std::ceil(map.size.height))));
+        place(shelf_, shelf ? QRect(int(padding), int(std::round(mapTop + map.size.height + spacing)), int(inner),
+                                    int(SwitcherShelf::rowHeight))
+                            : QRect());
         shelf_->sessionChanged();
+        place(row_, QRect());
     } else {
-        shelf_->setVisible(false);
+        place(map_, QRect());
+        place(shelf_, QRect());
         header_ = QRectF(padding + headerPadding, padding, inner - 2 * headerPadding, headerH);
         if (content_ == Content::results) {
-            const QRect area = contentRect().toAlignedRect();
-            if (row_->geometry() != area)
-                row_->setGeometry(area);
+            place(row_, contentRect().toAlignedRect());
             row_->sessionChanged(jump);
+        } else {
+            place(row_, QRect());
         }
     }
     update();
 }
+
+// A part not in use is parked at no size rather than hidden: hiding or
+// showing a child under the pointer makes the toolkit ask the X server where
+// the pointer is, a round trip on the path of every key that changes the
+// content.
+void SwitcherView::place(QWidget* part, const QRect& area)
+{
+    if (part->geometry() != area)
+        part->setGeometry(area);
+}
+
+bool SwitcherView::shows(const QWidget* part) { return part->isVisible() && !part->geometry().isEmpty(); }
 
 QString SwitcherView::prompt() const
 {

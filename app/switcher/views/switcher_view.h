@@ -55,6 +55,9 @@ public:
     SwitcherShelf* shelf() { return shelf_; }
     SwitcherCardRow* row() { return row_; }
     SwitcherPictures& pictures() { return pictures_; }
+    // Whether a part of the view is in use: parts not in use stay visible
+    // at no size.
+    static bool shows(const QWidget* part);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -62,6 +65,7 @@ protected:
 
 private:
     void changed(const SwitcherChange& change);
+    static void place(QWidget* part, const QRect& area);
     double headerHeight() const;
     QRectF contentRect() const;   // below the header, for the row and the message
 
