@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -174,6 +176,57 @@ TEST_F(AppNamesX11, TheEntrysThemeIconIsTheApplicationsIcon)
     // Without a resolver the window's own icon (xclock has none) is all there is.
     x11->setIconResolver({});
     EXPECT_FALSE(desktop->platform.workspace.icon(pidOf("XClock")));
+}
+
+TEST_F(AppNamesX11, AProgramWithoutAnEntryShowsItsWindowsLargestIconUpTo128)
+{
+    WindowID eyes = 0;
+    for (const auto& w : WindowCatalog::read(*desktop).windows)
+        if (w.bundleID == "XEyes")
+            eyes = w.id;
+    ASSERT_NE(eyes, 0u);
+    const auto window = x11->serverWindow(eyes);
+    ASSERT_TRUE(window);
+    // Three pictures as the property holds them: 16, 64 and 256 pixels, each
+    // ARGB with its own colour; the 64 one carries a diagonal.
+    std::vector<std::uint32_t> data;
+    const auto picture = [&](std::uint32_t side, std::uint32_t argb) {
+        data.push_back(side);
+        data.push_back(side);
+        for (std::uint32_t y = 0; y < side; ++y)
+            for (std::uint32_t x = 0; x < side; ++x)
+                data.push_back(x == y ? 0xFFFFFFFFu : argb);
+    };
+    picture(16, 0xFFFF0000u);
+    picture(64, 0x8000C040u);
+    picture(256, 0xFF0000FFu);
+    xcb_connection_t* c = xcb_connect(session->display().c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    const char name[] = "_NET_WM_ICON";
+    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof(name) - 1, name), nullptr);
+    ASSERT_TRUE(atom);
+    const xcb_atom_t icon = atom->atom;
+    std::free(atom);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, *window, icon, XCB_ATOM_CARDINAL, 32, std::uint32_t(data.size()),
+                        data.data());
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+
+    const auto got = desktop->platform.workspace.icon(pidOf("XEyes"));
+    xcb_delete_property(c, *window, icon);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+    ASSERT_TRUE(got);
+    ASSERT_EQ(got->width, 64);
+    ASSERT_EQ(got->height, 64);
+    // RGBA, not premultiplied: as the property has it.
+    const auto pixel = [&](int x, int y) {
+        const std::size_t at = (std::size_t(y) * 64 + std::size_t(x)) * 4;
+        return std::vector<std::uint8_t>(got->rgba.begin() + std::ptrdiff_t(at), got->rgba.begin() + std::ptrdiff_t(at) + 4);
+    };
+    EXPECT_EQ(pixel(10, 20), (std::vector<std::uint8_t>{0x00, 0xC0, 0x40, 0x80}));
+    EXPECT_EQ(pixel(33, 33), (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    // Taken away, there is none.
+    EXPECT_FALSE(desktop->platform.workspace.icon(pidOf("XEyes")));
 }
 
 TEST_F(AppNamesX11, ThemeIconsResolveVectorsFilesAndNothingForUnknownNames)

@@ -137,8 +137,10 @@ TEST_F(EventPumpTest, TheLoopSleepsWhileNothingHappens)
     const int drainsBefore = counting.drains;
     const double cpuBefore = cpuSeconds();
     runLoop(loop, 400);
-    // A spinning loop drains thousands of times and burns the whole span.
-    EXPECT_LT(counting.drains - drainsBefore, 10);
+    // A spinning loop drains thousands of times and burns the whole span; a
+    // sleeping one wakes for the session's own traffic now and then, more
+    // often on a loaded machine.
+    EXPECT_LT(counting.drains - drainsBefore, 40);
     EXPECT_LT(cpuSeconds() - cpuBefore, 0.1);
 }
 

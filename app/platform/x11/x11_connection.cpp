@@ -220,6 +220,22 @@ std::optional<xcb_window_t> Impl::windowFor(WindowID number) const
     return it->second;
 }
 
+std::vector<xcb_window_t> Impl::windowsOfPid(std::int32_t pid) const
+{
+    std::vector<std::pair<WindowID, xcb_window_t>> found;
+    {
+        std::lock_guard guard(numbersMutex);
+        for (const auto& [window, k] : known)
+            if (k.pid == pid && window != helper)
+                found.emplace_back(k.number, window);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<xcb_window_t> out;
+    for (const auto& [number, window] : found)
+        out.push_back(window);
+    return out;
+}
+
 std::optional<KnownWindow> Impl::knownFor(xcb_window_t window) const
 {
     std::lock_guard guard(numbersMutex);

@@ -165,6 +165,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void forget(xcb_window_t window);
     std::optional<xcb_window_t> windowFor(WindowID number) const;
     std::optional<KnownWindow> knownFor(xcb_window_t window) const;
+    // The windows of a process this backend has met and not seen destroyed,
+    // oldest first; no round trip.
+    std::vector<xcb_window_t> windowsOfPid(std::int32_t pid) const;
     // The owning process: _NET_WM_PID, else what the server knows of the
     // client, else a stand-in per client connection (negative).
     std::int32_t readPid(xcb_window_t window) const;
@@ -279,7 +282,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     IconResolver iconResolver;
     std::map<std::string, std::optional<Image>> entryIcons;
     int entryIconsRead = 0;
-    std::optional<Image> entryIcon(std::int32_t pid);
+    // The icon of the entry for `window`'s class.
+    std::optional<Image> entryIcon(xcb_window_t window);
 
     // Events.
     std::vector<std::function<void()>> pendingWork;

@@ -90,6 +90,27 @@ std::optional<std::vector<std::string>> entryCommand(std::string_view location, 
     return DesktopExec::arguments(entry->exec, addresses);
 }
 
+// The largest picture up to 128 pixels, else the first.
+std::optional<Image> bestIcon(xcb_ewmh_get_wm_icon_reply_t& reply)
+{
+    std::optional<xcb_ewmh_wm_icon_iterator_t> best;
+    for (auto it = xcb_ewmh_get_wm_icon_iterator(&reply); it.rem; xcb_ewmh_get_wm_icon_next(&it))
+        if (!best || (it.width <= 128 && it.width > best->width) || best->width > 128)
+            best = it;
+    if (!best || best->width == 0 || best->height == 0)
+        return std::nullopt;
+    Image out{.width = int(best->width), .height = int(best->height)};
+    out.rgba.reserve(std::size_t(out.width) * out.height * 4);
+    for (std::uint32_t i = 0; i < best->width * best->height; ++i) {
+        const std::uint32_t argb = best->data[i];
+        out.rgba.push_back(std::uint8_t(argb >> 16));
+        out.rgba.push_back(std::uint8_t(argb >> 8));
+        out.rgba.push_back(std::uint8_t(argb));
+        out.rgba.push_back(std::uint8_t(argb >> 24));
+    }
+    return out;
+}
+
 class X11Workspace : public SystemWorkspace, X11Facade {
 public:
     using X11Facade::X11Facade;
@@ -103,41 +124,29 @@ public:
             return std::nullopt;
         return impl.runningApp(impl.adopt(*active).pid);
     }
-    // The icon its desktop entry names, else the one its windows carry.
+    // The icon its desktop entry names, else the one its windows carry. The
+    // switcher asks for every application as it opens: a round trip for the
+    // class and, without an entry, one for all its windows' icons.
     std::optional<Image> icon(std::int32_t pid) const override
     {
-        if (auto themed = impl.entryIcon(pid))
+        const auto own = impl.windowsOfPid(pid);
+        if (own.empty())
+            return std::nullopt;
+        if (auto themed = impl.entryIcon(own.front()))
             return themed;
-        for (xcb_window_t w : impl.stacking()) {
-            const auto k = impl.knownFor(w);
-            if (!k || k->pid != pid)
-                continue;
+        std::vector<xcb_get_property_cookie_t> cookies;
+        for (xcb_window_t w : own)
+            cookies.push_back(xcb_ewmh_get_wm_icon(&impl.ewmh, w));
+        std::optional<Image> image;
+        for (const auto& cookie : cookies) {
             xcb_ewmh_get_wm_icon_reply_t reply;
-            if (!xcb_ewmh_get_wm_icon_reply(&impl.ewmh, xcb_ewmh_get_wm_icon(&impl.ewmh, w), &reply, nullptr))
+            if (!xcb_ewmh_get_wm_icon_reply(&impl.ewmh, cookie, &reply, nullptr))
                 continue;
-            // The largest picture up to 128 pixels, else the first.
-            std::optional<xcb_ewmh_wm_icon_iterator_t> best;
-            for (auto it = xcb_ewmh_get_wm_icon_iterator(&reply); it.rem; xcb_ewmh_get_wm_icon_next(&it))
-                if (!best || (it.width <= 128 && it.width > best->width) || best->width > 128)
-                    best = it;
-            std::optional<Image> image;
-            if (best && best->width > 0 && best->height > 0) {
-                Image out{.width = int(best->width), .height = int(best->height)};
-                out.rgba.reserve(std::size_t(out.width) * out.height * 4);
-                for (std::uint32_t i = 0; i < best->width * best->height; ++i) {
-                    const std::uint32_t argb = best->data[i];
-                    out.rgba.push_back(std::uint8_t(argb >> 16));
-                    out.rgba.push_back(std::uint8_t(argb >> 8));
-                    out.rgba.push_back(std::uint8_t(argb));
-                    out.rgba.push_back(std::uint8_t(argb >> 24));
-                }
-                image = std::move(out);
-            }
+            if (!image)
+                image = bestIcon(reply);
             xcb_ewmh_get_wm_icon_reply_wipe(&reply);
-            if (image)
-                return image;
         }
-        return std::nullopt;
+        return image;
     }
     bool activate(std::int32_t pid) override
     {
@@ -272,17 +281,11 @@ void X11Desktop::setIconResolver(IconResolver resolver)
     impl_->entryIcons.clear();
 }
 
-std::optional<Image> Impl::entryIcon(std::int32_t pid)
+std::optional<Image> Impl::entryIcon(xcb_window_t window)
 {
     if (!iconResolver)
         return std::nullopt;
-    std::vector<xcb_window_t> own;
-    for (xcb_window_t w : stacking())
-        if (auto k = knownFor(w); k && k->pid == pid)
-            own.push_back(w);
-    if (own.empty())
-        return std::nullopt;
-    const ClientProps props = read(own.front(), X11Fields::wmClass);
+    const ClientProps props = read(window, X11Fields::wmClass);
     DesktopEntries& entries = desktopEntries();
     entries.refresh();
     const DesktopEntry* entry = entries.forClass(props.className.empty() ? props.instance : props.className);
