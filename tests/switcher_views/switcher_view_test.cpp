@@ -355,6 +355,42 @@ TEST_F(SwitcherViewResults, SelectedCardShowsItsWindowsPicture)
     save(image, "switcher-results-pictures");
 }
 
+// Cards at rest are drawn once and copied at every key; a picture that
+// arrives later must still reach its card, and a new session must not show
+// the last one's cards.
+TEST_F(SwitcherViewResults, RestingCardsAreKeptYetShowPicturesThatArriveLater)
+{
+    sim.setCaptureAllowed(false);
+    openPanel();
+    typeDoc();
+    SwitcherCardRow* row = view().row();
+    const WindowID plain = controller->model().result(1).id;
+    const QPointF centre = row->cardRect(1).topLeft() + QPointF(86, 56);
+    const QImage before = picture();
+    EXPECT_EQ(row->keptCards(), 2u);
+
+    Image red{.width = 2, .height = 2};
+    for (int i = 0; i < 4; ++i)
+        red.rgba.insert(red.rgba.end(), {220, 20, 20, 255});
+    controller->model().addThumbnail(plain, red);
+    const QImage after = picture();
+    // Faded to 0.72 as one layer over the dark panel.
+    const QColor got = after.pixelColor(inView(row, centre));
+    EXPECT_GT(got.red(), 140) << got.name().toStdString();
+    EXPECT_LT(got.green(), 60) << got.name().toStdString();
+    // The other plain card is copied as it was.
+    const QPointF other = row->cardRect(2).topLeft() + QPointF(86, 56);
+    EXPECT_EQ(after.pixelColor(inView(row, other)), before.pixelColor(inView(row, other)));
+
+    // A new session draws its cards anew.
+    type(53); // Escape
+    openPanel();
+    EXPECT_EQ(row->keptCards(), 0u);
+    typeDoc();
+    picture();
+    EXPECT_EQ(row->keptCards(), 2u);
+}
+
 TEST_F(SwitcherViewResults, LongRowsScrollTheSelectionToTheMiddle)
 {
     const auto safari = app("com.example.More", "More");

@@ -68,9 +68,10 @@ double SwitcherCardRow::contentLeft() const
     const std::size_t n = count();
     const double natural =
         2 * padding + double(n) * SwitcherCard::width + double(n > 0 ? n - 1 : 0) * spacing;
-    // A short row stands in the middle.
+    // A short row stands in the middle. On whole pixels, so that a kept
+    // card is copied rather than filtered.
     const double shift = std::max(0.0, (scroll_.content - natural) / 2);
-    return shift + padding - scroll_.offset;
+    return std::round(shift + padding - scroll_.offset);
 }
 
 double SwitcherCardRow::top() const { return std::round((height() - SwitcherCard::height()) / 2); }
@@ -111,6 +112,43 @@ void SwitcherCardRow::resizeEvent(QResizeEvent*)
     sessionChanged(true);
 }
 
+void SwitcherCardRow::pictureArrived(WindowID window)
+{
+    resting_.erase(window);
+    update();
+}
+
+void SwitcherCardRow::forgetCards() { resting_.clear(); }
+
+SwitcherCard SwitcherCardRow::card(const WindowEntry& window, double selection)
+{
+    const QImage* original = pictures_.thumbnail(window.id);
+    return SwitcherCard{.window = &window,
+                        .picture = original ? pictures_.thumbnail(window.id, SwitcherCard::pictureSize(original->size()))
+                                            : nullptr,
+                        .largeIcon = pictures_.icon(window.pid, SwitcherCard::largeIconSide),
+                        .smallIcon = pictures_.icon(window.pid, SwitcherCard::smallIconSide),
+                        .selection = selection};
+}
+
+const QImage& SwitcherCardRow::restingCard(const WindowEntry& window)
+{
+    if (const auto it = resting_.find(window.id); it != resting_.end())
+        return it->second;
+    const double ratio = devicePixelRatioF();
+    const QSizeF size(SwitcherCard::width, SwitcherCard::height());
+    QImage image((size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        card(window, 0).paint(painter, QPointF());
+    }
+    return resting_.emplace(window.id, std::move(image)).first->second;
+}
+
 void SwitcherCardRow::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -122,20 +160,19 @@ void SwitcherCardRow::paintEvent(QPaintEvent* event)
         if (!rect.intersects(dirty))
             continue;
         const WindowEntry& window = model_.result(i);
-        const QImage* original = pictures_.thumbnail(window.id);
-        const SwitcherCard card{.window = &window,
-                                .picture = original ? pictures_.thumbnail(
-                                                          window.id, SwitcherCard::pictureSize(original->size()))
-                                                    : nullptr,
-                                .largeIcon = pictures_.icon(window.pid, SwitcherCard::largeIconSide),
-                                .smallIcon = pictures_.icon(window.pid, SwitcherCard::smallIconSide),
-                                .selection = selectionOf(window.id)};
+        const double selection = selectionOf(window.id);
+        const SwitcherCard live = card(window, selection);
+        // The fade applies to the card as a whole, as one layer.
+        painter.setOpacity(live.opacity());
+        if (selection == 0) {
+            painter.drawImage(rect.topLeft(), restingCard(window));
+            continue;
+        }
         painter.save();
         painter.translate(rect.center());
-        painter.scale(card.scale(), card.scale());
+        painter.scale(live.scale(), live.scale());
         painter.translate(-rect.center());
-        painter.setOpacity(card.opacity());
-        card.paint(painter, rect.topLeft());
+        live.paint(painter, rect.topLeft());
         painter.restore();
     }
 }

@@ -7,10 +7,12 @@
 
 #include "app/switcher/switcher_model.h"
 #include "app/switcher/switcher_panel.h"
+#include "app/switcher/views/switcher_card.h"
 #include "app/switcher/views/switcher_pictures.h"
 #include "app/switcher/views/switcher_scroll.h"
 #include "app/ui/spring.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <cstddef>
@@ -41,6 +43,12 @@ public:
     const HorizontalScroll& scroll() const { return scroll_; }
     // The result under a point, none between the cards.
     std::optional<std::size_t> cardAt(QPointF point) const;
+    // A window's picture arrived: its card is drawn anew.
+    void pictureArrived(WindowID window);
+    // A new session: no card drawn before stands for this one's.
+    void forgetCards();
+    // Cards at rest drawn once and kept (tests).
+    std::size_t keptCards() const { return resting_.size(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -54,6 +62,8 @@ private:
     double top() const;
     void centreSelected();
     double selectionOf(WindowID id) const;
+    SwitcherCard card(const WindowEntry& window, double selection);
+    const QImage& restingCard(const WindowEntry& window);
 
     const SwitcherModel& model_;
     SwitcherPictures& pictures_;
@@ -63,6 +73,9 @@ private:
     std::optional<WindowID> selected_;
     std::unordered_map<WindowID, std::unique_ptr<SpringAnimation>> springs_;
     std::optional<WindowID> pressed_;
+    // Every key repaints the row, and all but the selected cards (and the one
+    // springing away) look as they did: those are drawn once and copied.
+    std::unordered_map<WindowID, QImage> resting_;
 };
 
 } // namespace kavelo

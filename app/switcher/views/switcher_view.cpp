@@ -81,6 +81,7 @@ void SwitcherView::changed(const SwitcherChange& change)
     switch (change.kind) {
     case SwitcherChange::Kind::sessionStarted:
         pictures_.reset();
+        row_->forgetCards();
         map_->invalidate();
         jump_ = true;
         break;
@@ -94,7 +95,7 @@ void SwitcherView::changed(const SwitcherChange& change)
         pictures_.thumbnailArrived(change.window);
         map_->pictureArrived(change.window);
         shelf_->update();
-        row_->update();
+        row_->pictureArrived(change.window);
         return;
     }
     dirty_ = true;
