@@ -20,27 +20,21 @@ struct Fixture {
 
     Fixture() : desktop(bench::startFortyWindows(session)), ready(desktop != nullptr) {}
 
-    // What a catalog read asks: the apps, their windows with subrole,
-    // minimized, number, title and frame, and the two window lists.
+    // What a catalog read asks: the apps, all their windows at once, every
+    // window's subrole, minimized, number, title and frame in one batch, and
+    // the window list.
     std::size_t catalogRead()
     {
+        std::vector<std::int32_t> pids;
+        for (const auto& app : desktop->workspace().runningApps())
+            pids.push_back(app.pid);
+        std::vector<ElementRef> elements;
+        for (const auto& windows : desktop->accessibility().windowsOf(pids))
+            if (windows)
+                elements.insert(elements.end(), windows->begin(), windows->end());
         std::size_t count = 0;
-        for (const auto& app : desktop->workspace().runningApps()) {
-            const auto windows = desktop->accessibility().windows(app.pid);
-            if (!windows)
-                continue;
-            for (const auto& e : *windows) {
-                if (!e->subrole())
-                    continue;
-                benchmark::DoNotOptimize(e->minimized());
-                benchmark::DoNotOptimize(e->windowNumber());
-                benchmark::DoNotOptimize(e->title());
-                benchmark::DoNotOptimize(e->position());
-                benchmark::DoNotOptimize(e->size());
-                ++count;
-            }
-        }
-        benchmark::DoNotOptimize(desktop->windowServer().windowList(WindowListOption::onScreenOnly));
+        for (const auto& facts : desktop->accessibility().facts(elements))
+            count += facts.subrole.has_value();
         benchmark::DoNotOptimize(desktop->windowServer().windowList(WindowListOption::all));
         return count;
     }
