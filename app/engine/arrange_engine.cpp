@@ -159,20 +159,17 @@ void ArrangeEngine::release(const std::vector<std::string>& keys)
         auto strip = strips_.find(key);
         if (strip == strips_.end())
             continue;
-        const auto display = screen(key);
-        if (!display)
-            continue;
         // A display without room keeps its strip: there is nowhere to lay
         // its windows out.
-        const auto area = WindowActions::area(desktop_, *display);
-        if (!area)
+        const auto place = this->place(key);
+        if (!place)
             continue;
         std::vector<ElementRef> windows;
         for (const auto& column : strip->second.columns)
             for (WindowID id : column.ids)
                 if (auto e = working.find(id); e != working.end() && e->second)
                     windows.push_back(e->second);
-        const auto frames = Tidy::frames(TidyLayout::grid, int(windows.size()), *area, releaseGap, 0);
+        const auto frames = Tidy::frames(TidyLayout::grid, int(windows.size()), place->area, releaseGap, 0);
         for (std::size_t i = 0; i < windows.size() && i < frames.size(); ++i)
             writes.push_back(FrameWrite{.element = windows[i], .frame = frames[i]});
         strips_.erase(strip);
@@ -229,6 +226,17 @@ std::vector<std::string> ArrangeEngine::visibleKeys() const
     for (const auto& s : screens())
         keys.push_back(keyFor(s));
     return keys;
+}
+
+std::optional<ArrangeEngine::Place> ArrangeEngine::place(std::string_view key) const
+{
+    auto display = screen(key);
+    if (!display)
+        return std::nullopt;
+    const auto area = WindowActions::area(desktop_, *display);
+    if (!area)
+        return std::nullopt;
+    return Place{std::move(*display), *area};
 }
 
 std::optional<Screen> ArrangeEngine::screen(std::string_view key) const

@@ -169,6 +169,13 @@ public:
     std::vector<std::string> visibleKeys() const;
     // The display a layout key belongs to; none when it is not connected.
     std::optional<Screen> screen(std::string_view key) const;
+    // A key's display and the room its windows have there; none when the
+    // display is not connected or has no usable area.
+    struct Place {
+        Screen display;
+        Rect area;
+    };
+    std::optional<Place> place(std::string_view key) const;
     // The key of a display with the desktop it shows now.
     std::string keyFor(const Screen& screen) const;
     // The name of the first running application that moves windows too,

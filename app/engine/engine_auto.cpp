@@ -89,12 +89,11 @@ void ArrangeEngine::applyAuto()
     for (const auto& [key, order] : autoOrder_) {
         if (!contains(shownNow, key))
             continue;
-        const auto display = screen(key);
-        if (!display)
+        const auto place = this->place(key);
+        if (!place)
             continue;
-        const auto area = WindowActions::area(desktop_, *display);
-        if (!area)
-            continue;
+        const Screen& display = place->display;
+        const Rect& area = place->area;
 
         std::map<WindowID, Size> minimums;
         for (WindowID id : order) {
@@ -104,14 +103,14 @@ void ArrangeEngine::applyAuto()
             if (auto size = prefs.minimumSizes().find(bundle->second); size != prefs.minimumSizes().end())
                 minimums[id] = size->second;
         }
-        const auto chosen = prefs.displayLayouts().find(display->name);
+        const auto chosen = prefs.displayLayouts().find(display.name);
         const TidyLayout kind = chosen == prefs.displayLayouts().end() ? TidyLayout::grid : chosen->second;
         std::optional<GridPlan> grid;
         if (kind == TidyLayout::custom)
-            grid = plan(*display, int(order.size()));
+            grid = plan(display, int(order.size()));
         const auto offset = autoOffset_.find(key);
         StripLayout layout = AutoLayout::layout(kind, order, prefs.maxTiles(),
-                                                offset == autoOffset_.end() ? 0 : offset->second, *area,
+                                                offset == autoOffset_.end() ? 0 : offset->second, area,
                                                 double(prefs.windowGap()), prefs.mainShare(), minimums, grid);
 
         // The tab the user chose is the shown one before oversized
@@ -136,7 +135,7 @@ void ArrangeEngine::applyAuto()
             else
                 autoParked_.erase(id);
         }
-        applied.push_back(Applied{key, *display, *area, std::move(layout)});
+        applied.push_back(Applied{key, display, area, std::move(layout)});
     }
 
     // Every tile is written, then the windows that did not land where they

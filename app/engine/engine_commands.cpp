@@ -189,14 +189,13 @@ void ArrangeEngine::endPan(double velocity)
     auto found = strips_.find(key);
     if (found == strips_.end())
         return;
-    const auto display = screen(key);
-    const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
-    if (!area) {
+    const auto place = this->place(key);
+    if (!place) {
         // Left where it was: there is no screen to snap it to.
         found->second.isPanning = false;
         return;
     }
-    if (const auto window = found->second.endPan(velocity, *area))
+    if (const auto window = found->second.endPan(velocity, place->area))
         raiseWindow(*window);
     applyStrips();
     showIndicator();
@@ -206,10 +205,8 @@ std::optional<Rect> ArrangeEngine::panArea() const
 {
     if (!panning_)
         return std::nullopt;
-    const auto display = screen(*panning_);
-    if (!display)
-        return std::nullopt;
-    return WindowActions::area(desktop_, *display);
+    const auto place = this->place(*panning_);
+    return place ? std::optional(place->area) : std::nullopt;
 }
 
 void ArrangeEngine::swipe(const SwipeEvent& event)

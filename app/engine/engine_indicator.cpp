@@ -45,19 +45,19 @@ void ArrangeEngine::showIndicator()
     auto found = strips_.find(*key);
     if (found == strips_.end() || found->second.columns.size() < 2)
         return;
-    const auto display = screen(*key);
-    const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
-    if (!area)
+    const auto place = this->place(*key);
+    if (!place)
         return;
+    const Rect& area = place->area;
 
     const Strip& strip = found->second;
-    const StripLayout layout = strip.arranged(*area, strip.scroll);
+    const StripLayout layout = strip.arranged(area, strip.scroll);
     std::vector<StripTile> tiles;
     tiles.reserve(strip.columns.size());
     for (const auto& column : strip.columns) {
         auto frame = layout.frames.find(column.active);
         const bool inView =
-            frame != layout.frames.end() && frame->second.intersection(*area).width() > inViewWidth;
+            frame != layout.frames.end() && frame->second.intersection(area).width() > inViewWidth;
         tiles.push_back(StripTile{.id = column.active,
                                   .bundleID = bundleOf(bundles_, column.active),
                                   .width = column.width,
@@ -80,7 +80,7 @@ void ArrangeEngine::showIndicator()
         applyStrips();
         showIndicator();
     };
-    indicator_.show(*display, std::move(tiles), std::move(select), std::move(move), holding);
+    indicator_.show(place->display, std::move(tiles), std::move(select), std::move(move), holding);
 }
 
 void ArrangeEngine::showAutoIndicator()

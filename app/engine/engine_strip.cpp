@@ -64,18 +64,17 @@ void ArrangeEngine::applyStrips()
     for (auto& [key, strip] : strips_) {
         if (!contains(shownNow, key))
             continue;
-        const auto display = screen(key);
-        if (!display)
+        const auto place = this->place(key);
+        if (!place)
             continue;
-        const auto area = WindowActions::area(desktop_, *display);
-        if (!area)
-            continue;
+        const Screen& display = place->display;
+        const Rect& area = place->area;
 
         strip.gap = double(prefs.windowGap());
         strip.centerMode = prefs.stripCenter();
         strip.keepsHeight = prefs.keepsOriginalHeight();
         strip.originalHeights = originalHeights_;
-        StripLayout layout = strip.layout(*area);
+        StripLayout layout = strip.layout(area);
 
         const double target = strip.scroll;
         auto onScreen = shown_.find(key);
@@ -86,9 +85,9 @@ void ArrangeEngine::applyStrips()
         std::map<WindowID, Rect> frames;
         if (animated) {
             animate();
-            frames = keptHome(strip.arranged(*area, from).frames, *display, *area);
+            frames = keptHome(strip.arranged(area, from).frames, display, area);
         } else {
-            frames = keptHome(layout.frames, *display, *area);
+            frames = keptHome(layout.frames, display, area);
             for (const auto& [id, frame] : frames)
                 stripFrames_[id] = frame;
         }
@@ -99,7 +98,7 @@ void ArrangeEngine::applyStrips()
             placed_[id] = frame.origin;
             targets.push_back(Target{id, element->second, frame, !animated});
         }
-        applied.push_back(Applied{std::move(layout), *display});
+        applied.push_back(Applied{std::move(layout), display});
     }
 
     // Write what is off, in one batch; then put back the windows that did
@@ -269,12 +268,11 @@ void ArrangeEngine::step()
     for (const auto& [key, strip] : strips_) {
         if (!contains(shownNow, key))
             continue;
-        const auto display = screen(key);
-        if (!display)
+        const auto place = this->place(key);
+        if (!place)
             continue;
-        const auto area = WindowActions::area(desktop_, *display);
-        if (!area)
-            continue;
+        const Screen& display = place->display;
+        const Rect& area = place->area;
 
         const double target = strip.scroll;
         auto onScreen = shown_.find(key);
@@ -291,7 +289,7 @@ void ArrangeEngine::step()
         }
         shown_[key] = cur;
 
-        for (const auto& [id, frame] : keptHome(strip.arranged(*area, cur).frames, *display, *area)) {
+        for (const auto& [id, frame] : keptHome(strip.arranged(area, cur).frames, display, area)) {
             auto element = elements_.find(id);
             if (element == elements_.end() || !element->second)
                 continue;
