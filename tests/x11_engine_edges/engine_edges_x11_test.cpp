@@ -16,6 +16,7 @@
 #include "engine/engine_probe.h"
 #include "services/temp_home.h"
 #include "support/x11_qt_app.h"
+#include "support/x11_qt_desktop.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -76,24 +77,15 @@ struct FreeReply {
 
 // Once without a compositing manager (opaque panels, masked corners, the
 // zone a night line) and once with one (the zone at 1 % white).
-class EngineEdgesX11 : public ::testing::TestWithParam<bool> {
+class EngineEdgesX11 : public test::X11QtDesktopTest<::testing::TestWithParam<bool>> {
 protected:
+    EngineEdgesX11() : X11QtDesktopTest("the edge and tab tests") {}
+
     void SetUp() override
     {
-        session = X11Qt::session.get();
-        if (!session) {
-            if (test::x11Required())
-                FAIL() << "no X server for the edge and tab tests: " << X11Qt::error;
-            GTEST_SKIP() << "no X server for the edge and tab tests: " << X11Qt::error;
-        }
-        home = std::make_unique<test::TempHome>();
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(x11) << error;
-        x11->attach(&scheduler);
-        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+        X11QtDesktopTest::SetUp();
+        if (!ready())
+            return;
         host = std::make_unique<PanelHost>(desktop->platform);
         if (GetParam()) {
             compositor = session->launch({"xcompmgr"});
@@ -120,13 +112,7 @@ protected:
         terms.clear();
         panels.reset();
         host.reset();
-        desktop.reset();
-        preferences.reset();
-        defaults.reset();
-        if (x11)
-            x11->attach(nullptr);
-        x11.reset();
-        home.reset();
+        X11QtDesktopTest::TearDown();
     }
 
     // What the server sent, what Qt has queued, then one poll of the engine.
@@ -237,13 +223,6 @@ protected:
         return out.str();
     }
 
-    test::X11Session* session = nullptr;
-    std::unique_ptr<test::TempHome> home;
-    ManualScheduler scheduler;
-    std::unique_ptr<X11Desktop> x11;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::optional<Desktop> desktop;
     std::unique_ptr<PanelHost> host;
     std::unique_ptr<EdgePanels> panels;
     std::unique_ptr<WorkingApp> working;

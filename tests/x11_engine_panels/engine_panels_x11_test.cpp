@@ -15,6 +15,7 @@
 #include "engine/engine_fakes.h"
 #include "services/temp_home.h"
 #include "support/x11_qt_app.h"
+#include "support/x11_qt_desktop.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -43,24 +44,15 @@ struct FreeReply {
     void operator()(void* p) const { std::free(p); }
 };
 
-class EngineCommandsX11 : public ::testing::Test {
+class EngineCommandsX11 : public test::X11QtDesktopTest<> {
 protected:
+    EngineCommandsX11() : X11QtDesktopTest("the engine's panel tests") {}
+
     void SetUp() override
     {
-        session = X11Qt::session.get();
-        if (!session) {
-            if (test::x11Required())
-                FAIL() << "no X server for the engine's panel tests: " << X11Qt::error;
-            GTEST_SKIP() << "no X server for the engine's panel tests: " << X11Qt::error;
-        }
-        home = std::make_unique<test::TempHome>();
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(x11) << error;
-        x11->attach(&scheduler);
-        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+        X11QtDesktopTest::SetUp();
+        if (!ready())
+            return;
         host = std::make_unique<PanelHost>(desktop->platform);
         panels = std::make_unique<QtEnginePanels>(*desktop, *host);
         working = std::make_unique<WorkingApp>(x11->workspace());
@@ -94,13 +86,7 @@ protected:
         if (x11)
             until([&] { return xterms().empty(); });
         terms.clear();
-        desktop.reset();
-        preferences.reset();
-        defaults.reset();
-        if (x11)
-            x11->attach(nullptr);
-        x11.reset();
-        home.reset();
+        X11QtDesktopTest::TearDown();
     }
 
     // What the server sent, what Qt has queued, and a poll's worth of the
@@ -158,13 +144,6 @@ protected:
         return out.str();
     }
 
-    test::X11Session* session = nullptr;
-    std::unique_ptr<test::TempHome> home;
-    ManualScheduler scheduler;
-    std::unique_ptr<X11Desktop> x11;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::optional<Desktop> desktop;
     std::unique_ptr<PanelHost> host;
     std::unique_ptr<QtEnginePanels> panels;
     std::unique_ptr<WorkingApp> working;

@@ -17,6 +17,7 @@
 #include "app/ui/theme.h"
 #include "services/temp_home.h"
 #include "support/x11_qt_app.h"
+#include "support/x11_qt_desktop.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -50,25 +51,16 @@ struct FreeReply {
     void operator()(void* p) const { std::free(p); }
 };
 
-class FocusModesX11 : public ::testing::TestWithParam<bool> {
+class FocusModesX11 : public test::X11QtDesktopTest<::testing::TestWithParam<bool>> {
 protected:
+    FocusModesX11() : X11QtDesktopTest("the focus-mode tests") {}
+
     void SetUp() override
     {
-        session = X11Qt::session.get();
-        if (!session) {
-            if (test::x11Required())
-                FAIL() << "no X server for the focus-mode tests: " << X11Qt::error;
-            GTEST_SKIP() << "no X server for the focus-mode tests: " << X11Qt::error;
-        }
-        home = std::make_unique<test::TempHome>();
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(x11) << error;
+        X11QtDesktopTest::SetUp();
+        if (!ready())
+            return;
         ASSERT_TRUE(x11->hasWindowManager());
-        x11->attach(&scheduler);
-        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
         host = std::make_unique<PanelHost>(desktop->platform);
         panels = std::make_unique<FocusModeWindows>(*host);
         working = std::make_unique<WorkingApp>(x11->workspace());
@@ -100,13 +92,7 @@ protected:
         working.reset();
         panels.reset();
         host.reset();
-        desktop.reset();
-        preferences.reset();
-        defaults.reset();
-        if (x11)
-            x11->attach(nullptr);
-        x11.reset();
-        home.reset();
+        X11QtDesktopTest::TearDown();
     }
 
     // Runs what the server sent, what Qt has queued (its requests reach the
@@ -245,13 +231,6 @@ protected:
         EXPECT_NEAR(got->height(), wanted.height(), tolerance) << *got << " vs " << wanted;
     }
 
-    test::X11Session* session = nullptr;
-    std::unique_ptr<test::TempHome> home;
-    ManualScheduler scheduler;
-    std::unique_ptr<X11Desktop> x11;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::optional<Desktop> desktop;
     std::unique_ptr<PanelHost> host;
     std::unique_ptr<FocusModeWindows> panels;
     std::unique_ptr<WorkingApp> working;

@@ -12,6 +12,7 @@
 #include "app/settings/shortcut_recorder.h"
 #include "services/temp_home.h"
 #include "support/x11_qt_app.h"
+#include "support/x11_qt_desktop.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -45,23 +46,15 @@ constexpr std::uint16_t controlKey = 59, optionKey = 58;
 constexpr std::uint16_t spaceKey = 49, kKey = 40, rightKey = 124, zPlace = 6;
 constexpr int controlOption = Shortcut::control | Shortcut::option;
 
-class X11ShortcutRecorder : public ::testing::Test {
+class X11ShortcutRecorder : public test::X11QtDesktopTest<> {
 protected:
+    X11ShortcutRecorder() : X11QtDesktopTest("the shortcut recorder tests") {}
+
     void SetUp() override
     {
-        session = X11Qt::session.get();
-        if (!session) {
-            if (test::x11Required())
-                FAIL() << "no X server for the shortcut recorder tests: " << X11Qt::error;
-            GTEST_SKIP() << "no X server for the shortcut recorder tests: " << X11Qt::error;
-        }
-        home = std::make_unique<test::TempHome>();
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        ASSERT_TRUE(x11) << error;
-        x11->attach(&scheduler);
-        defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        X11QtDesktopTest::SetUp();
+        if (!ready())
+            return;
         hotKeys = std::make_unique<HotKeys>(x11->hotKeys());
         // What the shell's registration does: nothing while recording, else
         // the overview's shortcut.
@@ -92,12 +85,7 @@ protected:
         if (preferences)
             preferences->onKeysChange = nullptr;
         hotKeys.reset();
-        preferences.reset();
-        defaults.reset();
-        if (x11)
-            x11->attach(nullptr);
-        x11.reset();
-        home.reset();
+        X11QtDesktopTest::TearDown();
         Shortcut::localName = nullptr;
     }
 
@@ -160,12 +148,6 @@ protected:
         sync();
     }
 
-    test::X11Session* session = nullptr;
-    std::unique_ptr<test::TempHome> home;
-    ManualScheduler scheduler;
-    std::unique_ptr<X11Desktop> x11;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
     std::unique_ptr<HotKeys> hotKeys;
     std::unique_ptr<QWidget> window;
     ShortcutRecorder* recorder = nullptr;
