@@ -280,11 +280,15 @@ private:
 
     // --- engine_pass.cpp ---
     std::map<std::string, std::vector<WindowID>> candidates();
-    void followTabs(const std::map<std::string, std::vector<WindowID>>& candidates);
+    // True when a window took another's place in an auto order.
+    bool followTabs(const std::map<std::string, std::vector<WindowID>>& candidates);
+    bool movedElsewhere(const std::map<std::string, std::vector<WindowID>>& candidates, const std::string& key,
+                        WindowID id) const;
     Strip remembered(const std::string& key, const std::vector<WindowID>& ids) const;
     std::map<WindowID, int> slotsOf(const std::vector<WindowID>& ids) const;
     void arrangeStrips(const std::map<std::string, std::vector<WindowID>>& candidates);
-    void arrangeAuto(const std::map<std::string, std::vector<WindowID>>& candidates);
+    // `renamed`: a window took another's place and must be sent to its tile.
+    void arrangeAuto(const std::map<std::string, std::vector<WindowID>>& candidates, bool renamed);
 
     // --- engine_strip.cpp ---
     void applyStrips();

@@ -8,6 +8,7 @@
 #include "app/services/ax.h"
 
 #include <cmath>
+#include <set>
 
 namespace kavelo {
 
@@ -31,7 +32,16 @@ void ArrangeEngine::learnSizes()
     // Suspects are only ever windows of the last application.
     std::erase_if(sizeSuspects_, [&](const auto& entry) { return !autoFrames_.count(entry.first); });
 
+    // Tiles of desktops not shown wait for them: their windows are not
+    // written now.
+    std::set<WindowID> shownNow;
+    for (const auto& key : visibleKeys())
+        if (auto order = autoOrder_.find(key); order != autoOrder_.end())
+            shownNow.insert(order->second.begin(), order->second.end());
+
     for (const auto& [id, tile] : autoFrames_) {
+        if (!shownNow.count(id))
+            continue;
         auto bundle = bundles_.find(id);
         auto element = elements_.find(id);
         if (bundle == bundles_.end() || element == elements_.end() || !element->second)
@@ -53,15 +63,17 @@ void ArrangeEngine::learnSizes()
         auto suspect = sizeSuspects_.find(id);
         if (suspect != sizeSuspects_.end() && std::abs(suspect->second.width - actual->width()) < sameSizeTolerance &&
             std::abs(suspect->second.height - actual->height()) < sameSizeTolerance) {
-            sizeSuspects_.erase(suspect);
             const auto stored = sizes.find(bundle->second);
             const Size old = stored == sizes.end() ? Size() : stored->second;
             const Size grown(wide ? std::max(actual->width(), old.width) : old.width,
                              tall ? std::max(actual->height(), old.height) : old.height);
             // A size the layout already knew and still cannot honour (a fixed
             // tile count, a custom plan, a window larger than the display):
-            // learning it again would rewrite the windows for ever.
+            // learning it again would rewrite the windows for ever. It stays
+            // a suspect, so that it is not put back at every check either,
+            // which another suspect's checks would keep going.
             if (grown.width > old.width || grown.height > old.height) {
+                sizeSuspects_.erase(suspect);
                 sizes[bundle->second] = grown;
                 learned = true;
             }

@@ -188,8 +188,26 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
 
 // ---------------------------------------------------------------- tab switches
 
-void ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>>& candidates)
+// A window listed under another key now, or kept in the order or strip of
+// another key (a desktop not shown), moved there: it is no tab that went.
+bool ArrangeEngine::movedElsewhere(const std::map<std::string, std::vector<WindowID>>& candidates,
+                                   const std::string& key, WindowID id) const
 {
+    for (const auto& [other, ids] : candidates)
+        if (other != key && contains(ids, id))
+            return true;
+    for (const auto& [other, order] : autoOrder_)
+        if (other != key && contains(order, id))
+            return true;
+    for (const auto& [other, strip] : strips_)
+        if (other != key && contains(windowsOf(strip), id))
+            return true;
+    return false;
+}
+
+bool ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>>& candidates)
+{
+    bool renamedAuto = false;
     for (const auto& [key, ids] : candidates) {
         std::vector<WindowID> known;
         auto strip = strips_.find(key);
@@ -208,7 +226,7 @@ void ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>
             return it == bundles_.end() ? std::nullopt : std::optional(it->second);
         };
         for (WindowID vanished : known) {
-            if (contains(ids, vanished))
+            if (contains(ids, vanished) || movedElsewhere(candidates, key, vanished))
                 continue;
             const auto bundle = bundleOf(vanished);
             auto heir = std::find_if(fresh.begin(), fresh.end(), [&](WindowID id) { return bundleOf(id) == bundle; });
@@ -222,6 +240,7 @@ void ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>
             if (auto order = autoOrder_.find(key); order != autoOrder_.end()) {
                 std::replace(order->second.begin(), order->second.end(), vanished, next);
                 renameAuto(key, vanished, next);
+                renamedAuto = true;
             }
             if (auto h = originalHeights_.find(vanished); h != originalHeights_.end())
                 originalHeights_[next] = h->second;
@@ -233,6 +252,7 @@ void ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>
                 homes_.erase(next);
         }
     }
+    return renamedAuto;
 }
 
 // ---------------------------------------------------------------- the pass
@@ -240,11 +260,11 @@ void ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>
 void ArrangeEngine::arrange()
 {
     const auto table = candidates();
-    followTabs(table);
+    const bool renamed = followTabs(table);
     if (effectiveMode() == ArrangeMode::strip)
         arrangeStrips(table);
     else
-        arrangeAuto(table);
+        arrangeAuto(table, renamed);
 }
 
 std::map<WindowID, int> ArrangeEngine::slotsOf(const std::vector<WindowID>& ids) const
@@ -319,11 +339,13 @@ void ArrangeEngine::arrangeStrips(const std::map<std::string, std::vector<Window
     applyStrips();
 }
 
-void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID>>& candidates)
+void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID>>& candidates, bool renamed)
 {
     const bool stale = autoStale_;
     autoStale_ = false;
-    bool changed = false;
+    // The heir of a tab switch inherits a tile it may not stand in: a
+    // window of the same application that came from another desktop.
+    bool changed = renamed;
     for (const auto& [key, ids] : candidates) {
         const std::vector<WindowID> old = autoOrder_.count(key) ? autoOrder_[key] : std::vector<WindowID>{};
         if (std::is_permutation(old.begin(), old.end(), ids.begin(), ids.end()))
