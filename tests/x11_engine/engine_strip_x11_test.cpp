@@ -64,7 +64,8 @@ TEST_F(EngineStripX11, LaysXtermsOutAsColumnsAsTheyOpen)
     // then the strip scrolls once more.
     ASSERT_TRUE(until([&] {
         const auto& columns = engine->strips().begin()->second.columns;
-        return columns.size() == 3 && engine->strips().begin()->second.focused == columns[2].ids[0] && laidOut(3);
+        return columns.size() == 3 && engine->strips().begin()->second.focused == columns[2].ids[0] &&
+               !engine->isAnimating() && laidOut(3);
     })) << "the newest xterm is not focused in view"
         << describe();
     const auto& strip = engine->strips().begin()->second;
