@@ -503,8 +503,13 @@ TEST_F(X11DesktopTest, CapturesAThumbnailThatIsNotBlank)
     const WindowInfo clock = stock().at("XClock");
     ASSERT_TRUE(element(clock.number)->raise());
     const auto listed = desktop->capture().windows().value();
-    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
-                            [&](const CapturableWindow& w) { return w.number == clock.number; }));
+    // Each window with its manager's frame, as the window list has it.
+    for (const auto& [name, info] : stock()) {
+        const auto it = std::find_if(listed.begin(), listed.end(),
+                                     [&](const CapturableWindow& w) { return w.number == info.number; });
+        ASSERT_NE(it, listed.end()) << name;
+        EXPECT_EQ(it->frameSize, info.bounds.size) << name;
+    }
     const int width = std::min(480, int(clock.bounds.width()));
     const int height = std::max(1, int(clock.bounds.height() * width / clock.bounds.width()));
     std::optional<Image> image;

@@ -163,9 +163,12 @@ public:
         xcb_connection_t* c = impl.captureConnection();
         if (!c)
             return std::nullopt;
-        std::vector<xcb_get_geometry_cookie_t> cookies;
+        std::vector<xcb_window_t> windows;
         for (const auto& [number, window] : known)
-            cookies.push_back(xcb_get_geometry(c, topLevel(c, window)));
+            windows.push_back(window);
+        std::vector<xcb_get_geometry_cookie_t> cookies;
+        for (xcb_window_t top : topLevels(c, windows))
+            cookies.push_back(xcb_get_geometry(c, top));
         std::vector<CapturableWindow> out;
         for (std::size_t i = 0; i < known.size(); ++i) {
             XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, cookies[i], nullptr));

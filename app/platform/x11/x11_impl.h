@@ -426,6 +426,8 @@ inline constexpr std::array<std::uint16_t, 4> lockCombinations{0, XCB_MOD_MASK_L
 // The child of the root that holds `window` (its frame under a reparenting
 // manager).
 xcb_window_t topLevel(xcb_connection_t* c, xcb_window_t window);
+// The same for many windows, in as many round trips as the deepest needs.
+std::vector<xcb_window_t> topLevels(xcb_connection_t* c, const std::vector<xcb_window_t>& windows);
 
 // Classic virtual key codes and the XKB names of the keys in their places.
 namespace X11Keys {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace kavelo {
 
@@ -227,34 +228,17 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
 
 // A manager that publishes no _NET_FRAME_EXTENTS (i3) still reparents the
 // client into a frame with its title bar and border: the decorations are
-// what the frame (the root's child above the client) holds around it. The
-// frames are found level by level, every window's request of one level
-// sent together.
+// what the frame (the root's child above the client) holds around it.
 void Impl::readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
                             std::vector<ClientProps>& props) const
 {
-    std::vector<std::size_t> open = which;
+    std::vector<xcb_window_t> asked;
+    for (std::size_t i : which)
+        asked.push_back(windows[i]);
+    const std::vector<xcb_window_t> tops = topLevels(c, asked);
     std::vector<xcb_window_t> top(windows.size(), XCB_NONE);
-    std::vector<xcb_window_t> current(windows);
-    for (int depth = 0; depth < 16 && !open.empty(); ++depth) {
-        std::vector<xcb_query_tree_cookie_t> cookies;
-        for (std::size_t i : open)
-            cookies.push_back(xcb_query_tree(c, current[i]));
-        std::vector<std::size_t> next;
-        for (std::size_t k = 0; k < open.size(); ++k) {
-            const std::size_t i = open[k];
-            XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookies[k], nullptr));
-            if (!tree)
-                continue;
-            if (tree->parent == XCB_NONE || tree->parent == root) {
-                top[i] = current[i];
-            } else {
-                current[i] = tree->parent;
-                next.push_back(i);
-            }
-        }
-        open = std::move(next);
-    }
+    for (std::size_t k = 0; k < which.size(); ++k)
+        top[which[k]] = tops[k];
     std::vector<std::pair<std::size_t, xcb_get_geometry_cookie_t>> frames;
     for (std::size_t i : which)
         if (top[i] != XCB_NONE && top[i] != windows[i])
@@ -275,14 +259,28 @@ void Impl::readFrameWindows(const std::vector<xcb_window_t>& windows, const std:
 
 xcb_window_t Impl::frameOf(xcb_window_t window) const { return topLevel(c, window); }
 
-xcb_window_t topLevel(xcb_connection_t* c, xcb_window_t window)
+xcb_window_t topLevel(xcb_connection_t* c, xcb_window_t window) { return topLevels(c, {window}).front(); }
+
+// Level by level, every window's question of one level sent together.
+std::vector<xcb_window_t> topLevels(xcb_connection_t* c, const std::vector<xcb_window_t>& windows)
 {
-    xcb_window_t current = window;
-    for (int depth = 0; depth < 16; ++depth) {
-        XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr));
-        if (!tree || tree->parent == XCB_NONE || tree->parent == tree->root)
-            return current;
-        current = tree->parent;
+    std::vector<xcb_window_t> current(windows);
+    std::vector<std::size_t> open(windows.size());
+    std::iota(open.begin(), open.end(), std::size_t(0));
+    for (int depth = 0; depth < 16 && !open.empty(); ++depth) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        cookies.reserve(open.size());
+        for (std::size_t i : open)
+            cookies.push_back(xcb_query_tree(c, current[i]));
+        std::vector<std::size_t> next;
+        for (std::size_t k = 0; k < open.size(); ++k) {
+            XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookies[k], nullptr));
+            if (tree && tree->parent != XCB_NONE && tree->parent != tree->root) {
+                current[open[k]] = tree->parent;
+                next.push_back(open[k]);
+            }
+        }
+        open = std::move(next);
     }
     return current;
 }
