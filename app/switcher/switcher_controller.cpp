@@ -90,8 +90,12 @@ bool SwitcherController::handle(TapEventType type, const TapEvent& event)
             return false;
         // Asked last, and the claim follows the answer.
         const bool enabled = isEnabled();
+        // Held by another application until now, this press was its own
+        // (a window manager's switcher lets go of the combination while it
+        // runs): taken back, the claim serves the next press.
+        const bool heldElsewhere = refusalLogged_;
         updateClaimFor(enabled);
-        if (!enabled || !claimed_)
+        if (!enabled || !claimed_ || heldElsewhere)
             return false;
         // Another client holding the keyboard (a locked screen): nothing shows over it.
         if (!desktop_.platform.eventTap.holdKeyboard(true))

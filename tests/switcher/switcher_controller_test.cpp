@@ -440,6 +440,21 @@ TEST_F(SwitcherControllerTest, ClaimRefusedMeansNoSessionAndOneLogLine)
     run();
     EXPECT_FALSE(controller->isActive());
     EXPECT_EQ(logged.size(), 1u);
+    optionUp();
+
+    // Let go by the other application: the press that finds it free still
+    // was that application's; the claim is taken for the next one.
+    sim.releaseHotKey(48, Shortcut::option);
+    optionDown();
+    EXPECT_FALSE(tab());
+    tabUp();
+    run();
+    EXPECT_FALSE(controller->isActive());
+    EXPECT_EQ(sim.claims().size(), 2u);
+    EXPECT_TRUE(tab());
+    run();
+    EXPECT_TRUE(controller->isActive());
+    EXPECT_EQ(logged.size(), 1u);
 }
 
 TEST_F(SwitcherControllerTest, KeyboardIsHeldOnlyWhileOptionIsDown)

@@ -250,6 +250,8 @@ public:
     void setCurrentLayout(std::optional<std::string> layout);
     // Another application holds the combination.
     void takeHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
+    // The other application lets the combination go.
+    void releaseHotKey(std::uint32_t keyCode, std::uint32_t modifiers);
     std::vector<SimHotKey> registeredHotKeys() const;
     // What the tap claimed (key code, event flags) and whether this program
     // holds the keyboard.

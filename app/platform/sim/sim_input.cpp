@@ -330,6 +330,12 @@ void SimDesktop::takeHotKey(std::uint32_t keyCode, std::uint32_t modifiers)
     impl_->s.hotKeysTaken.insert({keyCode, modifiers});
 }
 
+void SimDesktop::releaseHotKey(std::uint32_t keyCode, std::uint32_t modifiers)
+{
+    auto guard = impl_->lock();
+    impl_->s.hotKeysTaken.erase({keyCode, modifiers});
+}
+
 std::vector<std::pair<std::uint16_t, std::uint64_t>> SimDesktop::claims() const
 {
     auto guard = impl_->lock();
