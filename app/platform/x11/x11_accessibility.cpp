@@ -201,85 +201,75 @@ public:
     std::vector<std::optional<std::vector<ElementRef>>> windowsOf(std::span<const std::int32_t> pids) const override
     {
         impl.settleWrites();
-        const auto stack = impl.stacking();
-        std::map<std::int32_t, std::vector<xcb_window_t>> own;
-        for (std::int32_t pid : pids)
-            own[pid];
+        const std::set<std::int32_t> wanted(pids.begin(), pids.end());
         std::vector<xcb_window_t> listed;
-        for (xcb_window_t w : stack)
-            if (auto k = impl.knownFor(w))
-                if (auto it = own.find(k->pid); it != own.end()) {
-                    it->second.push_back(w);
-                    listed.push_back(w);
-                }
+        std::vector<std::int32_t> owners;
+        for (xcb_window_t w : impl.stacking())
+            if (auto k = impl.knownFor(w); k && wanted.count(k->pid)) {
+                listed.push_back(w);
+                owners.push_back(k->pid);
+            }
         const auto props = impl.read(listed, X11Fields::desktop);
-        std::map<xcb_window_t, bool> shown;
         const auto current = impl.currentDesktopIndex();
-        for (std::size_t i = 0; i < listed.size(); ++i)
-            shown[listed[i]] = props[i].alive && impl.onShownDesktop(props[i], current);
+        // Every application with a window has a list, empty when none shows.
+        std::map<std::int32_t, std::vector<ElementRef>> shown;
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            auto& elements = shown[owners[i]];
+            if (props[i].alive && impl.onShownDesktop(props[i], current))
+                elements.push_back(elementFor(impl, listed[i]));
+        }
         // An application without windows answers only while it runs.
         std::optional<std::set<std::int32_t>> running;
         std::vector<std::optional<std::vector<ElementRef>>> out;
         out.reserve(pids.size());
         for (std::int32_t pid : pids) {
-            const auto& windows = own[pid];
-            if (windows.empty()) {
-                if (!running) {
-                    running.emplace();
-                    for (const auto& app : impl.runningApps())
-                        running->insert(app.pid);
-                }
-                if (!running->count(pid)) {
-                    out.emplace_back();
-                    continue;
-                }
+            if (auto it = shown.find(pid); it != shown.end()) {
+                out.push_back(it->second);
+                continue;
             }
-            std::vector<ElementRef> elements;
-            for (xcb_window_t w : windows)
-                if (shown[w])
-                    elements.push_back(elementFor(impl, w));
-            out.push_back(std::move(elements));
+            if (!running) {
+                running.emplace();
+                for (const auto& app : impl.runningApps())
+                    running->insert(app.pid);
+            }
+            out.push_back(running->count(pid) ? std::optional(std::vector<ElementRef>{}) : std::nullopt);
         }
         return out;
     }
     std::vector<ElementFacts> facts(std::span<const ElementRef> elements) const override
     {
         std::vector<ElementFacts> out(elements.size());
-        std::vector<std::size_t> at;
-        std::vector<xcb_window_t> windows;
-        std::vector<const X11Element*> ours;
-        std::vector<std::size_t> others;
+        // Where in `elements` each of ours stands; another backend's answer
+        // for themselves.
+        std::vector<std::pair<std::size_t, const X11Element*>> ours;
         for (std::size_t i = 0; i < elements.size(); ++i) {
             const auto* element = dynamic_cast<const X11Element*>(elements[i].get());
-            if (element && element->ownedBy(impl)) {
-                at.push_back(i);
-                windows.push_back(element->window());
-                ours.push_back(element);
-            } else if (elements[i]) {
-                others.push_back(i);
-            }
+            if (element && element->ownedBy(impl))
+                ours.emplace_back(i, element);
+            else if (elements[i])
+                out[i] = Accessibility::facts(std::span(&elements[i], 1)).front();
         }
-        if (!windows.empty()) {
-            impl.settleWrites();
-            const auto props = impl.read(windows, X11Fields::geometry | X11Fields::title | subroleFields);
-            // The replies have queued every destruction sent before them.
-            impl.drainQueued();
-            for (std::size_t k = 0; k < windows.size(); ++k) {
-                const auto& p = props[k];
-                const auto known = impl.knownFor(windows[k]);
-                if (!p.alive || !known || known->number != ours[k]->number())
-                    continue;
-                auto& f = out[at[k]];
-                f.number = ours[k]->number();
-                f.subrole = subroleOf(impl, p);
-                f.title = p.title.value_or("");
-                f.minimized = minimizedOf(impl, p, ours[k]->pid(), windows[k]);
-                f.frame = impl.frameOf(p);
-            }
+        if (ours.empty())
+            return out;
+        std::vector<xcb_window_t> windows;
+        for (const auto& [i, element] : ours)
+            windows.push_back(element->window());
+        impl.settleWrites();
+        const auto props = impl.read(windows, X11Fields::geometry | X11Fields::title | subroleFields);
+        // The replies have queued every destruction sent before them.
+        impl.drainQueued();
+        for (std::size_t k = 0; k < ours.size(); ++k) {
+            const auto& [i, element] = ours[k];
+            const auto& p = props[k];
+            const auto known = impl.knownFor(windows[k]);
+            if (!p.alive || !known || known->number != element->number())
+                continue;
+            out[i] = ElementFacts{.number = element->number(),
+                                  .subrole = subroleOf(impl, p),
+                                  .title = p.title.value_or(""),
+                                  .minimized = minimizedOf(impl, p, element->pid(), windows[k]),
+                                  .frame = impl.frameOf(p)};
         }
-        // Another backend's elements answer for themselves.
-        for (std::size_t i : others)
-            out[i] = Accessibility::facts(std::span(&elements[i], 1)).front();
         return out;
     }
     ElementRef focusedWindow(std::int32_t pid) const override

@@ -161,13 +161,14 @@ void SwitcherCardRow::paintEvent(QPaintEvent* event)
             continue;
         const WindowEntry& window = model_.result(i);
         const double selection = selectionOf(window.id);
-        const SwitcherCard live = card(window, selection);
-        // The fade applies to the card as a whole, as one layer.
-        painter.setOpacity(live.opacity());
         if (selection == 0) {
+            // Faded as a whole, as one layer.
+            painter.setOpacity(SwitcherCard{.selection = 0}.opacity());
             painter.drawImage(rect.topLeft(), restingCard(window));
             continue;
         }
+        const SwitcherCard live = card(window, selection);
+        painter.setOpacity(live.opacity());
         painter.save();
         painter.translate(rect.center());
         painter.scale(live.scale(), live.scale());
