@@ -1,0 +1,378 @@
+// The switcher's and the overview's cost where users feel it, by hand (not
+// in CI): Xvfb 1920 × 1080 with openbox (Alt-Tab left free) and N real
+// clients (xterm, xclock and xeyes in turn); both controllers in this
+// process with Qt on xcb, the production scheduler and the backend pumped
+// from Qt's run loop, as the program runs them.
+//
+// BM_X11OverviewLatency/N: the overview's hot key typed through XTest to the
+// first paint, to the paint after the last picture, and a typed letter to
+// the next repaint; medians and worst of the iterations, in milliseconds.
+//
+// BM_X11PanelsMemory/N: the process's resident memory (RSS and Pss from
+// /proc/self/smaps_rollup, in MB) at start, after 10 openings of each
+// panel, and after 10 more (it should stay flat).
+
+#include "app/platform/qt/qt_event_pump.h"
+#include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/hot_keys.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "app/switcher/overview_controller.h"
+#include "app/switcher/switcher_controller.h"
+#include "app/switcher/views/overview_key_panel.h"
+#include "app/switcher/views/switcher_free_panel.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace kavelo;
+using Steady = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Paints of the overview's widgets, recorded once the loop turns after each
+// (the backing store has gone to the server by then).
+class PaintClock : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint)
+            return false;
+        const bool grid = dynamic_cast<OverviewGrid*>(object) || dynamic_cast<OverviewEmptyState*>(object);
+        const bool view = dynamic_cast<OverviewView*>(object);
+        if (grid || view)
+            QTimer::singleShot(0, this, [this, grid] { (grid ? gridPaints : viewPaints).push_back(Steady::now()); });
+        return false;
+    }
+    static std::optional<Steady::time_point> firstAfter(const std::vector<Steady::time_point>& paints,
+                                                       Steady::time_point from)
+    {
+        for (auto p : paints)
+            if (p >= from)
+                return p;
+        return std::nullopt;
+    }
+    void clear()
+    {
+        gridPaints.clear();
+        viewPaints.clear();
+    }
+    std::vector<Steady::time_point> gridPaints, viewPaints;
+};
+
+// Both panels as the program holds them.
+class PanelsWorld {
+public:
+    PanelsWorld(const Desktop& desktop, SystemWorkspace& workspace)
+        : host_(desktop.platform), overview_(desktop, OverviewKeyPanel::factory(host_, desktop.platform)),
+          switcher_(desktop, SwitcherFreePanel::factory(host_, workspace))
+    {
+    }
+    OverviewController& overview() { return overview_; }
+    SwitcherController& switcher() { return switcher_; }
+
+    using Until = std::function<bool(const std::function<bool()>&)>;
+    // A session with its panel and pictures, then a letter typed.
+    void openSwitcher(const Until& until)
+    {
+        switcher_.begin(false);
+        until([&] { return switcher_.panel() && switcher_.panel()->isShown(); });
+        const std::size_t wanted = std::min<std::size_t>(SwitcherController::thumbnailLimit,
+                                                         switcher_.model().session().windows.size());
+        until([&] { return switcher_.model().thumbnails().size() >= wanted; });
+        switcher_.send(SwitcherKey::text("e"));
+    }
+    void closeSwitcher() { switcher_.send(SwitcherKey::escape()); }
+    void openOverview(const Until& until)
+    {
+        overview_.show();
+        until([&] { return overview_.isOpen(); });
+        until([&] { return overview_.model().thumbnails().size() >= overview_.model().windows().size(); });
+    }
+    void closeOverview() { overview_.hide(); }
+
+private:
+    PanelHost host_;
+    OverviewController overview_;
+    SwitcherController switcher_;
+};
+
+struct World {
+    test::TempHome home;
+    test::X11Session session;
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<X11Desktop> x11;
+    QtScheduler scheduler;
+    SystemClock clock;
+    std::unique_ptr<QtEventPump> pump;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+    std::unique_ptr<PanelsWorld> panels;
+    std::unique_ptr<HotKeys> hotKeys;
+    PaintClock paints;
+    int clients = 0;
+
+    bool start()
+    {
+        std::string error;
+        if (!session.start({}, &error, test::WindowManager::openboxKeysFree)) {
+            std::fprintf(stderr, "no X session: %s\n", error.c_str());
+            return false;
+        }
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        ::setenv("DISPLAY", session.display().c_str(), 1);
+        static int argc = 1;
+        static char name[] = "x11_panels_bench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        app->installEventFilter(&paints);
+        x11 = X11Desktop::connect(session.display(), &error);
+        if (!x11)
+            return false;
+        pump = std::make_unique<QtEventPump>(*x11, scheduler);
+        defaults = std::make_unique<UserDefaults>(home.paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, clock), *preferences});
+        panels = std::make_unique<PanelsWorld>(*desktop, x11->workspace());
+        hotKeys = std::make_unique<HotKeys>(x11->hotKeys());
+        const Shortcut shortcut = Shortcut::standard;
+        return hotKeys->registerHotKey(shortcut.keyCode, shortcut.modifiers, [this] {
+            if (panels->overview().isOpen())
+                panels->overview().hide();
+            else
+                panels->overview().show();
+        });
+    }
+
+    void turn(std::chrono::milliseconds span = 5ms) { QCoreApplication::processEvents(QEventLoop::AllEvents, int(span.count())); }
+    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    {
+        return test::waitFor(done, timeout, [&] { turn(); });
+    }
+    void settle(std::chrono::milliseconds span)
+    {
+        const auto end = Steady::now() + span;
+        while (Steady::now() < end)
+            turn();
+    }
+
+    // Grows the desktop to `count` clients.
+    bool grow(int count)
+    {
+        static const char* const programs[] = {"xterm", "xclock", "xeyes"};
+        for (; clients < count; ++clients)
+            session.launch({programs[clients % 3]});
+        const bool all = test::waitFor([&] { return int(session.clientList().size()) >= count; }, 90s,
+                                       [&] { turn(); });
+        settle(500ms);
+        return all;
+    }
+
+    std::uint8_t code(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
+
+    void typeHotKey()
+    {
+        session.key(code(59), true);   // control
+        session.key(code(58), true);   // option
+        session.key(code(49), true);
+        session.key(code(49), false);
+        session.key(code(58), false);
+        session.key(code(59), false);
+    }
+};
+
+World* world()
+{
+    static World* w = [] {
+        auto* made = new World;
+        if (!made->start()) {
+            delete made;
+            return static_cast<World*>(nullptr);
+        }
+        return made;
+    }();
+    return w;
+}
+
+struct Samples {
+    std::vector<double> values;
+    void add(std::optional<double> v)
+    {
+        if (v)
+            values.push_back(*v);
+    }
+    double median() const
+    {
+        if (values.empty())
+            return -1;
+        auto sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
+};
+
+void BM_X11OverviewLatency(benchmark::State& state)
+{
+    World* w = world();
+    if (!w) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    if (!w->grow(int(state.range(0)))) {
+        state.SkipWithError("the clients did not come up");
+        return;
+    }
+    OverviewController& overview = w->panels->overview();
+    Samples toPaint, toLastPicture, letterToRepaint, framesAfterLetter, pictures;
+    // The panel exists from an earlier opening, as it does after the first.
+    w->typeHotKey();
+    w->until([&] { return overview.isOpen(); });
+    w->settle(300ms);
+    overview.hide();
+    w->settle(100ms);
+
+    std::vector<Steady::time_point> arrivals;
+    const Handle listening = overview.model().changed.connect([&](OverviewModel::Property p) {
+        if (p == OverviewModel::Property::thumbnails && !overview.model().thumbnails().empty())
+            arrivals.push_back(Steady::now());
+    });
+    const std::uint8_t letter = w->code(14);   // e: in every client's name
+    for (auto _ : state) {
+        w->paints.clear();
+        arrivals.clear();
+        const auto keyAt = Steady::now();
+        w->typeHotKey();
+        w->until([&] { return overview.isOpen() && !w->paints.viewPaints.empty(); }, 3s);
+        if (auto p = PaintClock::firstAfter(w->paints.viewPaints, keyAt))
+            toPaint.add(ms(*p - keyAt));
+        // Pictures until none came for half a second.
+        std::size_t seen = 0;
+        auto quietSince = Steady::now();
+        while (Steady::now() - quietSince < 500ms) {
+            w->turn();
+            if (arrivals.size() != seen) {
+                seen = arrivals.size();
+                quietSince = Steady::now();
+            }
+        }
+        pictures.add(double(overview.model().thumbnails().size()));
+        if (!arrivals.empty())
+            if (auto p = PaintClock::firstAfter(w->paints.gridPaints, arrivals.back()))
+                toLastPicture.add(ms(*p - keyAt));
+
+        const std::size_t before = w->paints.gridPaints.size();
+        const auto letterAt = Steady::now();
+        w->session.key(letter, true);
+        w->session.key(letter, false);
+        w->until([&] { return overview.model().query() == "e" && w->paints.gridPaints.size() > before; }, 2s);
+        if (auto p = PaintClock::firstAfter(w->paints.gridPaints, letterAt))
+            letterToRepaint.add(ms(*p - letterAt));
+        w->settle(800ms);
+        framesAfterLetter.add(double(w->paints.gridPaints.size() - before));
+
+        state.SetIterationTime(toPaint.values.empty() ? 1 : toPaint.values.back() / 1000);
+        overview.hide();
+        w->settle(150ms);
+    }
+    const auto report = [&](const char* name, const Samples& s) {
+        state.counters[std::string(name) + "_med"] = s.median();
+        state.counters[std::string(name) + "_max"] = s.worst();
+    };
+    report("keyToPaint", toPaint);
+    report("keyToLastPicture", toLastPicture);
+    report("letterToRepaint", letterToRepaint);
+    state.counters["framesAfterLetter_med"] = framesAfterLetter.median();
+    state.counters["pictures"] = pictures.median();
+    state.counters["windows"] = double(overview.model().windows().size());
+}
+BENCHMARK(BM_X11OverviewLatency)->Arg(10)->Arg(40)->Arg(100)->Iterations(10)->UseManualTime()->Unit(
+    benchmark::kMillisecond);
+
+struct Memory {
+    double rss = 0, pss = 0;   // MB
+};
+
+Memory memory()
+{
+    Memory m;
+    std::ifstream in("/proc/self/smaps_rollup");
+    std::string key;
+    double kb = 0;
+    std::string unit;
+    while (in >> key) {
+        if (key == "Rss:" || key == "Pss:") {
+            in >> kb >> unit;
+            (key == "Rss:" ? m.rss : m.pss) = kb / 1024;
+        } else {
+            in.ignore(1 << 12, '\n');
+        }
+    }
+    return m;
+}
+
+void BM_X11PanelsMemory(benchmark::State& state)
+{
+    World* w = world();
+    if (!w) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    if (!w->grow(int(state.range(0)))) {
+        state.SkipWithError("the clients did not come up");
+        return;
+    }
+    PanelsWorld& panels = *w->panels;
+    const Memory start = memory();
+    const auto openings = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            panels.openSwitcher([&](auto done) { return w->until(done); });
+            w->settle(100ms);
+            panels.closeSwitcher();
+            w->settle(100ms);
+            panels.openOverview([&](auto done) { return w->until(done); });
+            w->settle(100ms);
+            panels.closeOverview();
+            w->settle(100ms);
+        }
+    };
+    Memory after, again;
+    for (auto _ : state) {
+        openings(10);
+        w->settle(1s);
+        after = memory();
+        openings(10);
+        w->settle(1s);
+        again = memory();
+    }
+    state.counters["rssStart"] = start.rss;
+    state.counters["pssStart"] = start.pss;
+    state.counters["rss"] = after.rss;
+    state.counters["pss"] = after.pss;
+    state.counters["rssAfter20"] = again.rss;
+    state.counters["pssAfter20"] = again.pss;
+    state.counters["windows"] = double(panels.overview().model().windows().size());
+}
+BENCHMARK(BM_X11PanelsMemory)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
