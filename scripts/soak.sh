@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs the real kavelo for MINUTES on a private Xvfb with openbox while stock
+# clients churn (about ten events a second) and Kavelo's own actions mix in,
+# sampling its resident memory every 10 s. Fails when a sample passes 100 MB
+# or when memory after the first 5 minutes rises more than 10 MB. Not part of
+# the default test run.
+#
+#   scripts/soak.sh MINUTES            the normal tree (build/)
+#   KAVELO_SOAK_TREE=build-release scripts/soak.sh 60
+#   KAVELO_SOAK_BINARY=/path/to/kavelo scripts/soak.sh 15
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+minutes=${1:?usage: scripts/soak.sh MINUTES}
+tree=$root/${KAVELO_SOAK_TREE:-build}
+
+cmake --build "$tree" --target kavelo kavelo_soak -j "${KAVELO_SOAK_JOBS:-4}"
+exec "$tree/tests/kavelo_soak" "$minutes" "${KAVELO_SOAK_BINARY:-$tree/app/kavelo}"
