@@ -219,7 +219,7 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
         // The view follows the model's changes; the pictures and the query
         // came before it, so they are told again. A query told again moves
         // the selection to 0, where it already is.
-        model.setThumbnails(std::unordered_map<WindowID, Image>(model.thumbnails()));
+        model.setThumbnails(std::unordered_map<WindowID, SharedImage>(model.thumbnails()));
         if (!model.query().empty()) {
             const int selection = model.selection();
             model.setQuery(model.query());

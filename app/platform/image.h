@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kavelo {
@@ -14,5 +15,8 @@ struct Image {
     bool isValid() const { return width > 0 && height > 0 && rgba.size() == std::size_t(width) * height * 4; }
     friend bool operator==(const Image&, const Image&) = default;
 };
+
+// One picture held in several places without a copy.
+using SharedImage = std::shared_ptr<const Image>;
 
 } // namespace kavelo

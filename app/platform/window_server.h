@@ -4,9 +4,11 @@
 // and the stacking of the program's own panels among other windows.
 
 #include "core/geometry.h"
+#include "app/platform/handle.h"
 #include "core/window_entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +66,14 @@ public:
     // compositing manager runs). Without it a translucent fill shows as if
     // opaque, so panels draw opaque fills and cut their shapes instead.
     virtual bool blendsPanels() const = 0;
+
+    // A window of the list closed for good (numbers are never given again);
+    // heard on the main thread. A server that cannot tell never calls.
+    [[nodiscard]] virtual Handle onWindowClosed(std::function<void(WindowID)> handler)
+    {
+        (void)handler;
+        return {};
+    }
 };
 
 } // namespace kavelo

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -23,12 +24,24 @@ inline constexpr double maximumWidth = 480;
 // Captures running at once for one task.
 inline constexpr std::size_t workers = 4;
 
-// Pixel size of the picture of a window `frameSize` points large: the
-// window's proportions, at most `maximumWidth` wide, never enlarged, never
-// below 1 × 1. No value for a size that is not finite.
+// Pixel size of the picture of a window `frameSize` points large, for a
+// card whose picture area is `box` points, on a screen of `scale` device
+// pixels per point: the window's proportions, fitted inside the box, at
+// most `maximumWidth` points wide, never larger than the window itself,
+// never below 1 × 1. No value for a size that is not finite. Every picture's
+// size is decided here.
+std::optional<std::pair<int, int>> pixelSize(Size frameSize, Size box, double scale);
+// Without a card: at most `maximumWidth` pixels wide, at scale 1.
 std::optional<std::pair<int, int>> pixelSize(Size frameSize);
 
-using ImageHandler = std::function<void(WindowID, const Image&)>;
+// A window and the picture area (points) of the largest card to show it.
+struct Request {
+    WindowID id = 0;
+    Size box{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+    friend bool operator==(const Request&, const Request&) = default;
+};
+
+using ImageHandler = std::function<void(WindowID, Image)>;
 
 // One run of `load`. Its owner keeps it while the pictures are wanted;
 // `cancel()` stops further captures and drops pictures still on their way
@@ -50,7 +63,7 @@ public:
     void wait();
 
 private:
-    friend std::unique_ptr<Task> load(const Desktop&, std::vector<WindowID>, ImageHandler);
+    friend std::unique_ptr<Task> loadSized(const Desktop&, std::vector<Request>, double, ImageHandler);
     struct State;
     explicit Task(std::shared_ptr<State> state);
 
@@ -63,5 +76,9 @@ private:
 // per picture. Identities the capture service does not know (synthetic
 // ones, closed windows) are skipped; failed captures give nothing.
 [[nodiscard]] std::unique_ptr<Task> load(const Desktop& desktop, std::vector<WindowID> ids, ImageHandler onImage);
+// The same with each picture sized for its card on a screen of `scale`;
+// captures start in the order of `requests` (the order on screen).
+[[nodiscard]] std::unique_ptr<Task> loadSized(const Desktop& desktop, std::vector<Request> requests, double scale,
+                                              ImageHandler onImage);
 
 } // namespace kavelo::Thumbnails

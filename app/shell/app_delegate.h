@@ -237,6 +237,8 @@ private:
     Watchdog watchdog_;
     WorkingApp workingApp_;
     HotKeys hotKeys_;
+    // The window pictures the switcher and the overview share.
+    ThumbnailCache thumbnails_;
 
     // The controllers, in the order of the application's design.
     OverviewController overview_;

@@ -2,10 +2,12 @@
 
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
+#include "app/switcher/card_sizes.h"
 #include "core/grid_navigation.h"
 #include "core/screen_coordinates.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace kavelo {
 
@@ -49,9 +51,14 @@ bool stillOpen(const Desktop& desktop, const WindowEntry& entry, const ElementRe
 
 } // namespace
 
-OverviewController::OverviewController(const Desktop& desktop, PanelFactory makePanel)
-    : desktop_(desktop), makePanel_(std::move(makePanel))
+OverviewController::OverviewController(const Desktop& desktop, PanelFactory makePanel, ThumbnailCache* thumbnails)
+    : desktop_(desktop), makePanel_(std::move(makePanel)),
+      ownCache_(thumbnails ? nullptr : std::make_unique<ThumbnailCache>(desktop.platform.windowServer)),
+      cache_(thumbnails ? thumbnails : ownCache_.get())
 {
+    // A picture the cache let go of (its window closed, or room was needed)
+    // leaves the model too, so nothing outlives the cache's budget.
+    dropped_ = cache_->dropped.connect([this](WindowID window) { model_.removeThumbnail(window); });
 }
 
 OverviewController::~OverviewController()
@@ -100,6 +107,11 @@ void OverviewController::present()
 
     Snapshot snapshot = WindowCatalog::read(desktop_);
     elements_ = std::move(snapshot.elements);
+    // What the catalog no longer lists has closed: its picture goes.
+    std::unordered_set<WindowID> live;
+    for (const WindowEntry& w : snapshot.windows)
+        live.insert(w.id);
+    cache_->keepOnly(live);
     model_.setWindows(std::move(snapshot.windows));
     model_.setThumbnails({});
     model_.setQuery("");
@@ -115,6 +127,7 @@ void OverviewController::present()
 
     const Screen& screen = screenUnder(screens, pointer);
     displayID_ = screen.id;
+    screenWidth_ = screen.frame.width();
     const int count = int(model_.windows().size());
     model_.setColumns(std::clamp(GridNavigation::columns(count, screen.frame.width(),
                                                          screen.frame.height() - reservedHeight),
@@ -165,18 +178,34 @@ void OverviewController::startThumbnails()
         retiredTasks_.push_back(std::move(thumbnailTask_));
     }
     const int opening = ++opening_;
-    std::vector<WindowID> ids;
-    ids.reserve(model_.windows().size());
+    // Pictures taken while capture was allowed are not shown after.
+    if (!desktop_.platform.capture.isAllowed())
+        cache_->clear();
+    // Every card is the same size; the cards in view come first.
+    const Size box = CardSizes::overviewPictureOnScreen(screenWidth_, model_.columns());
+    std::vector<Thumbnails::Request> requests;
+    requests.reserve(model_.windows().size());
     for (const WindowEntry& w : model_.windows())
-        ids.push_back(w.id);
+        requests.push_back({.id = w.id, .box = box});
+    requests = cache_->show(requests);
+    // The pictures kept from before show at once; fresh ones replace them.
+    std::unordered_map<WindowID, SharedImage> held;
+    for (const auto& request : requests)
+        if (SharedImage picture = cache_->find(request.id))
+            held.emplace(request.id, std::move(picture));
+    if (!held.empty())
+        model_.setThumbnails(std::move(held));
     if (!loadThumbnails)
         return;
-    thumbnailTask_ = loadThumbnails(desktop_, std::move(ids), [this, opening](WindowID id, const Image& image) {
-        // A picture of an earlier opening, or one after closing, stays out
-        // of the reset model.
-        if (opening == opening_ && open_)
-            model_.setThumbnail(id, image);
-    });
+    thumbnailTask_ = loadThumbnails(desktop_, std::move(requests), screenScale,
+                                    [this, opening](WindowID id, Image image) {
+                                        // A picture of an earlier opening, or one after closing,
+                                        // stays out of the reset model.
+                                        if (opening != opening_ || !open_)
+                                            return;
+                                        if (SharedImage picture = cache_->store(id, std::move(image)))
+                                            model_.setThumbnail(id, std::move(picture));
+                                    });
 }
 
 void OverviewController::hide()

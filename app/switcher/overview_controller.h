@@ -14,6 +14,7 @@
 
 #include "app/platform/handle.h"
 #include "app/services/desktop.h"
+#include "app/services/thumbnail_cache.h"
 #include "app/services/thumbnails.h"
 #include "app/switcher/overview_model.h"
 #include "app/switcher/overview_panel.h"
@@ -36,10 +37,10 @@ public:
     // Makes the panel on the first opening; the panel lives as long as the
     // controller.
     using PanelFactory = std::function<std::unique_ptr<OverviewPanel>(OverviewController&)>;
-    // Starts loading the pictures of the windows; nothing when thumbnails
-    // are off.
+    // Starts loading the pictures of the windows, sized for their cards on
+    // a screen of the given scale; nothing when thumbnails are off.
     using ThumbnailLoader = std::function<std::unique_ptr<Thumbnails::Task>(
-        const Desktop&, std::vector<WindowID>, Thumbnails::ImageHandler)>;
+        const Desktop&, std::vector<Thumbnails::Request>, double scale, Thumbnails::ImageHandler)>;
 
     static constexpr double fadeDuration = 0.12;     // seconds, the fade-in
     static constexpr double keyboardWait = 0.5;      // seconds a refused hold is retried
@@ -47,9 +48,13 @@ public:
     static constexpr double reservedHeight = 220;    // points of the screen not given to cards
     static constexpr int minimumColumns = 3;
     static constexpr int maximumColumns = 6;
+    // Device pixels per point of the screens the pictures are drawn on.
+    static constexpr double screenScale = 1;
     static constexpr const char* keyboardHeldMessage = "overview did not open: the keyboard is held by another app";
 
-    OverviewController(const Desktop& desktop, PanelFactory makePanel);
+    // The pictures go into `thumbnails`, shared with the switcher; without
+    // one the controller keeps its own.
+    OverviewController(const Desktop& desktop, PanelFactory makePanel, ThumbnailCache* thumbnails = nullptr);
     ~OverviewController();
     OverviewController(const OverviewController&) = delete;
     OverviewController& operator=(const OverviewController&) = delete;
@@ -85,10 +90,11 @@ public:
     std::function<std::vector<Workspace>()> loadWorkflows = [] { return std::vector<Workspace>{}; };
     std::function<void(const std::string& name)> switchWorkflow = [](const std::string&) {};
     std::function<void(const std::string& line)> log = [](const std::string&) {};
-    ThumbnailLoader loadThumbnails = Thumbnails::load;
+    ThumbnailLoader loadThumbnails = Thumbnails::loadSized;
 
     // The pictures of the current opening are being loaded (tests).
     Thumbnails::Task* thumbnailTask() const { return thumbnailTask_.get(); }
+    ThumbnailCache& thumbnailCache() const { return *cache_; }
 
 private:
     void present();
@@ -100,6 +106,9 @@ private:
 
     Desktop desktop_;
     PanelFactory makePanel_;
+    std::unique_ptr<ThumbnailCache> ownCache_;
+    ThumbnailCache* cache_;
+    Handle dropped_;
     OverviewModel model_;
     std::unique_ptr<OverviewPanel> panel_;
     std::unordered_map<WindowID, ElementRef> elements_;
@@ -108,6 +117,7 @@ private:
     int opening_ = 0;
     bool open_ = false;
     std::uint32_t displayID_ = 0;
+    double screenWidth_ = 0;
     Rect frame_;
     Seconds fadeStart_{0};
     Handle waiting_;

@@ -41,15 +41,33 @@ void OverviewModel::setWindows(std::vector<WindowEntry> windows)
     announce(Property::windows);
 }
 
-void OverviewModel::setThumbnails(std::unordered_map<WindowID, Image> thumbnails)
+void OverviewModel::setThumbnails(std::unordered_map<WindowID, SharedImage> thumbnails)
 {
+    std::erase_if(thumbnails, [](const auto& item) { return !item.second; });
     thumbnails_ = std::move(thumbnails);
+    changedThumbnail_.reset();
+    announce(Property::thumbnails);
+}
+
+void OverviewModel::setThumbnail(WindowID window, SharedImage image)
+{
+    if (!image)
+        return removeThumbnail(window);
+    thumbnails_[window] = std::move(image);
+    changedThumbnail_ = window;
     announce(Property::thumbnails);
 }
 
 void OverviewModel::setThumbnail(WindowID window, Image image)
 {
-    thumbnails_[window] = std::move(image);
+    setThumbnail(window, std::make_shared<const Image>(std::move(image)));
+}
+
+void OverviewModel::removeThumbnail(WindowID window)
+{
+    if (!thumbnails_.erase(window))
+        return;
+    changedThumbnail_ = window;
     announce(Property::thumbnails);
 }
 

@@ -58,9 +58,15 @@ public:
     const std::vector<WindowEntry>& windows() const { return windows_; }
     void setWindows(std::vector<WindowEntry> windows);
 
-    const std::unordered_map<WindowID, Image>& thumbnails() const { return thumbnails_; }
-    void setThumbnails(std::unordered_map<WindowID, Image> thumbnails);
+    // Shared with the thumbnail cache, not copied.
+    const std::unordered_map<WindowID, SharedImage>& thumbnails() const { return thumbnails_; }
+    void setThumbnails(std::unordered_map<WindowID, SharedImage> thumbnails);
+    void setThumbnail(WindowID window, SharedImage image);
     void setThumbnail(WindowID window, Image image);
+    void removeThumbnail(WindowID window);
+    // The one window whose picture the last `thumbnails` change was about;
+    // none when the whole set changed.
+    std::optional<WindowID> changedThumbnail() const { return changedThumbnail_; }
 
     int columns() const { return columns_; }
     void setColumns(int columns);
@@ -95,7 +101,8 @@ private:
     WindowScope scope_ = WindowScope::all;
     int selection_ = 0;
     std::vector<WindowEntry> windows_;
-    std::unordered_map<WindowID, Image> thumbnails_;
+    std::unordered_map<WindowID, SharedImage> thumbnails_;
+    std::optional<WindowID> changedThumbnail_;
     int columns_ = 3;
     bool missingPermission_ = false;
     std::vector<Workspace> workflows_;

@@ -1,12 +1,14 @@
 #include "app/switcher/switcher_controller.h"
 
 #include "app/services/window_actions.h"
+#include "app/switcher/card_sizes.h"
 #include "app/switcher/switcher_placement.h"
 #include "core/screen_coordinates.h"
 #include "core/shortcut.h"
 #include "core/text.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,9 +54,14 @@ std::vector<Rect> displayFrames(const std::vector<Screen>& screens)
 
 } // namespace
 
-SwitcherController::SwitcherController(const Desktop& desktop, SwitcherPanelFactory makePanel)
-    : desktop_(desktop), makePanel_(std::move(makePanel))
+SwitcherController::SwitcherController(const Desktop& desktop, SwitcherPanelFactory makePanel,
+                                       ThumbnailCache* thumbnails)
+    : desktop_(desktop), makePanel_(std::move(makePanel)),
+      ownCache_(thumbnails ? nullptr : std::make_unique<ThumbnailCache>(desktop.platform.windowServer)),
+      cache_(thumbnails ? thumbnails : ownCache_.get())
 {
+    // A picture the cache let go of leaves the model too.
+    dropped_ = cache_->dropped.connect([this](WindowID window) { model_.removeThumbnail(window); });
 }
 
 SwitcherController::~SwitcherController()
@@ -299,21 +306,59 @@ void SwitcherController::loadFor(Generation generation, Snapshot snapshot)
     // An earlier session loads only for the release still queued behind it.
     if (generation != generation_ || loadedEnded_)
         return;
-    if (desktop_.platform.capture.isAllowed()) {
-        const auto& windows = model_.session().windows;
-        std::vector<WindowID> ids;
-        for (std::size_t i = 0; i < windows.size() && i < thumbnailLimit; ++i)
-            ids.push_back(windows[i].id);
-        thumbnailTask_ = Thumbnails::load(desktop_, std::move(ids), [this, generation](WindowID id, const Image& image) {
-            if (generation == loaded_ && !loadedEnded_)
-                model_.addThumbnail(id, image);
-        });
-    }
+    startThumbnails(generation);
     // The search texts are ready before the first letter, after the panel.
     desktop_.platform.scheduler.post(liveness_.guard([this, generation] {
         if (generation == loaded_)
             model_.prepareSearch();
     }));
+}
+
+void SwitcherController::startThumbnails(Generation generation)
+{
+    // Pictures taken while capture was allowed are not shown after.
+    if (!desktop_.platform.capture.isAllowed()) {
+        cache_->clear();
+        return;
+    }
+    const auto& windows = model_.session().windows;
+    // What the catalog no longer lists has closed: its picture goes.
+    std::unordered_set<WindowID> live;
+    for (const WindowEntry& w : windows)
+        live.insert(w.id);
+    cache_->keepOnly(live);
+    const std::size_t count = std::min(windows.size(), thumbnailLimit);
+    // Each picture is captured for the largest place this panel draws it:
+    // its card while searching, its tile on the map or on the shelf.
+    std::unordered_map<WindowID, Size> boxes;
+    for (std::size_t i = 0; i < count; ++i)
+        boxes.emplace(windows[i].id, CardSizes::switcherCardPicture());
+    const auto grow = [&](WindowID id, Size size) {
+        if (const auto it = boxes.find(id); it != boxes.end())
+            it->second = Size(std::max(it->second.width, size.width), std::max(it->second.height, size.height));
+    };
+    const SwitcherMap& map = model_.map();
+    for (const MapScreen& screen : map.screens)
+        for (const MapTile& tile : screen.tiles)
+            grow(tile.window.id, CardSizes::switcherTile(tile.frame.size));
+    for (const WindowEntry& window : map.underneath)
+        grow(window.id, CardSizes::shelfTile());
+    std::vector<Thumbnails::Request> requests;
+    requests.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        requests.push_back({.id = windows[i].id, .box = boxes.at(windows[i].id)});
+    requests = cache_->show(requests);
+    // Pictures kept from before show at once; fresh ones replace them.
+    for (const auto& request : requests)
+        if (SharedImage picture = cache_->find(request.id))
+            model_.addThumbnail(request.id, std::move(picture));
+    thumbnailTask_ = Thumbnails::loadSized(desktop_, std::move(requests), screenScale,
+                                           [this, generation](WindowID id, Image image) {
+                                               if (generation != loaded_ || loadedEnded_)
+                                                   return;
+                                               if (SharedImage picture = cache_->store(id, std::move(image)))
+                                                   model_.addThumbnail(id, std::move(picture));
+                                           });
 }
 
 void SwitcherController::retireThumbnails()

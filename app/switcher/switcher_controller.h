@@ -19,6 +19,7 @@
 #include "app/platform/handle.h"
 #include "app/platform/input.h"
 #include "app/services/desktop.h"
+#include "app/services/thumbnail_cache.h"
 #include "app/services/thumbnails.h"
 #include "app/services/window_catalog.h"
 #include "app/switcher/switcher_model.h"
@@ -42,6 +43,8 @@ public:
     static constexpr double reducedMotionShowDelay = 0.05;
     static constexpr double watchInterval = 0.2;
     static constexpr std::size_t thumbnailLimit = 24;
+    // Device pixels per point of the screens the pictures are drawn on.
+    static constexpr double screenScale = 1;
 
     static constexpr std::uint16_t tabKey = 48;
     static constexpr std::uint64_t startMask = EventFlag::command | EventFlag::option | EventFlag::control;
@@ -50,8 +53,10 @@ public:
     // The name the engine log gives the switcher's claim.
     static constexpr const char* logName = "switcher";
 
-    // Without a factory no panel is ever made (keys still work).
-    explicit SwitcherController(const Desktop& desktop, SwitcherPanelFactory makePanel = {});
+    // Without a factory no panel is ever made (keys still work). Pictures go
+    // into `thumbnails`, shared with the overview; without one it keeps its own.
+    explicit SwitcherController(const Desktop& desktop, SwitcherPanelFactory makePanel = {},
+                                ThumbnailCache* thumbnails = nullptr);
     // Nothing it queued runs afterwards; its claims and the keyboard go back.
     ~SwitcherController();
     SwitcherController(const SwitcherController&) = delete;
@@ -97,6 +102,7 @@ public:
     bool swallowsTabUp() const { return swallowTabUp_; }
     bool holdsKeyboard() const { return holdsKeyboard_; }
     SwitcherPanel* panel() const { return panel_.get(); }
+    ThumbnailCache& thumbnailCache() const { return *cache_; }
 
     // The key an event stands for in a session, none for a key the switcher
     // has no use for.
@@ -120,9 +126,13 @@ private:
     void letGoOfKeyboard();
     void watch();
     void retireThumbnails();
+    void startThumbnails(Generation generation);
 
     Desktop desktop_;
     SwitcherPanelFactory makePanel_;
+    std::unique_ptr<ThumbnailCache> ownCache_;
+    ThumbnailCache* cache_;
+    Handle dropped_;
     SwitcherModel model_;
     std::unique_ptr<SwitcherPanel> panel_;
     std::unordered_map<WindowID, ElementRef> elements_;

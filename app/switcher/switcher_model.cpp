@@ -27,12 +27,23 @@ void SwitcherModel::setDisplays(std::vector<Rect> displays)
     changed.send(SwitcherChange{.kind = SwitcherChange::Kind::displays});
 }
 
-void SwitcherModel::addThumbnail(WindowID window, Image image)
+void SwitcherModel::addThumbnail(WindowID window, SharedImage image)
 {
-    if (!contains(window) || !image.isValid())
+    if (!contains(window) || !image || !image->isValid())
         return;
     thumbnails_.insert_or_assign(window, std::move(image));
     changed.send(SwitcherChange{.kind = SwitcherChange::Kind::thumbnail, .window = window});
+}
+
+void SwitcherModel::addThumbnail(WindowID window, Image image)
+{
+    addThumbnail(window, std::make_shared<const Image>(std::move(image)));
+}
+
+void SwitcherModel::removeThumbnail(WindowID window)
+{
+    if (thumbnails_.erase(window))
+        changed.send(SwitcherChange{.kind = SwitcherChange::Kind::thumbnail, .window = window});
 }
 
 SwitcherOutcome SwitcherModel::apply(const SwitcherKey& key)

@@ -28,7 +28,7 @@ struct SwitcherChange {
     enum class Kind {
         sessionStarted, // a new session: new windows, no pictures
         key,            // a key changed the query or the selection
-        thumbnail,      // a picture of `window` arrived
+        thumbnail,      // a picture of `window` arrived or went
         displays,       // the screens changed: the map is new
     };
     Kind kind = Kind::key;
@@ -47,7 +47,8 @@ public:
     SwitcherModel& operator=(const SwitcherModel&) = delete;
 
     const SwitcherSession& session() const { return session_; }
-    const std::unordered_map<WindowID, Image>& thumbnails() const { return thumbnails_; }
+    // Shared with the thumbnail cache, not copied.
+    const std::unordered_map<WindowID, SharedImage>& thumbnails() const { return thumbnails_; }
     // Every screen's frame in the top-left-origin space, in the screen list's order.
     const std::vector<Rect>& displays() const { return displays_; }
 
@@ -55,7 +56,9 @@ public:
     void reset(std::vector<WindowEntry> windows, std::vector<Rect> displays);
     void setDisplays(std::vector<Rect> displays);
     // Kept only for a window of the session with a picture to show.
+    void addThumbnail(WindowID window, SharedImage image);
     void addThumbnail(WindowID window, Image image);
+    void removeThumbnail(WindowID window);
     // Applies one key to the session.
     SwitcherOutcome apply(const SwitcherKey& key);
     // Prepares the search texts now rather than at the first typed key.
@@ -79,7 +82,7 @@ public:
 
 private:
     SwitcherSession session_;
-    std::unordered_map<WindowID, Image> thumbnails_;
+    std::unordered_map<WindowID, SharedImage> thumbnails_;
     std::vector<Rect> displays_;
     std::unordered_map<WindowID, std::size_t> positions_;
 

@@ -71,7 +71,7 @@ void SpringAnimation::animate(double target)
     target_ = target;
     start_ = now;
     startState_ = {value_ - target_, current.velocity};
-    if (std::abs(startState_.displacement) < restThreshold && std::abs(startState_.velocity) < restThreshold) {
+    if (resting(startState_)) {
         set(target);
         return;
     }
@@ -89,10 +89,16 @@ void SpringAnimation::set(double value)
         onChange_(value_);
 }
 
+bool SpringAnimation::resting(const Spring::State& state) const
+{
+    const double velocity = restVelocity < 0 ? restThreshold : restVelocity;
+    return std::abs(state.displacement) < restThreshold && std::abs(state.velocity) < velocity;
+}
+
 void SpringAnimation::step()
 {
     const Spring::State s = stateAt(clock_.monotonic());
-    if (std::abs(s.displacement) < restThreshold && std::abs(s.velocity) < restThreshold) {
+    if (resting(s)) {
         set(target_);
         return;
     }

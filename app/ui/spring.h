@@ -72,12 +72,14 @@ public:
     double velocity() const;
     bool isAnimating() const { return timer_.pending(); }
 
-    // Closer than this to the target, and slower than this per second,
-    // counts as arrived.
+    // Closer than this to the target, and slower than `restVelocity` per
+    // second (`restThreshold` when negative), counts as arrived.
     double restThreshold = 0.0005;
+    double restVelocity = -1;
 
 private:
     void step();
+    bool resting(const Spring::State& state) const;
     Spring::State stateAt(Seconds now) const;
 
     Spring spring_;

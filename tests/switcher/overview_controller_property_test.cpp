@@ -21,7 +21,11 @@ RC_GTEST_PROP(OverviewControllerProperty, ShowsHoldsAndListensExactlyWhileOpen, 
     SimDesktop& sim = world.sim;
     // Each load: the windows asked for and where their pictures go.
     std::vector<std::pair<std::vector<WindowID>, Thumbnails::ImageHandler>> handlers;
-    world.controller.loadThumbnails = [&](const Desktop&, std::vector<WindowID> ids, Thumbnails::ImageHandler h) {
+    world.controller.loadThumbnails = [&](const Desktop&, std::vector<Thumbnails::Request> requests, double,
+                                          Thumbnails::ImageHandler h) {
+        std::vector<WindowID> ids;
+        for (const auto& r : requests)
+            ids.push_back(r.id);
         handlers.emplace_back(std::move(ids), std::move(h));
         return std::unique_ptr<Thumbnails::Task>();
     };

@@ -368,7 +368,11 @@ TEST_F(OverviewControllerTest, ThumbnailsAreAskedForEveryWindowInCatalogOrder)
     populate();
     std::vector<std::vector<WindowID>> asked;
     Thumbnails::ImageHandler deliver;
-    controller.loadThumbnails = [&](const Desktop&, std::vector<WindowID> ids, Thumbnails::ImageHandler handler) {
+    controller.loadThumbnails = [&](const Desktop&, std::vector<Thumbnails::Request> requests, double,
+                                    Thumbnails::ImageHandler handler) {
+        std::vector<WindowID> ids;
+        for (const auto& r : requests)
+            ids.push_back(r.id);
         asked.push_back(std::move(ids));
         deliver = std::move(handler);
         return std::unique_ptr<Thumbnails::Task>();
@@ -384,14 +388,16 @@ TEST_F(OverviewControllerTest, ThumbnailsAreAskedForEveryWindowInCatalogOrder)
     deliver(mail, picture);
     EXPECT_EQ(controller.model().thumbnails().count(mail), 1u);
 
-    // A picture of an earlier opening stays out of the new one.
+    // A picture of an earlier opening stays out of the new one, which
+    // starts with the pictures kept from before.
     const auto earlier = deliver;
     controller.show();
-    EXPECT_TRUE(controller.model().thumbnails().empty());
-    earlier(notes, picture);
-    EXPECT_TRUE(controller.model().thumbnails().empty());
-    deliver(notes, picture);
     EXPECT_EQ(controller.model().thumbnails().size(), 1u);
+    EXPECT_EQ(controller.model().thumbnails().count(mail), 1u);
+    earlier(notes, picture);
+    EXPECT_EQ(controller.model().thumbnails().count(notes), 0u);
+    deliver(notes, picture);
+    EXPECT_EQ(controller.model().thumbnails().size(), 2u);
 
     // And one after closing stays out of the model left behind.
     controller.hide();
@@ -410,15 +416,20 @@ TEST_F(OverviewControllerTest, CapturedPicturesArriveOnTheMainThreadUntilClosing
     // Every window the capture service knows (the one on another desktop too).
     EXPECT_EQ(pictures.size(), 4u);
     ASSERT_EQ(pictures.count(mail), 1u);
-    EXPECT_TRUE(pictures.at(mail).isValid());
+    EXPECT_TRUE(pictures.at(mail)->isValid());
 
+    // A new opening starts with the pictures kept; none taken after
+    // closing replaces them.
     controller.show();
+    const auto kept = controller.model().thumbnails();
+    EXPECT_EQ(kept.size(), 4u);
     controller.hide();
     EXPECT_TRUE(controller.thumbnailTask()->isCancelled());
     controller.thumbnailTask()->wait();
     scheduler.runPending();
-    EXPECT_TRUE(controller.model().thumbnails().empty());
+    EXPECT_EQ(controller.model().thumbnails(), kept);
 
+    // Without the permission the kept pictures go too.
     sim.setCaptureAllowed(false);
     controller.show();
     controller.thumbnailTask()->wait();

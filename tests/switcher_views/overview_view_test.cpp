@@ -326,7 +326,7 @@ TEST_F(OverviewViewTest, PicturesOfEachState)
     for (int i = 0; i < 7; ++i)
         add(i % 2 ? "Browser" : "Editor", "Page " + std::to_string(i));
     controller.loadWorkflows = [] { return std::vector<Workspace>{{.name = "Writing"}, {.name = "Research"}}; };
-    controller.loadThumbnails = Thumbnails::load;
+    controller.loadThumbnails = Thumbnails::loadSized;
     controller.show();
     controller.thumbnailTask()->wait();
     scheduler.runPending();

@@ -183,7 +183,7 @@ TEST_F(SwitcherViewMap, PicturesOfTheCaptureFillTheTiles)
     save(image, "switcher-map-pictures");
     // A picture of a window outside the session is ignored.
     controller->model().addThumbnail(9999, Image{.width = 1, .height = 1, .rgba = {1, 2, 3, 255}});
-    EXPECT_EQ(view().pictures().thumbnail(9999), nullptr);
+    EXPECT_EQ(view().pictures().thumbnailSize(9999), std::nullopt);
 }
 
 TEST_F(SwitcherViewMap, PictureArrivingAfterTheFirstPaintShowsOnItsTileAlone)

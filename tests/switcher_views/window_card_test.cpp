@@ -151,7 +151,7 @@ TEST_F(WindowCardGridTest, PicturesFillTheCardsInTheirCaptureColoursElseTheIcons
     std::vector<WindowID> ids;
     for (int i = 0; i < 3; ++i)
         ids.push_back(add("App" + std::to_string(i), "Window " + std::to_string(i)));
-    controller.loadThumbnails = Thumbnails::load;
+    controller.loadThumbnails = Thumbnails::loadSized;
     controller.show();
     controller.thumbnailTask()->wait();
     scheduler.runPending();

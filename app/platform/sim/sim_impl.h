@@ -78,6 +78,7 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<std::uint64_t, std::function<void()>> desktopObservers;
     std::map<std::uint64_t, std::function<void()>> wakeObservers;
     std::map<std::uint64_t, std::function<void()>> displayObservers;
+    std::map<std::uint64_t, std::function<void(WindowID)>> closeObservers;
     std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
 
     std::function<bool(const TapEvent&)> tap;
@@ -135,6 +136,7 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     // Fires observers; call without the lock.
     void notify(std::map<std::uint64_t, std::function<void()>> Impl::*observers);
     void notifyActivation(const RunningApp& app);
+    void notifyClosed(WindowID number);
     void notifyMouse(const MouseEvent& event);
     bool sendToTap(const TapEvent& event);
     template <class Map>

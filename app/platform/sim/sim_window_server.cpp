@@ -75,6 +75,10 @@ public:
     }
 
     bool blendsPanels() const override { return impl.lock(), impl.s.blendsPanels; }
+    Handle onWindowClosed(std::function<void(WindowID)> handler) override
+    {
+        return impl.observe(&Impl::closeObservers, std::move(handler));
+    }
 
 private:
     SimWindow window(const OwnPanel& panel) const

@@ -198,14 +198,17 @@ WindowID SimDesktop::addWindow(SimWindow window)
 
 bool SimDesktop::closeWindow(WindowID number)
 {
-    auto guard = impl_->lock();
-    auto& s = impl_->s;
-    if (!s.windows.erase(number))
-        return false;
-    std::erase(s.stack, number);
-    for (auto& a : s.apps)
-        if (a.focused == number)
-            a.focused.reset();
+    {
+        auto guard = impl_->lock();
+        auto& s = impl_->s;
+        if (!s.windows.erase(number))
+            return false;
+        std::erase(s.stack, number);
+        for (auto& a : s.apps)
+            if (a.focused == number)
+                a.focused.reset();
+    }
+    impl_->notifyClosed(number);
     return true;
 }
 

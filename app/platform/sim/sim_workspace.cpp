@@ -65,6 +65,27 @@ void Impl::notify(std::map<std::uint64_t, std::function<void()>> Impl::*observer
     }
 }
 
+void Impl::notifyClosed(WindowID number)
+{
+    std::vector<std::uint64_t> ids;
+    {
+        auto guard = lock();
+        for (const auto& [id, f] : closeObservers)
+            ids.push_back(id);
+    }
+    for (auto id : ids) {
+        std::function<void(WindowID)> f;
+        {
+            auto guard = lock();
+            auto it = closeObservers.find(id);
+            if (it == closeObservers.end())
+                continue;
+            f = it->second;
+        }
+        f(number);
+    }
+}
+
 void Impl::notifyActivation(const RunningApp& app)
 {
     std::vector<std::uint64_t> ids;
@@ -290,11 +311,15 @@ std::int32_t SimDesktop::addApp(SimApp app)
 bool SimDesktop::removeApp(std::int32_t pid)
 {
     std::optional<RunningApp> activated;
+    std::vector<WindowID> closed;
     {
         auto guard = impl_->lock();
         auto& s = impl_->s;
         if (!impl_->findApp(pid) || pid == s.ownPid)
             return false;
+        for (const auto& [number, w] : s.windows)
+            if (w.pid == pid)
+                closed.push_back(number);
         std::erase_if(s.apps, [&](const SimApp& a) { return a.pid == pid; });
         std::erase_if(s.stack, [&](WindowID n) { return s.windows.at(n).pid == pid; });
         std::erase_if(s.windows, [&](const auto& item) { return item.second.pid == pid; });
@@ -304,6 +329,8 @@ bool SimDesktop::removeApp(std::int32_t pid)
                 activated = impl_->running(*impl_->findApp(*s.frontmost));
         }
     }
+    for (WindowID number : closed)
+        impl_->notifyClosed(number);
     if (activated)
         impl_->notifyActivation(*activated);
     return true;

@@ -201,14 +201,31 @@ KnownWindow Impl::adopt(xcb_window_t window)
 
 void Impl::forget(xcb_window_t window)
 {
-    std::lock_guard guard(numbersMutex);
-    auto it = known.find(window);
-    if (it == known.end())
+    WindowID number = 0;
+    {
+        std::lock_guard guard(numbersMutex);
+        auto it = known.find(window);
+        if (it == known.end())
+            return;
+        number = it->second.number;
+        windowOf.erase(number);
+        known.erase(it);
+        for (auto& [pid, windows] : hiddenBy)
+            windows.erase(window);
+    }
+    if (closeObservers.empty())
         return;
-    windowOf.erase(it->second.number);
-    known.erase(it);
-    for (auto& [pid, windows] : hiddenBy)
-        windows.erase(window);
+    // Told from the loop, never from inside a read that met the destruction.
+    queue([this, number] {
+        std::vector<std::uint64_t> ids;
+        for (const auto& [id, f] : closeObservers)
+            ids.push_back(id);
+        for (auto id : ids)
+            if (const auto it = closeObservers.find(id); it != closeObservers.end()) {
+                const auto f = it->second;
+                f(number);
+            }
+    });
 }
 
 std::optional<xcb_window_t> Impl::windowFor(WindowID number) const

@@ -301,6 +301,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<std::uint64_t, std::function<void()>> desktopObservers;
     std::map<std::uint64_t, std::function<void()>> wakeObservers;
     std::map<std::uint64_t, std::function<void()>> displayObservers;
+    std::map<std::uint64_t, std::function<void(WindowID)>> closeObservers;
     std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
     template <class Map>
     Handle observe(Map Impl::*observers, typename Map::mapped_type handler);

@@ -128,6 +128,10 @@ public:
         XReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(impl.c, cookie, nullptr));
         return reply && reply->owner != XCB_NONE;
     }
+    Handle onWindowClosed(std::function<void(WindowID)> handler) override
+    {
+        return impl.observe(&Impl::closeObservers, std::move(handler));
+    }
 
 private:
     // Panels the manager does not list stand above every managed window:

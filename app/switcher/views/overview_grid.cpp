@@ -23,7 +23,8 @@ QImage toQImage(const Image& image)
 
 OverviewGrid::OverviewGrid(OverviewModel& model, Actions actions, AnimationTime time, QWidget* parent)
     : QWidget(parent), model_(model), actions_(std::move(actions)), time_(time),
-      layoutSpring_(Spring(layoutResponse, layoutDamping), time, [this](double) { update(); }, 1)
+      layoutSpring_(Spring(layoutResponse, layoutDamping), time,
+                    [this](double) { update(sweep_.translated(0, -offset_).toAlignedRect()); }, 1)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
@@ -34,9 +35,7 @@ OverviewGrid::~OverviewGrid() = default;
 
 double OverviewGrid::cardWidth() const
 {
-    const int columns = std::max(1, model_.columns());
-    const double inner = std::min(double(width()), maximumWidth) - 2 * padding;
-    return std::max(10.0, (inner - columnSpacing * (columns - 1)) / columns);
+    return CardSizes::overviewCardWidth(width(), model_.columns());
 }
 
 double OverviewGrid::cardHeight() const
@@ -108,12 +107,6 @@ int OverviewGrid::cardAt(QPointF point) const
     return -1;
 }
 
-const QImage* OverviewGrid::picture(WindowID window) const
-{
-    const auto it = pictures_.find(window);
-    return it == pictures_.end() ? nullptr : &it->second;
-}
-
 const QImage* OverviewGrid::icon(std::int32_t pid) const
 {
     auto it = icons_.find(pid);
@@ -140,19 +133,29 @@ double OverviewGrid::emphasis(WindowID window) const
 
 const QImage* OverviewGrid::preparedPicture(WindowID window) const
 {
-    const QImage* source = picture(window);
-    if (!source || source->isNull())
+    const auto it = model_.thumbnails().find(window);
+    if (it == model_.thumbnails().end() || !it->second->isValid())
         return nullptr;
+    const Image& source = *it->second;
     // The size the card fits it to, in whole pixels.
-    const double w = cardWidth();
-    const QSizeF box(w - 2 * WindowCard::pictureInset, w / WindowCard::aspectRatio - 2 * WindowCard::pictureInset);
-    const double scale = std::min(box.width() / source->width(), box.height() / source->height());
-    const QSize size(std::max(1, int(std::lround(source->width() * scale))),
-                     std::max(1, int(std::lround(source->height() * scale))));
+    const Size box = CardSizes::overviewPicture(cardWidth());
+    const double scale = std::min(box.width / source.width, box.height / source.height);
+    const QSize size(std::max(1, int(std::lround(source.width * scale))),
+                     std::max(1, int(std::lround(source.height * scale))));
     QImage& prepared = prepared_[window];
-    if (prepared.size() != size)
-        prepared = WindowCard::roundedPicture(*source, size);
+    if (prepared.size() != size) {
+        // Read in place: the only copy is the card's own.
+        const QImage view(source.rgba.data(), source.width, source.height, source.width * 4, QImage::Format_RGBA8888);
+        prepared = WindowCard::roundedPicture(view, size);
+    }
     return &prepared;
+}
+
+void OverviewGrid::release()
+{
+    prepared_ = {};
+    icons_ = {};
+    emphasis_.clear();
 }
 
 WindowCard OverviewGrid::card(int index) const
@@ -168,6 +171,20 @@ WindowCard OverviewGrid::card(int index) const
                       .pictureIsPrepared = prepared != nullptr};
 }
 
+QRect OverviewGrid::paintArea(const QRectF& rect) const
+{
+    return rect.adjusted(-cardRoom, -cardRoom, cardRoom, cardRoom).toAlignedRect();
+}
+
+void OverviewGrid::settleWithin(SpringAnimation& spring, double distance) const
+{
+    // Half a device pixel of the farthest move, and no more than half a
+    // pixel a frame.
+    const double pixels = std::max(1.0, distance * devicePixelRatioF());
+    spring.restThreshold = 0.5 / pixels;
+    spring.restVelocity = 0.5 / pixels / SpringAnimation::frameInterval;
+}
+
 void OverviewGrid::rebuild()
 {
     const int count = int(model_.results().size());
@@ -181,8 +198,16 @@ void OverviewGrid::rebuild()
     built_ = {std::min(count, first * columns), std::min(count, end * columns)};
     cards_.clear();
     cards_.reserve(std::size_t(built_.second - built_.first));
-    for (int i = built_.first; i < built_.second; ++i)
-        cards_.push_back(card(i));
+    // Pictures are made when a card is first painted, not here.
+    const auto& results = model_.results();
+    for (int i = built_.first; i < built_.second; ++i) {
+        const WindowEntry& window = results[std::size_t(i)];
+        cards_.push_back(WindowCard{.window = window,
+                                    .icon = icon(window.pid),
+                                    .selected = i == model_.selection(),
+                                    .cornerRadius = cornerRadius,
+                                    .emphasis = emphasis(window.id)});
+    }
 }
 
 void OverviewGrid::modelChanged(OverviewModel::Property property)
@@ -218,25 +243,77 @@ void OverviewGrid::modelChanged(OverviewModel::Property property)
 
 void OverviewGrid::resultsChanged(bool animate)
 {
-    if (animate) {
-        // Where the cards in view stand now, by window: the new places are
-        // reached from there.
-        std::unordered_map<WindowID, QRectF> from;
-        for (int i = built_.first; i < built_.second && i - built_.first < int(cards_.size()); ++i) {
-            const WindowID id = cards_[std::size_t(i - built_.first)].window.id;
-            from.emplace(id, movingFrame(id, i));
-        }
-        from_ = std::move(from);
-        layoutSpring_.set(0);
-        layoutSpring_.animate(1);
-    } else {
-        from_.clear();
-        layoutSpring_.set(1);
-    }
+    const auto& results = model_.results();
+    std::vector<WindowID> ids;
+    ids.reserve(results.size());
+    for (const WindowEntry& w : results)
+        ids.push_back(w.id);
     hovered_ = -1;
-    offset_ = std::clamp(offset_, 0.0, maximumOffset());
+    if (ids == laidOut_ && animate) {
+        // The same cards in the same places: nothing to lay out or paint.
+        return;
+    }
+    const double offset = std::clamp(offset_, 0.0, maximumOffset());
+    if (!animate || offset != offset_) {
+        from_.clear();
+        sweep_ = QRectF();
+        layoutSpring_.set(1);
+        laidOut_ = std::move(ids);
+        offset_ = offset;
+        rebuild();
+        update();
+        return;
+    }
+
+    // Where the cards in view stand now, by window: cards that change place
+    // move there from here; the others are painted again only where they
+    // came or went.
+    std::unordered_map<WindowID, QRectF> now;
+    for (int i = built_.first; i < built_.second && i < int(laidOut_.size()); ++i)
+        now.emplace(laidOut_[std::size_t(i)], movingFrame(laidOut_[std::size_t(i)], i));
+    std::unordered_map<WindowID, int> index;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        index.emplace(ids[i], int(i));
+
+    std::unordered_map<WindowID, QRectF> from;
+    QRectF dirty, sweep;
+    double farthest = 0;
+    for (const auto& [id, was] : now) {
+        const auto it = index.find(id);
+        if (it == index.end()) {
+            dirty |= was;
+            continue;
+        }
+        const QRectF to = cardFrame(it->second);
+        if (to == was)
+            continue;
+        from.emplace(id, was);
+        sweep |= was | to;
+        farthest = std::max({farthest, std::abs(to.x() - was.x()), std::abs(to.y() - was.y()),
+                             std::abs(to.width() - was.width()), std::abs(to.height() - was.height())});
+    }
+    laidOut_ = std::move(ids);
     rebuild();
-    update();
+    // Cards that came into view appear in their places.
+    for (int i = built_.first; i < built_.second; ++i)
+        if (!now.count(laidOut_[std::size_t(i)]))
+            dirty |= cardFrame(i);
+
+    const auto grown = [](const QRectF& r) {
+        return r.isNull() ? r : r.adjusted(-cardRoom, -cardRoom, cardRoom, cardRoom);
+    };
+    from_ = std::move(from);
+    sweep_ = grown(sweep);
+    if (from_.empty()) {
+        layoutSpring_.set(1);
+    } else {
+        layoutSpring_.set(0);
+        settleWithin(layoutSpring_, farthest);
+        layoutSpring_.animate(1);
+    }
+    const QRectF changed = grown(dirty) | sweep_;
+    if (!changed.isNull())
+        update(changed.translated(0, -offset_).toAlignedRect());
 }
 
 void OverviewGrid::selectionChanged()
@@ -248,10 +325,14 @@ void OverviewGrid::selectionChanged()
     if (now != selected_) {
         const auto spring = [&](WindowID id, double from, double to) {
             auto& animation = emphasis_[id];
-            if (!animation)
+            if (!animation) {
                 animation = std::make_unique<SpringAnimation>(
                     Spring(WindowCard::springResponse, WindowCard::springDamping), time_,
                     [this, id](double) { updateCard(id); }, from);
+                // The card's edges grow by a fortieth of its width; its
+                // opacity and glow change by up to a hundred levels.
+                settleWithin(*animation, std::max(cardWidth() * (WindowCard::selectedScale - 1) / 2, 100.0));
+            }
             animation->animate(to);
         };
         if (selected_) {
@@ -274,8 +355,7 @@ void OverviewGrid::updateCard(WindowID window)
     const auto& results = model_.results();
     for (int i = built_.first; i < built_.second && i < int(results.size()); ++i)
         if (results[std::size_t(i)].id == window) {
-            const double room = cardRoom;
-            update(cardRect(i).adjusted(-room, -room, room, room).toAlignedRect());
+            update(paintArea(cardRect(i)));
             return;
         }
 }
@@ -293,17 +373,13 @@ void OverviewGrid::scrollIntoView(int index)
 
 void OverviewGrid::thumbnailsChanged()
 {
-    const auto& thumbnails = model_.thumbnails();
-    if (thumbnails.empty()) {
-        pictures_.clear();
-        prepared_.clear();
-    } else {
-        // Each picture is converted once, when it arrives.
-        for (const auto& [id, image] : thumbnails)
-            if (!pictures_.count(id))
-                pictures_.emplace(id, toQImage(image));
+    if (const auto window = model_.changedThumbnail()) {
+        // One picture came or went: only its card is painted again.
+        prepared_.erase(*window);
+        updateCard(*window);
+        return;
     }
-    rebuild();
+    prepared_.clear();
     update();
 }
 
@@ -312,7 +388,11 @@ void OverviewGrid::newOpening()
     icons_.clear();
     emphasis_.clear();
     from_.clear();
+    sweep_ = QRectF();
     layoutSpring_.set(1);
+    laidOut_.clear();
+    for (const WindowEntry& w : model_.results())
+        laidOut_.push_back(w.id);
     const auto& results = model_.results();
     const int index = model_.selection();
     selected_ = index >= 0 && index < int(results.size()) ? std::optional(results[std::size_t(index)].id)
@@ -324,28 +404,32 @@ void OverviewGrid::newOpening()
     update();
 }
 
-void OverviewGrid::paintEvent(QPaintEvent*)
+void OverviewGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const auto& results = model_.results();
+    const QRegion& region = event->region();
+    const auto paint = [&](int i, bool selected) {
+        const QRectF rect = cardRect(i);
+        if (!region.intersects(paintArea(rect)))
+            return;
+        WindowCard& c = cards_[std::size_t(i - built_.first)];
+        c.emphasis = emphasis(c.window.id);
+        c.selected = selected;
+        c.picture = preparedPicture(c.window.id);
+        c.pictureIsPrepared = c.picture != nullptr;
+        c.paint(painter, rect);
+    };
     // The selected card goes last, over its neighbours' shadows.
     int selectedIndex = -1;
     for (int i = built_.first; i < built_.second && i < int(results.size()); ++i) {
-        if (i == model_.selection()) {
+        if (i == model_.selection())
             selectedIndex = i;
-            continue;
-        }
-        WindowCard& c = cards_[std::size_t(i - built_.first)];
-        c.emphasis = emphasis(c.window.id);
-        c.selected = false;
-        c.paint(painter, cardRect(i));
+        else
+            paint(i, false);
     }
-    if (selectedIndex >= 0) {
-        WindowCard& c = cards_[std::size_t(selectedIndex - built_.first)];
-        c.emphasis = emphasis(c.window.id);
-        c.selected = true;
-        c.paint(painter, cardRect(selectedIndex));
-    }
+    if (selectedIndex >= 0)
+        paint(selectedIndex, true);
 }
 
 void OverviewGrid::resizeEvent(QResizeEvent*)

@@ -8,9 +8,13 @@
 // Hovering selects a card once the pointer has moved since the overview
 // opened; a tap opens its window, a tap between cards closes. Moving the
 // selection scrolls its card into view; a new scope or query moves the
-// cards to their new places with a spring.
+// cards that changed place to their new places with a spring, and only
+// what changed is painted again. Springs stop once no card moves by half a
+// device pixel. Pictures are made for their cards only when painted, and
+// `release` lets go of them when the overview closes.
 
 #include "app/platform/image.h"
+#include "app/switcher/card_sizes.h"
 #include "app/switcher/overview_model.h"
 #include "app/switcher/views/window_card.h"
 #include "app/ui/spring.h"
@@ -39,9 +43,9 @@ public:
         std::function<std::optional<Image>(std::int32_t pid)> icon;
     };
 
-    static constexpr double padding = 30;
-    static constexpr double maximumWidth = 1500;
-    static constexpr double columnSpacing = 28;
+    static constexpr double padding = CardSizes::gridPadding;
+    static constexpr double maximumWidth = CardSizes::gridMaximumWidth;
+    static constexpr double columnSpacing = CardSizes::gridColumnSpacing;
     static constexpr double rowSpacing = 30;
     static constexpr double cornerRadius = 16;
     static constexpr double wheelStep = 0.5;   // points per eighth of a degree of wheel
@@ -72,11 +76,14 @@ public:
     // The card value of a result as it would be painted now.
     WindowCard card(int index) const;
 
-    // The picture converted for a window, when one arrived.
-    const QImage* picture(WindowID window) const;
     const QImage* icon(std::int32_t pid) const;
-    // The picture scaled to its card and rounded, made once per card size.
+    // The picture scaled to its card and rounded, made once per card size
+    // from the model's shared picture; null without one.
     const QImage* preparedPicture(WindowID window) const;
+    // How many pictures and icons are held for drawing (tests).
+    std::size_t heldPictures() const { return prepared_.size() + icons_.size(); }
+    // The overview closed: the pictures made for drawing go.
+    void release();
     double emphasis(WindowID window) const;
     bool isRearranging() const { return layoutSpring_.isAnimating(); }
 
@@ -100,6 +107,10 @@ private:
     void rebuild();
     void scrollIntoView(int index);
     void updateCard(WindowID window);
+    // Where a card may draw, its glow and growth included, in the widget.
+    QRect paintArea(const QRectF& cardRect) const;
+    // The spring's rest for a move of `distance` points.
+    void settleWithin(SpringAnimation& spring, double distance) const;
     // A card's frame in the content while the layout springs.
     QRectF movingFrame(WindowID window, int index) const;
     double maximumOffset() const;
@@ -111,15 +122,18 @@ private:
     std::pair<int, int> built_{0, 0};
     std::vector<WindowCard> cards_;
 
-    std::unordered_map<WindowID, QImage> pictures_;
     mutable std::unordered_map<WindowID, QImage> prepared_;
     mutable std::unordered_map<std::int32_t, QImage> icons_;   // null image: none
 
     std::optional<WindowID> selected_;
     std::unordered_map<WindowID, std::unique_ptr<SpringAnimation>> emphasis_;
 
-    // The frames cards had before the results changed, by window.
+    // The results as last laid out.
+    std::vector<WindowID> laidOut_;
+    // The frames moving cards had before the results changed, by window,
+    // and the content area they sweep.
     std::unordered_map<WindowID, QRectF> from_;
+    QRectF sweep_;
     SpringAnimation layoutSpring_;
 
     int hovered_ = -1;

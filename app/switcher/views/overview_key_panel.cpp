@@ -113,6 +113,7 @@ void OverviewKeyPanel::orderOut()
 {
     presented_ = false;
     panel_->orderOut();
+    view_->release();
     if (caretShown_) {
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
         QApplication::sendEvent(view_->searchField(), &out);

@@ -88,6 +88,11 @@ void OverviewView::relayout()
     empty_->setVisible(none);
 }
 
+void OverviewView::release()
+{
+    grid_->release();
+}
+
 void OverviewView::resizeEvent(QResizeEvent*)
 {
     relayout();

@@ -7,6 +7,7 @@
 // the scope and the selection into it, and hands the user's decisions to
 // its actions. A tap on the backdrop closes.
 
+#include "app/switcher/card_sizes.h"
 #include "app/switcher/overview_model.h"
 #include "app/switcher/views/overview_command_bar.h"
 #include "app/switcher/views/overview_empty_state.h"
@@ -34,7 +35,7 @@ struct OverviewActions {
 
 class OverviewView : public QWidget {
 public:
-    static constexpr double margin = 44;
+    static constexpr double margin = CardSizes::overviewMargin;
     static constexpr double spacing = 22;
     static constexpr double dimming = 0.42;
     static constexpr double barShadowOpacity = 0.4;
@@ -58,6 +59,8 @@ public:
 
     // Lays the parts out for the current size and model now.
     void relayout();
+    // The panel closed: the pictures made for drawing go.
+    void release();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,6 +4,7 @@
 // application's icon) on a faint plate, and below it the icon and caption.
 // A painted item: the results row draws every card in one widget.
 
+#include "app/switcher/card_sizes.h"
 #include "core/window_entry.h"
 
 #include <QImage>
@@ -23,10 +24,10 @@ struct SwitcherCard {
     double selection = 0;
     double cornerRadius = 12;
 
-    static constexpr double width = 172;
-    static constexpr double plateHeight = 112;
+    static constexpr double width = CardSizes::switcherCardWidth;
+    static constexpr double plateHeight = CardSizes::switcherPlateHeight;
     static constexpr double spacing = 8;        // plate to caption row
-    static constexpr double pictureInset = 5;
+    static constexpr double pictureInset = CardSizes::switcherPictureInset;
     static constexpr double pictureRadius = 8;
     static constexpr double largeIconSide = 56;
     static constexpr double smallIconSide = 18;

@@ -122,9 +122,9 @@ void SwitcherCardRow::forgetCards() { resting_.clear(); }
 
 SwitcherCard SwitcherCardRow::card(const WindowEntry& window, double selection)
 {
-    const QImage* original = pictures_.thumbnail(window.id);
+    const auto original = pictures_.thumbnailSize(window.id);
     return SwitcherCard{.window = &window,
-                        .picture = original ? pictures_.thumbnail(window.id, SwitcherCard::pictureSize(original->size()))
+                        .picture = original ? pictures_.thumbnail(window.id, SwitcherCard::pictureSize(*original))
                                             : nullptr,
                         .largeIcon = pictures_.icon(window.pid, SwitcherCard::largeIconSide),
                         .smallIcon = pictures_.icon(window.pid, SwitcherCard::smallIconSide),

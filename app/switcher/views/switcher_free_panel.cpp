@@ -70,6 +70,7 @@ void SwitcherFreePanel::show(const Rect& frame)
 void SwitcherFreePanel::orderOut()
 {
     panel_->orderOut();
+    view_->release();
 }
 
 bool SwitcherFreePanel::isShown() const

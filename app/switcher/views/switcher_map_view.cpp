@@ -79,6 +79,16 @@ void SwitcherMapView::invalidate()
     update();
 }
 
+void SwitcherMapView::release()
+{
+    slice_.cancel();
+    layer_ = QImage();
+    layerStarted_ = false;
+    layerValid_ = false;
+    layerTiles_.clear();
+    built_ = 0;
+}
+
 void SwitcherMapView::scheduleSlice()
 {
     slice_ = scheduler_.after(0.0, [this] {
@@ -91,10 +101,10 @@ void SwitcherMapView::scheduleSlice()
 void SwitcherMapView::paintTile(QPainter& painter, const MapTile& tile, bool selected)
 {
     const QRectF frame = framed(tile);
-    const QImage* original = pictures_.thumbnail(tile.window.id);
+    const auto original = pictures_.thumbnailSize(tile.window.id);
     const QImage* picture =
         original ? pictures_.thumbnail(tile.window.id,
-                                       SwitcherTile::pictureSize(original->size(), QRectF(frame.toRect()).size()))
+                                       SwitcherTile::pictureSize(*original, QRectF(frame.toRect()).size()))
                  : nullptr;
     const SwitcherTile drawn{.window = &tile.window,
                              .picture = picture,

@@ -13,6 +13,7 @@
 
 #include "app/platform/handle.h"
 #include "app/platform/scheduler.h"
+#include "app/switcher/card_sizes.h"
 #include "app/switcher/switcher_model.h"
 #include "app/switcher/switcher_panel.h"
 #include "app/switcher/views/switcher_pictures.h"
@@ -30,7 +31,7 @@ class SwitcherMapView : public QWidget {
 public:
     static constexpr double screenRadius = 12;
     static constexpr double tileRadius = 8;
-    static constexpr double smallestTile = 24;
+    static constexpr double smallestTile = CardSizes::smallestTile;
     // Tiles drawn into the kept picture per turn of the scheduler.
     static constexpr std::size_t tilesPerSlice = 16;
 
@@ -50,6 +51,8 @@ public:
     void invalidate();
     // A window's picture arrived: only its part of the kept picture is.
     void pictureArrived(WindowID window);
+    // The panel went away: the kept picture goes, made again when next drawn.
+    void release();
     // Whether the kept picture is complete.
     bool prepared() const { return layerValid_; }
 

@@ -11,7 +11,6 @@ SwitcherPictures::SwitcherPictures(const SwitcherModel& model, IconSource icons)
 
 void SwitcherPictures::reset()
 {
-    thumbnails_.clear();
     scaledThumbnails_.clear();
     iconCache_.clear();
     scaledIcons_.clear();
@@ -20,32 +19,29 @@ void SwitcherPictures::reset()
 
 void SwitcherPictures::thumbnailArrived(WindowID window)
 {
-    const auto it = model_.thumbnails().find(window);
-    if (it == model_.thumbnails().end())
-        return;
-    thumbnails_.insert_or_assign(window, toQImage(it->second));
     std::erase_if(scaledThumbnails_, [&](const auto& entry) { return std::get<0>(entry.first) == window; });
+}
+
+std::optional<QSize> SwitcherPictures::thumbnailSize(WindowID window) const
+{
+    const auto it = model_.thumbnails().find(window);
+    if (it == model_.thumbnails().end() || !it->second->isValid())
+        return std::nullopt;
+    return QSize(it->second->width, it->second->height);
 }
 
 const QImage* SwitcherPictures::thumbnail(WindowID window, QSize size)
 {
-    const QImage* original = thumbnail(window);
-    if (!original || size.isEmpty())
-        return original;
-    if (original->size() == size)
-        return original;
+    const auto it = model_.thumbnails().find(window);
+    if (it == model_.thumbnails().end() || !it->second->isValid())
+        return nullptr;
+    const Image& image = *it->second;
+    if (size.isEmpty())
+        size = QSize(image.width, image.height);
     const auto key = std::tuple(window, size.width(), size.height());
-    if (const auto it = scaledThumbnails_.find(key); it != scaledThumbnails_.end())
-        return &it->second;
-    return &scaledThumbnails_
-                .emplace(key, original->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
-                .first->second;
-}
-
-const QImage* SwitcherPictures::thumbnail(WindowID window) const
-{
-    const auto it = thumbnails_.find(window);
-    return it == thumbnails_.end() ? nullptr : &it->second;
+    if (const auto found = scaledThumbnails_.find(key); found != scaledThumbnails_.end())
+        return &found->second;
+    return &scaledThumbnails_.emplace(key, scaledPicture(image, size)).first->second;
 }
 
 const QImage* SwitcherPictures::icon(std::int32_t pid, double side)
@@ -75,6 +71,16 @@ const QImage* SwitcherPictures::icon(std::int32_t pid)
         it = iconCache_.emplace(pid, std::move(picture)).first;
     }
     return it->second ? &*it->second : nullptr;
+}
+
+QImage SwitcherPictures::scaledPicture(const Image& image, QSize size)
+{
+    if (!image.isValid() || size.isEmpty())
+        return {};
+    // Read in place; only the scaled result is a new picture.
+    const QImage view(image.rgba.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888);
+    const QImage scaled = size == view.size() ? view : view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QImage SwitcherPictures::toQImage(const Image& image)

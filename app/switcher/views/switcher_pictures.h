@@ -1,8 +1,10 @@
 #pragma once
 
 // The pictures the switcher's views draw, each made once per session: a
-// window's thumbnail converted when it arrives, an application's icon read
-// the first time a view needs it.
+// window's thumbnail scaled to each size a view draws it at, straight from
+// the model's shared picture (no full-size copy is kept), and an
+// application's icon read the first time a view needs it. `reset` lets go
+// of them all.
 
 #include "app/platform/image.h"
 #include "app/switcher/switcher_model.h"
@@ -26,15 +28,15 @@ public:
 
     SwitcherPictures(const SwitcherModel& model, IconSource icons);
 
-    // A new session: every picture goes.
+    // A new session, or the panel went away: every picture goes.
     void reset();
-    // The model holds a new picture of `window`.
+    // The model holds a new picture of `window`, or none any more.
     void thumbnailArrived(WindowID window);
 
-    // Null when there is none (yet).
-    const QImage* thumbnail(WindowID window) const;
+    // The size of the model's picture; none when there is none (yet).
+    std::optional<QSize> thumbnailSize(WindowID window) const;
     // The thumbnail scaled to `size` once, so painting copies it rather
-    // than filtering a large picture on every paint.
+    // than filtering a large picture on every paint. Null without one.
     const QImage* thumbnail(WindowID window, QSize size);
     // The application's icon scaled to `side` × `side` once, so painting
     // never scales it.
@@ -43,6 +45,8 @@ public:
     const QImage* icon(std::int32_t pid);
 
     static QImage toQImage(const Image& image);
+    // `image` scaled to `size` in the form the painter draws fastest.
+    static QImage scaledPicture(const Image& image, QSize size);
 
     // How many icons were read from the system this session.
     int iconReads() const { return iconReads_; }
@@ -50,7 +54,6 @@ public:
 private:
     const SwitcherModel& model_;
     IconSource icons_;
-    std::unordered_map<WindowID, QImage> thumbnails_;
     std::map<std::tuple<WindowID, int, int>, QImage> scaledThumbnails_;
     std::unordered_map<std::int32_t, std::optional<QImage>> iconCache_;
     std::map<std::pair<std::int32_t, int>, QImage> scaledIcons_;

@@ -94,11 +94,10 @@ void SwitcherShelf::paintEvent(QPaintEvent*)
             continue;
         const WindowEntry& window = list[i];
         const QRectF tile = tileRect(i);
-        const QImage* original = pictures_.thumbnail(window.id);
+        const auto original = pictures_.thumbnailSize(window.id);
         const SwitcherTile drawn{.window = &window,
                                  .picture = original ? pictures_.thumbnail(
-                                                           window.id, SwitcherTile::pictureSize(original->size(),
-                                                                                                tile.size()))
+                                                           window.id, SwitcherTile::pictureSize(*original, tile.size()))
                                                      : nullptr,
                                  .icon = pictures_.icon(window.pid, SwitcherTile::iconSide),
                                  .selected = false,

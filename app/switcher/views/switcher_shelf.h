@@ -6,6 +6,7 @@
 // gets an amber outline and a brighter caption, and is scrolled to the
 // middle.
 
+#include "app/switcher/card_sizes.h"
 #include "app/switcher/switcher_model.h"
 #include "app/switcher/switcher_panel.h"
 #include "app/switcher/views/switcher_pictures.h"
@@ -24,8 +25,8 @@ public:
     static constexpr double rowHeight = 88;
     static constexpr double spacing = 8;
     static constexpr double padding = 4;
-    static constexpr double tileWidth = 104;
-    static constexpr double tileHeight = 62;
+    static constexpr double tileWidth = CardSizes::shelfTileWidth;
+    static constexpr double tileHeight = CardSizes::shelfTileHeight;
     static constexpr double captionSpacing = 4;
     static constexpr double captionSize = 10.5;
     static constexpr double cornerRadius = 8;

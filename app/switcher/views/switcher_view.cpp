@@ -102,6 +102,13 @@ void SwitcherView::changed(const SwitcherChange& change)
     update();
 }
 
+void SwitcherView::release()
+{
+    pictures_.reset();
+    row_->forgetCards();
+    map_->release();
+}
+
 double SwitcherView::headerHeight() const
 {
     const QFontMetricsF metrics(promptFont(false));

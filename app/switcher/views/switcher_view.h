@@ -41,6 +41,9 @@ public:
     void setOpaque(bool opaque);
     bool opaque() const { return opaque_; }
 
+    // The panel went away: every picture made for drawing goes.
+    void release();
+
     // Lays the content out for the model as it is now (done lazily after a
     // change; the panel asks before it shows).
     void ensureLayout();

@@ -9,6 +9,7 @@
 // A card is a value the grid builds for the cards in view and paints; it
 // has no widget and no actions of its own.
 
+#include "app/switcher/card_sizes.h"
 #include "core/window_entry.h"
 
 #include <QImage>
@@ -31,9 +32,9 @@ struct WindowCard {
     // (`roundedPicture`), so it is drawn as it is.
     bool pictureIsPrepared = false;
 
-    static constexpr double aspectRatio = 1.6;        // picture area, width to height
-    static constexpr double spacing = 11;             // picture area to caption
-    static constexpr double pictureInset = 7;
+    static constexpr double aspectRatio = CardSizes::cardAspectRatio;   // picture area, width to height
+    static constexpr double spacing = 11;                               // picture area to caption
+    static constexpr double pictureInset = CardSizes::cardPictureInset;
     static constexpr double pictureRadius = 11;
     static constexpr double fillOpacity = 0.07;     // the picture area's white
     static constexpr double iconSide = 76;
