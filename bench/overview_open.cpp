@@ -137,6 +137,41 @@ void BM_OverviewSearchKey(benchmark::State& state)
 }
 BENCHMARK(BM_OverviewSearchKey)->Arg(200)->Unit(benchmark::kMicrosecond);
 
+// One typed letter at 100 windows with their pictures: the search, the
+// layout and the repaint of what changed, as the open panel does it
+// (offscreen, so without the trip to a server). The letters of "window 1"
+// are typed one at a time, each after the last one's cards came to rest.
+void BM_OverviewLetterRepaint(benchmark::State& state)
+{
+    World world(int(state.range(0)));
+    world.controller.show();
+    for (const auto& w : world.controller.model().windows()) {
+        Image image{.width = 200, .height = 130};
+        image.rgba.assign(std::size_t(200) * 130 * 4, std::uint8_t(w.id * 37));
+        world.controller.model().setThumbnail(w.id, std::move(image));
+    }
+    QCoreApplication::processEvents();
+    world.scheduler.advance(1);
+    QCoreApplication::processEvents();
+    const std::string typed = "window 1";
+    std::size_t letters = 0;
+    for (auto _ : state) {
+        letters = letters % typed.size() + 1;
+        world.controller.model().setQuery(typed.substr(0, letters));
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        world.scheduler.advance(1);
+        QCoreApplication::processEvents();
+        if (letters == typed.size()) {
+            world.controller.model().setQuery("");
+            world.scheduler.advance(1);
+            QCoreApplication::processEvents();
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OverviewLetterRepaint)->Arg(100)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)

@@ -8,6 +8,7 @@
 #include "app/platform/qt/theme_icons.h"
 #include "app/platform/sim/sim_desktop.h"
 #include "app/platform/x11/backend.h"
+#include "app/services/memory_policy.h"
 #include "app/services/process_launcher.h"
 #include "app/services/termination_signals.h"
 #include "app/shell/app_delegate.h"
@@ -51,6 +52,7 @@ int fail(const std::string& message)
 
 int main(int argc, char** argv)
 {
+    MemoryPolicy::apply();
     const CommandLine commandLine = CommandLine::from(argc, argv);
 
     // The simulated desktop only when asked for: a start without a display

@@ -1,5 +1,7 @@
 #include "app/ui/shadows.h"
 
+#include "app/ui/shapes.h"
+
 #include <QCache>
 #include <QHash>
 #include <QPainter>
@@ -180,6 +182,48 @@ QImage silhouette(const QPainterPath& path, const QColor& color, double radius, 
     QImage out = tinted(plane, mask.width(), mask.height(), color);
     insert(key, out);
     return out;
+}
+
+void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadius, const QColor& color,
+                       double radius, QPointF offset)
+{
+    if (color.alpha() == 0 || rect.isEmpty())
+        return;
+    const int m = margin(radius);
+    // The middle lines of the small silhouette lie beyond the reach of its
+    // corners (a continuous corner bends over about 1.53 radii) and of the
+    // blur, so stretching them gives a longer rectangle's edges exactly.
+    const int corner = int(std::ceil(std::max(0.0, cornerRadius) * 1.53)) + 1;
+    const int side = 2 * (corner + m) + 1;
+    // Scaled or turned, the pieces' edges would be smoothed into seams.
+    if (rect.width() < side || rect.height() < side || painter.transform().type() > QTransform::TxTranslate) {
+        drawShadow(painter, Shapes::continuousRoundedRect(rect, cornerRadius), color, radius, offset);
+        return;
+    }
+    QColor solid = color;
+    solid.setAlpha(255);
+    const QImage tile =
+        silhouette(Shapes::continuousRoundedRect(QRectF(0, 0, side, side), cornerRadius), solid, radius);
+    const int whole = tile.width();   // side + 2m, square
+    const int half = whole / 2;
+    // Columns and rows of the tile: what comes before its middle line, the
+    // line itself, and what follows it; placed on whole pixels, as an
+    // image drawn whole would be.
+    const int cuts[4] = {0, half, half + 1, whole};
+    const QRectF target = rect.translated(offset).adjusted(-m, -m, m, m);
+    const int left = int(std::lround(target.left())), top = int(std::lround(target.top()));
+    const int width = std::max(whole, int(std::lround(target.width())));
+    const int height = std::max(whole, int(std::lround(target.height())));
+    const int xs[4] = {left, left + half, left + width - (whole - half - 1), left + width};
+    const int ys[4] = {top, top + half, top + height - (whole - half - 1), top + height};
+    const double opacity = painter.opacity();
+    painter.setOpacity(opacity * color.alphaF());
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            painter.drawImage(QRect(xs[column], ys[row], xs[column + 1] - xs[column], ys[row + 1] - ys[row]), tile,
+                              QRect(cuts[column], cuts[row], cuts[column + 1] - cuts[column],
+                                    cuts[row + 1] - cuts[row]));
+    painter.setOpacity(opacity);
 }
 
 void drawShadow(QPainter& painter, const QPainterPath& path, const QColor& color, double radius, QPointF offset,

@@ -225,6 +225,39 @@ TEST(Shadows, BlurredOnceAndThenServedFromTheCache)
     EXPECT_EQ(Shadows::cachedCount(), 2);
 }
 
+// Cut from one small silhouette, a rounded rectangle's shadow matches the
+// shadow of its whole shape at any size, and all sizes share that one blur.
+TEST(Shadows, ARoundedRectanglesShadowInPiecesMatchesItsWholeShadow)
+{
+    Shadows::clearCache();
+    const QColor shade = QColor::fromRgbF(0, 0, 0, 0.3f);
+    for (const QRectF rect : {QRectF(40, 30, 220, 130), QRectF(40, 30, 137.4, 301.6), QRectF(40.5, 30, 190, 120)}) {
+        const auto drawn = [&](bool pieces) {
+            QImage image(420, 420, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            if (pieces)
+                Shadows::drawRoundedShadow(painter, rect, 11, shade, 14, QPointF(0, 8));
+            else
+                Shadows::drawShadow(painter, Shapes::continuousRoundedRect(rect, 11), shade, 14, QPointF(0, 8));
+            return image;
+        };
+        const QImage whole = drawn(false), pieces = drawn(true);
+        int worst = 0;
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x)
+                worst = std::max(worst, std::abs(qRed(whole.pixel(x, y)) - qRed(pieces.pixel(x, y))));
+        EXPECT_LE(worst, 2) << rect.width() << " x " << rect.height();
+    }
+    Shadows::clearCache();
+    QImage image(600, 600, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    for (int i = 0; i < 20; ++i)
+        Shadows::drawRoundedShadow(painter, QRectF(10, 10, 150 + 17 * i, 100 + 11 * i), 11, Qt::black, 14);
+    EXPECT_EQ(Shadows::cachedCount(), 1);
+}
+
 // A glow fading in changes only its alpha, frame after frame: one blur must
 // serve every strength, drawn as strong as the colour says.
 TEST(Shadows, AGlowOfAnyStrengthSharesOneBlur)

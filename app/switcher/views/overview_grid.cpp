@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace kavelo {
 
@@ -51,7 +52,8 @@ QRectF OverviewGrid::cardFrame(int index) const
     const double gridWidth = columns * w + (columns - 1) * columnSpacing;
     const double left = (width() - gridWidth) / 2;
     const int row = index / columns, column = index % columns;
-    return QRectF(left + column * (w + columnSpacing), padding + row * (h + rowSpacing), w, h);
+    // On whole pixels, so that a card drawn once can be copied in place.
+    return QRectF(snapped(left + column * (w + columnSpacing)), snapped(padding + row * (h + rowSpacing)), w, h);
 }
 
 double OverviewGrid::contentHeight() const
@@ -69,7 +71,7 @@ double OverviewGrid::maximumOffset() const
 
 void OverviewGrid::setScrollOffset(double offset)
 {
-    offset = std::clamp(offset, 0.0, maximumOffset());
+    offset = snapped(std::clamp(offset, 0.0, maximumOffset()));
     if (offset == offset_)
         return;
     offset_ = offset;
@@ -154,6 +156,7 @@ const QImage* OverviewGrid::preparedPicture(WindowID window) const
 void OverviewGrid::release()
 {
     prepared_ = {};
+    resting_ = {};
     icons_ = {};
     emphasis_.clear();
 }
@@ -176,6 +179,29 @@ QRect OverviewGrid::paintArea(const QRectF& rect) const
     return rect.adjusted(-cardRoom, -cardRoom, cardRoom, cardRoom).toAlignedRect();
 }
 
+double OverviewGrid::snapped(double value) const
+{
+    const double ratio = devicePixelRatioF();
+    return std::round(value * ratio) / ratio;
+}
+
+const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& rect) const
+{
+    if (card.selected || card.emphasis != 0)
+        return nullptr;
+    const double ratio = devicePixelRatioF();
+    const QRect area = paintArea(QRectF(QPointF(0, 0), rect.size()));
+    QImage& image = resting_[card.window.id];
+    if (image.isNull() || image.size() != area.size() * ratio) {
+        image = QImage(area.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        card.paint(painter, QRectF(-QPointF(area.topLeft()), rect.size()));
+    }
+    return &image;
+}
+
 void OverviewGrid::settleWithin(SpringAnimation& spring, double distance) const
 {
     // Half a device pixel of the farthest move, and no more than half a
@@ -196,6 +222,11 @@ void OverviewGrid::rebuild()
     const int lastInView = int(std::ceil((offset_ + height() - padding) / pitch)) - 1;
     const int end = std::clamp(lastInView + 2, first, rows);
     built_ = {std::min(count, first * columns), std::min(count, end * columns)};
+    // Drawn cards are kept only while they are built.
+    std::unordered_set<WindowID> kept;
+    for (int i = built_.first; i < built_.second; ++i)
+        kept.insert(model_.results()[std::size_t(i)].id);
+    std::erase_if(resting_, [&](const auto& item) { return !kept.count(item.first); });
     cards_.clear();
     cards_.reserve(std::size_t(built_.second - built_.first));
     // Pictures are made when a card is first painted, not here.
@@ -222,6 +253,7 @@ void OverviewGrid::modelChanged(OverviewModel::Property property)
         resultsChanged(false);
         break;
     case P::columns:
+        resting_.clear();
         setScrollOffset(offset_);
         rebuild();
         update();
@@ -363,11 +395,13 @@ void OverviewGrid::updateCard(WindowID window)
 void OverviewGrid::scrollIntoView(int index)
 {
     const QRectF frame = cardFrame(index);
+    const double ratio = devicePixelRatioF();
     double offset = offset_;
+    // Whole pixels that show all of the card.
     if (frame.top() < offset)
-        offset = frame.top();
+        offset = std::floor(frame.top() * ratio) / ratio;
     else if (frame.bottom() > offset + height())
-        offset = frame.bottom() - height();
+        offset = std::ceil((frame.bottom() - height()) * ratio) / ratio;
     setScrollOffset(offset);
 }
 
@@ -376,16 +410,19 @@ void OverviewGrid::thumbnailsChanged()
     if (const auto window = model_.changedThumbnail()) {
         // One picture came or went: only its card is painted again.
         prepared_.erase(*window);
+        resting_.erase(*window);
         updateCard(*window);
         return;
     }
     prepared_.clear();
+    resting_.clear();
     update();
 }
 
 void OverviewGrid::newOpening()
 {
     icons_.clear();
+    resting_.clear();
     emphasis_.clear();
     from_.clear();
     sweep_ = QRectF();
@@ -418,7 +455,11 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
         c.selected = selected;
         c.picture = preparedPicture(c.window.id);
         c.pictureIsPrepared = c.picture != nullptr;
-        c.paint(painter, rect);
+        if (const QImage* drawn = restingCard(c, rect))
+            painter.drawImage(QPointF(std::round(rect.x()), std::round(rect.y())) + paintArea(QRectF(QPointF(), rect.size())).topLeft(),
+                              *drawn);
+        else
+            c.paint(painter, rect);
     };
     // The selected card goes last, over its neighbours' shadows.
     int selectedIndex = -1;
@@ -434,6 +475,7 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
 
 void OverviewGrid::resizeEvent(QResizeEvent*)
 {
+    resting_.clear();
     offset_ = std::clamp(offset_, 0.0, maximumOffset());
     rebuild();
 }

@@ -80,8 +80,8 @@ public:
     // The picture scaled to its card and rounded, made once per card size
     // from the model's shared picture; null without one.
     const QImage* preparedPicture(WindowID window) const;
-    // How many pictures and icons are held for drawing (tests).
-    std::size_t heldPictures() const { return prepared_.size() + icons_.size(); }
+    // How many pictures, icons and drawn cards are held for drawing (tests).
+    std::size_t heldPictures() const { return prepared_.size() + icons_.size() + resting_.size(); }
     // The overview closed: the pictures made for drawing go.
     void release();
     double emphasis(WindowID window) const;
@@ -109,6 +109,11 @@ private:
     void updateCard(WindowID window);
     // Where a card may draw, its glow and growth included, in the widget.
     QRect paintArea(const QRectF& cardRect) const;
+    // `value` on the device's pixel grid.
+    double snapped(double value) const;
+    // A card at rest drawn once into a picture of its own, so that moving
+    // or uncovering it only copies pixels; none while it is not at rest.
+    const QImage* restingCard(const WindowCard& card, const QRectF& rect) const;
     // The spring's rest for a move of `distance` points.
     void settleWithin(SpringAnimation& spring, double distance) const;
     // A card's frame in the content while the layout springs.
@@ -123,6 +128,7 @@ private:
     std::vector<WindowCard> cards_;
 
     mutable std::unordered_map<WindowID, QImage> prepared_;
+    mutable std::unordered_map<WindowID, QImage> resting_;
     mutable std::unordered_map<std::int32_t, QImage> icons_;   // null image: none
 
     std::optional<WindowID> selected_;

@@ -159,21 +159,23 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
     const QPainterPath shape = Shapes::continuousRoundedRect(l.pictureArea, cornerRadius);
     // A shadow follows what is drawn: the faint fill casts a faint one, the
     // picture or the icon a full one. The resting and the selected shadow
-    // cross-fade while the card springs; each stays cached by its shape.
-    std::optional<QPainterPath> solid;
+    // cross-fade while the card springs; each is cut from one silhouette
+    // per corner shape, whatever the picture's size.
+    std::optional<std::pair<QRectF, double>> solid;
     if (content() == Content::picture)
-        solid = Shapes::continuousRoundedRect(l.content, pictureRadius);
+        solid = std::pair(l.content, pictureRadius);
     else if (content() == Content::icon)
-        solid = Shapes::continuousRoundedRect(l.content, iconRadius);
+        solid = std::pair(l.content, iconRadius);
     const auto castShadow = [&](QColor color, double radius, QPointF offset, double strength) {
         if (strength <= 0)
             return;
         painter.setOpacity(base * strength);
         // Under a solid picture the fill's faint shadow is lost: leave it out.
         if (solid)
-            Shadows::drawShadow(painter, *solid, color, radius, offset);
+            Shadows::drawRoundedShadow(painter, solid->first, solid->second, color, radius, offset);
         else
-            Shadows::drawShadow(painter, shape, Theme::withOpacity(color, fillOpacity), radius, offset);
+            Shadows::drawRoundedShadow(painter, l.pictureArea, cornerRadius, Theme::withOpacity(color, fillOpacity),
+                                       radius, offset);
     };
     const double e = std::clamp(emphasis, 0.0, 1.0);
     castShadow(QColor::fromRgbF(0, 0, 0, 0.3f), 14, QPointF(0, 8), 1 - e);
