@@ -6,6 +6,7 @@
 #include "app/platform/sim/sim_desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
+#include "app/switcher/card_sizes.h"
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/views/overview_key_panel.h"
 #include "app/ui/capture.h"
@@ -136,6 +137,36 @@ void BM_OverviewSearchKey(benchmark::State& state)
     }
 }
 BENCHMARK(BM_OverviewSearchKey)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+// An opening as the user sees it first: the catalog read, the panel laid
+// out and every card in view painted, with pictures already at their
+// cards' size for every window (as the shared cache hands them over).
+void BM_OverviewFirstPaint(benchmark::State& state)
+{
+    World world(int(state.range(0)));
+    world.controller.show();
+    world.controller.hide();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        world.controller.show();
+        const Size box = CardSizes::overviewPictureOnScreen(1920, world.controller.model().columns());
+        std::unordered_map<WindowID, SharedImage> pictures;
+        for (const auto& w : world.controller.model().windows()) {
+            const auto size = Thumbnails::pixelSize(w.frame.size, box, 1).value();
+            auto image = std::make_shared<Image>(Image{.width = size.first, .height = size.second});
+            image->rgba.assign(std::size_t(size.first) * size.second * 4, std::uint8_t(w.id * 37));
+            pictures.emplace(w.id, std::move(image));
+        }
+        world.controller.model().setThumbnails(std::move(pictures));
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        world.controller.hide();
+        world.scheduler.runPending();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OverviewFirstPaint)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 // One typed letter at 100 windows with their pictures: the search, the
 // layout and the repaint of what changed, as the open panel does it

@@ -61,6 +61,8 @@ public:
             return false;
         const bool grid = dynamic_cast<OverviewGrid*>(object) || dynamic_cast<OverviewEmptyState*>(object);
         const bool view = dynamic_cast<OverviewView*>(object);
+        if (view)
+            viewPaintsBegun.push_back(Steady::now());
         if (grid || view)
             QTimer::singleShot(0, this, [this, grid] { (grid ? gridPaints : viewPaints).push_back(Steady::now()); });
         return false;
@@ -77,8 +79,9 @@ public:
     {
         gridPaints.clear();
         viewPaints.clear();
+        viewPaintsBegun.clear();
     }
-    std::vector<Steady::time_point> gridPaints, viewPaints;
+    std::vector<Steady::time_point> gridPaints, viewPaints, viewPaintsBegun;
 };
 
 // Both panels as the program holds them.
@@ -133,6 +136,8 @@ struct World {
     std::unique_ptr<HotKeys> hotKeys;
     PaintClock paints;
     int clients = 0;
+    // When the hot key's handler began and ended, last time.
+    Steady::time_point handlerStart, handlerEnd;
 
     bool start()
     {
@@ -161,10 +166,12 @@ struct World {
         hotKeys = std::make_unique<HotKeys>(x11->hotKeys());
         const Shortcut shortcut = Shortcut::standard;
         return hotKeys->registerHotKey(shortcut.keyCode, shortcut.modifiers, [this] {
+            handlerStart = Steady::now();
             if (panels->overview().isOpen())
                 panels->overview().hide();
             else
                 panels->overview().show();
+            handlerEnd = Steady::now();
         });
     }
 
@@ -248,7 +255,8 @@ void BM_X11OverviewLatency(benchmark::State& state)
         return;
     }
     OverviewController& overview = w->panels->overview();
-    Samples toPaint, toLastPicture, toAllPictures, letterToRepaint, framesAfterLetter, pictures;
+    Samples toPaint, toLastPicture, toAllPictures, letterToRepaint, framesAfterLetter, pictures, toHandler, inHandler,
+        handlerToPaintBegun;
     // The panel exists from an earlier opening, as it does after the first.
     w->typeHotKey();
     w->until([&] { return overview.isOpen(); });
@@ -283,6 +291,12 @@ void BM_X11OverviewLatency(benchmark::State& state)
         w->until([&] { return overview.isOpen() && !w->paints.viewPaints.empty(); }, 3s);
         if (auto p = PaintClock::firstAfter(w->paints.viewPaints, keyAt))
             toPaint.add(ms(*p - keyAt));
+        if (w->handlerStart > keyAt) {
+            toHandler.add(ms(w->handlerStart - keyAt));
+            inHandler.add(ms(w->handlerEnd - w->handlerStart));
+            if (auto p = PaintClock::firstAfter(w->paints.viewPaintsBegun, w->handlerEnd))
+                handlerToPaintBegun.add(ms(*p - w->handlerEnd));
+        }
         // Pictures until none came for half a second.
         std::size_t seen = 0;
         auto quietSince = Steady::now();
@@ -320,6 +334,9 @@ void BM_X11OverviewLatency(benchmark::State& state)
         state.counters[std::string(name) + "_max"] = s.worst();
     };
     report("keyToPaint", toPaint);
+    report("keyToHandler", toHandler);
+    report("inHandler", inHandler);
+    report("handlerToPaintBegun", handlerToPaintBegun);
     report("keyToLastPicture", toLastPicture);
     report("keyToAllPictures", toAllPictures);
     report("letterToRepaint", letterToRepaint);

@@ -142,8 +142,11 @@ const QImage* OverviewGrid::preparedPicture(WindowID window) const
     // The size the card fits it to, in whole pixels.
     const Size box = CardSizes::overviewPicture(cardWidth());
     const double scale = std::min(box.width / source.width, box.height / source.height);
-    const QSize size(std::max(1, int(std::lround(source.width * scale))),
-                     std::max(1, int(std::lround(source.height * scale))));
+    QSize size(std::max(1, int(std::lround(source.width * scale))), std::max(1, int(std::lround(source.height * scale))));
+    // A picture captured for this card is drawn as it is, not resampled for
+    // the last pixel that rounding gives or takes.
+    if (std::abs(size.width() - source.width) <= 1 && std::abs(size.height() - source.height) <= 1)
+        size = QSize(source.width, source.height);
     QImage& prepared = prepared_[window];
     if (prepared.size() != size) {
         // Read in place: the only copy is the card's own.
@@ -191,8 +194,11 @@ const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& re
         return nullptr;
     const double ratio = devicePixelRatioF();
     const QRect area = paintArea(QRectF(QPointF(0, 0), rect.size()));
-    QImage& image = resting_[card.window.id];
+    Resting& resting = resting_[card.window.id];
+    QImage& image = resting.image;
     if (image.isNull() || image.size() != area.size() * ratio) {
+        if (++resting.paints < 2)
+            return nullptr;
         image = QImage(area.size() * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
         image.fill(Qt::transparent);

@@ -112,7 +112,9 @@ private:
     // `value` on the device's pixel grid.
     double snapped(double value) const;
     // A card at rest drawn once into a picture of its own, so that moving
-    // or uncovering it only copies pixels; none while it is not at rest.
+    // or uncovering it again only copies pixels; none while it is not at
+    // rest, nor the first time it is painted (an opening paints each card
+    // once, and pays for no copy).
     const QImage* restingCard(const WindowCard& card, const QRectF& rect) const;
     // The spring's rest for a move of `distance` points.
     void settleWithin(SpringAnimation& spring, double distance) const;
@@ -128,7 +130,11 @@ private:
     std::vector<WindowCard> cards_;
 
     mutable std::unordered_map<WindowID, QImage> prepared_;
-    mutable std::unordered_map<WindowID, QImage> resting_;
+    struct Resting {
+        QImage image;
+        int paints = 0;
+    };
+    mutable std::unordered_map<WindowID, Resting> resting_;
     mutable std::unordered_map<std::int32_t, QImage> icons_;   // null image: none
 
     std::optional<WindowID> selected_;

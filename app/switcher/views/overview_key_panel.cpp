@@ -62,7 +62,10 @@ bool OverviewKeyPanel::holdKeyboard()
     }
     const bool shown = panel_->isVisible();
     if (!shown) {
-        panel_->setGeometry(unseen);
+        // Out of sight at the size it had, so that showing it moves it
+        // rather than making its pixels anew.
+        const QSize size = panel_->size().isEmpty() ? unseen.size() : panel_->size();
+        panel_->setGeometry(QRect(unseen.topLeft(), size));
         panel_->QWidget::show();
     }
     QWindow* window = panel_->windowHandle();

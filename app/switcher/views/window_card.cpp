@@ -58,7 +58,9 @@ QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
     QPainter painter(&out);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QBrush(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    painter.setBrush(QBrush(picture.size() == size
+                                ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), pictureRadius));
     return out;
 }
