@@ -217,12 +217,25 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
     const int xs[4] = {left, left + half, left + width - (whole - half - 1), left + width};
     const int ys[4] = {top, top + half, top + height - (whole - half - 1), top + height};
     const double opacity = painter.opacity();
+    const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(opacity * color.alphaF());
+    // An edge is one line of pixels repeated along it: the nearest pixel is
+    // the exact one, and far cheaper to find.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            painter.drawImage(QRect(xs[column], ys[row], xs[column + 1] - xs[column], ys[row + 1] - ys[row]), tile,
-                              QRect(cuts[column], cuts[row], cuts[column + 1] - cuts[column],
-                                    cuts[row + 1] - cuts[row]));
+        for (int column = 0; column < 3; ++column) {
+            const QRect to(xs[column], ys[row], xs[column + 1] - xs[column], ys[row + 1] - ys[row]);
+            const QRect from(cuts[column], cuts[row], cuts[column + 1] - cuts[column], cuts[row + 1] - cuts[row]);
+            if (to.isEmpty())
+                continue;
+            if (column == 1 && row == 1)
+                painter.fillRect(to, tile.pixelColor(from.topLeft()));
+            else if (to.size() == from.size())
+                painter.drawImage(to.topLeft(), tile, from);
+            else
+                painter.drawImage(to, tile, from);
+        }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     painter.setOpacity(opacity);
 }
 

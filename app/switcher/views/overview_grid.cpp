@@ -109,18 +109,20 @@ int OverviewGrid::cardAt(QPointF point) const
     return -1;
 }
 
-const QImage* OverviewGrid::icon(std::int32_t pid) const
+const QImage* OverviewGrid::icon(const WindowEntry& window) const
 {
-    auto it = icons_.find(pid);
+    // Read once per application per opening: the processes of one
+    // application (one class) share its icon.
+    const std::string key = window.bundleID.empty() ? "pid " + std::to_string(window.pid) : window.bundleID;
+    auto it = icons_.find(key);
     if (it == icons_.end()) {
-        // Read once per application per opening.
-        const auto image = actions_.icon ? actions_.icon(pid) : std::nullopt;
+        const auto image = actions_.icon ? actions_.icon(window.pid) : std::nullopt;
         // Scaled once to the size the cards show it at.
         QImage converted = image ? toQImage(*image) : QImage();
         if (!converted.isNull() && converted.size() != QSize(int(WindowCard::iconSide), int(WindowCard::iconSide)))
             converted = converted.scaled(int(WindowCard::iconSide), int(WindowCard::iconSide), Qt::IgnoreAspectRatio,
                                          Qt::SmoothTransformation);
-        it = icons_.emplace(pid, std::move(converted)).first;
+        it = icons_.emplace(key, std::move(converted)).first;
     }
     return it->second.isNull() ? nullptr : &it->second;
 }
@@ -158,6 +160,7 @@ const QImage* OverviewGrid::preparedPicture(WindowID window) const
 
 void OverviewGrid::release()
 {
+    preparing_.cancel();
     prepared_ = {};
     resting_ = {};
     icons_ = {};
@@ -170,7 +173,7 @@ WindowCard OverviewGrid::card(int index) const
     const QImage* prepared = preparedPicture(window.id);
     return WindowCard{.window = window,
                       .picture = prepared,
-                      .icon = icon(window.pid),
+                      .icon = icon(window),
                       .selected = index == model_.selection(),
                       .cornerRadius = cornerRadius,
                       .emphasis = emphasis(window.id),
@@ -188,16 +191,23 @@ double OverviewGrid::snapped(double value) const
     return std::round(value * ratio) / ratio;
 }
 
-const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& rect) const
+QRect OverviewGrid::restingArea(QSizeF card) const
+{
+    return QRectF(QPointF(0, 0), card)
+        .adjusted(-restingRoom, -restingRoom, restingRoom, restingRoom + restingDrop)
+        .toAlignedRect();
+}
+
+const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& rect, bool ahead) const
 {
     if (card.selected || card.emphasis != 0)
         return nullptr;
     const double ratio = devicePixelRatioF();
-    const QRect area = paintArea(QRectF(QPointF(0, 0), rect.size()));
+    const QRect area = restingArea(rect.size());
     Resting& resting = resting_[card.window.id];
     QImage& image = resting.image;
     if (image.isNull() || image.size() != area.size() * ratio) {
-        if (++resting.paints < 2)
+        if (!ahead && ++resting.paints < 2)
             return nullptr;
         image = QImage(area.size() * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
@@ -240,7 +250,7 @@ void OverviewGrid::rebuild()
     for (int i = built_.first; i < built_.second; ++i) {
         const WindowEntry& window = results[std::size_t(i)];
         cards_.push_back(WindowCard{.window = window,
-                                    .icon = icon(window.pid),
+                                    .icon = icon(window),
                                     .selected = i == model_.selection(),
                                     .cornerRadius = cornerRadius,
                                     .emphasis = emphasis(window.id)});
@@ -456,13 +466,9 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
         const QRectF rect = cardRect(i);
         if (!region.intersects(paintArea(rect)))
             return;
-        WindowCard& c = cards_[std::size_t(i - built_.first)];
-        c.emphasis = emphasis(c.window.id);
-        c.selected = selected;
-        c.picture = preparedPicture(c.window.id);
-        c.pictureIsPrepared = c.picture != nullptr;
+        WindowCard& c = builtCard(i, selected);
         if (const QImage* drawn = restingCard(c, rect))
-            painter.drawImage(QPointF(std::round(rect.x()), std::round(rect.y())) + paintArea(QRectF(QPointF(), rect.size())).topLeft(),
+            painter.drawImage(QPointF(std::round(rect.x()), std::round(rect.y())) + restingArea(rect.size()).topLeft(),
                               *drawn);
         else
             c.paint(painter, rect);
@@ -477,6 +483,40 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
     }
     if (selectedIndex >= 0)
         paint(selectedIndex, true);
+    if (!preparing_.pending())
+        preparing_ = time_.scheduler.after(0, [this] { prepareResting(); });
+}
+
+WindowCard& OverviewGrid::builtCard(int index, bool selected)
+{
+    WindowCard& c = cards_[std::size_t(index - built_.first)];
+    c.emphasis = emphasis(c.window.id);
+    c.selected = selected;
+    c.picture = preparedPicture(c.window.id);
+    c.pictureIsPrepared = c.picture != nullptr;
+    return c;
+}
+
+void OverviewGrid::prepareResting()
+{
+    // Moving cards are copied as they are; nothing is drawn ahead meanwhile.
+    if (!isVisible() || layoutSpring_.isAnimating())
+        return;
+    const int count = int(model_.results().size());
+    int drawn = 0;
+    for (int i = built_.first; i < built_.second && i < count; ++i) {
+        const WindowID id = model_.results()[std::size_t(i)].id;
+        if (i == model_.selection() || emphasis(id) != 0)
+            continue;
+        if (const auto it = resting_.find(id); it != resting_.end() && !it->second.image.isNull())
+            continue;
+        if (drawn == restingPerSlice) {
+            preparing_ = time_.scheduler.after(0, [this] { prepareResting(); });
+            return;
+        }
+        restingCard(builtCard(i, false), cardRect(i), true);
+        ++drawn;
+    }
 }
 
 void OverviewGrid::resizeEvent(QResizeEvent*)

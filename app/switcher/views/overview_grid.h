@@ -51,8 +51,13 @@ public:
     static constexpr double wheelStep = 0.5;   // points per eighth of a degree of wheel
     static constexpr double layoutResponse = 0.2;
     static constexpr double layoutDamping = 0.85;
-    // How far a card's glow and growth reach past its frame.
+    // How far a card's glow and growth reach past its frame; a resting
+    // card's shadow reaches less far, lower down.
     static constexpr double cardRoom = 48;
+    static constexpr double restingRoom = 24;
+    static constexpr double restingDrop = 8;
+    // Resting cards drawn ahead at a time, while nothing else happens.
+    static constexpr int restingPerSlice = 6;
 
     OverviewGrid(OverviewModel& model, Actions actions, AnimationTime time, QWidget* parent = nullptr);
     ~OverviewGrid() override;
@@ -76,7 +81,7 @@ public:
     // The card value of a result as it would be painted now.
     WindowCard card(int index) const;
 
-    const QImage* icon(std::int32_t pid) const;
+    const QImage* icon(const WindowEntry& window) const;
     // The picture scaled to its card and rounded, made once per card size
     // from the model's shared picture; null without one.
     const QImage* preparedPicture(WindowID window) const;
@@ -115,7 +120,14 @@ private:
     // or uncovering it again only copies pixels; none while it is not at
     // rest, nor the first time it is painted (an opening paints each card
     // once, and pays for no copy).
-    const QImage* restingCard(const WindowCard& card, const QRectF& rect) const;
+    const QImage* restingCard(const WindowCard& card, const QRectF& rect, bool ahead = false) const;
+    QRect restingArea(QSizeF card) const;
+    // The card value of a built result, ready to paint.
+    WindowCard& builtCard(int index, bool selected);
+    // Draws the resting cards in view that have no picture of their own
+    // yet, a few at a time after each paint, so that the first typed
+    // letter only copies them.
+    void prepareResting();
     // The spring's rest for a move of `distance` points.
     void settleWithin(SpringAnimation& spring, double distance) const;
     // A card's frame in the content while the layout springs.
@@ -135,7 +147,7 @@ private:
         int paints = 0;
     };
     mutable std::unordered_map<WindowID, Resting> resting_;
-    mutable std::unordered_map<std::int32_t, QImage> icons_;   // null image: none
+    mutable std::unordered_map<std::string, QImage> icons_;   // by application; null image: none
 
     std::optional<WindowID> selected_;
     std::unordered_map<WindowID, std::unique_ptr<SpringAnimation>> emphasis_;
@@ -147,6 +159,7 @@ private:
     std::unordered_map<WindowID, QRectF> from_;
     QRectF sweep_;
     SpringAnimation layoutSpring_;
+    Handle preparing_;
 
     int hovered_ = -1;
     int pressed_ = -1;

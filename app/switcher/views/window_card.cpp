@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace kavelo {
@@ -53,15 +54,36 @@ QRectF fitted(QSizeF size, const QRectF& box)
 
 QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
 {
-    QImage out(size, QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
+    QImage out = (picture.size() == size ? picture : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+                     .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Only the corners change: each is cut by the corner of a small rounded
+    // square, which a larger rectangle's corners equal.
+    const int corner = int(std::ceil(pictureRadius * 1.53)) + 1;
+    const int side = 2 * corner + 1;
+    if (size.width() < side || size.height() < side) {
+        QImage rounded(size, QImage::Format_ARGB32_Premultiplied);
+        rounded.fill(Qt::transparent);
+        QPainter painter(&rounded);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QBrush(out));
+        painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), pictureRadius));
+        return rounded;
+    }
     QPainter painter(&out);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QBrush(picture.size() == size
-                                ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
-    painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), pictureRadius));
+    QImage mask(side, side, QImage::Format_ARGB32_Premultiplied);
+    mask.fill(Qt::transparent);
+    {
+        QPainter shape(&mask);
+        shape.setRenderHint(QPainter::Antialiasing);
+        shape.fillPath(Shapes::continuousRoundedRect(QRectF(0, 0, side, side), pictureRadius), Qt::black);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    const int right = size.width() - corner, bottom = size.height() - corner;
+    painter.drawImage(QPoint(0, 0), mask, QRect(0, 0, corner, corner));
+    painter.drawImage(QPoint(right, 0), mask, QRect(side - corner, 0, corner, corner));
+    painter.drawImage(QPoint(0, bottom), mask, QRect(0, side - corner, corner, corner));
+    painter.drawImage(QPoint(right, bottom), mask, QRect(side - corner, side - corner, corner, corner));
     return out;
 }
 
