@@ -2,6 +2,7 @@
 
 #include "x11_services_fixture.h"
 
+#include "app/services/thumbnail_cache.h"
 #include "app/services/thumbnails.h"
 #include "app/services/window_actions.h"
 #include "core/snap.h"
@@ -69,6 +70,55 @@ TEST_F(ThumbnailsTest, ACancelledTaskDeliversNothing)
     scheduler.runPending();
     EXPECT_TRUE(task->isFinished());
     EXPECT_EQ(delivered, 0);
+}
+
+// A window larger than any screen is not read (16k × 16k would be a
+// gigabyte) and costs the cache nothing; a window that closes takes its
+// picture with it as soon as the server says so.
+TEST_F(ThumbnailsTest, AHugeWindowGivesNoPictureAndAClosedOneLosesItsPicture)
+{
+    const pid_t huge = session->launch({KAVELO_X11_TEST_CLIENT, "--class", "Huge", "--size", "16384x16384", "--min", "16384x16384"});
+    const pid_t small = session->launch({KAVELO_X11_TEST_CLIENT, "--class", "Small", "--size", "300x200"});
+    Restore end([&] {
+        session->terminate(huge);
+        session->terminate(small);
+    });
+    std::map<std::string, WindowEntry> windows;
+    ASSERT_TRUE(until([&] {
+        windows.clear();
+        for (const auto& w : read().windows)
+            if (w.bundleID == "Huge" || w.bundleID == "Small")
+                windows.emplace(w.bundleID, w);
+        return windows.size() == 2;
+    }));
+    ThumbnailCache cache(desktop->platform.windowServer);
+    const auto requests = cache.show({{.id = windows.at("Huge").id, .box = Size(200, 120)},
+                                      {.id = windows.at("Small").id, .box = Size(200, 120)}});
+    std::map<WindowID, SharedImage> held;
+    ASSERT_TRUE(until(
+        [&] {
+            auto task = Thumbnails::loadSized(*desktop, requests, 1, [&](WindowID id, Image image) {
+                if (auto picture = cache.store(id, std::move(image)))
+                    held[id] = picture;
+            });
+            task->wait();
+            scheduler.runPending();
+            return held.count(windows.at("Small").id) > 0;
+        },
+        10s));
+    EXPECT_EQ(held.count(windows.at("Huge").id), 0u);
+    EXPECT_EQ(cache.find(windows.at("Huge").id), nullptr);
+    const SharedImage picture = held.at(windows.at("Small").id);
+    EXPECT_LE(picture->width, 200);
+    EXPECT_LE(picture->height, 120);
+    EXPECT_EQ(cache.bytes(), picture->rgba.size());
+
+    std::vector<WindowID> dropped;
+    const Handle listening = cache.dropped.connect([&](WindowID id) { dropped.push_back(id); });
+    session->terminate(small);
+    ASSERT_TRUE(until([&] { return !dropped.empty(); }));
+    EXPECT_EQ(dropped, std::vector<WindowID>{windows.at("Small").id});
+    EXPECT_EQ(cache.bytes(), 0u);
 }
 
 class TwoMonitors {

@@ -37,9 +37,27 @@ int bitsPerPixel(xcb_connection_t* c, std::uint8_t depth)
 
 } // namespace
 
+namespace {
+
+// Source rows (or columns) [first, last) under target row `t` of `count`
+// when `length` source rows are reduced to `count`.
+std::pair<int, int> span(int t, int count, int length)
+{
+    const double step = double(length) / count;
+    const int first = std::min(length - 1, int(std::floor(t * step)));
+    const int last = std::max(first + 1, std::min(length, int(std::ceil((t + 1) * step))));
+    return {first, last};
+}
+
+} // namespace
+
 // The window with its decorations, from its off-screen picture when the
 // Composite extension keeps one (covered parts included), else from the
 // screen. Minimized windows and those on other desktops have no picture.
+//
+// The window is read a band of rows at a time and each band reduced to the
+// picture's rows at once, so a capture holds one band, never the window's
+// whole picture; a window larger than any screen is not read at all.
 std::optional<Image> Impl::captureWindow(xcb_window_t window, int width, int height) const
 {
     xcb_connection_t* cc = captureConnection();
@@ -53,8 +71,10 @@ std::optional<Image> Impl::captureWindow(xcb_window_t window, int width, int hei
         return std::nullopt;
     const int w = geometry->width + 2 * geometry->border_width;
     const int h = geometry->height + 2 * geometry->border_width;
-    if (w <= 0 || h <= 0)
+    if (w <= 0 || h <= 0 || std::int64_t(w) * h > captureLimitPixels)
         return std::nullopt;
+    width = std::min(width, w);
+    height = std::min(height, h);
 
     xcb_drawable_t source = top;
     std::int16_t x = 0, y = 0;
@@ -81,34 +101,71 @@ std::optional<Image> Impl::captureWindow(xcb_window_t window, int width, int hei
         y = at->dst_y;
         depth = screen->root_depth;
     }
-    XReply<xcb_get_image_reply_t> picture(xcb_get_image_reply(
-        cc, xcb_get_image(cc, XCB_IMAGE_FORMAT_Z_PIXMAP, source, x, y, std::uint16_t(w), std::uint16_t(h), ~0u),
-        nullptr));
+    const bool lsbFirst = xcb_get_setup(cc)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    const bool ok = bitsPerPixel(cc, depth) == 32;
+
+    Image out{.width = width, .height = height};
+    out.rgba.resize(std::size_t(width) * height * 4);
+    std::vector<std::pair<int, int>> columns(static_cast<std::size_t>(width));
+    for (int tx = 0; tx < width; ++tx)
+        columns[std::size_t(tx)] = span(tx, width, w);
+    std::vector<std::uint64_t> sums(std::size_t(width) * 4);
+    bool read = ok;
+    for (int ty = 0; read && ty < height;) {
+        // As many picture rows as one band of source rows holds, at least one.
+        const int first = span(ty, height, h).first;
+        int end = ty + 1;
+        while (end < height && std::int64_t(span(end, height, h).second - first) * w * 4 <= captureBandBytes)
+            ++end;
+        const int last = span(end - 1, height, h).second;
+        XReply<xcb_get_image_reply_t> band(xcb_get_image_reply(
+            cc,
+            xcb_get_image(cc, XCB_IMAGE_FORMAT_Z_PIXMAP, source, x, std::int16_t(y + first), std::uint16_t(w),
+                          std::uint16_t(last - first), ~0u),
+            nullptr));
+        if (!band || xcb_get_image_data_length(band.get()) < std::int64_t(w) * (last - first) * 4) {
+            read = false;
+            break;
+        }
+        const std::uint8_t* data = xcb_get_image_data(band.get());
+        for (; ty < end; ++ty) {
+            const auto [y0, y1] = span(ty, height, h);
+            std::fill(sums.begin(), sums.end(), 0);
+            for (int sy = y0; sy < y1; ++sy) {
+                const std::uint8_t* row = data + std::size_t(sy - first) * w * 4;
+                for (int tx = 0; tx < width; ++tx) {
+                    std::uint64_t* sum = sums.data() + std::size_t(tx) * 4;
+                    const auto [x0, x1] = columns[std::size_t(tx)];
+                    for (int sx = x0; sx < x1; ++sx) {
+                        const std::uint8_t* px = row + std::size_t(sx) * 4;
+                        const std::uint32_t value =
+                            lsbFirst ? std::uint32_t(px[0]) | std::uint32_t(px[1]) << 8 | std::uint32_t(px[2]) << 16 |
+                                           std::uint32_t(px[3]) << 24
+                                     : std::uint32_t(px[3]) | std::uint32_t(px[2]) << 8 | std::uint32_t(px[1]) << 16 |
+                                           std::uint32_t(px[0]) << 24;
+                        sum[0] += (value >> 16) & 0xFF;
+                        sum[1] += (value >> 8) & 0xFF;
+                        sum[2] += value & 0xFF;
+                        sum[3] += depth == 32 ? value >> 24 : 255;
+                    }
+                }
+            }
+            std::uint8_t* target = out.rgba.data() + std::size_t(ty) * width * 4;
+            for (int tx = 0; tx < width; ++tx) {
+                const auto [x0, x1] = columns[std::size_t(tx)];
+                const std::uint64_t count = std::uint64_t(y1 - y0) * std::uint64_t(x1 - x0);
+                for (int k = 0; k < 4; ++k)
+                    target[std::size_t(tx) * 4 + std::size_t(k)] =
+                        std::uint8_t((sums[std::size_t(tx) * 4 + std::size_t(k)] + count / 2) / count);
+            }
+        }
+    }
     if (pixmap != XCB_NONE)
         xcb_free_pixmap(cc, pixmap);
     xcb_flush(cc);
-    if (!picture || bitsPerPixel(cc, depth) != 32)
+    if (!read)
         return std::nullopt;
-    const std::uint8_t* data = xcb_get_image_data(picture.get());
-    const int length = xcb_get_image_data_length(picture.get());
-    if (length < w * h * 4)
-        return std::nullopt;
-    const bool lsbFirst = xcb_get_setup(cc)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-    Image full{.width = w, .height = h};
-    full.rgba.resize(std::size_t(w) * h * 4);
-    for (int i = 0; i < w * h; ++i) {
-        const std::uint8_t* px = data + std::size_t(i) * 4;
-        const std::uint32_t value = lsbFirst ? std::uint32_t(px[0]) | std::uint32_t(px[1]) << 8 |
-                                                   std::uint32_t(px[2]) << 16 | std::uint32_t(px[3]) << 24
-                                             : std::uint32_t(px[3]) | std::uint32_t(px[2]) << 8 |
-                                                   std::uint32_t(px[1]) << 16 | std::uint32_t(px[0]) << 24;
-        std::uint8_t* out = full.rgba.data() + std::size_t(i) * 4;
-        out[0] = std::uint8_t(value >> 16);
-        out[1] = std::uint8_t(value >> 8);
-        out[2] = std::uint8_t(value);
-        out[3] = depth == 32 ? std::uint8_t(value >> 24) : 255;
-    }
-    return scaled(full, width, height);
+    return out;
 }
 
 Image scaled(const Image& source, int width, int height)
@@ -117,14 +174,10 @@ Image scaled(const Image& source, int width, int height)
         return source;
     Image out{.width = width, .height = height};
     out.rgba.resize(std::size_t(width) * height * 4);
-    const double sx = double(source.width) / width;
-    const double sy = double(source.height) / height;
     for (int ty = 0; ty < height; ++ty) {
-        const int y0 = std::min(source.height - 1, int(std::floor(ty * sy)));
-        const int y1 = std::max(y0 + 1, std::min(source.height, int(std::ceil((ty + 1) * sy))));
+        const auto [y0, y1] = span(ty, height, source.height);
         for (int tx = 0; tx < width; ++tx) {
-            const int x0 = std::min(source.width - 1, int(std::floor(tx * sx)));
-            const int x1 = std::max(x0 + 1, std::min(source.width, int(std::ceil((tx + 1) * sx))));
+            const auto [x0, x1] = span(tx, width, source.width);
             std::uint64_t sum[4] = {0, 0, 0, 0};
             for (int y = y0; y < y1; ++y)
                 for (int x = x0; x < x1; ++x) {

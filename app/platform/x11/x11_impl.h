@@ -360,6 +360,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     mutable xcb_connection_t* captureConn = nullptr;
     xcb_connection_t* captureConnection() const;
     std::optional<Image> captureWindow(xcb_window_t window, int width, int height) const;
+    // The most a capture reads of a window at once, and the largest window
+    // it reads at all (beyond any screen: 8192 × 8192 pixels).
+    static constexpr std::int64_t captureBandBytes = 1 << 20;
+    static constexpr std::int64_t captureLimitPixels = std::int64_t(8192) * 8192;
 
     // The program's own panels. Those at level 0 are managed windows, which
     // the manager restacks (once it manages them); the others bypass it.
