@@ -33,6 +33,7 @@ struct ElementFacts {
     std::optional<std::string> title;
     std::optional<bool> minimized;
     std::optional<Rect> frame;   // top-left origin, global; position and size both read
+    std::optional<bool> fullScreen;
 };
 
 class Accessibility {

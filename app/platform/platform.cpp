@@ -56,6 +56,7 @@ std::vector<ElementFacts> Accessibility::facts(std::span<const ElementRef> eleme
         f.subrole = e->subrole();
         f.title = e->title();
         f.minimized = e->minimized();
+        f.fullScreen = e->fullScreen();
         if (const auto position = e->position())
             if (const auto size = e->size())
                 f.frame = Rect(*position, *size);

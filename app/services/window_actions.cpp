@@ -161,18 +161,28 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
     };
     std::vector<Group> groups;   // in the order their displays were first met
     TidyMemory memory;
+    // Every candidate's frame, subrole and full-screen state in one read: a
+    // window-by-window read waits on the server several times per window.
+    std::vector<const WindowEntry*> candidates;
+    std::vector<ElementRef> candidateElements;
     for (const auto& entry : snapshot.windows) {
         if (entry.state != WindowState::visible || (onlyApp && *onlyApp != entry.bundleID))
             continue;
-        ElementRef element = snapshot.element(entry.id);
-        if (!element)
-            continue;
-        const auto frame = AX::rect(*element);
+        if (ElementRef element = snapshot.element(entry.id)) {
+            candidates.push_back(&entry);
+            candidateElements.push_back(std::move(element));
+        }
+    }
+    const auto facts = desktop.platform.accessibility.facts(candidateElements);
+    for (std::size_t c = 0; c < candidates.size() && c < facts.size(); ++c) {
+        const WindowEntry& entry = *candidates[c];
+        ElementRef element = candidateElements[c];
+        const auto& frame = facts[c].frame;
         if (!frame)
             continue;
-        if (AX::value<std::string>(element, AX::subroleAttribute) != std::string(standardWindowSubrole))
+        if (facts[c].subrole != std::string(standardWindowSubrole))
             continue;
-        if (AX::value<bool>(element, AX::fullScreenAttribute) == true)
+        if (facts[c].fullScreen == true)
             continue;
         const Screen display = *screenFor(screens, primary, *frame);
         auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.screen.id == display.id; });
@@ -208,10 +218,15 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
         }
     }
     AX::setFrames(desktop.platform.accessibility, writes);
-    // Read only once the whole batch has settled: a window may still change
-    // its own size in answer to a neighbour's move or its own.
+    // Read only once the whole batch has settled (a window may still change
+    // its own size in answer to a neighbour's move or its own), all at once.
+    std::vector<ElementRef> written;
+    written.reserve(writes.size());
+    for (const auto& write : writes)
+        written.push_back(write.element);
+    const auto after = desktop.platform.accessibility.facts(written);
     for (std::size_t i = 0; i < writes.size(); ++i)
-        memory.after[ids[i]] = AX::rect(*writes[i].element).value_or(writes[i].frame);
+        memory.after[ids[i]] = i < after.size() && after[i].frame ? *after[i].frame : writes[i].frame;
     return memory;
 }
 

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kavelo {
 
 Outline::Outline(bool glows, QColor color, QWidget* parent) : QWidget(parent), glows_(glows), color_(color)
@@ -25,8 +27,11 @@ void Outline::paintEvent(QPaintEvent*)
     const double width = glows_ ? glowWidth : borderWidth;
     // A line inside the shape's edge follows the shape inset by half its width.
     const QPainterPath line = Shapes::insetContinuousRoundedRect(shape, cornerRadius, width / 2);
+    // Cut from one small glow: a window of every new size would otherwise
+    // keep a glow of its size.
     if (glows_)
-        Shadows::drawGlow(painter, line, width, color_, glowRadius);
+        Shadows::drawRoundedShadow(painter, shape.adjusted(width / 2, width / 2, -width / 2, -width / 2),
+                                   std::max(0.0, cornerRadius - width / 2), color_, glowRadius, {}, width);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(color_, width));
     painter.drawPath(line);

@@ -26,9 +26,11 @@ void PanelShadow::paintEvent(QPaintEvent*)
     if (content_.isEmpty())
         return;
     QPainter painter(this);
-    const QPainterPath shape = cornerRadius_ ? Shapes::continuousRoundedRect(content_, *cornerRadius_)
-                                             : Shapes::capsule(content_);
-    Shadows::drawShadow(painter, shape, color_, radius_, offset_);
+    // A panel of every new size would otherwise keep a shadow of its size.
+    if (cornerRadius_)
+        Shadows::drawRoundedShadow(painter, content_, *cornerRadius_, color_, radius_, offset_);
+    else
+        Shadows::drawShadow(painter, Shapes::capsule(content_), color_, radius_, offset_);
 }
 
 } // namespace kavelo

@@ -18,8 +18,10 @@ namespace {
 
 QCache<QByteArray, QImage>& cache()
 {
-    // Weighed in kilobytes: about 32 MB of shadows.
-    static QCache<QByteArray, QImage> c(32 * 1024);
+    // Weighed in kilobytes: about 8 MB of shadows. Rounded rectangles share
+    // one small silhouette per corner shape whatever their size, so what
+    // is kept by size is little (shapes drawn scaled, odd shapes).
+    static QCache<QByteArray, QImage> c(8 * 1024);
     return c;
 }
 
@@ -185,11 +187,12 @@ QImage silhouette(const QPainterPath& path, const QColor& color, double radius, 
 }
 
 void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadius, const QColor& color,
-                       double radius, QPointF offset)
+                       double radius, QPointF offset, double strokeWidth)
 {
     if (color.alpha() == 0 || rect.isEmpty())
         return;
-    const int m = margin(radius);
+    const double grow = strokeWidth > 0 ? strokeWidth / 2 : 0;
+    const int m = margin(radius) + int(std::ceil(grow));
     // The middle lines of the small silhouette lie beyond the reach of its
     // corners (a continuous corner bends over about 1.53 radii) and of the
     // blur, so stretching them gives a longer rectangle's edges exactly.
@@ -197,23 +200,23 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
     const int side = 2 * (corner + m) + 1;
     // Scaled or turned, the pieces' edges would be smoothed into seams.
     if (rect.width() < side || rect.height() < side || painter.transform().type() > QTransform::TxTranslate) {
-        drawShadow(painter, Shapes::continuousRoundedRect(rect, cornerRadius), color, radius, offset);
+        drawShadow(painter, Shapes::continuousRoundedRect(rect, cornerRadius), color, radius, offset, strokeWidth);
         return;
     }
     QColor solid = color;
     solid.setAlpha(255);
     const QImage tile =
-        silhouette(Shapes::continuousRoundedRect(QRectF(0, 0, side, side), cornerRadius), solid, radius);
-    const int whole = tile.width();   // side + 2m, square
+        silhouette(Shapes::continuousRoundedRect(QRectF(0, 0, side, side), cornerRadius), solid, radius, strokeWidth);
+    const int whole = tile.width();
     const int half = whole / 2;
     // Columns and rows of the tile: what comes before its middle line, the
     // line itself, and what follows it; placed on whole pixels, as an
     // image drawn whole would be.
     const int cuts[4] = {0, half, half + 1, whole};
-    const QRectF target = rect.translated(offset).adjusted(-m, -m, m, m);
-    const int left = int(std::lround(target.left())), top = int(std::lround(target.top()));
-    const int width = std::max(whole, int(std::lround(target.width())));
-    const int height = std::max(whole, int(std::lround(target.height())));
+    const QPointF corner0 = rect.translated(offset).topLeft() - QPointF(grow + margin(radius), grow + margin(radius));
+    const int left = int(std::lround(corner0.x())), top = int(std::lround(corner0.y()));
+    const int width = whole + int(std::lround(rect.width() - side));
+    const int height = tile.height() + int(std::lround(rect.height() - side));
     const int xs[4] = {left, left + half, left + width - (whole - half - 1), left + width};
     const int ys[4] = {top, top + half, top + height - (whole - half - 1), top + height};
     const double opacity = painter.opacity();

@@ -40,8 +40,9 @@ void drawShadow(QPainter& painter, const QPainterPath& path, const QColor& color
 // of its path, drawn in nine pieces of one small silhouette shared by
 // every rectangle with these corners: many sizes cost no more memory or
 // blurring than one. A rectangle too small to cut is drawn whole.
+// With `strokeWidth` above 0 it is the glow of a line that wide along it.
 void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadius, const QColor& color,
-                       double radius, QPointF offset = {});
+                       double radius, QPointF offset = {}, double strokeWidth = 0);
 
 // The glow of a line drawn along `path`.
 inline void drawGlow(QPainter& painter, const QPainterPath& path, double lineWidth, const QColor& color,

@@ -250,6 +250,26 @@ TEST(Shadows, ARoundedRectanglesShadowInPiecesMatchesItsWholeShadow)
                 worst = std::max(worst, std::abs(qRed(whole.pixel(x, y)) - qRed(pieces.pixel(x, y))));
         EXPECT_LE(worst, 2) << rect.width() << " x " << rect.height();
     }
+    // The glow of a line along the edge, likewise.
+    const QRectF ring(40, 30, 260.5, 180);
+    const auto glowed = [&](bool pieces) {
+        QImage image(420, 420, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        if (pieces)
+            Shadows::drawRoundedShadow(painter, ring, 10, Qt::black, 12, {}, 2.5);
+        else
+            Shadows::drawGlow(painter, Shapes::continuousRoundedRect(ring, 10), 2.5, Qt::black, 12);
+        return image;
+    };
+    const QImage whole = glowed(false), pieces = glowed(true);
+    int worst = 0;
+    for (int y = 0; y < whole.height(); ++y)
+        for (int x = 0; x < whole.width(); ++x)
+            worst = std::max(worst, std::abs(qRed(whole.pixel(x, y)) - qRed(pieces.pixel(x, y))));
+    // A half-pixel width lands on a whole pixel: the blur moves by less than one.
+    EXPECT_LE(worst, 4);
+
     Shadows::clearCache();
     QImage image(600, 600, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);

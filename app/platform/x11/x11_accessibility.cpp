@@ -268,7 +268,8 @@ public:
                                   .subrole = subroleOf(impl, p),
                                   .title = p.title.value_or(""),
                                   .minimized = minimizedOf(impl, p, element->pid(), windows[k]),
-                                  .frame = impl.frameOf(p)};
+                                  .frame = impl.frameOf(p),
+                                  .fullScreen = p.hasState(impl.ewmh._NET_WM_STATE_FULLSCREEN)};
         }
         return out;
     }

@@ -43,7 +43,8 @@ void SwitcherCard::paint(QPainter& painter, QPointF origin) const
     const QPainterPath ringPath = Shapes::insetContinuousRoundedRect(plate, cornerRadius, selectedLine / 2);
     const QColor glow = Theme::withOpacity(Theme::lit(), 0.45 * std::min(1.0, selection));
     if (selection > 0)
-        Shadows::drawGlow(painter, ringPath, selectedLine, glow, glowRadius);
+        Shadows::drawRoundedShadow(painter, plate.adjusted(selectedLine / 2, selectedLine / 2, -selectedLine / 2, -selectedLine / 2),
+                                   std::max(0.0, cornerRadius - selectedLine / 2), glow, glowRadius, {}, selectedLine);
     painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, 0.07f));
     if (picture) {
         // Centred on whole pixels: a picture made at this size is copied, not filtered.
@@ -53,7 +54,7 @@ void SwitcherCard::paint(QPainter& painter, QPointF origin) const
                          QSizeF(size));
         const QPainterPath rounded = Shapes::continuousRoundedRect(box, pictureRadius);
         if (selection > 0)
-            Shadows::drawShadow(painter, rounded, glow, glowRadius);
+            Shadows::drawRoundedShadow(painter, box, pictureRadius, glow, glowRadius);
         fillWithImage(painter, rounded, *picture, box);
     } else if (largeIcon) {
         painter.drawImage(plate.center() - QPointF(largeIcon->width() / 2.0, largeIcon->height() / 2.0), *largeIcon);
