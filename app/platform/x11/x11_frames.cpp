@@ -102,7 +102,7 @@ void Impl::unmaximize(xcb_window_t window, const ClientProps& p)
 }
 
 void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                    std::vector<bool>& gone, bool skipUnchanged)
+                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known)
 {
     const bool sizing = step == WriteStep::size;
     std::vector<std::size_t> at;
@@ -129,7 +129,7 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
     // Destructions the replies brought in are applied before the numbers
     // are checked.
     drainQueued();
-    const Bounds limits = sizing ? bounds() : Bounds{};
+    const Bounds limits = known ? *known : sizing ? bounds() : Bounds{};
     for (std::size_t k = 0; k < at.size(); ++k) {
         const std::size_t i = at[k];
         const FrameTarget& t = targets[i];
@@ -189,8 +189,10 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
     settleWrites();
     constrained.clear();
     const auto before = read(windows, X11Fields::geometry);
+    // The displays stay as they are for the length of one batch.
+    const Bounds limits = anySize ? bounds() : Bounds{};
     const auto run = [&](WriteStep step) {
-        sendStep(targets, step, ok, gone, true);
+        sendStep(targets, step, ok, gone, true, &limits);
         settleWrites();
     };
     if (anySize)
@@ -201,7 +203,6 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
 
     const auto after = read(windows, X11Fields::geometry | X11Fields::hints | X11Fields::state);
     drainQueued();
-    const Bounds limits = anySize ? bounds() : Bounds{};
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (!ok[i])
             continue;

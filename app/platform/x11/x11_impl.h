@@ -218,8 +218,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool maximized(const ClientProps& props) const;
     void unmaximize(xcb_window_t window, const ClientProps& props);
     // `skipUnchanged`: leave out requests for what a window already has.
+    // `known`: the displays' bounds when the caller has read them.
     void sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                  std::vector<bool>& gone, bool skipUnchanged = false);
+                  std::vector<bool>& gone, bool skipUnchanged = false, const Bounds* known = nullptr);
     std::vector<bool> writeFrames(std::span<const FrameTarget> targets);
 
     // Writes. They go through the window manager and settle later; the next
