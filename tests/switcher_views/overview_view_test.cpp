@@ -321,6 +321,69 @@ TEST_F(OverviewViewTest, SearchingMovesTheCardsToTheirNewPlacesWithASpring)
     EXPECT_FALSE(g.isRearranging());
 }
 
+// A moving card's spring stops once the card is within half a pixel of its
+// place, not frames later; and a letter that changes no card's place or
+// picture paints nothing.
+TEST_F(OverviewViewTest, SpringsStopWithinHalfAPixelAndALetterThatMovesNothingPaintsNothing)
+{
+    populate();
+    controller.show();
+    settle();
+    OverviewGrid& g = grid();
+    QTest::keyClicks(view().searchField(), "inbox");
+    ASSERT_TRUE(g.isRearranging());
+    const QRectF target = g.cardFrame(0);
+    int restingFrames = 0;
+    for (int frame = 0; frame < 120 && g.isRearranging(); ++frame) {
+        const QRectF now = g.cardRect(0);
+        if (std::abs(now.x() - target.x()) < 0.5 && std::abs(now.y() - target.y()) < 0.5)
+            ++restingFrames;
+        scheduler.advance(SpringAnimation::frameInterval);
+    }
+    EXPECT_FALSE(g.isRearranging());
+    EXPECT_LE(restingFrames, 2) << "frames drawn after the card was in place";
+    settle();
+
+    struct Paints : QObject {
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            count += e->type() == QEvent::Paint;
+            return false;
+        }
+        int count = 0;
+    } paints;
+    g.installEventFilter(&paints);
+    QApplication::processEvents();
+    paints.count = 0;
+    // "inbo" and "inbox" find the same window in the same place.
+    QTest::keyClick(view().searchField(), Qt::Key_Backspace);
+    QApplication::processEvents();
+    EXPECT_FALSE(g.isRearranging());
+    EXPECT_EQ(paints.count, 0);
+    g.removeEventFilter(&paints);
+}
+
+// The overview keeps no picture drawn for it once it closes; the next
+// opening makes them again from the shared pictures.
+TEST_F(OverviewViewTest, ClosingLetsGoOfEveryPictureMadeForDrawing)
+{
+    populate();
+    controller.loadThumbnails = Thumbnails::loadSized;
+    controller.show();
+    controller.thumbnailTask()->wait();
+    scheduler.runPending();
+    ASSERT_FALSE(model().thumbnails().empty());
+    picture();
+    scheduler.advance(0.1);
+    EXPECT_GT(grid().heldPictures(), 0u);
+    controller.hide();
+    EXPECT_EQ(grid().heldPictures(), 0u);
+    controller.show();
+    EXPECT_FALSE(model().thumbnails().empty()) << "kept pictures show at once";
+    picture();
+    EXPECT_GT(grid().heldPictures(), 0u);
+}
+
 TEST_F(OverviewViewTest, PicturesOfEachState)
 {
     populate();
