@@ -18,10 +18,10 @@ namespace {
 
 QCache<QByteArray, QImage>& cache()
 {
-    // Weighed in kilobytes: about 8 MB of shadows. Rounded rectangles share
+    // Weighed in kilobytes: about 4 MB of shadows. Rounded rectangles share
     // one small silhouette per corner shape whatever their size, so what
     // is kept by size is little (shapes drawn scaled, odd shapes).
-    static QCache<QByteArray, QImage> c(8 * 1024);
+    static QCache<QByteArray, QImage> c(4 * 1024);
     return c;
 }
 

@@ -6,9 +6,11 @@
 // changes), all as a user makes them: keys through XTest, URLs through a
 // second `kavelo`.
 //
-// Its resident memory is sampled every 10 s. The run fails when the program
-// dies, when any sample passes `ceilingMB`, or when a sample after the first
-// `warmUp` rises more than `riseMB` above the sample taken then.
+// Its resident memory is sampled every 10 s, each time between two of its
+// actions (what an open panel holds while it is open is not growth). The
+// run fails when the program dies, when any sample passes `ceilingMB`, or
+// when a sample after the first `warmUp` rises more than `riseMB` above the
+// sample taken then.
 //
 //   kavelo_soak MINUTES [KAVELO]
 
@@ -43,6 +45,7 @@ constexpr double riseMB = 10;
 constexpr auto warmUp = 5min;
 constexpr auto sampleEvery = 10s;
 constexpr auto clientEventEvery = 100ms;
+constexpr auto quietBeforeSample = 1500ms;
 constexpr int fewestClients = 5;
 constexpr int mostClients = 60;
 
@@ -307,6 +310,7 @@ int main(int argc, char** argv)
     const auto end = start + std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(minutes * 60));
     auto nextSample = start;
     auto nextAction = start + 2s;
+    auto lastAction = start - quietBeforeSample;
     std::mt19937 timing(7);
     std::vector<Sample> samples;
     long events = 0;
@@ -318,7 +322,7 @@ int main(int argc, char** argv)
             std::printf("soak: FAIL kavelo ended after %.0f s\n", std::chrono::duration<double>(now - start).count());
             return 1;
         }
-        if (now >= nextSample) {
+        if (now >= nextSample && now - lastAction >= quietBeforeSample) {
             auto s = sample(kavelo);
             if (s) {
                 s->seconds = std::chrono::duration<double>(now - start).count();
@@ -340,9 +344,12 @@ int main(int argc, char** argv)
                 }
             }
             nextSample += sampleEvery;
+            if (nextSample <= now)
+                nextSample = now + sampleEvery;
         }
         if (now >= nextAction) {
             soak.action();
+            lastAction = Steady::now();
             nextAction = Steady::now() + std::chrono::milliseconds(2000 + std::uniform_int_distribution<int>(0, 4000)(timing));
             continue;
         }

@@ -175,16 +175,15 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     // Scaled about the card's centre, the caption included.
     const QPointF centre = QRectF(cell.topLeft(), QSizeF(cell.width(), height(cell.width()))).center();
-    painter.translate(centre);
-    painter.scale(scale(), scale());
-    painter.translate(-centre);
+    const double s = scale();
+    const auto scaled = [&](const QRectF& r) { return QRectF(centre + (r.topLeft() - centre) * s, r.size() * s); };
     const double base = painter.opacity() * opacity();
 
-    const QPainterPath shape = Shapes::continuousRoundedRect(l.pictureArea, cornerRadius);
     // A shadow follows what is drawn: the faint fill casts a faint one, the
     // picture or the icon a full one. The resting and the selected shadow
-    // cross-fade while the card springs; each is cut from one silhouette
-    // per corner shape, whatever the picture's size.
+    // cross-fade while the card springs. Each is cut from one silhouette per
+    // corner shape whatever the picture's size, so it is drawn at the
+    // card's scale rather than through the scaled painter.
     std::optional<std::pair<QRectF, double>> solid;
     if (content() == Content::picture)
         solid = std::pair(l.content, pictureRadius);
@@ -196,15 +195,20 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
         painter.setOpacity(base * strength);
         // Under a solid picture the fill's faint shadow is lost: leave it out.
         if (solid)
-            Shadows::drawRoundedShadow(painter, solid->first, solid->second, color, radius, offset);
+            Shadows::drawRoundedShadow(painter, scaled(solid->first), solid->second, color, radius, offset * s);
         else
-            Shadows::drawRoundedShadow(painter, l.pictureArea, cornerRadius, Theme::withOpacity(color, fillOpacity),
-                                       radius, offset);
+            Shadows::drawRoundedShadow(painter, scaled(l.pictureArea), cornerRadius,
+                                       Theme::withOpacity(color, fillOpacity), radius, offset * s);
     };
     const double e = std::clamp(emphasis, 0.0, 1.0);
     castShadow(QColor::fromRgbF(0, 0, 0, 0.3f), 14, QPointF(0, 8), 1 - e);
     castShadow(Theme::withOpacity(Theme::lit(), 0.42), 26, QPointF(), e);
     painter.setOpacity(base);
+
+    painter.translate(centre);
+    painter.scale(s, s);
+    painter.translate(-centre);
+    const QPainterPath shape = Shapes::continuousRoundedRect(l.pictureArea, cornerRadius);
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor::fromRgbF(1, 1, 1, float(fillOpacity)));
