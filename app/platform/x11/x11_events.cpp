@@ -156,15 +156,17 @@ void Impl::handle(xcb_generic_event_t* event)
         }
         return;
     }
-    case XCB_KEY_PRESS:
-        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event));
-        handleGrabbedKey(reinterpret_cast<const xcb_key_press_event_t*>(event)->detail, true);
+    case XCB_KEY_PRESS: {
+        const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        handleKeyPress(e);
+        handleGrabbedKey(e->detail, true, e->time);
         return;
+    }
     case XCB_KEY_RELEASE: {
         const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
         grabbedKeysDown.erase(e->detail);
         droppedKeys.erase(e->detail);
-        handleGrabbedKey(e->detail, false);
+        handleGrabbedKey(e->detail, false, e->time);
         return;
     }
     case XCB_BUTTON_PRESS: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), true); return;

@@ -44,10 +44,16 @@ constexpr std::uint16_t relevantModifiers =
 
 void Impl::handleKeyPress(const xcb_key_press_event_t* e)
 {
-    if (droppedKeys.count(e->detail))
+    // The keys of a held keyboard are the holder's alone.
+    if (keyboardHeld || droppedKeys.count(e->detail))
+        return;
+    // A repeat: of a press a grab of ours had, or of one that another
+    // client had and whose repeat our grab took.
+    const auto fresh = freshPressAt.find(e->detail);
+    if (keysDown.count(e->detail) && fresh != freshPressAt.end() && fresh->second != e->time)
         return;
     if (!grabbedKeysDown.insert(e->detail).second)
-        return;   // a repeat
+        return;
     const std::uint16_t mods = e->state & relevantModifiers;
     for (const auto& [ref, key] : hotKeys) {
         if (key.serverKey != e->detail || key.serverMods != mods)
@@ -198,7 +204,7 @@ void Impl::handleButton(const xcb_button_press_event_t* e, bool press)
     }
 }
 
-void Impl::handleRaw(const xcb_ge_generic_event_t* event)
+void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
 {
     const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event);
     switch (event->event_type) {
@@ -209,6 +215,11 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
         if (press && replayed.erase(key))
             return;
         const bool repeat = press && keysDown.count(key);
+        if (press && fromServer) {
+            rawPressedAt[key] = raw->time;
+            if (!repeat)
+                freshPressAt[key] = raw->time;
+        }
         if (press)
             keysDown.insert(key);
         else

@@ -74,15 +74,15 @@ void Impl::unclaimKey(std::uint16_t keyCode, std::uint64_t flags)
     claims.erase(it);
 }
 
-// An XInput grab whose mask holds the raw key events: under a grab of its
-// own a client gets raw events only through that grab's mask, so a core grab
-// would leave the tap deaf for the rest of the session.
+// A core grab of the keyboard, the kind our claims and hot keys grab with:
+// the press that starts a session is still down, its claim's passive grab
+// active, and a grab of the same client and kind takes that one over where
+// any other would be refused. Another client's grab, core or XInput,
+// refuses it. Under it every key comes to us as a core event.
 bool Impl::holdKeyboard(bool hold)
 {
     if (!hold) {
-        if (keyboardHeld && hasXInput)
-            xcb_input_xi_ungrab_device(c, XCB_CURRENT_TIME, xcb_input_device_id_t(keyboardDevice));
-        if (keyboardGrabbed)
+        if (keyboardHeld || keyboardGrabbed)
             xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
         xcb_flush(c);
         keyboardHeld = false;
@@ -92,39 +92,36 @@ bool Impl::holdKeyboard(bool hold)
     }
     if (keyboardHeld)
         return true;
-    if (!hasXInput || keyboardDevice < 0)
-        return false;
-    const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
-    XReply<xcb_input_xi_grab_device_reply_t> reply(xcb_input_xi_grab_device_reply(
-        c,
-        xcb_input_xi_grab_device(c, root, XCB_CURRENT_TIME, XCB_NONE, xcb_input_device_id_t(keyboardDevice),
-                                 XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC,
-                                 XCB_INPUT_GRAB_OWNER_NO_OWNER, 1, &mask),
-        nullptr));
+    XReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+        c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS)
         return false;
-    // Our core grab for swallowed keys, if any, is replaced by this one.
+    // Our core grab for swallowed keys, if any, is this one now.
     keyboardGrabbed = false;
     keyboardHeld = true;
     return true;
 }
 
-// A key event that came to us as a core event: a grab of ours (a claim, a
-// hot key, the tap's own grab) was active, and under it the server keeps
-// the raw event from us. The tap sees it all the same, once: the press that
-// started a passive grab came raw before the grab did.
-void Impl::handleGrabbedKey(xcb_keycode_t key, bool press)
+// A key event that came to us as a core event, through a grab of ours (a
+// claim, a hot key, the hold, the tap's own grab). Under it the server keeps
+// the raw events from us, except the one of the press that started a
+// passive grab, which came raw just before (same key, same time): the tap
+// sees every key once, and a press of a key already down as a repeat.
+void Impl::handleGrabbedKey(xcb_keycode_t key, bool press, xcb_timestamp_t time)
 {
-    if (press && keysDown.count(key))
+    if (press) {
+        if (const auto raw = rawPressedAt.find(key); raw != rawPressedAt.end() && raw->second == time)
+            return;
+    } else if (!keysDown.count(key)) {
         return;
-    if (!press && !keysDown.count(key))
-        return;
+    }
     xcb_input_raw_key_press_event_t raw{};
     raw.response_type = XCB_GE_GENERIC;
     raw.extension = xinputOpcode;
     raw.event_type = press ? XCB_INPUT_RAW_KEY_PRESS : XCB_INPUT_RAW_KEY_RELEASE;
     raw.detail = key;
-    handleRaw(reinterpret_cast<const xcb_ge_generic_event_t*>(&raw));
+    raw.time = time;
+    handleRaw(reinterpret_cast<const xcb_ge_generic_event_t*>(&raw), false);
 }
 
 } // namespace kavelo
