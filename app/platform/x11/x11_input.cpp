@@ -63,6 +63,13 @@ void Impl::handleKeyPress(const xcb_key_press_event_t* e)
             if (auto handler = hotKeyHandler)
                 handler(id);
         });
+        // The press is ours; the grab it started would refuse every other
+        // grab until the key comes up (the overview's panel, held down for a
+        // second, would never open).
+        if (!keyboardGrabbed) {
+            xcb_ungrab_keyboard(c, e->time);
+            xcb_flush(c);
+        }
         return;
     }
 }

@@ -57,6 +57,9 @@ bool OverviewKeyMonitor::eventFilter(QObject* watched, QEvent* event)
     // Shift-Tab arrives as Backtab; it is still Tab with Shift.
     if (key.key() == Qt::Key_Backtab)
         flags |= EventFlag::shift;
+    // A held shortcut repeats: its press alone counts.
+    if (key.isAutoRepeat() && (flags & (EventFlag::control | EventFlag::option | EventFlag::command)))
+        return true;
     const auto code = classicKeyCode(key, keyboard_);
     if (!code)
         return false;
