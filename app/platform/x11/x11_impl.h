@@ -337,6 +337,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Claimed combinations and the whole-keyboard hold (x11_keyboard_claims.cpp).
     std::map<std::pair<std::uint16_t, std::uint64_t>, HotKeyGrab> claims;
     bool keyboardHeld = false;
+    // A combination in every state of the lock keys, grabbed whole or not
+    // at all: refused while another client holds it by either protocol.
+    bool grabCombination(xcb_keycode_t key, std::uint16_t mods);
+    void ungrabCombination(xcb_keycode_t key, std::uint16_t mods);
+    bool heldThroughXInput(xcb_keycode_t key, std::uint16_t mods) const;
     bool claimKey(std::uint16_t keyCode, std::uint64_t flags);
     void unclaimKey(std::uint16_t keyCode, std::uint64_t flags);
     bool holdKeyboard(bool hold);
