@@ -123,6 +123,7 @@ void AppDelegate::applicationDidFinishLaunching()
             switcher_.updateClaim();
     }));
     switcher_.updateClaim();
+    managerChanges_ = platform_.workspace.onWindowManagerChange(weakly([this] { windowManagerChanged(); }));
     // 18.
     mouse_->onKey = weakly([this](TapEventType type, const TapEvent& event) { return keyHook(type, event); });
     // 19. The tap runs exactly while the permission is granted.
@@ -241,6 +242,7 @@ void AppDelegate::togglePopover()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_->geometry(), panelView());
 }
 
@@ -252,6 +254,7 @@ void AppDelegate::reopen()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_ ? item_->geometry() : std::nullopt, panelView());
 }
 
@@ -266,6 +269,7 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .shortcutsShown = weakly([this] { reclaimKeys(); }),
         });
     return *windows_;
 }

@@ -121,6 +121,15 @@ bool SwitcherController::handle(TapEventType type, const TapEvent& event)
 
 void SwitcherController::updateClaim() { updateClaimFor(isEnabled()); }
 
+void SwitcherController::dropClaim()
+{
+    if (!claimed_ || active_)
+        return;
+    desktop_.platform.eventTap.unclaim(tabKey, EventFlag::option);
+    desktop_.platform.eventTap.unclaim(tabKey, EventFlag::option | EventFlag::shift);
+    claimed_ = false;
+}
+
 void SwitcherController::updateClaimFor(bool enabled)
 {
     EventTap& tap = desktop_.platform.eventTap;

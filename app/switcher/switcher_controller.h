@@ -76,6 +76,9 @@ public:
     // these keys) is logged once; no session starts while it lasts.
     void updateClaim();
     bool claimed() const { return claimed_; }
+    // Lets go of the claim outside a session, so that the next
+    // `updateClaim` asks the system afresh whether another program holds it.
+    void dropClaim();
 
     // Starts a session; with `watchKeys`, the modifier watch runs too.
     void begin(bool watchKeys);

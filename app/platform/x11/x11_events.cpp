@@ -148,6 +148,8 @@ void Impl::handle(xcb_generic_event_t* event)
             });
         } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
             queue([this] { notifyAll(&Impl::desktopObservers); });
+        } else if (e->atom == ewmh._NET_SUPPORTING_WM_CHECK) {
+            queue([this] { notifyAll(&Impl::managerObservers); });
         } else if (e->atom == ewmh._NET_WORKAREA) {
             queue([this] { notifyAll(&Impl::displayObservers); });
         } else if (e->atom == ewmh._NET_CLIENT_LIST_STACKING) {
