@@ -227,10 +227,13 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
             if (!repeat)
                 freshPressAt[key] = raw->time;
         }
-        if (press)
+        if (press) {
             keysDown.insert(key);
-        else
+        } else {
             keysDown.erase(key);
+            // Its core release may have gone to another client's grab.
+            grabbedKeysDown.erase(key);
+        }
         const int classic = classicOf[key];
         if (!tapRunning || classic < 0)
             return;
