@@ -84,6 +84,9 @@ public:
     void begin(bool watchKeys);
     // Shows or re-lays out the panel on the screen under the pointer.
     void show();
+    // Makes the panel ahead of the first session, so that its first show
+    // costs what every later one does.
+    void prepare();
     // Applies a key to the running session and acts on the outcome.
     void send(const SwitcherKey& key);
     // Option was let go: the session opens its selection.
