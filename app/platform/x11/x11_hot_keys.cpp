@@ -41,6 +41,7 @@ public:
             return std::nullopt;
         const Ref ref = impl.nextHotKeyRef++;
         impl.hotKeys.emplace(ref, HotKeyGrab{keyCode, modifiers, id, *key, mods});
+        impl.updateRawSelection();
         return ref;
     }
     void unregisterHotKey(Ref ref) override

@@ -97,9 +97,12 @@ void Impl::updateRawSelection()
     if (!hasXInput)
         return;
     std::uint32_t mask = 0;
+    // Which keys are down tells a grab's press from its repeat, also for a
+    // hot key whose release went elsewhere.
+    if (tapRunning || !hotKeys.empty() || !claims.empty())
+        mask |= XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
     if (tapRunning)
-        mask |= XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE |
-                XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
+        mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
     for (const auto& [id, monitor] : mouseMonitors) {
         mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
         if (monitor.first & (MouseEventMask::moved | MouseEventMask::leftDragged))

@@ -99,6 +99,7 @@ bool Impl::claimKey(std::uint16_t keyCode, std::uint64_t flags)
     if (!grabCombination(*key, mods))
         return false;
     claims.emplace(combination, HotKeyGrab{keyCode, std::uint32_t(combination.second), 0, *key, mods});
+    updateRawSelection();
     return true;
 }
 
