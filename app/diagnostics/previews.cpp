@@ -20,7 +20,7 @@
 #include "app/settings/welcome_view.h"
 #include "app/shell/menu_panel.h"
 #include "app/shell/qt/menu_panel_view.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/switcher/overview_model.h"
 #include "app/switcher/views/overview_view.h"
 #include "app/ui/capture.h"

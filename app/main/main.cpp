@@ -16,7 +16,7 @@
 #include "app/shell/qt/status_item_qt.h"
 #include "app/shell/single_instance.h"
 #include "app/shell/url_forwarding.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
 #include <QApplication>
 

@@ -2,7 +2,7 @@
 
 #include "app/settings/picker.h"
 #include "app/settings/setting_rows.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/ui/key_cap.h"
 #include "app/ui/pill_button.h"
 

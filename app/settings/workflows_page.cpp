@@ -6,7 +6,7 @@
 #include "app/settings/settings_style.h"
 #include "app/settings/workflow_card.h"
 #include "app/settings/workflow_edits.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/ui/fonts.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/shapes.h"

@@ -16,7 +16,7 @@
 #include "app/services/toast.h"
 #include "app/settings/settings_tab.h"
 #include "app/shell/popover.h"
-#include "app/shell/workflow_panels.h"
+#include "app/workflows/workflow_panels.h"
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_panel.h"
 #include "core/geometry.h"

@@ -3,7 +3,7 @@
 // file between runs; and "kavelo:" URLs handed to a running instance.
 
 #include "app/platform/sim/sim_desktop.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "core/workspace_store.h"
 #include "services/temp_home.h"
 #include "support/run_program.h"

@@ -1,8 +1,8 @@
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 #include "core/json.h"
 #include "core/text.h"
 #include "core/workflow_plan.h"
