@@ -5,6 +5,7 @@
 #include "app/settings/bound_picker.h"
 #include "app/settings/switch.h"
 #include "app/settings/symbol_button.h"
+#include "app/shell/qt/menu_panel_arrange_controls.h"
 #include "app/shell/qt/menu_panel_tiles.h"
 #include "app/shell/qt/menu_panel_view.h"
 #include "app/ui/capture.h"
