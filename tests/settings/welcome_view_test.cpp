@@ -180,7 +180,7 @@ TEST_F(WelcomeViewTest, TheKeyCapShowsTheOverviewShortcutAsItChanges)
 {
     auto view = open();
     EXPECT_EQ(view->shortcutCap()->text(), QString::fromStdString(Shortcut::standard.label()));
-    const Shortcut mine{0, Shortcut::control | Shortcut::command};   // ⌃⌘A
+    const Shortcut mine{0, Shortcut::control | Shortcut::command};   // Ctrl+Super+A
     prefs.setShortcut(mine);
     EXPECT_EQ(view->shortcutCap()->text(), QString::fromStdString(mine.label()));
     settleLayouts();

@@ -78,7 +78,7 @@ TEST_F(AppDelegateTest, WelcomeOnlyUntilWelcomed)
     EXPECT_EQ(views.windows->welcomes, 1);
     views.windows->done();
     EXPECT_EQ(views.windows->welcomeCloses, 1);
-    EXPECT_EQ(lastToast(), "Press ⌥Tab to switch, or ⌃⌥Space to see everything");
+    EXPECT_EQ(lastToast(), "Press Alt+Tab to switch, or Ctrl+Alt+Space to see everything");
     EXPECT_EQ(views.toasts.shown.back().second, "keyboard");
     EXPECT_EQ(delegate->defaults().boolean(AppDelegate::welcomedKey), true);
 
