@@ -183,6 +183,9 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
     ManualScheduler frames;
     const AnimationTime time{frames, frames.clock()};
     SimDesktop sim;
+    // As on X11: nothing to grant, so the permission rows show what this
+    // desktop shows.
+    sim.setAsksPermissions(false);
     const Platform platform = sim.platform(still, still.clock());
     const Paths paths = Paths::current();
     const OwnProcess process = OwnProcess::current();

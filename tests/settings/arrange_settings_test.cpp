@@ -135,6 +135,11 @@ TEST_F(ArrangeSettings, SectionsFollowTheMode)
     EXPECT_EQ(page->modeCard(ArrangeMode::off)->emphasis(), 0);
     EXPECT_EQ(page->modeDescription()->text(), "New windows take their place as they open, and the rest close the "
                                                "gap. Press Ctrl+Alt+P to pause.");
+    // The pause command's own key, once rebound.
+    using kavelo::Shortcut;
+    prefs.setBindings({{kavelo::Command::pause, Shortcut{35, Shortcut::command | Shortcut::shift}}});
+    EXPECT_TRUE(page->modeDescription()->text().endsWith("Press Shift+Super+P to pause."));
+    prefs.setBindings({});
     ASSERT_NE(page->layoutGroup(), nullptr);
     EXPECT_EQ(page->layoutGroup()->titleLabel()->text(), "Layout");
     std::vector<QString> rows;

@@ -56,7 +56,7 @@ TEST_F(WorkflowsPage, WithoutWorkflowsTheEmptyCardTheImportButtonAndTheSafariGro
     for (QLabel* label : page->emptyState()->findChildren<QLabel*>())
         texts << label->text();
     EXPECT_TRUE(texts.contains("No workflows yet"));
-    EXPECT_TRUE(texts.contains("Set up your apps and windows, then save a workflow from the menu bar."));
+    EXPECT_TRUE(texts.contains("Set up your apps and windows, then save a workflow from Kavelo's panel."));
     EXPECT_EQ(page->emptyState()->width(), page->width());
 
     EXPECT_EQ(page->importButton()->text(), "Import a workflow…");

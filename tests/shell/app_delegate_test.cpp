@@ -88,6 +88,17 @@ TEST_F(AppDelegateTest, WelcomeOnlyUntilWelcomed)
     EXPECT_EQ(views.windows, nullptr) << "welcomed: no window";
 }
 
+TEST_F(AppDelegateTest, TheFirstToastNamesTheBoundKeysAndWithoutATrayHowThePanelOpens)
+{
+    views.hasTray = false;
+    launch({}, true);
+    delegate->preferences().setShortcut(Shortcut{49, Shortcut::command});
+    ASSERT_TRUE(views.windows);
+    views.windows->done();
+    EXPECT_EQ(lastToast(),
+              "Press Alt+Tab to switch, or Super+Space to see everything. No tray here: run kavelo again for its panel");
+}
+
 TEST_F(AppDelegateTest, ShowSwitcherDrawsAfterADelayAndEveryPreviewEndsAtFiveSeconds)
 {
     launch({"--show", "switcher"});
