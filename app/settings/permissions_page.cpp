@@ -24,8 +24,8 @@ QString PermissionsPage::nothingToGrantTitle() { return QStringLiteral("Nothing 
 
 QString PermissionsPage::nothingToGrantDetail()
 {
-    return QStringLiteral("This desktop lets Kavelo open, show and move windows, and take their previews, without "
-                          "asking. Previews stay on this computer.");
+    return QStringLiteral("This desktop lets Kavelo move windows and show previews without asking. Previews stay "
+                          "on this computer.");
 }
 
 PermissionsPage::PermissionsPage(PermissionWatcher& watcher, PermissionActions actions, AnimationTime time,
