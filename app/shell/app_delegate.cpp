@@ -124,8 +124,9 @@ void AppDelegate::applicationDidFinishLaunching()
             switcher_.updateClaim();
     }));
     switcher_.updateClaim();
-    // After the launch, before the first Alt-Tab.
-    platform_.scheduler.post(weakly([this] { switcher_.prepare(); }));
+    // After the launch, before the first Alt-Tab; the preview shows its own.
+    if (!commandLine_.isShow())
+        platform_.scheduler.post(weakly([this] { switcher_.prepare(); }));
     managerChanges_ = platform_.workspace.onWindowManagerChange(weakly([this] { windowManagerChanged(); }));
     // 18.
     mouse_->onKey = weakly([this](TapEventType type, const TapEvent& event) { return keyHook(type, event); });
