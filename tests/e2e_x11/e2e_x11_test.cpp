@@ -131,23 +131,10 @@ protected:
     // asked again while the manager is still busy with the one before.
     void focusInOrder(const std::vector<xcb_window_t>& windows)
     {
-        xcb_connection_t* c = session->connection();
         for (xcb_window_t w : windows) {
-            const auto ask = [&] {
-                xcb_client_message_event_t message{};
-                message.response_type = XCB_CLIENT_MESSAGE;
-                message.format = 32;
-                message.window = w;
-                message.type = session->atom("_NET_ACTIVE_WINDOW");
-                message.data.data32[0] = 2;
-                xcb_send_event(c, 0, session->root(),
-                               XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                               reinterpret_cast<const char*>(&message));
-                xcb_flush(c);
-            };
             bool active = false;
             for (int tries = 0; tries < 6 && !active; ++tries) {
-                ask();
+                session->activate(w);
                 active = becomesActive(w, 500ms);
             }
             ASSERT_TRUE(active) << session->wmClass(w).value_or("?") << " never became active";

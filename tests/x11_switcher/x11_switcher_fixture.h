@@ -246,21 +246,7 @@ protected:
     }
 
     // Focuses a client as a pager would.
-    void activate(xcb_window_t window)
-    {
-        xcb_connection_t* c = session->connection();
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = window;
-        message.type = session->atom("_NET_ACTIVE_WINDOW");
-        message.data.data32[0] = 2;
-        message.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(c, 0, session->root(),
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&message));
-        xcb_flush(c);
-    }
+    void activate(xcb_window_t window) { session->activate(window); }
     // Activates each in turn, the last one ending in front; true once each
     // stood on top of the stacking (xclock and xeyes never take the focus).
     bool frontInOrder(const std::vector<xcb_window_t>& windows)
