@@ -102,7 +102,7 @@ void Impl::unmaximize(xcb_window_t window, const ClientProps& p)
 }
 
 void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known)
+                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known, bool sizesOnTheWay)
 {
     const bool sizing = step == WriteStep::size;
     std::vector<std::size_t> at;
@@ -122,7 +122,7 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
     // What the server says is where the window stands only once nothing we
     // sent is still on its way; then a request for what a window already
     // has is left out (the manager and the client would only redo it).
-    const bool settled = skipUnchanged && !writesOutstanding;
+    const bool settled = skipUnchanged && (!writesOutstanding || (sizesOnTheWay && !sizing));
     const auto props =
         read(windows, sizing ? X11Fields::state | X11Fields::hints | X11Fields::geometry
                              : X11Fields::state | X11Fields::geometry);
@@ -191,15 +191,17 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
     const auto before = read(windows, X11Fields::geometry);
     // The displays stay as they are for the length of one batch.
     const Bounds limits = anySize ? bounds() : Bounds{};
-    const auto run = [&](WriteStep step) {
-        sendStep(targets, step, ok, gone, true, &limits);
+    // The manager takes requests in the order they come: the moves follow
+    // the sizes without a wait between them (a move names the corner, which
+    // no size changes), and one wait covers both.
+    if (anySize)
+        sendStep(targets, WriteStep::size, ok, gone, true, &limits);
+    sendStep(targets, WriteStep::position, ok, gone, true, &limits, true);
+    settleWrites();
+    if (anySize) {
+        sendStep(targets, WriteStep::size, ok, gone, true, &limits);
         settleWrites();
-    };
-    if (anySize)
-        run(WriteStep::size);
-    run(WriteStep::position);
-    if (anySize)
-        run(WriteStep::size);
+    }
 
     const auto after = read(windows, X11Fields::geometry | X11Fields::hints | X11Fields::state);
     drainQueued();

@@ -217,10 +217,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool sizeSettable(const ClientProps& props) const;
     bool maximized(const ClientProps& props) const;
     void unmaximize(xcb_window_t window, const ClientProps& props);
-    // `skipUnchanged`: leave out requests for what a window already has.
+    // `skipUnchanged`: leave out requests for what a window already has;
+    // `sizesOnTheWay`: only sizes are still on their way, which move no
+    // corner, so positions read now are where the windows stand.
     // `known`: the displays' bounds when the caller has read them.
     void sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                  std::vector<bool>& gone, bool skipUnchanged = false, const Bounds* known = nullptr);
+                  std::vector<bool>& gone, bool skipUnchanged = false, const Bounds* known = nullptr,
+                  bool sizesOnTheWay = false);
     std::vector<bool> writeFrames(std::span<const FrameTarget> targets);
 
     // Writes. They go through the window manager and settle later; the next
