@@ -175,8 +175,8 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
 }
 
 // Size, position, size, as a single write does, but each step sent for
-// every window before the one wait for the manager; the position alone is
-// one step. A window the manager left where it stood, though it was sent
+// every window before the manager is waited for: once after the sizes and
+// the moves, once after the last sizes; the position alone is one step. A window the manager left where it stood, though it was sent
 // elsewhere, refused: its answer is false, as for a window that says no.
 std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
 {

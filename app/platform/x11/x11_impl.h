@@ -200,8 +200,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void refreshOrigin();
 
     // Frame writes: one step's request for every target still there, then
-    // (for a batch) one barrier per step, and none for a step that found
-    // nothing to change. `ok` holds one answer per target;
+    // (for a batch) one barrier for the first size and the position, one for
+    // the last size, and none for a step that found nothing to change. `ok` holds one answer per target;
     // a target that is gone or refuses turns false, a gone one is skipped by
     // later steps; a batch also turns false a window the manager ignored.
     struct Bounds {
