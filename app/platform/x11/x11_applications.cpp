@@ -6,6 +6,9 @@
 #include "core/json.h"
 
 #include <algorithm>
+#include <csignal>
+#include <set>
+#include <cerrno>
 
 namespace kavelo {
 
@@ -107,6 +110,20 @@ std::vector<RunningApp> Impl::runningApps()
                              .policy = ActivationPolicy::accessory});
     DesktopEntries& entries = desktopEntries();
     entries.refresh();
+    // A program that ended, its windows gone, keeps no place in the order:
+    // the order would otherwise grow with every program ever started.
+    {
+        std::lock_guard guard(numbersMutex);
+        std::set<std::int32_t> owners;
+        for (const auto& [window, k] : known)
+            owners.insert(k.pid);
+        const auto ended = [&](std::int32_t pid) {
+            return pid != ownPid && !seen.count(pid) && !owners.count(pid) &&
+                   (pid <= 0 || (::kill(pid, 0) != 0 && errno == ESRCH));
+        };
+        std::erase_if(appOrder, ended);
+        std::erase_if(lastFocused, [&](const auto& item) { return ended(item.first); });
+    }
     for (std::int32_t pid : appOrder) {
         auto s = seen.find(pid);
         if (pid == ownPid || s == seen.end())
