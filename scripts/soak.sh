@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the real kavelo for MINUTES on a private Xvfb with openbox while stock
 # clients churn (about ten events a second) and Kavelo's own actions mix in,
-# sampling its resident memory every 10 s. Fails when a sample passes 100 MB
-# or when memory after the first 5 minutes rises more than 10 MB. Not part of
-# the default test run.
+# sampling its resident memory every 10 s between its actions. Fails when a
+# sample passes 100 MB, or when memory after the first 5 minutes rises more
+# than 10 MB (a minute's median against the first minute's after those 5).
+# Not part of the default test run.
 #
 #   scripts/soak.sh MINUTES            the normal tree (build/)
 #   KAVELO_SOAK_TREE=build-release scripts/soak.sh 60

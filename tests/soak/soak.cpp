@@ -9,8 +9,10 @@
 // Its resident memory is sampled every 10 s, each time between two of its
 // actions (what an open panel holds while it is open is not growth). The
 // run fails when the program dies, when any sample passes `ceilingMB`, or
-// when a sample after the first `warmUp` rises more than `riseMB` above the
-// sample taken then.
+// when memory after the first `warmUp` rises more than `riseMB`: the median
+// of each minute of samples against the median of the minute after the
+// warm-up. A minute's median follows growth but not the pictures and
+// panels of the moment (five windows alive, or sixty).
 //
 //   kavelo_soak MINUTES [KAVELO]
 
@@ -43,6 +45,7 @@ namespace {
 constexpr double ceilingMB = 100;
 constexpr double riseMB = 10;
 constexpr auto warmUp = 5min;
+constexpr std::size_t samplesPerMinute = 6;
 constexpr auto sampleEvery = 10s;
 constexpr auto clientEventEvery = 100ms;
 constexpr auto quietBeforeSample = 1500ms;
@@ -315,7 +318,12 @@ int main(int argc, char** argv)
     std::vector<Sample> samples;
     long events = 0;
     bool failed = false;
-    std::optional<Sample> settled;
+    std::optional<double> settled;   // the median of the minute after the warm-up
+    std::vector<double> minute;      // the last minute's samples, after the warm-up
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
     while (Steady::now() < end) {
         const auto now = Steady::now();
         if (!alive(kavelo)) {
@@ -336,11 +344,17 @@ int main(int argc, char** argv)
                     std::printf("soak: FAIL %.1f MB is above %.0f MB\n", s->rss, ceilingMB);
                     failed = true;
                 }
-                if (!settled && now - start >= warmUp)
-                    settled = *s;
-                else if (settled && s->rss - settled->rss > riseMB) {
-                    std::printf("soak: FAIL rose %.1f MB since %.0f s\n", s->rss - settled->rss, settled->seconds);
-                    failed = true;
+                if (now - start >= warmUp) {
+                    minute.push_back(s->rss);
+                    if (minute.size() > samplesPerMinute)
+                        minute.erase(minute.begin());
+                    if (!settled && minute.size() == samplesPerMinute)
+                        settled = median(minute);
+                    else if (settled && minute.size() == samplesPerMinute && median(minute) - *settled > riseMB) {
+                        std::printf("soak: FAIL a minute's median rose %.1f MB above the first minute after warm-up\n",
+                                    median(minute) - *settled);
+                        failed = true;
+                    }
                 }
             }
             nextSample += sampleEvery;
@@ -364,9 +378,9 @@ int main(int argc, char** argv)
     }
     const auto highest = std::max_element(samples.begin(), samples.end(),
                                           [](const Sample& a, const Sample& b) { return a.rss < b.rss; });
-    std::printf("soak: %s  %.0f min, %ld client events, %d actions; rss first %.1f, at warm-up %.1f, last %.1f, "
+    std::printf("soak: %s  %.0f min, %ld client events, %d actions; rss first %.1f, the minute after warm-up %.1f, the last minute %.1f, "
                 "highest %.1f MB\n",
                 failed ? "FAIL" : "PASS", minutes, events, soak.actions(), samples.front().rss,
-                settled ? settled->rss : -1.0, samples.back().rss, highest->rss);
+                settled.value_or(-1.0), minute.empty() ? -1.0 : median(minute), highest->rss);
     return failed ? 1 : 0;
 }
