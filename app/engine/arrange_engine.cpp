@@ -65,7 +65,46 @@ void ArrangeEngine::start()
     desktopChange_ = system.workspace.onDesktopChange([this] { updateEdges(); });
     mouseMove_ = system.mouse.monitor(MouseEventMask::moved, [this](const MouseEvent&) { mouseMoved(); });
     wake_ = system.workspace.onWake([this] { updateTrackpad(); });
+    closes_ = system.windowServer.onWindowClosed([this](WindowID id) { forget(id); });
     timer_ = system.scheduler.every(pollInterval, [this] { tick(); });
+}
+
+void ArrangeEngine::forget(WindowID id)
+{
+    // Numbers are never given again, so nothing of a closed window is asked
+    // for once the passes have let go of it; kept, these would grow with
+    // every window ever opened.
+    elements_.erase(id);
+    closed_.insert(id);
+}
+
+void ArrangeEngine::forgetClosed()
+{
+    const auto held = [&](WindowID id) {
+        for (const auto& [key, strip] : strips_)
+            for (const auto& column : strip.columns)
+                if (std::find(column.ids.begin(), column.ids.end(), id) != column.ids.end())
+                    return true;
+        for (const auto& [key, order] : autoOrder_)
+            if (std::find(order.begin(), order.end(), id) != order.end())
+                return true;
+        return false;
+    };
+    for (auto it = closed_.begin(); it != closed_.end();) {
+        const WindowID id = *it;
+        if (held(id)) {
+            ++it;
+            continue;
+        }
+        bundles_.erase(id);
+        homes_.erase(id);
+        floated_.erase(id);
+        originalHeights_.erase(id);
+        stripFrames_.erase(id);
+        stripSettled_.erase(id);
+        placed_.erase(id);
+        it = closed_.erase(it);
+    }
 }
 
 void ArrangeEngine::settingsChanged()

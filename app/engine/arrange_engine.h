@@ -280,6 +280,11 @@ private:
 
     // --- engine_pass.cpp ---
     std::map<std::string, std::vector<WindowID>> candidates();
+    // A window closed for good: its element goes at once, the rest of what
+    // is kept of it once no strip or order holds it (a newcomer of its
+    // application may take its place first).
+    void forget(WindowID id);
+    void forgetClosed();
     // True when a window took another's place in an auto order.
     bool followTabs(const std::map<std::string, std::vector<WindowID>>& candidates);
     bool movedElsewhere(const std::map<std::string, std::vector<WindowID>>& candidates, const std::string& key,
@@ -447,6 +452,8 @@ private:
     std::optional<std::map<std::string, StripMemory>> savedForm_;
     Handle desktopChange_;
     Handle wake_;
+    Handle closes_;
+    std::set<WindowID> closed_;
     // Windows of hidden applications the last catalog read listed, less the
     // floated and left-alone ones: the only ones a strip keeps without their
     // being candidates.

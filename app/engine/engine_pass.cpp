@@ -265,6 +265,7 @@ void ArrangeEngine::arrange()
         arrangeStrips(table);
     else
         arrangeAuto(table, renamed);
+    forgetClosed();
 }
 
 std::map<WindowID, int> ArrangeEngine::slotsOf(const std::vector<WindowID>& ids) const

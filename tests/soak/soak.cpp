@@ -378,8 +378,8 @@ int main(int argc, char** argv)
     }
     const auto highest = std::max_element(samples.begin(), samples.end(),
                                           [](const Sample& a, const Sample& b) { return a.rss < b.rss; });
-    std::printf("soak: %s  %.0f min, %ld client events, %d actions; rss first %.1f, the minute after warm-up %.1f, the last minute %.1f, "
-                "highest %.1f MB\n",
+    std::printf("soak: %s  %.0f min, %ld client events, %d actions; rss first %.1f, the minute after warm-up %.1f, "
+                "the last minute %.1f, highest %.1f MB\n",
                 failed ? "FAIL" : "PASS", minutes, events, soak.actions(), samples.front().rss,
                 settled.value_or(-1.0), minute.empty() ? -1.0 : median(minute), highest->rss);
     return failed ? 1 : 0;
