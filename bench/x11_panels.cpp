@@ -230,17 +230,16 @@ struct World {
     }
 };
 
+// Made at the first benchmark and ended at exit, the X session with it.
 World* world()
 {
-    static World* w = [] {
-        auto* made = new World;
-        if (!made->start()) {
-            delete made;
-            return static_cast<World*>(nullptr);
-        }
+    static std::unique_ptr<World> w = [] {
+        auto made = std::make_unique<World>();
+        if (!made->start())
+            made.reset();
         return made;
     }();
-    return w;
+    return w.get();
 }
 
 struct Samples {
