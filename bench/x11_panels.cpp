@@ -26,6 +26,7 @@
 #include "app/switcher/views/overview_key_panel.h"
 #include "app/switcher/views/switcher_free_panel.h"
 #include "services/temp_home.h"
+#include "support/memory_use.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -40,7 +41,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -260,17 +260,27 @@ struct Samples {
     double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
 };
 
-void BM_X11OverviewLatency(benchmark::State& state)
+// The world grown to the benchmark's number of clients; none (and the
+// benchmark skipped) without an X session.
+World* grown(benchmark::State& state)
 {
     World* w = world();
     if (!w) {
         state.SkipWithError("no X session");
-        return;
+        return nullptr;
     }
     if (!w->grow(int(state.range(0)))) {
         state.SkipWithError("the clients did not come up");
-        return;
+        return nullptr;
     }
+    return w;
+}
+
+void BM_X11OverviewLatency(benchmark::State& state)
+{
+    World* w = grown(state);
+    if (!w)
+        return;
     OverviewController& overview = w->panels->overview();
     Samples toPaint, toLastPicture, toAllPictures, letterToRepaint, framesAfterLetter, pictures, toHandler, inHandler,
         handlerToPaintBegun;
@@ -367,41 +377,13 @@ void BM_X11OverviewLatency(benchmark::State& state)
 BENCHMARK(BM_X11OverviewLatency)->Arg(10)->Arg(40)->Arg(100)->Iterations(10)->UseManualTime()->Unit(
     benchmark::kMillisecond);
 
-struct Memory {
-    double rss = 0, pss = 0;   // MB
-};
-
-Memory memory()
-{
-    Memory m;
-    std::ifstream in("/proc/self/smaps_rollup");
-    std::string key;
-    double kb = 0;
-    std::string unit;
-    while (in >> key) {
-        if (key == "Rss:" || key == "Pss:") {
-            in >> kb >> unit;
-            (key == "Rss:" ? m.rss : m.pss) = kb / 1024;
-        } else {
-            in.ignore(1 << 12, '\n');
-        }
-    }
-    return m;
-}
-
 void BM_X11PanelsMemory(benchmark::State& state)
 {
-    World* w = world();
-    if (!w) {
-        state.SkipWithError("no X session");
+    World* w = grown(state);
+    if (!w)
         return;
-    }
-    if (!w->grow(int(state.range(0)))) {
-        state.SkipWithError("the clients did not come up");
-        return;
-    }
     PanelsWorld& panels = *w->panels;
-    const Memory start = memory();
+    const test::MemoryUse start = test::memoryUse().value_or(test::MemoryUse{});
     const auto openings = [&](int count) {
         for (int i = 0; i < count; ++i) {
             panels.openSwitcher([&](auto done) { return w->until(done); });
@@ -414,14 +396,14 @@ void BM_X11PanelsMemory(benchmark::State& state)
             w->settle(100ms);
         }
     };
-    Memory after, again;
+    test::MemoryUse after, again;
     for (auto _ : state) {
         openings(10);
         w->settle(1s);
-        after = memory();
+        after = test::memoryUse().value_or(test::MemoryUse{});
         openings(10);
         w->settle(1s);
-        again = memory();
+        again = test::memoryUse().value_or(test::MemoryUse{});
     }
     state.counters["rssStart"] = start.rss;
     state.counters["pssStart"] = start.pss;

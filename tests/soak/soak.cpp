@@ -18,6 +18,7 @@
 
 #include "app/platform/x11/x11_desktop.h"
 #include "services/temp_home.h"
+#include "support/memory_use.h"
 #include "support/x11_session.h"
 
 #include <sys/wait.h>
@@ -61,20 +62,10 @@ struct Sample {
 // What /proc says of a process; no value once it is gone.
 std::optional<Sample> sample(pid_t pid)
 {
-    Sample s;
-    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    if (!rollup)
+    const auto use = test::memoryUse(std::to_string(pid));
+    if (!use)
         return std::nullopt;
-    std::string key, unit;
-    double kb = 0;
-    while (rollup >> key) {
-        if (key == "Rss:" || key == "Pss:") {
-            rollup >> kb >> unit;
-            (key == "Rss:" ? s.rss : s.pss) = kb / 1024;
-        } else {
-            rollup.ignore(1 << 12, '\n');
-        }
-    }
+    Sample s{.rss = use->rss, .pss = use->pss};
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
         if (line.starts_with("Threads:"))
