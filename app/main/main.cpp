@@ -5,6 +5,7 @@
 #include "app/diagnostics/diagnostics_runners.h"
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/qt/qt_screens.h"
 #include "app/platform/qt/theme_icons.h"
 #include "app/platform/sim/sim_desktop.h"
 #include "app/platform/x11/backend.h"
@@ -126,6 +127,7 @@ int main(int argc, char** argv)
     if (commandLine.mode() == "--render")
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+    QtScreens::useFractionalScales();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kavelo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kavelo"));
@@ -133,6 +135,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setWindowIcon(QtStatusItem::applicationIcon());
     backend->setIconResolver(ThemeIcons::resolver());
+    backend->setToolkitScreens(&QtScreens::read);
+    QtScreens screens([&backend] { backend->toolkitScreensChanged(); });
 
     QtScheduler scheduler;
     SystemClock clock;

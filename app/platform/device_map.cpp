@@ -186,6 +186,17 @@ Rect DeviceMap::toToolkit(const Rect& point) const
                 point.size.width, point.size.height);
 }
 
+Rect DeviceMap::fromToolkit(const Rect& toolkit) const
+{
+    if (toolkit.isNull() || screens_.empty())
+        return toolkit;
+    const auto frame = [&](std::size_t i) { return Rect(screens_[i].toolkit, points_[i].size); };
+    const std::size_t i = nearest(frame, screens_.size(), toolkit.center());
+    const Point corner = screens_[i].toolkit;
+    return Rect(points_[i].minX() + toolkit.origin.x - corner.x, points_[i].minY() + toolkit.origin.y - corner.y,
+                toolkit.size.width, toolkit.size.height);
+}
+
 double DeviceMap::scaleAt(Point point) const
 {
     return screens_.empty() ? 1 : screens_[screenOfPoint(point)].scale;

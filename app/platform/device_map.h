@@ -60,8 +60,9 @@ public:
     Rect toDevice(const Rect& point) const;
     // By the given monitor.
     Rect toPoints(const Rect& device, std::size_t screen) const;
-    // Where the toolkit must put a panel that covers `point`.
+    // Where the toolkit must put a panel that covers `point`, and back.
     Rect toToolkit(const Rect& point) const;
+    Rect fromToolkit(const Rect& toolkit) const;
     // Device pixels per point at a point place.
     double scaleAt(Point point) const;
 

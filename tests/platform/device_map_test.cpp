@@ -80,6 +80,8 @@ TEST(DeviceMap, MixedScalesKeepMonitorsSideBySideAndPanelsGoWhereTheToolkitDraws
     // The toolkit keeps each monitor at its device corner, sized in points.
     EXPECT_EQ(map.toToolkit(Rect(-1440 + 10, 180 + 20, 320, 200)), Rect(10, -700, 320, 200));
     EXPECT_EQ(map.toToolkit(Rect(10, 20, 300, 40)), Rect(2890, 20, 300, 40));
+    EXPECT_EQ(map.fromToolkit(Rect(10, -700, 320, 200)), Rect(-1430, 200, 320, 200));
+    EXPECT_EQ(map.fromToolkit(Rect(2890, 20, 300, 40)), Rect(10, 20, 300, 40));
 }
 
 TEST(DeviceMap, AMonitorBesideTwoStackedOnesTakesItsNeighbourWithTheLongestBorder)

@@ -179,7 +179,7 @@ std::unique_ptr<ShadeBand> FocusModeWindows::makeShadeBand()
 
 std::optional<Rect> FocusModeWindows::ownTitledKeyWindow() const
 {
-    return ActiveBorder::ownTitledKeyWindow();
+    return ActiveBorder::ownTitledKeyWindow(host_);
 }
 
 } // namespace kavelo

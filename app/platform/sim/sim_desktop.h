@@ -44,6 +44,7 @@ struct SimDisplay {
     std::uint32_t serial = 0;
     std::vector<std::uint64_t> desktops;   // empty: one new desktop
     std::uint64_t currentDesktop = 0;      // 0: the first one
+    double scale = 1;                      // device pixels per point
 
     Rect visibleFrame() const;
     friend bool operator==(const SimDisplay&, const SimDisplay&) = default;

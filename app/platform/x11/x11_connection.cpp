@@ -172,7 +172,7 @@ bool Impl::open(const std::string& display, std::string* error)
     } else {
         classicOf.fill(-1);
     }
-    refreshOrigin();
+    refreshMap();
     xcb_flush(c);
     return !xcb_connection_has_error(c);
 }

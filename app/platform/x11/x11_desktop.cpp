@@ -63,6 +63,20 @@ bool X11Desktop::hasWindowManager() const { return impl_->wmPresent; }
 std::optional<std::uint8_t> X11Desktop::serverKeyCode(std::uint16_t keyCode) const { return impl_->serverKey(keyCode); }
 std::optional<std::uint32_t> X11Desktop::serverWindow(WindowID number) const { return impl_->windowFor(number); }
 
+void X11Desktop::setToolkitScreens(ToolkitScreens screens)
+{
+    impl_->toolkitScreens = std::move(screens);
+    impl_->refreshMap();
+}
+
+void X11Desktop::toolkitScreensChanged()
+{
+    impl_->queue([impl = impl_.get()] {
+        if (impl->refreshMap())
+            impl->notifyAll(&Impl::displayObservers);
+    });
+}
+
 void X11Desktop::settle()
 {
     impl_->writesOutstanding = true;

@@ -80,7 +80,7 @@ void Impl::processEvents()
         if (motionPending) {
             motionPending = false;
             std::uint16_t mask = 0;
-            const Point p = pointerTopLeft(&mask);
+            const Point p = pointerRoot(&mask);
             if (warpedTo && *warpedTo == p) {
                 warpedTo.reset();
             } else {
@@ -179,7 +179,7 @@ void Impl::handle(xcb_generic_event_t* event)
     }
     if (hasRandr && (type == randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase + XCB_RANDR_NOTIFY)) {
         queue([this] {
-            refreshOrigin();
+            refreshMap();
             notifyAll(&Impl::displayObservers);
         });
         return;

@@ -6,6 +6,7 @@
 // makes safe for the capture workers.
 
 #include "app/platform/desktop_entries.h"
+#include "app/platform/device_map.h"
 #include "app/platform/x11/x11_desktop.h"
 
 #include <xcb/xcb.h>
@@ -55,7 +56,7 @@ struct FrameExtents {
 struct FrameTarget {
     xcb_window_t window = XCB_NONE;
     WindowID number = 0;
-    Rect frame;            // the visible frame, in the interfaces' space
+    Rect frame;            // the visible frame, in device pixels, root coordinates
     bool sizeToo = true;   // false: the position alone
 };
 
@@ -183,11 +184,14 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::optional<std::uint32_t> currentDesktopIndex() const;
     bool onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const;
 
-    // Geometry in the interfaces' space: origin at the primary monitor. A
-    // frame is what the user sees: the client with the manager's
-    // decorations, without the margins it keeps for its own shadows.
-    Point origin;
-    Rect frameOf(const ClientProps& props) const;
+    // Geometry. Inside, device pixels in root coordinates; at the
+    // interfaces, points (`map`). A frame is what the user sees: the client
+    // with the manager's decorations, without the margins it keeps for its
+    // own shadows.
+    DeviceMap map;
+    ToolkitScreens toolkitScreens;
+    Rect rootFrameOf(const ClientProps& props) const;
+    Rect frameOf(const ClientProps& props) const { return map.toPoints(rootFrameOf(props)); }
     struct Monitor {
         std::string rawName;
         xcb_atom_t nameAtom = XCB_NONE;
@@ -197,7 +201,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     };
     std::vector<Monitor> monitors() const;
     std::vector<Rect> workAreas() const;   // per desktop, root coordinates
-    void refreshOrigin();
+    // The map for the monitors and scales now; whether it changed.
+    bool refreshMap();
+    double primaryHeight() const { return map.count() ? map.pointFrame(0).height() : 0; }
 
     // Frame writes: one step's request for every target still there, then
     // (for a batch) one barrier per step, and none for a step that found
@@ -225,6 +231,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Writes. They go through the window manager and settle later; the next
     // read waits for the manager to have handled them.
     // Leaves the flush to its caller, so that a batch leaves in one piece.
+    // Device pixels, root coordinates.
     // `extents`: the decorations the manager will put around the client,
     // so that the notification of the move can be told apart.
     void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
@@ -342,7 +349,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool holdKeyboard(bool hold);
     void handleGrabbedKey(xcb_keycode_t key, bool press);
     bool motionPending = false;
-    std::optional<Point> warpedTo;
+    std::optional<Point> warpedTo;   // root coordinates
     void updateRawSelection();
     void grabTapButtons(bool grab);
     void handleRaw(const xcb_ge_generic_event_t* event);
@@ -350,7 +357,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool sendToTap(const TapEvent& event);
     std::uint64_t heldFlags() const;
     void deliverMouse(MouseEventType type);
-    Point pointerTopLeft(std::uint16_t* mask = nullptr) const;
+    Point pointerTopLeft(std::uint16_t* mask = nullptr) const { return map.toPoints(pointerRoot(mask)); }
+    Point pointerRoot(std::uint16_t* mask = nullptr) const;
 
     // Captures run on their own connection, so that workers never read the
     // main connection's events.
@@ -358,6 +366,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     mutable std::mutex captureMutex;
     mutable xcb_connection_t* captureConn = nullptr;
     xcb_connection_t* captureConnection() const;
+    // `map` for the capture workers.
+    DeviceMap sharedMap;
+    DeviceMap workerMap() const
+    {
+        std::lock_guard guard(captureMutex);
+        return sharedMap;
+    }
     std::optional<Image> captureWindow(xcb_window_t window, int width, int height) const;
 
     // The program's own panels. Those at level 0 are managed windows, which

@@ -299,11 +299,11 @@ bool Impl::onShownDesktop(const ClientProps& props, std::optional<std::uint32_t>
     return !props.desktop || !current || *props.desktop == 0xFFFFFFFF || *props.desktop == *current;
 }
 
-Rect Impl::frameOf(const ClientProps& p) const
+Rect Impl::rootFrameOf(const ClientProps& p) const
 {
     const FrameExtents& e = p.extents;
     const FrameExtents& m = p.margins;
-    return Rect(p.client.minX() - e.left + m.left - origin.x, p.client.minY() - e.top + m.top - origin.y,
+    return Rect(p.client.minX() - e.left + m.left, p.client.minY() - e.top + m.top,
                 p.client.width() + e.left + e.right - m.left - m.right,
                 p.client.height() + e.top + e.bottom - m.top - m.bottom);
 }
@@ -370,10 +370,31 @@ std::vector<Rect> Impl::workAreas() const
     return out;
 }
 
-void Impl::refreshOrigin()
+bool Impl::refreshMap()
 {
-    const auto list = monitors();
-    origin = list.empty() ? Point() : list.front().frame.origin;
+    const auto toolkit = toolkitScreens ? toolkitScreens() : std::vector<ToolkitScreen>{};
+    std::vector<DeviceScreen> screens;
+    for (const auto& m : monitors()) {
+        DeviceScreen s{.device = m.frame, .scale = 1, .toolkit = m.frame.origin};
+        // The toolkit names monitors as RandR does; one it names otherwise
+        // is known by its corner.
+        auto it = std::find_if(toolkit.begin(), toolkit.end(), [&](const ToolkitScreen& t) { return t.name == m.rawName; });
+        if (it == toolkit.end())
+            it = std::find_if(toolkit.begin(), toolkit.end(),
+                              [&](const ToolkitScreen& t) { return t.origin == m.frame.origin; });
+        if (it != toolkit.end()) {
+            s.scale = it->scale;
+            s.toolkit = it->origin;
+        }
+        screens.push_back(s);
+    }
+    DeviceMap fresh(std::move(screens));
+    if (fresh == map)
+        return false;
+    map = std::move(fresh);
+    std::lock_guard guard(captureMutex);
+    sharedMap = map;
+    return true;
 }
 
 } // namespace kavelo

@@ -16,8 +16,8 @@ using Impl = X11Desktop::Impl;
 void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
                       const FrameExtents& extents)
 {
-    const auto x = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->x + origin.x)) : 0;
-    const auto y = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->y + origin.y)) : 0;
+    const auto x = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->x)) : 0;
+    const auto y = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->y)) : 0;
     const auto w = clientSize ? std::uint32_t(std::max(1L, std::lround(clientSize->width))) : 0;
     const auto h = clientSize ? std::uint32_t(std::max(1L, std::lround(clientSize->height))) : 0;
     if (wmPresent) {

@@ -29,7 +29,8 @@ QPixmap tinted(double scale, const QColor& color)
 
 } // namespace
 
-QtStatusItem::QtStatusItem(std::function<void()> clicked, std::function<void()> quit)
+QtStatusItem::QtStatusItem(std::function<void()> clicked, std::function<void()> quit, const PanelHost* host)
+    : host_(host)
 {
     icon_.setIcon(trayImage());
     icon_.setToolTip(QStringLiteral("Kavelo"));
@@ -56,11 +57,12 @@ QtStatusItem::~QtStatusItem()
     icon_.setContextMenu(nullptr);
 }
 
-std::unique_ptr<QtStatusItem> QtStatusItem::make(std::function<void()> clicked, std::function<void()> quit)
+std::unique_ptr<QtStatusItem> QtStatusItem::make(std::function<void()> clicked, std::function<void()> quit,
+                                                 const PanelHost* host)
 {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return nullptr;
-    return std::make_unique<QtStatusItem>(std::move(clicked), std::move(quit));
+    return std::make_unique<QtStatusItem>(std::move(clicked), std::move(quit), host);
 }
 
 std::optional<Rect> QtStatusItem::geometry() const
@@ -68,7 +70,8 @@ std::optional<Rect> QtStatusItem::geometry() const
     const QRect g = icon_.geometry();
     if (!g.isValid() || g.isEmpty())
         return std::nullopt;
-    return Rect(g.x(), g.y(), g.width(), g.height());
+    const Rect frame(g.x(), g.y(), g.width(), g.height());
+    return host_ ? host_->frameOfToolkit(frame) : frame;
 }
 
 QIcon QtStatusItem::trayImage()
