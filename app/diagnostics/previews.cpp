@@ -126,7 +126,8 @@ public:
         settle();
         if (inspect_)
             inspect_(screen, *view);
-        const QImage picture = Capture::render(*window);
+        QImage picture = Capture::render(*window, screen.scale);
+        picture.setDevicePixelRatio(1);
         const std::string path = directory_ + screen.file;
         if (picture.isNull() || !Capture::savePng(picture, path))
             unwritten_.push_back(path);
@@ -166,7 +167,8 @@ const std::vector<Screen>& screens()
     static const std::vector<Screen> all{
         {"/overview.png", 1920, 1080},          {"/overview-minimized.png", 1920, 1080},
         {"/overview-other.png", 1920, 1080},    {"/overview-search.png", 1920, 1080},
-        {"/overview-empty.png", 1920, 1080},    {"/welcome.png", 540, 740},
+        {"/overview-empty.png", 1920, 1080},    {"/overview-2x.png", 1920, 1080, 2},
+        {"/welcome.png", 540, 740},
         {"/settings-general.png", 760, 560},    {"/settings-shortcuts.png", 760, 560},
         {"/settings-permissions.png", 760, 560}, {"/settings-workflows.png", 760, 560},
         {"/settings-arrange.png", 760, 560},    {"/grid-chooser.png", 640, 500},
@@ -242,6 +244,13 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
     model.setQuery("zebra");
     model.setSelection(0);
     overview("/overview-empty.png");
+    // The first again on a monitor at twice the scale, with pictures
+    // captured at its pixels.
+    model.setQuery("");
+    model.setSelection(2);
+    for (const WindowEntry& window : samples)
+        model.setThumbnail(window.id, SampleWindow::image(window, 2));
+    overview("/overview-2x.png");
 
     // The welcome window and the settings pages show these flags: the
     // watcher never polls, its scheduler stands still.

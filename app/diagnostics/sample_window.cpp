@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace kavelo::SampleWindow {
 
 namespace {
@@ -21,10 +23,10 @@ void drawText(QPainter& painter, const QFont& font, const QColor& color, QPointF
 
 } // namespace
 
-QImage picture(const WindowEntry& window)
+QImage picture(const WindowEntry& window, double scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(1);
+    QImage image(int(std::lround(width * scale)), int(std::lround(height * scale)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -50,9 +52,9 @@ QImage picture(const WindowEntry& window)
     return image;
 }
 
-Image image(const WindowEntry& window)
+Image image(const WindowEntry& window, double scale)
 {
-    const QImage rgba = picture(window).convertToFormat(QImage::Format_RGBA8888);
+    const QImage rgba = picture(window, scale).convertToFormat(QImage::Format_RGBA8888);
     Image out{.width = rgba.width(), .height = rgba.height()};
     out.rgba.reserve(std::size_t(out.width) * out.height * 4);
     for (int y = 0; y < rgba.height(); ++y) {

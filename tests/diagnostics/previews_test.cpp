@@ -1,4 +1,4 @@
-// The screenshot renderer offscreen in a fresh home: the fourteen files at
+// The screenshot renderer offscreen in a fresh home: the fifteen files at
 // their sizes, what each view shows when its picture is taken, the pictures'
 // telling regions, identical bytes on a second run, and a missing folder.
 
@@ -111,7 +111,7 @@ protected:
     static inline std::map<std::string, Seen> seen;
 };
 
-TEST_F(Previews, ExactlyTheFourteenFilesAtTheirSizesNoneBlank)
+TEST_F(Previews, ExactlyTheFifteenFilesAtTheirSizesNoneBlank)
 {
     EXPECT_TRUE(unwritten.empty());
     std::set<std::string> files;
@@ -121,14 +121,14 @@ TEST_F(Previews, ExactlyTheFourteenFilesAtTheirSizesNoneBlank)
     for (const auto& screen : kavelo::Previews::screens())
         expected.insert(screen.file);
     EXPECT_EQ(files, expected);
-    EXPECT_EQ(expected.size(), 15u);
+    EXPECT_EQ(expected.size(), 16u);
     EXPECT_EQ(bytes(folder / "notes.txt"), "mine");
 
     std::map<std::pair<int, int>, int> sizes;
     for (const auto& screen : kavelo::Previews::screens()) {
         const QImage image = picture(screen.file);
         ASSERT_FALSE(image.isNull()) << screen.file;
-        EXPECT_EQ(image.size(), QSize(screen.width, screen.height)) << screen.file;
+        EXPECT_EQ(image.size(), QSize(screen.width, screen.height) * screen.scale) << screen.file;
         ++sizes[{image.width(), image.height()}];
         // Not just the background: a fill of its corner's colour would be.
         const int background = pixelsNear(image, image.pixelColor(0, image.height() - 1), 2);
@@ -136,7 +136,7 @@ TEST_F(Previews, ExactlyTheFourteenFilesAtTheirSizesNoneBlank)
         EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2).alpha(), 255) << screen.file << " opaque";
     }
     const std::map<std::pair<int, int>, int> wanted{
-        {{1920, 1080}, 5}, {{540, 740}, 1}, {{760, 560}, 5}, {{640, 500}, 2}, {{320, 860}, 1}};
+        {{1920, 1080}, 5}, {{3840, 2160}, 1}, {{540, 740}, 1}, {{760, 560}, 5}, {{640, 500}, 2}, {{320, 860}, 1}};
     EXPECT_EQ(sizes, wanted);
 }
 
@@ -213,6 +213,22 @@ TEST_F(Previews, TheWelcomeWindowOffersTheRestartAndTheGridChooserTakesItsBackgr
     EXPECT_GT(pixelsNear(light, Qt::white, 30), 4 * pixelsNear(dark, Qt::white, 30) + 1000);
 }
 
+TEST_F(Previews, TheOverviewAtTwiceTheScaleIsTheSameScreenDrawnWithTwiceThePixels)
+{
+    const QImage once = picture("/overview.png").convertToFormat(QImage::Format_RGB32);
+    const QImage twice = picture("/overview-2x.png");
+    const QImage halved =
+        twice.scaled(once.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    int differing = 0;
+    for (int y = 0; y < once.height(); ++y)
+        for (int x = 0; x < once.width(); ++x) {
+            const QColor a = once.pixelColor(x, y), b = halved.pixelColor(x, y);
+            if (std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) > 64)
+                ++differing;
+        }
+    EXPECT_LT(differing, once.width() * once.height() / 100);
+}
+
 TEST_F(Previews, ASecondRenderGivesTheSameBytesAndLeavesTheRenderingFlagAsItWas)
 {
     const fs::path again = home->root() / "again";
@@ -234,7 +250,7 @@ TEST_F(Previews, AMissingFolderNamesEveryFileAndEndsWithStatusOne)
     std::vector<std::string> named;
     for (std::string line; std::getline(lines, line);)
         named.push_back(line);
-    ASSERT_EQ(named.size(), 14u);
+    ASSERT_EQ(named.size(), 15u);
     for (std::size_t i = 0; i < named.size(); ++i)
         EXPECT_EQ(named[i], "kavelo: could not write " + missing.string() + kavelo::Previews::screens()[i].file);
 }
