@@ -343,6 +343,15 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
     EXPECT_TRUE(test::waitFor(tidied, 5s)) << text(clients()[0]) << " " << text(clients()[1]) << " in " << text(area);
     picture(session(), scaling.name + "-tidy");
 
+    // A snap writes size, position and size one by one: the right half.
+    ASSERT_TRUE(kavelo.request("kavelo://run/snapRight"));
+    const auto snapped = [&] {
+        const auto f = session().frame(*session().activeWindow());
+        return f && near(f->minX(), area.midX()) && near(f->minY(), area.minY()) && near(f->maxX(), area.maxX()) &&
+               near(f->maxY(), area.maxY());
+    };
+    EXPECT_TRUE(test::waitFor(snapped, 5s)) << text(*session().frame(*session().activeWindow()));
+
     // The menu panel: 320 points wide, under the pointer.
     session().movePointer(1200, 500);
     ASSERT_TRUE(test::waitFor([&] { return pointer(session()) == Point(1200, 500); }, 2s));
