@@ -60,8 +60,6 @@ QtStatusItem::~QtStatusItem()
 std::unique_ptr<QtStatusItem> QtStatusItem::make(std::function<void()> clicked, std::function<void()> quit,
                                                  const PanelHost* host)
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return nullptr;
     return std::make_unique<QtStatusItem>(std::move(clicked), std::move(quit), host);
 }
 
@@ -73,6 +71,8 @@ std::optional<Rect> QtStatusItem::geometry() const
     const Rect frame(g.x(), g.y(), g.width(), g.height());
     return host_ ? host_->frameOfToolkit(frame) : frame;
 }
+
+bool QtStatusItem::inTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 QIcon QtStatusItem::trayImage()
 {
