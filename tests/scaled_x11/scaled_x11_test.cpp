@@ -198,7 +198,64 @@ void picture(test::X11Session& session, const std::string& name)
     session.run({"import", "-window", "root", std::string(folder) + "/" + name + ".png"});
 }
 
-class ScaledMonitor : public ::testing::TestWithParam<Scaling> {
+// The desktop's live settings (XSETTINGS), as a settings daemon keeps
+// them: one owner window holding "Xft/DPI" in 1024ths of a dot per inch.
+class LiveSettings {
+public:
+    explicit LiveSettings(const test::X11Session& session) : session_(session)
+    {
+        xcb_connection_t* c = session.connection();
+        owner_ = xcb_generate_id(c);
+        xcb_create_window(c, 0, owner_, session.root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, 0, 0, nullptr);
+        setDpi(96);
+        const xcb_atom_t selection = session.atom("_XSETTINGS_S0");
+        xcb_set_selection_owner(c, owner_, selection, XCB_CURRENT_TIME);
+        xcb_client_message_event_t announce{};
+        announce.response_type = XCB_CLIENT_MESSAGE;
+        announce.format = 32;
+        announce.window = session.root();
+        announce.type = session.atom("MANAGER");
+        announce.data.data32[1] = selection;
+        announce.data.data32[2] = owner_;
+        xcb_send_event(c, 0, session.root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&announce));
+        session.sync();
+    }
+    ~LiveSettings()
+    {
+        xcb_destroy_window(session_.connection(), owner_);
+        session_.sync();
+    }
+
+    void setDpi(int dpi)
+    {
+        std::vector<std::uint8_t> data{0, 0, 0, 0};   // little-endian
+        const auto put = [&](std::uint32_t v, int bytes) {
+            for (int i = 0; i < bytes; ++i)
+                data.push_back(std::uint8_t(v >> (8 * i)));
+        };
+        const std::string name = "Xft/DPI";
+        put(++serial_, 4);
+        put(1, 4);   // settings
+        put(0, 2);   // an integer
+        put(std::uint32_t(name.size()), 2);
+        data.insert(data.end(), name.begin(), name.end());
+        while (data.size() % 4)
+            data.push_back(0);
+        put(serial_, 4);
+        put(std::uint32_t(dpi * 1024), 4);
+        const xcb_atom_t settings = session_.atom("_XSETTINGS_SETTINGS");
+        xcb_change_property(session_.connection(), XCB_PROP_MODE_REPLACE, owner_, settings, settings, 8,
+                            std::uint32_t(data.size()), data.data());
+        session_.sync();
+    }
+
+private:
+    const test::X11Session& session_;
+    xcb_window_t owner_ = XCB_NONE;
+    std::uint32_t serial_ = 0;
+};
+
+class OneMonitor : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -253,11 +310,56 @@ protected:
         return out;
     }
 
+    // The menu panel opened under the pointer, as wide as 320 points.
+    std::optional<Rect> menuPanel(ScaledKavelo& kavelo, Point at, double scale)
+    {
+        session().movePointer(int(at.x), int(at.y));
+        if (!test::waitFor([&] { return pointer(session()) == at; }, 2s) || !kavelo.openMenuPanel())
+            return std::nullopt;
+        const auto panel = [&] {
+            return kaveloWindow(session(), [&](const Rect& r) { return near(r.width(), 320 * scale, scale); });
+        };
+        test::waitFor([&] { return panel().has_value(); }, 5s);
+        return panel();
+    }
+
     static inline std::unique_ptr<ScaledDesktop> desktop;
     static inline std::string startError;
     std::unique_ptr<X11Desktop> x11;
     Rect area;
 };
+
+class ScaledMonitor : public OneMonitor, public ::testing::WithParamInterface<Scaling> {};
+
+TEST_F(OneMonitor, ADesktopThatChangesItsDpiLiveGetsPanelsAndGapsAtTheNewScale)
+{
+    LiveSettings settings(session());
+    ScaledKavelo kavelo(session(), Scaling{});
+    kavelo.writeDefaults(R"({"welcomed": true, "tidyLayout": "rows"})");
+    ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
+    auto panel = menuPanel(kavelo, Point(1200, 500), 1);
+    ASSERT_TRUE(panel) << listed(session());
+    EXPECT_TRUE(near(panel->midX(), 1200) && near(panel->minY(), 504)) << text(*panel);
+    session().movePointer(3000, 1900);
+    session().button(1, true);
+    session().button(1, false);
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(session()).empty(); }, 5s)) << listed(session());
+
+    settings.setDpi(192);
+    panel = menuPanel(kavelo, Point(1600, 300), 2);
+    ASSERT_TRUE(panel) << listed(session());
+    EXPECT_TRUE(near(panel->midX(), 1600, 2) && near(panel->minY(), 308, 2)) << text(*panel);
+    picture(session(), "live-dpi-menu-panel");
+
+    ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
+    const auto tidied = [&] {
+        auto f = clients();
+        std::sort(f.begin(), f.end(), [](const Rect& a, const Rect& b) { return a.minY() < b.minY(); });
+        return f.size() == 2 && near(f[0].minY(), area.minY() + 20) && near(f[1].minY() - f[0].maxY(), 20) &&
+               near(f[0].minX(), area.minX() + 20) && near(area.maxX() - f[1].maxX(), 20);
+    };
+    EXPECT_TRUE(test::waitFor(tidied, 5s)) << text(clients()[0]) << " " << text(clients()[1]);
+}
 
 TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGapsInPoints)
 {
