@@ -1,9 +1,10 @@
 // The real `kavelo` on scaled X11 desktops, as their users set them up: one
 // 3840 × 2160 monitor at twice the scale through `Xft.dpi: 192`, then through
 // QT_SCALE_FACTOR=2, then at 1.5; and two monitors at 1 and 2 through
-// QT_SCREEN_SCALE_FACTORS. Every surface is checked in device pixels on the
-// server: where it stands and how large it is. With KAVELO_PNG_DIR set, a
-// picture of the screen is kept at each step.
+// QT_SCREEN_SCALE_FACTORS; and a desktop whose DPI changes while it runs.
+// Every surface is checked in device pixels on the server: where it stands
+// and how large it is. With KAVELO_PNG_DIR set, a picture of the screen is
+// kept at each step.
 
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
@@ -33,10 +34,10 @@ namespace {
 using namespace std::chrono_literals;
 
 // Classic virtual key codes, turned into the server's by the backend.
-// Panels stand on whole points of the toolkit, up to a point from where
-// they were asked for: `s` device pixels.
 constexpr std::uint16_t controlKey = 59, optionKey = 58, spaceKey = 49, escapeKey = 53;
 
+// Panels stand on whole points of the toolkit, up to a point from where
+// they were asked for: at scale s, s device pixels.
 bool near(double a, double b, double tolerance = 1) { return std::abs(a - b) <= tolerance; }
 
 std::string text(const Rect& r)
@@ -53,15 +54,6 @@ struct Scaling {
     std::string qtScaleFactor;        // empty: unset
     std::string qtScreenScaleFactors; // empty: unset
     double scale = 1;
-};
-
-class ScaledDesktop {
-public:
-    explicit ScaledDesktop(int width, int height) { session.setScreenSize(width, height); }
-
-    bool start(std::string* error) { return session.start({}, error, test::WindowManager::openboxKeysFree); }
-
-    test::X11Session session;
 };
 
 class ScaledKavelo {
@@ -255,44 +247,53 @@ private:
     std::uint32_t serial_ = 0;
 };
 
-class OneMonitor : public ::testing::Test {
+// A private server with openbox and two test clients, for the suite's
+// tests; each suite has its own.
+class ScaledX11 : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    // `prepare` sets up the monitors before the clients come.
+    static void begin(int width, int height, const std::vector<std::string>& sizes,
+                      const std::function<bool(test::X11Session&)>& prepare = {})
     {
-        desktop = std::make_unique<ScaledDesktop>(3840, 2160);
-        if (!desktop->start(&startError)) {
-            desktop.reset();
+        session = std::make_unique<test::X11Session>();
+        session->setScreenSize(width, height);
+        if (!session->start({}, &startError, test::WindowManager::openboxKeysFree)) {
+            session.reset();
             return;
         }
-        for (const char* size : {"1000x700", "900x800"})
-            desktop->session.launch({KAVELO_X11_TEST_CLIENT, "--size", size});
-        if (!test::waitFor([] { return desktop->session.windowsOfClass("KaveloTestClient").size() == 2; }, 10s)) {
+        if (prepare && !prepare(*session)) {
+            startError = "the monitors cannot be set";
+            session.reset();
+            return;
+        }
+        for (const auto& size : sizes)
+            session->launch({KAVELO_X11_TEST_CLIENT, "--size", size});
+        if (!test::waitFor([&] { return session->windowsOfClass("KaveloTestClient").size() == sizes.size(); }, 10s)) {
             startError = "the test clients were not managed";
-            desktop.reset();
+            session.reset();
         }
     }
-    static void TearDownTestSuite() { desktop.reset(); }
+    static void TearDownTestSuite() { session.reset(); }
 
     void SetUp() override
     {
-        if (!desktop) {
+        if (!session) {
             if (test::x11Required())
                 FAIL() << "no X server for the scaled suites: " << startError;
             GTEST_SKIP() << "no X server for the scaled suites: " << startError;
         }
         std::string error;
-        x11 = X11Desktop::connect(desktop->session.display(), &error);
+        x11 = X11Desktop::connect(session->display(), &error);
         ASSERT_TRUE(x11) << error;
-        const auto a = session().cardinals(session().root(), "_NET_WORKAREA");
+        const auto a = session->cardinals(session->root(), "_NET_WORKAREA");
         ASSERT_GE(a.size(), 4u);
         area = Rect(a[0], a[1], a[2], a[3]);
     }
 
-    test::X11Session& session() { return desktop->session; }
     // As a person types: each key a few tens of milliseconds after the last.
     void key(std::uint16_t code, bool down)
     {
-        session().key(x11->serverKeyCode(code).value(), down);
+        session->key(x11->serverKeyCode(code).value(), down);
         std::this_thread::sleep_for(30ms);
     }
     void tap(std::uint16_t code)
@@ -300,72 +301,96 @@ protected:
         key(code, true);
         key(code, false);
     }
+    // Typed input lands a moment later: waits for it.
+    void pointAt(Point at)
+    {
+        session->movePointer(int(at.x), int(at.y));
+        ASSERT_TRUE(test::waitFor([&] { return pointer(*session) == at; }, 2s));
+    }
+    void click(Point at)
+    {
+        pointAt(at);
+        session->button(1, true);
+        session->button(1, false);
+    }
     std::vector<Rect> clients()
     {
         std::vector<Rect> out;
-        for (auto w : session().windowsOfClass("KaveloTestClient"))
-            if (auto f = session().frame(w))
+        for (auto w : session->windowsOfClass("KaveloTestClient"))
+            if (auto f = session->frame(w))
                 out.push_back(*f);
         std::sort(out.begin(), out.end(), [](const Rect& a, const Rect& b) { return a.minX() < b.minX(); });
         return out;
     }
-
     // The menu panel opened under the pointer, as wide as 320 points.
     std::optional<Rect> menuPanel(ScaledKavelo& kavelo, Point at, double scale)
     {
-        session().movePointer(int(at.x), int(at.y));
-        if (!test::waitFor([&] { return pointer(session()) == at; }, 2s) || !kavelo.openMenuPanel())
+        pointAt(at);
+        if (!kavelo.openMenuPanel())
             return std::nullopt;
         const auto panel = [&] {
-            return kaveloWindow(session(), [&](const Rect& r) { return near(r.width(), 320 * scale, scale); });
+            return kaveloWindow(*session, [&](const Rect& r) { return near(r.width(), 320 * scale, scale); });
         };
         test::waitFor([&] { return panel().has_value(); }, 5s);
         return panel();
     }
+    // The two windows tidied in rows, `gap` pixels apart and from the edges
+    // of the usable area.
+    bool inRows(double gap)
+    {
+        auto f = clients();
+        std::sort(f.begin(), f.end(), [](const Rect& a, const Rect& b) { return a.minY() < b.minY(); });
+        return f.size() == 2 && near(f[0].minY(), area.minY() + gap) && near(f[0].minX(), area.minX() + gap) &&
+               near(f[1].minY() - f[0].maxY(), gap) && near(area.maxY() - f[1].maxY(), gap) &&
+               near(f[1].maxX(), area.maxX() - gap);
+    }
+    void holdKeys(bool down)
+    {
+        key(down ? controlKey : optionKey, down);
+        key(down ? optionKey : controlKey, down);
+    }
 
-    static inline std::unique_ptr<ScaledDesktop> desktop;
+    static inline std::unique_ptr<test::X11Session> session;
     static inline std::string startError;
     std::unique_ptr<X11Desktop> x11;
     Rect area;
+};
+
+// One 3840 × 2160 monitor.
+class OneMonitor : public ScaledX11 {
+protected:
+    static void SetUpTestSuite() { begin(3840, 2160, {"1000x700", "900x800"}); }
 };
 
 class ScaledMonitor : public OneMonitor, public ::testing::WithParamInterface<Scaling> {};
 
 TEST_F(OneMonitor, ADesktopThatChangesItsDpiLiveGetsPanelsAndGapsAtTheNewScale)
 {
-    LiveSettings settings(session());
-    ScaledKavelo kavelo(session(), Scaling{});
+    LiveSettings settings(*session);
+    ScaledKavelo kavelo(*session, Scaling{});
     kavelo.writeDefaults(R"({"welcomed": true, "tidyLayout": "rows"})");
     ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
     auto panel = menuPanel(kavelo, Point(1200, 500), 1);
-    ASSERT_TRUE(panel) << listed(session());
+    ASSERT_TRUE(panel) << listed(*session);
     EXPECT_TRUE(near(panel->midX(), 1200) && near(panel->minY(), 504)) << text(*panel);
-    session().movePointer(3000, 1900);
-    session().button(1, true);
-    session().button(1, false);
-    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(session()).empty(); }, 5s)) << listed(session());
+    click(Point(3000, 1900));
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
 
     settings.setDpi(192);
     panel = menuPanel(kavelo, Point(1600, 300), 2);
-    ASSERT_TRUE(panel) << listed(session());
+    ASSERT_TRUE(panel) << listed(*session);
     EXPECT_TRUE(near(panel->midX(), 1600, 2) && near(panel->minY(), 308, 2)) << text(*panel);
-    picture(session(), "live-dpi-menu-panel");
+    picture(*session, "live-dpi-menu-panel");
 
     ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
-    const auto tidied = [&] {
-        auto f = clients();
-        std::sort(f.begin(), f.end(), [](const Rect& a, const Rect& b) { return a.minY() < b.minY(); });
-        return f.size() == 2 && near(f[0].minY(), area.minY() + 20) && near(f[1].minY() - f[0].maxY(), 20) &&
-               near(f[0].minX(), area.minX() + 20) && near(area.maxX() - f[1].maxX(), 20);
-    };
-    EXPECT_TRUE(test::waitFor(tidied, 5s)) << text(clients()[0]) << " " << text(clients()[1]);
+    EXPECT_TRUE(test::waitFor([&] { return inRows(20); }, 5s)) << text(clients()[0]) << " " << text(clients()[1]);
 }
 
 TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGapsInPoints)
 {
     const Scaling& scaling = GetParam();
     const double s = scaling.scale;
-    ScaledKavelo kavelo(session(), scaling);
+    ScaledKavelo kavelo(*session, scaling);
     kavelo.writeDefaults(
         R"({"welcomed": true, "arrangeMode": "strip", "tidyLayout": "rows", "mouseFollowsFocus": true})");
     ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
@@ -386,42 +411,36 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
     // pointer follows the focus to the middle of its window and a tab bar
     // sits on its column. The strip's commands and its indicator are those
     // of the focused window: a click gives it the focus.
-    const auto windows = session().windowsOfClass("KaveloTestClient");
-    const Rect first = session().frame(windows.front()).value();
-    session().movePointer(int(first.midX()), int(first.minY() + 40));
-    session().button(1, true);
-    session().button(1, false);
-    ASSERT_TRUE(test::waitFor([&] { return session().activeWindow() == windows.front(); }, 5s));
-    key(controlKey, true);
-    key(optionKey, true);
+    const auto windows = session->windowsOfClass("KaveloTestClient");
+    const Rect first = session->frame(windows.front()).value();
+    click(Point(int(first.midX()), int(first.minY() + 40)));
+    ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == windows.front(); }, 5s));
+    holdKeys(true);
     const auto indicator = [&] {
-        return kaveloWindow(session(), [&](const Rect& r) {
+        return kaveloWindow(*session, [&](const Rect& r) {
             return near(r.midX(), area.midX(), s) && near(r.maxY(), area.maxY() - 18 * s, s);
         });
     };
-    EXPECT_TRUE(test::waitFor([&] { return indicator().has_value(); }, 5s)) << listed(session());
-    picture(session(), scaling.name + "-indicator");
-    key(optionKey, false);
-    key(controlKey, false);
+    EXPECT_TRUE(test::waitFor([&] { return indicator().has_value(); }, 5s)) << listed(*session);
+    picture(*session, scaling.name + "-indicator");
+    holdKeys(false);
 
-    // Typed input lands a moment later; the warp must come after it.
-    session().movePointer(5, 5);
-    ASSERT_TRUE(test::waitFor([&] { return pointer(session()) == Point(5, 5); }, 2s));
+    pointAt(Point(5, 5));
     ASSERT_TRUE(kavelo.request("kavelo://run/focusLast"));
     const auto onCentre = [&] {
-        const Point p = pointer(session());
+        const Point p = pointer(*session);
         for (const Rect& f : clients())
             if (near(p.x, f.midX(), 1.5) && near(p.y, f.midY(), 1.5))
                 return true;
         return false;
     };
-    EXPECT_TRUE(test::waitFor(onCentre, 5s)) << pointer(session()).x << "," << pointer(session()).y;
+    EXPECT_TRUE(test::waitFor(onCentre, 5s)) << pointer(*session).x << "," << pointer(*session).y;
 
     ASSERT_TRUE(kavelo.request("kavelo://run/stackLeft"));
     ASSERT_TRUE(kavelo.request("kavelo://run/tabs"));
     const auto tabBar = [&] {
         const auto f = clients();
-        return kaveloWindow(session(), [&](const Rect& r) {
+        return kaveloWindow(*session, [&](const Rect& r) {
             return near(r.height(), 30 * s, s) && std::any_of(f.begin(), f.end(), [&](const Rect& w) {
                        return near(r.minX(), w.minX(), s) && near(r.width(), w.width(), s) &&
                               near(r.maxY(), w.minY(), s);
@@ -429,60 +448,44 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
         });
     };
     EXPECT_TRUE(test::waitFor([&] { return tabBar().has_value(); }, 5s))
-        << listed(session()) << " over " << text(clients()[0]) << " " << text(clients()[1]);
-    picture(session(), scaling.name + "-tab-bar");
+        << listed(*session) << " over " << text(clients()[0]) << " " << text(clients()[1]);
+    picture(*session, scaling.name + "-tab-bar");
 
     // Tidy in rows: 10 points between the windows and the edges too.
     ASSERT_TRUE(kavelo.request("kavelo://mode/off"));
     ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
-    const auto tidied = [&] {
-        auto f = clients();
-        std::sort(f.begin(), f.end(), [](const Rect& a, const Rect& b) { return a.minY() < b.minY(); });
-        return f.size() == 2 && near(f[0].minY(), area.minY() + gap) && near(f[0].minX(), area.minX() + gap) &&
-               near(f[1].minY() - f[0].maxY(), gap) && near(area.maxY() - f[1].maxY(), gap) &&
-               near(f[1].maxX(), area.maxX() - gap);
-    };
-    EXPECT_TRUE(test::waitFor(tidied, 5s)) << text(clients()[0]) << " " << text(clients()[1]) << " in " << text(area);
-    picture(session(), scaling.name + "-tidy");
+    EXPECT_TRUE(test::waitFor([&] { return inRows(gap); }, 5s))
+        << text(clients()[0]) << " " << text(clients()[1]) << " in " << text(area);
+    picture(*session, scaling.name + "-tidy");
 
     // A snap writes size, position and size one by one: the right half.
     ASSERT_TRUE(kavelo.request("kavelo://run/snapRight"));
     const auto snapped = [&] {
-        const auto f = session().frame(*session().activeWindow());
+        const auto f = session->frame(*session->activeWindow());
         return f && near(f->minX(), area.midX()) && near(f->minY(), area.minY()) && near(f->maxX(), area.maxX()) &&
                near(f->maxY(), area.maxY());
     };
-    EXPECT_TRUE(test::waitFor(snapped, 5s)) << text(*session().frame(*session().activeWindow()));
+    EXPECT_TRUE(test::waitFor(snapped, 5s)) << text(*session->frame(*session->activeWindow()));
 
-    // The menu panel: 320 points wide, under the pointer.
-    session().movePointer(1200, 500);
-    ASSERT_TRUE(test::waitFor([&] { return pointer(session()) == Point(1200, 500); }, 2s));
-    ASSERT_TRUE(kavelo.openMenuPanel());
-    const auto panel = [&] {
-        return kaveloWindow(session(), [&](const Rect& r) { return near(r.width(), 320 * s, s); });
-    };
-    ASSERT_TRUE(test::waitFor([&] { return panel().has_value(); }, 5s)) << listed(session());
-    EXPECT_TRUE(near(panel()->midX(), 1200, s)) << text(*panel());
-    EXPECT_TRUE(near(panel()->minY(), 500 + 4 * s, s)) << text(*panel());
-    picture(session(), scaling.name + "-menu-panel");
-    // A click elsewhere closes it.
-    session().movePointer(3000, 1900);
-    session().button(1, true);
-    session().button(1, false);
-    ASSERT_TRUE(test::waitFor([&] { return !panel(); }, 5s)) << listed(session());
+    // The menu panel: 320 points wide, under the pointer; a click elsewhere
+    // closes it.
+    const auto panel = menuPanel(kavelo, Point(1200, 500), s);
+    ASSERT_TRUE(panel) << listed(*session);
+    EXPECT_TRUE(near(panel->midX(), 1200, s) && near(panel->minY(), 500 + 4 * s, s)) << text(*panel);
+    picture(*session, scaling.name + "-menu-panel");
+    click(Point(3000, 1900));
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
 
     // The overview covers the monitor exactly.
-    key(controlKey, true);
-    key(optionKey, true);
+    holdKeys(true);
     tap(spaceKey);
-    key(optionKey, false);
-    key(controlKey, false);
+    holdKeys(false);
     const Rect monitor(0, 0, 3840, 2160);
-    const auto overview = [&] { return kaveloWindow(session(), [&](const Rect& r) { return r == monitor; }); };
-    EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(session());
-    picture(session(), scaling.name + "-overview");
+    const auto overview = [&] { return kaveloWindow(*session, [&](const Rect& r) { return r == monitor; }); };
+    EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(*session);
+    picture(*session, scaling.name + "-overview");
     tap(escapeKey);
-    EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(session());
+    EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(*session);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledMonitor,
@@ -497,63 +500,20 @@ INSTANTIATE_TEST_SUITE_P(Scales, ScaledMonitor,
 
 // Two monitors side by side: a 1920 × 1080 one at 1 and, to its right, a
 // 3840 × 2160 one at 2, as QT_SCREEN_SCALE_FACTORS names them.
-class MixedMonitors : public ::testing::Test {
+class MixedMonitors : public ScaledX11 {
 protected:
     static void SetUpTestSuite()
     {
-        desktop = std::make_unique<ScaledDesktop>(5760, 2160);
-        if (!desktop->start(&startError)) {
-            desktop.reset();
-            return;
-        }
-        auto& session = desktop->session;
-        if (!session.run({"xrandr", "--setmonitor", "Left", "1920/508x1080/286+0+0", "screen"}) ||
-            !session.run({"xrandr", "--setmonitor", "Right", "3840/508x2160/286+1920+0", "none"})) {
-            startError = "xrandr cannot set the monitors";
-            desktop.reset();
-            return;
-        }
-        for (const char* size : {"600x400", "700x500"})
-            session.launch({KAVELO_X11_TEST_CLIENT, "--size", size});
-        if (!test::waitFor([] { return desktop->session.windowsOfClass("KaveloTestClient").size() == 2; }, 10s)) {
-            startError = "the test clients were not managed";
-            desktop.reset();
-        }
+        begin(5760, 2160, {"600x400", "700x500"}, [](test::X11Session& s) {
+            return s.run({"xrandr", "--setmonitor", "Left", "1920/508x1080/286+0+0", "screen"}) &&
+                   s.run({"xrandr", "--setmonitor", "Right", "3840/508x2160/286+1920+0", "none"});
+        });
     }
-    static void TearDownTestSuite() { desktop.reset(); }
-
-    void SetUp() override
-    {
-        if (!desktop) {
-            if (test::x11Required())
-                FAIL() << "no X server for the scaled suites: " << startError;
-            GTEST_SKIP() << "no X server for the scaled suites: " << startError;
-        }
-        std::string error;
-        x11 = X11Desktop::connect(desktop->session.display(), &error);
-        ASSERT_TRUE(x11) << error;
-    }
-
-    test::X11Session& session() { return desktop->session; }
-    void key(std::uint16_t code, bool down)
-    {
-        session().key(x11->serverKeyCode(code).value(), down);
-        std::this_thread::sleep_for(30ms);
-    }
-    void pointAt(int x, int y)
-    {
-        session().movePointer(x, y);
-        ASSERT_TRUE(test::waitFor([&] { return pointer(session()) == Point(x, y); }, 2s));
-    }
-
-    static inline std::unique_ptr<ScaledDesktop> desktop;
-    static inline std::string startError;
-    std::unique_ptr<X11Desktop> x11;
 };
 
 TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
 {
-    ScaledKavelo kavelo(session(), Scaling{.qtScreenScaleFactors = "Left=1;Right=2"});
+    ScaledKavelo kavelo(*session, Scaling{.qtScreenScaleFactors = "Left=1;Right=2"});
     kavelo.writeDefaults(R"({"welcomed": true, "tidyLayout": "rows"})");
     ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
     const Rect left(0, 0, 1920, 1080), right(1920, 0, 3840, 2160);
@@ -566,54 +526,44 @@ TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
     };
     for (const auto& [at, elsewhere, scale] :
          {Case{Point(900, 300), Point(1800, 1000), 1}, Case{Point(3400, 600), Point(5500, 2000), 2}}) {
-        pointAt(int(at.x), int(at.y));
-        ASSERT_TRUE(kavelo.openMenuPanel());
-        const auto panel = [&, scale = scale] {
-            return kaveloWindow(session(), [&](const Rect& r) { return near(r.width(), 320 * scale); });
-        };
-        ASSERT_TRUE(test::waitFor([&] { return panel().has_value(); }, 5s)) << listed(session());
-        EXPECT_TRUE(near(panel()->midX(), at.x) && near(panel()->minY(), at.y + 4 * scale)) << text(*panel());
-        picture(session(), "mixed-menu-panel-" + std::to_string(int(scale)));
+        const auto panel = menuPanel(kavelo, at, scale);
+        ASSERT_TRUE(panel) << listed(*session);
+        EXPECT_TRUE(near(panel->midX(), at.x) && near(panel->minY(), at.y + 4 * scale)) << text(*panel);
+        picture(*session, "mixed-menu-panel-" + std::to_string(int(scale)));
         // A click elsewhere on the same monitor closes it.
-        pointAt(int(elsewhere.x), int(elsewhere.y));
-        session().button(1, true);
-        session().button(1, false);
-        ASSERT_TRUE(test::waitFor([&] { return !panel(); }, 5s)) << listed(session());
+        click(elsewhere);
+        ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
     }
 
     // The overview covers the monitor under the pointer.
     for (const Rect& monitor : {right, left}) {
-        pointAt(int(monitor.midX()), int(monitor.midY()));
-        key(controlKey, true);
-        key(optionKey, true);
-        key(spaceKey, true);
-        key(spaceKey, false);
-        key(optionKey, false);
-        key(controlKey, false);
-        const auto overview = [&] { return kaveloWindow(session(), [&](const Rect& r) { return r == monitor; }); };
-        EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(session());
-        picture(session(), "mixed-overview-" + std::to_string(int(monitor.minX())));
-        key(escapeKey, true);
-        key(escapeKey, false);
-        EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(session());
+        pointAt(monitor.center());
+        holdKeys(true);
+        tap(spaceKey);
+        holdKeys(false);
+        const auto overview = [&] { return kaveloWindow(*session, [&](const Rect& r) { return r == monitor; }); };
+        EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(*session);
+        picture(*session, "mixed-overview-" + std::to_string(int(monitor.minX())));
+        tap(escapeKey);
+        EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(*session);
     }
 
     // One window on each monitor, tidied: 10 points from the edges, 10
     // pixels on the left monitor and 20 on the right one.
-    const auto windows = session().windowsOfClass("KaveloTestClient");
+    const auto windows = session->windowsOfClass("KaveloTestClient");
     const std::uint32_t place[] = {2600, 700};
-    xcb_configure_window(session().connection(), windows.back(), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
-    session().sync();
-    ASSERT_TRUE(test::waitFor([&] { return session().frame(windows.back())->minX() > 1920; }, 5s));
+    xcb_configure_window(session->connection(), windows.back(), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+    session->sync();
+    ASSERT_TRUE(test::waitFor([&] { return session->frame(windows.back())->minX() > 1920; }, 5s));
     ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
     const auto fills = [&](xcb_window_t window, const Rect& monitor, double gap) {
-        const auto f = session().frame(window);
+        const auto f = session->frame(window);
         return f && near(f->minX(), monitor.minX() + gap) && near(f->minY(), monitor.minY() + gap) &&
                near(f->maxX(), monitor.maxX() - gap) && near(f->maxY(), monitor.maxY() - gap);
     };
     EXPECT_TRUE(test::waitFor([&] { return fills(windows.front(), left, 10) && fills(windows.back(), right, 20); }, 5s))
-        << text(*session().frame(windows.front())) << " " << text(*session().frame(windows.back()));
-    picture(session(), "mixed-tidy");
+        << text(*session->frame(windows.front())) << " " << text(*session->frame(windows.back()));
+    picture(*session, "mixed-tidy");
 }
 
 } // namespace
