@@ -9,6 +9,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Classic virtual key codes, turned into the server's by the backend.
-constexpr std::uint16_t controlKey = 59, optionKey = 58, spaceKey = 49, escapeKey = 53;
+constexpr std::uint16_t controlKey = 59, optionKey = 58, spaceKey = 49, escapeKey = 53, tabKey = 48;
 
 // Panels stand on whole points of the toolkit, up to a point from where
 // they were asked for: at scale s, s device pixels.
@@ -290,16 +291,14 @@ protected:
         area = Rect(a[0], a[1], a[2], a[3]);
     }
 
-    // As a person types: each key a few tens of milliseconds after the last.
-    void key(std::uint16_t code, bool down)
+    std::uint8_t serverKey(std::uint16_t code) const { return x11->serverKeyCode(code).value(); }
+    void tap(std::uint16_t code) { test::Typist(*session).stroke(serverKey(code)); }
+    void chord(const std::vector<std::uint16_t>& modifiers, std::uint16_t code)
     {
-        session->key(x11->serverKeyCode(code).value(), down);
-        std::this_thread::sleep_for(30ms);
-    }
-    void tap(std::uint16_t code)
-    {
-        key(code, true);
-        key(code, false);
+        std::vector<std::uint8_t> held;
+        for (auto m : modifiers)
+            held.push_back(serverKey(m));
+        test::Typist(*session).chord(held, serverKey(code));
     }
     // Typed input lands a moment later: waits for it.
     void pointAt(Point at)
@@ -344,10 +343,17 @@ protected:
                near(f[1].minY() - f[0].maxY(), gap) && near(area.maxY() - f[1].maxY(), gap) &&
                near(f[1].maxX(), area.maxX() - gap);
     }
+    // Control and Option held down, or let go.
     void holdKeys(bool down)
     {
-        key(down ? controlKey : optionKey, down);
-        key(down ? optionKey : controlKey, down);
+        test::Typist typist(*session);
+        for (auto code : down ? std::vector{controlKey, optionKey} : std::vector{optionKey, controlKey}) {
+            if (down)
+                typist.down(serverKey(code));
+            else
+                typist.up(serverKey(code));
+            typist.pause();
+        }
     }
 
     static inline std::unique_ptr<test::X11Session> session;
@@ -477,15 +483,27 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
     ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
 
     // The overview covers the monitor exactly.
-    holdKeys(true);
-    tap(spaceKey);
-    holdKeys(false);
+    chord({controlKey, optionKey}, spaceKey);
     const Rect monitor(0, 0, 3840, 2160);
     const auto overview = [&] { return kaveloWindow(*session, [&](const Rect& r) { return r == monitor; }); };
     EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(*session);
     picture(*session, scaling.name + "-overview");
     tap(escapeKey);
     EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(*session);
+
+    // The switcher, centred on the monitor, while Alt is held.
+    test::Typist typist(*session);
+    typist.down(serverKey(optionKey));
+    typist.pause();
+    typist.stroke(serverKey(tabKey));
+    const auto switcher = [&] {
+        return kaveloWindow(*session, [&](const Rect& r) {
+            return near(r.midX(), monitor.midX(), s) && near(r.midY(), monitor.midY(), s) && monitor.contains(r);
+        });
+    };
+    EXPECT_TRUE(test::waitFor([&] { return switcher().has_value(); }, 5s)) << listed(*session);
+    picture(*session, scaling.name + "-switcher");
+    typist.up(serverKey(optionKey));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledMonitor,
@@ -538,9 +556,7 @@ TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
     // The overview covers the monitor under the pointer.
     for (const Rect& monitor : {right, left}) {
         pointAt(monitor.center());
-        holdKeys(true);
-        tap(spaceKey);
-        holdKeys(false);
+        chord({controlKey, optionKey}, spaceKey);
         const auto overview = [&] { return kaveloWindow(*session, [&](const Rect& r) { return r == monitor; }); };
         EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(*session);
         picture(*session, "mixed-overview-" + std::to_string(int(monitor.minX())));
