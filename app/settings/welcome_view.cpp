@@ -64,9 +64,11 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     auto* tipRow = new QHBoxLayout(tips_);
     tipRow->setContentsMargins(0, 0, 0, 0);
     tipRow->setSpacing(tipsSpacing);
-    tipRow->addWidget(tip(QStringLiteral("⌥Tab"), QStringLiteral("switch")));
+    switchTip_ = tip(QString(), QStringLiteral("switch"), &switchCap_);
+    tipRow->addWidget(switchTip_);
     tipRow->addWidget(tip(QStringLiteral("⌃⌥ + wheel"), QStringLiteral("move along")));
-    tipRow->addWidget(tip(QStringLiteral("⌃⌥U"), QStringLiteral("undo")));
+    undoTip_ = tip(QString(), QStringLiteral("undo"), &undoCap_);
+    tipRow->addWidget(undoTip_);
     choice->addWidget(tips_, 0, Qt::AlignLeft);
     choice->addWidget(SettingsStyle::wrappingLabel(
         QStringLiteral("Windows that don't fit wait at the screen edge. Click the tab there to bring them in."),
@@ -82,9 +84,8 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     finishing->addStretch(1);
     shortcutCap_ = new KeyCap(QString::fromStdString(preferences_.shortcut().label()));
     finishing->addWidget(shortcutCap_, 0, Qt::AlignVCenter);
-    finishing->addWidget(SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize),
-                                              Theme::secondary()),
-                         0, Qt::AlignVCenter);
+    finishText_ = SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize), Theme::secondary());
+    finishing->addWidget(finishText_, 0, Qt::AlignVCenter);
     getStarted_ = new PillButton(QStringLiteral("Get Started"), time, true);
     finishing->addWidget(getStarted_, 0, Qt::AlignVCenter);
     page->addWidget(finishRow_);
@@ -102,21 +103,50 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
         QObject::connect(shortcut, &QShortcut::activated, this, done);
     }
 
+    showKeys();
     changes_ = preferences_.observe([this](std::string_view property) {
-        if (property == "shortcut")
-            shortcutCap_->setText(QString::fromStdString(preferences_.shortcut().label()));
+        if (property == "shortcut" || property == "bindings" || property == "switcherEnabled")
+            showKeys();
     });
 }
 
 WelcomeView::~WelcomeView() = default;
 
-QWidget* WelcomeView::tip(const QString& keys, const QString& verb)
+void WelcomeView::follow(Published<HeldKeys>& held)
+{
+    heldChanges_ = held.subscribe([this](const HeldKeys& now) {
+        held_ = now;
+        showKeys();
+    });
+}
+
+// The switch tip names the switcher's key, else the overview's, which
+// switches too; the finish row names the overview's key, else the tray.
+void WelcomeView::showKeys()
+{
+    const Shortcut overview = preferences_.shortcut();
+    const bool overviewOurs = !held_.holds(overview);
+    const bool switcherOurs = preferences_.switcherEnabled() && !held_.holds(switcherShortcut);
+    switchTip_->setVisible(switcherOurs || overviewOurs);
+    switchCap_->setText(QString::fromStdString((switcherOurs ? switcherShortcut : overview).label()));
+    const Shortcut undo = preferences_.key(Command::undoArrange);
+    undoTip_->setVisible(!held_.holds(undo));
+    undoCap_->setText(QString::fromStdString(undo.label()));
+    shortcutCap_->setText(QString::fromStdString(overview.label()));
+    shortcutCap_->setVisible(overviewOurs);
+    finishText_->setText(overviewOurs ? QStringLiteral("opens Kavelo") : QStringLiteral("Open Kavelo from its tray icon"));
+}
+
+QWidget* WelcomeView::tip(const QString& keys, const QString& verb, KeyCap** cap)
 {
     auto* tip = new QWidget;
     auto* row = new QHBoxLayout(tip);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(tipSpacing);
-    row->addWidget(new KeyCap(keys), 0, Qt::AlignVCenter);
+    auto* keyCap = new KeyCap(keys);
+    if (cap)
+        *cap = keyCap;
+    row->addWidget(keyCap, 0, Qt::AlignVCenter);
     row->addWidget(SettingsStyle::label(verb, Fonts::system(tipSize), Theme::secondary()), 0, Qt::AlignVCenter);
     return tip;
 }

@@ -141,16 +141,23 @@ void AppDelegate::applyKeys()
     if (preferences_.isRecording())
         return;
 
+    HeldKeys held{.manager = platform_.workspace.windowManagerName()};
     const Shortcut overview = preferences_.shortcut();
     const bool registered =
         hotKeys_.registerHotKey(overview.keyCode, overview.modifiers, weakly([this] { toggleOverview(); }));
     if (preferences_.shortcutTaken() != !registered)
         preferences_.setShortcutTaken(!registered);
+    if (!registered)
+        held.add(overview, overview == Shortcut::standard);
 
-    // A slot held elsewhere is silently left out.
-    for (int slot = 1; slot <= int(slotKeys.size()); ++slot)
-        hotKeys_.registerHotKey(slotKeys[std::size_t(slot - 1)], slotModifiers,
-                                weakly([this, slot] { workflows_.switchTo(slot); }));
+    // A slot held elsewhere is left out without a word in the log.
+    for (int slot = 1; slot <= int(slotKeys.size()); ++slot) {
+        const Shortcut key{slotKeys[std::size_t(slot - 1)], int(slotModifiers)};
+        if (!hotKeys_.registerHotKey(key.keyCode, key.modifiers, weakly([this, slot] { workflows_.switchTo(slot); }))) {
+            held.add(key, true);
+            held.workflowKeys.push_back(key);
+        }
+    }
 
     const ArrangeMode mode = preferences_.arrangeMode();
     for (Command command : allCommands) {
@@ -163,19 +170,37 @@ void AppDelegate::applyKeys()
         }
         if (!active)
             continue;
-        registerCommand(command, preferences_.key(command));
+        const Shortcut main = preferences_.key(command);
+        if (!registerCommand(command, main))
+            held.add(main, !preferences_.bindings().count(command));
         if (const auto extra = preferences_.extraBindings().find(command); extra != preferences_.extraBindings().end())
             for (const auto& shortcut : extra->second)
-                registerCommand(command, shortcut);
+                if (!registerCommand(command, shortcut))
+                    held.add(shortcut, false);
     }
+    if (preferences_.switcherEnabled() && !switcher_.claimed())
+        held.add(switcherShortcut, true);
+    noteHeld(std::move(held));
 }
 
-void AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
+bool AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
 {
     if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); })))
-        return;
+        return true;
     watchdog_.log("shortcut " + shortcut.label() + " for " + std::string(rawValue(command)) +
                   " is held by another app");
+    return false;
+}
+
+void AppDelegate::noteHeld(HeldKeys held)
+{
+    if (!held.defaults.empty() && held.defaults != toldHeld_) {
+        toldHeld_ = held.defaults;
+        views_.toast().offer(HeldKeyTexts::toast(held), "keyboard",
+                             weakly([this] { showSettings(SettingsTab::shortcuts); }));
+    }
+    if (held != heldKeys_.value())
+        heldKeys_.set(std::move(held));
 }
 
 bool AppDelegate::keyHook(TapEventType type, const TapEvent& event)

@@ -266,6 +266,7 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .heldKeys = &heldKeys_,
         });
     return *windows_;
 }
@@ -278,7 +279,9 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show("Press ⌥Tab to switch, or ⌃⌥Space to see everything", "keyboard");
+        views_.toast().show(
+            HeldKeyTexts::startHint(heldKeys_.value(), preferences_.shortcut(), preferences_.switcherEnabled()),
+            "keyboard");
     }));
 }
 

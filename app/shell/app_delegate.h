@@ -19,11 +19,13 @@
 #include "app/platform/paths.h"
 #include "app/platform/updater.h"
 #include "app/services/desktop.h"
+#include "app/services/held_keys.h"
 #include "app/services/hot_keys.h"
 #include "app/services/mouse_button_trigger.h"
 #include "app/services/permissions.h"
 #include "app/services/preferences.h"
 #include "app/services/process_launcher.h"
+#include "app/services/signal.h"
 #include "app/services/user_defaults.h"
 #include "app/services/watchdog.h"
 #include "app/services/working_app.h"
@@ -152,7 +154,9 @@ public:
     void togglePause();
     void toggleClear();
     void toggleOverview();
-    // Registers every global shortcut afresh.
+    // Registers every global shortcut afresh, and notes the keys another
+    // program holds; the first time a set of default keys is found held,
+    // a toast says how many and offers the Shortcuts page.
     void applyKeys();
     // The event tap's key callback: Control-Option for the engine's
     // indicator, then the switcher's decision.
@@ -177,6 +181,8 @@ public:
     UserDefaults& defaults() { return defaults_; }
     Watchdog& watchdog() { return watchdog_; }
     HotKeys& hotKeys() { return hotKeys_; }
+    // The keys the last registration found held by another program.
+    Published<HeldKeys>& heldKeys() { return heldKeys_; }
     WorkingApp& workingApp() { return workingApp_; }
     OverviewController& overview() { return overview_; }
     SwitcherController& switcher() { return switcher_; }
@@ -222,7 +228,8 @@ private:
     ShellWindows& shellWindows();
     std::string currentDisplays() const;
     bool isTrusted() const { return platform_.accessibility.isTrusted(); }
-    void registerCommand(Command command, const Shortcut& shortcut);
+    bool registerCommand(Command command, const Shortcut& shortcut);
+    void noteHeld(HeldKeys held);
 
     // What it is given.
     Platform platform_;
@@ -237,6 +244,9 @@ private:
     Watchdog watchdog_;
     WorkingApp workingApp_;
     HotKeys hotKeys_;
+    Published<HeldKeys> heldKeys_;
+    // The default keys the last toast about held keys named.
+    std::vector<Shortcut> toldHeld_;
 
     // The controllers, in the order of the application's design.
     OverviewController overview_;
