@@ -6,6 +6,7 @@
 
 #include "app/services/window_actions.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -142,18 +143,29 @@ void AppDelegate::applyKeys()
         return;
 
     HeldKeys held{.manager = platform_.workspace.windowManagerName()};
+    // A key refused because one of our own registrations has it is no
+    // other program's.
+    std::vector<Shortcut> ours;
+    const auto refused = [&](const Shortcut& key, bool isDefault) {
+        if (std::find(ours.begin(), ours.end(), key) == ours.end())
+            held.add(key, isDefault);
+    };
     const Shortcut overview = preferences_.shortcut();
     const bool registered =
         hotKeys_.registerHotKey(overview.keyCode, overview.modifiers, weakly([this] { toggleOverview(); }));
     if (preferences_.shortcutTaken() != !registered)
         preferences_.setShortcutTaken(!registered);
-    if (!registered)
-        held.add(overview, overview == Shortcut::standard);
+    if (registered)
+        ours.push_back(overview);
+    else
+        refused(overview, overview == Shortcut::standard);
 
     // A slot held elsewhere is left out without a word in the log.
     for (int slot = 1; slot <= int(slotKeys.size()); ++slot) {
         const Shortcut key{slotKeys[std::size_t(slot - 1)], int(slotModifiers)};
-        if (!hotKeys_.registerHotKey(key.keyCode, key.modifiers, weakly([this, slot] { workflows_.switchTo(slot); }))) {
+        if (hotKeys_.registerHotKey(key.keyCode, key.modifiers, weakly([this, slot] { workflows_.switchTo(slot); })))
+            ours.push_back(key);
+        else if (std::find(ours.begin(), ours.end(), key) == ours.end()) {
             held.add(key, true);
             held.workflowKeys.push_back(key);
         }
@@ -171,12 +183,17 @@ void AppDelegate::applyKeys()
         if (!active)
             continue;
         const Shortcut main = preferences_.key(command);
-        if (!registerCommand(command, main))
-            held.add(main, !preferences_.bindings().count(command));
+        if (registerCommand(command, main))
+            ours.push_back(main);
+        else
+            refused(main, !preferences_.bindings().count(command));
         if (const auto extra = preferences_.extraBindings().find(command); extra != preferences_.extraBindings().end())
-            for (const auto& shortcut : extra->second)
-                if (!registerCommand(command, shortcut))
-                    held.add(shortcut, false);
+            for (const auto& shortcut : extra->second) {
+                if (registerCommand(command, shortcut))
+                    ours.push_back(shortcut);
+                else
+                    refused(shortcut, false);
+            }
     }
     if (preferences_.switcherEnabled() && !switcher_.claimed())
         held.add(switcherShortcut, true);
@@ -194,11 +211,15 @@ bool AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
 
 void AppDelegate::noteHeld(HeldKeys held)
 {
-    if (!held.defaults.empty() && held.defaults != toldHeld_) {
-        toldHeld_ = held.defaults;
+    bool news = false;
+    for (const Shortcut& key : held.defaults)
+        if (std::find(toldHeld_.begin(), toldHeld_.end(), key) == toldHeld_.end()) {
+            toldHeld_.push_back(key);
+            news = true;
+        }
+    if (news)
         views_.toast().offer(HeldKeyTexts::toast(held), "keyboard",
                              weakly([this] { showSettings(SettingsTab::shortcuts); }));
-    }
     if (held != heldKeys_.value())
         heldKeys_.set(std::move(held));
 }

@@ -118,9 +118,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // 17. The shortcut recorder takes Option-Tab while it records.
     switcher_.isEnabled = weakly([this] { return preferences_.switcherEnabled() && !preferences_.isRecording(); });
     switcher_.switchWorkflow = weakly([this](int slot) { workflows_.switchTo(slot); });
+    // The claim, and what the held keys say of it, follow the switch.
     preferenceChanges_ = preferences_.observe(weakly([this](std::string_view property) {
         if (property == "switcherEnabled")
-            switcher_.updateClaim();
+            applyKeys();
     }));
     switcher_.updateClaim();
     // 18.

@@ -155,8 +155,8 @@ public:
     void toggleClear();
     void toggleOverview();
     // Registers every global shortcut afresh, and notes the keys another
-    // program holds; the first time a set of default keys is found held,
-    // a toast says how many and offers the Shortcuts page.
+    // program holds; when a default key is found held that no toast of this
+    // run named, a toast says how many are and offers the Shortcuts page.
     void applyKeys();
     // The event tap's key callback: Control-Option for the engine's
     // indicator, then the switcher's decision.
@@ -245,7 +245,7 @@ private:
     WorkingApp workingApp_;
     HotKeys hotKeys_;
     Published<HeldKeys> heldKeys_;
-    // The default keys the last toast about held keys named.
+    // The default keys a toast has named as held in this run.
     std::vector<Shortcut> toldHeld_;
 
     // The controllers, in the order of the application's design.
