@@ -4,6 +4,7 @@
 
 #include "app/shell/app_delegate.h"
 
+#include "app/services/move_report.h"
 #include "app/services/window_actions.h"
 
 #include <algorithm>
@@ -29,13 +30,13 @@ void AppDelegate::run(Command command)
     case Command::floatWindow: arrange().toggleFloat(); return;
     case Command::cleanSpace: preferences_.setCleanSpaceOn(!preferences_.cleanSpaceOn()); return;
     case Command::undoArrange: arrange().undo(); return;
-    case Command::snapLeft: WindowActions::snapFocused(desktop_, Snap::left); return;
-    case Command::snapRight: WindowActions::snapFocused(desktop_, Snap::right); return;
-    case Command::snapMaximize: WindowActions::snapFocused(desktop_, Snap::maximize); return;
-    case Command::snapCenter: WindowActions::snapFocused(desktop_, Snap::center); return;
-    case Command::thirdLeft: WindowActions::snapFocused(desktop_, Snap::leftThird); return;
-    case Command::thirdCenter: WindowActions::snapFocused(desktop_, Snap::centerThird); return;
-    case Command::thirdRight: WindowActions::snapFocused(desktop_, Snap::rightThird); return;
+    case Command::snapLeft: snap(Snap::left); return;
+    case Command::snapRight: snap(Snap::right); return;
+    case Command::snapMaximize: snap(Snap::maximize); return;
+    case Command::snapCenter: snap(Snap::center); return;
+    case Command::thirdLeft: snap(Snap::leftThird); return;
+    case Command::thirdCenter: snap(Snap::centerThird); return;
+    case Command::thirdRight: snap(Snap::rightThird); return;
     default: arrange().perform(command); return;
     }
 }
@@ -60,15 +61,40 @@ void AppDelegate::tidy()
         tidyMemory_.reset();
     }
     const TidyLayout layout = preferences_.tidyLayout();
-    tidyMemory_ = WindowActions::tidy(desktop_, layout, std::nullopt);
-    toast.show(tidyMemory_ ? "Tidied into " + std::string(title(layout)) : std::string("No windows to tidy"),
-               "checkmark.circle.fill");
+    WindowActions::Moves moves;
+    tidyMemory_ = WindowActions::tidy(desktop_, layout, std::nullopt, &moves);
+    if (!tidyMemory_) {
+        toast.show("No windows to tidy", "checkmark.circle.fill");
+        return;
+    }
+    if (const auto report = MoveReport::text(moves, platform_.workspace.windowManagerName())) {
+        // Nothing moved is nothing to undo.
+        if (moves.moved == 0)
+            tidyMemory_.reset();
+        toast.show(*report, MoveReport::icon);
+        return;
+    }
+    toast.show("Tidied into " + std::string(title(layout)), "checkmark.circle.fill");
+}
+
+void AppDelegate::snap(Snap snap)
+{
+    const auto moves = WindowActions::snapFocused(desktop_, snap);
+    if (const auto report = MoveReport::text(moves, platform_.workspace.windowManagerName()))
+        views_.toast().show(*report, MoveReport::icon);
 }
 
 void AppDelegate::toggleFocus()
 {
     if (!focusMemory_) {
-        focusMemory_ = WindowActions::focusWindow(desktop_);
+        WindowActions::Moves moves;
+        focusMemory_ = WindowActions::focusWindow(desktop_, &moves);
+        // A window that would not fill is no fill to end later.
+        if (focusMemory_ && moves.moved == 0) {
+            focusMemory_.reset();
+            if (const auto report = MoveReport::text(moves, platform_.workspace.windowManagerName()))
+                views_.toast().show(*report, MoveReport::icon);
+        }
         arrange().pause(PauseReason::fillScreen, focusMemory_ ? fillPause : 0);
         if (preferences_.focusHidesOthers() && focusMemory_ && clearedApps_.empty())
             toggleClear();

@@ -40,6 +40,7 @@
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/command.h"
+#include "core/snap.h"
 #include "core/tidy_memory.h"
 
 #include <array>
@@ -229,6 +230,8 @@ private:
     std::string currentDisplays() const;
     bool isTrusted() const { return platform_.accessibility.isTrusted(); }
     bool registerCommand(Command command, const Shortcut& shortcut);
+    // Snaps the focused window; a window that stays put is said so.
+    void snap(Snap snap);
     void noteHeld(HeldKeys held);
 
     // What it is given.
