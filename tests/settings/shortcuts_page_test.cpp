@@ -549,6 +549,19 @@ TEST_F(ShortcutsPage, Pictures)
     painter.drawImage(0, 0, Capture::render(*page()));
     painter.end();
     EXPECT_TRUE(Capture::savePng(whole, picturePath("shortcuts-page.png")));
+
+    // Keys a window manager holds, named on their rows.
+    Published<HeldKeys> held;
+    view->setHeldKeys(&held);
+    HeldKeys openbox{.manager = "Openbox"};
+    for (Command c : {Command::snapLeft, Command::snapRight, Command::snapMaximize, Command::snapCenter})
+        openbox.add(standard(c), true);
+    openbox.add(switcherShortcut, true);
+    held.set(openbox);
+    settle();
+    picture("held-top");
+    scrollTo(row(Command::snapLeft));
+    picture("held-snaps");
 }
 
 } // namespace

@@ -217,6 +217,12 @@ TEST_F(WelcomeViewTest, TipsNameOnlyKeysNoOtherProgramHolds)
     EXPECT_FALSE(view->shortcutCap()->isVisible());
     EXPECT_EQ(view->finishText()->text(), "Open Kavelo from its tray icon");
 
+    settleLayouts();
+    EXPECT_EQ(view->finishText()->width(), view->finishText()->sizeHint().width());
+    Theme::isRendering = true;
+    EXPECT_TRUE(Capture::savePng(Capture::render(*view), picturePath("welcome-held.png")));
+    Theme::isRendering = false;
+
     // The switcher turned off is no key to teach either.
     held.set(HeldKeys{});
     prefs.setSwitcherEnabled(false);

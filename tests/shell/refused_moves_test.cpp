@@ -157,4 +157,20 @@ TEST_F(RefusedMovesTest, AutoArrangeSaysOnceThatWindowsStayAndItsUndoClaimsNothi
     EXPECT_EQ(lastToast(), "1 of 5 windows moved");
 }
 
+TEST_F(RefusedMovesTest, TheStripSaysOnceThatWindowsStay)
+{
+    populate(5);
+    for (WindowID id : windows)
+        sim.modifyWindow(id, [](SimWindow& w) { w.sizeSettable = true; });
+    auto& d = launch();
+    d.preferences().setArrangeMode(ArrangeMode::strip);
+    scheduler.advance(Seconds(2));
+    d.run(Command::focusRight);
+    scheduler.advance(Seconds(2));
+    EXPECT_EQ(std::count_if(views.toasts.shown.begin(), views.toasts.shown.end(),
+                            [](const auto& t) { return t.first == "i3 kept the windows in place"; }),
+              1);
+    EXPECT_EQ(d.arrange().lastMoves().moved, 0);
+}
+
 } // namespace
