@@ -35,16 +35,9 @@ std::set<Combination> defaultKeys(const Preferences& p)
         out.emplace(p.shortcut().keyCode, p.shortcut().modifiers);
     for (auto key : AppDelegate::slotKeys)
         out.emplace(key, AppDelegate::slotModifiers);
-    const ArrangeMode mode = p.arrangeMode();
-    for (Command c : allCommands) {
-        const auto s = scope(c);
-        const bool active = s == CommandScope::always ||
-                            (s == CommandScope::snap && mode != ArrangeMode::strip && p.snappingEnabled()) ||
-                            (s == CommandScope::auto_ && mode == ArrangeMode::auto_) ||
-                            (s == CommandScope::strip && mode == ArrangeMode::strip);
-        if (active && !p.bindings().count(c))
+    for (Command c : allCommands)
+        if (isActive(p, c) && !p.bindings().count(c))
             out.emplace(standard(c).keyCode, standard(c).modifiers);
-    }
     return out;
 }
 

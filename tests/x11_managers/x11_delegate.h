@@ -83,24 +83,8 @@ public:
         : views_(scheduler.clock()), hotKeys_(base(x11, scheduler).hotKeys), tap_(base(x11, scheduler).eventTap)
     {
         UserDefaults(home.paths().userDefaults).set(AppDelegate::welcomedKey, Json(true));
-        const Platform p = base(x11, scheduler);
         delegate_ = std::make_unique<AppDelegate>(
-            Platform{.accessibility = p.accessibility,
-                     .windowServer = p.windowServer,
-                     .workspace = p.workspace,
-                     .displays = p.displays,
-                     .hotKeys = hotKeys_,
-                     .eventTap = tap_,
-                     .mouse = p.mouse,
-                     .keyboard = p.keyboard,
-                     .multitouch = p.multitouch,
-                     .capture = p.capture,
-                     .loginItem = p.loginItem,
-                     .browsers = p.browsers,
-                     .appInfo = p.appInfo,
-                     .scheduler = p.scheduler,
-                     .clock = p.clock},
-            views_, CommandLine(std::vector<std::string>{}),
+            withInput(base(x11, scheduler), hotKeys_, tap_), views_, CommandLine(std::vector<std::string>{}),
             ShellEnvironment{.paths = home.paths(),
                              .process = OwnProcess{::getpid(), "/usr/bin/kavelo"},
                              .launcher = launcher_,
