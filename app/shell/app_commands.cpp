@@ -173,8 +173,10 @@ void AppDelegate::applyKeys()
     // other program's.
     std::vector<Shortcut> ours;
     const auto refused = [&](const Shortcut& key, bool isDefault) {
-        if (std::find(ours.begin(), ours.end(), key) == ours.end())
-            held.add(key, isDefault);
+        if (std::find(ours.begin(), ours.end(), key) != ours.end())
+            return false;
+        held.add(key, isDefault);
+        return true;
     };
     const Shortcut overview = preferences_.shortcut();
     const bool registered =
@@ -191,10 +193,8 @@ void AppDelegate::applyKeys()
         const Shortcut key{slotKeys[std::size_t(slot - 1)], int(slotModifiers)};
         if (hotKeys_.registerHotKey(key.keyCode, key.modifiers, weakly([this, slot] { workflows_.switchTo(slot); })))
             ours.push_back(key);
-        else if (std::find(ours.begin(), ours.end(), key) == ours.end()) {
-            held.add(key, true);
+        else if (refused(key, true))
             held.workflowKeys.push_back(key);
-        }
     }
 
     const ArrangeMode mode = preferences_.arrangeMode();
