@@ -53,21 +53,6 @@ std::string toast(const HeldKeys& held)
            " of Kavelo's shortcuts. Click to choose others";
 }
 
-std::string startHint(const HeldKeys& held, const Shortcut& overview, bool switcherOn)
-{
-    const bool switches = switcherOn && !held.holds(switcherShortcut);
-    const bool shows = !held.holds(overview);
-    const std::string s = switcherShortcut.label();
-    const std::string o = overview.label();
-    if (switches && shows)
-        return "Press " + s + " to switch, or " + o + " to see everything";
-    if (shows)
-        return "Press " + o + " to switch and see everything";
-    if (switches)
-        return "Press " + s + " to switch. Kavelo's tray icon shows everything";
-    return "Open Kavelo from its tray icon to switch and see everything";
-}
-
 } // namespace HeldKeyTexts
 
 } // namespace kavelo

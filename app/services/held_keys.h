@@ -6,6 +6,7 @@
 // rebuilds it at every registration; the windows and toasts that name keys
 // follow it, and the texts they show are made here.
 
+#include "app/services/key_texts.h"
 #include "core/shortcut.h"
 
 #include <optional>
@@ -15,7 +16,7 @@
 namespace kavelo {
 
 // The switcher's key, Option-Tab (Alt+Tab).
-inline constexpr Shortcut switcherShortcut{48, Shortcut::option};
+inline constexpr Shortcut switcherShortcut = KeyTexts::switcher;
 
 struct HeldKeys {
     // Each once, in the order they were tried.
@@ -46,9 +47,6 @@ std::optional<std::string> switcherDetail(const HeldKeys& held);
 std::optional<std::string> slotsDetail(const HeldKeys& held);
 // The toast after a registration that found default keys held.
 std::string toast(const HeldKeys& held);
-// The first-run toast: the keys that switch and show everything, only
-// those Kavelo holds.
-std::string startHint(const HeldKeys& held, const Shortcut& overview, bool switcherOn);
 
 } // namespace HeldKeyTexts
 

@@ -1,5 +1,6 @@
 #include "app/settings/welcome_view.h"
 
+#include "app/services/key_texts.h"
 #include "app/services/preferences.h"
 #include "app/settings/arrange_mode_cards.h"
 #include "app/settings/permissions_page.h"
@@ -64,11 +65,11 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     auto* tipRow = new QHBoxLayout(tips_);
     tipRow->setContentsMargins(0, 0, 0, 0);
     tipRow->setSpacing(tipsSpacing);
-    switchTip_ = tip(QString(), QStringLiteral("switch"), &switchCap_);
-    tipRow->addWidget(switchTip_);
-    tipRow->addWidget(tip(QStringLiteral("⌃⌥ + wheel"), QStringLiteral("move along")));
-    undoTip_ = tip(QString(), QStringLiteral("undo"), &undoCap_);
-    tipRow->addWidget(undoTip_);
+    switchCap_ = tip(tipRow, QStringLiteral("switch"));
+    wheelCap_ = tip(tipRow, QStringLiteral("move along"));
+    undoCap_ = tip(tipRow, QStringLiteral("undo"));
+    switchTip_ = switchCap_->parentWidget();
+    undoTip_ = undoCap_->parentWidget();
     choice->addWidget(tips_, 0, Qt::AlignLeft);
     choice->addWidget(SettingsStyle::wrappingLabel(
         QStringLiteral("Windows that don't fit wait at the screen edge. Click the tab there to bring them in."),
@@ -82,7 +83,7 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     finishing->setContentsMargins(0, 0, 0, 0);
     finishing->setSpacing(finishSpacing);
     finishing->addStretch(1);
-    shortcutCap_ = new KeyCap(QString::fromStdString(preferences_.shortcut().label()));
+    shortcutCap_ = new KeyCap(QString());
     finishing->addWidget(shortcutCap_, 0, Qt::AlignVCenter);
     finishText_ = SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize), Theme::secondary());
     finishing->addWidget(finishText_, 0, Qt::AlignVCenter);
@@ -110,6 +111,28 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     });
 }
 
+// The switch tip names the switcher's key, else the overview's, which
+// switches too; the finish row names the overview's key, else the tray.
+void WelcomeView::showKeys()
+{
+    const KeyTexts::WelcomeKeys keys = KeyTexts::welcomeKeys(preferences_);
+    const auto show = [](KeyCap* cap, const std::string& text) {
+        const QString shown = QString::fromStdString(text);
+        if (cap->text() != shown)
+            cap->setText(shown);
+    };
+    const bool overviewOurs = !held_.holds(preferences_.shortcut());
+    const bool switcherOurs = preferences_.switcherEnabled() && !held_.holds(KeyTexts::switcher);
+    show(switchCap_, switcherOurs ? keys.switcher : keys.overview);
+    show(wheelCap_, keys.wheel);
+    show(undoCap_, keys.undo);
+    show(shortcutCap_, keys.overview);
+    switchTip_->setVisible(switcherOurs || overviewOurs);
+    undoTip_->setVisible(!held_.holds(preferences_.key(Command::undoArrange)));
+    shortcutCap_->setVisible(overviewOurs);
+    finishText_->setText(overviewOurs ? QStringLiteral("opens Kavelo") : QStringLiteral("Open Kavelo from its tray icon"));
+}
+
 WelcomeView::~WelcomeView() = default;
 
 void WelcomeView::follow(Published<HeldKeys>& held)
@@ -120,35 +143,17 @@ void WelcomeView::follow(Published<HeldKeys>& held)
     });
 }
 
-// The switch tip names the switcher's key, else the overview's, which
-// switches too; the finish row names the overview's key, else the tray.
-void WelcomeView::showKeys()
-{
-    const Shortcut overview = preferences_.shortcut();
-    const bool overviewOurs = !held_.holds(overview);
-    const bool switcherOurs = preferences_.switcherEnabled() && !held_.holds(switcherShortcut);
-    switchTip_->setVisible(switcherOurs || overviewOurs);
-    switchCap_->setText(QString::fromStdString((switcherOurs ? switcherShortcut : overview).label()));
-    const Shortcut undo = preferences_.key(Command::undoArrange);
-    undoTip_->setVisible(!held_.holds(undo));
-    undoCap_->setText(QString::fromStdString(undo.label()));
-    shortcutCap_->setText(QString::fromStdString(overview.label()));
-    shortcutCap_->setVisible(overviewOurs);
-    finishText_->setText(overviewOurs ? QStringLiteral("opens Kavelo") : QStringLiteral("Open Kavelo from its tray icon"));
-}
-
-QWidget* WelcomeView::tip(const QString& keys, const QString& verb, KeyCap** cap)
+KeyCap* WelcomeView::tip(QHBoxLayout* tips, const QString& verb)
 {
     auto* tip = new QWidget;
     auto* row = new QHBoxLayout(tip);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(tipSpacing);
-    auto* keyCap = new KeyCap(keys);
-    if (cap)
-        *cap = keyCap;
-    row->addWidget(keyCap, 0, Qt::AlignVCenter);
+    auto* cap = new KeyCap(QString());
+    row->addWidget(cap, 0, Qt::AlignVCenter);
     row->addWidget(SettingsStyle::label(verb, Fonts::system(tipSize), Theme::secondary()), 0, Qt::AlignVCenter);
-    return tip;
+    tips->addWidget(tip);
+    return cap;
 }
 
 } // namespace kavelo

@@ -18,6 +18,7 @@
 
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
 
 namespace kavelo {
@@ -52,6 +53,9 @@ public:
     QLabel* finishText() const { return finishText_; }
     QWidget* finishRow() const { return finishRow_; }
     KeyCap* shortcutCap() const { return shortcutCap_; }
+    KeyCap* switchCap() const { return switchCap_; }
+    KeyCap* wheelCap() const { return wheelCap_; }
+    KeyCap* undoCap() const { return undoCap_; }
     PillButton* getStarted() const { return getStarted_; }
 
     static constexpr int width = 540;
@@ -76,7 +80,10 @@ public:
     static constexpr double finishSize = 13;
 
 private:
-    QWidget* tip(const QString& keys, const QString& verb, KeyCap** cap = nullptr);
+    // One key tip, added to `tips`; its key cap.
+    KeyCap* tip(QHBoxLayout* tips, const QString& verb);
+    // The key caps from the keys as bound now, only those no other
+    // program holds.
     void showKeys();
 
     Preferences& preferences_;
@@ -89,14 +96,15 @@ private:
     ArrangeModeCards* cards_;
     QWidget* tips_;
     QWidget* switchTip_;
-    KeyCap* switchCap_ = nullptr;
     QWidget* undoTip_;
-    KeyCap* undoCap_ = nullptr;
     QLabel* finishText_;
     HeldKeys held_;
     Handle heldChanges_;
     QWidget* finishRow_;
     KeyCap* shortcutCap_;
+    KeyCap* switchCap_;
+    KeyCap* wheelCap_;
+    KeyCap* undoCap_;
     PillButton* getStarted_;
     Handle changes_;
 };

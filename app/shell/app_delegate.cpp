@@ -1,6 +1,7 @@
 #include "app/shell/app_delegate.h"
 
 #include "app/services/key_names.h"
+#include "app/services/key_texts.h"
 #include "app/services/trackpad.h"
 #include "app/shell/command_modes.h"
 #include "app/shell/panel_assembly.h"
@@ -280,9 +281,8 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show(
-            HeldKeyTexts::startHint(heldKeys_.value(), preferences_.shortcut(), preferences_.switcherEnabled()),
-            "keyboard");
+        views_.toast().show(KeyTexts::firstRunToast(preferences_, heldKeys_.value(), item_ && item_->inTray()),
+                            "keyboard");
     }));
 }
 
