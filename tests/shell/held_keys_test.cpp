@@ -168,23 +168,29 @@ TEST_F(HeldKeysTest, NothingHeldNoToastAndAnUnnamedManagerIsAnotherApp)
     EXPECT_EQ(lastToast(), "Another app holds 1 of Kavelo's shortcuts. Click to choose others");
 }
 
-// The first-run toast after "Get Started", as the keys stand.
+// The first-run toast after "Get Started", as the keys stand, with and
+// without a tray.
 TEST_F(HeldKeysTest, TheFirstRunToastNamesOnlyKeysKaveloHolds)
 {
     const std::string altTab = switcherShortcut.label(), overview = Shortcut::standard.label();
+    const std::string noTray = "No tray here: run kavelo again for its panel";
     struct Case {
-        bool switcherHeld, overviewHeld;
+        bool switcherHeld, overviewHeld, tray;
         std::string toast;
     };
     const std::vector<Case> cases{
-        {false, false, "Press " + altTab + " to switch, or " + overview + " to see everything"},
-        {true, false, "Press " + overview + " to switch and see everything"},
-        {false, true, "Press " + altTab + " to switch. Kavelo's tray icon shows everything"},
-        {true, true, "Open Kavelo from its tray icon to switch and see everything"},
+        {false, false, true, "Press " + altTab + " to switch, or " + overview + " to see everything"},
+        {true, false, true, "Press " + overview + " to switch and see everything"},
+        {false, true, true, "Press " + altTab + " to switch. Kavelo's tray icon shows everything"},
+        {true, true, true, "Open Kavelo from its tray icon to switch and see everything"},
+        {true, false, false, "Press " + overview + " to switch and see everything. " + noTray},
+        {false, true, false, "Press " + altTab + " to switch. " + noTray},
+        {true, true, false, noTray},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.toast);
         DelegateWorld world;
+        world.views.hasTray = c.tray;
         if (c.switcherHeld)
             world.sim.takeHotKey(switcherShortcut.keyCode, switcherShortcut.modifiers);
         if (c.overviewHeld)
