@@ -17,6 +17,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -49,6 +50,8 @@ public:
     void setArrangeSources(ArrangeSources sources);
     // The keys another program holds, for the Shortcuts page to mark.
     void setHeldKeys(Published<HeldKeys>* held);
+    // Told of each page before it is built, from the first change of page on.
+    std::function<void(SettingsTab)> willShow;
 
     SettingsSidebar* sidebar() const { return sidebar_; }
     QScrollArea* pageArea() const { return pageArea_; }

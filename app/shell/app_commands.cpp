@@ -226,6 +226,18 @@ void AppDelegate::applyKeys()
     noteHeld(std::move(held));
 }
 
+void AppDelegate::reclaimKeys()
+{
+    switcher_.dropClaim();
+    applyKeys();
+}
+
+void AppDelegate::windowManagerChanged()
+{
+    reclaimKeys();
+    managerSettled_ = platform_.scheduler.after(managerSettle, weakly([this] { reclaimKeys(); }));
+}
+
 bool AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
 {
     if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); })))

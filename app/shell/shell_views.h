@@ -67,6 +67,8 @@ struct WindowSources {
     std::function<std::optional<std::string>()> clashingApp;
     // The keys another program holds, for the Shortcuts page and the welcome.
     Published<HeldKeys>* heldKeys = nullptr;
+    // The Shortcuts page is about to show.
+    std::function<void()> shortcutsShown;
 };
 
 class ShellViews {
