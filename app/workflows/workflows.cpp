@@ -1,6 +1,7 @@
 #include "app/workflows/workflows.h"
 
 #include "app/services/key_texts.h"
+#include "app/services/move_report.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
 #include "app/workflows/browser_tabs.h"
@@ -229,7 +230,8 @@ void Workflows::place(const Workspace& workspace, int attempt, std::uint64_t gen
 {
     if (!placement_ || generation != generation_)
         return;
-    const int placed = WindowActions::restore(desktop_, workspace);
+    WindowActions::Moves moves;
+    const int placed = WindowActions::restore(desktop_, workspace, &moves);
     placement_->placed = placed;
     if (placed < int(workspace.windows.size()) && attempt < placementRetries) {
         placement_->retry = desktop_.platform.scheduler.after(retryDelay, [this, workspace, attempt, generation] {
@@ -240,8 +242,14 @@ void Workflows::place(const Workspace& workspace, int attempt, std::uint64_t gen
     // Taken out first: the hooks may start the next switch.
     Placement done = std::move(*placement_);
     placement_.reset();
-    if (workspace.tidy)
-        (void)WindowActions::tidy(desktop_, *workspace.tidy, std::nullopt);
+    if (workspace.tidy) {
+        WindowActions::Moves tidied;
+        (void)WindowActions::tidy(desktop_, *workspace.tidy, std::nullopt, &tidied);
+        moves = tidied;
+    }
+    // Windows the window manager kept where they were are said so.
+    if (const auto report = MoveReport::text(moves, desktop_.platform.workspace.windowManagerName()))
+        toast_.show(*report, MoveReport::icon);
     if (didMoveWindows)
         didMoveWindows();
     if (done.finished)

@@ -87,6 +87,8 @@ bool Impl::open(const std::string& display, std::string* error)
     atomRulesNames = intern("_XKB_RULES_NAMES");
     atomOpacity = intern("_NET_WM_WINDOW_OPACITY");
     atomGtkFrameExtents = intern("_GTK_FRAME_EXTENTS");
+    atomGtkApplicationId = intern("_GTK_APPLICATION_ID");
+    atomKdeDesktopFile = intern("_KDE_NET_WM_DESKTOP_FILE");
 
     // A window manager that follows EWMH names its check window on the root.
     xcb_window_t check = XCB_NONE;

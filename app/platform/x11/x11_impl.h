@@ -46,6 +46,9 @@ inline constexpr unsigned hints = 1u << 6;      // WM_NORMAL_HINTS and _NET_WM_A
 inline constexpr unsigned mapState = 1u << 7;
 inline constexpr unsigned opacity = 1u << 8;
 inline constexpr unsigned all = 0x1FF;
+// _GTK_APPLICATION_ID and _KDE_NET_WM_DESKTOP_FILE; outside `all`: only
+// naming a program needs them.
+inline constexpr unsigned appIds = 1u << 9;
 } // namespace X11Fields
 
 struct FrameExtents {
@@ -86,6 +89,8 @@ struct ClientProps {
     std::optional<std::string> title;
     std::string instance;
     std::string className;
+    std::string applicationId;
+    std::string desktopFile;
     std::optional<std::uint32_t> desktop;
     bool hasHints = false;
     xcb_size_hints_t hints{};
@@ -151,6 +156,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_atom_t atomRulesNames = XCB_NONE;
     xcb_atom_t atomOpacity = XCB_NONE;
     xcb_atom_t atomGtkFrameExtents = XCB_NONE;
+    xcb_atom_t atomGtkApplicationId = XCB_NONE;
+    xcb_atom_t atomKdeDesktopFile = XCB_NONE;
     std::int32_t ownPid = 0;
 
     bool open(const std::string& display, std::string* error);

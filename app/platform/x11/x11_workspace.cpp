@@ -289,10 +289,13 @@ std::optional<Image> Impl::entryIcon(xcb_window_t window)
 {
     if (!iconResolver)
         return std::nullopt;
-    const ClientProps props = read(window, X11Fields::wmClass);
+    const ClientProps props = read(window, X11Fields::wmClass | X11Fields::appIds);
     DesktopEntries& entries = desktopEntries();
     entries.refresh();
-    const DesktopEntry* entry = entries.forClass(props.className.empty() ? props.instance : props.className);
+    const DesktopEntry* entry = entries.forProgram(ProgramIdentity{.applicationId = props.applicationId,
+                                                                   .desktopFile = props.desktopFile,
+                                                                   .wmClass = props.className,
+                                                                   .instance = props.instance});
     if (!entry || entry->icon.empty())
         return std::nullopt;
     if (entryIconsRead != entries.reads()) {
