@@ -124,8 +124,9 @@ bool Impl::open(const std::string& display, std::string* error)
 
     if (const auto* ext = xcb_get_extension_data(c, &xcb_input_id); ext && ext->present) {
         XReply<xcb_input_xi_query_version_reply_t> v(
-            xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
+            xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 4), nullptr));
         hasXInput = v && (v->major_version > 2 || (v->major_version == 2 && v->minor_version >= 1));
+        hasGestures = v && (v->major_version > 2 || (v->major_version == 2 && v->minor_version >= 4));
         xinputOpcode = ext->major_opcode;
     }
     if (const auto* ext = xcb_get_extension_data(c, &xcb_randr_id); ext && ext->present) {

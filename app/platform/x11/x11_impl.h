@@ -7,6 +7,7 @@
 
 #include "app/platform/desktop_entries.h"
 #include "app/platform/x11/x11_desktop.h"
+#include "app/platform/x11/x11_gestures.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -139,6 +140,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
+    bool hasGestures = false;   // XInput 2.4
     std::uint8_t randrEventBase = 0;
     bool hasRandr = false;
     std::uint8_t xkbEventBase = 0;
@@ -285,6 +287,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // The icon of the entry for `window`'s class.
     std::optional<Image> entryIcon(xcb_window_t window);
 
+    // Grabbed swipes, as contact frames.
+    std::function<void(const ContactFrame&)> onGestureFrame;
+    GestureFrames gestureFrames;
+    void handleGesture(const xcb_ge_generic_event_t* event);
+
     // Events.
     std::vector<std::function<void()>> pendingWork;
     std::function<void()> wakeup;
@@ -407,7 +414,7 @@ std::unique_ptr<SystemHotKeys> makeX11HotKeys(X11Desktop::Impl& impl);
 std::unique_ptr<EventTap> makeX11EventTap(X11Desktop::Impl& impl);
 std::unique_ptr<Mouse> makeX11Mouse(X11Desktop::Impl& impl);
 std::unique_ptr<Keyboard> makeX11Keyboard(X11Desktop::Impl& impl);
-std::unique_ptr<Multitouch> makeX11Multitouch();
+std::unique_ptr<Multitouch> makeX11Multitouch(X11Desktop::Impl& impl);
 std::unique_ptr<WindowCapture> makeX11Capture(X11Desktop::Impl& impl);
 std::unique_ptr<LoginItem> makeX11LoginItem();
 std::unique_ptr<BrowserScripting> makeX11Browsers();
