@@ -107,7 +107,9 @@ bool Impl::open(const std::string& display, std::string* error)
 
     // The frames' own changes (the root's children) tell that the manager
     // is answering a write.
-    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    // Structure events bring the announcement of a new settings manager.
+    const std::uint32_t rootEvents =
+        XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &rootEvents);
 
     helper = xcb_generate_id(c);
@@ -173,6 +175,7 @@ bool Impl::open(const std::string& display, std::string* error)
     } else {
         classicOf.fill(-1);
     }
+    watchXSettings();
     refreshOrigin();
     xcb_flush(c);
     return !xcb_connection_has_error(c);

@@ -106,6 +106,8 @@ void Impl::processEvents()
 void Impl::handle(xcb_generic_event_t* event)
 {
     const std::uint8_t type = event->response_type & 0x7F;
+    if (handleXSettingsEvent(event))
+        return;
     switch (type) {
     case XCB_DESTROY_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);

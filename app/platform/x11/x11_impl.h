@@ -287,6 +287,18 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // The icon of the entry for `window`'s class.
     std::optional<Image> entryIcon(xcb_window_t window);
 
+    // The XSETTINGS manager's "Gtk/EnableAnimations": none without a
+    // manager, a readable property or that setting.
+    xcb_atom_t atomXSettingsSelection = XCB_NONE;
+    xcb_atom_t atomXSettings = XCB_NONE;
+    xcb_atom_t atomManager = XCB_NONE;
+    xcb_window_t xsettingsOwner = XCB_NONE;
+    std::optional<std::int32_t> enableAnimations;
+    void watchXSettings();
+    void readXSettings();
+    // True when the event was only the manager's.
+    bool handleXSettingsEvent(const xcb_generic_event_t* event);
+
     // Grabbed swipes, as contact frames.
     std::function<void(const ContactFrame&)> onGestureFrame;
     GestureFrames gestureFrames;
