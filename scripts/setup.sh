@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config lld
-  nlohmann-json3-dev libicu-dev
+  nlohmann-json3-dev libicu-dev liblz4-dev
   qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-xinput-dev

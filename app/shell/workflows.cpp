@@ -1,5 +1,6 @@
 #include "app/shell/workflows.h"
 
+#include "app/platform/desktop_entries.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
 #include "app/shell/browser_tabs.h"
@@ -50,6 +51,16 @@ bool isOpenableURL(std::string_view address)
         return false;
     return std::none_of(address.begin(), address.end(),
                         [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; });
+}
+
+// How the program at `location` starts: its desktop entry's command
+// without addresses, or the program file itself.
+std::vector<std::string> programAt(const std::string& location)
+{
+    if (!location.ends_with(".desktop"))
+        return {location};
+    const auto entry = DesktopEntry::load(location, DesktopEntries::localeFromEnvironment());
+    return entry ? DesktopExec::arguments(entry->exec).value_or(std::vector<std::string>{}) : std::vector<std::string>{};
 }
 
 // Only web addresses; browsers that keep none are left out.
@@ -172,7 +183,7 @@ void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& m
                                       [&](const RunningApp& app) { return app.bundleID == browser; });
         std::vector<std::string> open;
         if (runs) {
-            auto read = BrowserTabs::read(desktop_.platform.browsers, browser);
+            auto read = BrowserTabs::read(desktop_.platform, browser);
             if (!read)
                 continue;
             open = std::move(*read);
@@ -181,8 +192,16 @@ void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& m
         for (std::string& url : WorkflowPlan::tabsToOpen(WorkflowPlan::keepable(saved), open))
             if (isOpenableURL(url))
                 urls.push_back(std::move(url));
-        if (!urls.empty())
+        if (urls.empty())
+            continue;
+        if (!BrowserTabs::isFirefox(browser)) {
             system.openURLs(urls, *location, false);
+            continue;
+        }
+        const auto program = programAt(*location);
+        for (const auto& line : BrowserTabs::firefoxCommands(program, urls))
+            if (launcher)
+                launcher->launch(line.front(), std::vector<std::string>(line.begin() + 1, line.end()));
     }
 }
 
