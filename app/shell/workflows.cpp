@@ -156,6 +156,13 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
         toast_.show("Saved " + name, savedIcon);
 }
 
+bool Workflows::firefoxInstalled() const
+{
+    return std::any_of(BrowserTabs::supported.begin(), BrowserTabs::supported.end(), [&](std::string_view id) {
+        return BrowserTabs::isFirefox(id) && desktop_.platform.workspace.applicationLocation(id);
+    });
+}
+
 std::vector<std::string> Workflows::missingApps(const Workspace& workspace)
 {
     std::vector<std::string> missing;

@@ -71,6 +71,9 @@ public:
     // one they are not reopened. The shell sets it.
     ProcessLauncher* launcher = nullptr;
 
+    // Whether Firefox, the browser whose tabs are saved, is installed.
+    bool firefoxInstalled() const;
+
     // Saves the current desktop as a workflow; `displays` is the current
     // monitor-setup fingerprint. A blank name does nothing.
     void save(std::string_view name, const std::string& displays);

@@ -81,6 +81,7 @@ void QtShellWindows::showSettings(SettingsTab tab)
         .workspace = p.workspace,
         .ownBundleID = p.appInfo.bundleID(),
         .clashingApp = sources_.clashingApp,
+        .multitouch = &p.multitouch,
     });
     replaceContent(*settings_, view);
     settingsView_ = view;
