@@ -13,6 +13,7 @@ packages=(
   libxkbcommon-dev libxkbcommon-x11-dev
   xvfb xauth openbox xterm x11-apps x11-utils x11-xserver-utils
   xfwm4 dbus-daemon xcompmgr mutter kwin-x11 kwin-style-breeze i3-wm trayer imagemagick xdg-utils
+  firefox-esr
   fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
 )
 
