@@ -1,5 +1,7 @@
 #include "app/platform/kde_globals.h"
 
+#include "core/text.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -8,15 +10,6 @@
 namespace kavelo::KdeGlobals {
 
 namespace {
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 std::optional<std::filesystem::path> absolute(const char* value)
 {
@@ -30,14 +23,14 @@ constexpr std::uintmax_t largestFile = 1 << 20;
 
 } // namespace
 
-std::optional<double> animationDurationFactor(std::string_view text)
+std::optional<double> animationDurationFactor(std::string_view file)
 {
     std::optional<double> out;
     bool inGroup = false;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    while (!file.empty()) {
+        const auto end = file.find('\n');
+        const std::string line = text::trimmingWhitespace(file.substr(0, end));
+        file = end == std::string_view::npos ? std::string_view() : file.substr(end + 1);
         if (line.starts_with('[')) {
             inGroup = line == "[KDE]";
             continue;
@@ -47,13 +40,13 @@ std::optional<double> animationDurationFactor(std::string_view text)
         const auto equals = line.find('=');
         if (equals == std::string_view::npos)
             continue;
-        std::string_view key = trimmed(line.substr(0, equals));
+        std::string key = text::trimmingWhitespace(std::string_view(line).substr(0, equals));
         // Flags such as "[$i]" (immutable) follow the key.
         if (const auto flags = key.find('['); flags != std::string_view::npos)
-            key = trimmed(key.substr(0, flags));
+            key = text::trimmingWhitespace(std::string_view(key).substr(0, flags));
         if (key != "AnimationDurationFactor")
             continue;
-        const std::string_view value = trimmed(line.substr(equals + 1));
+        const std::string value = text::trimmingWhitespace(std::string_view(line).substr(equals + 1));
         double v = 0;
         const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
         if (ec == std::errc() && ptr == value.data() + value.size())

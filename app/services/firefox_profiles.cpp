@@ -1,5 +1,7 @@
 #include "app/services/firefox_profiles.h"
 
+#include "core/text.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,15 +18,6 @@ namespace kavelo::FirefoxProfiles {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // A profiles.ini is a few lines per profile.
 constexpr std::uintmax_t largestIni = 1 << 20;
@@ -43,12 +36,14 @@ Listed parse(std::string_view ini, const fs::path& base)
     std::vector<std::pair<std::string, Section>> sections;
     while (!ini.empty()) {
         const auto end = ini.find('\n');
-        const std::string_view line = trimmed(ini.substr(0, end));
+        const std::string kept = text::trimmingWhitespace(ini.substr(0, end));
+        const std::string_view line = kept;
         ini = end == std::string_view::npos ? std::string_view() : ini.substr(end + 1);
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             sections.emplace_back(std::string(line.substr(1, line.size() - 2)), Section{});
         } else if (const auto eq = line.find('='); eq != std::string_view::npos && !sections.empty()) {
-            sections.back().second[std::string(trimmed(line.substr(0, eq)))] = std::string(trimmed(line.substr(eq + 1)));
+            sections.back().second[text::trimmingWhitespace(line.substr(0, eq))] =
+                text::trimmingWhitespace(line.substr(eq + 1));
         }
     }
     const auto folder = [&](std::string_view path, bool relative) { return relative ? base / path : fs::path(path); };

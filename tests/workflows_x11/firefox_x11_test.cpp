@@ -18,9 +18,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 namespace kavelo::testing {
 namespace {
@@ -37,9 +43,52 @@ struct NoPanels : WorkflowPanels {
     std::optional<fs::path> chooseImportFile() override { return std::nullopt; }
 };
 
-// Nothing listens there: Firefox shows its error page and keeps the address.
-const std::string first = "http://127.0.0.1:9/kavelo-first";
-const std::string second = "http://127.0.0.1:9/kavelo-second";
+// A web server of the test's own, answering every request with a small
+// page: a tab whose page fails to load may be recorded as a blank one.
+class WebServer {
+public:
+    WebServer()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 16) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] {
+            for (;;) {
+                const int client = ::accept(listener_, nullptr, nullptr);
+                if (client < 0)
+                    return;
+                char request[4096];
+                [[maybe_unused]] auto n = ::recv(client, request, sizeof request, 0);
+                const std::string_view page = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                                              "<!doctype html><title>Kavelo</title><p>Kavelo";
+                [[maybe_unused]] auto m = ::send(client, page.data(), page.size(), MSG_NOSIGNAL);
+                ::close(client);
+            }
+        });
+    }
+    ~WebServer()
+    {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::string url(std::string_view path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(port_) + "/" + std::string(path);
+    }
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
 
 // A session bus of the test's own: Firefox hands a second command line to
 // the running one over it.
@@ -99,6 +148,8 @@ protected:
                "[General]\nStartWithLastProfile=1\nVersion=2\n";
         std::ofstream(profile / "user.js") << "user_pref(\"browser.sessionstore.interval\", 1000);\n"
                                               "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                                              "user_pref(\"browser.sessionstore.resume_from_crash\", false);\n"
+                                              "user_pref(\"browser.startup.page\", 0);\n"
                                               "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
                                               "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
                                               "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n";
@@ -149,16 +200,19 @@ protected:
                 return true;
         return false;
     }
+    // The Firefox the workflow started, not a child of ours.
     void endFirefox()
     {
         if (const auto pid = FirefoxProfiles::lockHolder(profile)) {
             ::kill(*pid, SIGTERM);
-            test::waitFor([&] { return ::kill(*pid, 0) != 0 || !FirefoxProfiles::lockHolder(profile); }, 20s,
-                          [] {});
+            test::waitFor([&] { return ::kill(*pid, 0) != 0; }, 20s, [] {});
         }
     }
 
     test::TempHome home;
+    WebServer web;
+    const std::string first = web.url("kavelo-first");
+    const std::string second = web.url("kavelo-second");
     test::X11Session session;
     SessionBus bus;
     fs::path profile;
@@ -175,7 +229,7 @@ protected:
 
 TEST_F(FirefoxX11, AWindowOfTwoTabsIsSavedAndReopened)
 {
-    session.launch({"firefox-esr", first, second});
+    const pid_t started = session.launch({"firefox-esr", first, second});
     ASSERT_TRUE(sessionShows({{first, second}}));
     ASSERT_TRUE(test::waitFor([&] { return firefoxRuns(); }, 20s, [&] { x11->processEvents(); }));
 
@@ -184,7 +238,11 @@ TEST_F(FirefoxX11, AWindowOfTwoTabsIsSavedAndReopened)
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->tabs, (std::map<std::string, std::vector<std::string>>{{"firefox-esr", {first, second}}}));
 
-    endFirefox();
+    // Quit as a user quits, then gone for good with every process of it,
+    // before the workflow starts it anew.
+    ::kill(started, SIGTERM);
+    test::waitFor([&] { return !FirefoxProfiles::lockHolder(profile); }, 20s, [] {});
+    session.terminate(started);
     ASSERT_TRUE(test::waitFor([&] { return !firefoxRuns(); }, 20s, [&] { x11->processEvents(); }));
     // Only the new Firefox can write it again.
     fs::remove_all(profile / "sessionstore-backups");
