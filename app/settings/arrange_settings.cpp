@@ -1,5 +1,6 @@
 #include "app/settings/arrange_settings.h"
 
+#include "app/services/key_texts.h"
 #include "app/services/preferences.h"
 #include "app/settings/app_row.h"
 #include "app/settings/colour_well.h"
@@ -194,7 +195,7 @@ void ArrangeSettings::refresh()
         colour->setVisible(next.colourRow);
     for (ModeCard* card : cards_)
         card->follow();
-    description_->setText(text(ArrangePage::description(next.mode)));
+    description_->setText(text(ArrangePage::description(next.mode, preferences_.key(Command::pause))));
     for (BoundPicker* picker : descendants<BoundPicker>(this))
         picker->refresh();
     for (ToggleRow* toggle : descendants<ToggleRow>(this))
@@ -305,9 +306,8 @@ QWidget* ArrangeSettings::stripSection()
     auto* picker = makePicker<int>(
         ArrangeOptions::swipeFingers(), [&p, reach] { return reach ? p.stripSwipeFingers() : 0; },
         [&p](int v) { p.setStripSwipeFingers(v); });
-    auto* row = new SettingRow(QStringLiteral("Trackpad swipe"),
-                               reach ? std::nullopt : std::optional<QString>(noSwipesText()), picker);
-    row->setEnabled(reach);
+    auto* row = new SettingRow(QStringLiteral("Trackpad swipe"), std::nullopt, picker);
+    row->setUnavailable(reach ? std::nullopt : std::optional<QString>(noSwipesText()));
     group->addRow(row);
     return group;
 }
@@ -315,8 +315,9 @@ QWidget* ArrangeSettings::stripSection()
 QWidget* ArrangeSettings::stripHelpSection()
 {
     QLabel* help = SettingsStyle::wrappingLabel(
-        QStringLiteral("⌃⌥ plus the mouse wheel moves along the strip too. Hold ⌃⌥ to see the strip, click a "
-                       "window to go to it, or drag one to reorder."),
+        QString::fromStdString(KeyTexts::stripWheelKeys() + " plus the mouse wheel moves along the strip too. Hold " +
+                               KeyTexts::stripWheelKeys() +
+                               " to see the strip, click a window to go to it, or drag one to reorder."),
         Fonts::system(descriptionSize), Theme::secondary());
     help->setContentsMargins(textInset, 0, textInset, 0);
     return help;

@@ -6,7 +6,7 @@
 #include "app/settings/settings_style.h"
 #include "app/settings/workflow_card.h"
 #include "app/settings/workflow_edits.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/ui/fonts.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/shapes.h"
@@ -39,7 +39,7 @@ public:
                                               Fonts::system(15, Fonts::Weight::semibold), Theme::primary(), this),
                          0, Qt::AlignHCenter);
         auto* hint = SettingsStyle::wrappingLabel(
-            QStringLiteral("Set up your apps and windows, then save a workflow from the menu bar."),
+            QStringLiteral("Set up your apps and windows, then save a workflow from Kavelo's panel."),
             Fonts::system(12.5), Theme::secondary(), this);
         hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         stack->addWidget(hint);
@@ -107,14 +107,18 @@ QString WorkflowsPage::chromiumDetail()
 
 namespace {
 
-// A browser's row: what it shows says whether its tabs are saved.
+// A browser's row: what it shows says whether its tabs are saved; a
+// browser whose tabs are not gives the reason instead.
 SettingRow* browserRow(const QString& title, const QString& detail, bool saved)
 {
     auto* state = SettingsStyle::wrappingLabel(saved ? QStringLiteral("Saved") : QStringLiteral("Not saved"),
                                                Fonts::system(13), Theme::secondary());
     state->setWordWrap(false);
-    auto* row = new SettingRow(title, detail, state);
-    row->setEnabled(saved);
+    auto* row = new SettingRow(title, std::nullopt, state);
+    if (saved)
+        row->setDetail(detail);
+    else
+        row->setUnavailable(detail);
     return row;
 }
 

@@ -5,7 +5,7 @@
 #include "app/services/firefox_profiles.h"
 #include "app/services/firefox_session.h"
 #include "app/services/moz_lz4.h"
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 #include "shell/shell_fixture.h"
 
 #include <gmock/gmock.h>

@@ -11,7 +11,7 @@
 #include "app/services/preferences.h"
 #include "app/services/process_launcher.h"
 #include "app/services/user_defaults.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "core/workflow_plan.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"

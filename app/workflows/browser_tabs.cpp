@@ -1,4 +1,4 @@
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 
 #include "app/services/firefox_profiles.h"
 #include "app/services/firefox_session.h"
