@@ -125,6 +125,10 @@ void AppDelegate::applicationDidFinishLaunching()
             switcher_.updateClaim();
     }));
     switcher_.updateClaim();
+    // After the launch, before the first Alt-Tab; the preview shows its own.
+    if (!commandLine_.isShow())
+        platform_.scheduler.post(weakly([this] { switcher_.prepare(); }));
+    managerChanges_ = platform_.workspace.onWindowManagerChange(weakly([this] { windowManagerChanged(); }));
     // 18.
     mouse_->onKey = weakly([this](TapEventType type, const TapEvent& event) { return keyHook(type, event); });
     // 19. The tap runs exactly while the permission is granted.
@@ -243,6 +247,7 @@ void AppDelegate::togglePopover()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_->geometry(), panelView());
 }
 
@@ -254,6 +259,7 @@ void AppDelegate::reopen()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_ ? item_->geometry() : std::nullopt, panelView());
 }
 
@@ -268,6 +274,7 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .shortcutsShown = weakly([this] { reclaimKeys(); }),
         });
     return *windows_;
 }

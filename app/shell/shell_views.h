@@ -63,6 +63,8 @@ struct WindowSources {
     Permissions permissions;
     // The running application that moves windows too, for the Arrange page.
     std::function<std::optional<std::string>()> clashingApp;
+    // The Shortcuts page is about to show.
+    std::function<void()> shortcutsShown;
 };
 
 class ShellViews {

@@ -7,6 +7,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -115,8 +116,6 @@ protected:
         return text.str();
     }
 
-    void press(std::uint16_t keyCode, bool down) { session->key(x11->serverKeyCode(keyCode).value(), down); }
-
     std::vector<Rect> xtermFrames() const
     {
         std::vector<Rect> out;
@@ -187,13 +186,8 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
 
     const auto term = session->windowsOfClass("XTerm").back();
     ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == term; }, 5s));
-    press(controlKey, true);
-    press(optionKey, true);
-    press(leftArrow, true);
-    press(leftArrow, false);
-    press(optionKey, false);
-    press(controlKey, false);
-    session->sync();
+    const auto server = [&](std::uint16_t key) { return x11->serverKeyCode(key).value(); };
+    test::Typist(*session).chord({server(controlKey), server(optionKey)}, server(leftArrow));
 
     // The left half of the visible area; xterm rounds its size to whole
     // characters, so the far edge may fall a little short.
