@@ -329,6 +329,10 @@ void CommandModes::swipeTest(const std::string& value)
     };
     const int devices = trackpad_->start(integerNumber(value).value_or(swipeFingers));
     line("devices: " + std::to_string(devices));
+    // Which devices can swipe, so a user can tell a missing device from a
+    // desktop that sends no gestures.
+    for (const std::string& name : platform.multitouch.devices())
+        line("device: " + name);
     timers_.push_back(platform.scheduler.after(swipeSeconds, [this] { exit(0); }));
 }
 

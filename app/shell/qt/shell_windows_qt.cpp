@@ -87,6 +87,7 @@ void QtShellWindows::showSettings(SettingsTab tab)
         .workspace = p.workspace,
         .ownBundleID = p.appInfo.bundleID(),
         .clashingApp = sources_.clashingApp,
+        .multitouch = &p.multitouch,
     });
     view->setHeldKeys(sources_.heldKeys);
     replaceContent(*settings_, view);
