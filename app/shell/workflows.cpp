@@ -83,13 +83,15 @@ void Workflows::reload()
     items_.set(std::move(items));
 }
 
-bool Workflows::isReservedName(std::string_view name) const
-{
-    return store_.url(name).filename().string().starts_with("auto-");
-}
+bool Workflows::isReservedName(std::string_view name) const { return WorkspaceStore::isAutoName(name); }
 
 bool Workflows::refuseName(std::string_view name, std::string_view verb)
 {
+    // A name that cannot be stored is not repeated: it may hold line breaks.
+    if (const auto problem = WorkspaceStore::nameProblem(name)) {
+        message_.set("Couldn't " + std::string(verb) + " this workflow. " + *problem);
+        return true;
+    }
     if (!isReservedName(name))
         return false;
     message_.set("Couldn't " + std::string(verb) + " " + std::string(name) +
