@@ -8,6 +8,7 @@
 #include "app/shell/monitor_setups.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/snap.h"
+#include "core/text.h"
 #include "core/workflow_plan.h"
 
 #include <algorithm>
@@ -125,7 +126,8 @@ void CommandModes::save(const std::string& value)
     try {
         delegate_.workflows().store().save(workspace);
     } catch (const WorkspaceSaveError& error) {
-        delegate_.err() << "kavelo: cannot save \"" << value << "\": " << error.what() << '\n';
+        delegate_.err() << "kavelo: cannot save \"" << text::printable(value) << "\": " << text::printable(error.what())
+                        << '\n';
         delegate_.err().flush();
         return exit(1);
     }

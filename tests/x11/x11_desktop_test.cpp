@@ -10,9 +10,12 @@
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
+
+#include <unistd.h>
 
 using namespace kavelo;
 using namespace std::chrono_literals;
@@ -587,6 +590,35 @@ TEST_F(X11DesktopTest, FacilitiesThatLinuxLacks)
     EXPECT_EQ(desktop->browsers().run("tell application id \"org.mozilla.firefox\""), std::nullopt);
     EXPECT_TRUE(desktop->accessibility().isTrusted());
     EXPECT_TRUE(desktop->capture().isAllowed());
+}
+
+TEST_F(X11DesktopTest, LaunchedProgramsWriteWhereTheyCannotPassForKavelo)
+{
+    // A program's warnings on our standard error read as Kavelo's own.
+    const auto folder = std::filesystem::temp_directory_path() / ("kavelo-launch-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto script = folder / "noisy";
+    const auto record = folder / "streams";
+    std::ofstream(script) << "#!/bin/sh\nfor fd in 0 1 2; do readlink /proc/self/fd/$fd; done > " << record.string()
+                          << ".part\nmv " << record.string() << ".part " << record.string() << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::ofstream(folder / "noisy.desktop") << "[Desktop Entry]\nType=Application\nName=Noisy\nExec=" << script.string()
+                                            << " %U\n";
+
+    for (const auto& how : {std::string("program"), std::string("entry")}) {
+        std::filesystem::remove(record);
+        if (how == "program")
+            ASSERT_TRUE(desktop->workspace().launch(script.string(), false));
+        else
+            ASSERT_TRUE(desktop->workspace().openURLs({"https://example.org/"}, (folder / "noisy.desktop").string(), false));
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(record); }, 5s)) << how;
+        std::ifstream in(record);
+        std::vector<std::string> streams;
+        for (std::string line; std::getline(in, line);)
+            streams.push_back(line);
+        EXPECT_EQ(streams, (std::vector<std::string>{"/dev/null", "/dev/null", "/dev/null"})) << how;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(BackendChoice, FollowsTheEnvironment)
