@@ -10,6 +10,7 @@
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -599,8 +600,10 @@ TEST_F(X11DesktopTest, LaunchedProgramsWriteWhereTheyCannotPassForKavelo)
     std::filesystem::create_directories(folder);
     const auto script = folder / "noisy";
     const auto record = folder / "streams";
-    std::ofstream(script) << "#!/bin/sh\nfor fd in 0 1 2; do readlink /proc/self/fd/$fd; done > " << record.string()
-                          << ".part\nmv " << record.string() << ".part " << record.string() << "\n";
+    std::ofstream(script) << "#!/bin/sh\n"
+                             "in=$(readlink /proc/$$/fd/0) out=$(readlink /proc/$$/fd/1) err=$(readlink /proc/$$/fd/2)\n"
+                             "printf '%s\\n' \"$in\" \"$out\" \"$err\" > "
+                          << record.string() << ".part\nmv " << record.string() << ".part " << record.string() << "\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     std::ofstream(folder / "noisy.desktop") << "[Desktop Entry]\nType=Application\nName=Noisy\nExec=" << script.string()
                                             << " %U\n";
