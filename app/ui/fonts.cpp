@@ -85,6 +85,13 @@ QFont system(double size, Weight weight)
     return font;
 }
 
+QFont windowText(double size, Weight weight)
+{
+    QFont font = system(size, weight);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
+
 QFont symbols(double size)
 {
     QFont font(families().symbols);

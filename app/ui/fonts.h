@@ -16,6 +16,11 @@ enum class Weight { light, regular, medium, semibold, bold };
 // The text font at `size` pixels.
 QFont system(double size, Weight weight = Weight::regular);
 
+// The text font for text that comes from elsewhere (window titles,
+// application names) and sample text: drawn as written, without the
+// contextual forms a script does not need ("->" would become an arrow).
+QFont windowText(double size, Weight weight = Weight::regular);
+
 // The symbol font for a symbol shown at text size `size`: its glyphs fill
 // about five sixths of the em, so it is drawn a fifth larger to match.
 QFont symbols(double size);

@@ -74,7 +74,7 @@ void QtShellWindows::showSettings(SettingsTab tab)
         settings_ = makeWindow(SettingsView::width, SettingsView::height, QString::fromUtf8(settingsTitle));
     const Platform& p = sources_.platform;
     auto* view = new SettingsView(sources_.preferences, sources_.watcher, sources_.workflows,
-                                  PermissionActions{p.accessibility, sources_.permissions}, p.workspace, p.keyboard,
+                                  PermissionActions{p.accessibility, sources_.permissions}, p.keyboard,
                                   time_, tab);
     view->setArrangeSources(ArrangeSources{
         .displays = p.displays,
