@@ -95,6 +95,8 @@ public:
     static constexpr std::array<std::uint16_t, 9> slotKeys{18, 19, 20, 21, 23, 22, 26, 28, 25};
     static constexpr std::uint32_t slotModifiers = 0x1800;
     static constexpr const char* welcomedKey = "welcomed";
+    // A burst of setting changes is written this long after its first.
+    static constexpr double settingsDelay = 0.5;
 
     // Makes the objects that exist from the start; `launch` does the rest.
     AppDelegate(Platform platform, ShellViews& views, CommandLine commandLine, ShellEnvironment environment);
@@ -133,6 +135,8 @@ public:
     void open(const std::vector<std::string>& urls);
     // Ends the run loop, and with it the process, with `status`.
     void exitProcess(int status);
+    // Writes the settings changed so far; why they could not be, if so.
+    std::optional<std::string> saveSettings();
     std::ostream& out() const;
     std::ostream& err() const;
     std::optional<std::string> variable(std::string_view name) const;
@@ -219,6 +223,7 @@ private:
     }
 
     void showPreview(const std::string& value);
+    void settingsUnsaved(std::error_code error);
     ShellWindows& shellWindows();
     std::string currentDisplays() const;
     bool isTrusted() const { return platform_.accessibility.isTrusted(); }

@@ -1,0 +1,339 @@
+// The running `kavelo` under hostile and careless use, on a private Xvfb
+// with openbox: every way of writing the display reaches the one instance;
+// idle and slow connections keep no start waiting; a burst of requests stays
+// bounded and a quit is still heard; a setting that cannot be saved fails
+// the start that changed it; a restart by the watchdog never opens the
+// panel; fifos in place of its files do not hang the start.
+
+#include "app/shell/instance_server.h"
+#include "app/shell/single_instance.h"
+#include "services/temp_home.h"
+#include "support/run_program.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+namespace kavelo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+int connectTo(const std::filesystem::path& socket)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+class InstanceX11 : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xterm"}, &startError, test::WindowManager::openboxKeysFree))
+            session.reset();
+    }
+    static void TearDownTestSuite() { session.reset(); }
+
+    void SetUp() override
+    {
+        if (!session) {
+            if (test::x11Required())
+                FAIL() << "no X server for the instance's X11 tests: " << startError;
+            GTEST_SKIP() << "no X server for the instance's X11 tests: " << startError;
+        }
+        home = std::make_unique<test::TempHome>();
+        runtime = home->root() / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        ::unsetenv("KAVELO_BACKEND");
+        writeDefaults(R"({"welcomed": true})");
+    }
+
+    void TearDown() override
+    {
+        for (pid_t pid : started)
+            session->terminate(pid);
+        home.reset();
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+
+    void writeDefaults(const std::string& json)
+    {
+        const auto file = home->paths().userDefaults;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << json;
+    }
+    std::filesystem::path socketPath() const
+    {
+        return runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket");
+    }
+    bool accepts() const
+    {
+        const int fd = connectTo(socketPath());
+        if (fd >= 0)
+            ::close(fd);
+        return fd >= 0;
+    }
+    pid_t startKavelo()
+    {
+        const pid_t pid = session->launch({KAVELO_BINARY});
+        started.push_back(pid);
+        EXPECT_TRUE(test::waitFor([&] { return accepts(); }, 15s)) << "kavelo never listened";
+        return pid;
+    }
+    test::ProgramRun kavelo(const std::vector<std::string>& arguments, const std::string& display = {})
+    {
+        return test::runProgram(KAVELO_BINARY, arguments,
+                                {{"DISPLAY", display.empty() ? session->display() : display},
+                                 {"QT_QPA_PLATFORM", std::nullopt}});
+    }
+    std::string log() const
+    {
+        std::ifstream in(home->paths().logs / "engine.log");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static std::size_t count(const std::string& text, const std::string& word)
+    {
+        std::size_t n = 0;
+        for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+            ++n;
+        return n;
+    }
+    std::string storedMode() const
+    {
+        std::ifstream in(home->paths().userDefaults);
+        std::stringstream text;
+        text << in.rdbuf();
+        const auto at = text.str().find("\"arrangeMode\": \"");
+        return at == std::string::npos ? std::string() : text.str().substr(at + 16, text.str().find('"', at + 16) - at - 16);
+    }
+    static long residentKilobytes(pid_t pid)
+    {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.starts_with("VmRSS:"))
+                return std::stol(line.substr(6));
+        return -1;
+    }
+    // Windows of `pid` the server shows: the popover is the only one with
+    // this title.
+    std::size_t shownPopovers(pid_t pid) const
+    {
+        xcb_connection_t* c = session->connection();
+        const xcb_atom_t pidAtom = session->atom("_NET_WM_PID");
+        std::size_t shown = 0;
+        std::vector<xcb_window_t> pending{session->root()};
+        for (int depth = 0; depth < 3 && !pending.empty(); ++depth) {
+            std::vector<xcb_window_t> next;
+            for (xcb_window_t parent : pending) {
+                std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+                    xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr), &std::free);
+                if (!tree)
+                    continue;
+                const xcb_window_t* children = xcb_query_tree_children(tree.get());
+                for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+                    const xcb_window_t w = children[i];
+                    next.push_back(w);
+                    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> owner(
+                        xcb_get_property_reply(c, xcb_get_property(c, 0, w, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+                                               nullptr),
+                        &std::free);
+                    if (!owner || xcb_get_property_value_length(owner.get()) != 4 ||
+                        *static_cast<std::uint32_t*>(xcb_get_property_value(owner.get())) != std::uint32_t(pid))
+                        continue;
+                    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> name(
+                        xcb_get_property_reply(c, xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64),
+                                               nullptr),
+                        &std::free);
+                    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+                        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+                    const std::string title =
+                        name ? std::string(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                           std::size_t(xcb_get_property_value_length(name.get())))
+                             : std::string();
+                    if (title == "Kavelo" && attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+                        ++shown;
+                }
+            }
+            pending = std::move(next);
+        }
+        return shown;
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::string startError;
+    std::unique_ptr<test::TempHome> home;
+    std::filesystem::path runtime;
+    std::vector<pid_t> started;
+};
+
+TEST_F(InstanceX11, EveryWayOfWritingTheDisplayReachesTheOneInstance)
+{
+    startKavelo();
+    const std::string number = session->display().substr(session->display().rfind(':') + 1);
+    for (const std::string& display : {":" + number + ".0", "unix:" + number, "localhost:" + number + ".0"}) {
+        const auto run = kavelo({"kavelo://mode/off"}, display);
+        EXPECT_EQ(run.status, 0) << display << ": " << run.err;
+        EXPECT_EQ(run.err, "") << display;
+    }
+    EXPECT_EQ(count(log(), " started"), 1u) << log();
+    EXPECT_EQ(count(log(), "unexpected exit"), 0u) << log();
+}
+
+TEST_F(InstanceX11, IdleAndTricklingConnectionsKeepNoStartWaiting)
+{
+    startKavelo();
+    std::vector<int> slow;
+    for (int i = 0; i < 42; ++i) {
+        slow.push_back(connectTo(socketPath()));
+        ASSERT_GE(slow.back(), 0);
+    }
+    std::atomic<bool> trickling{true};
+    std::thread trickle([&] {
+        for (int round = 0; trickling && round < 40; ++round) {
+            for (std::size_t i = 2; i < slow.size(); ++i)
+                ::send(slow[i], " ", 1, MSG_NOSIGNAL);
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    const auto run = kavelo({"kavelo://mode/auto"});
+    // Answered while the idle ones still wait for their deadline, and done.
+    pollfd idle{slow[0], POLLIN, 0};
+    const bool idleAnswered = ::poll(&idle, 1, 0) > 0;
+    trickling = false;
+    trickle.join();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(idleAnswered) << "the start waited for an idle connection's deadline";
+    EXPECT_EQ(storedMode(), "auto");
+    for (const int fd : slow)
+        ::close(fd);
+}
+
+TEST_F(InstanceX11, ABurstOfRequestsStaysBoundedAndAQuitIsStillHeard)
+{
+    const pid_t pid = startKavelo();
+    const long before = residentKilobytes(pid);
+    std::atomic<int> answered{0};
+    std::atomic<bool> flooding{true};
+    const auto flood = [&] {
+        const std::string request = InstanceRequest{}.encode() + "\n";
+        while (flooding) {
+            std::vector<int> open;
+            for (int i = 0; i < 50 && flooding; ++i) {
+                const int fd = connectTo(socketPath());
+                if (fd < 0)
+                    break;
+                ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+                open.push_back(fd);
+            }
+            for (const int fd : open) {
+                char line[256];
+                if (::recv(fd, line, sizeof line, 0) > 0)
+                    ++answered;
+                ::close(fd);
+            }
+            if (open.empty())
+                return;
+        }
+    };
+    std::vector<std::thread> floods;
+    for (int i = 0; i < 4; ++i)
+        floods.emplace_back(flood);
+    ASSERT_TRUE(test::waitFor([&] { return answered >= 3000; }, 60s)) << answered;
+    const long during = residentKilobytes(pid);
+
+    // A quit in the middle of it.
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    const bool ended = test::waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 15s);
+    flooding = false;
+    for (auto& f : floods)
+        f.join();
+    ASSERT_TRUE(ended) << "SIGTERM unheard under the burst";
+    started.clear();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(log().find(" quit"), std::string::npos) << log();
+    EXPECT_LT(during - before, 64 * 1024) << "kilobytes kept by the burst: " << during - before;
+}
+
+TEST_F(InstanceX11, ASettingThatCannotBeSavedFailsTheStartThatChangedIt)
+{
+    startKavelo();
+    // A file where the settings folder belongs fails every write, even as root.
+    const auto folder = home->paths().userDefaults.parent_path();
+    std::filesystem::remove_all(folder);
+    std::ofstream(folder) << "in the way";
+    auto run = kavelo({"kavelo://mode/auto"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kavelo: the change was made, but your settings could not be saved: not a directory\n");
+    // A start that changes no setting is done.
+    run = kavelo({"kavelo://run/tidy"});
+    EXPECT_EQ(run.status, 0) << run.err;
+}
+
+TEST_F(InstanceX11, ARestartByTheWatchdogNeverOpensThePanelOnlyAStartTheUserMakesDoes)
+{
+    // Quit, and started again at once: the first one's watcher, still
+    // waiting, sees the new run's marker and starts Kavelo once more.
+    const pid_t first = startKavelo();
+    ASSERT_EQ(::kill(first, SIGTERM), 0);
+    ASSERT_TRUE(test::waitFor([&] { return ::waitpid(first, nullptr, WNOHANG) == first; }, 10s));
+    started.clear();
+    const pid_t second = startKavelo();
+    std::this_thread::sleep_for(4500ms);
+    session->sync();
+    EXPECT_EQ(shownPopovers(second), 0u) << "the restart passed for a second start";
+    EXPECT_EQ(count(log(), " started"), 2u) << log();
+
+    // The user's own second start does open it.
+    EXPECT_EQ(kavelo({}).status, 0);
+    EXPECT_TRUE(test::waitFor([&] { return shownPopovers(second) == 1; }, 5s));
+}
+
+TEST_F(InstanceX11, FifosInPlaceOfItsFilesDoNotHangTheStart)
+{
+    const auto paths = home->paths();
+    std::filesystem::remove(paths.userDefaults);
+    std::filesystem::create_directories(paths.applicationSupport / "Layouts");
+    for (const auto& file : {paths.userDefaults, paths.applicationSupport / "launches.json",
+                             paths.applicationSupport / "Layouts" / "Desk.json"})
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0) << file;
+    startKavelo();
+    // A second start lists the workflows too, to check a switch.
+    const auto run = kavelo({"kavelo://switch/Desk"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "kavelo: no workflow named \"Desk\" in kavelo://switch/Desk\n");
+}
+
+} // namespace
+} // namespace kavelo::testing
