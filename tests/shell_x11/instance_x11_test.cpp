@@ -5,30 +5,21 @@
 // the start that changed it; a restart by the watchdog never opens the
 // panel; fifos in place of its files do not hang the start.
 
+#include "app/services/user_defaults.h"
 #include "app/shell/instance_server.h"
-#include "app/shell/single_instance.h"
-#include "services/temp_home.h"
+#include "shell_x11/kavelo_x11_fixture.h"
 #include "support/run_program.h"
-#include "support/x11_session.h"
 
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
 
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstring>
-#include <fstream>
-#include <future>
-#include <memory>
-#include <sstream>
 #include <thread>
 
 namespace kavelo::testing {
@@ -36,90 +27,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int connectTo(const std::filesystem::path& socket)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-class InstanceX11 : public ::testing::Test {
+class InstanceX11 : public KaveloX11Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({"xterm"}, &startError, test::WindowManager::openboxKeysFree))
-            session.reset();
-    }
-    static void TearDownTestSuite() { session.reset(); }
-
     void SetUp() override
     {
-        if (!session) {
-            if (test::x11Required())
-                FAIL() << "no X server for the instance's X11 tests: " << startError;
-            GTEST_SKIP() << "no X server for the instance's X11 tests: " << startError;
-        }
-        home = std::make_unique<test::TempHome>();
-        runtime = home->root() / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        ::unsetenv("KAVELO_BACKEND");
-        writeDefaults(R"({"welcomed": true})");
+        KaveloX11Test::SetUp();
+        if (!IsSkipped() && !HasFatalFailure())
+            writeDefaults(R"({"welcomed": true})");
     }
 
-    void TearDown() override
-    {
-        for (pid_t pid : started)
-            session->terminate(pid);
-        home.reset();
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-
-    void writeDefaults(const std::string& json)
-    {
-        const auto file = home->paths().userDefaults;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file) << json;
-    }
-    std::filesystem::path socketPath() const
-    {
-        return runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket");
-    }
-    bool accepts() const
-    {
-        const int fd = connectTo(socketPath());
-        if (fd >= 0)
-            ::close(fd);
-        return fd >= 0;
-    }
-    pid_t startKavelo()
-    {
-        const pid_t pid = session->launch({KAVELO_BINARY});
-        started.push_back(pid);
-        EXPECT_TRUE(test::waitFor([&] { return accepts(); }, 15s)) << "kavelo never listened";
-        return pid;
-    }
     test::ProgramRun kavelo(const std::vector<std::string>& arguments, const std::string& display = {})
     {
         return test::runProgram(KAVELO_BINARY, arguments,
                                 {{"DISPLAY", display.empty() ? session->display() : display},
                                  {"QT_QPA_PLATFORM", std::nullopt}});
-    }
-    std::string log() const
-    {
-        std::ifstream in(home->paths().logs / "engine.log");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
     static std::size_t count(const std::string& text, const std::string& word)
     {
@@ -130,11 +51,7 @@ protected:
     }
     std::string storedMode() const
     {
-        std::ifstream in(home->paths().userDefaults);
-        std::stringstream text;
-        text << in.rdbuf();
-        const auto at = text.str().find("\"arrangeMode\": \"");
-        return at == std::string::npos ? std::string() : text.str().substr(at + 16, text.str().find('"', at + 16) - at - 16);
+        return UserDefaults(home->paths().userDefaults).text("arrangeMode").value_or("");
     }
     static long residentKilobytes(pid_t pid)
     {
@@ -189,11 +106,6 @@ protected:
         return shown;
     }
 
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-    std::unique_ptr<test::TempHome> home;
-    std::filesystem::path runtime;
-    std::vector<pid_t> started;
 };
 
 TEST_F(InstanceX11, EveryWayOfWritingTheDisplayReachesTheOneInstance)
@@ -275,12 +187,12 @@ TEST_F(InstanceX11, ABurstOfRequestsStaysBoundedAndAQuitIsStillHeard)
     // A quit in the middle of it.
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
-    const bool ended = test::waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 15s);
+    const bool quit = test::waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 15s);
     flooding = false;
     for (auto& f : floods)
         f.join();
-    ASSERT_TRUE(ended) << "SIGTERM unheard under the burst";
-    started.clear();
+    ASSERT_TRUE(quit) << "SIGTERM unheard under the burst";
+    ended(pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_NE(log().find(" quit"), std::string::npos) << log();
     EXPECT_LT(during - before, 64 * 1024) << "kilobytes kept by the burst: " << during - before;
@@ -308,7 +220,7 @@ TEST_F(InstanceX11, ARestartByTheWatchdogNeverOpensThePanelOnlyAStartTheUserMake
     const pid_t first = startKavelo();
     ASSERT_EQ(::kill(first, SIGTERM), 0);
     ASSERT_TRUE(test::waitFor([&] { return ::waitpid(first, nullptr, WNOHANG) == first; }, 10s));
-    started.clear();
+    ended(first);
     const pid_t second = startKavelo();
     std::this_thread::sleep_for(4500ms);
     session->sync();

@@ -4,25 +4,16 @@
 // and on SIGTERM puts every window back on a monitor and logs its quit.
 
 #include "app/platform/x11/x11_desktop.h"
-#include "app/shell/single_instance.h"
-#include "services/temp_home.h"
-#include "support/x11_session.h"
+#include "shell_x11/kavelo_x11_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace kavelo::testing {
 namespace {
@@ -32,30 +23,13 @@ using namespace std::chrono_literals;
 // Classic virtual key codes, turned into the server's by the backend.
 constexpr std::uint16_t controlKey = 59, optionKey = 58, leftArrow = 123;
 
-class ShellX11 : public ::testing::Test {
+class ShellX11 : public KaveloX11Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({"xterm"}, &startError, test::WindowManager::openboxKeysFree))
-            session.reset();
-    }
-    static void TearDownTestSuite() { session.reset(); }
-
     void SetUp() override
     {
-        if (!session) {
-            if (std::getenv("CI"))
-                FAIL() << "no X server for the shell's X11 tests: " << startError;
-            GTEST_SKIP() << "no X server for the shell's X11 tests: " << startError;
-        }
-        home = std::make_unique<test::TempHome>();
-        runtime = home->root() / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        ::unsetenv("KAVELO_BACKEND");
+        KaveloX11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         std::string error;
         x11 = X11Desktop::connect(session->display(), &error);
         ASSERT_TRUE(x11) << error;
@@ -66,51 +40,8 @@ protected:
 
     void TearDown() override
     {
-        if (kavelo > 0)
-            session->terminate(kavelo);
-        for (pid_t pid : extra)
-            session->terminate(pid);
         x11.reset();
-        home.reset();
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-
-    void writeDefaults(const std::string& json)
-    {
-        const auto file = home->paths().userDefaults;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file) << json;
-    }
-
-    std::filesystem::path socketPath() const
-    {
-        return runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket");
-    }
-
-    // The socket accepts only once the launch has registered the shortcuts.
-    bool accepts() const
-    {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socketPath().c_str(), sizeof(address.sun_path) - 1);
-        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd);
-        return ok;
-    }
-
-    void startKavelo()
-    {
-        kavelo = session->launch({KAVELO_BINARY});
-        ASSERT_TRUE(test::waitFor([&] { return accepts(); }, 15s)) << "kavelo never listened";
-    }
-
-    std::string log() const
-    {
-        std::ifstream in(home->paths().logs / "engine.log");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        KaveloX11Test::TearDown();
     }
 
     void press(std::uint16_t keyCode, bool down) { session->key(x11->serverKeyCode(keyCode).value(), down); }
@@ -124,14 +55,8 @@ protected:
         return out;
     }
 
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-    std::unique_ptr<test::TempHome> home;
-    std::filesystem::path runtime;
     std::unique_ptr<X11Desktop> x11;
     Rect visible;
-    pid_t kavelo = -1;
-    std::vector<pid_t> extra;
 };
 
 TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSnapsTheFocusedXterm)
@@ -175,7 +100,7 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
 TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
 {
     writeDefaults(R"({"welcomed": true})");
-    startKavelo();
+    const pid_t kavelo = startKavelo();
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
     // The one instance still runs and logged one start.
     EXPECT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0);
@@ -189,9 +114,9 @@ TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
 TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
 {
     writeDefaults(R"({"welcomed": true, "arrangeMode": "strip"})");
-    startKavelo();
+    const pid_t kavelo = startKavelo();
     for (int i = 0; i < 3; ++i)
-        extra.push_back(session->launch({"xterm"}));
+        launch({"xterm"});
     const auto waitsOffScreen = [&] {
         const auto frames = xtermFrames();
         if (frames.size() < 4)
@@ -206,7 +131,7 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
     ASSERT_EQ(::kill(kavelo, SIGTERM), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(kavelo, &status, 0), kavelo);
-    kavelo = -1;
+    ended(kavelo);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
     session->sync();
