@@ -181,6 +181,8 @@ int main(int argc, char** argv)
         InstanceServer::Program{
             .run =
                 [&delegate](const InstanceAction& action) {
+                    if (delegate.hasTerminated())
+                        return false;
                     const auto before = delegate.defaults().changes();
                     if (action.kind == InstanceAction::Kind::url)
                         delegate.open({action.url});

@@ -100,6 +100,14 @@ void CommandModes::exit(int status)
         return;
     exited_ = true;
     timers_.clear();
+    // A mode that changed settings it could not keep did not succeed.
+    const bool changed = delegate_.defaults().hasUnwritten();
+    if (const auto unsaved = changed ? delegate_.saveSettings() : std::nullopt) {
+        delegate_.err() << "kavelo: " << text::printable(*unsaved) << '\n';
+        delegate_.err().flush();
+        if (status == 0)
+            status = 1;
+    }
     delegate_.exitProcess(status);
 }
 

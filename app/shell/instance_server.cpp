@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -172,7 +173,7 @@ void InstanceServer::received(std::uint64_t id, std::string_view line)
 
 void InstanceServer::schedule()
 {
-    if (next_.pending() || queue_.empty() || stopped_)
+    if (next_.pending() || running_ || queue_.empty() || stopped_)
         return;
     // One action per turn of the loop, so that a quit gets its turn.
     next_ = scheduler_.after(0.0, alive_.guard([this] { runNext(); }));
@@ -184,7 +185,9 @@ void InstanceServer::runNext()
     if (!action)
         return answerSettled();
     const InstanceQueue::Ticket number = queue_.taken();
+    running_ = true;
     const bool changed = program_.run && program_.run(*action);
+    running_ = false;
     if (changed)
         for (auto& [id, client] : clients_)
             if (client.first && *client.first <= number && number <= *client.last)
@@ -197,7 +200,7 @@ void InstanceServer::answerSettled()
 {
     if (stopped_)
         return;
-    const InstanceQueue::Ticket settled = queue_.settled();
+    const InstanceQueue::Ticket settled = this->settled();
     std::vector<std::uint64_t> done;
     bool saving = false;
     for (const auto& [id, client] : clients_)
@@ -212,6 +215,12 @@ void InstanceServer::answerSettled()
         if (it != clients_.end())
             answer(id, it->second.changedSettings ? unsaved : std::nullopt);
     }
+}
+
+InstanceQueue::Ticket InstanceServer::settled() const
+{
+    // The action that runs is not done yet.
+    return running_ ? std::min(queue_.settled(), queue_.taken() - 1) : queue_.settled();
 }
 
 void InstanceServer::answer(std::uint64_t id, const std::optional<std::string>& error)

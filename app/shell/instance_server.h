@@ -78,6 +78,7 @@ private:
     void schedule();
     void runNext();
     void answerSettled();
+    InstanceQueue::Ticket settled() const;
 
     Scheduler& scheduler_;
     ReadableWatch watch_;
@@ -89,6 +90,8 @@ private:
     std::uint64_t nextClient_ = 0;
     InstanceQueue queue_;
     Handle next_;
+    // An action runs (it may open a dialog, whose loop serves the socket).
+    bool running_ = false;
     bool stopped_ = false;
     Liveness alive_;
 };

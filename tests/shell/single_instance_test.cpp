@@ -384,6 +384,40 @@ TEST_F(SingleInstanceTest, WhatWaitsWhenTheProgramQuitsIsToldSo)
     EXPECT_EQ(answerError(send(p.socket, InstanceRequest{}).value_or("")), InstanceServer::quitting);
 }
 
+TEST_F(SingleInstanceTest, AnActionThatTurnsTheLoopItselfRunsAloneAndIsAnsweredWhenItEnds)
+{
+    // A command may open a dialog, whose own loop serves the socket meanwhile.
+    const auto p = paths();
+    std::vector<std::string> ran;
+    std::future<std::optional<std::string>> second;
+    bool firstAnsweredEarly = false;
+    std::unique_ptr<InstanceServer> s;
+    std::future<std::optional<std::string>> first;
+    s = server([&](const InstanceAction& action) {
+        ran.push_back("begin " + action.url);
+        if (action.url == "kavelo://run/tidy") {
+            second = std::async(std::launch::async,
+                                [&] { return sendToRunningInstance(p.socket, opening({"kavelo://run/fillScreen"})); });
+            loop.until([&] { return s->queue().size() == 1; });
+            for (int i = 0; i < 20; ++i)
+                loop.turn(1);
+            firstAnsweredEarly = first.wait_for(0s) == std::future_status::ready;
+        }
+        ran.push_back("end " + action.url);
+        return false;
+    });
+    std::string error;
+    ASSERT_TRUE(s->listen(p.socket, &error));
+    first = std::async(std::launch::async, [&] { return sendToRunningInstance(p.socket, opening({"kavelo://run/tidy"})); });
+    loop.until([&] { return first.wait_for(0s) == std::future_status::ready && second.valid() &&
+                            second.wait_for(0s) == std::future_status::ready; });
+    EXPECT_FALSE(firstAnsweredEarly);
+    EXPECT_EQ(first.get(), InstanceServer::okAnswer);
+    EXPECT_EQ(second.get(), InstanceServer::okAnswer);
+    EXPECT_EQ(ran, (std::vector<std::string>{"begin kavelo://run/tidy", "end kavelo://run/tidy",
+                                             "begin kavelo://run/fillScreen", "end kavelo://run/fillScreen"}));
+}
+
 TEST_F(SingleInstanceTest, AKilledInstanceIsReplaced)
 {
     const auto p = paths();
