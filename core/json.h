@@ -130,7 +130,7 @@ int depth(const Json& j);
 } // namespace json
 
 // Larger files are not read.
-constexpr std::uintmax_t maxReadBytes = std::uintmax_t(16) << 20;
+constexpr std::uintmax_t maxReadBytes = std::uintmax_t(64) << 20;
 
 // The whole file, or no value when it cannot be read. Only a regular file
 // (or a link to one) of at most `limit` bytes is read: a fifo, a device or a

@@ -1,6 +1,7 @@
 #include "app/shell/app_delegate.h"
 
 #include "app/services/key_names.h"
+#include "app/services/key_texts.h"
 #include "app/services/trackpad.h"
 #include "app/shell/command_modes.h"
 #include "app/shell/panel_assembly.h"
@@ -300,7 +301,7 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show("Press ⌥Tab to switch, or ⌃⌥Space to see everything", "keyboard");
+        views_.toast().show(KeyTexts::firstRunToast(preferences_, item_ && item_->inTray()), "keyboard");
     }));
 }
 

@@ -34,7 +34,7 @@
 #include "app/shell/popover.h"
 #include "app/shell/shell_views.h"
 #include "app/shell/updates.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/command.h"

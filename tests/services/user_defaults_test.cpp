@@ -250,9 +250,10 @@ RC_GTEST_PROP(UserDefaultsProperties, FailedWritesKeepMemoryAndAreToldOncePerStr
             broken = false;
             continue;
         default:
-            // Going, it writes what it holds when it can.
-            if (!broken)
+            // Going, it writes what a failed write left unwritten, when it can.
+            if (!broken && failing)
                 onDisk = memory;
+            d.reset();
             d = open();
             memory = onDisk;
             failing = false;

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
+
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -116,6 +118,50 @@ protected:
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
+    }
+
+    // Every mapped window of class "Kavelo", with its root position;
+    // `inTray` keeps those inside trayer's panel (class "trayer"), the
+    // others those outside.
+    struct Found {
+        xcb_window_t window;
+        Rect area;
+    };
+    std::vector<Found> kaveloWindows(bool inTray) const
+    {
+        std::vector<Found> out;
+        walk(session->root(), false, inTray, out);
+        return out;
+    }
+    void walk(xcb_window_t parent, bool underTray, bool inTray, std::vector<Found>& out) const
+    {
+        xcb_connection_t* c = session->connection();
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr), &std::free);
+        if (!tree)
+            return;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t w = children[i];
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            const auto cls = session->wmClass(w);
+            if (cls == "Kavelo" && underTray == inTray)
+                if (const auto area = session->clientArea(w))
+                    out.push_back({w, *area});
+            walk(w, underTray || cls == "trayer", inTray, out);
+        }
+    }
+
+    // The menu panel, shown on the screen.
+    bool panelShown() const
+    {
+        for (const Found& f : kaveloWindows(false))
+            if (f.area.width() == 320)
+                return true;
+        return false;
     }
 
     static inline std::unique_ptr<test::X11Session> session;

@@ -1,7 +1,8 @@
 // The real `kavelo` program on a private Xvfb with openbox (its keys left
 // free) and xterms: it takes its shortcuts from the server, snaps the
 // focused window from the keyboard, stays the one instance on its display,
-// and on SIGTERM puts every window back on a monitor and logs its quit.
+// on SIGTERM puts every window back on a monitor and logs its quit, and
+// shows its icon in a tray that starts after it.
 
 #include "app/platform/x11/x11_desktop.h"
 #include "shell_x11/kavelo_x11_fixture.h"
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <memory>
+#include <thread>
 
 namespace kavelo::testing {
 namespace {
@@ -141,6 +143,39 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
     }
     EXPECT_NE(log().find(" quit"), std::string::npos) << log();
     EXPECT_FALSE(std::filesystem::exists(home->paths().applicationSupport / "running"));
+}
+
+TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndARestartedTrayShowsItAgain)
+{
+    writeDefaults(R"({"welcomed": true})");
+    startKavelo();
+    EXPECT_TRUE(kaveloWindows(true).empty()) << "no tray yet";
+
+    const std::vector<std::string> trayer{"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                          "request", "--height", "28", "--SetDockType", "true",
+                                          "--SetPartialStrut", "false", "--transparent", "false"};
+    const pid_t tray = launch(trayer);
+    ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon never docked";
+    // Docking ends with the tray placing the icon.
+    std::this_thread::sleep_for(500ms);
+    const Rect icon = kaveloWindows(true).front().area;
+    EXPECT_LT(icon.minY(), 40) << "in the tray along the top edge";
+
+    session->movePointer(int(icon.midX()), int(icon.midY()));
+    session->sync();
+    std::this_thread::sleep_for(100ms);
+    session->button(1, true);
+    std::this_thread::sleep_for(30ms);
+    session->button(1, false);
+    session->sync();
+    EXPECT_TRUE(test::waitFor([&] { return panelShown(); }, 5s)) << "a click on the icon opens the panel";
+
+    // The tray goes away and comes back: so does the icon.
+    session->terminate(tray);
+    ended(tray);
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).empty(); }, 5s));
+    launch(trayer);
+    EXPECT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon came not back";
 }
 
 } // namespace

@@ -236,7 +236,7 @@ TEST(X11SwitcherStandardManager, AltTabHeldByTheWindowManagerIsRefusedAndLogged)
     ASSERT_TRUE(trigger.start());
     controller.updateClaim();
     EXPECT_FALSE(controller.claimed());
-    EXPECT_THAT(logged, ElementsAre("shortcut \u2325Tab for switcher is held by another app"));
+    EXPECT_THAT(logged, ElementsAre("shortcut Alt+Tab for switcher is held by another app"));
 
     const auto code = [&](std::uint16_t classic) { return x11->serverKeyCode(classic).value(); };
     standard.key(code(58), true);

@@ -215,6 +215,9 @@ public:
     // System settings.
     void setTrusted(bool trusted);
     void setCaptureAllowed(bool allowed);
+    // Whether the user grants trust and capture at all (as on the other
+    // platform), or every program has them (as on X11); asked at first.
+    void setAsksPermissions(bool asks);
     // What answering the capture request does.
     void setCaptureGrantedOnRequest(bool granted);
     void setReducedMotion(bool on);

@@ -32,6 +32,8 @@ struct SimState {
     std::string bundlePath = "/usr/bin/kavelo";
     std::map<std::string, std::string> info;
     bool trusted = true;
+    // Whether trust and capture are granted by the user at all.
+    bool asksPermissions = true;
     bool captureAllowed = true;
     bool captureGrantedOnRequest = false;
     bool reducedMotion = false;

@@ -1,10 +1,10 @@
 #include "app/shell/qt/workflow_panels_qt.h"
 
 #include "app/settings/settings_style.h"
-#include "app/shell/workflows.h"
 #include "app/ui/fonts.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/theme.h"
+#include "app/workflows/workflows.h"
 #include "core/text.h"
 
 #include <QDir>
