@@ -121,6 +121,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // 13.
     workflows_.willMoveWindows = weakly([this] { arrange().pause(PauseReason::workflow, workflowPause); });
     workflows_.didMoveWindows = weakly([this] { arrange().adoptWindows(); });
+    workflows_.launcher = &environment_.launcher;
     // 14.
     arrange().start();
     noPeek_.start();
@@ -139,11 +140,16 @@ void AppDelegate::applicationDidFinishLaunching()
     // 17. The shortcut recorder takes Option-Tab while it records.
     switcher_.isEnabled = weakly([this] { return preferences_.switcherEnabled() && !preferences_.isRecording(); });
     switcher_.switchWorkflow = weakly([this](int slot) { workflows_.switchTo(slot); });
+    // The claim, and what the held keys say of it, follow the switch.
     preferenceChanges_ = preferences_.observe(weakly([this](std::string_view property) {
         if (property == "switcherEnabled")
-            switcher_.updateClaim();
+            applyKeys();
     }));
     switcher_.updateClaim();
+    // After the launch, before the first Alt-Tab; the preview shows its own.
+    if (!commandLine_.isShow())
+        platform_.scheduler.post(weakly([this] { switcher_.prepare(); }));
+    managerChanges_ = platform_.workspace.onWindowManagerChange(weakly([this] { windowManagerChanged(); }));
     // 18.
     mouse_->onKey = weakly([this](TapEventType type, const TapEvent& event) { return keyHook(type, event); });
     // 19. The tap runs exactly while the permission is granted.
@@ -264,6 +270,7 @@ void AppDelegate::togglePopover()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_->geometry(), panelView());
 }
 
@@ -275,6 +282,7 @@ void AppDelegate::reopen()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_ ? item_->geometry() : std::nullopt, panelView());
 }
 
@@ -289,6 +297,8 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .heldKeys = &heldKeys_,
+            .shortcutsShown = weakly([this] { reclaimKeys(); }),
         });
     return *windows_;
 }
@@ -301,7 +311,8 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show(KeyTexts::firstRunToast(preferences_, item_ && item_->inTray()), "keyboard");
+        views_.toast().show(KeyTexts::firstRunToast(preferences_, heldKeys_.value(), item_ && item_->inTray()),
+                            "keyboard");
     }));
 }
 

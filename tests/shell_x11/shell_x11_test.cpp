@@ -6,6 +6,7 @@
 
 #include "app/platform/x11/x11_desktop.h"
 #include "shell_x11/kavelo_x11_fixture.h"
+#include "support/person_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +47,6 @@ protected:
         KaveloX11Test::TearDown();
     }
 
-    void press(std::uint16_t keyCode, bool down) { session->key(x11->serverKeyCode(keyCode).value(), down); }
-
     std::vector<Rect> xtermFrames() const
     {
         std::vector<Rect> out;
@@ -77,13 +76,8 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
 
     const auto term = session->windowsOfClass("XTerm").back();
     ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == term; }, 5s));
-    press(controlKey, true);
-    press(optionKey, true);
-    press(leftArrow, true);
-    press(leftArrow, false);
-    press(optionKey, false);
-    press(controlKey, false);
-    session->sync();
+    const auto server = [&](std::uint16_t key) { return x11->serverKeyCode(key).value(); };
+    test::Typist(*session).chord({server(controlKey), server(optionKey)}, server(leftArrow));
 
     // The left half of the visible area; xterm rounds its size to whole
     // characters, so the far edge may fall a little short.

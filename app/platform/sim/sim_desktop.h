@@ -225,6 +225,7 @@ public:
     void setBlendsPanels(bool on);
     void setPreference(std::string domain, std::string key, nlohmann::json value);
     // The name the window manager gives itself; none at first.
+    // Tells the window-manager observers, as a new manager taking over would.
     void setWindowManagerName(std::optional<std::string> name);
     void setInfoValue(std::string key, std::string value);
     void setLoginItem(LoginItemStatus status, bool refusesChanges = false);

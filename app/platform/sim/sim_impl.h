@@ -79,6 +79,7 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<std::uint64_t, std::function<void(const RunningApp&)>> activationObservers;
     std::map<std::uint64_t, std::function<void()>> desktopObservers;
     std::map<std::uint64_t, std::function<void()>> wakeObservers;
+    std::map<std::uint64_t, std::function<void()>> managerObservers;
     std::map<std::uint64_t, std::function<void()>> displayObservers;
     std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
 

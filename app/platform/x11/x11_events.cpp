@@ -106,6 +106,8 @@ void Impl::processEvents()
 void Impl::handle(xcb_generic_event_t* event)
 {
     const std::uint8_t type = event->response_type & 0x7F;
+    if (handleXSettingsEvent(event))
+        return;
     switch (type) {
     case XCB_DESTROY_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
@@ -148,6 +150,8 @@ void Impl::handle(xcb_generic_event_t* event)
             });
         } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
             queue([this] { notifyAll(&Impl::desktopObservers); });
+        } else if (e->atom == ewmh._NET_SUPPORTING_WM_CHECK) {
+            queue([this] { notifyAll(&Impl::managerObservers); });
         } else if (e->atom == ewmh._NET_WORKAREA) {
             queue([this] { notifyAll(&Impl::displayObservers); });
         } else if (e->atom == ewmh._NET_CLIENT_LIST_STACKING) {
@@ -156,23 +160,29 @@ void Impl::handle(xcb_generic_event_t* event)
         }
         return;
     }
-    case XCB_KEY_PRESS:
-        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event));
-        handleGrabbedKey(reinterpret_cast<const xcb_key_press_event_t*>(event)->detail, true);
+    case XCB_KEY_PRESS: {
+        const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        handleKeyPress(e);
+        handleGrabbedKey(e->detail, true, e->time);
         return;
+    }
     case XCB_KEY_RELEASE: {
         const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
         grabbedKeysDown.erase(e->detail);
         droppedKeys.erase(e->detail);
-        handleGrabbedKey(e->detail, false);
+        handleGrabbedKey(e->detail, false, e->time);
         return;
     }
     case XCB_BUTTON_PRESS: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), true); return;
     case XCB_BUTTON_RELEASE: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), false); return;
     case XCB_GE_GENERIC: {
         const auto* e = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
-        if (hasXInput && e->extension == xinputOpcode)
-            handleRaw(e);
+        if (hasXInput && e->extension == xinputOpcode) {
+            if (e->event_type >= XCB_INPUT_GESTURE_SWIPE_BEGIN && e->event_type <= XCB_INPUT_GESTURE_SWIPE_END)
+                handleGesture(e);
+            else
+                handleRaw(e);
+        }
         return;
     }
     default: break;

@@ -73,15 +73,23 @@ void QtShellWindows::showSettings(SettingsTab tab)
     if (!settings_)
         settings_ = makeWindow(SettingsView::width, SettingsView::height, QString::fromUtf8(settingsTitle));
     const Platform& p = sources_.platform;
+    const auto willShow = [shown = sources_.shortcutsShown](SettingsTab page) {
+        if (page == SettingsTab::shortcuts && shown)
+            shown();
+    };
+    willShow(tab);
     auto* view = new SettingsView(sources_.preferences, sources_.watcher, sources_.workflows,
                                   PermissionActions{p.accessibility, sources_.permissions}, p.keyboard,
                                   time_, tab);
+    view->willShow = willShow;
     view->setArrangeSources(ArrangeSources{
         .displays = p.displays,
         .workspace = p.workspace,
         .ownBundleID = p.appInfo.bundleID(),
         .clashingApp = sources_.clashingApp,
+        .multitouch = &p.multitouch,
     });
+    view->setHeldKeys(sources_.heldKeys);
     replaceContent(*settings_, view);
     settingsView_ = view;
     bringToFront(*settings_);
@@ -94,6 +102,8 @@ void QtShellWindows::showWelcome(std::function<void()> done)
     const Platform& p = sources_.platform;
     auto* view = new WelcomeView(sources_.watcher, sources_.preferences,
                                  PermissionActions{p.accessibility, sources_.permissions}, time_, std::move(done));
+    if (sources_.heldKeys)
+        view->follow(*sources_.heldKeys);
     replaceContent(*welcome_, view);
     welcomeView_ = view;
     bringToFront(*welcome_);

@@ -36,7 +36,7 @@ SaveWorkflowAlert::SaveWorkflowAlert(AnimationTime time, QWidget* parent)
     : QDialog(parent),
       title_(SettingsStyle::label(QStringLiteral("Save this workflow"), Fonts::system(titleSize, Fonts::Weight::bold),
                                   Theme::moon(), this)),
-      detail_(SettingsStyle::wrappingLabel(QStringLiteral("Saves your open apps, window positions and browser tabs."),
+      detail_(SettingsStyle::wrappingLabel(QStringLiteral("Saves your open apps, window positions and Firefox tabs."),
                                            Fonts::system(detailSize), Theme::dusk(), this)),
       name_(new QLineEdit(this)),
       problem_(SettingsStyle::wrappingLabel(QString(), Fonts::system(problemSize), SettingsStyle::orange(), this)),
