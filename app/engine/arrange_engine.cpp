@@ -62,7 +62,10 @@ void ArrangeEngine::start()
     });
     updateTrackpad();
     workingApp_.start();
-    desktopChange_ = system.workspace.onDesktopChange([this] { updateEdges(); });
+    desktopChange_ = system.workspace.onDesktopChange([this] {
+        updateEdges();
+        showAutoBars(false);
+    });
     mouseMove_ = system.mouse.monitor(MouseEventMask::moved, [this](const MouseEvent&) { mouseMoved(); });
     wake_ = system.workspace.onWake([this] { updateTrackpad(); });
     timer_ = system.scheduler.every(pollInterval, [this] { tick(); });

@@ -309,6 +309,9 @@ private:
 
     // --- engine_auto.cpp ---
     void applyAuto();
+    // The tab bars of the auto keys shown now; unless `always`, only when
+    // they differ from the ones shown last.
+    void showAutoBars(bool always);
     void settleParked(const ElementRef& element, const Rect& frame, bool onLeft);
     bool slideAuto(const std::string& key, bool forward);
     void bringIn(WindowID id);
@@ -394,6 +397,10 @@ private:
     std::map<WindowID, ElementRef> elements_;
     std::map<WindowID, std::string> bundles_;
     std::map<std::string, WindowID> autoTabs_;
+    // Each auto key's tab bars from its last application, and the bars the
+    // auto mode showed last.
+    std::map<std::string, std::vector<TabBar>> autoBars_;
+    std::vector<TabBar> autoBarsShown_;
     std::map<WindowID, Rect> autoFrames_;
     std::map<std::string, int> autoOffset_;
     std::map<std::string, Waiting> autoWaiting_;

@@ -154,7 +154,6 @@ void ArrangeEngine::applyAuto()
     auto mains = prefs.mainWindows();
     bool mainsChanged = false;
     std::size_t waiting = 0;
-    std::vector<TabBar> bars;
     for (auto& [key, display, area, layout] : applied) {
         const auto& order = autoOrder_[key];
         if (!order.empty())
@@ -188,11 +187,10 @@ void ArrangeEngine::applyAuto()
             settleParked(parks[i].element, parks[i].frame, onLeft[i]);
 
         parkOversized(layout, display);
-        for (const auto& bar : layout.tabs) {
+        for (const auto& bar : layout.tabs)
             if (auto element = elements_.find(bar.active); element != elements_.end() && element->second)
                 element->second->raise();
-            bars.push_back(bar);
-        }
+        autoBars_[key] = layout.tabs;
     }
     if (mainsChanged)
         desktop_.preferences.setMainWindows(std::move(mains));
@@ -204,9 +202,23 @@ void ArrangeEngine::applyAuto()
     toldWaiting_ = waiting > 0;
 
     updateEdges();
-    tabBars_->show(titled(bars), [this](WindowID id) { autoTabSelected(id); });
+    showAutoBars(true);
     checkSizesLater();
     noteState();
+}
+
+void ArrangeEngine::showAutoBars(bool always)
+{
+    if (effectiveMode() != ArrangeMode::auto_)
+        return;
+    std::vector<TabBar> bars;
+    for (const auto& key : visibleKeys())
+        if (auto found = autoBars_.find(key); found != autoBars_.end())
+            bars.insert(bars.end(), found->second.begin(), found->second.end());
+    if (!always && bars == autoBarsShown_)
+        return;
+    autoBarsShown_ = bars;
+    tabBars_->show(titled(bars), [this](WindowID id) { autoTabSelected(id); });
 }
 
 void ArrangeEngine::settleParked(const ElementRef& element, const Rect& frame, bool onLeft)
@@ -383,6 +395,7 @@ bool ArrangeEngine::dropEmptyKeys(const std::map<std::string, std::vector<Window
         autoWaiting_.erase(key);
         autoShown_.erase(key);
         autoTabs_.erase(key);
+        autoBars_.erase(key);
     }
     return true;
 }

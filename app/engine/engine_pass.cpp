@@ -364,10 +364,15 @@ void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID
         autoOrder_[key] = WindowOrder::placing(order, slotsOf(order));
         changed = true;
     }
-    if (dropEmptyKeys(candidates) || staleKeysShown(stale))
-        changed = true;
-    if (stale || changed)
+    // Both run: a key that empties must not keep the others from being
+    // marked stale.
+    const bool dropped = dropEmptyKeys(candidates);
+    const bool staleShown = staleKeysShown(stale);
+    if (stale || changed || dropped || staleShown)
         applyAuto();
+    else
+        // Another desktop shows: its tiles keep their places, its bars show.
+        showAutoBars(false);
     bringInFocused();
 }
 

@@ -408,6 +408,56 @@ TEST_F(EngineAuto, ADesktopNotShownWhenTheSettingsChangedFollowsThemWhenItShows)
     expectTiled(primary, TidyLayout::grid);
 }
 
+// A desktop shows exactly its own tab bars: none of the one left behind,
+// and its own again when it comes back, though nothing there changed.
+TEST_F(EngineAuto, ADesktopComingBackShowsItsOwnTabBarsAndNoneOfTheOther)
+{
+    prefs.setMaxTiles(2);
+    const auto notes = app("com.example.Notes", "Notes");
+    for (int i = 0; i < 4; ++i)
+        open(notes, std::to_string(i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const auto bars = panels.tabBars->current();
+    ASSERT_EQ(bars.size(), 1u);
+    ASSERT_EQ(bars[0].bar.ids.size(), 3u);
+
+    const auto first = sim.display(primary)->currentDesktop;
+    sim.switchDesktop(primary, sim.addDesktop(primary));
+    EXPECT_TRUE(panels.tabBars->current().empty()) << "at the switch";
+    open(notes, "there");
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(panels.tabBars->current().empty());
+
+    sim.switchDesktop(primary, first);
+    ASSERT_EQ(panels.tabBars->current().size(), 1u) << "at the switch";
+    EXPECT_EQ(panels.tabBars->current()[0].bar, bars[0].bar);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(panels.tabBars->current().size(), 1u);
+    EXPECT_EQ(panels.tabBars->current()[0].bar, bars[0].bar);
+}
+
+// The pass of a settings change in which a shown key empties still marks
+// the desktops not shown: they are laid out anew when they show.
+TEST_F(EngineAuto, ADesktopNotShownFollowsASettingsChangeWhoseShownKeyEmptied)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    open(notes, "one");
+    open(notes, "two");
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const auto first = sim.display(primary)->currentDesktop;
+    sim.switchDesktop(primary, sim.addDesktop(primary));
+    const WindowID there = open(notes, "there");
+    ASSERT_TRUE(settle());
+    sim.closeWindow(there);
+    prefs.setWindowGap(30);
+    ASSERT_TRUE(settle());
+    sim.switchDesktop(primary, first);
+    ASSERT_TRUE(settle());
+    expectTiled(primary, TidyLayout::grid);
+}
+
 TEST_F(EngineAuto, AWindowTakingAnothersPlaceTakesItOnScreenToo)
 {
     const auto notes = app("com.example.Notes", "Notes");
