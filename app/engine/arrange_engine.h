@@ -349,6 +349,8 @@ private:
     bool scrolledAuto(double delta);
     void editActiveStrip(const std::function<void(Strip&)>& edit);
     void moveStripFocus(const std::function<std::optional<WindowID>(Strip&)>& move);
+    // Raises the window and activates its application; the strips keep it
+    // focused while the window manager's focus stays where it was.
     void raiseWindow(WindowID id);
     // The usable area of the display of the strip being panned.
     std::optional<Rect> panArea() const;
@@ -428,6 +430,15 @@ private:
     Handle hover_;
     std::set<WindowID> floated_;
     std::map<WindowID, double> originalHeights_;
+    // The window a strip focus move asked for and the window focused before
+    // it: while the window manager keeps that one focused (it had not yet
+    // acted, or the asked window takes no input), the strip keeps its own
+    // focus, and so its scroll.
+    struct AskedFocus {
+        WindowID asked = 0;
+        std::optional<WindowID> before;
+    };
+    std::optional<AskedFocus> askedFocus_;
     std::map<WindowID, Rect> stripFrames_;
     std::map<WindowID, Rect> stripSettled_;
     std::unique_ptr<Highlight> border_;

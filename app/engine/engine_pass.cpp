@@ -300,7 +300,11 @@ void ArrangeEngine::arrangeStrips(const std::map<std::string, std::vector<Window
             work[key] = {};
     }
 
-    const auto focused = focusedID();
+    auto focused = focusedID();
+    if (askedFocus_ && focused == askedFocus_->before)
+        focused = askedFocus_->asked;
+    else
+        askedFocus_.reset();
     for (const auto& [key, ids] : work) {
         auto found = strips_.find(key);
         Strip strip = found != strips_.end() ? found->second : remembered(key, ids);

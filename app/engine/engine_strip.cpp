@@ -166,11 +166,7 @@ void ArrangeEngine::tabSelected(WindowID id)
                 break;
             }
     applyStrips();
-    auto element = elements_.find(id);
-    if (element == elements_.end() || !element->second)
-        return;
-    element->second->raise();
-    desktop_.platform.workspace.activate(element->second->pid());
+    raiseWindow(id);
 }
 
 // ---------------------------------------------------------------- edges and neighbours

@@ -70,6 +70,8 @@ const std::vector<MonitorLayout>& layouts()
         {"left|right", {{"Left", Rect(0, 0, 960, 1080)}, {"Right", Rect(960, 0, 960, 1080)}}},
         {"right|left", {{"Right", Rect(960, 0, 960, 1080)}, {"Left", Rect(0, 0, 960, 1080)}}},
         {"top/bottom", {{"Top", Rect(0, 0, 1920, 540)}, {"Bottom", Rect(0, 540, 1920, 540)}}},
+        {"bottom/top", {{"Bottom", Rect(0, 540, 1920, 540)}, {"Top", Rect(0, 0, 1920, 540)}}},
+        {"narrow|wide", {{"Narrow", Rect(1280, 0, 640, 1080)}, {"Wide", Rect(0, 0, 1280, 1080)}}},
         {"wide|narrow", {{"Wide", Rect(0, 0, 1280, 1080)}, {"Narrow", Rect(1280, 0, 640, 1080)}}},
     };
     return all;
@@ -553,9 +555,16 @@ TEST_F(ArrangePropertyX11, EveryVisibleWindowStaysOnAMonitor)
     std::deque<std::string> recent;
     std::uint64_t done = 0;
     for (; done < steps && (!minutes || Clock::now() < end); ++done) {
-        recent.push_back(std::to_string(done) + ": " + step(random));
-        if (recent.size() > 30)
-            recent.pop_front();
+        // Now and then a few steps in quick succession, as a busy person
+        // makes them.
+        const int burst = std::bernoulli_distribution(0.3)(random) ? std::uniform_int_distribution(2, 5)(random) : 1;
+        for (int i = 0; i < burst; ++i) {
+            if (i > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(20, 150)(random)));
+            recent.push_back(std::to_string(done) + (i > 0 ? "+: " : ": ") + step(random));
+            if (recent.size() > 30)
+                recent.pop_front();
+        }
         rest(4s);
         // A window may be lost for a moment (an animation, a pause after a
         // monitor change), not for good.

@@ -81,6 +81,37 @@ TEST_F(EngineStripX11, LaysXtermsOutAsColumnsAsTheyOpen)
     EXPECT_GE(newest.minX(), middle.maxX() + 10);
 }
 
+// xclock takes no input: openbox leaves the focus on the xterm, and the
+// strip still scrolls to the clock and stays there.
+TEST_F(EngineStripX11, AFocusMoveOntoAnXclockBringsItIntoView)
+{
+    clients.push_back(session->launch({"xclock"}));
+    ASSERT_TRUE(until([&] { return windowsOf({"XClock"}).size() == 1 && engine->strips().size() == 1; }));
+    const WindowID clock = windowsOf({"XClock"}).front();
+    for (std::size_t n = 1; n <= 2; ++n) {
+        clients.push_back(session->launch({"xterm"}));
+        ASSERT_TRUE(until([&] { return xterms().size() == n; }));
+    }
+    const auto& strip = [&]() -> const Strip& { return engine->strips().begin()->second; };
+    const Rect area = X11EngineWorld::area();
+    ASSERT_TRUE(until([&] {
+        const auto frame = serverFrame(clock);
+        return strip().columns.size() == 3 && !engine->isAnimating() && frame && frame->minX() < area.minX() &&
+               strip().focused == strip().columns[2].ids[0];
+    })) << "the clock waits past the left edge" << X11EngineWorld::describe({clock});
+
+    EXPECT_TRUE(engine->perform(Command::focusFirst));
+    const auto inView = [&] {
+        const auto frame = serverFrame(clock);
+        return strip().focused == clock && !engine->isAnimating() && frame &&
+               std::abs(frame->minX() - area.minX()) <= 0.5;
+    };
+    ASSERT_TRUE(until(inView)) << X11EngineWorld::describe({clock});
+    for (int i = 0; i < 10; ++i)
+        pump();
+    EXPECT_TRUE(inView()) << "the strip scrolled back" << X11EngineWorld::describe({clock});
+}
+
 TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)
 {
     for (std::size_t n = 1; n <= 3; ++n) {
