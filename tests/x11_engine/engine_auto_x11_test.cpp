@@ -24,25 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Counts the batched frame writes the engine sends, passing them on.
-class CountingAccessibility : public Accessibility {
-public:
-    explicit CountingAccessibility(Accessibility& inner) : inner_(inner) {}
-    bool isTrusted() const override { return inner_.isTrusted(); }
-    bool requestTrust() override { return inner_.requestTrust(); }
-    std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const override { return inner_.windows(pid); }
-    ElementRef focusedWindow(std::int32_t pid) const override { return inner_.focusedWindow(pid); }
-    std::vector<bool> setFrames(std::span<const FrameWrite> writes) override
-    {
-        written += int(writes.size());
-        return inner_.setFrames(writes);
-    }
-    int written = 0;
-
-private:
-    Accessibility& inner_;
-};
-
 class EngineAutoX11 : public X11EngineWorld {
 protected:
     EngineAutoX11() : X11EngineWorld({.mode = ArrangeMode::auto_}) {}
