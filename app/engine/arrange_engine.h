@@ -336,6 +336,9 @@ private:
     // The same for every auto key, with the pending settles and size check
     // cancelled: at quit and when arranging stops.
     void releaseAuto();
+    // Where a window let go stands: at its frame, grown to the tile floor
+    // where it is smaller, moved and shrunk as little as needed into `area`.
+    static Rect letGo(const Rect& frame, const Rect& area);
 
     // --- engine_commands.cpp ---
     std::optional<std::string> activeStrip() const;

@@ -446,7 +446,7 @@ void ArrangeEngine::unparkAuto(const std::vector<std::string>& keys)
                 display = WindowActions::screen(desktop_, *frame);
             const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
             if (area) {
-                const Rect target = inside(*frame, *area);
+                const Rect target = letGo(*frame, *area);
                 if (differs(target, *frame, unparkTolerance))
                     writes.push_back(FrameWrite{.element = element->second, .frame = target});
             }
@@ -466,6 +466,34 @@ void ArrangeEngine::releaseAuto()
         if (!contains(keys, key))
             keys.push_back(key);
     unparkAuto(keys);
+
+    // Nor is a window left too small to use.
+    std::vector<FrameWrite> writes;
+    for (const auto& [key, order] : autoOrder_)
+        for (WindowID id : order) {
+            auto element = elements_.find(id);
+            const auto frame =
+                element != elements_.end() && element->second ? readFrame(*element->second) : std::nullopt;
+            if (!frame)
+                continue;
+            auto display = screen(key);
+            if (!display)
+                display = WindowActions::screen(desktop_, *frame);
+            const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
+            if (!area)
+                continue;
+            const Size floor = AutoLayout::tileFloor(*area);
+            if (frame->width() < floor.width || frame->height() < floor.height)
+                writes.push_back(FrameWrite{.element = element->second, .frame = letGo(*frame, *area)});
+        }
+    AX::setFrames(desktop_.platform.accessibility, writes);
+}
+
+Rect ArrangeEngine::letGo(const Rect& frame, const Rect& area)
+{
+    const Size floor = AutoLayout::tileFloor(area);
+    return inside(Rect(frame.origin, Size(std::max(frame.width(), floor.width), std::max(frame.height(), floor.height))),
+                  area);
 }
 
 } // namespace kavelo

@@ -5,6 +5,7 @@
 
 #include "engine/engine_auto_fixture.h"
 
+#include "core/auto_layout.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
 
@@ -233,6 +234,35 @@ TEST_F(EngineAuto, AFixedTileCountSharesTheLastTileAsTabs)
     EXPECT_EQ(frameOf(big).origin, slot.origin);
     EXPECT_EQ(sim.stacking().front(), big);
     EXPECT_EQ(EngineProbe::autoTabs(*engine).at(keyOf(primary)), big);
+}
+
+// Thirty windows in rows: only the rows that keep the tile floor are shown,
+// the others wait; and when arranging stops none is left smaller.
+TEST_F(EngineAuto, ManyWindowsInRowsWaitRatherThanShrinkAndNoneIsLeftSmall)
+{
+    prefs.setDisplayLayouts({{sim.display(primary)->name, TidyLayout::rows}});
+    const auto clocks = app("com.example.Clock", "Clock");
+    for (int i = 0; i < 30; ++i)
+        open(clocks, std::to_string(i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const Rect area = areaOf(primary);
+    const Size floor = AutoLayout::tileFloor(area);
+    ASSERT_EQ(floor, Size(177.5, 120));
+    EXPECT_EQ(engine->autoShown().at(keyOf(primary)).size(), 6u);
+    EXPECT_EQ(waiting(primary).right.size(), 24u);
+    for (WindowID id : engine->autoShown().at(keyOf(primary)))
+        EXPECT_GE(frameOf(id).height(), floor.height) << id;
+
+    // One the user made tiny meanwhile.
+    const WindowID tiny = engine->autoShown().at(keyOf(primary)).front();
+    sim.modifyWindow(tiny, [](SimWindow& w) { w.frame.size = Size(60, 20); });
+    prefs.setArrangeMode(ArrangeMode::off);
+    for (WindowID id : order(primary)) {
+        EXPECT_GE(frameOf(id).width(), floor.width) << id;
+        EXPECT_GE(frameOf(id).height(), floor.height) << id;
+        EXPECT_TRUE(area.contains(frameOf(id))) << id << " at " << frameOf(id);
+    }
 }
 
 // ---------------------------------------------------------------- letting go

@@ -3,6 +3,7 @@
 // windows snapping to character cells, and waiting windows back on screen
 // at release.
 
+#include "core/auto_layout.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
 #include "engine/engine_probe.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -84,6 +86,45 @@ TEST_F(EngineAutoX11, TilesXtermsAndXclocksAsTheyOpenAndTheSizeCheckSettles)
     EXPECT_EQ(EngineProbe::autoPlaced(*engine).size(), programs.size()) << "the check settled";
     EXPECT_TRUE(preferences->minimumSizes().empty());
     EXPECT_TRUE(tiled(programs.size())) << describe();
+}
+
+// Ten xclocks in rows would each get a sliver of the screen's height: the
+// rows that keep the tile floor are shown, the others wait, and at mode
+// off none is left smaller than the floor.
+TEST_F(EngineAutoX11, ManyXclocksInRowsKeepTheTileFloorAndAreLeftNoSmaller)
+{
+    preferences->setDisplayLayouts({{screen(0).name, TidyLayout::rows}});
+    startEngine();
+    for (std::size_t n = 1; n <= 10; ++n)
+        clients.push_back(session->launch({"xclock"}));
+    const Size floor = AutoLayout::tileFloor(area());
+    ASSERT_TRUE(until([&] {
+        if (ours().size() != 10 || !engine->autoOrder().count(key()) || engine->autoOrder().at(key()).size() != 10)
+            return false;
+        const auto& shown = engine->autoShown().at(key());
+        return !shown.empty() && std::all_of(shown.begin(), shown.end(), [&](WindowID id) {
+            const auto frame = serverFrame(id);
+            return frame && placedAt(id, EngineProbe::autoFrames(*engine).at(id));
+        });
+    })) << describe();
+    EXPECT_LT(engine->autoShown().at(key()).size(), 10u);
+    for (WindowID id : engine->autoShown().at(key()))
+        EXPECT_GE(serverFrame(id)->height(), floor.height - 0.5) << describe();
+
+    preferences->setArrangeMode(ArrangeMode::off);
+    engine->settingsChanged();
+    const bool let = test::waitFor(
+        [&] {
+            for (WindowID id : ours()) {
+                const auto frame = serverFrame(id);
+                if (!frame || frame->width() < floor.width - 0.5 || frame->height() < floor.height - 0.5 ||
+                    !area().insetBy(-0.5, -0.5).contains(*frame))
+                    return false;
+            }
+            return true;
+        },
+        10s, [&] { x11->processEvents(); });
+    EXPECT_TRUE(let) << describe();
 }
 
 TEST_F(EngineAutoX11, ReleaseBringsWaitingXtermsBackOnScreen)
