@@ -109,7 +109,7 @@ const std::vector<std::string> commandUrls{
     "kavelo://run/equalize",    "kavelo://run/pinLeft",     "kavelo://run/stackLeft",   "kavelo://run/stackRight",
     "kavelo://run/popLeft",     "kavelo://run/popRight",    "kavelo://run/tabs",        "kavelo://run/jump1",
     "kavelo://run/jump3",       "kavelo://layout/grid",     "kavelo://layout/columns",  "kavelo://layout/rows",
-    "kavelo://layout/focus",
+    "kavelo://layout/focus",    "kavelo://run/clearDesktop", "kavelo://run/pause",     "kavelo://run/noPeek",
 };
 
 const std::vector<std::string> modeUrls{"kavelo://mode/auto", "kavelo://mode/strip", "kavelo://mode/off"};
@@ -173,11 +173,12 @@ protected:
     }
 
     // The program as a person starts it: its panels on the display.
-    void startKavelo(const std::string& mode)
+    void startKavelo(const std::string& mode, int maxTiles)
     {
         const auto file = home->paths().userDefaults;
         std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file) << R"({"welcomed": true, "arrangeMode": ")" << mode << R"("})";
+        std::ofstream(file) << R"({"welcomed": true, "arrangeMode": ")" << mode << R"(", "maxTiles": )" << maxTiles
+                            << "}";
         const char* platform = std::getenv("QT_QPA_PLATFORM");
         const std::optional<std::string> saved = platform ? std::optional<std::string>(platform) : std::nullopt;
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -264,6 +265,17 @@ protected:
         return out;
     }
 
+    // The windows of this desktop, shown or minimised: a minimised one
+    // shows where it is once restored.
+    std::vector<xcb_window_t> checked() const
+    {
+        std::vector<xcb_window_t> out;
+        for (xcb_window_t w : ours())
+            if (onShownDesktop(w) && (minimised(w) || viewable(w)))
+                out.push_back(w);
+        return out;
+    }
+
     bool onAMonitor(const Rect& frame) const
     {
         for (const auto& [name, monitor] : current->monitors) {
@@ -274,15 +286,15 @@ protected:
         return false;
     }
 
-    // The visible windows that show on no monitor, described.
+    // The windows that show (or would show, restored) on no monitor.
     std::string lost() const
     {
         std::ostringstream out;
-        for (xcb_window_t w : visibleOurs()) {
+        for (xcb_window_t w : checked()) {
             const auto frame = session->frame(w);
             if (frame && !onAMonitor(*frame))
                 out << "\n  " << session->wmClass(w).value_or("?") << " 0x" << std::hex << w << std::dec << " at "
-                    << *frame;
+                    << *frame << (minimised(w) ? " minimised" : "");
         }
         return out.str();
     }
@@ -550,7 +562,8 @@ TEST_F(ArrangePropertyX11, EveryVisibleWindowStaysOnAMonitor)
     const std::uint64_t steps = minutes ? ~std::uint64_t(0) : number("KAVELO_SOAK_STEPS").value_or(24);
     const auto end = Clock::now() + std::chrono::minutes(minutes.value_or(0));
     std::mt19937 random(std::uint32_t(seed & 0xFFFFFFFF));
-    startKavelo(std::bernoulli_distribution(0.5)(random) ? "auto" : "strip");
+    const int maxTiles = std::vector<int>{0, 0, 2, 3}[std::uniform_int_distribution(0, 3)(random)];
+    startKavelo(std::bernoulli_distribution(0.5)(random) ? "auto" : "strip", maxTiles);
 
     std::deque<std::string> recent;
     std::uint64_t done = 0;
@@ -582,6 +595,10 @@ TEST_F(ArrangePropertyX11, EveryVisibleWindowStaysOnAMonitor)
                    << log();
         }
         ASSERT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0) << "kavelo ended at step " << done;
+        if (minutes && done % 100 == 99) {
+            std::printf("arrange property: %llu steps\n", static_cast<unsigned long long>(done + 1));
+            std::fflush(stdout);
+        }
     }
     std::printf("arrange property: seed %llu, %llu steps\n", static_cast<unsigned long long>(seed),
                 static_cast<unsigned long long>(done));
