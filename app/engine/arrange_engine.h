@@ -194,6 +194,9 @@ public:
     // One pass, without the poll's gates.
     void arrange();
     std::string signature() const;
+    // The on-screen windows that show on no display, auto mode's parked ones
+    // aside, by number.
+    std::vector<WindowID> offEveryDisplay() const;
     std::optional<WindowID> focusedID() const;
 
     // --- Strip memory and undo (engine_memory.cpp) ---
@@ -472,6 +475,8 @@ private:
     // floated and left-alone ones: the only ones a strip keeps without their
     // being candidates.
     std::set<WindowID> hiddenListed_;
+    // Candidates of the last catalog read that lay on no display.
+    std::set<WindowID> strayed_;
 };
 
 } // namespace kavelo

@@ -8,6 +8,7 @@
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
+#include "core/screen_coordinates.h"
 #include "core/window_order.h"
 
 #include <algorithm>
@@ -38,6 +39,24 @@ void appendList(std::string& out, const std::vector<WindowID>& numbers)
 }
 
 bool contains(const std::vector<WindowID>& ids, WindowID id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+
+// Whether `frame` shows on one of `displays` (top-left frames).
+bool showsOn(const std::vector<Rect>& displays, const Rect& frame)
+{
+    return std::any_of(displays.begin(), displays.end(), [&](const Rect& r) {
+        const Rect cut = r.intersection(frame);
+        return !cut.isNull() && !cut.isEmpty();
+    });
+}
+
+std::vector<Rect> framesOf(const std::vector<Screen>& screens)
+{
+    const double primary = screens.empty() ? 0 : screens.front().frame.height();
+    std::vector<Rect> out;
+    for (const auto& s : screens)
+        out.push_back(ScreenCoordinates::flip(s.frame, primary));
+    return out;
+}
 
 // A strip's windows column by column, top to bottom.
 std::vector<WindowID> windowsOf(const Strip& strip)
@@ -97,12 +116,37 @@ std::string ArrangeEngine::signature() const
     if (effectiveMode() != ArrangeMode::strip && !waiting) {
         std::sort(numbers.begin(), numbers.end());
         appendList(out, numbers);
-        return out;
+    } else {
+        const auto front = system.workspace.frontmostApp();
+        appendNumber(out, std::uint32_t(front ? front->pid : 0));
+        out += ':';
+        appendList(out, numbers);
     }
-    const auto front = system.workspace.frontmostApp();
-    appendNumber(out, std::uint32_t(front ? front->pid : 0));
-    out += ':';
-    appendList(out, numbers);
+    // A window something else moved off every display is taken back: the
+    // move alone changes nothing else here.
+    const auto strays = offEveryDisplay();
+    if (!strays.empty()) {
+        out += '|';
+        appendList(out, strays);
+    }
+    return out;
+}
+
+std::vector<WindowID> ArrangeEngine::offEveryDisplay() const
+{
+    std::vector<WindowID> out;
+    const auto list = desktop_.platform.windowServer.windowList(WindowListOption::onScreenOnly);
+    if (!list)
+        return out;
+    const auto frames = framesOf(screens());
+    for (const auto& info : *list) {
+        // Windows auto mode parked past an edge are where it wants them.
+        if (info.layer != 0 || !info.bounds.isFinite() || info.bounds.isEmpty() || autoParked_.count(info.number))
+            continue;
+        if (!showsOn(frames, info.bounds))
+            out.push_back(info.number);
+    }
+    std::sort(out.begin(), out.end());
     return out;
 }
 
@@ -137,6 +181,8 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
 
     std::map<std::string, std::vector<WindowID>> table;
     hiddenListed_.clear();
+    strayed_.clear();
+    const auto displayFrames = framesOf(all);
     for (const auto& entry : snapshot.windows) {
         // Hidden windows keep their columns unless the user took them out.
         if (entry.state == WindowState::hidden && !floated_.count(entry.id) &&
@@ -171,6 +217,10 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
         const auto found = WindowActions::screen(desktop_, *frame);
         if (!found)
             continue;
+        // On no display at all (moved there by something else): it goes
+        // back where it belongs.
+        if (!showsOn(displayFrames, *frame))
+            strayed_.insert(id);
 
         // A window stays with the display it was first arranged on while
         // that display is connected.
@@ -351,6 +401,11 @@ void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID
     // window of the same application that came from another desktop.
     bool changed = renamed;
     for (const auto& [key, ids] : candidates) {
+        // A window found on no display, not parked there by this mode, is
+        // laid out again where it belongs.
+        if (std::any_of(ids.begin(), ids.end(),
+                        [&](WindowID id) { return strayed_.count(id) > 0 && !autoParked_.count(id); }))
+            changed = true;
         const std::vector<WindowID> old = autoOrder_.count(key) ? autoOrder_[key] : std::vector<WindowID>{};
         if (std::is_permutation(old.begin(), old.end(), ids.begin(), ids.end()))
             continue;

@@ -57,7 +57,8 @@ struct Freed {
     explicit operator bool() const { return p != nullptr; }
 };
 
-// A monitor layout of the 1920 × 1080 screen, each covering all of it.
+// A monitor layout of the 1920 × 1080 screen; some leave parts of it on
+// no monitor, as a smaller monitor would.
 struct MonitorLayout {
     std::string name;
     std::vector<std::pair<std::string, Rect>> monitors;   // the first is primary
@@ -72,6 +73,8 @@ const std::vector<MonitorLayout>& layouts()
         {"top/bottom", {{"Top", Rect(0, 0, 1920, 540)}, {"Bottom", Rect(0, 540, 1920, 540)}}},
         {"bottom/top", {{"Bottom", Rect(0, 540, 1920, 540)}, {"Top", Rect(0, 0, 1920, 540)}}},
         {"narrow|wide", {{"Narrow", Rect(1280, 0, 640, 1080)}, {"Wide", Rect(0, 0, 1280, 1080)}}},
+        {"small", {{"Small", Rect(0, 0, 1280, 720)}}},
+        {"tall|short", {{"Tall", Rect(0, 0, 960, 1080)}, {"Short", Rect(960, 0, 960, 600)}}},
         {"wide|narrow", {{"Wide", Rect(0, 0, 1280, 1080)}, {"Narrow", Rect(1280, 0, 640, 1080)}}},
     };
     return all;
@@ -463,9 +466,10 @@ protected:
             break;
         }
         case move: {
-            // A drag keeps the title bar on the screen.
+            // As a pager asks, anywhere, also off the screen (the window
+            // manager keeps some of it on a monitor).
             const xcb_window_t w = shown[pick(shown.size())];
-            const int x = int(pick(1700)), y = int(pick(900));
+            const int x = int(pick(3200)) - 800, y = int(pick(2100)) - 400;
             what << "move 0x" << std::hex << w << std::dec << " to " << x << "," << y;
             sendToManager(w, "_NET_MOVERESIZE_WINDOW", {(1u << 8) | (1u << 9) | (2u << 12), std::uint32_t(x),
                                                          std::uint32_t(y), 0, 0});

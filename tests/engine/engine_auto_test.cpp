@@ -265,6 +265,32 @@ TEST_F(EngineAuto, ManyWindowsInRowsWaitRatherThanShrinkAndNoneIsLeftSmall)
     }
 }
 
+// Something else (a pager, a script) moves a window off every display, or
+// one comes back from being minimised there: it is taken back to its tile.
+TEST_F(EngineAuto, AWindowOffEveryDisplayIsTakenBackToItsTile)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    for (int i = 0; i < 3; ++i)
+        open(notes, std::to_string(i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const WindowID moved = order(primary)[1];
+    const Rect tile = frameOf(moved);
+
+    sim.modifyWindow(moved, [](SimWindow& w) { w.frame = Rect(300, 1400, 500, 400); });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(frameOf(moved), tile);
+
+    sim.modifyWindow(moved, [](SimWindow& w) {
+        w.minimized = true;
+        w.frame = Rect(-900, 1700, 500, 400);
+    });
+    ASSERT_TRUE(settle());
+    sim.modifyWindow(moved, [](SimWindow& w) { w.minimized = false; });
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(areaOf(primary).contains(frameOf(moved))) << frameOf(moved);
+}
+
 // ---------------------------------------------------------------- letting go
 
 TEST_F(EngineAuto, ReleaseBringsWaitingAndParkedWindowsOnScreen)

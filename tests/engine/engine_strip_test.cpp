@@ -74,6 +74,22 @@ TEST_F(EngineStrip, AWindowSnappedToItsSizeStepsIsNotWrittenAgain)
     EXPECT_EQ(frameOf(term), Rect(target.origin, Size(700, 845)));
 }
 
+// A column window something else moved off every display goes back to its
+// column.
+TEST_F(EngineStrip, AWindowMovedOffEveryDisplayGoesBackToItsColumn)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    const WindowID w = open(notes, "One");
+    open(notes, "Two");
+    start(ArrangeMode::strip);
+    ASSERT_TRUE(settle());
+    const Rect column = engine->stripFrames().at(w);
+    sim.modifyWindow(w, [](SimWindow& x) { x.frame = Rect(200, 1300, 500, 400); });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(frameOf(w), column);
+    EXPECT_EQ(columnsOf(keyOf(primary)).size(), 2u);
+}
+
 // A window that goes 1 point off is left; 2 points off is written again.
 TEST_F(EngineStrip, OnlyFramesTwoPointsOffAreWritten)
 {

@@ -164,5 +164,45 @@ TEST_F(EngineAutoX11, ReleaseBringsWaitingXtermsBackOnScreen)
     EXPECT_TRUE(back) << describe();
 }
 
+// Under KWin, which moves a window wherever a pager asks (openbox and xfwm4
+// keep some of every window on a monitor): an xterm moved below the screen
+// is taken back to its tile.
+class EngineStrayX11 : public EngineAutoX11 {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({}, &startError, test::WindowManager::kwin))
+            session.reset();
+    }
+};
+
+TEST_F(EngineStrayX11, AnXtermAPagerMovedOffTheScreenIsTakenBackToItsTile)
+{
+    startEngine();
+    for (std::size_t n = 1; n <= 2; ++n) {
+        clients.push_back(session->launch({"xterm"}));
+        ASSERT_TRUE(until([&] { return tiled(n); })) << describe();
+    }
+    const WindowID moved = engine->autoOrder().at(key()).back();
+    const xcb_window_t window = *x11->serverWindow(moved);
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = session->atom("_NET_MOVERESIZE_WINDOW");
+    message.data.data32[0] = (1u << 8) | (1u << 9) | (2u << 12);   // x and y, from a pager
+    message.data.data32[1] = 300;
+    message.data.data32[2] = 1300;
+    xcb_send_event(session->connection(), 0, session->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    session->sync();
+    ASSERT_TRUE(test::waitFor([&] { return session->frame(window)->minY() >= 1080; }, 5s,
+                              [&] { x11->processEvents(); }))
+        << "xfwm4 kept it on the screen: " << *session->frame(window);
+    EXPECT_TRUE(until([&] { return tiled(2); })) << describe();
+}
+
 } // namespace
 } // namespace kavelo::testing
