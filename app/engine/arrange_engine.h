@@ -194,9 +194,9 @@ public:
     // One pass, without the poll's gates.
     void arrange();
     std::string signature() const;
-    // The on-screen windows that show on no display, auto mode's parked ones
-    // aside, by number.
-    std::vector<WindowID> offEveryDisplay() const;
+    // The windows of an on-screen list that show on no display, auto mode's
+    // parked ones aside, by number.
+    std::vector<WindowID> offEveryDisplay(const std::vector<WindowInfo>& list) const;
     std::optional<WindowID> focusedID() const;
 
     // --- Strip memory and undo (engine_memory.cpp) ---

@@ -100,7 +100,8 @@ std::string ArrangeEngine::signature() const
 {
     const Platform& system = desktop_.platform;
     std::vector<WindowID> numbers;
-    if (const auto list = system.windowServer.windowList(WindowListOption::onScreenOnly)) {
+    const auto list = system.windowServer.windowList(WindowListOption::onScreenOnly);
+    if (list) {
         numbers.reserve(list->size());
         for (const auto& info : *list)
             if (info.layer == 0)
@@ -124,7 +125,7 @@ std::string ArrangeEngine::signature() const
     }
     // A window something else moved off every display is taken back: the
     // move alone changes nothing else here.
-    const auto strays = offEveryDisplay();
+    const auto strays = list ? offEveryDisplay(*list) : std::vector<WindowID>{};
     if (!strays.empty()) {
         out += '|';
         appendList(out, strays);
@@ -132,14 +133,11 @@ std::string ArrangeEngine::signature() const
     return out;
 }
 
-std::vector<WindowID> ArrangeEngine::offEveryDisplay() const
+std::vector<WindowID> ArrangeEngine::offEveryDisplay(const std::vector<WindowInfo>& list) const
 {
     std::vector<WindowID> out;
-    const auto list = desktop_.platform.windowServer.windowList(WindowListOption::onScreenOnly);
-    if (!list)
-        return out;
     const auto frames = framesOf(screens());
-    for (const auto& info : *list) {
+    for (const auto& info : list) {
         // Windows auto mode parked past an edge are where it wants them.
         if (info.layer != 0 || !info.bounds.isFinite() || info.bounds.isEmpty() || autoParked_.count(info.number))
             continue;
