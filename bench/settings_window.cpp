@@ -7,7 +7,7 @@
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
 #include "app/settings/settings_view.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/ui/capture.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
 #include "app/shell/monitor_setups.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
 #include <benchmark/benchmark.h>
 

@@ -18,7 +18,7 @@ constexpr KeyName keys[] = {
     {29, "0"}, {18, "1"}, {19, "2"}, {20, "3"}, {21, "4"}, {23, "5"}, {22, "6"}, {26, "7"}, {28, "8"},
     {25, "9"},
 
-    {49, "Space"}, {48, "Tab"}, {36, "Return"}, {51, "Delete"}, {50, "`"}, {24, "="}, {27, "-"},
+    {49, "Space"}, {48, "Tab"}, {36, "Return"}, {51, "Backspace"}, {50, "`"}, {24, "="}, {27, "-"},
     {33, "["},     {30, "]"},
 
     {123, "\u2190"}, {124, "\u2192"}, {125, "\u2193"}, {126, "\u2191"},
@@ -40,27 +40,38 @@ std::optional<std::string_view> lookUp(const KeyName (&table)[N], int keyCode)
 
 } // namespace
 
-std::string Shortcut::label() const
+std::string Shortcut::modifierLabel(int modifiers)
 {
     std::string text;
+    const auto add = [&text](const char* name) { text += text.empty() ? name : std::string("+") + name; };
     if (modifiers & control)
-        text += "\u2303";
+        add("Ctrl");
     if (modifiers & option)
-        text += "\u2325";
+        add("Alt");
     if (modifiers & shift)
-        text += "\u21E7";
+        add("Shift");
     if (modifiers & command)
-        text += "\u2318";
+        add("Super");
+    return text;
+}
 
+std::string Shortcut::keyLabel(int keyCode)
+{
     if (localName) {
         if (std::optional<std::string> name = localName(keyCode))
-            return text + *name;
+            return *name;
     }
     if (auto name = lookUp(keys, keyCode))
-        return text + std::string(*name);
+        return std::string(*name);
     if (auto name = lookUp(functionKeys, keyCode))
-        return text + std::string(*name);
-    return text + "Key " + std::to_string(keyCode);
+        return std::string(*name);
+    return "Key " + std::to_string(keyCode);
+}
+
+std::string Shortcut::label() const
+{
+    const std::string mods = modifierLabel(modifiers);
+    return mods.empty() ? keyLabel(keyCode) : mods + "+" + keyLabel(keyCode);
 }
 
 bool Shortcut::isUsable() const

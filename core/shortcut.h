@@ -31,8 +31,14 @@ struct Shortcut {
     using KeyNameResolver = std::function<std::optional<std::string>(int keyCode)>;
     static inline KeyNameResolver localName;
 
-    // Modifier signs in the order ⌃⌥⇧⌘, then the key's name.
+    // As the desktop's own settings show it: the modifiers in the order
+    // Ctrl, Alt, Shift, Super, then the key's name, joined by "+"
+    // ("Ctrl+Alt+←").
     std::string label() const;
+    // The modifiers of `modifiers` alone ("Ctrl+Alt"); empty for none.
+    static std::string modifierLabel(int modifiers);
+    // The key's name in the current keyboard layout.
+    static std::string keyLabel(int keyCode);
 
     // Whether a recorded combination may be stored: a known key, and unless
     // it is a function key, at least one of control, option or command.

@@ -9,7 +9,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
-cmake --build "$root/build" -j "$(nproc)" --target kavelo
+if [ -x "$root/build/app/kavelo" ]; then
+  echo "== building kavelo (only what changed) =="
+else
+  echo "== building kavelo for the first time: every file compiles, which takes some minutes =="
+fi
+NINJA_STATUS="[%f/%t] " cmake --build "$root/build" -j "$(nproc)" --target kavelo | "$root/scripts/build-progress.sh"
 kavelo="$root/build/app/kavelo"
 
 # The desktop entry, so that kavelo: links reach the program.
@@ -78,7 +83,7 @@ if [ -z "${DISPLAY:-}" ]; then
   start xterm
   start xclock
   start xeyes
-  echo "Kavelo's private desktop is on DISPLAY=$DISPLAY (look at it with: x11vnc -display $DISPLAY, or import -display $DISPLAY -window root shot.png)"
+  echo "Kavelo's private desktop is on DISPLAY=$DISPLAY (take a picture of it with: import -display $DISPLAY -window root shot.png)"
 fi
 
 "$kavelo" "$@" &

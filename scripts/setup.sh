@@ -12,7 +12,7 @@ packages=(
   libxcb-composite0-dev libxcb-image0-dev libxcb-xtest0-dev libxcb-xkb-dev libxcb-keysyms1-dev libxcb-res0-dev
   libxkbcommon-dev libxkbcommon-x11-dev
   xvfb xauth openbox xterm x11-apps x11-utils x11-xserver-utils
-  xfwm4 dbus-daemon xcompmgr mutter kwin-x11 kwin-style-breeze i3-wm trayer imagemagick xdg-utils
+  xfwm4 dbus-daemon xcompmgr mutter kwin-x11 kwin-style-breeze i3-wm trayer imagemagick xdg-utils zenity
   fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
 )
 

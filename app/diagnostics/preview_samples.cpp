@@ -23,14 +23,14 @@ std::vector<WindowEntry> windows()
         WindowState state;
     };
     static constexpr Row rows[] = {
-        {"Project plan", "Pages", WindowState::visible},
-        {"Inbox", "Mail", WindowState::visible},
-        {"Budget 2026", "Numbers", WindowState::minimized},
+        {"Project plan", "Writer", WindowState::visible},
+        {"Inbox", "Thunderbird", WindowState::visible},
+        {"Budget 2026", "Calc", WindowState::minimized},
         {"Standup notes", "Notes", WindowState::visible},
-        {"api.swift", "Xcode", WindowState::otherSpace},
-        {"Launch checklist", "Safari", WindowState::otherSpace},
-        {"Team chat", "Messages", WindowState::hidden},
-        {"Invoices", "Finder", WindowState::minimized},
+        {"api.swift", "Builder", WindowState::otherSpace},
+        {"Launch checklist", "Firefox", WindowState::otherSpace},
+        {"Team chat", "Element", WindowState::hidden},
+        {"Invoices", "Files", WindowState::minimized},
     };
     std::vector<WindowEntry> out;
     for (std::size_t i = 0; i < std::size(rows); ++i)
@@ -84,7 +84,7 @@ std::vector<Workspace> settingsWorkflows(Date now)
         Workspace{
             .name = "Coding",
             .displays = "",
-            .windows = {window("Pages", "Project plan"), window("Mail", "Inbox"), window("Numbers", "Budget 2026"),
+            .windows = {window("Writer", "Project plan"), window("Thunderbird", "Inbox"), window("Calc", "Budget 2026"),
                         window("Notes", "Standup notes")},
             .savedAt = now,
             .tabs = {{"com.apple.Safari", {"https://example.com/roadmap", "https://example.org/docs"}}},
@@ -93,7 +93,7 @@ std::vector<Workspace> settingsWorkflows(Date now)
         Workspace{
             .name = "Admin",
             .displays = "",
-            .windows = {window("Messages", "Team chat"), window("Finder", "Invoices")},
+            .windows = {window("Element", "Team chat"), window("Files", "Invoices")},
             .savedAt = now,
             .tabs = {{"com.apple.Safari", {"https://example.net/billing"}}},
             .slot = 2,

@@ -20,7 +20,7 @@
 #include "app/settings/welcome_view.h"
 #include "app/shell/menu_panel.h"
 #include "app/shell/qt/menu_panel_view.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/switcher/overview_model.h"
 #include "app/switcher/views/overview_view.h"
 #include "app/ui/capture.h"
@@ -183,6 +183,9 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
     ManualScheduler frames;
     const AnimationTime time{frames, frames.clock()};
     SimDesktop sim;
+    // As on X11: nothing to grant, so the permission rows show what this
+    // desktop shows.
+    sim.setAsksPermissions(false);
     const Platform platform = sim.platform(still, still.clock());
     const Paths paths = Paths::current();
     const OwnProcess process = OwnProcess::current();

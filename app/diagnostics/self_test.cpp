@@ -2,7 +2,7 @@
 
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "core/tidy_layout.h"
 #include "core/workspace_store.h"
 

@@ -16,7 +16,7 @@
 #include "app/shell/qt/status_item_qt.h"
 #include "app/shell/single_instance.h"
 #include "app/shell/url_forwarding.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
 #include <QApplication>
 
@@ -52,6 +52,10 @@ int fail(const std::string& message)
 int main(int argc, char** argv)
 {
     const CommandLine commandLine = CommandLine::from(argc, argv);
+    if (commandLine.isHelp()) {
+        std::fputs(CommandLine::usage().c_str(), stdout);
+        return 0;
+    }
 
     // The simulated desktop only when asked for: a start without a display
     // (over ssh, say) must not arrange a desktop that does not exist. The

@@ -41,6 +41,9 @@ public:
 
     // Never prompts.
     virtual bool isTrusted() const = 0;
+    // Whether the user grants the trust at all; a desktop that trusts every
+    // program leaves nothing to ask for.
+    virtual bool needsGrant() const { return true; }
     // Asks the user with the system's prompt when not yet trusted; answers
     // the trust as it stands now (a grant usually comes later).
     virtual bool requestTrust() = 0;

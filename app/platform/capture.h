@@ -23,6 +23,9 @@ public:
     virtual ~WindowCapture() = default;
     // Never prompts.
     virtual bool isAllowed() const = 0;
+    // Whether the user allows capture at all; a desktop that lets every
+    // program take pictures leaves nothing to ask for.
+    virtual bool needsGrant() const { return true; }
     // Asks the user the first time; answers whether capture is allowed now.
     virtual bool requestAccess() = 0;
     // Every window that can be captured, off-screen ones included; no value

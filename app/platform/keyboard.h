@@ -26,6 +26,14 @@ public:
     // key event reports as its native key), whatever the layout types
     // there; no value for a key without one.
     virtual std::optional<std::uint16_t> keyCode(std::uint32_t nativeScanCode) const = 0;
+    // While the key at a native scan code is down: the event time (as key
+    // events carry it) of the press that put it down, so that a later press
+    // of it is told as a repeat. None where the system does not say.
+    virtual std::optional<std::uint64_t> downSince(std::uint32_t nativeScanCode) const
+    {
+        (void)nativeScanCode;
+        return std::nullopt;
+    }
 };
 
 } // namespace kavelo

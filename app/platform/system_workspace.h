@@ -62,6 +62,13 @@ public:
     // The name the running window manager gives itself; no value where it
     // names none, or where the system has no separate window manager.
     virtual std::optional<std::string> windowManagerName() const { return std::nullopt; }
+    // Another window manager took over (or the first one started): the keys
+    // it holds may differ. Main thread; never where there is none.
+    [[nodiscard]] virtual Handle onWindowManagerChange(std::function<void()> handler)
+    {
+        (void)handler;
+        return {};
+    }
 
     // Main-thread notifications; dropping the handle ends them.
     [[nodiscard]] virtual Handle onActivation(std::function<void(const RunningApp&)> handler) = 0;

@@ -11,11 +11,11 @@ namespace ArrangeOptions {
 namespace {
 
 template <class T>
-std::vector<Option<T>> points(std::string first, std::initializer_list<int> values)
+std::vector<Option<T>> pixels(std::string first, std::initializer_list<int> values)
 {
     std::vector<Option<T>> out{{std::move(first), T(0)}};
     for (int n : values)
-        out.push_back({std::to_string(n) + " points", T(n)});
+        out.push_back({std::to_string(n) + " px", T(n)});
     return out;
 }
 
@@ -41,12 +41,12 @@ std::vector<Option<int>> swipeFingers()
 
 std::vector<Option<int>> windowGap()
 {
-    return points<int>("None", {4, 8, 10, 16, 24});
+    return pixels<int>("None", {4, 8, 10, 16, 24});
 }
 
 std::vector<Option<int>> reservedEdge()
 {
-    return points<int>("None", {24, 48, 80, 120});
+    return pixels<int>("None", {24, 48, 80, 120});
 }
 
 std::vector<Option<WindowHighlight>> highlight()
@@ -117,12 +117,13 @@ ArrangePagePlan plan(const Preferences& preferences, const ArrangeSources& sourc
     return p;
 }
 
-std::string_view description(ArrangeMode mode)
+std::string description(ArrangeMode mode, const Shortcut& pause)
 {
     switch (mode) {
     case ArrangeMode::off: return "Windows only move when you ask. Tidy and snapping still work.";
     case ArrangeMode::auto_:
-        return "New windows take their place as they open, and the rest close the gap. Press ⌃⌥P to pause.";
+        return "New windows take their place as they open, and the rest close the gap. Press " + pause.label() +
+               " to pause.";
     case ArrangeMode::strip:
         return "Windows sit side by side on a strip wider than your screen, so opening one never shrinks the "
                "others.";

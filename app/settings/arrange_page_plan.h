@@ -96,8 +96,9 @@ ArrangePagePlan plan(const Preferences& preferences, const ArrangeSources& sourc
 // only when ours has none either.
 std::vector<RunningApp> runningApps(const SystemWorkspace& workspace, std::string_view ownBundleID);
 
-// The mode's description under the mode cards.
-std::string_view description(ArrangeMode mode);
+// The mode's description under the mode cards; auto mode's names the
+// pause command's key `pause`.
+std::string description(ArrangeMode mode, const Shortcut& pause);
 std::string_view cardTitle(ArrangeMode mode);
 std::string_view cardSymbol(ArrangeMode mode);
 

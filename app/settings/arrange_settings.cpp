@@ -1,5 +1,6 @@
 #include "app/settings/arrange_settings.h"
 
+#include "app/services/key_texts.h"
 #include "app/services/preferences.h"
 #include "app/settings/app_row.h"
 #include "app/settings/colour_well.h"
@@ -188,7 +189,7 @@ void ArrangeSettings::refresh()
         colour->setVisible(next.colourRow);
     for (ModeCard* card : cards_)
         card->follow();
-    description_->setText(text(ArrangePage::description(next.mode)));
+    description_->setText(text(ArrangePage::description(next.mode, preferences_.key(Command::pause))));
     for (BoundPicker* picker : descendants<BoundPicker>(this))
         picker->refresh();
     for (ToggleRow* toggle : descendants<ToggleRow>(this))
@@ -303,8 +304,9 @@ QWidget* ArrangeSettings::stripSection()
 QWidget* ArrangeSettings::stripHelpSection()
 {
     QLabel* help = SettingsStyle::wrappingLabel(
-        QStringLiteral("⌃⌥ plus the mouse wheel moves along the strip too. Hold ⌃⌥ to see the strip, click a "
-                       "window to go to it, or drag one to reorder."),
+        QString::fromStdString(KeyTexts::stripWheelKeys() + " plus the mouse wheel moves along the strip too. Hold " +
+                               KeyTexts::stripWheelKeys() +
+                               " to see the strip, click a window to go to it, or drag one to reorder."),
         Fonts::system(descriptionSize), Theme::secondary());
     help->setContentsMargins(textInset, 0, textInset, 0);
     return help;

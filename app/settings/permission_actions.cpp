@@ -18,4 +18,9 @@ void PermissionActions::relaunch() const
     permissions.relaunch();
 }
 
+bool PermissionActions::anythingToGrant() const
+{
+    return accessibility.needsGrant() || permissions.capture.needsGrant();
+}
+
 } // namespace kavelo

@@ -17,6 +17,8 @@ struct PermissionActions {
     // Marks the request first, so the restart offer shows at once, then asks.
     void requestScreenRecording(PermissionWatcher& watcher) const;
     void relaunch() const;
+    // Whether the desktop has any permission for the user to grant.
+    bool anythingToGrant() const;
 };
 
 } // namespace kavelo

@@ -20,6 +20,14 @@ QString PermissionsPage::restartDetail()
     return QStringLiteral("The system applies Screen Recording after a restart.");
 }
 
+QString PermissionsPage::nothingToGrantTitle() { return QStringLiteral("Nothing to grant"); }
+
+QString PermissionsPage::nothingToGrantDetail()
+{
+    return QStringLiteral("This desktop lets Kavelo move windows and show previews without asking. Previews stay "
+                          "on this computer.");
+}
+
 PermissionsPage::PermissionsPage(PermissionWatcher& watcher, PermissionActions actions, AnimationTime time,
                                  QWidget* parent)
     : SettingGroup(std::nullopt, std::nullopt, parent), watcher_(watcher), actions_(std::move(actions))
@@ -33,9 +41,15 @@ PermissionsPage::PermissionsPage(PermissionWatcher& watcher, PermissionActions a
     restartButton_ = new PillButton(QStringLiteral("Restart"), time, false);
     QObject::connect(restartButton_, &QAbstractButton::clicked, this, [this] { actions_.relaunch(); });
     restart_ = new SettingRow(QStringLiteral("Kavelo needs to restart"), restartDetail(), restartButton_);
+    nothing_ = new SettingRow(nothingToGrantTitle(), nothingToGrantDetail(), new GrantedLabel(QStringLiteral("Ready")));
+    toGrant_ = actions_.anythingToGrant();
     addRow(accessibility_);
     addRow(screenRecording_);
     addRow(restart_);
+    addRow(nothing_);
+    accessibility_->setVisible(toGrant_);
+    screenRecording_->setVisible(toGrant_);
+    nothing_->setVisible(!toGrant_);
 
     // Rows only change what they show, so a flag may flip inside a
     // button's own click.
@@ -48,7 +62,7 @@ void PermissionsPage::refresh()
 {
     accessibility_->setGranted(watcher_.accessibility.value());
     screenRecording_->setGranted(watcher_.screenRecording.value());
-    restart_->setVisible(watcher_.askedForScreenRecording.value() && !watcher_.screenRecording.value());
+    restart_->setVisible(toGrant_ && watcher_.askedForScreenRecording.value() && !watcher_.screenRecording.value());
 }
 
 } // namespace kavelo

@@ -3,7 +3,8 @@
 // The two permissions with their request buttons, and the offer to restart
 // once screen capture was asked for in this run and is not yet granted:
 // the Permissions page of the settings window, and the same rows in the
-// welcome window. Follows the watcher's flags as they change.
+// welcome window. Follows the watcher's flags as they change. On a desktop
+// that asks for no permission (X11) one row says so instead.
 
 #include "app/platform/handle.h"
 #include "app/settings/permission_actions.h"
@@ -28,10 +29,14 @@ public:
     // Shown only while needed.
     SettingRow* restartRow() const { return restart_; }
     PillButton* restartButton() const { return restartButton_; }
+    // Shown instead of the rest where there is nothing to grant.
+    SettingRow* nothingToGrantRow() const { return nothing_; }
 
     static QString accessibilityDetail();
     static QString screenRecordingDetail();
     static QString restartDetail();
+    static QString nothingToGrantTitle();
+    static QString nothingToGrantDetail();
 
 private:
     void refresh();
@@ -42,6 +47,8 @@ private:
     PermissionRow* screenRecording_;
     SettingRow* restart_;
     PillButton* restartButton_;
+    SettingRow* nothing_;
+    bool toGrant_;
     Handle accessibilityChanges_;
     Handle screenRecordingChanges_;
     Handle askedChanges_;

@@ -7,6 +7,7 @@
 #include "app/ui/theme.h"
 
 #include <QFontMetricsF>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -54,6 +55,7 @@ void SettingRow::setDetail(const std::optional<QString>& detail)
     if (!detail) {
         if (detail_)
             detail_->hide();
+        detailHidden_ = false;
         return;
     }
     if (!detail_) {
@@ -62,7 +64,45 @@ void SettingRow::setDetail(const std::optional<QString>& detail)
     } else {
         detail_->setText(*detail);
     }
-    detail_->show();
+    // While unavailable the reason stands in; the detail comes back after.
+    detail_->setVisible(!reason_);
+    detailHidden_ = reason_.has_value();
+}
+
+void SettingRow::setUnavailable(const std::optional<QString>& reason)
+{
+    if (reason == reason_)
+        return;
+    const bool was = reason_.has_value();
+    reason_ = reason;
+    if (reason) {
+        if (!reasonLabel_) {
+            reasonLabel_ = SettingsStyle::label(*reason, Fonts::system(detailSize), Theme::secondary(), text_);
+            text_->layout()->addWidget(reasonLabel_);
+        } else {
+            reasonLabel_->setText(*reason);
+        }
+        reasonLabel_->show();
+        if (!was && detail_ && !detail_->isHidden()) {
+            detail_->hide();
+            detailHidden_ = true;
+        }
+    } else {
+        reasonLabel_->hide();
+        if (detailHidden_ && detail_)
+            detail_->show();
+        detailHidden_ = false;
+    }
+    control_->setEnabled(!reason);
+    if (reason) {
+        auto* fade = new QGraphicsOpacityEffect(control_);
+        fade->setOpacity(unavailableOpacity);
+        control_->setGraphicsEffect(fade);
+    } else {
+        control_->setGraphicsEffect(nullptr);
+    }
+    if (was != reason.has_value())
+        availabilityChanged();
 }
 
 ToggleRow::ToggleRow(const QString& title, std::optional<QString> detail, Binding<bool> isOn, QWidget* parent)
@@ -87,7 +127,7 @@ bool ToggleRow::isOn() const
 void ToggleRow::refresh()
 {
     const QSignalBlocker quiet(switch_);
-    switch_->setChecked(isOn_.get());
+    switch_->setChecked(!unavailable() && isOn_.get());
     switch_->update();
 }
 
@@ -98,7 +138,9 @@ QFont grantedFont()
 }
 } // namespace
 
-GrantedLabel::GrantedLabel(QWidget* parent) : QWidget(parent)
+GrantedLabel::GrantedLabel(QWidget* parent) : GrantedLabel(text(), parent) {}
+
+GrantedLabel::GrantedLabel(QString word, QWidget* parent) : QWidget(parent), word_(std::move(word))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -108,7 +150,7 @@ QSize GrantedLabel::sizeHint() const
 {
     const QFontMetricsF metrics(grantedFont());
     const double symbol = Symbols::extent(fontSize);
-    const double w = symbol + spacing + metrics.horizontalAdvance(text());
+    const double w = symbol + spacing + metrics.horizontalAdvance(word_);
     const double h = std::max(symbol, metrics.height());
     return QSize(int(std::ceil(w)), int(std::ceil(h)));
 }
@@ -123,7 +165,7 @@ void GrantedLabel::paintEvent(QPaintEvent*)
                   fontSize, SettingsStyle::green());
     painter.setFont(grantedFont());
     painter.setPen(SettingsStyle::green());
-    painter.drawText(bounds.adjusted(symbol + spacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+    painter.drawText(bounds.adjusted(symbol + spacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, word_);
 }
 
 // The button and the label share the control's place; one shows at a time.

@@ -34,6 +34,14 @@ public:
     // Shows, changes or hides the detail line.
     void setDetail(const std::optional<QString>& detail);
 
+    // A row whose behaviour this desktop lacks: with a reason, the control
+    // is disabled and faded and the reason, one line, stands in for the
+    // detail; without one the row is live again. Shown, never hidden.
+    void setUnavailable(const std::optional<QString>& reason);
+    // The reason while the row is unavailable.
+    std::optional<QString> unavailable() const { return reason_; }
+    QLabel* reasonLabel() const { return reasonLabel_; }   // null until a reason was shown
+
     static constexpr int horizontalPadding = 16;
     static constexpr int verticalPadding = 10;
     static constexpr int minimumHeight = 44;
@@ -42,12 +50,21 @@ public:
     static constexpr int lineSpacing = 2;
     static constexpr double titleSize = 13.5;
     static constexpr double detailSize = 12;
+    static constexpr double unavailableOpacity = 0.4;
+
+protected:
+    // Told after the row became unavailable or live again.
+    virtual void availabilityChanged() {}
 
 private:
     QLabel* title_;
     QLabel* detail_ = nullptr;
+    QLabel* reasonLabel_ = nullptr;
     QWidget* control_;
     QWidget* text_;
+    std::optional<QString> reason_;
+    // The detail that was showing when the row became unavailable.
+    bool detailHidden_ = false;
 };
 
 // A row whose control is the switch, bound to a setting. The row title is
@@ -58,20 +75,27 @@ public:
 
     Switch* toggle() const { return switch_; }
     bool isOn() const;
-    // Shows the bound value again, without writing it.
+    // Shows the bound value again, without writing it; off while the row is
+    // unavailable.
     void refresh();
+
+protected:
+    void availabilityChanged() override { refresh(); }
 
 private:
     Switch* switch_;
     Binding<bool> isOn_;
 };
 
-// The green "On" with a check mark that stands for a granted permission.
+// The green "On" with a check mark that stands for a granted permission
+// (or another word for a thing that is ready).
 class GrantedLabel : public QWidget {
 public:
     explicit GrantedLabel(QWidget* parent = nullptr);
+    explicit GrantedLabel(QString word, QWidget* parent = nullptr);
 
     static QString text() { return QStringLiteral("On"); }
+    QString word() const { return word_; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -80,6 +104,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString word_;
 };
 
 // A row for one permission: the green "On" once granted, else the

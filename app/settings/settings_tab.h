@@ -52,7 +52,7 @@ constexpr std::string_view symbol(SettingsTab tab)
     case SettingsTab::general: return "gearshape.fill";
     case SettingsTab::workflows: return "square.stack.3d.up.fill";
     case SettingsTab::arrange: return "rectangle.split.3x1.fill";
-    case SettingsTab::shortcuts: return "command";
+    case SettingsTab::shortcuts: return "keyboard";
     case SettingsTab::permissions: return "lock.fill";
     }
     return "gearshape.fill";

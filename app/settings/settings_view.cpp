@@ -135,6 +135,8 @@ QWidget* SettingsView::makePage(SettingsTab tab)
 void SettingsView::showPage(SettingsTab tab)
 {
     tab_ = tab;
+    if (willShow)
+        willShow(tab);
     title_->setText(QString::fromStdString(title(tab)));
     // Never called from inside the old page, so it can go at once.
     delete page_;

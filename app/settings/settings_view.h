@@ -15,6 +15,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -45,6 +46,8 @@ public:
     // What the Arrange page reads besides the settings; until the shell
     // hands it over, that page stays empty.
     void setArrangeSources(ArrangeSources sources);
+    // Told of each page before it is built, from the first change of page on.
+    std::function<void(SettingsTab)> willShow;
 
     SettingsSidebar* sidebar() const { return sidebar_; }
     QScrollArea* pageArea() const { return pageArea_; }

@@ -73,7 +73,7 @@ public:
     QSize minimumSizeHint() const override { return sizeHint(); }
 
     static QString listeningText() { return QStringLiteral("Press keys…"); }
-    static QString hintText() { return QStringLiteral("Include ⌘, ⌥ or ⌃, or use an F key."); }
+    static QString hintText() { return QStringLiteral("Include Ctrl, Alt or Super, or use an F key."); }
     static constexpr int escapeKeyCode = 53;
     static constexpr double fontSize = 12.5;
     static constexpr double hintSize = 10;

@@ -1,5 +1,6 @@
 #include "app/settings/shortcuts_page.h"
 
+#include "app/services/key_texts.h"
 #include "app/services/preferences.h"
 #include "app/settings/menu_picker.h"
 #include "app/settings/setting_group.h"
@@ -18,8 +19,15 @@ namespace kavelo {
 
 QString ShortcutsPage::switcherFooter()
 {
-    return QStringLiteral("Tap to jump back. Hold ⌥ and press Tab to see your windows, then keep holding and type to "
-                          "search. Press 1 to 9 for a workflow.");
+    return QString::fromStdString("Tap to jump back. Hold " + KeyTexts::switcherHold() + " and press " +
+                                  Shortcut::keyLabel(KeyTexts::switcher.keyCode) +
+                                  " to see your windows, then keep holding and type to search. Press 1 to 9 for a "
+                                  "workflow.");
+}
+
+QString ShortcutsPage::switcherTitle()
+{
+    return QString::fromStdString("Use " + KeyTexts::switcher.label() + " to switch windows");
 }
 
 QString ShortcutsPage::takenDetail()
@@ -41,7 +49,7 @@ ShortcutsPage::ShortcutsPage(Preferences& preferences, const Keyboard& keyboard,
     };
 
     auto* switching = new SettingGroup(QStringLiteral("Switch windows"), switcherFooter());
-    switcher_ = new ToggleRow(QStringLiteral("Use ⌥Tab to switch windows"), std::nullopt,
+    switcher_ = new ToggleRow(switcherTitle(), std::nullopt,
                               {[&preferences] { return preferences.switcherEnabled(); },
                                [&preferences](bool on) { preferences.setSwitcherEnabled(on); }});
     switching->addRow(switcher_);
@@ -76,7 +84,7 @@ ShortcutsPage::ShortcutsPage(Preferences& preferences, const Keyboard& keyboard,
 
     auto* workflows = new SettingGroup(QStringLiteral("Workflows"));
     // Fixed keys: shown, never edited.
-    workflowKeys_ = new KeyCap(QStringLiteral("⌃⌥1 to ⌃⌥9"));
+    workflowKeys_ = new KeyCap(QString::fromStdString(KeyTexts::slotRange()));
     workflows->addRow(new SettingRow(QStringLiteral("Switch workflow"), std::nullopt, workflowKeys_));
     add(workflows);
 

@@ -65,6 +65,7 @@ public:
     }};
 
     static QString switcherFooter();
+    static QString switcherTitle();
     static QString takenDetail();
 
     static constexpr int spacing = 20;

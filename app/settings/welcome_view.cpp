@@ -1,5 +1,6 @@
 #include "app/settings/welcome_view.h"
 
+#include "app/services/key_texts.h"
 #include "app/services/preferences.h"
 #include "app/settings/arrange_mode_cards.h"
 #include "app/settings/permissions_page.h"
@@ -64,9 +65,9 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     auto* tipRow = new QHBoxLayout(tips_);
     tipRow->setContentsMargins(0, 0, 0, 0);
     tipRow->setSpacing(tipsSpacing);
-    tipRow->addWidget(tip(QStringLiteral("⌥Tab"), QStringLiteral("switch")));
-    tipRow->addWidget(tip(QStringLiteral("⌃⌥ + wheel"), QStringLiteral("move along")));
-    tipRow->addWidget(tip(QStringLiteral("⌃⌥U"), QStringLiteral("undo")));
+    switchCap_ = tip(tipRow, QStringLiteral("switch"));
+    wheelCap_ = tip(tipRow, QStringLiteral("move along"));
+    undoCap_ = tip(tipRow, QStringLiteral("undo"));
     choice->addWidget(tips_, 0, Qt::AlignLeft);
     choice->addWidget(SettingsStyle::wrappingLabel(
         QStringLiteral("Windows that don't fit wait at the screen edge. Click the tab there to bring them in."),
@@ -80,7 +81,7 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     finishing->setContentsMargins(0, 0, 0, 0);
     finishing->setSpacing(finishSpacing);
     finishing->addStretch(1);
-    shortcutCap_ = new KeyCap(QString::fromStdString(preferences_.shortcut().label()));
+    shortcutCap_ = new KeyCap(QString());
     finishing->addWidget(shortcutCap_, 0, Qt::AlignVCenter);
     finishing->addWidget(SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize),
                                               Theme::secondary()),
@@ -102,23 +103,40 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
         QObject::connect(shortcut, &QShortcut::activated, this, done);
     }
 
+    showKeys();
     changes_ = preferences_.observe([this](std::string_view property) {
-        if (property == "shortcut")
-            shortcutCap_->setText(QString::fromStdString(preferences_.shortcut().label()));
+        if (property == "shortcut" || property == "bindings")
+            showKeys();
     });
+}
+
+void WelcomeView::showKeys()
+{
+    const KeyTexts::WelcomeKeys keys = KeyTexts::welcomeKeys(preferences_);
+    const auto show = [](KeyCap* cap, const std::string& text) {
+        const QString shown = QString::fromStdString(text);
+        if (cap->text() != shown)
+            cap->setText(shown);
+    };
+    show(switchCap_, keys.switcher);
+    show(wheelCap_, keys.wheel);
+    show(undoCap_, keys.undo);
+    show(shortcutCap_, keys.overview);
 }
 
 WelcomeView::~WelcomeView() = default;
 
-QWidget* WelcomeView::tip(const QString& keys, const QString& verb)
+KeyCap* WelcomeView::tip(QHBoxLayout* tips, const QString& verb)
 {
     auto* tip = new QWidget;
     auto* row = new QHBoxLayout(tip);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(tipSpacing);
-    row->addWidget(new KeyCap(keys), 0, Qt::AlignVCenter);
+    auto* cap = new KeyCap(QString());
+    row->addWidget(cap, 0, Qt::AlignVCenter);
     row->addWidget(SettingsStyle::label(verb, Fonts::system(tipSize), Theme::secondary()), 0, Qt::AlignVCenter);
-    return tip;
+    tips->addWidget(tip);
+    return cap;
 }
 
 } // namespace kavelo

@@ -15,6 +15,7 @@
 
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
 
 namespace kavelo {
@@ -41,6 +42,9 @@ public:
     QWidget* tips() const { return tips_; }
     QWidget* finishRow() const { return finishRow_; }
     KeyCap* shortcutCap() const { return shortcutCap_; }
+    KeyCap* switchCap() const { return switchCap_; }
+    KeyCap* wheelCap() const { return wheelCap_; }
+    KeyCap* undoCap() const { return undoCap_; }
     PillButton* getStarted() const { return getStarted_; }
 
     static constexpr int width = 540;
@@ -65,7 +69,10 @@ public:
     static constexpr double finishSize = 13;
 
 private:
-    QWidget* tip(const QString& keys, const QString& verb);
+    // One key tip, added to `tips`; its key cap.
+    KeyCap* tip(QHBoxLayout* tips, const QString& verb);
+    // The key caps from the keys as bound now.
+    void showKeys();
 
     Preferences& preferences_;
     std::function<void()> finish_;
@@ -78,6 +85,9 @@ private:
     QWidget* tips_;
     QWidget* finishRow_;
     KeyCap* shortcutCap_;
+    KeyCap* switchCap_;
+    KeyCap* wheelCap_;
+    KeyCap* undoCap_;
     PillButton* getStarted_;
     Handle changes_;
 };

@@ -1,10 +1,11 @@
 #include "app/settings/workflow_card.h"
 
+#include "app/services/key_texts.h"
 #include "app/settings/picker.h"
 #include "app/settings/setting_rows.h"
-#include "app/shell/workflows.h"
 #include "app/ui/key_cap.h"
 #include "app/ui/pill_button.h"
+#include "app/workflows/workflows.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -52,7 +53,7 @@ QStringList WorkflowCard::arrangeOptions()
 
 QString WorkflowCard::keyCapText(int slot)
 {
-    return QStringLiteral("⌃⌥") + QString::number(slot);
+    return QString::fromStdString(KeyTexts::slotLabel(slot));
 }
 
 std::optional<TidyLayout> WorkflowCard::arrangeChoice(int index)

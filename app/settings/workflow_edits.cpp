@@ -1,6 +1,6 @@
 #include "app/settings/workflow_edits.h"
 
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
 namespace kavelo::WorkflowEdits {
 

@@ -6,7 +6,7 @@
 #include "app/settings/settings_style.h"
 #include "app/settings/workflow_card.h"
 #include "app/settings/workflow_edits.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/ui/fonts.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/shapes.h"
@@ -39,7 +39,7 @@ public:
                                               Fonts::system(15, Fonts::Weight::semibold), Theme::primary(), this),
                          0, Qt::AlignHCenter);
         auto* hint = SettingsStyle::wrappingLabel(
-            QStringLiteral("Set up your apps and windows, then save a workflow from the menu bar."),
+            QStringLiteral("Set up your apps and windows, then save a workflow from Kavelo's panel."),
             Fonts::system(12.5), Theme::secondary(), this);
         hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         stack->addWidget(hint);

@@ -170,6 +170,18 @@ void AppDelegate::applyKeys()
     }
 }
 
+void AppDelegate::reclaimKeys()
+{
+    switcher_.dropClaim();
+    applyKeys();
+}
+
+void AppDelegate::windowManagerChanged()
+{
+    reclaimKeys();
+    managerSettled_ = platform_.scheduler.after(managerSettle, weakly([this] { reclaimKeys(); }));
+}
+
 void AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
 {
     if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); })))

@@ -1,6 +1,7 @@
 #include "app/shell/app_delegate.h"
 
 #include "app/services/key_names.h"
+#include "app/services/key_texts.h"
 #include "app/services/trackpad.h"
 #include "app/shell/command_modes.h"
 #include "app/shell/panel_assembly.h"
@@ -124,6 +125,10 @@ void AppDelegate::applicationDidFinishLaunching()
             switcher_.updateClaim();
     }));
     switcher_.updateClaim();
+    // After the launch, before the first Alt-Tab; the preview shows its own.
+    if (!commandLine_.isShow())
+        platform_.scheduler.post(weakly([this] { switcher_.prepare(); }));
+    managerChanges_ = platform_.workspace.onWindowManagerChange(weakly([this] { windowManagerChanged(); }));
     // 18.
     mouse_->onKey = weakly([this](TapEventType type, const TapEvent& event) { return keyHook(type, event); });
     // 19. The tap runs exactly while the permission is granted.
@@ -242,6 +247,7 @@ void AppDelegate::togglePopover()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_->geometry(), panelView());
 }
 
@@ -253,6 +259,7 @@ void AppDelegate::reopen()
         closePopover();
         return;
     }
+    reclaimKeys();
     popover_.open(item_ ? item_->geometry() : std::nullopt, panelView());
 }
 
@@ -267,6 +274,7 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .shortcutsShown = weakly([this] { reclaimKeys(); }),
         });
     return *windows_;
 }
@@ -279,7 +287,7 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show("Press ⌥Tab to switch, or ⌃⌥Space to see everything", "keyboard");
+        views_.toast().show(KeyTexts::firstRunToast(preferences_, item_ && item_->inTray()), "keyboard");
     }));
 }
 

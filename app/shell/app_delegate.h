@@ -34,7 +34,7 @@
 #include "app/shell/popover.h"
 #include "app/shell/shell_views.h"
 #include "app/shell/updates.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/command.h"
@@ -95,6 +95,9 @@ public:
     static constexpr std::array<std::uint16_t, 9> slotKeys{18, 19, 20, 21, 23, 22, 26, 28, 25};
     static constexpr std::uint32_t slotModifiers = 0x1800;
     static constexpr const char* welcomedKey = "welcomed";
+    // A manager names itself before it grabs its keys: they are asked for
+    // again this long after it took over.
+    static constexpr double managerSettle = 2;
 
     // Makes the objects that exist from the start; `launch` does the rest.
     AppDelegate(Platform platform, ShellViews& views, CommandLine commandLine, ShellEnvironment environment);
@@ -154,6 +157,12 @@ public:
     void toggleOverview();
     // Registers every global shortcut afresh.
     void applyKeys();
+    // Asks for every key again, the switcher's claim too, through
+    // `applyKeys`: run when another window manager takes over (now and once
+    // it has grabbed its own keys), when the Shortcuts page shows and when
+    // the menu panel opens, since keys held elsewhere may have come free.
+    void reclaimKeys();
+    void windowManagerChanged();
     // The event tap's key callback: Control-Option for the engine's
     // indicator, then the switcher's decision.
     bool keyHook(TapEventType type, const TapEvent& event);
@@ -261,6 +270,8 @@ private:
     Handle wakes_;
     Handle sessionWakes_;
     Handle preferenceChanges_;
+    Handle managerChanges_;
+    Handle managerSettled_;
     Handle previewShow_;
     Handle previewEnd_;
     bool launched_ = false;

@@ -31,6 +31,29 @@ std::optional<std::string> CommandLine::showValue() const
     return *(at + 1);
 }
 
+std::string CommandLine::usage()
+{
+    return "Usage: kavelo [kavelo:URL...]      start in the tray, or open the running one's panel\n"
+           "       kavelo --list               print permissions, displays and windows\n"
+           "       kavelo --show WHAT          show overview, switcher, welcome, panel or a settings page\n"
+           "       kavelo MODE VALUE           run one mode and exit:\n"
+           "  --render DIR          draw every screen into PNG files in DIR\n"
+           "  --snap TARGET         snap the focused window: left, right, top, bottom, leftThird,\n"
+           "                        centerThird, rightThird, maximize, center\n"
+           "  --tidy LAYOUT         tidy the windows: grid, columns, rows, focus, custom\n"
+           "  --save NAME           save the open windows as a workflow\n"
+           "  --restore NAME        move the windows back to where a workflow saved them\n"
+           "  --switch NAME         switch to a workflow\n"
+           "  --key-names LAYOUT    print shortcut labels in a keyboard layout (or \"current\")\n"
+           "  --self-test ANY       check tidy, undo and a workflow on three test windows\n"
+           "  --switcher-test STEPS drive a switcher with steps: tab, esc, up or text, comma-separated\n"
+           "  --arrange-test MODE   arrange in a mode (off, auto, strip) for KAVELO_SECONDS\n"
+           "  --nopeek-test SECONDS show No peek for that long\n"
+           "  --tabs-test ANY       read and reopen a browser's tabs\n"
+           "  --swipe-test FINGERS  print trackpad swipes for 20 seconds\n"
+           "  -h, --help            print this help\n";
+}
+
 std::optional<std::string> CommandLine::mode() const
 {
     if (arguments_.size() != 2)

@@ -31,6 +31,8 @@ public:
     const std::vector<std::string>& arguments() const { return arguments_; }
     bool has(std::string_view argument) const;
 
+    // "--help" or "-h" first: the usage, printed before anything starts.
+    bool isHelp() const { return !arguments_.empty() && (arguments_[0] == "--help" || arguments_[0] == "-h"); }
     bool isList() const { return has("--list"); }
     bool isShow() const { return has("--show"); }
     // The word after the first "--show"; none when it is the last argument.
@@ -39,9 +41,12 @@ public:
     std::optional<std::string> mode() const;
     // No listing, no mode and no preview: the start that becomes the one
     // running instance.
-    bool isNormalStart() const { return !isList() && !isShow() && !mode(); }
+    bool isNormalStart() const { return !isHelp() && !isList() && !isShow() && !mode(); }
     // On a normal start, the arguments meant as URLs, in order.
     std::vector<std::string> urls() const;
+
+    // The command-line modes, one line each.
+    static std::string usage();
 
     // Step 2 of the launch: prints the listing and ends the process;
     // answers whether it did.

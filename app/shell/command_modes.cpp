@@ -4,7 +4,7 @@
 #include "app/services/trackpad.h"
 #include "app/services/window_actions.h"
 #include "app/shell/app_delegate.h"
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 #include "app/shell/monitor_setups.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/snap.h"

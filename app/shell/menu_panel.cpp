@@ -1,5 +1,7 @@
 #include "app/shell/menu_panel.h"
 
+#include "app/services/key_texts.h"
+
 #include <algorithm>
 
 namespace kavelo {
@@ -47,7 +49,7 @@ std::vector<PanelChoice<int>> windowGap()
 {
     std::vector<PanelChoice<int>> out;
     for (int gap : {0, 4, 8, 10, 16, 24})
-        out.push_back({gap == 0 ? std::string("None") : std::to_string(gap) + " pt", gap});
+        out.push_back({gap == 0 ? std::string("None") : std::to_string(gap) + " px", gap});
     return out;
 }
 
@@ -201,7 +203,7 @@ MenuPanelPlan MenuPanelPlan::make(const MenuPanel& panel, const MenuPanelState& 
     for (std::size_t i = 0; i < workflows.size() && i < MenuPanel::listedWorkflows; ++i) {
         Row r{.name = workflows[i].name};
         if (workflows[i].slot)
-            r.keyCap = "⌃⌥" + std::to_string(*workflows[i].slot);
+            r.keyCap = KeyTexts::slotLabel(*workflows[i].slot);
         r.confirming = state.confirming == workflows[i].name;
         plan.rows.push_back(std::move(r));
     }

@@ -119,7 +119,7 @@ std::string_view layoutIcon(TidyLayout layout);
 struct MenuPanelPlan {
     struct Row {
         std::string name;
-        std::optional<std::string> keyCap;   // "⌃⌥3" for slot 3
+        std::optional<std::string> keyCap;   // "Ctrl+Alt+3" for slot 3
         bool confirming = false;             // shows "Delete?"
         friend bool operator==(const Row&, const Row&) = default;
     };

@@ -1,7 +1,7 @@
 #include "app/shell/monitor_setups.h"
 
 #include "app/services/window_actions.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "core/display_set.h"
 #include "core/workflow_plan.h"
 #include "core/workspace_store.h"

@@ -11,7 +11,7 @@
 #include "app/platform/system_workspace.h"
 #include "app/settings/settings_tab.h"
 #include "app/shell/menu_panel.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
 #include <functional>
 #include <string>

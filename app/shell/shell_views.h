@@ -16,7 +16,7 @@
 #include "app/services/toast.h"
 #include "app/settings/settings_tab.h"
 #include "app/shell/popover.h"
-#include "app/shell/workflow_panels.h"
+#include "app/workflows/workflow_panels.h"
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_panel.h"
 #include "core/geometry.h"
@@ -37,6 +37,9 @@ public:
     virtual ~StatusItem() = default;
     // Where the icon stands (top-left global); none until the tray placed it.
     virtual std::optional<Rect> geometry() const = 0;
+    // Whether a tray runs now to show the icon; one that starts later
+    // takes it then.
+    virtual bool inTray() const = 0;
 };
 
 // The settings and welcome windows: made on first use, hidden on close and
@@ -60,6 +63,8 @@ struct WindowSources {
     Permissions permissions;
     // The running application that moves windows too, for the Arrange page.
     std::function<std::optional<std::string>()> clashingApp;
+    // The Shortcuts page is about to show.
+    std::function<void()> shortcutsShown;
 };
 
 class ShellViews {
@@ -74,8 +79,8 @@ public:
     virtual SwitcherPanelFactory switcherPanels() = 0;
     virtual OverviewController::PanelFactory overviewPanels() = 0;
 
-    // The tray icon: `clicked` for a plain click, `quit` from its menu. None
-    // when the desktop shows no tray.
+    // The tray icon: `clicked` for a plain click, `quit` from its menu. Made
+    // also while no tray runs, so that a tray started later shows it.
     virtual std::unique_ptr<StatusItem> makeStatusItem(std::function<void()> clicked,
                                                        std::function<void()> quit) = 0;
     virtual Popover::WindowFactory popoverWindows() = 0;

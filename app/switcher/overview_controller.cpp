@@ -197,6 +197,12 @@ void OverviewController::hide()
 
 bool OverviewController::handle(std::uint16_t keyCode, std::uint64_t flags)
 {
+    // While the panel holds the keyboard its own shortcut reaches only it.
+    const Shortcut& own = desktop_.preferences.shortcut();
+    if (keyCode == own.keyCode && int(hotKeyModifiers(flags)) == own.modifiers) {
+        hide();
+        return true;
+    }
     // The scope keys go by position: the keys where 1 to 4 are on a US
     // keyboard, whatever the layout types there.
     if ((flags & EventFlag::command) && keyCode >= Key::one && keyCode <= Key::four) {

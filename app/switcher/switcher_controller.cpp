@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace kavelo {
 
@@ -120,6 +121,15 @@ bool SwitcherController::handle(TapEventType type, const TapEvent& event)
 }
 
 void SwitcherController::updateClaim() { updateClaimFor(isEnabled()); }
+
+void SwitcherController::dropClaim()
+{
+    if (!claimed_ || active_)
+        return;
+    desktop_.platform.eventTap.unclaim(tabKey, EventFlag::option);
+    desktop_.platform.eventTap.unclaim(tabKey, EventFlag::option | EventFlag::shift);
+    claimed_ = false;
+}
 
 void SwitcherController::updateClaimFor(bool enabled)
 {
@@ -326,6 +336,22 @@ void SwitcherController::retireThumbnails()
 }
 
 // ---------------------------------------------------------------- the panel
+
+void SwitcherController::prepare()
+{
+    if (panel_ || !makePanel_)
+        return;
+    panel_ = makePanel_(model_, [this](const WindowEntry& entry) { open(entry); });
+    if (!panel_)
+        return;
+    panel_->prepare();
+    // The applications' icons come from their desktop entries, read and
+    // decoded on first use.
+    std::set<std::int32_t> asked;
+    for (const WindowEntry& w : WindowCatalog::read(desktop_).windows)
+        if (asked.insert(w.pid).second)
+            (void)desktop_.platform.workspace.icon(w.pid);
+}
 
 void SwitcherController::show()
 {

@@ -76,11 +76,17 @@ public:
     // these keys) is logged once; no session starts while it lasts.
     void updateClaim();
     bool claimed() const { return claimed_; }
+    // Lets go of the claim outside a session, so that the next
+    // `updateClaim` asks the system afresh whether another program holds it.
+    void dropClaim();
 
     // Starts a session; with `watchKeys`, the modifier watch runs too.
     void begin(bool watchKeys);
     // Shows or re-lays out the panel on the screen under the pointer.
     void show();
+    // Makes the panel ahead of the first session, so that its first show
+    // costs what every later one does.
+    void prepare();
     // Applies a key to the running session and acts on the outcome.
     void send(const SwitcherKey& key);
     // Option was let go: the session opens its selection.

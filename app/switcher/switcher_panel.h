@@ -22,6 +22,9 @@ public:
     virtual void show(const Rect& frame) = 0;
     virtual void orderOut() = 0;
     virtual bool isShown() const = 0;
+    // Makes ahead what the first show would otherwise make on the key path
+    // (its window, fonts and glyphs), without showing anything.
+    virtual void prepare() {}
 };
 
 // A click on a window in the panel.

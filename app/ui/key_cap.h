@@ -1,6 +1,6 @@
 #pragma once
 
-// One key or key combination in help texts and tips ("⌥Tab", "esc"), on a
+// One key or key combination in help texts and tips ("Alt+Tab", "Esc"), on a
 // small rounded plate. Always drawn for the dark scheme.
 
 #include <QString>

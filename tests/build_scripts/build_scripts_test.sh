@@ -106,4 +106,17 @@ check "a run with a passing test passes" "[ $? -eq 0 ]"
 "$probe" --gtest_filter='AllSkip.*:Fails.*' >/dev/null 2>&1
 check "a failure is a failure, skips or not" "[ $? -ne 0 ] && [ $? -ne 77 ]"
 
+# The run script's first build says how far it is, and it suggests only
+# programs the set-up installs.
+scripts=$cmake_dir/../scripts
+printf '[1/40] a\n[2/40] b\nwarning: kept\n[20/40] c\n[21/40] d\n[40/40] e\n' |
+  bash "$scripts/build-progress.sh" >"$work/progress"
+check "the build's progress is steps done of total, a tenth at a time" \
+  '[ "$(grep -c "^built" "$work/progress")" -eq 3 ] && grep -qx "built 20 of 40 steps (50 %)" "$work/progress" &&
+   grep -qx "built 40 of 40 steps (100 %)" "$work/progress"'
+check "other lines of the build pass through" 'grep -qx "warning: kept" "$work/progress"'
+check "the run script names no viewer the set-up leaves out" \
+  '! grep -q "x11vnc\|vncviewer\|xdotool" "$scripts/run.sh" && grep -q "import -display" "$scripts/run.sh" &&
+   grep -q imagemagick "$scripts/setup.sh"'
+
 exit $((failures > 0))

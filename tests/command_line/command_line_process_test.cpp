@@ -3,7 +3,8 @@
 // file between runs; and "kavelo:" URLs handed to a running instance.
 
 #include "app/platform/sim/sim_desktop.h"
-#include "app/shell/workflows.h"
+#include "app/shell/command_line.h"
+#include "app/workflows/workflows.h"
 #include "core/workspace_store.h"
 #include "services/temp_home.h"
 #include "support/run_program.h"
@@ -139,6 +140,24 @@ TEST_F(CommandLineProcess, KeyNamesTabsAndDiagnostics)
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.starts_with("FAIL three test windows found 0\n")) << run.out;
     EXPECT_TRUE(run.out.ends_with(" FAILED\n")) << run.out;
+}
+
+TEST_F(CommandLineProcess, HelpPrintsEveryModeAndStartsNothing)
+{
+    for (const char* flag : {"--help", "-h"}) {
+        // No display and no simulated desktop asked for: only the help can
+        // end well here.
+        const auto run = kavelo({flag}, {{"KAVELO_BACKEND", std::nullopt}, {"DISPLAY", std::nullopt}});
+        EXPECT_EQ(run.status, 0) << flag;
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(run.out.starts_with("Usage: kavelo")) << run.out;
+        for (std::string_view mode : CommandLine::modes)
+            EXPECT_NE(run.out.find("  " + std::string(mode) + " "), std::string::npos) << mode;
+        EXPECT_NE(run.out.find("--list"), std::string::npos);
+        EXPECT_NE(run.out.find("--show"), std::string::npos);
+    }
+    // A mode's value is only a value.
+    EXPECT_EQ(kavelo({"--tidy", "-h"}).status, 2);
 }
 
 TEST_F(CommandLineProcess, TimedModesEndOnTheirOwn)

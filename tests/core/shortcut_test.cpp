@@ -26,9 +26,9 @@ const std::set<int> functionKeyCodes = {122, 120, 99, 118, 96, 97, 98, 100, 101,
 
 } // namespace
 
-TEST_F(ShortcutTest, ModifierSignsComeInAFixedOrder)
+TEST_F(ShortcutTest, ModifierNamesComeInAFixedOrderJoinedByPlus)
 {
-    const char* signs[] = {"\u2303", "\u2325", "\u21E7", "\u2318"};
+    const char* names[] = {"Ctrl+", "Alt+", "Shift+", "Super+"};
     const int bits[] = {Shortcut::control, Shortcut::option, Shortcut::shift, Shortcut::command};
     for (int combination = 0; combination < 16; ++combination) {
         int mask = 0;
@@ -36,19 +36,24 @@ TEST_F(ShortcutTest, ModifierSignsComeInAFixedOrder)
         for (int i = 0; i < 4; ++i)
             if (combination & (1 << i)) {
                 mask |= bits[i];
-                expected += signs[i];
+                expected += names[i];
             }
         EXPECT_EQ((Shortcut{.keyCode = 0, .modifiers = mask}.label()), expected + "A") << mask;
     }
-    EXPECT_EQ(Shortcut::standard.label(), "⌃⌥Space");
-    EXPECT_EQ((Shortcut{.keyCode = 126, .modifiers = 0x1900}.label()), "⌃⌥⌘↑");
-    EXPECT_EQ((Shortcut{.keyCode = 50, .modifiers = 0x1A00}.label()), "⌃⌥⇧`");
+    EXPECT_EQ(Shortcut::standard.label(), "Ctrl+Alt+Space");
+    EXPECT_EQ((Shortcut{.keyCode = 123, .modifiers = co}.label()), "Ctrl+Alt+←");
+    EXPECT_EQ((Shortcut{.keyCode = 126, .modifiers = 0x1900}.label()), "Ctrl+Alt+Super+↑");
+    EXPECT_EQ((Shortcut{.keyCode = 50, .modifiers = 0x1A00}.label()), "Ctrl+Alt+Shift+`");
+    EXPECT_EQ((Shortcut{.keyCode = 48, .modifiers = Shortcut::option}.label()), "Alt+Tab");
+    EXPECT_EQ((Shortcut{.keyCode = 51, .modifiers = Shortcut::command}.label()), "Super+Backspace");
     EXPECT_EQ((Shortcut{.keyCode = 111, .modifiers = 0}.label()), "F12");
+    EXPECT_EQ(Shortcut::modifierLabel(co), "Ctrl+Alt");
+    EXPECT_EQ(Shortcut::modifierLabel(0), "");
 }
 
 TEST_F(ShortcutTest, UnknownKeysAndStrayBits)
 {
-    EXPECT_EQ((Shortcut{.keyCode = 200, .modifiers = co}.label()), "⌃⌥Key 200");
+    EXPECT_EQ((Shortcut{.keyCode = 200, .modifiers = co}.label()), "Ctrl+Alt+Key 200");
     EXPECT_EQ((Shortcut{.keyCode = -3, .modifiers = 0}.label()), "Key -3");
     EXPECT_EQ((Shortcut{.keyCode = 0, .modifiers = 0x80 | 0x2000 | 0x10000}.label()), "A");
     EXPECT_FALSE((Shortcut{.keyCode = 0, .modifiers = 0x80}.isUsable()));
@@ -68,12 +73,12 @@ TEST_F(ShortcutTest, TheResolverNamesKeysWhenItCan)
             return "§";
         return std::nullopt;
     };
-    EXPECT_EQ(Shortcut::standard.label(), "⌃⌥Space");
-    EXPECT_EQ((Shortcut{.keyCode = 0, .modifiers = co}.label()), "⌃⌥Q");
+    EXPECT_EQ(Shortcut::standard.label(), "Ctrl+Alt+Space");
+    EXPECT_EQ((Shortcut{.keyCode = 0, .modifiers = co}.label()), "Ctrl+Alt+Q");
     EXPECT_EQ((Shortcut{.keyCode = 96, .modifiers = 0}.label()), "F5");
     // A name from the layout does not make an unknown key usable.
     const Shortcut section{.keyCode = 200, .modifiers = co};
-    EXPECT_EQ(section.label(), "⌃⌥§");
+    EXPECT_EQ(section.label(), "Ctrl+Alt+§");
     EXPECT_FALSE(section.isUsable());
 }
 

@@ -9,7 +9,7 @@
 #include "app/services/desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"
 

@@ -134,7 +134,12 @@ TEST_F(ArrangeSettings, SectionsFollowTheMode)
     EXPECT_EQ(page->modeCard(ArrangeMode::auto_)->emphasis(), 1);
     EXPECT_EQ(page->modeCard(ArrangeMode::off)->emphasis(), 0);
     EXPECT_EQ(page->modeDescription()->text(), "New windows take their place as they open, and the rest close the "
-                                               "gap. Press ⌃⌥P to pause.");
+                                               "gap. Press Ctrl+Alt+P to pause.");
+    // The pause command's own key, once rebound.
+    using kavelo::Shortcut;
+    prefs.setBindings({{kavelo::Command::pause, Shortcut{35, Shortcut::command | Shortcut::shift}}});
+    EXPECT_TRUE(page->modeDescription()->text().endsWith("Press Shift+Super+P to pause."));
+    prefs.setBindings({});
     ASSERT_NE(page->layoutGroup(), nullptr);
     EXPECT_EQ(page->layoutGroup()->titleLabel()->text(), "Layout");
     std::vector<QString> rows;
@@ -161,7 +166,7 @@ TEST_F(ArrangeSettings, SectionsFollowTheMode)
     EXPECT_EQ(page->stripGroup()->titleLabel()->text(), "Moving along the strip");
     EXPECT_EQ(texts(picker("Trackpad swipe")), (QStringList{"Off", "Three fingers", "Four fingers"}));
     ASSERT_NE(page->stripHelp(), nullptr);
-    EXPECT_TRUE(page->stripHelp()->text().startsWith("⌃⌥ plus the mouse wheel"));
+    EXPECT_TRUE(page->stripHelp()->text().startsWith("Ctrl+Alt plus the mouse wheel"));
     EXPECT_GT(top(page->stripHelp()), top(page->stripGroup()));
     EXPECT_LT(top(page->stripHelp()), top(page->spacingGroup()));
     EXPECT_EQ(page->appsGroup()->titleLabel()->text(), "Apps: leave alone, or fix a strip position");
@@ -230,10 +235,10 @@ TEST_F(ArrangeSettings, KeepFreeNoneStoresZeroWhileAnyRemovesThePosition)
     open();
     for (const char* edge : {"top", "bottom", "right"})
         EXPECT_EQ(picker(QString("Keep free: ") + edge)->currentText(), "None");
-    EXPECT_EQ(picker("Keep free: left")->currentText(), "48 points");
-    EXPECT_EQ(texts(picker("Keep free: top")), (QStringList{"None", "24 points", "48 points", "80 points", "120 points"}));
+    EXPECT_EQ(picker("Keep free: left")->currentText(), "48 px");
+    EXPECT_EQ(texts(picker("Keep free: top")), (QStringList{"None", "24 px", "48 px", "80 px", "120 px"}));
     ASSERT_TRUE(picker("Keep free: left")->choose("None"));
-    ASSERT_TRUE(picker("Keep free: bottom")->choose("120 points"));
+    ASSERT_TRUE(picker("Keep free: bottom")->choose("120 px"));
     EXPECT_EQ(prefs.reservedEdges(), (std::map<std::string, int>{{"left", 0}, {"bottom", 120}}));
     ASSERT_TRUE(picker("Keep free: bottom")->choose("None"));
     EXPECT_EQ(prefs.reservedEdges(), (std::map<std::string, int>{{"left", 0}, {"bottom", 0}}));
@@ -249,7 +254,7 @@ TEST_F(ArrangeSettings, KeepFreeNoneStoresZeroWhileAnyRemovesThePosition)
     EXPECT_TRUE(prefs.stripSlots().empty());
 
     EXPECT_EQ(texts(picker("Gap between windows")),
-              (QStringList{"None", "4 points", "8 points", "10 points", "16 points", "24 points"}));
+              (QStringList{"None", "4 px", "8 px", "10 px", "16 px", "24 px"}));
     ASSERT_TRUE(picker("Main window")->choose("Two thirds"));
     EXPECT_EQ(prefs.mainShare(), 2.0 / 3.0);
     EXPECT_EQ(picker("Main window")->currentText(), "Two thirds");

@@ -160,6 +160,49 @@ TEST(ToggleRow, TheSwitchHasNoLabelAndWritesThroughItsBinding)
     EXPECT_EQ(writes.size(), 2u);
 }
 
+TEST(ToggleRow, UnavailableItShowsOffWithItsReasonWritesNothingAndComesBackLive)
+{
+    bool stored = true;
+    int writes = 0;
+    auto* row = new ToggleRow("Save tabs", QStringLiteral("Also the private ones."),
+                              {[&] { return stored; },
+                               [&](bool on) {
+                                   ++writes;
+                                   stored = on;
+                               }});
+    Column column(row, 480);
+    ASSERT_TRUE(row->isOn());
+    const int liveHeight = row->height();
+
+    const QString reason = QStringLiteral("No browser tells Kavelo its tabs on this desktop");
+    row->setUnavailable(reason);
+    settleLayouts();
+    EXPECT_EQ(row->unavailable(), reason);
+    EXPECT_FALSE(row->isOn()) << "never shown on while it cannot act";
+    EXPECT_FALSE(row->toggle()->isEnabled());
+    ASSERT_NE(row->reasonLabel(), nullptr);
+    EXPECT_TRUE(row->reasonLabel()->isVisible());
+    EXPECT_EQ(row->reasonLabel()->text(), reason);
+    EXPECT_FALSE(row->detail()) << "the reason stands in for the detail";
+    EXPECT_TRUE(row->isVisible()) << "shown, not hidden";
+    EXPECT_EQ(row->height(), liveHeight) << "one line, like the detail";
+    QTest::mouseClick(row->toggle(), Qt::LeftButton);
+    EXPECT_EQ(writes, 0);
+    EXPECT_TRUE(stored) << "the stored value stays";
+    // A new detail meanwhile waits for the row to come back.
+    row->setDetail(QStringLiteral("Private ones too."));
+    EXPECT_FALSE(row->detail());
+
+    row->setUnavailable(std::nullopt);
+    EXPECT_TRUE(row->isOn());
+    EXPECT_TRUE(row->toggle()->isEnabled());
+    EXPECT_FALSE(row->reasonLabel()->isVisible());
+    EXPECT_EQ(row->detail(), QStringLiteral("Private ones too."));
+    QTest::mouseClick(row->toggle(), Qt::LeftButton);
+    EXPECT_EQ(writes, 1);
+    EXPECT_FALSE(stored);
+}
+
 TEST(Switch, TintedWithTheAccentWhenOn)
 {
     Switch toggle;

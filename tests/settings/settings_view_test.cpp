@@ -316,6 +316,26 @@ TEST_F(SettingsViewTest, PermissionsPageAsksFollowsGrantsAndOffersTheRestart)
     EXPECT_EQ(page->rows()->dividers().size(), 1u);
 }
 
+TEST_F(SettingsViewTest, ADesktopThatAsksNoPermissionSaysSoInOneRowWithoutARestart)
+{
+    sim.setAsksPermissions(false);
+    // Even a request remembered from before offers no restart here.
+    watcher.askedForScreenRecording.set(true);
+    watcher.screenRecording.set(false);
+    auto view = open(SettingsTab::permissions);
+    auto* page = dynamic_cast<PermissionsPage*>(view->page());
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(page->nothingToGrantRow()->isVisible());
+    EXPECT_EQ(page->nothingToGrantRow()->titleLabel()->text(), "Nothing to grant");
+    EXPECT_EQ(page->nothingToGrantRow()->detail(), PermissionsPage::nothingToGrantDetail());
+    EXPECT_FALSE(page->accessibilityRow()->isVisible());
+    EXPECT_FALSE(page->screenRecordingRow()->isVisible());
+    EXPECT_FALSE(page->restartRow()->isVisible());
+    EXPECT_TRUE(page->rows()->dividers().empty());
+    scheduler.advance(2);
+    EXPECT_FALSE(page->restartRow()->isVisible());
+}
+
 TEST_F(SettingsViewTest, BothGrantedShowsTwoOnAndNoRestartRow)
 {
     watcher.askedForScreenRecording.set(true);

@@ -176,15 +176,22 @@ TEST_F(WelcomeViewTest, ModeCardsShowTheStoredModeAndStoreAClick)
     EXPECT_FALSE(filled(ArrangeMode::strip));
 }
 
-TEST_F(WelcomeViewTest, TheKeyCapShowsTheOverviewShortcutAsItChanges)
+TEST_F(WelcomeViewTest, TheKeyCapsNameTheBoundKeysInWordsAndFollowARebinding)
 {
     auto view = open();
-    EXPECT_EQ(view->shortcutCap()->text(), QString::fromStdString(Shortcut::standard.label()));
-    const Shortcut mine{0, Shortcut::control | Shortcut::command};   // ⌃⌘A
+    EXPECT_EQ(view->switchCap()->text(), "Alt+Tab");
+    EXPECT_EQ(view->wheelCap()->text(), "Ctrl+Alt + wheel");
+    EXPECT_EQ(view->undoCap()->text(), "Ctrl+Alt+U");
+    EXPECT_EQ(view->shortcutCap()->text(), "Ctrl+Alt+Space");
+
+    const Shortcut mine{0, Shortcut::control | Shortcut::command};   // Ctrl+Super+A
     prefs.setShortcut(mine);
-    EXPECT_EQ(view->shortcutCap()->text(), QString::fromStdString(mine.label()));
+    EXPECT_EQ(view->shortcutCap()->text(), "Ctrl+Super+A");
+    prefs.setBindings({{Command::undoArrange, Shortcut{96, 0}}});
+    EXPECT_EQ(view->undoCap()->text(), "F5");
     settleLayouts();
     EXPECT_EQ(view->shortcutCap()->width(), view->shortcutCap()->sizeHint().width());
+    EXPECT_EQ(view->undoCap()->width(), view->undoCap()->sizeHint().width());
 }
 
 TEST_F(WelcomeViewTest, ReturnRunsGetStartedOncePerPressWhereverTheFocusIs)

@@ -56,7 +56,7 @@ TEST_F(WorkflowsPage, WithoutWorkflowsTheEmptyCardTheImportButtonAndTheSafariGro
     for (QLabel* label : page->emptyState()->findChildren<QLabel*>())
         texts << label->text();
     EXPECT_TRUE(texts.contains("No workflows yet"));
-    EXPECT_TRUE(texts.contains("Set up your apps and windows, then save a workflow from the menu bar."));
+    EXPECT_TRUE(texts.contains("Set up your apps and windows, then save a workflow from Kavelo's panel."));
     EXPECT_EQ(page->emptyState()->width(), page->width());
 
     EXPECT_EQ(page->importButton()->text(), "Import a workflow…");
@@ -101,7 +101,7 @@ TEST_F(WorkflowsPage, CardsInListOrderWithCountsKeyCapsAndTheirControls)
     EXPECT_EQ(mail->infoRow()->titleLabel()->text(), "Mail");
     EXPECT_EQ(mail->infoRow()->detailLabel()->text(), "2 apps, 2 windows, 1 tab");
     ASSERT_TRUE(mail->keyCap()->isVisible());
-    EXPECT_EQ(mail->keyCap()->text(), "⌃⌥3");
+    EXPECT_EQ(mail->keyCap()->text(), "Ctrl+Alt+3");
     EXPECT_FALSE(page->card("Zed")->keyCap()->isVisible());
     EXPECT_EQ(page->card("Zed")->infoRow()->detailLabel()->text(), "1 app, 1 window, 0 tabs");
 
@@ -166,7 +166,7 @@ TEST_F(WorkflowsPage, SwitchExportAndImportGoToTheWorkflows)
     panels.importFrom = home.root() / "in.json";
     press(page->importButton());
     EXPECT_EQ(cardNames(), (std::vector<std::string>{"Mail copy", "Mail"}));
-    EXPECT_EQ(page->card("Mail copy")->keyCap()->text(), "⌃⌥1");
+    EXPECT_EQ(page->card("Mail copy")->keyCap()->text(), "Ctrl+Alt+1");
 }
 
 TEST_F(WorkflowsPage, EditsWriteTheStoredFileBackOneFieldAtATime)
@@ -360,7 +360,7 @@ TEST_F(WorkflowsPage, TheListChangingElsewhereKeepsCardsAndFollowsTheOrder)
     EXPECT_EQ(page->card("A")->deleteButton()->text(), "Delete");
     // A re-save that takes another slot updates the key cap in place.
     stored("B", 7);
-    EXPECT_EQ(b->keyCap()->text(), "⌃⌥7");
+    EXPECT_EQ(b->keyCap()->text(), "Ctrl+Alt+7");
 }
 
 TEST_F(WorkflowsPage, OpeningThePageStoresNothing)

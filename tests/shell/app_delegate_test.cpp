@@ -78,7 +78,7 @@ TEST_F(AppDelegateTest, WelcomeOnlyUntilWelcomed)
     EXPECT_EQ(views.windows->welcomes, 1);
     views.windows->done();
     EXPECT_EQ(views.windows->welcomeCloses, 1);
-    EXPECT_EQ(lastToast(), "Press ⌥Tab to switch, or ⌃⌥Space to see everything");
+    EXPECT_EQ(lastToast(), "Press Alt+Tab to switch, or Ctrl+Alt+Space to see everything");
     EXPECT_EQ(views.toasts.shown.back().second, "keyboard");
     EXPECT_EQ(delegate->defaults().boolean(AppDelegate::welcomedKey), true);
 
@@ -86,6 +86,17 @@ TEST_F(AppDelegateTest, WelcomeOnlyUntilWelcomed)
     delegate.reset();
     make().applicationDidFinishLaunching();
     EXPECT_EQ(views.windows, nullptr) << "welcomed: no window";
+}
+
+TEST_F(AppDelegateTest, TheFirstToastNamesTheBoundKeysAndWithoutATrayHowThePanelOpens)
+{
+    views.hasTray = false;
+    launch({}, true);
+    delegate->preferences().setShortcut(Shortcut{49, Shortcut::command});
+    ASSERT_TRUE(views.windows);
+    views.windows->done();
+    EXPECT_EQ(lastToast(),
+              "Press Alt+Tab to switch, or Super+Space to see everything. No tray here: run kavelo again for its panel");
 }
 
 TEST_F(AppDelegateTest, ShowSwitcherDrawsAfterADelayAndEveryPreviewEndsAtFiveSeconds)

@@ -154,3 +154,30 @@ TEST_F(ApplyKeysTest, PressedShortcutsRunTheirActions)
 }
 
 } // namespace
+
+// Keys held elsewhere are asked for again when another window manager takes
+// over (at once, and again once it has grabbed its own keys) and when the
+// menu panel opens; the new manager's own switcher keys stop being ours.
+TEST_F(ApplyKeysTest, KeysAreAskedForAgainWhenTheManagerChangesAndTheMenuPanelOpens)
+{
+    const Shortcut left = standard(Command::snapLeft);
+    const Combination leftKeys{left.keyCode, left.modifiers};
+    sim.takeHotKey(left.keyCode, left.modifiers);
+    auto& d = launch();
+    ASSERT_FALSE(registered().contains(leftKeys));
+    ASSERT_TRUE(d.switcher().claimed());
+
+    sim.releaseHotKey(left.keyCode, left.modifiers);
+    sim.setWindowManagerName("xfwm4");
+    EXPECT_TRUE(registered().contains(leftKeys));
+    // The new manager grabs its switcher keys a moment after it names itself.
+    sim.takeHotKey(SwitcherController::tabKey, Shortcut::option);
+    EXPECT_TRUE(d.switcher().claimed());
+    scheduler.advance(AppDelegate::managerSettle);
+    EXPECT_FALSE(d.switcher().claimed());
+
+    sim.releaseHotKey(SwitcherController::tabKey, Shortcut::option);
+    d.reopen();
+    EXPECT_TRUE(d.switcher().claimed());
+    EXPECT_EQ(registered(), expected(d.preferences()));
+}

@@ -1,6 +1,6 @@
 // Browser tabs through the platform's scripting.
 
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 #include "services/desktop_fixture.h"
 
 #include <gmock/gmock.h>

@@ -63,7 +63,9 @@ struct FakeStatusItem : StatusItem {
     std::optional<Rect> at = Rect(1200, 0, 24, 24);
     std::function<void()> clicked;
     std::function<void()> quit;
-    std::optional<Rect> geometry() const override { return at; }
+    bool tray = true;
+    std::optional<Rect> geometry() const override { return tray ? at : std::nullopt; }
+    bool inTray() const override { return tray; }
 };
 
 struct FakePopoverWindow : PopoverWindow {
@@ -146,9 +148,8 @@ public:
     }
     std::unique_ptr<StatusItem> makeStatusItem(std::function<void()> clicked, std::function<void()> quit) override
     {
-        if (!hasTray)
-            return nullptr;
         auto made = std::make_unique<FakeStatusItem>();
+        made->tray = hasTray;
         made->clicked = std::move(clicked);
         made->quit = std::move(quit);
         item = made.get();

@@ -43,7 +43,7 @@ TEST_F(MenuPanelTest, WorkflowRowsListTheFirstSixWithTheirSlotKeys)
     list[0].slot = 9;
     list[1].slot.reset();
     const auto two = plan(panel(list));
-    EXPECT_EQ(two.rows[0].keyCap, "⌃⌥9");
+    EXPECT_EQ(two.rows[0].keyCap, "Ctrl+Alt+9");
     EXPECT_EQ(two.rows[1].keyCap, std::nullopt);
 }
 
@@ -197,7 +197,7 @@ TEST_F(MenuPanelTest, OptionRowsPerModeWithThePanelsOwnChoices)
 
     const auto gaps = MenuPanelOptions::texts(PanelOption::gap);
     EXPECT_EQ(gaps.front(), "None");
-    EXPECT_EQ(gaps[4], "16 pt");
+    EXPECT_EQ(gaps[4], "16 px");
     EXPECT_EQ(MenuPanelOptions::texts(PanelOption::centreFocused),
               (std::vector<std::string>{"Never", "On overflow", "Always"}));
     MenuPanelOptions::choose(PanelOption::mainWindow, 3, prefs);

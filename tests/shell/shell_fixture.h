@@ -4,8 +4,8 @@
 // scheduler: toasts and panels recorded, the store in a fresh home folder.
 
 #include "app/services/toast.h"
-#include "app/shell/workflow_panels.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflow_panels.h"
+#include "app/workflows/workflows.h"
 #include "services/desktop_fixture.h"
 
 #include <filesystem>

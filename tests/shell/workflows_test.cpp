@@ -39,7 +39,7 @@ TEST_F(WorkflowsSave, CapturesVisibleWindowsAndTabsUnderTheTrimmedName)
     EXPECT_EQ(saved->windows.size(), 2u);
     EXPECT_THAT(saved->tabs, ElementsAre(Pair("com.google.Chrome", ElementsAre("https://a.example/"))));
     EXPECT_EQ(saved->slot, 1);
-    EXPECT_EQ(toast.shown.back().first, "Saved Deep work. Press ⌃⌥1 to switch");
+    EXPECT_EQ(toast.shown.back().first, "Saved Deep work. Press Ctrl+Alt+1 to switch");
     EXPECT_EQ(toast.shown.back().second, "checkmark.circle.fill");
     ASSERT_EQ(workflows.items().size(), 1u);
     EXPECT_EQ(workflows.message(), std::nullopt);
@@ -66,7 +66,7 @@ TEST_F(WorkflowsSave, ResaveKeepsSlotTidyAndHideFlagButClearsOpenOnSetup)
     EXPECT_EQ(saved.tidy, TidyLayout::columns);
     EXPECT_TRUE(saved.hidesOtherApps);
     EXPECT_FALSE(saved.opensOnSetup);
-    EXPECT_EQ(toast.last(), "Saved Focus. Press ⌃⌥7 to switch");
+    EXPECT_EQ(toast.last(), "Saved Focus. Press Ctrl+Alt+7 to switch");
 }
 
 TEST_F(WorkflowsSave, TenthWorkflowGetsNoSlotAndAPlainToast)

@@ -5,6 +5,7 @@
 #include "app/settings/bound_picker.h"
 #include "app/settings/switch.h"
 #include "app/settings/symbol_button.h"
+#include "app/shell/qt/menu_panel_arrange_controls.h"
 #include "app/shell/qt/menu_panel_tiles.h"
 #include "app/shell/qt/menu_panel_view.h"
 #include "app/ui/capture.h"
@@ -81,7 +82,7 @@ TEST_F(MenuPanelViewTest, SevenWorkflowsListSixAndOnlySlotsHaveKeyCaps)
     ASSERT_EQ(v.rows().size(), 6u);
     EXPECT_FALSE(v.saveHint()->isVisible());
     ASSERT_TRUE(v.rows()[0].button->keyCap());
-    EXPECT_EQ(v.rows()[0].button->keyCap()->text(), "⌃⌥9");
+    EXPECT_EQ(v.rows()[0].button->keyCap()->text(), "Ctrl+Alt+9");
     EXPECT_EQ(v.rows()[1].button->keyCap(), nullptr);
     EXPECT_EQ(v.rows()[2].trash->toolTip(), "Delete Flow 3");
     click(v.rows()[2].button);
@@ -206,9 +207,9 @@ TEST_F(MenuPanelViewTest, MoreHoldsTheOptionsOfTheModeWithThePanelsChoices)
     EXPECT_FALSE(v.optionRow(PanelOption::centreFocused));
     auto* gap = v.optionRow(PanelOption::gap)->picker;
     EXPECT_EQ(gap->itemText(0), "None");
-    EXPECT_EQ(gap->itemText(4), "16 pt");
+    EXPECT_EQ(gap->itemText(4), "16 px");
     EXPECT_EQ(gap->width(), MenuPanelView::pickerWidth);
-    EXPECT_TRUE(gap->choose("16 pt"));
+    EXPECT_TRUE(gap->choose("16 px"));
     EXPECT_EQ(prefs.windowGap(), 16);
 
     const auto leave = v.moreSwitch("Leave Editor alone");

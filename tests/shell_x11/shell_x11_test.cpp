@@ -1,11 +1,13 @@
 // The real `kavelo` program on a private Xvfb with openbox (its keys left
 // free) and xterms: it takes its shortcuts from the server, snaps the
 // focused window from the keyboard, stays the one instance on its display,
-// and on SIGTERM puts every window back on a monitor and logs its quit.
+// on SIGTERM puts every window back on a monitor and logs its quit, and
+// shows its icon in a tray that starts after it.
 
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 namespace kavelo::testing {
 namespace {
@@ -113,8 +116,6 @@ protected:
         return text.str();
     }
 
-    void press(std::uint16_t keyCode, bool down) { session->key(x11->serverKeyCode(keyCode).value(), down); }
-
     std::vector<Rect> xtermFrames() const
     {
         std::vector<Rect> out;
@@ -122,6 +123,41 @@ protected:
             if (auto frame = session->frame(window))
                 out.push_back(*frame);
         return out;
+    }
+
+    // Every mapped window of class "Kavelo", with its root position;
+    // `inTray` keeps those inside trayer's panel (class "trayer"), the
+    // others those outside.
+    struct Found {
+        xcb_window_t window;
+        Rect area;
+    };
+    std::vector<Found> kaveloWindows(bool inTray) const
+    {
+        std::vector<Found> out;
+        walk(session->root(), false, inTray, out);
+        return out;
+    }
+    void walk(xcb_window_t parent, bool underTray, bool inTray, std::vector<Found>& out) const
+    {
+        xcb_connection_t* c = session->connection();
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr), &std::free);
+        if (!tree)
+            return;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t w = children[i];
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            const auto cls = session->wmClass(w);
+            if (cls == "Kavelo" && underTray == inTray)
+                if (const auto area = session->clientArea(w))
+                    out.push_back({w, *area});
+            walk(w, underTray || cls == "trayer", inTray, out);
+        }
     }
 
     static inline std::unique_ptr<test::X11Session> session;
@@ -150,13 +186,8 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
 
     const auto term = session->windowsOfClass("XTerm").back();
     ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == term; }, 5s));
-    press(controlKey, true);
-    press(optionKey, true);
-    press(leftArrow, true);
-    press(leftArrow, false);
-    press(optionKey, false);
-    press(controlKey, false);
-    session->sync();
+    const auto server = [&](std::uint16_t key) { return x11->serverKeyCode(key).value(); };
+    test::Typist(*session).chord({server(controlKey), server(optionKey)}, server(leftArrow));
 
     // The left half of the visible area; xterm rounds its size to whole
     // characters, so the far edge may fall a little short.
@@ -216,6 +247,46 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
     }
     EXPECT_NE(log().find(" quit"), std::string::npos) << log();
     EXPECT_FALSE(std::filesystem::exists(home->paths().applicationSupport / "running"));
+}
+
+TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndARestartedTrayShowsItAgain)
+{
+    writeDefaults(R"({"welcomed": true})");
+    startKavelo();
+    EXPECT_TRUE(kaveloWindows(true).empty()) << "no tray yet";
+
+    const std::vector<std::string> trayer{"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                          "request", "--height", "28", "--SetDockType", "true",
+                                          "--SetPartialStrut", "false", "--transparent", "false"};
+    pid_t tray = session->launch(trayer);
+    extra.push_back(tray);
+    ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon never docked";
+    // Docking ends with the tray placing the icon.
+    std::this_thread::sleep_for(500ms);
+    const Rect icon = kaveloWindows(true).front().area;
+    EXPECT_LT(icon.minY(), 40) << "in the tray along the top edge";
+
+    session->movePointer(int(icon.midX()), int(icon.midY()));
+    session->sync();
+    std::this_thread::sleep_for(100ms);
+    session->button(1, true);
+    std::this_thread::sleep_for(30ms);
+    session->button(1, false);
+    session->sync();
+    const auto panel = [&] {
+        for (const Found& f : kaveloWindows(false))
+            if (f.area.width() == 320)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(test::waitFor(panel, 5s)) << "a click on the icon opens the panel";
+
+    // The tray goes away and comes back: so does the icon.
+    session->terminate(tray);
+    extra.pop_back();
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).empty(); }, 5s));
+    extra.push_back(session->launch(trayer));
+    EXPECT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon came not back";
 }
 
 } // namespace

@@ -587,6 +587,11 @@ void sendToManager(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, 
 
 } // namespace
 
+void X11Session::activate(xcb_window_t window)
+{
+    sendToManager(c_, root_, window, atom("_NET_ACTIVE_WINDOW"), 2, XCB_CURRENT_TIME);
+}
+
 void X11Session::iconify(xcb_window_t window)
 {
     sendToManager(c_, root_, window, atom("WM_CHANGE_STATE"), XCB_ICCCM_WM_STATE_ICONIC);

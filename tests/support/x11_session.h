@@ -75,6 +75,8 @@ public:
 
     // Requests to the window manager, as a pager or the user would make them.
     void iconify(xcb_window_t window);
+    // Asks for the window to be the active one, as a pager does.
+    void activate(xcb_window_t window);
     void moveToDesktop(xcb_window_t window, std::uint32_t desktop);
     void switchToDesktop(std::uint32_t desktop);
 

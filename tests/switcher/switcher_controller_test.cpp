@@ -431,7 +431,7 @@ TEST_F(SwitcherControllerTest, ClaimRefusedMeansNoSessionAndOneLogLine)
     controller = std::make_unique<SwitcherController>(desktop);
     controller->log = [this](std::string_view line) { logged.emplace_back(line); };
     controller->updateClaim();
-    EXPECT_THAT(logged, ElementsAre("shortcut \u2325Tab for switcher is held by another app"));
+    EXPECT_THAT(logged, ElementsAre("shortcut Alt+Tab for switcher is held by another app"));
     EXPECT_TRUE(sim.claims().empty());
     optionDown();
     EXPECT_FALSE(tab());

@@ -57,12 +57,12 @@ TEST_F(OverviewViewTest, EveryEmptyStateSaysWhyAndWhatToPress)
     model().setScope(WindowScope::minimized);
     EXPECT_TRUE(empty->isVisible());
     EXPECT_EQ(empty->heading(), "Nothing in Minimized");
-    EXPECT_EQ(empty->line(), "Press ⌘1 to see all windows.");
+    EXPECT_EQ(empty->line(), "Press Super+1 to see all windows.");
 
     model().setScope(WindowScope::thisDesktop);
     model().setQuery("Zoë ");   // exactly as typed
     EXPECT_EQ(empty->heading(), "No windows match “Zoë ”");
-    EXPECT_EQ(empty->line(), "Press ⌘1 to search all windows.");
+    EXPECT_EQ(empty->line(), "Press Super+1 to search all windows.");
     model().setScope(WindowScope::all);
     EXPECT_EQ(empty->line(), "Try the app's name or fewer letters.");
     model().setQuery("inb");
@@ -176,7 +176,7 @@ TEST_F(OverviewViewTest, TheFooterHoldsFourHintsAndThePermissionButtonWhenSometh
     std::vector<std::string> caps;
     for (KeyCap* cap : footer->keyCaps())
         caps.push_back(cap->text().toStdString());
-    EXPECT_EQ(caps, (std::vector<std::string>{"return", "←→↑↓", "⌘1–4", "esc"}));
+    EXPECT_EQ(caps, (std::vector<std::string>{"Return", "←→↑↓", "Super+1–4", "Esc"}));
     EXPECT_FALSE(footer->showsPermission());
     EXPECT_TRUE(footer->permissionButton().isEmpty());
     // Centred at the bottom, 44 above the edge.

@@ -67,7 +67,7 @@ TEST_F(SwitcherViewMap, TwoDisplaysFourteenApartWithEachTileWhereTheMapPutsIt)
     EXPECT_TRUE(toRect(layout.screens[0].frame).contains(*map->tileRect(onMain)));
     EXPECT_TRUE(toRect(layout.screens[1].frame).contains(*map->tileRect(onSide)));
     // The header says what to do and where the selection stands.
-    EXPECT_EQ(view().prompt(), QString::fromUtf8("Keep holding \u2325 and type to search"));
+    EXPECT_EQ(view().prompt(), QString::fromUtf8("Keep holding Alt and type to search"));
     EXPECT_EQ(view().counter(), "2 of 4");
     save(picture(), "switcher-map");
 }

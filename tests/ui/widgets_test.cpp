@@ -68,8 +68,8 @@ TEST(Glass, RendersTheFlatRenderingColourWhileRendering)
 
 TEST(KeyCap, PaddedPlateAroundItsTextAndNotBlank)
 {
-    KeyCap cap("⌃⌥Space");
-    KeyCap longer("⌃⌥Space and more");
+    KeyCap cap("Ctrl+Alt+Space");
+    KeyCap longer("Ctrl+Alt+Space and more");
     EXPECT_GT(longer.sizeHint().width(), cap.sizeHint().width());
     EXPECT_EQ(longer.sizeHint().height(), cap.sizeHint().height());
     const QImage image = Capture::render(cap);

@@ -10,7 +10,7 @@
 #include "app/services/user_defaults.h"
 #include "app/services/window_catalog.h"
 #include "app/shell/monitor_setups.h"
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"
 

@@ -1,3 +1,4 @@
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include "app/platform/x11/backend.h"
@@ -360,20 +361,23 @@ TEST_F(X11DesktopTest, HotKeyFiresFromTypedKeysAndTakenCombinationsAreRefused)
     const auto control = desktop->serverKeyCode(59).value();
     const auto option = desktop->serverKeyCode(58).value();
     const auto kKey = desktop->serverKeyCode(k).value();
-    session->key(control, true);
-    session->key(option, true);
-    session->key(kKey, true);
-    session->key(kKey, false);
-    session->key(option, false);
-    session->key(control, false);
+    test::Typist hand(*session, [&] { pump(); });
+    hand.chord({control, option}, kKey);
     EXPECT_TRUE(waitFor([&] { return !fired.empty(); }, 5s, [&] { pump(); }));
     EXPECT_EQ(fired, std::vector<std::uint32_t>{7});
+    // Held until it repeats, it fires once more.
+    hand.down(control);
+    hand.down(option);
+    hand.autorepeat(kKey, 2);
+    hand.up(option);
+    hand.up(control);
+    waitFor([] { return false; }, 100ms, [&] { pump(); });
+    EXPECT_EQ(fired.size(), 2u);
 
     // Without the modifiers the key is not the hot key.
-    session->key(kKey, true);
-    session->key(kKey, false);
+    hand.stroke(kKey);
     waitFor([] { return false; }, 100ms, [&] { pump(); });
-    EXPECT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired.size(), 2u);
 
     desktop->hotKeys().unregisterHotKey(*ref);
     // Another client's grab takes the combination.
@@ -423,8 +427,7 @@ TEST_F(X11DesktopTest, ControlOptionScrollReachesTheTapAndIsDropped)
     // A plain key passes through the tap with its character.
     const auto a = desktop->serverKeyCode(0).value();
     seen.clear();
-    session->key(a, true);
-    session->key(a, false);
+    test::Typist(*session, [&] { pump(); }).stroke(a);
     ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, 5s, [&] { pump(); }));
     EXPECT_EQ(seen[0].type, TapEventType::keyDown);
     EXPECT_EQ(seen[0].keyCode, 0);

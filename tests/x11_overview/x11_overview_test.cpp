@@ -1,6 +1,6 @@
 // The overview on a real X server: Qt on xcb against a private Xvfb with
 // openbox, two xterms and xclock, the backend on its own connection, keys
-// and clicks typed through XTest as a user would.
+// typed as a person types them and clicks made through XTest.
 
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/x11/x11_desktop.h"
@@ -13,6 +13,7 @@
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/views/overview_key_panel.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -184,14 +185,17 @@ protected:
         FAIL() << name << " is not there";
     }
 
+    std::uint8_t server(std::uint16_t key) { return x11->serverKeyCode(key).value(); }
+    test::Typist typist() { return test::Typist(*session, [this] { pump(); }); }
+
     void type(std::uint16_t keyCode, const std::vector<std::uint16_t>& modifiers = {})
     {
+        std::vector<std::uint8_t> held;
         for (auto m : modifiers)
-            session->key(x11->serverKeyCode(m).value(), true);
-        session->key(x11->serverKeyCode(keyCode).value(), true);
-        session->key(x11->serverKeyCode(keyCode).value(), false);
-        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
-            session->key(x11->serverKeyCode(*it).value(), false);
+            held.push_back(server(m));
+        auto hand = typist();
+        hand.chord(held, server(keyCode));
+        hand.pause();
     }
 
     void typeText(const std::vector<std::uint16_t>& keys)
@@ -270,20 +274,17 @@ TEST_F(X11OverviewTest, TheHotKeyOpensItTypingReachesTheFieldAndTheFocusNeverMov
     ASSERT_TRUE(hotKeys.registerHotKey(Key::space, HotKeyModifier::control | HotKeyModifier::option,
                                        [&] { controller->show(); }));
 
-    // While Space is down the hot key's own grab keeps the keyboard: the
-    // overview waits, then opens once it is released.
-    const auto server = [&](std::uint16_t key) { return x11->serverKeyCode(key).value(); };
-    session->key(server(Key::control), true);
-    session->key(server(Key::option), true);
-    session->key(server(Key::space), true);
-    ASSERT_TRUE(until([&] { return controller->isWaitingForKeyboard(); }));
-    wait(150ms);
-    EXPECT_FALSE(controller->isOpen());
-    EXPECT_FALSE(panel().panel().isVisible());
-    session->key(server(Key::space), false);
-    session->key(server(Key::option), false);
-    session->key(server(Key::control), false);
-    ASSERT_TRUE(until([&] { return controller->isOpen(); }));
+    // The hot key's press opens it while Space is still down.
+    auto hand = typist();
+    hand.down(server(Key::control));
+    hand.pause();
+    hand.down(server(Key::option));
+    hand.pause();
+    hand.down(server(Key::space));
+    ASSERT_TRUE(until([&] { return controller->isOpen(); }, 2s));
+    hand.up(server(Key::space));
+    hand.up(server(Key::option));
+    hand.up(server(Key::control));
     EXPECT_TRUE(logged.empty());
     ASSERT_TRUE(until([&] { return panel().panel().isVisible(); }));
     EXPECT_EQ(panel().panel().geometry(), QRect(0, 0, 1920, 1080));
@@ -301,6 +302,33 @@ TEST_F(X11OverviewTest, TheHotKeyOpensItTypingReachesTheFieldAndTheFocusNeverMov
     EXPECT_FALSE(panel().panel().isVisible());
     EXPECT_EQ(activeWindow(), active);
     EXPECT_EQ(inputFocus(), focus);
+}
+
+// Its own shortcut again closes it, typed as a person types it; held down
+// until it repeats, it opens once and stays open.
+TEST_F(X11OverviewTest, TheHotKeyAgainClosesItAndHeldItOpensOnce)
+{
+    activate("XTerm");
+    HotKeys hotKeys(desktop->platform.hotKeys);
+    ASSERT_TRUE(hotKeys.registerHotKey(Key::space, HotKeyModifier::control | HotKeyModifier::option,
+                                       [&] { controller->isOpen() ? controller->hide() : controller->show(); }));
+    auto hand = typist();
+    hand.down(server(Key::control));
+    hand.down(server(Key::option));
+    hand.autorepeat(server(Key::space), 3);
+    hand.up(server(Key::option));
+    hand.up(server(Key::control));
+    wait(100ms);
+    ASSERT_TRUE(controller->isOpen());
+    EXPECT_TRUE(panel().panel().isVisible());
+    EXPECT_TRUE(controller->model().query().empty()) << controller->model().query();
+
+    type(Key::space, {Key::control, Key::option});
+    ASSERT_TRUE(until([&] { return !controller->isOpen(); }));
+    wait(100ms);
+    EXPECT_FALSE(controller->isOpen());
+    EXPECT_FALSE(panel().panel().isVisible());
+    EXPECT_TRUE(controller->model().query().empty()) << controller->model().query();
 }
 
 TEST_F(X11OverviewTest, TypingFiltersTheCards)

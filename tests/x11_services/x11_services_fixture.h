@@ -17,6 +17,7 @@
 #include "app/services/user_defaults.h"
 #include "app/services/window_catalog.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -174,15 +175,14 @@ protected:
         EXPECT_GT(got->height(), wanted.height() - step.height - 0.5) << "window " << id;
     }
 
-    // Types a combination through XTest: modifiers down, the key, modifiers up.
+    // Types a combination as a person does: modifiers down, the key held,
+    // modifiers up.
     void type(std::uint16_t keyCode, const std::vector<std::uint16_t>& modifierKeys)
     {
+        std::vector<std::uint8_t> held;
         for (auto m : modifierKeys)
-            session->key(x11->serverKeyCode(m).value(), true);
-        session->key(x11->serverKeyCode(keyCode).value(), true);
-        session->key(x11->serverKeyCode(keyCode).value(), false);
-        for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it)
-            session->key(x11->serverKeyCode(*it).value(), false);
+            held.push_back(x11->serverKeyCode(m).value());
+        test::Typist(*session, [this] { pump(); }).chord(held, x11->serverKeyCode(keyCode).value());
     }
 
     static constexpr std::uint16_t controlKey = 59;

@@ -13,6 +13,7 @@
 #include "services/temp_home.h"
 #include "support/x11_qt_app.h"
 #include "support/x11_qt_desktop.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -119,14 +120,13 @@ protected:
         }
     }
 
-    // Control-Option and the key, typed through XTest.
+    // Control-Option and the key, typed as a person types them.
     void typeControlOption(std::uint16_t key)
     {
         sync();
-        for (std::uint16_t k : {controlKey, optionKey, key})
-            session->key(x11->serverKeyCode(k).value(), true);
-        for (std::uint16_t k : {key, optionKey, controlKey})
-            session->key(x11->serverKeyCode(k).value(), false);
+        test::Typist hand(*session, [this] { pump(); });
+        const auto server = [&](std::uint16_t k) { return x11->serverKeyCode(k).value(); };
+        hand.chord({server(controlKey), server(optionKey)}, server(key));
     }
 
     // Key presses the session's own connection received since the last call.
@@ -229,7 +229,7 @@ TEST_F(X11ShortcutRecorder, RecordsThePlaceOfTheKeyWhateverTheLayoutTypes)
     typeControlOption(zPlace);
     ASSERT_TRUE(until([&] { return !recorder->recording(); }));
     EXPECT_EQ(value, (Shortcut{zPlace, controlOption}));
-    EXPECT_EQ(recorder->label(), "⌃⌥Y");
+    EXPECT_EQ(recorder->label(), "Ctrl+Alt+Y");
 }
 
 } // namespace

@@ -3,8 +3,9 @@
 // The switcher over the X11 backend, against a private Xvfb with openbox in
 // its test configuration (no key bindings, so Alt-Tab is ours), three stock
 // clients and a witness window of the test's own that records every key it
-// is sent. Keys are typed through XTest as a user would type them; the
-// backend's events and the queued work run when the test pumps.
+// is sent. Keys are typed through XTest as a person types them (each held
+// for tens of milliseconds, every event on its own); the backend's events
+// and the queued work run while the typist waits.
 
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/x11/x11_desktop.h"
@@ -15,6 +16,7 @@
 #include "app/services/window_catalog.h"
 #include "app/switcher/switcher_controller.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 #include "x11_switcher/x11_switcher_environment.h"
 
@@ -126,6 +128,7 @@ protected:
         defaults = std::make_unique<UserDefaults>(home->paths().userDefaults);
         preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
         desktop.emplace(Desktop{x11->platform(scheduler, scheduler.clock()), *preferences});
+        typist.emplace(*session, [this] { pump(); });
         trigger = std::make_unique<MouseButtonTrigger>(x11->eventTap(), scheduler, [] { return true; });
         makeController(factory());
         trigger->onKey = [this](TapEventType type, const TapEvent& event) {
@@ -243,21 +246,7 @@ protected:
     }
 
     // Focuses a client as a pager would.
-    void activate(xcb_window_t window)
-    {
-        xcb_connection_t* c = session->connection();
-        xcb_client_message_event_t message{};
-        message.response_type = XCB_CLIENT_MESSAGE;
-        message.format = 32;
-        message.window = window;
-        message.type = session->atom("_NET_ACTIVE_WINDOW");
-        message.data.data32[0] = 2;
-        message.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(c, 0, session->root(),
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&message));
-        xcb_flush(c);
-    }
+    void activate(xcb_window_t window) { session->activate(window); }
     // Activates each in turn, the last one ending in front; true once each
     // stood on top of the stacking (xclock and xeyes never take the focus).
     bool frontInOrder(const std::vector<xcb_window_t>& windows)
@@ -274,11 +263,20 @@ protected:
     }
 
     std::uint8_t serverKey(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
-    void key(std::uint16_t classic, bool press) { session->key(serverKey(classic), press); }
+    // One key down or up, then the pause a hand makes before the next.
+    void key(std::uint16_t classic, bool press)
+    {
+        if (press)
+            typist->down(serverKey(classic));
+        else
+            typist->up(serverKey(classic));
+        typist->pause();
+    }
+    // A key held for tens of milliseconds, then the pause after it.
     void tap(std::uint16_t classic)
     {
-        key(classic, true);
-        key(classic, false);
+        typist->stroke(serverKey(classic));
+        typist->pause();
     }
 
     static constexpr std::uint16_t altKey = 58;
@@ -288,6 +286,7 @@ protected:
 
     test::X11Session* session = nullptr;
     Witness* witness = nullptr;
+    std::optional<test::Typist> typist;
 
     std::unique_ptr<test::TempHome> home;
     ManualScheduler scheduler;

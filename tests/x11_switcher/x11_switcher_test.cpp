@@ -72,6 +72,74 @@ TEST_F(X11SwitcherKeys, AltTabReleaseRaisesThePreviouslyUsedClient)
     EXPECT_THAT(witness->pressed(), ElementsAre(int(serverKey(altKey))));
 }
 
+// Tab held as a person holds it, Alt let go before it: the session still
+// opens the previous window, and neither key of it reaches the witness.
+TEST_F(X11SwitcherKeys, AltLetGoBeforeTabStillSwitches)
+{
+    typist->chord({serverKey(altKey)}, serverKey(tabKey), test::Release::modifiersFirst);
+    ASSERT_TRUE(until([&] { return activeWindow() == clients.xterm; }));
+    EXPECT_FALSE(controller->isActive());
+    EXPECT_FALSE(controller->holdsKeyboard());
+    settle(50ms);
+    expectWitnessSawNoSessionKey();
+}
+
+// Pressed and let go in one batch, the way a script types with no hold at
+// all: still a quick switch.
+TEST_F(X11SwitcherKeys, ZeroHoldTabStillSwitches)
+{
+    key(altKey, true);
+    typist->zeroHold(serverKey(tabKey));
+    key(altKey, false);
+    ASSERT_TRUE(until([&] { return activeWindow() == clients.xterm; }));
+    settle(50ms);
+    expectWitnessSawNoSessionKey();
+}
+
+// The server's own autorepeat of a held Tab steps once per repeat.
+TEST_F(X11SwitcherKeys, HeldTabStepsOncePerRepeat)
+{
+    key(altKey, true);
+    typist->autorepeat(serverKey(tabKey), 2);
+    ASSERT_TRUE(sessionStarted());
+    const auto count = int(controller->model().session().windows.size());
+    ASSERT_GE(count, 4);
+    EXPECT_TRUE(until([&] { return controller->model().session().index == 3; }))
+        << "index " << controller->model().session().index;
+    key(altKey, false);
+    EXPECT_TRUE(until([&] { return topOfStacking() == clients.xclock; }));
+    expectWitnessSawNoSessionKey();
+}
+
+// Shift pressed during the session, while Alt stays down: Tab steps back.
+TEST_F(X11SwitcherKeys, ShiftPressedDuringTheSessionStepsBack)
+{
+    key(altKey, true);
+    tap(tabKey);
+    ASSERT_TRUE(sessionStarted());
+    typist->chord({serverKey(shiftKey)}, serverKey(tabKey));
+    ASSERT_TRUE(until([&] { return controller->model().session().index == 0; }));
+    key(altKey, false);
+    settle();
+    EXPECT_EQ(activeWindow(), clients.witness);
+    expectWitnessSawNoSessionKey();
+}
+
+// With the switcher off, Alt-Tab is the focused program's.
+TEST_F(X11SwitcherKeys, DisabledSwitcherLeavesTabToTheFocusedProgram)
+{
+    controller->isEnabled = [] { return false; };
+    controller->updateClaim();
+    key(altKey, true);
+    tap(tabKey);
+    key(altKey, false);
+    settle();
+    EXPECT_FALSE(controller->isActive());
+    EXPECT_THAT(witness->pressed(), Contains(int(serverKey(tabKey))));
+    controller->isEnabled = [] { return true; };
+    controller->updateClaim();
+}
+
 TEST_F(X11SwitcherKeys, AltTabTabTabRaisesTheFourthMostRecent)
 {
     key(altKey, true);
@@ -236,7 +304,7 @@ TEST(X11SwitcherStandardManager, AltTabHeldByTheWindowManagerIsRefusedAndLogged)
     ASSERT_TRUE(trigger.start());
     controller.updateClaim();
     EXPECT_FALSE(controller.claimed());
-    EXPECT_THAT(logged, ElementsAre("shortcut \u2325Tab for switcher is held by another app"));
+    EXPECT_THAT(logged, ElementsAre("shortcut Alt+Tab for switcher is held by another app"));
 
     const auto code = [&](std::uint16_t classic) { return x11->serverKeyCode(classic).value(); };
     standard.key(code(58), true);

@@ -140,6 +140,7 @@ class SimAccessibility : public Accessibility, SimFacade {
 public:
     using SimFacade::SimFacade;
     bool isTrusted() const override { return impl.lock(), impl.s.trusted; }
+    bool needsGrant() const override { return impl.lock(), impl.s.asksPermissions; }
     bool requestTrust() override
     {
         auto guard = impl.lock();
@@ -181,6 +182,12 @@ void SimDesktop::setTrusted(bool trusted)
 {
     auto guard = impl_->lock();
     impl_->s.trusted = trusted;
+}
+
+void SimDesktop::setAsksPermissions(bool asks)
+{
+    auto guard = impl_->lock();
+    impl_->s.asksPermissions = asks;
 }
 
 int SimDesktop::trustRequests() const

@@ -24,6 +24,7 @@ class SimCapture : public WindowCapture, SimFacade {
 public:
     using SimFacade::SimFacade;
     bool isAllowed() const override { return impl.lock(), impl.s.captureAllowed; }
+    bool needsGrant() const override { return impl.lock(), impl.s.asksPermissions; }
     bool requestAccess() override
     {
         auto guard = impl.lock();

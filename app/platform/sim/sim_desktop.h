@@ -218,6 +218,9 @@ public:
     // System settings.
     void setTrusted(bool trusted);
     void setCaptureAllowed(bool allowed);
+    // Whether the user grants trust and capture at all (as on the other
+    // platform), or every program has them (as on X11); asked at first.
+    void setAsksPermissions(bool asks);
     // What answering the capture request does.
     void setCaptureGrantedOnRequest(bool granted);
     void setReducedMotion(bool on);
@@ -225,6 +228,7 @@ public:
     void setBlendsPanels(bool on);
     void setPreference(std::string domain, std::string key, nlohmann::json value);
     // The name the window manager gives itself; none at first.
+    // Tells the window-manager observers, as a new manager taking over would.
     void setWindowManagerName(std::optional<std::string> name);
     void setInfoValue(std::string key, std::string value);
     void setLoginItem(LoginItemStatus status, bool refusesChanges = false);

@@ -32,6 +32,8 @@ struct SimState {
     std::string bundlePath = "/usr/bin/kavelo";
     std::map<std::string, std::string> info;
     bool trusted = true;
+    // Whether trust and capture are granted by the user at all.
+    bool asksPermissions = true;
     bool captureAllowed = true;
     bool captureGrantedOnRequest = false;
     bool reducedMotion = false;
@@ -77,6 +79,7 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<std::uint64_t, std::function<void(const RunningApp&)>> activationObservers;
     std::map<std::uint64_t, std::function<void()>> desktopObservers;
     std::map<std::uint64_t, std::function<void()>> wakeObservers;
+    std::map<std::uint64_t, std::function<void()>> managerObservers;
     std::map<std::uint64_t, std::function<void()>> displayObservers;
     std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
 

@@ -226,6 +226,7 @@ Json encodeState(const SimState& s)
     j["bundlePath"] = s.bundlePath;
     j["info"] = s.info;
     j["trusted"] = s.trusted;
+    j["asksPermissions"] = s.asksPermissions;
     j["captureAllowed"] = s.captureAllowed;
     j["captureGrantedOnRequest"] = s.captureGrantedOnRequest;
     j["reducedMotion"] = s.reducedMotion;
@@ -289,6 +290,7 @@ SimState decodeState(const Json& j)
         for (const auto& [key, value] : J::object(*info).items())
             s.info[key] = J::text(value);
     s.trusted = field(j, "trusted", s.trusted, J::boolean);
+    s.asksPermissions = field(j, "asksPermissions", s.asksPermissions, J::boolean);
     s.captureAllowed = field(j, "captureAllowed", s.captureAllowed, J::boolean);
     s.captureGrantedOnRequest = field(j, "captureGrantedOnRequest", s.captureGrantedOnRequest, J::boolean);
     s.reducedMotion = field(j, "reducedMotion", s.reducedMotion, J::boolean);

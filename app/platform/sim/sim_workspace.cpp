@@ -245,6 +245,10 @@ public:
         auto guard = impl.lock();
         return impl.observe(&Impl::desktopObservers, std::move(handler));
     }
+    Handle onWindowManagerChange(std::function<void()> handler) override
+    {
+        return impl.observe(&Impl::managerObservers, std::move(handler));
+    }
     Handle onWake(std::function<void()> handler) override
     {
         auto guard = impl.lock();
@@ -357,8 +361,11 @@ void SimDesktop::setPreference(std::string domain, std::string key, nlohmann::js
 
 void SimDesktop::setWindowManagerName(std::optional<std::string> name)
 {
-    auto guard = impl_->lock();
-    impl_->s.windowManager = std::move(name);
+    {
+        auto guard = impl_->lock();
+        impl_->s.windowManager = std::move(name);
+    }
+    impl_->notify(&Impl::managerObservers);
 }
 
 std::vector<SimRequest> SimDesktop::requests() const

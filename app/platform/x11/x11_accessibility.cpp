@@ -207,6 +207,7 @@ public:
     using X11Facade::X11Facade;
     // The server answers every client; there is no trust to grant.
     bool isTrusted() const override { return true; }
+    bool needsGrant() const override { return false; }
     bool requestTrust() override { return true; }
     std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const override
     {

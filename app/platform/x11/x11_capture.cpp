@@ -150,6 +150,7 @@ public:
     using X11Facade::X11Facade;
     bool isAllowed() const override { return true; }
     bool requestAccess() override { return true; }
+    bool needsGrant() const override { return false; }
     // Safe from any thread: only windows already numbered are listed.
     std::optional<std::vector<CapturableWindow>> windows() const override
     {

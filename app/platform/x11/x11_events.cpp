@@ -148,6 +148,8 @@ void Impl::handle(xcb_generic_event_t* event)
             });
         } else if (e->atom == ewmh._NET_CURRENT_DESKTOP) {
             queue([this] { notifyAll(&Impl::desktopObservers); });
+        } else if (e->atom == ewmh._NET_SUPPORTING_WM_CHECK) {
+            queue([this] { notifyAll(&Impl::managerObservers); });
         } else if (e->atom == ewmh._NET_WORKAREA) {
             queue([this] { notifyAll(&Impl::displayObservers); });
         } else if (e->atom == ewmh._NET_CLIENT_LIST_STACKING) {
@@ -156,15 +158,17 @@ void Impl::handle(xcb_generic_event_t* event)
         }
         return;
     }
-    case XCB_KEY_PRESS:
-        handleKeyPress(reinterpret_cast<const xcb_key_press_event_t*>(event));
-        handleGrabbedKey(reinterpret_cast<const xcb_key_press_event_t*>(event)->detail, true);
+    case XCB_KEY_PRESS: {
+        const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        handleKeyPress(e);
+        handleGrabbedKey(e->detail, true, e->time);
         return;
+    }
     case XCB_KEY_RELEASE: {
         const auto* e = reinterpret_cast<const xcb_key_release_event_t*>(event);
         grabbedKeysDown.erase(e->detail);
         droppedKeys.erase(e->detail);
-        handleGrabbedKey(e->detail, false);
+        handleGrabbedKey(e->detail, false, e->time);
         return;
     }
     case XCB_BUTTON_PRESS: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), true); return;

@@ -37,25 +37,11 @@ public:
         for (const auto& [ref, grab] : impl.hotKeys)
             if (grab.serverKey == *key && grab.serverMods == mods)
                 return std::nullopt;
-        // Another client holding the combination makes the grab fail.
-        std::vector<xcb_void_cookie_t> cookies;
-        for (auto locks : lockCombinations)
-            cookies.push_back(xcb_grab_key_checked(impl.c, 1, impl.root, mods | locks, *key, XCB_GRAB_MODE_ASYNC,
-                                                   XCB_GRAB_MODE_ASYNC));
-        bool refused = false;
-        for (auto cookie : cookies)
-            if (xcb_generic_error_t* error = xcb_request_check(impl.c, cookie)) {
-                refused = true;
-                std::free(error);
-            }
-        if (refused) {
-            for (auto locks : lockCombinations)
-                xcb_ungrab_key(impl.c, *key, impl.root, mods | locks);
-            xcb_flush(impl.c);
+        if (!impl.grabCombination(*key, mods))
             return std::nullopt;
-        }
         const Ref ref = impl.nextHotKeyRef++;
         impl.hotKeys.emplace(ref, HotKeyGrab{keyCode, modifiers, id, *key, mods});
+        impl.updateRawSelection();
         return ref;
     }
     void unregisterHotKey(Ref ref) override
@@ -63,9 +49,7 @@ public:
         auto it = impl.hotKeys.find(ref);
         if (it == impl.hotKeys.end())
             return;
-        for (auto locks : lockCombinations)
-            xcb_ungrab_key(impl.c, it->second.serverKey, impl.root, it->second.serverMods | locks);
-        xcb_flush(impl.c);
+        impl.ungrabCombination(it->second.serverKey, it->second.serverMods);
         impl.hotKeys.erase(it);
     }
 };

@@ -300,6 +300,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<std::uint64_t, std::function<void(const RunningApp&)>> activationObservers;
     std::map<std::uint64_t, std::function<void()>> desktopObservers;
     std::map<std::uint64_t, std::function<void()>> wakeObservers;
+    std::map<std::uint64_t, std::function<void()>> managerObservers;
     std::map<std::uint64_t, std::function<void()>> displayObservers;
     std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
     template <class Map>
@@ -337,15 +338,26 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Claimed combinations and the whole-keyboard hold (x11_keyboard_claims.cpp).
     std::map<std::pair<std::uint16_t, std::uint64_t>, HotKeyGrab> claims;
     bool keyboardHeld = false;
+    // A combination in every state of the lock keys, grabbed whole or not
+    // at all: refused while another client holds it by either protocol.
+    bool grabCombination(xcb_keycode_t key, std::uint16_t mods);
+    void ungrabCombination(xcb_keycode_t key, std::uint16_t mods);
+    bool heldThroughXInput(xcb_keycode_t key, std::uint16_t mods) const;
     bool claimKey(std::uint16_t keyCode, std::uint64_t flags);
     void unclaimKey(std::uint16_t keyCode, std::uint64_t flags);
     bool holdKeyboard(bool hold);
-    void handleGrabbedKey(xcb_keycode_t key, bool press);
+    void handleGrabbedKey(xcb_keycode_t key, bool press, xcb_timestamp_t time);
+    // The server time of each key's last raw press, and of its last press
+    // that was no repeat: a core press at another time is a repeat.
+    std::map<xcb_keycode_t, xcb_timestamp_t> rawPressedAt;
+    std::map<xcb_keycode_t, xcb_timestamp_t> freshPressAt;
     bool motionPending = false;
     std::optional<Point> warpedTo;
     void updateRawSelection();
     void grabTapButtons(bool grab);
-    void handleRaw(const xcb_ge_generic_event_t* event);
+    // `fromServer`: a raw event as the server sent it, not one made of a
+    // core event.
+    void handleRaw(const xcb_ge_generic_event_t* event, bool fromServer = true);
     void handleButton(const xcb_button_press_event_t* event, bool press);
     bool sendToTap(const TapEvent& event);
     std::uint64_t heldFlags() const;

@@ -44,10 +44,16 @@ constexpr std::uint16_t relevantModifiers =
 
 void Impl::handleKeyPress(const xcb_key_press_event_t* e)
 {
-    if (droppedKeys.count(e->detail))
+    // The keys of a held keyboard are the holder's alone.
+    if (keyboardHeld || droppedKeys.count(e->detail))
+        return;
+    // A repeat: of a press a grab of ours had, or of one that another
+    // client had and whose repeat our grab took.
+    const auto fresh = freshPressAt.find(e->detail);
+    if (keysDown.count(e->detail) && fresh != freshPressAt.end() && fresh->second != e->time)
         return;
     if (!grabbedKeysDown.insert(e->detail).second)
-        return;   // a repeat
+        return;
     const std::uint16_t mods = e->state & relevantModifiers;
     for (const auto& [ref, key] : hotKeys) {
         if (key.serverKey != e->detail || key.serverMods != mods)
@@ -57,6 +63,13 @@ void Impl::handleKeyPress(const xcb_key_press_event_t* e)
             if (auto handler = hotKeyHandler)
                 handler(id);
         });
+        // The press is ours; the grab it started would refuse every other
+        // grab until the key comes up (the overview's panel, held down for a
+        // second, would never open).
+        if (!keyboardGrabbed) {
+            xcb_ungrab_keyboard(c, e->time);
+            xcb_flush(c);
+        }
         return;
     }
 }
@@ -84,9 +97,12 @@ void Impl::updateRawSelection()
     if (!hasXInput)
         return;
     std::uint32_t mask = 0;
+    // Which keys are down tells a grab's press from its repeat, also for a
+    // hot key whose release went elsewhere.
+    if (tapRunning || !hotKeys.empty() || !claims.empty())
+        mask |= XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
     if (tapRunning)
-        mask |= XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE |
-                XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
+        mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
     for (const auto& [id, monitor] : mouseMonitors) {
         mask |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
         if (monitor.first & (MouseEventMask::moved | MouseEventMask::leftDragged))
@@ -198,7 +214,7 @@ void Impl::handleButton(const xcb_button_press_event_t* e, bool press)
     }
 }
 
-void Impl::handleRaw(const xcb_ge_generic_event_t* event)
+void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
 {
     const auto* raw = reinterpret_cast<const xcb_input_raw_key_press_event_t*>(event);
     switch (event->event_type) {
@@ -209,10 +225,18 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event)
         if (press && replayed.erase(key))
             return;
         const bool repeat = press && keysDown.count(key);
-        if (press)
+        if (press && fromServer) {
+            rawPressedAt[key] = raw->time;
+            if (!repeat)
+                freshPressAt[key] = raw->time;
+        }
+        if (press) {
             keysDown.insert(key);
-        else
+        } else {
             keysDown.erase(key);
+            // Its core release may have gone to another client's grab.
+            grabbedKeysDown.erase(key);
+        }
         const int classic = classicOf[key];
         if (!tapRunning || classic < 0)
             return;

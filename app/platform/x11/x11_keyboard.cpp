@@ -36,6 +36,15 @@ public:
             return std::nullopt;
         return std::uint16_t(impl.classicOf[nativeScanCode]);
     }
+    std::optional<std::uint64_t> downSince(std::uint32_t nativeScanCode) const override
+    {
+        if (nativeScanCode > 255 || !impl.keysDown.count(xcb_keycode_t(nativeScanCode)))
+            return std::nullopt;
+        const auto it = impl.freshPressAt.find(xcb_keycode_t(nativeScanCode));
+        if (it == impl.freshPressAt.end())
+            return std::nullopt;
+        return it->second;
+    }
 };
 
 } // namespace

@@ -265,6 +265,10 @@ public:
     {
         return impl.observe(&Impl::desktopObservers, std::move(handler));
     }
+    Handle onWindowManagerChange(std::function<void()> handler) override
+    {
+        return impl.observe(&Impl::managerObservers, std::move(handler));
+    }
     Handle onWake(std::function<void()> handler) override
     {
         return impl.observe(&Impl::wakeObservers, std::move(handler));

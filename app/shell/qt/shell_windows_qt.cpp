@@ -73,9 +73,15 @@ void QtShellWindows::showSettings(SettingsTab tab)
     if (!settings_)
         settings_ = makeWindow(SettingsView::width, SettingsView::height, QString::fromUtf8(settingsTitle));
     const Platform& p = sources_.platform;
+    const auto willShow = [shown = sources_.shortcutsShown](SettingsTab page) {
+        if (page == SettingsTab::shortcuts && shown)
+            shown();
+    };
+    willShow(tab);
     auto* view = new SettingsView(sources_.preferences, sources_.watcher, sources_.workflows,
                                   PermissionActions{p.accessibility, sources_.permissions}, p.workspace, p.keyboard,
                                   time_, tab);
+    view->willShow = willShow;
     view->setArrangeSources(ArrangeSources{
         .displays = p.displays,
         .workspace = p.workspace,

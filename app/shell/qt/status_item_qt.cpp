@@ -58,8 +58,6 @@ QtStatusItem::~QtStatusItem()
 
 std::unique_ptr<QtStatusItem> QtStatusItem::make(std::function<void()> clicked, std::function<void()> quit)
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return nullptr;
     return std::make_unique<QtStatusItem>(std::move(clicked), std::move(quit));
 }
 
@@ -70,6 +68,8 @@ std::optional<Rect> QtStatusItem::geometry() const
         return std::nullopt;
     return Rect(g.x(), g.y(), g.width(), g.height());
 }
+
+bool QtStatusItem::inTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 QIcon QtStatusItem::trayImage()
 {

@@ -21,11 +21,13 @@ public:
     ~QtStatusItem() override;
 
     std::optional<Rect> geometry() const override;
+    bool inTray() const override;
 
     QSystemTrayIcon& trayIcon() { return icon_; }
     QMenu& menu() { return menu_; }
 
-    // None when the desktop shows no tray.
+    // Also without a tray: Qt docks the icon in a tray that starts later,
+    // and again when the tray restarts.
     static std::unique_ptr<QtStatusItem> make(std::function<void()> clicked, std::function<void()> quit);
     // The icon as the tray shows it.
     static QIcon trayImage();

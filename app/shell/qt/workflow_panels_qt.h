@@ -3,7 +3,7 @@
 // The workflow questions as Qt dialogs: the "Save this workflow" alert with
 // its name field, and the file dialogs of export and import.
 
-#include "app/shell/workflow_panels.h"
+#include "app/workflows/workflow_panels.h"
 
 #include <QDialog>
 

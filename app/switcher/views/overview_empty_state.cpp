@@ -1,5 +1,6 @@
 #include "app/switcher/views/overview_empty_state.h"
 
+#include "app/services/key_texts.h"
 #include "app/ui/fonts.h"
 #include "app/ui/symbols.h"
 #include "app/ui/theme.h"
@@ -51,10 +52,10 @@ QString OverviewEmptyState::line(const OverviewModel& model)
     if (model.windows().empty())
         return QStringLiteral("Open an app and it will show up here.");
     if (model.query().empty())
-        return QStringLiteral("Press ⌘1 to see all windows.");
+        return QString::fromStdString("Press " + KeyTexts::overviewScope(1) + " to see all windows.");
     if (model.scope() == WindowScope::all)
         return QStringLiteral("Try the app's name or fewer letters.");
-    return QStringLiteral("Press ⌘1 to search all windows.");
+    return QString::fromStdString("Press " + KeyTexts::overviewScope(1) + " to search all windows.");
 }
 
 void OverviewEmptyState::paintEvent(QPaintEvent*)

@@ -1,5 +1,6 @@
 #include "app/switcher/views/overview_footer.h"
 
+#include "app/services/key_texts.h"
 #include "app/ui/fonts.h"
 #include "app/ui/key_cap.h"
 #include "app/ui/theme.h"
@@ -30,10 +31,10 @@ QFont buttonFont()
 const std::vector<std::pair<QString, QString>>& OverviewFooter::hints()
 {
     static const std::vector<std::pair<QString, QString>> all{
-        {QStringLiteral("return"), QStringLiteral("Open")},
+        {QStringLiteral("Return"), QStringLiteral("Open")},
         {QStringLiteral("←→↑↓"), QStringLiteral("Choose")},
-        {QStringLiteral("⌘1–4"), QStringLiteral("Filter")},
-        {QStringLiteral("esc"), QStringLiteral("Close")},
+        {QString::fromStdString(KeyTexts::overviewScopes4()), QStringLiteral("Filter")},
+        {QStringLiteral("Esc"), QStringLiteral("Close")},
     };
     return all;
 }

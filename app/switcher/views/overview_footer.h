@@ -1,7 +1,7 @@
 #pragma once
 
-// The overview's footer: four key hints ("return Open", "←→↑↓ Choose",
-// "⌘1–4 Filter", "esc Close") and, while a permission is missing, the
+// The overview's footer: four key hints ("Return Open", "←→↑↓ Choose",
+// "Super+1–4 Filter", "Esc Close") and, while a permission is missing, the
 // button "Some windows may be missing". Centred, 18 apart.
 
 #include <QRectF>

@@ -57,6 +57,13 @@ bool OverviewKeyMonitor::eventFilter(QObject* watched, QEvent* event)
     // Shift-Tab arrives as Backtab; it is still Tab with Shift.
     if (key.key() == Qt::Key_Backtab)
         flags |= EventFlag::shift;
+    // A held shortcut repeats: its press alone counts, also when the press
+    // went elsewhere before the panel held the keyboard.
+    if (flags & (EventFlag::control | EventFlag::option | EventFlag::command)) {
+        const auto since = keyboard_.downSince(key.nativeScanCode());
+        if (key.isAutoRepeat() || (since && *since != std::uint64_t(std::uint32_t(key.timestamp()))))
+            return true;
+    }
     const auto code = classicKeyCode(key, keyboard_);
     if (!code)
         return false;

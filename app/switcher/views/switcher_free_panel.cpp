@@ -72,6 +72,15 @@ void SwitcherFreePanel::orderOut()
     panel_->orderOut();
 }
 
+void SwitcherFreePanel::prepare()
+{
+    panel_->winId();
+    view_->setGeometry(0, 0, 480, 268);
+    view_->ensureLayout();
+    // A picture nobody sees loads the fonts and draws the glyphs once.
+    (void)view_->grab();
+}
+
 bool SwitcherFreePanel::isShown() const
 {
     return panel_->isVisible();

@@ -37,6 +37,7 @@ public:
     void show(const Rect& frame) override;
     void orderOut() override;
     bool isShown() const override;
+    void prepare() override;
 
     FreePanel& panel() { return *panel_; }
     SwitcherView& view() { return *view_; }

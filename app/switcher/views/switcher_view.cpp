@@ -1,5 +1,6 @@
 #include "app/switcher/views/switcher_view.h"
 
+#include "app/services/key_texts.h"
 #include "app/ui/fonts.h"
 #include "app/ui/glass.h"
 #include "app/ui/shapes.h"
@@ -161,7 +162,8 @@ bool SwitcherView::shows(const QWidget* part) { return part->isVisible() && !par
 QString SwitcherView::prompt() const
 {
     const std::string& query = model_.session().query;
-    return query.empty() ? QStringLiteral("Keep holding \u2325 and type to search") : QString::fromStdString(query);
+    return query.empty() ? QString::fromStdString("Keep holding " + KeyTexts::switcherHold() + " and type to search")
+                         : QString::fromStdString(query);
 }
 
 QString SwitcherView::counter() const

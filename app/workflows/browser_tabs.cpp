@@ -1,4 +1,4 @@
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 
 #include "core/workflow_plan.h"
 

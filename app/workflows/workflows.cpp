@@ -1,8 +1,9 @@
-#include "app/shell/workflows.h"
+#include "app/workflows/workflows.h"
 
+#include "app/services/key_texts.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
-#include "app/shell/browser_tabs.h"
+#include "app/workflows/browser_tabs.h"
 #include "core/json.h"
 #include "core/text.h"
 #include "core/workflow_plan.h"
@@ -140,7 +141,7 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
         return;
     }
     if (workspace.slot)
-        toast_.show("Saved " + name + ". Press ⌃⌥" + std::to_string(*workspace.slot) + " to switch", savedIcon);
+        toast_.show("Saved " + name + ". Press " + KeyTexts::slotLabel(*workspace.slot) + " to switch", savedIcon);
     else
         toast_.show("Saved " + name, savedIcon);
 }

@@ -11,7 +11,7 @@
 #include "app/services/desktop.h"
 #include "app/services/signal.h"
 #include "app/services/toast.h"
-#include "app/shell/workflow_panels.h"
+#include "app/workflows/workflow_panels.h"
 #include "core/workspace.h"
 #include "core/workspace_store.h"
 

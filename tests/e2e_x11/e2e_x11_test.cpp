@@ -1,0 +1,394 @@
+// The built `kavelo`, started as a user starts it (private home and XDG
+// folders), on a private Xvfb with openbox (its keys left free), xterms,
+// xclock and a GTK program, typed at as a person types. Every outcome is
+// read from the server: the active window, frames, the program's mapped
+// panels. One program serves the suite, so each test sets up the window
+// order it starts from.
+
+#include "app/platform/x11/x11_desktop.h"
+#include "app/shell/single_instance.h"
+#include "services/temp_home.h"
+#include "support/person_keys.h"
+#include "support/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <set>
+
+namespace kavelo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Classic virtual key codes, turned into the server's by the backend.
+namespace Key {
+constexpr std::uint16_t control = 59, option = 58, shift = 56, tab = 48, escape = 53, returnKey = 36, space = 49,
+                        left = 123, right = 124, n = 45, o = 31, t = 17, e = 14, s = 1;
+} // namespace Key
+
+// The GTK program's title; typed to find it.
+constexpr const char* gtkTitle = "Notes";
+
+template <class T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+class E2EX11 : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // Programs on the private display talk to no session bus of the user's.
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        ::setenv("NO_AT_BRIDGE", "1", 1);
+        ::setenv("GTK_A11Y", "none", 1);
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({"xterm", "xclock"}, &startError, test::WindowManager::openboxKeysFree)) {
+            session.reset();
+            return;
+        }
+        session->launch({"xterm", "-class", "XTermTwo"});
+        session->launch({"zenity", "--info", "--title", gtkTitle, "--text", "A GTK window"});
+        if (!test::waitFor([] { return session->clientList().size() >= 4; }, 20s)) {
+            startError = "xterm and zenity were not managed in time";
+            session.reset();
+            return;
+        }
+        home = std::make_unique<test::TempHome>();
+        const auto runtime = home->root() / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::unsetenv("KAVELO_BACKEND");
+        const auto defaults = home->paths().userDefaults;
+        std::filesystem::create_directories(defaults.parent_path());
+        std::ofstream(defaults) << R"({"welcomed": true})";
+        std::string error;
+        x11 = X11Desktop::connect(session->display(), &error);
+        if (!x11) {
+            startError = error;
+            session.reset();
+            return;
+        }
+        kavelo = session->launch({KAVELO_BINARY});
+        if (!test::waitFor([] { return accepts(); }, 15s))
+            startError = "kavelo never listened";
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (session && kavelo > 0)
+            session->terminate(kavelo);
+        kavelo = -1;
+        x11.reset();
+        session.reset();
+        home.reset();
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+
+    void SetUp() override
+    {
+        // Never skipped: the suite is about the program as it runs.
+        ASSERT_TRUE(session) << "no X session for the end-to-end tests: " << startError;
+        ASSERT_TRUE(startError.empty()) << startError;
+        hand.emplace(*session);
+        // What an earlier test left open goes first.
+        ASSERT_TRUE(test::waitFor([&] { return panels().empty(); }, 3s)) << "a panel of kavelo is still shown";
+    }
+
+    // The socket accepts once the launch has registered the shortcuts.
+    static bool accepts()
+    {
+        const auto path = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "kavelo" /
+                          (InstancePaths::fileName(session->display()) + ".socket");
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        ::close(fd);
+        return ok;
+    }
+
+    std::uint8_t server(std::uint16_t key) { return x11->serverKeyCode(key).value(); }
+
+    xcb_window_t client(const std::string& className)
+    {
+        const auto windows = session->windowsOfClass(className);
+        return windows.empty() ? XCB_NONE : windows.back();
+    }
+    xcb_window_t gtk() { return client("Zenity"); }
+
+    // Focuses each in turn as a pager would, the last one ending active;
+    // asked again while the manager is still busy with the one before.
+    void focusInOrder(const std::vector<xcb_window_t>& windows)
+    {
+        for (xcb_window_t w : windows) {
+            bool active = false;
+            for (int tries = 0; tries < 6 && !active; ++tries) {
+                session->activate(w);
+                active = becomesActive(w, 500ms);
+            }
+            ASSERT_TRUE(active) << session->wmClass(w).value_or("?") << " never became active";
+        }
+        // Kavelo learns the order from the same changes.
+        hand->wait(150ms);
+    }
+
+    bool becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = 3s)
+    {
+        return test::waitFor([&] { return session->activeWindow() == window; }, timeout);
+    }
+
+    // Kavelo's own windows the server shows now (its panels), with their
+    // frames in root coordinates.
+    std::map<xcb_window_t, Rect> panels()
+    {
+        std::map<xcb_window_t, Rect> out;
+        xcb_connection_t* c = session->connection();
+        const xcb_atom_t pidAtom = session->atom("_NET_WM_PID");
+        std::vector<xcb_window_t> level{session->root()};
+        for (int depth = 0; depth < 2; ++depth) {
+            std::vector<xcb_window_t> next;
+            for (xcb_window_t parent : level) {
+                Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr),
+                                                   &std::free);
+                if (!tree)
+                    continue;
+                const auto* children = xcb_query_tree_children(tree.get());
+                next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
+            }
+            for (xcb_window_t w : next) {
+                Reply<xcb_get_property_reply_t> pid(
+                    xcb_get_property_reply(c, xcb_get_property(c, 0, w, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr),
+                    &std::free);
+                if (!pid || xcb_get_property_value_length(pid.get()) != 4 ||
+                    *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get())) != std::uint32_t(kavelo))
+                    continue;
+                Reply<xcb_get_window_attributes_reply_t> attributes(
+                    xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+                if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                    continue;
+                const auto area = session->clientArea(w);
+                // The active-window border and the like are thin or small.
+                if (area && area->width() >= 150 && area->height() >= 100)
+                    out.emplace(w, *area);
+            }
+            level = std::move(next);
+        }
+        return out;
+    }
+    bool fullScreenPanel()
+    {
+        for (const auto& [w, frame] : panels())
+            if (frame.width() >= 1920 && frame.height() >= 1080)
+                return true;
+        return false;
+    }
+    // The switcher: centred on the screen, smaller than it.
+    bool switcherPanel()
+    {
+        for (const auto& [w, frame] : panels())
+            if (frame.width() < 1920 && std::abs(frame.midX() - 960) <= 2 && std::abs(frame.midY() - 540) <= 2)
+                return true;
+        return false;
+    }
+
+    void down(std::uint16_t key)
+    {
+        hand->down(server(key));
+        hand->pause();
+    }
+    void up(std::uint16_t key)
+    {
+        hand->up(server(key));
+        hand->pause();
+    }
+    void stroke(std::uint16_t key)
+    {
+        hand->stroke(server(key));
+        hand->pause();
+    }
+    void chord(std::vector<std::uint16_t> modifiers, std::uint16_t key)
+    {
+        std::vector<std::uint8_t> held;
+        for (auto m : modifiers)
+            held.push_back(server(m));
+        hand->chord(held, server(key));
+        hand->pause();
+    }
+
+    static inline std::unique_ptr<test::X11Session> session;
+    static inline std::unique_ptr<test::TempHome> home;
+    static inline std::unique_ptr<X11Desktop> x11;
+    static inline pid_t kavelo = -1;
+    static inline std::string startError;
+    std::optional<test::Typist> hand;
+};
+
+TEST_F(E2EX11, QuickAltTabReturnsToThePreviousWindow)
+{
+    focusInOrder({gtk(), client("XTerm")});
+    chord({Key::option}, Key::tab);
+    EXPECT_TRUE(becomesActive(gtk()));
+    // Alt let go before Tab: the same.
+    focusInOrder({client("XTermTwo"), client("XTerm")});
+    hand->chord({server(Key::option)}, server(Key::tab), test::Release::modifiersFirst);
+    EXPECT_TRUE(becomesActive(client("XTermTwo")));
+    EXPECT_FALSE(switcherPanel());
+}
+
+TEST_F(E2EX11, HeldAltTabShowsThePanelTabMovesAndLettingGoActivates)
+{
+    focusInOrder({client("XTermTwo"), gtk(), client("XTerm")});
+    down(Key::option);
+    stroke(Key::tab);
+    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, 2s)) << "no switcher panel";
+    stroke(Key::tab);
+    up(Key::option);
+    EXPECT_TRUE(becomesActive(client("XTermTwo")));
+    EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, 2s));
+}
+
+TEST_F(E2EX11, ShiftTabGoesBack)
+{
+    focusInOrder({client("XTermTwo"), gtk(), client("XTerm")});
+    down(Key::option);
+    stroke(Key::tab);
+    stroke(Key::tab);
+    chord({Key::shift}, Key::tab);
+    up(Key::option);
+    EXPECT_TRUE(becomesActive(gtk()));
+}
+
+TEST_F(E2EX11, EscapeCancels)
+{
+    focusInOrder({gtk(), client("XTerm")});
+    down(Key::option);
+    stroke(Key::tab);
+    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, 2s)) << "no switcher panel";
+    stroke(Key::escape);
+    EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, 2s));
+    up(Key::option);
+    hand->wait(200ms);
+    const auto active = session->activeWindow();
+    EXPECT_EQ(active, client("XTerm")) << (active ? session->wmClass(*active).value_or("?") : "none") << " is active";
+}
+
+TEST_F(E2EX11, ALetterTypedFiltersAndLettingGoActivatesTheMatch)
+{
+    focusInOrder({gtk(), client("XTermTwo"), client("XTerm")});
+    down(Key::option);
+    stroke(Key::tab);
+    for (auto letter : {Key::n, Key::o, Key::t})
+        stroke(letter);
+    up(Key::option);
+    EXPECT_TRUE(becomesActive(gtk()));
+}
+
+TEST_F(E2EX11, TheOverviewOpensATypedNameSelectsReturnActivatesAndItsShortcutCloses)
+{
+    focusInOrder({gtk(), client("XTerm")});
+    chord({Key::control, Key::option}, Key::space);
+    ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, 3s)) << "no overview";
+    for (auto letter : {Key::n, Key::o, Key::t, Key::e, Key::s})
+        stroke(letter);
+    stroke(Key::returnKey);
+    EXPECT_TRUE(becomesActive(gtk()));
+    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, 2s));
+
+    chord({Key::control, Key::option}, Key::space);
+    ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, 3s)) << "no overview";
+    chord({Key::control, Key::option}, Key::space);
+    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, 2s)) << "its own shortcut left it open";
+    EXPECT_EQ(session->activeWindow(), gtk());
+}
+
+TEST_F(E2EX11, SnapShortcutsLandTheFocusedWindowsFrame)
+{
+    const auto area = session->cardinals(session->root(), "_NET_WORKAREA");
+    ASSERT_GE(area.size(), 4u);
+    const Rect visible(area[0], area[1], area[2], area[3]);
+    const xcb_window_t term = client("XTerm");
+    focusInOrder({term});
+    chord({Key::control, Key::option}, Key::left);
+    // xterm keeps whole characters: the far edge may fall a little short.
+    const auto leftHalf = [&] {
+        const auto frame = session->frame(term);
+        return frame && std::abs(frame->minX() - visible.minX()) <= 1 && std::abs(frame->minY() - visible.minY()) <= 1 &&
+               frame->maxX() <= visible.midX() + 1 && frame->maxX() >= visible.midX() - 24;
+    };
+    EXPECT_TRUE(test::waitFor(leftHalf, 3s));
+    chord({Key::control, Key::option}, Key::right);
+    const auto rightHalf = [&] {
+        const auto frame = session->frame(term);
+        return frame && std::abs(frame->minX() - visible.midX()) <= 1 && frame->maxX() >= visible.maxX() - 24;
+    };
+    EXPECT_TRUE(test::waitFor(rightHalf, 3s));
+}
+
+TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
+{
+    const auto popover = [&] {
+        for (const auto& [w, frame] : panels())
+            if (frame.width() < 1920 && !switcherPanel())
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(session->run({KAVELO_BINARY}));
+    EXPECT_TRUE(test::waitFor(popover, 3s)) << "no menu panel";
+    // A second start again closes it.
+    EXPECT_TRUE(session->run({KAVELO_BINARY}));
+    EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, 3s));
+}
+
+// Last: the strip, asked for by a link, lays every window out anew. A
+// focus move lands the focus on the next column.
+TEST_F(E2EX11, InTheStripAFocusMoveActivatesTheNextColumn)
+{
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/strip"}));
+    const std::vector<xcb_window_t> columns{client("XTerm"), client("XTermTwo")};
+    // Laid out side by side, left to right in some order.
+    const auto sideBySide = [&] {
+        const auto a = session->frame(columns[0]);
+        const auto b = session->frame(columns[1]);
+        return a && b && (a->maxX() <= b->minX() + 1 || b->maxX() <= a->minX() + 1);
+    };
+    ASSERT_TRUE(test::waitFor(sideBySide, 5s)) << "the strip never laid the xterms out";
+    // Until the strip has stopped moving them.
+    std::vector<std::optional<Rect>> last;
+    const auto still = [&] {
+        std::vector<std::optional<Rect>> now{session->frame(columns[0]), session->frame(columns[1])};
+        const bool same = now == last;
+        last = now;
+        return same && sideBySide();
+    };
+    ASSERT_TRUE(test::waitFor([&] { return hand->wait(300ms), still(); }, 5s));
+    // The left one of the two.
+    const xcb_window_t first =
+        session->frame(columns[0])->minX() < session->frame(columns[1])->minX() ? columns[0] : columns[1];
+    focusInOrder({first});
+    // The engine looks at the focus at its next pass.
+    hand->wait(600ms);
+    const Rect before = *session->frame(first);
+    chord({Key::control, Key::option}, Key::right);
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            const auto active = session->activeWindow();
+            const auto frame = active ? session->frame(*active) : std::nullopt;
+            return active && *active != first && frame && frame->minX() >= before.maxX() - 1;
+        },
+        3s))
+        << "the focus did not move to the column on the right";
+}
+
+} // namespace
+} // namespace kavelo::testing
