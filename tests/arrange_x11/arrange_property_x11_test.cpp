@@ -13,6 +13,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/person_keys.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -354,39 +355,32 @@ protected:
 
     // ------------------------------------------------------------ a person
 
-    void press(std::uint16_t classic, bool down) { session->key(x11->serverKeyCode(classic).value(), down); }
+    std::uint8_t server(std::uint16_t classic) const { return x11->serverKeyCode(classic).value(); }
 
-    // Modifiers first, each key held a moment, released in reverse.
+    // Modifiers first, the key held a moment, as a person types.
     void type(const std::vector<std::uint16_t>& modifiers, std::uint16_t key)
     {
-        for (auto m : modifiers) {
-            press(m, true);
-            std::this_thread::sleep_for(15ms);
-        }
-        press(key, true);
-        std::this_thread::sleep_for(40ms);
-        press(key, false);
-        std::this_thread::sleep_for(15ms);
-        for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) {
-            press(*m, false);
-            std::this_thread::sleep_for(10ms);
-        }
-        session->sync();
+        std::vector<std::uint8_t> held;
+        for (auto m : modifiers)
+            held.push_back(server(m));
+        test::Typist(*session).chord(held, server(key));
     }
 
     void wheel(bool down, int clicks)
     {
-        press(controlKey, true);
-        press(optionKey, true);
-        std::this_thread::sleep_for(20ms);
+        test::Typist hand(*session);
+        hand.down(server(controlKey));
+        hand.pause();
+        hand.down(server(optionKey));
+        hand.pause();
         for (int i = 0; i < clicks; ++i) {
             session->button(down ? 5 : 4, true);
             session->button(down ? 5 : 4, false);
-            std::this_thread::sleep_for(25ms);
+            hand.wait(std::chrono::milliseconds(25));
         }
-        press(optionKey, false);
-        press(controlKey, false);
-        session->sync();
+        hand.up(server(optionKey));
+        hand.pause();
+        hand.up(server(controlKey));
     }
 
     void url(const std::string& text) { session->run({program(), text}); }
@@ -488,13 +482,13 @@ protected:
                     hidden.push_back(w);
             const xcb_window_t w = hidden[pick(hidden.size())];
             what << "restore 0x" << std::hex << w;
-            sendToManager(w, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+            session->activate(w);
             break;
         }
         case focus: {
             const xcb_window_t w = shown[pick(shown.size())];
             what << "focus 0x" << std::hex << w;
-            sendToManager(w, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+            session->activate(w);
             break;
         }
         case monitors: {
@@ -583,6 +577,11 @@ TEST_F(ArrangePropertyX11, EveryVisibleWindowStaysOnAMonitor)
                 recent.pop_front();
         }
         rest(4s);
+        ASSERT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0) << "kavelo ended at step " << done;
+        if (minutes && done % 100 == 99) {
+            std::printf("arrange property: %llu steps\n", static_cast<unsigned long long>(done + 1));
+            std::fflush(stdout);
+        }
         // A window may be lost for a moment (an animation, a pause after a
         // monitor change), not for good.
         if (lost().empty())
@@ -597,11 +596,6 @@ TEST_F(ArrangePropertyX11, EveryVisibleWindowStaysOnAMonitor)
                    << "):" << missing << "\nevery window:" << everyWindow() << "\nlast steps:" << steps.str()
                    << "\nengine log:\n"
                    << log();
-        }
-        ASSERT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0) << "kavelo ended at step " << done;
-        if (minutes && done % 100 == 99) {
-            std::printf("arrange property: %llu steps\n", static_cast<unsigned long long>(done + 1));
-            std::fflush(stdout);
         }
     }
     std::printf("arrange property: seed %llu, %llu steps\n", static_cast<unsigned long long>(seed),
