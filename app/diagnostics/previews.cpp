@@ -274,6 +274,7 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
             .workspace = platform.workspace,
             .ownBundleID = platform.appInfo.bundleID(),
             .clashingApp = [] { return std::optional<std::string>(); },
+            .multitouch = &platform.multitouch,
         });
         renderer.save(view, screen(file));
     }

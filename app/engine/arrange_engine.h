@@ -31,6 +31,7 @@
 #include "app/platform/handle.h"
 #include "app/services/desktop.h"
 #include "app/services/toast.h"
+#include "app/services/window_actions.h"
 #include "app/services/trackpad.h"
 #include "app/services/working_app.h"
 #include "core/arrange_mode.h"
@@ -269,6 +270,8 @@ public:
     bool isAnimating() const { return animator_.pending(); }
     bool autoStale() const { return autoStale_; }
     bool toldStageManager() const { return toldStageManager_; }
+    // The windows the last pass sent and those that went.
+    const WindowActions::Moves& lastMoves() const { return lastMoves_; }
     ArrangeMode lastMode() const { return lastMode_; }
     const std::filesystem::path& memoryFile() const { return memoryFile_; }
 
@@ -309,6 +312,8 @@ private:
     void writeMemory();
     void noteState();
     ArrangeState currentState() const;
+    // A pass's moves; the first pass whose windows stay put says so.
+    void noteMoves(const WindowActions::Moves& moves);
 
     // --- engine_auto.cpp ---
     void applyAuto();
@@ -416,6 +421,8 @@ private:
     bool autoStale_ = false;
     bool toldStageManager_ = false;
     bool toldWaiting_ = false;
+    bool toldRefused_ = false;
+    WindowActions::Moves lastMoves_;
     std::vector<ArrangeState> history_;
     bool restoring_ = false;
     double wheelTravel_ = 0;

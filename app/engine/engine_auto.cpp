@@ -140,16 +140,19 @@ void ArrangeEngine::applyAuto()
 
     // Every tile is written, then the windows that did not land where they
     // were sent are moved once more.
-    AX::setFrames(accessibility, tiles);
+    const std::vector<bool> answers = AX::setFrames(accessibility, tiles);
     std::vector<FrameWrite> fixes;
+    std::vector<std::optional<Rect>> landed;
     for (const auto& write : tiles) {
         const auto now = readFrame(*write.element);
+        landed.push_back(now);
         if (now && (std::abs(now->minX() - write.frame.minX()) > writeTolerance ||
                     std::abs(now->minY() - write.frame.minY()) > writeTolerance))
             fixes.push_back(FrameWrite{.element = write.element, .frame = write.frame,
                                        .parts = FrameWrite::Parts::position});
     }
     AX::setFrames(accessibility, fixes);
+    noteMoves(WindowActions::moves(tiles, answers, landed));
 
     auto mains = prefs.mainWindows();
     bool mainsChanged = false;

@@ -127,10 +127,12 @@ void ArrangeEngine::applyStrips()
         }
     }
     Accessibility& accessibility = desktop_.platform.accessibility;
-    AX::setFrames(accessibility, writes);
+    const std::vector<bool> answers = AX::setFrames(accessibility, writes);
     std::vector<FrameWrite> fixes;
+    std::vector<std::optional<Rect>> landed;
     for (std::size_t i : written) {
         const auto now = readFrame(*targets[i].element);
+        landed.push_back(now);
         const Rect& want = targets[i].frame;
         if (now && (std::abs(now->origin.x - want.origin.x) > writeTolerance ||
                     std::abs(now->origin.y - want.origin.y) > writeTolerance))
@@ -138,6 +140,7 @@ void ArrangeEngine::applyStrips()
                                        .parts = FrameWrite::Parts::position});
     }
     AX::setFrames(accessibility, fixes);
+    noteMoves(WindowActions::moves(writes, answers, landed));
 
     // What the windows really did, after a settled (not animated) apply.
     std::size_t next = 0;

@@ -101,6 +101,13 @@ void SettingsView::setArrangeSources(ArrangeSources sources)
         showPage(tab_);
 }
 
+void SettingsView::setHeldKeys(Published<HeldKeys>* held)
+{
+    held_ = held;
+    if (tab_ == SettingsTab::shortcuts)
+        showPage(tab_);
+}
+
 void SettingsView::setConfirmingDelete(std::optional<std::string> name)
 {
     confirmingDelete_ = std::move(name);
@@ -114,8 +121,12 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new GeneralPage(preferences_);
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
-    case SettingsTab::shortcuts:
-        return new ShortcutsPage(preferences_, keyboard_, turns_, time_);
+    case SettingsTab::shortcuts: {
+        auto* page = new ShortcutsPage(preferences_, keyboard_, turns_, time_);
+        if (held_)
+            page->follow(*held_);
+        return page;
+    }
     case SettingsTab::workflows:
         return new WorkflowsPage(workflows_, preferences_,
                                  {[this] { return confirmingDelete_; }, [this] { return armedAt_; },

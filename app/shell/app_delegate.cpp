@@ -101,6 +101,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // 13.
     workflows_.willMoveWindows = weakly([this] { arrange().pause(PauseReason::workflow, workflowPause); });
     workflows_.didMoveWindows = weakly([this] { arrange().adoptWindows(); });
+    workflows_.launcher = &environment_.launcher;
     // 14.
     arrange().start();
     noPeek_.start();
@@ -120,9 +121,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // 17. The shortcut recorder takes Option-Tab while it records.
     switcher_.isEnabled = weakly([this] { return preferences_.switcherEnabled() && !preferences_.isRecording(); });
     switcher_.switchWorkflow = weakly([this](int slot) { workflows_.switchTo(slot); });
+    // The claim, and what the held keys say of it, follow the switch.
     preferenceChanges_ = preferences_.observe(weakly([this](std::string_view property) {
         if (property == "switcherEnabled")
-            switcher_.updateClaim();
+            applyKeys();
     }));
     switcher_.updateClaim();
     // After the launch, before the first Alt-Tab; the preview shows its own.
@@ -274,6 +276,7 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .heldKeys = &heldKeys_,
             .shortcutsShown = weakly([this] { reclaimKeys(); }),
         });
     return *windows_;
@@ -287,7 +290,8 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show(KeyTexts::firstRunToast(preferences_, item_ && item_->inTray()), "keyboard");
+        views_.toast().show(KeyTexts::firstRunToast(preferences_, heldKeys_.value(), item_ && item_->inTray()),
+                            "keyboard");
     }));
 }
 

@@ -19,11 +19,13 @@
 #include "app/platform/paths.h"
 #include "app/platform/updater.h"
 #include "app/services/desktop.h"
+#include "app/services/held_keys.h"
 #include "app/services/hot_keys.h"
 #include "app/services/mouse_button_trigger.h"
 #include "app/services/permissions.h"
 #include "app/services/preferences.h"
 #include "app/services/process_launcher.h"
+#include "app/services/signal.h"
 #include "app/services/user_defaults.h"
 #include "app/services/watchdog.h"
 #include "app/services/working_app.h"
@@ -38,6 +40,7 @@
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/command.h"
+#include "core/snap.h"
 #include "core/tidy_memory.h"
 
 #include <array>
@@ -155,7 +158,9 @@ public:
     void togglePause();
     void toggleClear();
     void toggleOverview();
-    // Registers every global shortcut afresh.
+    // Registers every global shortcut afresh, and notes the keys another
+    // program holds; when a default key is found held that no toast of this
+    // run named, a toast says how many are and offers the Shortcuts page.
     void applyKeys();
     // Asks for every key again, the switcher's claim too, through
     // `applyKeys`: run when another window manager takes over (now and once
@@ -186,6 +191,8 @@ public:
     UserDefaults& defaults() { return defaults_; }
     Watchdog& watchdog() { return watchdog_; }
     HotKeys& hotKeys() { return hotKeys_; }
+    // The keys the last registration found held by another program.
+    Published<HeldKeys>& heldKeys() { return heldKeys_; }
     WorkingApp& workingApp() { return workingApp_; }
     OverviewController& overview() { return overview_; }
     SwitcherController& switcher() { return switcher_; }
@@ -231,7 +238,10 @@ private:
     ShellWindows& shellWindows();
     std::string currentDisplays() const;
     bool isTrusted() const { return platform_.accessibility.isTrusted(); }
-    void registerCommand(Command command, const Shortcut& shortcut);
+    bool registerCommand(Command command, const Shortcut& shortcut);
+    // Snaps the focused window; a window that stays put is said so.
+    void snap(Snap snap);
+    void noteHeld(HeldKeys held);
 
     // What it is given.
     Platform platform_;
@@ -246,6 +256,9 @@ private:
     Watchdog watchdog_;
     WorkingApp workingApp_;
     HotKeys hotKeys_;
+    Published<HeldKeys> heldKeys_;
+    // The default keys a toast has named as held in this run.
+    std::vector<Shortcut> toldHeld_;
 
     // The controllers, in the order of the application's design.
     OverviewController overview_;

@@ -146,8 +146,10 @@ void CommandModes::tidy(const std::string& value)
     const auto layout = TidyLayout_from(value);
     if (!layout)
         return exit(2);
-    const auto memory = WindowActions::tidy(delegate_.desktop(), *layout, variable(onlyAppVariable));
-    line("tidied " + std::to_string(memory ? memory->after.size() : 0));
+    WindowActions::Moves moves;
+    const auto memory = WindowActions::tidy(delegate_.desktop(), *layout, variable(onlyAppVariable), &moves);
+    // The windows that went, not those sent: a refusal is no tidy.
+    line("tidied " + std::to_string(memory ? moves.moved : 0));
     exit(0);
 }
 
@@ -327,6 +329,10 @@ void CommandModes::swipeTest(const std::string& value)
     };
     const int devices = trackpad_->start(integerNumber(value).value_or(swipeFingers));
     line("devices: " + std::to_string(devices));
+    // Which devices can swipe, so a user can tell a missing device from a
+    // desktop that sends no gestures.
+    for (const std::string& name : platform.multitouch.devices())
+        line("device: " + name);
     timers_.push_back(platform.scheduler.after(swipeSeconds, [this] { exit(0); }));
 }
 

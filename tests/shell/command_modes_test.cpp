@@ -382,7 +382,7 @@ TEST_F(CommandLineModes, SwipeTestCountsDevicesAndEndsAtTwenty)
     sim.setTrackpads(2);
     t0 = scheduler.clock().monotonic().count();
     start({"--swipe-test", "abc"});
-    EXPECT_EQ(out.str(), "devices: 2\n");
+    EXPECT_EQ(out.str(), "devices: 2\ndevice: Trackpad 1\ndevice: Trackpad 2\n");
     ASSERT_TRUE(delegate->modes().trackpad());
     EXPECT_TRUE(sim.multitouchRunning());
     advanceTo(19.99);

@@ -20,7 +20,7 @@ TEST(WorkflowPanelsQt, SaveAlertCarriesItsTextsAndAnswersWithTheTypedName)
 {
     SaveWorkflowAlert alert;
     EXPECT_EQ(alert.title()->text(), "Save this workflow");
-    EXPECT_EQ(alert.detail()->text(), "Saves your open apps, window positions and browser tabs.");
+    EXPECT_EQ(alert.detail()->text(), "Saves your open apps, window positions and Firefox tabs.");
     EXPECT_EQ(alert.nameField()->placeholderText(), "Workflow name");
     EXPECT_EQ(alert.nameField()->size(), QSize(240, 24));
     EXPECT_EQ(alert.saveButton()->text(), "Save Workflow");

@@ -586,7 +586,6 @@ TEST_F(X11DesktopTest, KeyboardTranslatesThroughTheServerMap)
 
 TEST_F(X11DesktopTest, FacilitiesThatLinuxLacks)
 {
-    EXPECT_EQ(desktop->multitouch().start([](const ContactFrame&) {}), 0);
     EXPECT_EQ(desktop->browsers().run("tell application id \"org.mozilla.firefox\""), std::nullopt);
     EXPECT_TRUE(desktop->accessibility().isTrusted());
     EXPECT_TRUE(desktop->capture().isAllowed());

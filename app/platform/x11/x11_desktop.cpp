@@ -18,7 +18,7 @@ PlatformInterfaces makeX11Interfaces(Impl& impl)
                               .eventTap = makeX11EventTap(impl),
                               .mouse = makeX11Mouse(impl),
                               .keyboard = makeX11Keyboard(impl),
-                              .multitouch = makeX11Multitouch(),
+                              .multitouch = makeX11Multitouch(impl),
                               .capture = makeX11Capture(impl),
                               .loginItem = makeX11LoginItem(),
                               .browsers = makeX11Browsers(),

@@ -7,6 +7,7 @@
 
 #include "app/platform/desktop_entries.h"
 #include "app/platform/x11/x11_desktop.h"
+#include "app/platform/x11/x11_gestures.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -45,6 +46,9 @@ inline constexpr unsigned hints = 1u << 6;      // WM_NORMAL_HINTS and _NET_WM_A
 inline constexpr unsigned mapState = 1u << 7;
 inline constexpr unsigned opacity = 1u << 8;
 inline constexpr unsigned all = 0x1FF;
+// _GTK_APPLICATION_ID and _KDE_NET_WM_DESKTOP_FILE; outside `all`: only
+// naming a program needs them.
+inline constexpr unsigned appIds = 1u << 9;
 } // namespace X11Fields
 
 struct FrameExtents {
@@ -85,6 +89,8 @@ struct ClientProps {
     std::optional<std::string> title;
     std::string instance;
     std::string className;
+    std::string applicationId;
+    std::string desktopFile;
     std::optional<std::uint32_t> desktop;
     bool hasHints = false;
     xcb_size_hints_t hints{};
@@ -139,6 +145,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
+    bool hasGestures = false;   // XInput 2.4
     std::uint8_t randrEventBase = 0;
     bool hasRandr = false;
     std::uint8_t xkbEventBase = 0;
@@ -150,6 +157,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_atom_t atomRulesNames = XCB_NONE;
     xcb_atom_t atomOpacity = XCB_NONE;
     xcb_atom_t atomGtkFrameExtents = XCB_NONE;
+    xcb_atom_t atomGtkApplicationId = XCB_NONE;
+    xcb_atom_t atomKdeDesktopFile = XCB_NONE;
     std::int32_t ownPid = 0;
 
     bool open(const std::string& display, std::string* error);
@@ -285,6 +294,23 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // The icon of the entry for `window`'s class.
     std::optional<Image> entryIcon(xcb_window_t window);
 
+    // The XSETTINGS manager's "Gtk/EnableAnimations": none without a
+    // manager, a readable property or that setting.
+    xcb_atom_t atomXSettingsSelection = XCB_NONE;
+    xcb_atom_t atomXSettings = XCB_NONE;
+    xcb_atom_t atomManager = XCB_NONE;
+    xcb_window_t xsettingsOwner = XCB_NONE;
+    std::optional<std::int32_t> enableAnimations;
+    void watchXSettings();
+    void readXSettings();
+    // True when the event was only the manager's.
+    bool handleXSettingsEvent(const xcb_generic_event_t* event);
+
+    // Grabbed swipes, as contact frames.
+    std::function<void(const ContactFrame&)> onGestureFrame;
+    GestureFrames gestureFrames;
+    void handleGesture(const xcb_ge_generic_event_t* event);
+
     // Events.
     std::vector<std::function<void()>> pendingWork;
     std::function<void()> wakeup;
@@ -419,7 +445,7 @@ std::unique_ptr<SystemHotKeys> makeX11HotKeys(X11Desktop::Impl& impl);
 std::unique_ptr<EventTap> makeX11EventTap(X11Desktop::Impl& impl);
 std::unique_ptr<Mouse> makeX11Mouse(X11Desktop::Impl& impl);
 std::unique_ptr<Keyboard> makeX11Keyboard(X11Desktop::Impl& impl);
-std::unique_ptr<Multitouch> makeX11Multitouch();
+std::unique_ptr<Multitouch> makeX11Multitouch(X11Desktop::Impl& impl);
 std::unique_ptr<WindowCapture> makeX11Capture(X11Desktop::Impl& impl);
 std::unique_ptr<LoginItem> makeX11LoginItem();
 std::unique_ptr<BrowserScripting> makeX11Browsers();

@@ -105,7 +105,7 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         xcb_get_geometry_cookie_t geometry{};
         xcb_translate_coordinates_cookie_t translate{};
         xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{},
-            desktop{}, hints{}, allowed{}, opacity{};
+            desktop{}, hints{}, allowed{}, opacity{}, applicationId{}, desktopFile{};
         xcb_get_window_attributes_cookie_t attributes{};
     };
     auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
@@ -144,6 +144,10 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
             k.attributes = xcb_get_window_attributes(c, w);
         if (fields & opacity)
             k.opacity = prop(w, atomOpacity, XCB_ATOM_CARDINAL, 1);
+        if (fields & appIds) {
+            k.applicationId = prop(w, atomGtkApplicationId, XCB_GET_PROPERTY_TYPE_ANY, 256);
+            k.desktopFile = prop(w, atomKdeDesktopFile, XCB_GET_PROPERTY_TYPE_ANY, 1024);
+        }
     }
     const auto reply = [&](xcb_get_property_cookie_t cookie) {
         return XReply<xcb_get_property_reply_t>(xcb_get_property_reply(c, cookie, nullptr));
@@ -218,6 +222,11 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
             const auto o = cardinals(reply(k.opacity).get());
             if (!o.empty())
                 p.opacity = double(o.front()) / 4294967295.0;
+        }
+        if (fields & appIds) {
+            const auto upToNul = [](std::string text) { return text.substr(0, text.find('\0')); };
+            p.applicationId = upToNul(propertyText(reply(k.applicationId).get()));
+            p.desktopFile = upToNul(propertyText(reply(k.desktopFile).get()));
         }
     }
     (void)e;

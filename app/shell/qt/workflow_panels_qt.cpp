@@ -12,7 +12,7 @@ namespace kavelo {
 
 SaveWorkflowAlert::SaveWorkflowAlert(QWidget* parent)
     : QDialog(parent), title_(new QLabel(QStringLiteral("Save this workflow"), this)),
-      detail_(new QLabel(QStringLiteral("Saves your open apps, window positions and browser tabs."), this)),
+      detail_(new QLabel(QStringLiteral("Saves your open apps, window positions and Firefox tabs."), this)),
       name_(new QLineEdit(this)), save_(new QPushButton(QStringLiteral("Save Workflow"), this)),
       cancel_(new QPushButton(QStringLiteral("Cancel"), this))
 {
