@@ -128,12 +128,13 @@ void AppDelegate::applicationDidFinishLaunching()
     cleanSpace_.pauseArranging =
         weakly([this](double seconds) { arrange().pause(PauseReason::cleanSpace, seconds); });
     cleanSpace_.start();
-    // 15. The Control-Option wheel, taken only while arranging is on.
+    // 15. The Control-Option wheel, taken only while the engine acts on it
+    // (a strip to pan, waiting windows to slide); else the window under the
+    // pointer gets it.
     mouse_->onScroll = weakly([this](double delta) {
         if (preferences_.arrangeMode() == ArrangeMode::off)
             return false;
-        arrange().scrolled(delta);
-        return true;
+        return arrange().scrolled(delta);
     });
     // 16.
     applyKeys();

@@ -7,7 +7,11 @@
 // Needs a QGuiApplication.
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QRectF>
 #include <QString>
+
+class QPainter;
 
 namespace kavelo::Fonts {
 
@@ -30,5 +34,13 @@ QString textFamily();
 QString symbolFamily();
 
 int pixelSize(double size);
+
+// Monospaced digits: each digit takes the widest digit's advance, so a
+// number keeps its width as it counts (the fonts' own tabular figures are
+// out of reach here). The width of `text` so set, and `text` drawn from
+// `left`, centred on `line` vertically.
+double monospacedWidth(const QString& text, const QFontMetricsF& metrics);
+void drawMonospaced(QPainter& painter, const QString& text, double left, const QRectF& line,
+                    const QFontMetricsF& metrics);
 
 } // namespace kavelo::Fonts

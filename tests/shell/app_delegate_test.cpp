@@ -176,6 +176,30 @@ TEST_F(AppDelegateTest, WakeLogsRestartsTheTapAndArrangesAfresh)
     delegate.reset();
 }
 
+// In auto mode the Control-Option wheel is Kavelo's only while windows wait
+// past an edge; otherwise the window under the pointer gets it.
+TEST_F(AppDelegateTest, TheAutoWheelIsKeptOnlyWhileWindowsWait)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    window(notes, "One", Rect(100, 100, 500, 400));
+    window(notes, "Two", Rect(200, 100, 500, 400));
+    auto& d = launch();
+    d.preferences().setArrangeMode(ArrangeMode::auto_);
+    scheduler.advance(1.0);
+    constexpr std::uint64_t held = EventFlag::control | EventFlag::option;
+    EXPECT_FALSE(sim.scroll(0, -5, false, held)) << "nothing waits";
+    EXPECT_TRUE(views.toasts.shown.empty());
+
+    // Too wide to share the screen: once its size is learned, a window waits.
+    sim.addWindow(SimWindow{.pid = app("com.example.Wide", "Wide"),
+                            .title = "Wide",
+                            .frame = Rect(300, 100, 900, 600),
+                            .minSize = Size(900, 600)});
+    scheduler.advance(4.0);
+    ASSERT_FALSE(d.arrange().autoWaiting().begin()->second.empty());
+    EXPECT_TRUE(sim.scroll(0, -5, false, held));
+}
+
 TEST_F(AppDelegateTest, QuitEndsCleanSpaceReleasesAndMarksACleanExitOnce)
 {
     auto& d = launch();
