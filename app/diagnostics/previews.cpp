@@ -79,9 +79,8 @@ void flushEvents()
     }
 }
 
-// `content` on `background`, `padding` in from the top and the sides of a
-// `width` wide picture, at its own height: a chooser taller than the picture
-// runs past its bottom rather than being squeezed.
+// `content` on `background`, `padding` in on every side of a `width` wide
+// picture as tall as the content needs.
 QWidget* padded(QWidget* content, const QColor& background, int padding, int width)
 {
     auto* holder = new QWidget;
@@ -95,6 +94,7 @@ QWidget* padded(QWidget* content, const QColor& background, int padding, int wid
     int height = content->hasHeightForWidth() ? content->heightForWidth(inner) : content->sizeHint().height();
     height = std::max(height, content->minimumSizeHint().height());
     content->setGeometry(padding, padding, inner, height);
+    holder->setFixedSize(width, height + 2 * padding);
     return holder;
 }
 
@@ -107,11 +107,13 @@ public:
 
     // Takes `view`, lays it out at the screen's size on the window
     // background, lets it settle and writes its picture.
-    void save(QWidget* view, const Screen& screen)
+    void save(QWidget* view, Screen screen)
     {
         auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
         // Laid out and shown to Qt, never to a screen.
         window->setAttribute(Qt::WA_DontShowOnScreen);
+        if (screen.height <= 0)
+            screen.height = view->minimumHeight();
         window->setFixedSize(screen.width, screen.height);
         window->setAutoFillBackground(true);
         QPalette palette = window->palette();
@@ -171,8 +173,9 @@ const std::vector<Screen>& screens()
         {"/welcome.png", 540, 740},
         {"/settings-general.png", 760, 560},    {"/settings-shortcuts.png", 760, 560},
         {"/settings-permissions.png", 760, 560}, {"/settings-workflows.png", 760, 560},
-        {"/settings-arrange.png", 760, 560},    {"/grid-chooser.png", 640, 500},
-        {"/grid-chooser-light.png", 640, 500},  {"/menu-panel.png", 320, 860},
+        // The chooser's editor does not fit 640 × 500: it is drawn whole.
+        {"/settings-arrange.png", 760, 560},    {"/grid-chooser.png", 640, 0},
+        {"/grid-chooser-light.png", 640, 0},    {"/menu-panel.png", 320, 860},
     };
     return all;
 }
@@ -276,8 +279,7 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
         {SettingsTab::arrange, "/settings-arrange.png"},
     };
     for (const auto& [tab, file] : pages) {
-        auto* view = new SettingsView(preferences, watcher, workflows, permissions, platform.workspace,
-                                      platform.keyboard, time, tab);
+        auto* view = new SettingsView(preferences, watcher, workflows, permissions, platform.keyboard, time, tab);
         view->setArrangeSources(ArrangeSources{
             .displays = platform.displays,
             .workspace = platform.workspace,

@@ -18,7 +18,7 @@ namespace kavelo::Previews {
 struct Screen {
     std::string file;   // begins with "/"
     int width = 0;      // points
-    int height = 0;
+    int height = 0;     // 0: as tall as the view needs at that width
     double scale = 1;   // pixels per point
 };
 

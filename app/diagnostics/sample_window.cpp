@@ -42,9 +42,9 @@ QImage picture(const WindowEntry& window, double scale)
         painter.drawEllipse(QRectF(12 + 18 * i, 11, 12, 12));
     }
 
-    drawText(painter, Fonts::system(13, Fonts::Weight::bold), white(1.0 / 3), QPointF(84, 9),
+    drawText(painter, Fonts::windowText(13, Fonts::Weight::bold), white(1.0 / 3), QPointF(84, 9),
              QString::fromStdString(window.title));
-    const QFont body = Fonts::system(21);
+    const QFont body = Fonts::windowText(21);
     const auto& lines = PreviewSamples::text(window.title);
     for (std::size_t i = 0; i < lines.size(); ++i)
         drawText(painter, body, Qt::black, QPointF(24, 58 + 42 * double(i)), QString::fromStdString(lines[i]));

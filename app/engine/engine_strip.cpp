@@ -23,6 +23,19 @@ bool differs(const Rect& a, const Rect& b, double by)
            std::abs(a.size.width - b.size.width) >= by || std::abs(a.size.height - b.size.height) >= by;
 }
 
+// Where the window stands is where it can be sent: at the target's place,
+// with the size it takes for the target's (a terminal whole character
+// cells short, a window at its minimum or maximum).
+bool settledAt(const Element& element, const Rect& now, const Rect& target)
+{
+    if (!differs(now, target, ArrangeEngine::writeTolerance))
+        return true;
+    if (differs(Rect(now.origin, target.size), target, ArrangeEngine::writeTolerance))
+        return false;
+    const auto size = element.acceptedSize(target.size);
+    return size && !differs(now, Rect(target.origin, *size), ArrangeEngine::writeTolerance);
+}
+
 // A frame that cannot be read, or reads as something that is no frame.
 std::optional<Rect> readFrame(const Element& element)
 {
@@ -108,7 +121,7 @@ void ArrangeEngine::applyStrips()
     std::vector<std::optional<Rect>> before(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         before[i] = readFrame(*targets[i].element);
-        if (!before[i] || differs(*before[i], targets[i].frame, writeTolerance)) {
+        if (!before[i] || !settledAt(*targets[i].element, *before[i], targets[i].frame)) {
             writes.push_back(FrameWrite{.element = targets[i].element, .frame = targets[i].frame});
             written.push_back(i);
         }
@@ -169,11 +182,7 @@ void ArrangeEngine::tabSelected(WindowID id)
                 break;
             }
     applyStrips();
-    auto element = elements_.find(id);
-    if (element == elements_.end() || !element->second)
-        return;
-    element->second->raise();
-    desktop_.platform.workspace.activate(element->second->pid());
+    raiseWindow(id);
 }
 
 // ---------------------------------------------------------------- edges and neighbours

@@ -34,10 +34,9 @@ class Workflows;
 
 class SettingsView : public QWidget {
 public:
-    // `workspace` gives the sidebar this program's icon; `keyboard` names
-    // the keys the shortcut recorders receive.
+    // `keyboard` names the keys the shortcut recorders receive.
     SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
-                 PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                 PermissionActions permissions, const Keyboard& keyboard,
                  AnimationTime time, SettingsTab tab,
                  QWidget* parent = nullptr);
     ~SettingsView() override;

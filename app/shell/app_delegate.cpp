@@ -28,7 +28,27 @@ AppDelegate::AppDelegate(Platform platform, ShellViews& views, CommandLine comma
       noPeek_(desktop_, workingApp_, views_.focusModePanels()),
       cleanSpace_(desktop_, workingApp_, views_.focusModePanels())
 {
-    defaults_.onWriteFailure = weakly([this](std::string_view message) { watchdog_.log(message); });
+    defaults_.deferWrites(platform_.scheduler, Seconds(settingsDelay));
+    defaults_.onWriteFailure = weakly([this](std::string_view message, std::error_code error) {
+        watchdog_.log(message);
+        settingsUnsaved(error);
+    });
+}
+
+void AppDelegate::settingsUnsaved(std::error_code error)
+{
+    // What the screen shows now would be gone at the next start.
+    views_.toast().show("Couldn't save your settings: " +
+                            UserDefaults::plainReason(error, defaults_.file().parent_path()),
+                        "exclamationmark.triangle.fill");
+}
+
+std::optional<std::string> AppDelegate::saveSettings()
+{
+    if (const std::error_code error = defaults_.flush())
+        return "the change was made, but your settings could not be saved: " +
+               UserDefaults::plainReason(error, defaults_.file().parent_path());
+    return std::nullopt;
 }
 
 AppDelegate::~AppDelegate()
@@ -108,12 +128,13 @@ void AppDelegate::applicationDidFinishLaunching()
     cleanSpace_.pauseArranging =
         weakly([this](double seconds) { arrange().pause(PauseReason::cleanSpace, seconds); });
     cleanSpace_.start();
-    // 15. The Control-Option wheel, taken only while arranging is on.
+    // 15. The Control-Option wheel, taken only while the engine acts on it
+    // (a strip to pan, waiting windows to slide); else the window under the
+    // pointer gets it.
     mouse_->onScroll = weakly([this](double delta) {
         if (preferences_.arrangeMode() == ArrangeMode::off)
             return false;
-        arrange().scrolled(delta);
-        return true;
+        return arrange().scrolled(delta);
     });
     // 16.
     applyKeys();
@@ -183,6 +204,8 @@ void AppDelegate::applicationWillTerminate()
 {
     cleanSpace_.end();
     arrange().release();
+    // Changes still waiting to be written are not lost.
+    defaults_.flush();
     watchdog_.markCleanExit();
 }
 

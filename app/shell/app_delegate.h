@@ -98,6 +98,8 @@ public:
     static constexpr std::array<std::uint16_t, 9> slotKeys{18, 19, 20, 21, 23, 22, 26, 28, 25};
     static constexpr std::uint32_t slotModifiers = 0x1800;
     static constexpr const char* welcomedKey = "welcomed";
+    // A burst of setting changes is written this long after its first.
+    static constexpr double settingsDelay = 0.5;
     // A manager names itself before it grabs its keys: they are asked for
     // again this long after it took over.
     static constexpr double managerSettle = 2;
@@ -139,6 +141,8 @@ public:
     void open(const std::vector<std::string>& urls);
     // Ends the run loop, and with it the process, with `status`.
     void exitProcess(int status);
+    // Writes the settings changed so far; why they could not be, if so.
+    std::optional<std::string> saveSettings();
     std::ostream& out() const;
     std::ostream& err() const;
     std::optional<std::string> variable(std::string_view name) const;
@@ -235,6 +239,7 @@ private:
     }
 
     void showPreview(const std::string& value);
+    void settingsUnsaved(std::error_code error);
     ShellWindows& shellWindows();
     std::string currentDisplays() const;
     bool isTrusted() const { return platform_.accessibility.isTrusted(); }

@@ -96,17 +96,26 @@ void Workflows::reload()
     items_.set(std::move(items));
 }
 
-bool Workflows::isReservedName(std::string_view name) const
+bool Workflows::isReservedName(std::string_view name) const { return WorkspaceStore::isAutoName(name); }
+
+std::optional<std::string> Workflows::nameProblem(std::string_view name)
 {
-    return store_.url(name).filename().string().starts_with("auto-");
+    if (auto problem = WorkspaceStore::nameProblem(name))
+        return problem;
+    if (WorkspaceStore::isAutoName(name))
+        return std::string("Names starting with \"auto-\" are kept for the layouts of monitor setups.");
+    return std::nullopt;
 }
 
 bool Workflows::refuseName(std::string_view name, std::string_view verb)
 {
-    if (!isReservedName(name))
+    const std::optional<std::string> problem = nameProblem(name);
+    if (!problem)
         return false;
-    message_.set("Couldn't " + std::string(verb) + " " + std::string(name) +
-                 ". Names starting with \"auto-\" are kept for the layouts of monitor setups.");
+    // A name that cannot be stored is not repeated: it may hold line breaks.
+    const bool storable = !WorkspaceStore::nameProblem(name);
+    message_.set("Couldn't " + std::string(verb) + " " + (storable ? std::string(name) : "this workflow") + ". " +
+                 *problem);
     return true;
 }
 

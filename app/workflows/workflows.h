@@ -96,6 +96,9 @@ public:
 
     // Names whose file would begin with "auto-" belong to the autosaves.
     bool isReservedName(std::string_view name) const;
+    // Why a name (already trimmed) cannot be saved, as a sentence: it
+    // cannot be stored and listed as itself, or it is an autosave's.
+    static std::optional<std::string> nameProblem(std::string_view name);
 
 private:
     struct Placement {

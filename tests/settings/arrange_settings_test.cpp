@@ -427,7 +427,7 @@ TEST_F(ArrangeSettings, PagePlanIsDecidedFromSettingsAndSystemAlone)
 
 TEST_F(ArrangeSettings, TheSettingsWindowShowsThePageOnceItHasItsSources)
 {
-    kavelo::SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(), kavelo::SettingsTab::arrange);
+    kavelo::SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time(), kavelo::SettingsTab::arrange);
     showSettled(view);
     EXPECT_EQ(dynamic_cast<kavelo::ArrangeSettings*>(view.page()), nullptr);
     view.setArrangeSources(sources());

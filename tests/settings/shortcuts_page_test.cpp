@@ -33,7 +33,7 @@ constexpr Shortcut f1{122, 0}, f2{120, 0}, f3{99, 0}, f12{111, 0};
 struct ShortcutsPage : ::testing::Test, SettingsWorld {
     void open()
     {
-        view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(),
+        view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.keyboard(), time(),
                                               SettingsTab::shortcuts);
         showSettled(*view);
         view->activateWindow();

@@ -389,7 +389,7 @@ TEST_F(WorkflowsPage, ArmedDeleteLivesInTheSettingsViewAcrossPages)
 {
     stored("Keep", 1);
     stored("Drop", 2);
-    SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(), SettingsTab::workflows);
+    SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time(), SettingsTab::workflows);
     showSettled(view);
     auto* page = dynamic_cast<kavelo::WorkflowsPage*>(view.page());
     ASSERT_NE(page, nullptr);
@@ -420,7 +420,7 @@ TEST_F(WorkflowsPage, Pictures)
     };
     Theme::isRendering = true;
     {
-        SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(), SettingsTab::workflows);
+        SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time(), SettingsTab::workflows);
         showSettled(view);
         save(Capture::render(view), "empty");
     }

@@ -79,6 +79,9 @@ struct SimWindow {
     std::optional<Size> maxSize;
     Size sizeIncrement;             // 0: any size
     bool refusesMoves = false;
+    // Takes no input (an X clock): activating its application raises it,
+    // but the application does not come to the front.
+    bool declinesFocus = false;
     bool sizeSettable = true;
     // Writes wait until `settle()`, or `deferSeconds` on an attached scheduler.
     bool defersWrites = false;

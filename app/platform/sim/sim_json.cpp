@@ -126,6 +126,7 @@ Json encodeWindow(const SimWindow& w)
            {"minSize", kavelo::json::encode(w.minSize)},
            {"sizeIncrement", kavelo::json::encode(w.sizeIncrement)},
            {"refusesMoves", w.refusesMoves},
+           {"declinesFocus", w.declinesFocus},
            {"sizeSettable", w.sizeSettable},
            {"defersWrites", w.defersWrites},
            {"deferSeconds", w.deferSeconds},
@@ -173,6 +174,7 @@ SimWindow decodeWindow(const Json& j)
         w.maxSize = J::size(*v);
     w.sizeIncrement = field(j, "sizeIncrement", w.sizeIncrement, J::size);
     w.refusesMoves = field(j, "refusesMoves", w.refusesMoves, J::boolean);
+    w.declinesFocus = field(j, "declinesFocus", w.declinesFocus, J::boolean);
     w.sizeSettable = field(j, "sizeSettable", w.sizeSettable, J::boolean);
     w.defersWrites = field(j, "defersWrites", w.defersWrites, J::boolean);
     w.deferSeconds = field(j, "deferSeconds", w.deferSeconds, J::number);

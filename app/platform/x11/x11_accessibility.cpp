@@ -86,6 +86,20 @@ public:
                           [](Impl& impl, const ClientProps& p) { return std::optional(impl.sizeSettable(p)); });
     }
 
+    std::optional<Size> acceptedSize(Size wanted) const override
+    {
+        if (!std::isfinite(wanted.width) || !std::isfinite(wanted.height))
+            return std::nullopt;
+        return read<Size>(X11Fields::geometry | X11Fields::hints, [&](Impl& impl, const ClientProps& p) {
+            // The client size the write would ask for, seen as the frame.
+            const Size client = impl.clientSize(impl.bounds(), p, wanted);
+            const FrameExtents& e = p.extents;
+            const FrameExtents& m = p.margins;
+            return std::optional(Size(client.width + e.left + e.right - m.left - m.right,
+                                      client.height + e.top + e.bottom - m.top - m.bottom));
+        });
+    }
+
     bool setPosition(Point topLeft) override
     {
         if (!std::isfinite(topLeft.x) || !std::isfinite(topLeft.y))

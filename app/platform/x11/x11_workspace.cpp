@@ -33,7 +33,9 @@ std::optional<std::string> executableOf(std::int32_t pid)
 namespace {
 
 // Starts a program that outlives us and is not our child to reap, on
-// `display` when one is named. No shell takes part.
+// `display` when one is named. No shell takes part. It reads and writes
+// nothing of ours: its warnings on our standard error would pass for
+// Kavelo's own.
 bool spawnDetached(const std::vector<std::string>& argv, const std::string& display)
 {
     if (argv.empty() || argv.front().empty())
@@ -65,6 +67,13 @@ bool spawnDetached(const std::vector<std::string>& argv, const std::string& disp
     if (child == 0) {
         setsid();
         if (fork() == 0) {
+            const int nowhere = open("/dev/null", O_RDWR);
+            if (nowhere >= 0) {
+                for (int fd : {0, 1, 2})
+                    dup2(nowhere, fd);
+                if (nowhere > 2)
+                    close(nowhere);
+            }
             execvpe(args[0], args.data(), envp.data());
             const char failed = 1;
             [[maybe_unused]] auto n = write(pipefd[1], &failed, 1);

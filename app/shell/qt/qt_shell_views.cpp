@@ -14,7 +14,8 @@ QtShellViews::QtShellViews(const Platform& platform)
     : platform_(platform),
       host_(platform),
       toast_(platform.mouse, platform.displays, host_),
-      focusModes_(host_)
+      focusModes_(host_),
+      workflowPanels_(host_.time())
 {
 }
 

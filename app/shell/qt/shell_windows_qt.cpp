@@ -79,7 +79,7 @@ void QtShellWindows::showSettings(SettingsTab tab)
     };
     willShow(tab);
     auto* view = new SettingsView(sources_.preferences, sources_.watcher, sources_.workflows,
-                                  PermissionActions{p.accessibility, sources_.permissions}, p.workspace, p.keyboard,
+                                  PermissionActions{p.accessibility, sources_.permissions}, p.keyboard,
                                   time_, tab);
     view->willShow = willShow;
     view->setArrangeSources(ArrangeSources{
