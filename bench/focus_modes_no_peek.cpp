@@ -27,7 +27,7 @@ struct CountingBand : ShadeBand {
 };
 
 struct CountingPanels : FocusModePanels {
-    std::unique_ptr<CurtainPanel> makeCurtain() override { return nullptr; }
+    std::unique_ptr<CurtainPanel> makeCurtain(bool) override { return nullptr; }
     std::unique_ptr<ShadeBand> makeShadeBand() override { return std::make_unique<CountingBand>(frameSets); }
     std::optional<Rect> ownTitledKeyWindow() const override { return std::nullopt; }
     int frameSets = 0;

@@ -61,7 +61,7 @@ void firstPaint(benchmark::State& state, SettingsTab tab, int saved)
     }
 
     for (auto _ : state) {
-        SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time, tab);
+        SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time, tab);
         const QImage image = Capture::render(view);
         benchmark::DoNotOptimize(image.constBits());
     }

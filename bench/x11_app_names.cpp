@@ -50,7 +50,8 @@ void BM_X11AppNames(benchmark::State& state)
     for (auto _ : state) {
         entries.refresh();
         for (const WindowClass& w : windows)
-            benchmark::DoNotOptimize(applicationName(entries, w.wmClass, w.instance, w.command));
+            benchmark::DoNotOptimize(
+                applicationName(entries, ProgramIdentity{.wmClass = w.wmClass, .instance = w.instance}, w.command));
     }
     if (entries.size() != 300 || entries.reads() != 1)
         state.SkipWithError("the entries were not all read, or read more than once");

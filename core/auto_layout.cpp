@@ -97,7 +97,28 @@ bool fits(const StripLayout& tiling, const std::vector<WindowID>& shown, const s
     return true;
 }
 
+// Every tile, a shared one with its bar, at least the floor.
+bool aboveFloor(const StripLayout& tiling, const Size& floor)
+{
+    for (const auto& [id, frame] : tiling.frames) {
+        const bool underBar = std::any_of(tiling.tabs.begin(), tiling.tabs.end(), [&](const TabBar& bar) {
+            return std::find(bar.ids.begin(), bar.ids.end(), id) != bar.ids.end();
+        });
+        const double height = frame.height() + (underBar ? tabBarHeight : 0);
+        if (frame.width() < floor.width || height < floor.height)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+Size tileFloor(const Rect& area)
+{
+    const Rect r = area.standardized();
+    const auto side = [](double length) { return std::min(length, std::max(length / 8, 120.0)); };
+    return Size(side(r.width()), side(r.height()));
+}
 
 StripLayout tiled(TidyLayout kind, const std::vector<WindowID>& ids, int maxTiles, const Rect& in, double gap,
                   double mainShare, const std::map<WindowID, Size>& minimums, const std::optional<GridPlan>& plan)
@@ -112,8 +133,17 @@ StripLayout layout(TidyLayout kind, const std::vector<WindowID>& ids, int maxTil
     const Rect r = in.standardized();
     const double share = usableShare(mainShare);
     const GridPlan* grid = usablePlan(plan);
-    if (maxTiles >= 1 || ids.empty())
-        return tiledWith(kind, ids, maxTiles, r, gap, share, minimums, grid);
+    const Size floor = tileFloor(r);
+    if (maxTiles >= 1 || ids.empty()) {
+        // Fewer tiles, the surplus as tabs, rather than tiles too small to use.
+        int tiles = maxTiles;
+        StripLayout out = tiledWith(kind, ids, tiles, r, gap, share, minimums, grid);
+        while (!ids.empty() && std::min<std::size_t>(std::size_t(tiles), ids.size()) > 1 && !aboveFloor(out, floor)) {
+            tiles = int(std::min<std::size_t>(std::size_t(tiles), ids.size())) - 1;
+            out = tiledWith(kind, ids, tiles, r, gap, share, minimums, grid);
+        }
+        return out;
+    }
 
     size_t n = ids.size();
     if (grid)
@@ -121,7 +151,7 @@ StripLayout layout(TidyLayout kind, const std::vector<WindowID>& ids, int maxTil
     const bool hasMain = kind == TidyLayout::focus || kind == TidyLayout::custom || share > 0;
     const size_t mains = hasMain ? 1 : 0;
     const std::vector<WindowID> rest(ids.begin() + static_cast<std::ptrdiff_t>(mains), ids.end());
-    const size_t floor = hasMain && ids.size() > 1 ? 2 : 1;
+    const size_t least = hasMain && ids.size() > 1 ? 2 : 1;
 
     StripLayout out;
     std::vector<WindowID> shown;
@@ -139,7 +169,7 @@ StripLayout layout(TidyLayout kind, const std::vector<WindowID>& ids, int maxTil
         } else {
             out = tiledWith(kind, shown, 0, r, gap, share, minimums, nullptr);
         }
-        if (n <= floor || fits(out, shown, minimums))
+        if (n <= least || (fits(out, shown, minimums) && aboveFloor(out, floor)))
             break;
         --n;
     }

@@ -98,26 +98,28 @@ const GridPlan& preset(std::string_view name)
     return GridPlan::presets().front().plan;
 }
 
-// Ones unless the weights are usable: one per track, all finite and positive,
-// with a finite sum.
-std::vector<double> trackWeights(const std::optional<std::vector<double>>& weights, int count)
-{
-    if (weights && weights->size() == static_cast<size_t>(count)) {
-        double sum = 0;
-        bool usable = true;
-        for (double w : *weights) {
-            usable = usable && std::isfinite(w) && w > 0;
-            sum += w;
-        }
-        if (usable && std::isfinite(sum))
-            return *weights;
-    }
-    return std::vector<double>(static_cast<size_t>(std::max(count, 0)), 1.0);
-}
-
+// Finite and positive with a finite sum, and none so small beside the
+// largest that its track could hold no window: anything else would give
+// tiles of no width, or of infinite width once scaled.
 bool usableWeights(const std::vector<double>& weights)
 {
-    return std::all_of(weights.begin(), weights.end(), [](double w) { return std::isfinite(w) && w > 0; });
+    double sum = 0, smallest = 0, largest = 0;
+    for (double w : weights) {
+        if (!std::isfinite(w) || w <= 0)
+            return false;
+        sum += w;
+        smallest = smallest == 0 ? w : std::min(smallest, w);
+        largest = std::max(largest, w);
+    }
+    return std::isfinite(sum) && largest <= smallest * GridPlan::maxWeightRatio;
+}
+
+// Ones unless the weights are usable and one per track.
+std::vector<double> trackWeights(const std::optional<std::vector<double>>& weights, int count)
+{
+    if (weights && weights->size() == static_cast<size_t>(count) && usableWeights(*weights))
+        return *weights;
+    return std::vector<double>(static_cast<size_t>(std::max(count, 0)), 1.0);
 }
 
 struct Tracks {
@@ -133,7 +135,10 @@ Tracks tracks(const std::optional<std::vector<double>>& weights, int count, doub
     Tracks t;
     double at = origin;
     for (double weight : w) {
-        const double l = usable * weight / total;
+        double l = usable * weight / total;
+        // Huge weights overflow the product; their share does not.
+        if (!std::isfinite(l))
+            l = usable * (weight / total);
         t.starts.push_back(at);
         t.lengths.push_back(l);
         at += l + gap;

@@ -35,6 +35,9 @@ struct NamedGridPlan;
 struct GridPlan {
     static constexpr int maxColumns = 6;
     static constexpr int maxRows = 4;
+    // Weights are used only when the largest is at most this many times
+    // the smallest.
+    static constexpr double maxWeightRatio = 1e6;
 
     int columns = 1;
     int rows = 1;
@@ -97,7 +100,8 @@ void sortCanonically(std::vector<GridCell>& cells);
 Json toJson(const GridCell& cell);
 Json toJson(const GridPlan& plan);
 // No value for a malformed cell or plan. A plan that breaks `isValid` is
-// refused; a weight list holding a weight that is not positive is dropped.
+// refused; a weight list holding a weight that is not positive, or weights
+// further apart than `maxWeightRatio`, is dropped.
 std::optional<GridCell> GridCell_fromJson(const Json& j);
 std::optional<GridPlan> GridPlan_fromJson(const Json& j);
 

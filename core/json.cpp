@@ -5,9 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <signal.h>
-#include <sstream>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -188,17 +187,37 @@ int depth(const Json& j)
 
 } // namespace json
 
-std::optional<std::string> readFile(const std::filesystem::path& path) noexcept
+std::optional<std::string> readFile(const std::filesystem::path& path, std::uintmax_t limit) noexcept
 {
     try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
             return std::nullopt;
-        std::ostringstream out;
-        out << in.rdbuf();
-        if (in.bad())
-            return std::nullopt;
-        return std::move(out).str();
+        struct stat st {};
+        std::optional<std::string> out;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::uintmax_t(st.st_size) <= limit) {
+            // The size may change while reading (and files under /proc tell
+            // none): read to the end, but never past the limit.
+            std::string bytes;
+            bytes.reserve(std::size_t(st.st_size));
+            char buffer[65536];
+            for (;;) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 || bytes.size() + std::size_t(n) > limit) {
+                    bytes.clear();
+                    break;
+                }
+                if (n == 0) {
+                    out = std::move(bytes);
+                    break;
+                }
+                bytes.append(buffer, std::size_t(n));
+            }
+        }
+        ::close(fd);
+        return out;
     } catch (...) {
         return std::nullopt;
     }

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <concepts>
+#include <cstdint>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -128,8 +129,14 @@ int depth(const Json& j);
 
 } // namespace json
 
-// The whole file, or no value when it cannot be read.
-std::optional<std::string> readFile(const std::filesystem::path& path) noexcept;
+// Larger files are not read.
+constexpr std::uintmax_t maxReadBytes = std::uintmax_t(64) << 20;
+
+// The whole file, or no value when it cannot be read. Only a regular file
+// (or a link to one) of at most `limit` bytes is read: a fifo, a device or a
+// socket would block or never end, so it reads as unreadable, and opening
+// never waits.
+std::optional<std::string> readFile(const std::filesystem::path& path, std::uintmax_t limit = maxReadBytes) noexcept;
 
 // Writes `bytes` to a temporary in the same folder (its name never ends in
 // ".json", so folder scans skip it) and renames it over `path`. On failure

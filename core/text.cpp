@@ -7,6 +7,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace kavelo::text {
@@ -237,6 +238,47 @@ std::string utf8(char32_t c)
     int32_t length = 0;
     U8_APPEND_UNSAFE(bytes, length, c);
     return std::string(bytes, static_cast<size_t>(length));
+}
+
+std::string printable(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    const auto length = static_cast<int32_t>(s.size());
+    char escape[16];
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) {
+            for (int32_t k = start; k < i; ++k) {
+                std::snprintf(escape, sizeof escape, "\\x%02x", bytes[k]);
+                out += escape;
+            }
+            continue;
+        }
+        const bool bidi = (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0x200e ||
+                          c == 0x200f || c == 0x061c;
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7f) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", unsigned(c));
+            out += escape;
+        } else if ((c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029 || bidi) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+            out += escape;
+        } else {
+            out.append(s.substr(std::size_t(start), std::size_t(i - start)));
+        }
+    }
+    return out;
 }
 
 bool isLetter(std::string_view character)

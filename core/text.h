@@ -54,6 +54,13 @@ std::u32string scalars(std::string_view s);
 // The UTF-8 bytes of one scalar.
 std::string utf8(char32_t c);
 
+// The text as it may be echoed to a terminal: control characters (C0, DEL,
+// C1), line and paragraph separators, bidirectional controls, bytes that
+// are not UTF-8 and the backslash itself are written as escapes ("\n",
+// "\x1b", "\u202e", "\\"), so nothing echoed can move the cursor, start
+// a line or reorder what follows.
+std::string printable(std::string_view s);
+
 // A normalized text split into user-perceived characters, for matching
 // character by character. Plain ASCII without carriage returns, the common
 // case, is one character per byte and needs no boundary table.

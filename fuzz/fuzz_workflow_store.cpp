@@ -1,13 +1,17 @@
 // The workflow folder. The input is a handful of files, each a line with
-// its name followed by its bytes, separated by lines "%%". Whatever the
-// folder holds, listing never fails, and every listed workflow saves and
-// is listed again after its save.
+// its name followed by its bytes, separated by lines "%%"; a name starting
+// with "|" makes a fifo of the rest. Whatever the folder holds, listing
+// never blocks or fails, lists each name once, loads every listed name as
+// listed, and every listed workflow saves (or is refused out loud) and is
+// listed again after its save.
 
 #include "core/workspace_store.h"
 #include "fuzz/fuzz_support.h"
 
 #include <algorithm>
 #include <fstream>
+
+#include <sys/stat.h>
 
 using namespace kavelo;
 
@@ -42,10 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         if (name.empty() || name == "." || name == "..")
             name = "x.json";
         const std::string_view bytes = nameEnd == std::string_view::npos ? std::string_view() : chunk.substr(nameEnd + 1);
-        std::ofstream(store.directory / name, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        if (name.size() > 1 && name[0] == '|' && name != "|." && name != "|..")
+            ::mkfifo((store.directory / name.substr(1)).c_str(), 0600);
+        else
+            std::ofstream(store.directory / name, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     }
 
     const std::vector<Workspace> listed = store.named();
+    const std::vector<std::string> once = listedNames(store);
+    FUZZ_CHECK(std::adjacent_find(once.begin(), once.end()) == once.end());
+    for (const Workspace& w : listed)
+        FUZZ_CHECK(store.load(w.name) == w);
     for (const Workspace& w : listed) {
         try {
             store.save(w);

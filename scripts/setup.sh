@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config lld
-  nlohmann-json3-dev libicu-dev
+  nlohmann-json3-dev libicu-dev liblz4-dev
   qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-xinput-dev
@@ -13,6 +13,7 @@ packages=(
   libxkbcommon-dev libxkbcommon-x11-dev
   xvfb xauth openbox xterm x11-apps x11-utils x11-xserver-utils
   xfwm4 dbus-daemon xcompmgr mutter kwin-x11 kwin-style-breeze i3-wm trayer imagemagick xdg-utils zenity
+  gedit gnome-calculator kcalc mousepad firefox-esr
   fonts-inter fonts-dejavu-core fonts-material-design-icons-iconfont
 )
 

@@ -18,7 +18,7 @@ namespace kavelo {
 
 class Workflows;
 
-// Writes the fourteen screenshots into `directory`, with the settings of
+// Writes the fifteen screenshots into `directory`, with the settings of
 // the user's defaults file. Names every picture it could not write on
 // `err`, one line each; 0 when all were written, else 1. Needs a
 // QApplication.

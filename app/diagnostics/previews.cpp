@@ -79,9 +79,8 @@ void flushEvents()
     }
 }
 
-// `content` on `background`, `padding` in from the top and the sides of a
-// `width` wide picture, at its own height: a chooser taller than the picture
-// runs past its bottom rather than being squeezed.
+// `content` on `background`, `padding` in on every side of a `width` wide
+// picture as tall as the content needs.
 QWidget* padded(QWidget* content, const QColor& background, int padding, int width)
 {
     auto* holder = new QWidget;
@@ -95,6 +94,7 @@ QWidget* padded(QWidget* content, const QColor& background, int padding, int wid
     int height = content->hasHeightForWidth() ? content->heightForWidth(inner) : content->sizeHint().height();
     height = std::max(height, content->minimumSizeHint().height());
     content->setGeometry(padding, padding, inner, height);
+    holder->setFixedSize(width, height + 2 * padding);
     return holder;
 }
 
@@ -107,11 +107,13 @@ public:
 
     // Takes `view`, lays it out at the screen's size on the window
     // background, lets it settle and writes its picture.
-    void save(QWidget* view, const Screen& screen)
+    void save(QWidget* view, Screen screen)
     {
         auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
         // Laid out and shown to Qt, never to a screen.
         window->setAttribute(Qt::WA_DontShowOnScreen);
+        if (screen.height <= 0)
+            screen.height = view->minimumHeight();
         window->setFixedSize(screen.width, screen.height);
         window->setAutoFillBackground(true);
         QPalette palette = window->palette();
@@ -126,7 +128,8 @@ public:
         settle();
         if (inspect_)
             inspect_(screen, *view);
-        const QImage picture = Capture::render(*window);
+        QImage picture = Capture::render(*window, screen.scale);
+        picture.setDevicePixelRatio(1);
         const std::string path = directory_ + screen.file;
         if (picture.isNull() || !Capture::savePng(picture, path))
             unwritten_.push_back(path);
@@ -166,11 +169,13 @@ const std::vector<Screen>& screens()
     static const std::vector<Screen> all{
         {"/overview.png", 1920, 1080},          {"/overview-minimized.png", 1920, 1080},
         {"/overview-other.png", 1920, 1080},    {"/overview-search.png", 1920, 1080},
-        {"/overview-empty.png", 1920, 1080},    {"/welcome.png", 540, 740},
+        {"/overview-empty.png", 1920, 1080},    {"/overview-2x.png", 1920, 1080, 2},
+        {"/welcome.png", 540, 740},
         {"/settings-general.png", 760, 560},    {"/settings-shortcuts.png", 760, 560},
         {"/settings-permissions.png", 760, 560}, {"/settings-workflows.png", 760, 560},
-        {"/settings-arrange.png", 760, 560},    {"/grid-chooser.png", 640, 500},
-        {"/grid-chooser-light.png", 640, 500},  {"/menu-panel.png", 320, 860},
+        // The chooser's editor does not fit 640 × 500: it is drawn whole.
+        {"/settings-arrange.png", 760, 560},    {"/grid-chooser.png", 640, 0},
+        {"/grid-chooser-light.png", 640, 0},    {"/menu-panel.png", 320, 860},
     };
     return all;
 }
@@ -245,6 +250,13 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
     model.setQuery("zebra");
     model.setSelection(0);
     overview("/overview-empty.png");
+    // The first again on a monitor at twice the scale, with pictures
+    // captured at its pixels.
+    model.setQuery("");
+    model.setSelection(2);
+    for (const WindowEntry& window : samples)
+        model.setThumbnail(window.id, SampleWindow::image(window, 2));
+    overview("/overview-2x.png");
 
     // The welcome window and the settings pages show these flags: the
     // watcher never polls, its scheduler stands still.
@@ -267,13 +279,13 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
         {SettingsTab::arrange, "/settings-arrange.png"},
     };
     for (const auto& [tab, file] : pages) {
-        auto* view = new SettingsView(preferences, watcher, workflows, permissions, platform.workspace,
-                                      platform.keyboard, time, tab);
+        auto* view = new SettingsView(preferences, watcher, workflows, permissions, platform.keyboard, time, tab);
         view->setArrangeSources(ArrangeSources{
             .displays = platform.displays,
             .workspace = platform.workspace,
             .ownBundleID = platform.appInfo.bundleID(),
             .clashingApp = [] { return std::optional<std::string>(); },
+            .multitouch = &platform.multitouch,
         });
         renderer.save(view, screen(file));
     }

@@ -17,11 +17,12 @@ namespace kavelo::Previews {
 
 struct Screen {
     std::string file;   // begins with "/"
-    int width = 0;
-    int height = 0;
+    int width = 0;      // points
+    int height = 0;     // 0: as tall as the view needs at that width
+    double scale = 1;   // pixels per point
 };
 
-// The fourteen pictures, in the order they are made.
+// The fifteen pictures, in the order they are made.
 const std::vector<Screen>& screens();
 
 // Hears each view once it has settled, just before its picture is taken.

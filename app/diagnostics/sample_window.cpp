@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace kavelo::SampleWindow {
 
 namespace {
@@ -21,10 +23,10 @@ void drawText(QPainter& painter, const QFont& font, const QColor& color, QPointF
 
 } // namespace
 
-QImage picture(const WindowEntry& window)
+QImage picture(const WindowEntry& window, double scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(1);
+    QImage image(int(std::lround(width * scale)), int(std::lround(height * scale)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -40,9 +42,9 @@ QImage picture(const WindowEntry& window)
         painter.drawEllipse(QRectF(12 + 18 * i, 11, 12, 12));
     }
 
-    drawText(painter, Fonts::system(13, Fonts::Weight::bold), white(1.0 / 3), QPointF(84, 9),
+    drawText(painter, Fonts::windowText(13, Fonts::Weight::bold), white(1.0 / 3), QPointF(84, 9),
              QString::fromStdString(window.title));
-    const QFont body = Fonts::system(21);
+    const QFont body = Fonts::windowText(21);
     const auto& lines = PreviewSamples::text(window.title);
     for (std::size_t i = 0; i < lines.size(); ++i)
         drawText(painter, body, Qt::black, QPointF(24, 58 + 42 * double(i)), QString::fromStdString(lines[i]));
@@ -50,9 +52,9 @@ QImage picture(const WindowEntry& window)
     return image;
 }
 
-Image image(const WindowEntry& window)
+Image image(const WindowEntry& window, double scale)
 {
-    const QImage rgba = picture(window).convertToFormat(QImage::Format_RGBA8888);
+    const QImage rgba = picture(window, scale).convertToFormat(QImage::Format_RGBA8888);
     Image out{.width = rgba.width(), .height = rgba.height()};
     out.rgba.reserve(std::size_t(out.width) * out.height * 4);
     for (int y = 0; y < rgba.height(); ++y) {

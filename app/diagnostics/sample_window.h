@@ -14,8 +14,9 @@ namespace kavelo::SampleWindow {
 inline constexpr int width = 480;
 inline constexpr int height = 300;
 
-QImage picture(const WindowEntry& window);
+// `scale` device pixels per point, as a capture on a scaled monitor.
+QImage picture(const WindowEntry& window, double scale = 1);
 // The same as a toolkit-free image, as thumbnails are kept.
-Image image(const WindowEntry& window);
+Image image(const WindowEntry& window, double scale = 1);
 
 } // namespace kavelo::SampleWindow

@@ -62,7 +62,10 @@ void ArrangeEngine::start()
     });
     updateTrackpad();
     workingApp_.start();
-    desktopChange_ = system.workspace.onDesktopChange([this] { updateEdges(); });
+    desktopChange_ = system.workspace.onDesktopChange([this] {
+        updateEdges();
+        showAutoBars(false);
+    });
     mouseMove_ = system.mouse.monitor(MouseEventMask::moved, [this](const MouseEvent&) { mouseMoved(); });
     wake_ = system.workspace.onWake([this] { updateTrackpad(); });
     closes_ = system.windowServer.onWindowClosed([this](WindowID id) { forget(id); });
@@ -209,8 +212,9 @@ void ArrangeEngine::release(const std::vector<std::string>& keys)
                 if (auto e = working.find(id); e != working.end() && e->second)
                     windows.push_back(e->second);
         const auto frames = Tidy::frames(TidyLayout::grid, int(windows.size()), place->area, releaseGap, 0);
+        // Many windows make a grid of slivers: none is let go smaller than a tile may be.
         for (std::size_t i = 0; i < windows.size() && i < frames.size(); ++i)
-            writes.push_back(FrameWrite{.element = windows[i], .frame = frames[i]});
+            writes.push_back(FrameWrite{.element = windows[i], .frame = letGo(frames[i], place->area)});
         strips_.erase(strip);
         // What was on screen of this strip is gone with it.
         shown_.erase(key);

@@ -31,6 +31,7 @@
 #include "app/platform/handle.h"
 #include "app/services/desktop.h"
 #include "app/services/toast.h"
+#include "app/services/window_actions.h"
 #include "app/services/trackpad.h"
 #include "app/services/working_app.h"
 #include "core/arrange_mode.h"
@@ -194,6 +195,9 @@ public:
     // One pass, without the poll's gates.
     void arrange();
     std::string signature() const;
+    // The windows of an on-screen list that show on no display, auto mode's
+    // parked ones aside, by number.
+    std::vector<WindowID> offEveryDisplay(const std::vector<WindowInfo>& list) const;
     std::optional<WindowID> focusedID() const;
 
     // --- Strip memory and undo (engine_memory.cpp) ---
@@ -266,6 +270,8 @@ public:
     bool isAnimating() const { return animator_.pending(); }
     bool autoStale() const { return autoStale_; }
     bool toldStageManager() const { return toldStageManager_; }
+    // The windows the last pass sent and those that went.
+    const WindowActions::Moves& lastMoves() const { return lastMoves_; }
     ArrangeMode lastMode() const { return lastMode_; }
     const std::filesystem::path& memoryFile() const { return memoryFile_; }
 
@@ -311,9 +317,14 @@ private:
     void writeMemory();
     void noteState();
     ArrangeState currentState() const;
+    // A pass's moves; the first pass whose windows stay put says so.
+    void noteMoves(const WindowActions::Moves& moves);
 
     // --- engine_auto.cpp ---
     void applyAuto();
+    // The tab bars of the auto keys shown now; unless `always`, only when
+    // they differ from the ones shown last.
+    void showAutoBars(bool always);
     void settleParked(const ElementRef& element, const Rect& frame, bool onLeft);
     bool slideAuto(const std::string& key, bool forward);
     void bringIn(WindowID id);
@@ -338,6 +349,9 @@ private:
     // The same for every auto key, with the pending settles and size check
     // cancelled: at quit and when arranging stops.
     void releaseAuto();
+    // Where a window let go stands: at its frame, grown to the tile floor
+    // where it is smaller, moved and shrunk as little as needed into `area`.
+    static Rect letGo(const Rect& frame, const Rect& area);
 
     // --- engine_commands.cpp ---
     std::optional<std::string> activeStrip() const;
@@ -351,6 +365,8 @@ private:
     bool scrolledAuto(double delta);
     void editActiveStrip(const std::function<void(Strip&)>& edit);
     void moveStripFocus(const std::function<std::optional<WindowID>(Strip&)>& move);
+    // Raises the window and activates its application; the strips keep it
+    // focused while the window manager's focus stays where it was.
     void raiseWindow(WindowID id);
     // The usable area of the display of the strip being panned.
     std::optional<Rect> panArea() const;
@@ -399,6 +415,10 @@ private:
     std::map<WindowID, ElementRef> elements_;
     std::map<WindowID, std::string> bundles_;
     std::map<std::string, WindowID> autoTabs_;
+    // Each auto key's tab bars from its last application, and the bars the
+    // auto mode showed last.
+    std::map<std::string, std::vector<TabBar>> autoBars_;
+    std::vector<TabBar> autoBarsShown_;
     std::map<WindowID, Rect> autoFrames_;
     std::map<std::string, int> autoOffset_;
     std::map<std::string, Waiting> autoWaiting_;
@@ -406,6 +426,8 @@ private:
     bool autoStale_ = false;
     bool toldStageManager_ = false;
     bool toldWaiting_ = false;
+    bool toldRefused_ = false;
+    WindowActions::Moves lastMoves_;
     std::vector<ArrangeState> history_;
     bool restoring_ = false;
     double wheelTravel_ = 0;
@@ -426,6 +448,15 @@ private:
     Handle hover_;
     std::set<WindowID> floated_;
     std::map<WindowID, double> originalHeights_;
+    // The window a strip focus move asked for and the window focused before
+    // it: while the window manager keeps that one focused (it had not yet
+    // acted, or the asked window takes no input), the strip keeps its own
+    // focus, and so its scroll.
+    struct AskedFocus {
+        WindowID asked = 0;
+        std::optional<WindowID> before;
+    };
+    std::optional<AskedFocus> askedFocus_;
     std::map<WindowID, Rect> stripFrames_;
     std::map<WindowID, Rect> stripSettled_;
     std::unique_ptr<Highlight> border_;
@@ -458,6 +489,8 @@ private:
     // floated and left-alone ones: the only ones a strip keeps without their
     // being candidates.
     std::set<WindowID> hiddenListed_;
+    // Candidates of the last catalog read that lay on no display.
+    std::set<WindowID> strayed_;
 };
 
 } // namespace kavelo

@@ -93,7 +93,8 @@ bool CleanSpace::enter()
     const auto targets = Curtains::targets(full);
     std::vector<CurtainGroup::Curtain> curtains;
     for (const Rect& target : targets) {
-        CurtainGroup::Curtain curtain{panels_.makeCurtain(), Curtains::outerStrip(target, full.minX())};
+        CurtainGroup::Curtain curtain{panels_.makeCurtain(target.minX() <= full.minX()),
+                                      Curtains::outerStrip(target, full.minX())};
         curtain.panel->setFrame(curtain.frame);
         curtains.push_back(std::move(curtain));
     }

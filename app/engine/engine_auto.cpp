@@ -140,21 +140,23 @@ void ArrangeEngine::applyAuto()
 
     // Every tile is written, then the windows that did not land where they
     // were sent are moved once more.
-    AX::setFrames(accessibility, tiles);
+    const std::vector<bool> answers = AX::setFrames(accessibility, tiles);
     std::vector<FrameWrite> fixes;
+    std::vector<std::optional<Rect>> landed;
     for (const auto& write : tiles) {
         const auto now = readFrame(*write.element);
+        landed.push_back(now);
         if (now && (std::abs(now->minX() - write.frame.minX()) > writeTolerance ||
                     std::abs(now->minY() - write.frame.minY()) > writeTolerance))
             fixes.push_back(FrameWrite{.element = write.element, .frame = write.frame,
                                        .parts = FrameWrite::Parts::position});
     }
     AX::setFrames(accessibility, fixes);
+    noteMoves(WindowActions::moves(tiles, answers, landed));
 
     auto mains = prefs.mainWindows();
     bool mainsChanged = false;
     std::size_t waiting = 0;
-    std::vector<TabBar> bars;
     for (auto& [key, display, area, layout] : applied) {
         const auto& order = autoOrder_[key];
         if (!order.empty())
@@ -188,11 +190,10 @@ void ArrangeEngine::applyAuto()
             settleParked(parks[i].element, parks[i].frame, onLeft[i]);
 
         parkOversized(layout, display);
-        for (const auto& bar : layout.tabs) {
+        for (const auto& bar : layout.tabs)
             if (auto element = elements_.find(bar.active); element != elements_.end() && element->second)
                 element->second->raise();
-            bars.push_back(bar);
-        }
+        autoBars_[key] = layout.tabs;
     }
     if (mainsChanged)
         desktop_.preferences.setMainWindows(std::move(mains));
@@ -204,9 +205,23 @@ void ArrangeEngine::applyAuto()
     toldWaiting_ = waiting > 0;
 
     updateEdges();
-    tabBars_->show(titled(bars), [this](WindowID id) { autoTabSelected(id); });
+    showAutoBars(true);
     checkSizesLater();
     noteState();
+}
+
+void ArrangeEngine::showAutoBars(bool always)
+{
+    if (effectiveMode() != ArrangeMode::auto_)
+        return;
+    std::vector<TabBar> bars;
+    for (const auto& key : visibleKeys())
+        if (auto found = autoBars_.find(key); found != autoBars_.end())
+            bars.insert(bars.end(), found->second.begin(), found->second.end());
+    if (!always && bars == autoBarsShown_)
+        return;
+    autoBarsShown_ = bars;
+    tabBars_->show(titled(bars), [this](WindowID id) { autoTabSelected(id); });
 }
 
 void ArrangeEngine::settleParked(const ElementRef& element, const Rect& frame, bool onLeft)
@@ -383,6 +398,7 @@ bool ArrangeEngine::dropEmptyKeys(const std::map<std::string, std::vector<Window
         autoWaiting_.erase(key);
         autoShown_.erase(key);
         autoTabs_.erase(key);
+        autoBars_.erase(key);
     }
     return true;
 }
@@ -433,7 +449,7 @@ void ArrangeEngine::unparkAuto(const std::vector<std::string>& keys)
                 display = WindowActions::screen(desktop_, *frame);
             const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
             if (area) {
-                const Rect target = inside(*frame, *area);
+                const Rect target = letGo(*frame, *area);
                 if (differs(target, *frame, unparkTolerance))
                     writes.push_back(FrameWrite{.element = element->second, .frame = target});
             }
@@ -453,6 +469,34 @@ void ArrangeEngine::releaseAuto()
         if (!contains(keys, key))
             keys.push_back(key);
     unparkAuto(keys);
+
+    // Nor is a window left too small to use.
+    std::vector<FrameWrite> writes;
+    for (const auto& [key, order] : autoOrder_)
+        for (WindowID id : order) {
+            auto element = elements_.find(id);
+            const auto frame =
+                element != elements_.end() && element->second ? readFrame(*element->second) : std::nullopt;
+            if (!frame)
+                continue;
+            auto display = screen(key);
+            if (!display)
+                display = WindowActions::screen(desktop_, *frame);
+            const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
+            if (!area)
+                continue;
+            const Size floor = AutoLayout::tileFloor(*area);
+            if (frame->width() < floor.width || frame->height() < floor.height)
+                writes.push_back(FrameWrite{.element = element->second, .frame = letGo(*frame, *area)});
+        }
+    AX::setFrames(desktop_.platform.accessibility, writes);
+}
+
+Rect ArrangeEngine::letGo(const Rect& frame, const Rect& area)
+{
+    const Size floor = AutoLayout::tileFloor(area);
+    return inside(Rect(frame.origin, Size(std::max(frame.width(), floor.width), std::max(frame.height(), floor.height))),
+                  area);
 }
 
 } // namespace kavelo

@@ -143,6 +143,7 @@ void ArrangeEngine::raiseWindow(WindowID id)
     auto element = elements_.find(id);
     if (element == elements_.end() || !element->second)
         return;
+    askedFocus_ = AskedFocus{.asked = id, .before = focusedID()};
     element->second->raise();
     desktop_.platform.workspace.activate(element->second->pid());
 }

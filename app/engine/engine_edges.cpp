@@ -91,10 +91,7 @@ void ArrangeEngine::edgeClicked(const std::string& key, bool onLeft)
     // The parked column nearest the screen.
     const WindowID id = onLeft ? side.back() : side.front();
     strip->second.select(id);
-    if (auto element = elements_.find(id); element != elements_.end() && element->second) {
-        element->second->raise();
-        desktop_.platform.workspace.activate(element->second->pid());
-    }
+    raiseWindow(id);
     applyStrips();
     showIndicator();
 }

@@ -4,6 +4,7 @@
 
 #include "app/services/window_catalog.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kavelo {
@@ -79,10 +80,28 @@ void ArrangeEngine::warpMouse(WindowID id)
 {
     if (!desktop_.preferences.mouseFollowsFocus())
         return;
-    auto frame = stripFrames_.find(id);
-    if (frame == stripFrames_.end() || !frame->second.isFinite())
+    // While the strip scrolls, `stripFrames_` still holds the frames from
+    // before the scroll: the window goes where its strip's target puts it.
+    std::optional<Rect> target;
+    const auto shownNow = visibleKeys();
+    for (const auto& [key, strip] : strips_) {
+        if (std::find(shownNow.begin(), shownNow.end(), key) == shownNow.end())
+            continue;
+        const auto place = this->place(key);
+        if (!place)
+            continue;
+        const auto frames = keptHome(strip.arranged(place->area, strip.scroll).frames, place->display, place->area);
+        if (auto frame = frames.find(id); frame != frames.end()) {
+            target = frame->second;
+            break;
+        }
+    }
+    if (!target)
+        if (auto frame = stripFrames_.find(id); frame != stripFrames_.end())
+            target = frame->second;
+    if (!target || !target->isFinite())
         return;
-    desktop_.platform.mouse.warp(frame->second.center());
+    desktop_.platform.mouse.warp(target->center());
 }
 
 } // namespace kavelo

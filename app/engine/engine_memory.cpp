@@ -9,6 +9,7 @@
 #include "app/engine/arrange_engine.h"
 
 #include "app/services/ax.h"
+#include "app/services/move_report.h"
 
 namespace kavelo {
 
@@ -149,6 +150,7 @@ void ArrangeEngine::undo()
     }
     history_.pop_back();
     const ArrangeState state = history_.back();
+    lastMoves_ = {};
 
     restoring_ = true;
     // Each store runs the engine's own settings change before the orders
@@ -164,7 +166,24 @@ void ArrangeEngine::undo()
     if (effectiveMode() == ArrangeMode::strip)
         applyStrips();
     restoring_ = false;
+    // An undo whose windows all stayed put undid nothing the user sees.
+    if (lastMoves_.sent > 0 && lastMoves_.moved == 0) {
+        toast_.show(*MoveReport::text(lastMoves_, desktop_.platform.workspace.windowManagerName()), MoveReport::icon);
+        return;
+    }
     toast_.show("Arrangement undone", std::string(undoIcon));
+}
+
+void ArrangeEngine::noteMoves(const WindowActions::Moves& moves)
+{
+    lastMoves_ = moves;
+    if (moves.allMoved()) {
+        toldRefused_ = false;
+        return;
+    }
+    if (!toldRefused_)
+        toast_.show(*MoveReport::text(moves, desktop_.platform.workspace.windowManagerName()), MoveReport::icon);
+    toldRefused_ = true;
 }
 
 } // namespace kavelo

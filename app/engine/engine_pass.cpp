@@ -8,6 +8,7 @@
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
+#include "core/screen_coordinates.h"
 #include "core/window_order.h"
 
 #include <algorithm>
@@ -38,6 +39,24 @@ void appendList(std::string& out, const std::vector<WindowID>& numbers)
 }
 
 bool contains(const std::vector<WindowID>& ids, WindowID id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+
+// Whether `frame` shows on one of `displays` (top-left frames).
+bool showsOn(const std::vector<Rect>& displays, const Rect& frame)
+{
+    return std::any_of(displays.begin(), displays.end(), [&](const Rect& r) {
+        const Rect cut = r.intersection(frame);
+        return !cut.isNull() && !cut.isEmpty();
+    });
+}
+
+std::vector<Rect> framesOf(const std::vector<Screen>& screens)
+{
+    const double primary = screens.empty() ? 0 : screens.front().frame.height();
+    std::vector<Rect> out;
+    for (const auto& s : screens)
+        out.push_back(ScreenCoordinates::flip(s.frame, primary));
+    return out;
+}
 
 // A strip's windows column by column, top to bottom.
 std::vector<WindowID> windowsOf(const Strip& strip)
@@ -81,7 +100,8 @@ std::string ArrangeEngine::signature() const
 {
     const Platform& system = desktop_.platform;
     std::vector<WindowID> numbers;
-    if (const auto list = system.windowServer.windowList(WindowListOption::onScreenOnly)) {
+    const auto list = system.windowServer.windowList(WindowListOption::onScreenOnly);
+    if (list) {
         numbers.reserve(list->size());
         for (const auto& info : *list)
             if (info.layer == 0)
@@ -97,12 +117,34 @@ std::string ArrangeEngine::signature() const
     if (effectiveMode() != ArrangeMode::strip && !waiting) {
         std::sort(numbers.begin(), numbers.end());
         appendList(out, numbers);
-        return out;
+    } else {
+        const auto front = system.workspace.frontmostApp();
+        appendNumber(out, std::uint32_t(front ? front->pid : 0));
+        out += ':';
+        appendList(out, numbers);
     }
-    const auto front = system.workspace.frontmostApp();
-    appendNumber(out, std::uint32_t(front ? front->pid : 0));
-    out += ':';
-    appendList(out, numbers);
+    // A window something else moved off every display is taken back: the
+    // move alone changes nothing else here.
+    const auto strays = list ? offEveryDisplay(*list) : std::vector<WindowID>{};
+    if (!strays.empty()) {
+        out += '|';
+        appendList(out, strays);
+    }
+    return out;
+}
+
+std::vector<WindowID> ArrangeEngine::offEveryDisplay(const std::vector<WindowInfo>& list) const
+{
+    std::vector<WindowID> out;
+    const auto frames = framesOf(screens());
+    for (const auto& info : list) {
+        // Windows auto mode parked past an edge are where it wants them.
+        if (info.layer != 0 || !info.bounds.isFinite() || info.bounds.isEmpty() || autoParked_.count(info.number))
+            continue;
+        if (!showsOn(frames, info.bounds))
+            out.push_back(info.number);
+    }
+    std::sort(out.begin(), out.end());
     return out;
 }
 
@@ -137,6 +179,8 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
 
     std::map<std::string, std::vector<WindowID>> table;
     hiddenListed_.clear();
+    strayed_.clear();
+    const auto displayFrames = framesOf(all);
     for (const auto& entry : snapshot.windows) {
         // Hidden windows keep their columns unless the user took them out.
         if (entry.state == WindowState::hidden && !floated_.count(entry.id) &&
@@ -171,6 +215,10 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
         const auto found = WindowActions::screen(desktop_, *frame);
         if (!found)
             continue;
+        // On no display at all (moved there by something else): it goes
+        // back where it belongs.
+        if (!showsOn(displayFrames, *frame))
+            strayed_.insert(id);
 
         // A window stays with the display it was first arranged on while
         // that display is connected.
@@ -301,7 +349,11 @@ void ArrangeEngine::arrangeStrips(const std::map<std::string, std::vector<Window
             work[key] = {};
     }
 
-    const auto focused = focusedID();
+    auto focused = focusedID();
+    if (askedFocus_ && focused == askedFocus_->before)
+        focused = askedFocus_->asked;
+    else
+        askedFocus_.reset();
     for (const auto& [key, ids] : work) {
         auto found = strips_.find(key);
         Strip strip = found != strips_.end() ? found->second : remembered(key, ids);
@@ -348,6 +400,11 @@ void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID
     // window of the same application that came from another desktop.
     bool changed = renamed;
     for (const auto& [key, ids] : candidates) {
+        // A window found on no display, not parked there by this mode, is
+        // laid out again where it belongs.
+        if (std::any_of(ids.begin(), ids.end(),
+                        [&](WindowID id) { return strayed_.count(id) > 0 && !autoParked_.count(id); }))
+            changed = true;
         const std::vector<WindowID> old = autoOrder_.count(key) ? autoOrder_[key] : std::vector<WindowID>{};
         if (std::is_permutation(old.begin(), old.end(), ids.begin(), ids.end()))
             continue;
@@ -365,10 +422,15 @@ void ArrangeEngine::arrangeAuto(const std::map<std::string, std::vector<WindowID
         autoOrder_[key] = WindowOrder::placing(order, slotsOf(order));
         changed = true;
     }
-    if (dropEmptyKeys(candidates) || staleKeysShown(stale))
-        changed = true;
-    if (stale || changed)
+    // Both run: a key that empties must not keep the others from being
+    // marked stale.
+    const bool dropped = dropEmptyKeys(candidates);
+    const bool staleShown = staleKeysShown(stale);
+    if (stale || changed || dropped || staleShown)
         applyAuto();
+    else
+        // Another desktop shows: its tiles keep their places, its bars show.
+        showAutoBars(false);
     bringInFocused();
 }
 

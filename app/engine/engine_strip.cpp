@@ -23,6 +23,19 @@ bool differs(const Rect& a, const Rect& b, double by)
            std::abs(a.size.width - b.size.width) >= by || std::abs(a.size.height - b.size.height) >= by;
 }
 
+// Where the window stands is where it can be sent: at the target's place,
+// with the size it takes for the target's (a terminal whole character
+// cells short, a window at its minimum or maximum).
+bool settledAt(const Element& element, const Rect& now, const Rect& target)
+{
+    if (!differs(now, target, ArrangeEngine::writeTolerance))
+        return true;
+    if (differs(Rect(now.origin, target.size), target, ArrangeEngine::writeTolerance))
+        return false;
+    const auto size = element.acceptedSize(target.size);
+    return size && !differs(now, Rect(target.origin, *size), ArrangeEngine::writeTolerance);
+}
+
 // A frame that cannot be read, or reads as something that is no frame.
 std::optional<Rect> readFrame(const Element& element)
 {
@@ -108,16 +121,18 @@ void ArrangeEngine::applyStrips()
     std::vector<std::optional<Rect>> before(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         before[i] = readFrame(*targets[i].element);
-        if (!before[i] || differs(*before[i], targets[i].frame, writeTolerance)) {
+        if (!before[i] || !settledAt(*targets[i].element, *before[i], targets[i].frame)) {
             writes.push_back(FrameWrite{.element = targets[i].element, .frame = targets[i].frame});
             written.push_back(i);
         }
     }
     Accessibility& accessibility = desktop_.platform.accessibility;
-    AX::setFrames(accessibility, writes);
+    const std::vector<bool> answers = AX::setFrames(accessibility, writes);
     std::vector<FrameWrite> fixes;
+    std::vector<std::optional<Rect>> landed;
     for (std::size_t i : written) {
         const auto now = readFrame(*targets[i].element);
+        landed.push_back(now);
         const Rect& want = targets[i].frame;
         if (now && (std::abs(now->origin.x - want.origin.x) > writeTolerance ||
                     std::abs(now->origin.y - want.origin.y) > writeTolerance))
@@ -125,6 +140,7 @@ void ArrangeEngine::applyStrips()
                                        .parts = FrameWrite::Parts::position});
     }
     AX::setFrames(accessibility, fixes);
+    noteMoves(WindowActions::moves(writes, answers, landed));
 
     // What the windows really did, after a settled (not animated) apply.
     std::size_t next = 0;
@@ -166,11 +182,7 @@ void ArrangeEngine::tabSelected(WindowID id)
                 break;
             }
     applyStrips();
-    auto element = elements_.find(id);
-    if (element == elements_.end() || !element->second)
-        return;
-    element->second->raise();
-    desktop_.platform.workspace.activate(element->second->pid());
+    raiseWindow(id);
 }
 
 // ---------------------------------------------------------------- edges and neighbours

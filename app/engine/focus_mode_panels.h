@@ -38,7 +38,9 @@ public:
 class FocusModePanels {
 public:
     virtual ~FocusModePanels() = default;
-    virtual std::unique_ptr<CurtainPanel> makeCurtain() = 0;
+    // The left curtain (its inner edge, the one that moves, on its right) or
+    // the right one.
+    virtual std::unique_ptr<CurtainPanel> makeCurtain(bool onLeft) = 0;
     virtual std::unique_ptr<ShadeBand> makeShadeBand() = 0;
     // The frame of this program's key window while the program is active and
     // that window has a title bar (settings, welcome); the hole goes there

@@ -5,6 +5,7 @@
 #include "app/diagnostics/diagnostics_runners.h"
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/qt/qt_screens.h"
 #include "app/platform/qt/theme_icons.h"
 #include "app/platform/sim/sim_desktop.h"
 #include "app/platform/x11/backend.h"
@@ -14,10 +15,12 @@
 #include "app/shell/app_delegate.h"
 #include "app/shell/command_line.h"
 #include "app/shell/qt/qt_shell_views.h"
+#include "app/shell/instance_server.h"
 #include "app/shell/qt/status_item_qt.h"
 #include "app/shell/single_instance.h"
 #include "app/shell/url_forwarding.h"
 #include "app/workflows/workflows.h"
+#include "core/text.h"
 
 #include <QApplication>
 
@@ -71,6 +74,11 @@ int main(int argc, char** argv)
     if (!simulated && (!display || display->empty()))
         return fail("no X display; set DISPLAY, or KAVELO_BACKEND=sim for the simulated desktop");
 
+    // The watchdog's restart says so, once: programs started later inherit
+    // nothing of it.
+    const bool relaunched = environment(Watchdog::relaunchedVariable) == "1";
+    ::unsetenv(Watchdog::relaunchedVariable);
+
     // One instance per display: a second start hands over and ends. URLs
     // are checked here, before any toolkit is made, so that a client ends
     // quickly.
@@ -89,14 +97,22 @@ int main(int argc, char** argv)
         if (!lock) {
             if (!error.empty())
                 return fail(error);
-            if (!given.empty()) {
-                return UrlForwarding::forward(urls, std::cerr, [&](const InstanceRequest& request) {
-                    const auto answer = sendToRunningInstance(instance->socket, request);
-                    return answer && answer->starts_with(InstanceServer::okAnswer);
-                });
-            }
-            if (!sendToRunningInstance(instance->socket, InstanceRequest{}))
-                return fail("another Kavelo holds " + instance->lock.string() + " but does not answer");
+            // A restart that finds Kavelo running again has nothing to do:
+            // only a start the user made asks for the panel.
+            if (relaunched)
+                return 0;
+            const auto send = [&](const InstanceRequest& request) -> std::optional<std::string> {
+                bool reached = false;
+                const auto answer = sendToRunningInstance(instance->socket, request, 2.0, 20.0, &reached);
+                if (!answer)
+                    return reached ? "the running Kavelo took the request but did not say it was done"
+                                   : "another Kavelo holds " + instance->lock.string() + " but does not answer";
+                return answerError(*answer);
+            };
+            if (!given.empty())
+                return UrlForwarding::forward(urls, std::cerr, send);
+            if (const auto failure = send(InstanceRequest{}))
+                return fail(text::printable(*failure));
             return 0;
         }
         // The first start handles its good URLs once launched; with none
@@ -132,6 +148,7 @@ int main(int argc, char** argv)
     if (commandLine.mode() == "--render")
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+    QtScreens::useFractionalScales();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kavelo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kavelo"));
@@ -139,6 +156,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setWindowIcon(QtStatusItem::applicationIcon());
     backend->setIconResolver(ThemeIcons::resolver());
+    backend->setToolkitScreens(&QtScreens::read);
+    QtScreens screens([&backend] { backend->toolkitScreensChanged(); });
 
     QtScheduler scheduler;
     SystemClock clock;
@@ -165,12 +184,24 @@ int main(int argc, char** argv)
                                  },
                          });
     TerminationSignals termination(scheduler, [&delegate](int) { delegate.terminate(); });
-    InstanceServer server(scheduler, [&delegate](const InstanceRequest& request) {
-        if (request.kind == InstanceRequest::Kind::open)
-            delegate.open(request.urls);
-        else
-            delegate.reopen();
-    });
+    // Declared after the delegate, so that it goes first and tells whoever
+    // waits that nothing more will be done.
+    InstanceServer server(
+        scheduler, [&scheduler](int fd, std::function<void()> ready) { return scheduler.watchReadable(fd, std::move(ready)); },
+        InstanceServer::Program{
+            .run =
+                [&delegate](const InstanceAction& action) {
+                    if (delegate.hasTerminated())
+                        return false;
+                    const auto before = delegate.defaults().changes();
+                    if (action.kind == InstanceAction::Kind::url)
+                        delegate.open({action.url});
+                    else
+                        delegate.reopen();
+                    return delegate.defaults().changes() != before;
+                },
+            .save = [&delegate] { return delegate.saveSettings(); },
+        });
 
     // The launch runs inside the loop, so that it may end it.
     scheduler.post([&] {

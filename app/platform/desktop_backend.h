@@ -12,7 +12,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavelo {
 
@@ -22,6 +24,17 @@ class SimDesktop;
 // icon name or an absolute file), at most `size` pixels square. The toolkit
 // layer provides one; the backends cannot decode pictures themselves.
 using IconResolver = std::function<std::optional<Image>(std::string_view icon, int size)>;
+
+// One monitor as the toolkit drawing the program's panels sees it: its
+// name, the top-left corner of its area in the toolkit's coordinates, and
+// its scale in device pixels per point.
+struct ToolkitScreen {
+    std::string name;
+    Point origin;
+    double scale = 1;
+    friend bool operator==(const ToolkitScreen&, const ToolkitScreen&) = default;
+};
+using ToolkitScreens = std::function<std::vector<ToolkitScreen>()>;
 
 class DesktopBackend {
 public:
@@ -43,6 +56,12 @@ public:
     // backend shows the windows' own icons. The simulated desktop has no
     // entries.
     virtual void setIconResolver(IconResolver) {}
+    // Where the monitors' scales come from; without it every monitor is at
+    // 1 and the toolkit's coordinates are the server's. The simulated
+    // desktop keeps its own.
+    virtual void setToolkitScreens(ToolkitScreens) {}
+    // The toolkit's screens changed (a scale, a monitor): read them again.
+    virtual void toolkitScreensChanged() {}
     // The framework that updates the application; none where the system's
     // packages do it.
     virtual UpdaterFramework* updater() { return nullptr; }

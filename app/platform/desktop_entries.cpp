@@ -24,6 +24,15 @@ std::string lowercase(std::string_view s)
     return out;
 }
 
+// The part after the last dot of a reverse-DNS name (at least three
+// parts), else nothing: "display-im6.q16" is no reverse-DNS name.
+std::string_view lastPart(std::string_view name)
+{
+    if (std::count(name.begin(), name.end(), '.') < 2)
+        return {};
+    return name.substr(name.rfind('.') + 1);
+}
+
 std::optional<std::string> variable(const char* name)
 {
     const char* value = std::getenv(name);
@@ -119,6 +128,8 @@ void DesktopEntries::scanFolder(const std::filesystem::path& root, const std::fi
         byId_.emplace(stem, index);
         if (!entry->startupWMClass.empty())
             byClass_[entry->startupWMClass].push_back(index);
+        if (const auto last = lastPart(stem); !last.empty())
+            byLastPart_[std::string(last)].push_back(index);
         entries_.push_back(std::move(*entry));
     }
 }
@@ -129,6 +140,7 @@ void DesktopEntries::scan()
     entries_.clear();
     byId_.clear();
     byClass_.clear();
+    byLastPart_.clear();
     onlyApplications_.clear();
     if (notices_ >= 0)
         close(notices_);
@@ -170,42 +182,91 @@ void DesktopEntries::refresh()
         scan();
 }
 
-const DesktopEntry* DesktopEntries::find(std::string_view wmClass,
-                                         const std::function<bool(const DesktopEntry&)>& usable) const
+const DesktopEntry* DesktopEntries::byLowerId(const std::string& id, const Usable& usable) const
 {
+    if (auto it = byId_.find(id); it != byId_.end() && usable(entries_[it->second]))
+        return &entries_[it->second];
+    return nullptr;
+}
+
+// A window's own word for its entry: an id, or a file whose name is one.
+const DesktopEntry* DesktopEntries::byDesktopId(std::string_view id, const Usable& usable) const
+{
+    if (const auto slash = id.rfind('/'); slash != std::string_view::npos)
+        id = id.substr(slash + 1);
+    if (id.ends_with(".desktop"))
+        id.remove_suffix(8);
+    return id.empty() ? nullptr : byLowerId(lowercase(id), usable);
+}
+
+const DesktopEntry* DesktopEntries::find(const ProgramIdentity& program, const Usable& usable) const
+{
+    if (const DesktopEntry* e = byDesktopId(program.applicationId, usable))
+        return e;
+    if (const DesktopEntry* e = byDesktopId(program.desktopFile, usable))
+        return e;
+    const std::string_view wmClass = program.wmClass.empty() ? program.instance : program.wmClass;
     if (wmClass.empty())
         return nullptr;
-    const DesktopEntry* byId = nullptr;
-    if (auto it = byId_.find(lowercase(wmClass)); it != byId_.end() && usable(entries_[it->second]))
-        byId = &entries_[it->second];
-    if (byId && (byId->startupWMClass.empty() || byId->startupWMClass == wmClass))
-        return byId;
-    if (auto it = byClass_.find(std::string(wmClass)); it != byClass_.end())
-        for (std::size_t index : it->second)
-            if (usable(entries_[index]))
-                return &entries_[index];
-    return byId;
+    const std::string lower = lowercase(wmClass);
+    if (auto it = byClass_.find(std::string(wmClass)); it != byClass_.end()) {
+        const DesktopEntry* first = nullptr;
+        for (std::size_t index : it->second) {
+            const DesktopEntry& e = entries_[index];
+            if (!usable(e))
+                continue;
+            if (lowercase(std::string_view(e.id).substr(0, e.id.size() - 8)) == lower)
+                return &e;
+            if (!first)
+                first = &e;
+        }
+        if (first)
+            return first;
+    }
+    const auto byLast = [&](const std::string& name) -> const DesktopEntry* {
+        if (auto it = byLastPart_.find(name); it != byLastPart_.end())
+            for (std::size_t index : it->second)
+                if (usable(entries_[index]))
+                    return &entries_[index];
+        return nullptr;
+    };
+    if (const DesktopEntry* e = byLowerId(lower, usable))
+        return e;
+    if (const DesktopEntry* e = byLast(lower))
+        return e;
+    if (const std::string last(lastPart(lower)); !last.empty()) {
+        if (const DesktopEntry* e = byLowerId(last, usable))
+            return e;
+        if (const DesktopEntry* e = byLast(last))
+            return e;
+    }
+    return nullptr;
+}
+
+const DesktopEntry* DesktopEntries::forProgram(const ProgramIdentity& program) const
+{
+    return find(program, [](const DesktopEntry&) { return true; });
 }
 
 const DesktopEntry* DesktopEntries::forClass(std::string_view wmClass) const
 {
-    return find(wmClass, [](const DesktopEntry&) { return true; });
+    return forProgram(ProgramIdentity{.wmClass = std::string(wmClass)});
 }
 
 const DesktopEntry* DesktopEntries::toLaunch(std::string_view wmClass) const
 {
-    return find(wmClass, [](const DesktopEntry& e) { return !e.hidden && !e.tryExecFails() && !e.exec.empty(); });
+    return find(ProgramIdentity{.wmClass = std::string(wmClass)},
+                [](const DesktopEntry& e) { return !e.hidden && !e.tryExecFails() && !e.exec.empty(); });
 }
 
-std::string applicationName(const DesktopEntries& entries, std::string_view wmClass, std::string_view instance,
-                            std::string_view command)
+std::string applicationName(const DesktopEntries& entries, const ProgramIdentity& program, std::string_view command)
 {
-    if (const DesktopEntry* entry = entries.forClass(wmClass.empty() ? instance : wmClass))
+    if (const DesktopEntry* entry = entries.forProgram(program))
         return entry->name;
-    if (!wmClass.empty())
-        return std::string(wmClass);
-    if (!instance.empty())
-        return std::string(instance);
+    if (!program.wmClass.empty())
+        return program.wmClass;
+    if (!program.instance.empty())
+        return program.instance;
     return std::string(command);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The installed applications' XDG desktop entries, read once and kept: the
-// entry a running program is known by (its WM_CLASS class against
-// `StartupWMClass`, or a desktop id matching it whatever the case), for its
+// entry a running program is known by (the desktop id its window names,
+// else its WM_CLASS class against `StartupWMClass`, else a desktop id
+// matching the class whatever the case and reverse-DNS prefix), for its
 // name and icon and for starting it again. The folders are watched, so an
 // application installed or removed while we run is seen at the next
 // `refresh()`.
@@ -23,6 +24,14 @@
 
 namespace kavelo {
 
+// What a window tells of the program behind it.
+struct ProgramIdentity {
+    std::string applicationId;   // _GTK_APPLICATION_ID: a desktop id
+    std::string desktopFile;     // _KDE_NET_WM_DESKTOP_FILE: a desktop id or file
+    std::string wmClass;         // WM_CLASS class
+    std::string instance;        // WM_CLASS instance, asked when there is no class
+};
+
 class DesktopEntries {
 public:
     // `dataDirs` in precedence order (each holds an "applications" folder);
@@ -41,10 +50,15 @@ public:
     // system call when nothing did.
     void refresh();
 
-    // The entry a program with this WM_CLASS class (or, lacking one, its
-    // instance) is known by, hidden and menu-less entries included. Among
-    // several: the one whose desktop id matches, else the first in folder
-    // order. Null when none; valid until the next `refresh()`.
+    // The entry a program is known by, hidden and menu-less entries
+    // included: the desktop id of its application id, else of its desktop
+    // file; else the entries whose `StartupWMClass` is its class (the one
+    // whose desktop id matches, else the first in folder order); else the
+    // desktop id equal to the class in any case, with or without a
+    // reverse-DNS prefix on either side ("kcalc" finds "org.kde.kcalc").
+    // Null when none; valid until the next `refresh()`.
+    const DesktopEntry* forProgram(const ProgramIdentity& program) const;
+    // The same for a program known only by its class.
     const DesktopEntry* forClass(std::string_view wmClass) const;
     // The entry to start the program from: the same choice among entries
     // that are not hidden and whose `TryExec` program exists.
@@ -55,7 +69,10 @@ public:
     int reads() const { return reads_; }
 
 private:
-    const DesktopEntry* find(std::string_view wmClass, const std::function<bool(const DesktopEntry&)>& usable) const;
+    using Usable = std::function<bool(const DesktopEntry&)>;
+    const DesktopEntry* find(const ProgramIdentity& program, const Usable& usable) const;
+    const DesktopEntry* byDesktopId(std::string_view id, const Usable& usable) const;
+    const DesktopEntry* byLowerId(const std::string& id, const Usable& usable) const;
     void scan();
     void scanFolder(const std::filesystem::path& root, const std::filesystem::path& folder,
                     std::unordered_map<std::string, bool>& seen);
@@ -68,16 +85,17 @@ private:
     std::unordered_map<std::string, std::size_t> byId_;
     // StartupWMClass → entries, in folder order.
     std::unordered_map<std::string, std::vector<std::size_t>> byClass_;
+    // The last part of a lower-case reverse-DNS desktop id ("kcalc" of
+    // "org.kde.kcalc") → entries, in folder order.
+    std::unordered_map<std::string, std::vector<std::size_t>> byLastPart_;
     int notices_ = -1;
     // Watches on data folders: only their "applications" child matters.
     std::unordered_map<int, bool> onlyApplications_;
     int reads_ = 0;
 };
 
-// The name a running program goes by: its desktop entry's name (found by
-// its class, or by its instance when it has no class), else its class,
-// else its instance, else its command name.
-std::string applicationName(const DesktopEntries& entries, std::string_view wmClass, std::string_view instance,
-                            std::string_view command);
+// The name a running program goes by: its desktop entry's name, else its
+// class, else its instance, else its command name.
+std::string applicationName(const DesktopEntries& entries, const ProgramIdentity& program, std::string_view command);
 
 } // namespace kavelo

@@ -1,11 +1,11 @@
 #include "app/platform/desktop_entry.h"
 
+#include "core/json.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 namespace kavelo {
 
@@ -193,12 +193,11 @@ std::optional<DesktopEntry> DesktopEntry::parse(std::string_view text, std::stri
 
 std::optional<DesktopEntry> DesktopEntry::load(const std::filesystem::path& file, std::string_view locale)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    // An entry is a few kilobytes; anything that is no small file is none.
+    const std::optional<std::string> bytes = readFile(file, maxEntryBytes);
+    if (!bytes)
         return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return parse(bytes.str(), file.filename().string(), file, locale);
+    return parse(*bytes, file.filename().string(), file, locale);
 }
 
 std::optional<std::filesystem::path> findProgram(std::string_view name)

@@ -5,6 +5,7 @@
 // group first, text that is not UTF-8, no name, a name with control
 // characters, not an application) are no entry at all.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,6 +15,9 @@
 namespace kavelo {
 
 struct DesktopEntry {
+    // Larger files are no entries.
+    static constexpr std::uintmax_t maxEntryBytes = 1 << 20;
+
     std::string id;                 // "org.example.App.desktop": the path below "applications", "/" as "-"
     std::filesystem::path file;
     std::string name;               // in the user's language where the entry has it

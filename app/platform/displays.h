@@ -1,8 +1,9 @@
 #pragma once
 
-// The connected displays. Frames are in the bottom-left form: the primary
-// display's origin is (0, 0) and y grows upwards; callers flip them against
-// the primary's height to meet window frames.
+// The connected displays. Frames are in points, in the bottom-left form: the
+// primary display's origin is (0, 0) and y grows upwards; callers flip them
+// against the primary's height to meet window frames. A display's scale
+// says how many device pixels make a point there.
 
 #include "app/platform/handle.h"
 #include "core/geometry.h"
@@ -22,6 +23,7 @@ struct Screen {
     std::uint32_t vendor = 0;
     std::uint32_t model = 0;
     std::uint32_t serial = 0;
+    double scale = 1;            // device pixels per point
     friend bool operator==(const Screen&, const Screen&) = default;
 };
 

@@ -40,6 +40,13 @@ public:
     virtual std::optional<Size> size() const = 0;
     // No value when the question itself fails.
     virtual std::optional<bool> sizeSettable() const = 0;
+    // The size the window would take if asked for `wanted` (its own size
+    // steps, minimum and maximum applied); no value when it cannot be told.
+    virtual std::optional<Size> acceptedSize(Size wanted) const
+    {
+        (void)wanted;
+        return std::nullopt;
+    }
 
     // Requests; a window may refuse or settle later, so callers that must
     // know read back.

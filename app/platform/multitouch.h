@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace kavelo {
@@ -26,13 +27,17 @@ struct ContactFrame {
 class Multitouch {
 public:
     virtual ~Multitouch() = default;
-    // Starts every trackpad; `onFrame` runs on the devices' own thread, never
-    // on the main thread. Returns the number of devices started (0: none).
-    // Starting again replaces the callback.
-    virtual int start(std::function<void(const ContactFrame&)> onFrame) = 0;
+    // Starts every trackpad; `onFrame` runs on the devices' own thread or on
+    // the main thread, as the backend delivers. Returns the number of
+    // devices started (0: none). `fingers` is the swipe the reader listens
+    // for; a backend that must claim swipes from other programs claims only
+    // while it is 1 or more. Starting again replaces the callback.
+    virtual int start(int fingers, std::function<void(const ContactFrame&)> onFrame) = 0;
     // No frame is delivered once this returns. Must not be called from the
     // frame callback.
     virtual void stop() = 0;
+    // The names of the devices that can send swipes; empty when none can.
+    virtual std::vector<std::string> devices() const = 0;
 };
 
 } // namespace kavelo

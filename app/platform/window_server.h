@@ -61,6 +61,11 @@ public:
     virtual WindowID showPanel(const OwnPanel& panel) = 0;
     virtual void updatePanel(WindowID number, const OwnPanel& panel) = 0;
     virtual void removePanel(WindowID number) = 0;
+    // Where the toolkit must place a panel's window to cover `frame`: the
+    // toolkit keeps coordinates of its own on a scaled monitor.
+    virtual Rect toolkitFrame(const Rect& frame) const { return frame; }
+    // The frame of a toolkit window that stands at `toolkit`.
+    virtual Rect frameOfToolkit(const Rect& toolkit) const { return toolkit; }
 
     // Whether translucent panels are blended with what lies below them (a
     // compositing manager runs). Without it a translucent fill shows as if

@@ -1,5 +1,6 @@
 #include "app/services/key_texts.h"
 
+#include "app/services/held_keys.h"
 #include "app/services/preferences.h"
 
 #include <array>
@@ -45,12 +46,22 @@ WelcomeKeys welcomeKeys(const Preferences& preferences)
     };
 }
 
-std::string firstRunToast(const Preferences& preferences, bool trayShown)
+std::string firstRunToast(const Preferences& preferences, const HeldKeys& held, bool trayShown)
 {
     const WelcomeKeys keys = welcomeKeys(preferences);
-    std::string text = "Press " + keys.switcher + " to switch, or " + keys.overview + " to see everything";
+    const bool switches = preferences.switcherEnabled() && !held.holds(switcher);
+    const bool shows = !held.holds(preferences.shortcut());
+    std::string text;
+    if (switches && shows)
+        text = "Press " + keys.switcher + " to switch, or " + keys.overview + " to see everything";
+    else if (shows)
+        text = "Press " + keys.overview + " to switch and see everything";
+    else if (switches)
+        text = "Press " + keys.switcher + " to switch" + (trayShown ? ". Kavelo's tray icon shows everything" : "");
+    else if (trayShown)
+        text = "Open Kavelo from its tray icon to switch and see everything";
     if (!trayShown)
-        text += ". No tray here: run kavelo again for its panel";
+        text += (text.empty() ? "" : ". ") + std::string("No tray here: run kavelo again for its panel");
     return text;
 }
 

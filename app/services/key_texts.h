@@ -12,6 +12,7 @@
 namespace kavelo {
 
 class Preferences;
+struct HeldKeys;
 
 namespace KeyTexts {
 
@@ -45,9 +46,9 @@ struct WelcomeKeys {
 };
 WelcomeKeys welcomeKeys(const Preferences& preferences);
 
-// The toast after "Get Started"; without a tray it also says how the panel
-// opens.
-std::string firstRunToast(const Preferences& preferences, bool trayShown);
+// The toast after "Get Started", naming only keys no other program holds;
+// without a tray it also says how the panel opens.
+std::string firstRunToast(const Preferences& preferences, const HeldKeys& held, bool trayShown);
 
 } // namespace KeyTexts
 

@@ -58,7 +58,7 @@ struct Permissions {
     // a moment after the quit, and once this process is really gone, the
     // program starts afresh, so two instances never run at once.
     static constexpr const char* relaunchScript =
-        "sleep 0.6; while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$0\"";
+        "sleep 0.6; while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; KAVELO_RELAUNCHED=1 exec \"$0\"";
     static constexpr const char* shell = "/bin/sh";
 
     // Asks for screen capture; when it is still not allowed, opens the

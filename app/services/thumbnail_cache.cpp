@@ -1,12 +1,19 @@
 #include "app/services/thumbnail_cache.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kavelo {
 
-ThumbnailCache::ThumbnailCache(WindowServer& windows, std::size_t budget) : budget_(budget)
+ThumbnailCache::ThumbnailCache(WindowServer& windows, std::size_t budget) : baseBudget_(budget), budget_(budget)
 {
     closes_ = windows.onWindowClosed([this](WindowID window) { forget(window); });
+}
+
+void ThumbnailCache::setScale(double scale)
+{
+    const double s = std::isfinite(scale) ? std::clamp(scale, 1.0, 4.0) : 1.0;
+    budget_ = std::size_t(double(baseBudget_) * s * s);
 }
 
 std::vector<Thumbnails::Request> ThumbnailCache::show(const std::vector<Thumbnails::Request>& requests)

@@ -52,6 +52,11 @@ public:
     // Everything goes (capture is no longer allowed).
     void clear();
 
+    // Pictures for screens of this many device pixels per point take that
+    // many times more bytes each: the budget grows to match, so a scaled
+    // screen does not evict what a plain one keeps.
+    void setScale(double scale);
+
     std::size_t budget() const { return budget_; }
     std::size_t bytes() const { return bytes_; }
     // Windows with a picture held.
@@ -74,6 +79,7 @@ private:
     // least wanted picture standing in the way.
     bool makeRoom(std::size_t needed, WindowID window);
 
+    std::size_t baseBudget_;
     std::size_t budget_;
     std::size_t bytes_ = 0;
     std::uint64_t clock_ = 0;

@@ -31,7 +31,7 @@ int Trackpad::start(int fingers)
         tracker_ = SwipeTracker(fingers);
         active_ = true;
     }
-    const int devices = multitouch_.start([this](const ContactFrame& frame) { receive(frame); });
+    const int devices = multitouch_.start(fingers, [this](const ContactFrame& frame) { receive(frame); });
     listening_ = true;
     if (devices <= 0) {
         std::lock_guard lock(mutex_);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Horizontal swipes from the raw finger contacts of every trackpad. Frames
-// arrive on the devices' own thread and feed the swipe tracker there; each
+// Horizontal swipes from the finger contacts of every trackpad. Frames
+// arrive on the devices' own thread (or the main thread, where the backend
+// reads gestures from the display) and feed the swipe tracker there; each
 // swipe event is delivered to `onSwipe` on the main thread, in order.
 
 #include "app/platform/handle.h"

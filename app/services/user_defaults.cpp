@@ -1,5 +1,7 @@
 #include "app/services/user_defaults.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 
 namespace kavelo {
@@ -16,6 +18,48 @@ UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file))
         values_ = std::move(*parsed);
     else
         unreadable_ = true;
+}
+
+UserDefaults::~UserDefaults() { flush(); }
+
+void UserDefaults::deferWrites(Scheduler& scheduler, Seconds delay)
+{
+    scheduler_ = &scheduler;
+    delay_ = delay;
+}
+
+void UserDefaults::changed()
+{
+    ++changes_;
+    unwritten_ = true;
+    if (!scheduler_) {
+        write();
+        return;
+    }
+    if (!pending_.pending())
+        pending_ = scheduler_->after(delay_, [this] { flush(); });
+}
+
+std::error_code UserDefaults::flush()
+{
+    pending_.cancel();
+    if (unwritten_)
+        write();
+    return lastError_;
+}
+
+std::string UserDefaults::plainReason(std::error_code error, const std::filesystem::path& folder)
+{
+    if (error == std::errc::no_space_on_device || error.value() == EDQUOT)
+        return "the disk is full";
+    if (error == std::errc::read_only_file_system)
+        return "the disk is read-only";
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return "Kavelo may not write to " + folder.string();
+    std::string why = error.message();
+    if (!why.empty())
+        why[0] = char(std::tolower(static_cast<unsigned char>(why[0])));
+    return why;
 }
 
 const Json* UserDefaults::value(std::string_view key) const
@@ -119,7 +163,7 @@ bool UserDefaults::set(std::string_view key, Json value)
         return false;
     }
     values_[std::string(key)] = std::move(value);
-    write();
+    changed();
     return true;
 }
 
@@ -127,11 +171,12 @@ void UserDefaults::remove(std::string_view key)
 {
     if (const auto it = values_.find(key); it != values_.end())
         values_.erase(it);
-    write();
+    changed();
 }
 
 void UserDefaults::write()
 {
+    unwritten_ = false;
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
     if (unreadable_) {
@@ -150,17 +195,19 @@ void UserDefaults::write()
         return;
     }
     lastError_ = {};
-    failing_ = false;
+    told_.clear();
+    unwritten_ = false;
 }
 
 void UserDefaults::failed(std::error_code error, std::string_view what)
 {
     lastError_ = error;
-    if (failing_)
+    // Still in memory: the next change, or a flush, tries again.
+    unwritten_ = true;
+    if (!told_.insert(std::string(what) + "\n" + error.category().name() + std::to_string(error.value())).second)
         return;
-    failing_ = true;
     if (onWriteFailure)
-        onWriteFailure(std::string(what) + " (" + file_.string() + "): " + error.message());
+        onWriteFailure(std::string(what) + " (" + file_.string() + "): " + error.message(), error);
 }
 
 } // namespace kavelo

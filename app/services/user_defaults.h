@@ -14,14 +14,21 @@
 //
 // A write that fails (a full disk, a read-only folder) leaves the new value
 // in memory; the next change writes the whole file again. `onWriteFailure`
-// hears the first failure of each streak, meant for the engine log.
+// hears each cause once, until a write succeeds again.
+//
+// Writes are at once, unless deferred: then a burst of changes is written
+// once, `delay` after its first change, and `flush` (or the destructor)
+// writes what waits.
 
+#include "app/platform/handle.h"
+#include "app/platform/scheduler.h"
 #include "core/json.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -32,6 +39,8 @@ namespace kavelo {
 class UserDefaults {
 public:
     explicit UserDefaults(std::filesystem::path file);
+    // Writes what waits.
+    ~UserDefaults();
     UserDefaults(const UserDefaults&) = delete;
     UserDefaults& operator=(const UserDefaults&) = delete;
 
@@ -58,18 +67,29 @@ public:
     // Whether a value can be written as JSON under a key and read back the same.
     static bool encodable(const Json& value);
 
-    // Told, with a one-line message, when a write fails after one that did
-    // not (or after the start); quiet for the rest of the streak.
-    std::function<void(std::string_view message)> onWriteFailure;
+    // Told, with a one-line message and the error, the first time a cause
+    // makes a write fail since the last write that worked.
+    std::function<void(std::string_view message, std::error_code error)> onWriteFailure;
+
+    // Changes are written `delay` seconds after the first one not yet written.
+    void deferWrites(Scheduler& scheduler, Seconds delay);
+    // Writes what waits now; the outcome of the last write.
+    std::error_code flush();
+    bool hasUnwritten() const { return unwritten_; }
+    // Counts every change, written or not.
+    std::uint64_t changes() const { return changes_; }
 
     // The outcome of the last file write (success before any).
     std::error_code lastWriteError() const { return lastError_; }
+    // Why a write failed, in a few plain words ("the disk is full").
+    static std::string plainReason(std::error_code error, const std::filesystem::path& folder);
     // How many copies aside may pile up before one more is refused.
     static constexpr int maxAsideCopies = 100'000;
     // Where an unreadable file was moved, once it has been.
     const std::optional<std::filesystem::path>& movedAside() const { return movedAside_; }
 
 private:
+    void changed();
     void write();
     void failed(std::error_code error, std::string_view what);
 
@@ -78,7 +98,12 @@ private:
     bool unreadable_ = false;
     std::optional<std::filesystem::path> movedAside_;
     std::error_code lastError_;
-    bool failing_ = false;
+    std::set<std::string> told_;
+    Scheduler* scheduler_ = nullptr;
+    Seconds delay_{0};
+    Handle pending_;
+    bool unwritten_ = false;
+    std::uint64_t changes_ = 0;
 };
 
 } // namespace kavelo

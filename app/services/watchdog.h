@@ -47,9 +47,12 @@ public:
     static constexpr std::size_t maxRestarts = 3;
     static constexpr const char* shell = "/bin/sh";
     static constexpr const char* watcherName = "kavelo-watchdog";
-    // $1 the pid to wait for, $2 the marker, $3 the executable.
-    static constexpr const char* watcherScript =
-        "while kill -0 \"$1\" 2>/dev/null; do /bin/sleep 2; done; [ -e \"$2\" ] && exec \"$3\"";
+    // $1 the pid to wait for, $2 the marker, $3 the executable. The
+    // restart says it is one (`relaunchedVariable`): when another start
+    // came first, it must not pass for a second start.
+    static constexpr const char* watcherScript = "while kill -0 \"$1\" 2>/dev/null; do /bin/sleep 2; done; "
+                                                 "[ -e \"$2\" ] && KAVELO_RELAUNCHED=1 exec \"$3\"";
+    static constexpr const char* relaunchedVariable = "KAVELO_RELAUNCHED";
 
 private:
     Files files_;

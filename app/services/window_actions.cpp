@@ -6,6 +6,7 @@
 #include "core/workspace_matcher.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kavelo::WindowActions {
 
@@ -76,7 +77,46 @@ ElementRef focusedOfFrontmost(const Platform& system)
     return AX::focusedWindow(system.accessibility, app->pid);
 }
 
+// Written, then read back where each window stands.
+Moves write(Accessibility& accessibility, std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>* frames)
+{
+    const std::vector<bool> answers = AX::setFrames(accessibility, writes);
+    // One batched read for the whole set, not a round trip per window.
+    std::vector<ElementRef> written;
+    written.reserve(writes.size());
+    for (const auto& w : writes)
+        written.push_back(w.element);
+    const auto facts = accessibility.facts(written);
+    std::vector<std::optional<Rect>> now;
+    now.reserve(writes.size());
+    for (std::size_t i = 0; i < writes.size(); ++i)
+        now.push_back(i < facts.size() ? facts[i].frame : std::nullopt);
+    const Moves out = moves(writes, answers, now);
+    if (frames)
+        *frames = std::move(now);
+    return out;
+}
+
 } // namespace
+
+Moves moves(std::span<const FrameWrite> writes, const std::vector<bool>& answers,
+            const std::vector<std::optional<Rect>>& now)
+{
+    Moves out;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        const bool answered = i < answers.size() && answers[i];
+        const std::optional<Rect> frame = i < now.size() ? now[i] : std::nullopt;
+        // A window gone meanwhile refused nothing.
+        if (!answered && !frame)
+            continue;
+        ++out.sent;
+        const bool there = frame && std::abs(frame->minX() - writes[i].frame.minX()) <= landingTolerance &&
+                           std::abs(frame->minY() - writes[i].frame.minY()) <= landingTolerance;
+        if (answered || there)
+            ++out.moved;
+    }
+    return out;
+}
 
 double primaryHeight(const Desktop& desktop) { return primaryOf(desktop.platform.displays.screens()); }
 
@@ -96,27 +136,28 @@ std::optional<Screen> screen(const Desktop& desktop, const Rect& rect)
     return screenFor(screens, primaryOf(screens), rect);
 }
 
-void snapFocused(const Desktop& desktop, Snap snap)
+Moves snapFocused(const Desktop& desktop, Snap snap)
 {
     const ElementRef window = focusedOfFrontmost(desktop.platform);
     if (!window)
-        return;
+        return {};
     const auto current = AX::rect(*window);
     if (!current)
-        return;
+        return {};
     const auto screens = desktop.platform.displays.screens();
     const double primary = primaryOf(screens);
     const auto display = screenFor(screens, primary, *current);
     if (!display)
-        return;
+        return {};
     // Snapped windows meet each other and the reserved edges without a gap.
     const auto in = usableIn(desktop, *display, primary);
     if (!in)
-        return;
-    AX::setFrame(*window, frame(snap, *in, current->size));
+        return {};
+    const FrameWrite one{window, frame(snap, *in, current->size)};
+    return write(desktop.platform.accessibility, std::span(&one, 1), nullptr);
 }
 
-std::optional<TidyMemory> focusWindow(const Desktop& desktop)
+std::optional<TidyMemory> focusWindow(const Desktop& desktop, Moves* moves)
 {
     const ElementRef window = focusedOfFrontmost(desktop.platform);
     if (!window)
@@ -135,13 +176,17 @@ std::optional<TidyMemory> focusWindow(const Desktop& desktop)
     const auto target = areaIn(desktop, *display, primary);
     if (!target)
         return std::nullopt;
-    const FrameWrite write{window, *target};
-    AX::setFrames(desktop.platform.accessibility, std::span(&write, 1));
-    const Rect after = AX::rect(*window).value_or(*before);
+    const FrameWrite one{window, *target};
+    std::vector<std::optional<Rect>> now;
+    const Moves went = write(desktop.platform.accessibility, std::span(&one, 1), &now);
+    if (moves)
+        *moves = went;
+    const Rect after = now.front().value_or(*before);
     return TidyMemory{.before = {{*number, *before}}, .after = {{*number, after}}};
 }
 
-std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const std::optional<std::string>& onlyApp)
+std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const std::optional<std::string>& onlyApp,
+                               Moves* moves)
 {
     const Snapshot snapshot = WindowCatalog::read(desktop);
     const auto screens = desktop.platform.displays.screens();
@@ -217,16 +262,14 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
             ids.push_back(group.windows[i].id);
         }
     }
-    AX::setFrames(desktop.platform.accessibility, writes);
-    // Read only once the whole batch has settled (a window may still change
-    // its own size in answer to a neighbour's move or its own), all at once.
-    std::vector<ElementRef> written;
-    written.reserve(writes.size());
-    for (const auto& write : writes)
-        written.push_back(write.element);
-    const auto after = desktop.platform.accessibility.facts(written);
+    // Read only once the whole batch has settled: a window may still change
+    // its own size in answer to a neighbour's move or its own.
+    std::vector<std::optional<Rect>> now;
+    const Moves went = write(desktop.platform.accessibility, writes, &now);
+    if (moves)
+        *moves = went;
     for (std::size_t i = 0; i < writes.size(); ++i)
-        memory.after[ids[i]] = i < after.size() && after[i].frame ? *after[i].frame : writes[i].frame;
+        memory.after[ids[i]] = now[i].value_or(writes[i].frame);
     return memory;
 }
 
@@ -253,7 +296,7 @@ Workspace capture(const Desktop& desktop, const std::string& name, const std::st
     return workspace;
 }
 
-int restore(const Desktop& desktop, const Workspace& workspace)
+int restore(const Desktop& desktop, const Workspace& workspace, Moves* moves)
 {
     const Snapshot snapshot = WindowCatalog::read(desktop);
     std::vector<WindowEntry> live;
@@ -271,8 +314,10 @@ int restore(const Desktop& desktop, const Workspace& workspace)
     for (const auto& placement : WorkspaceMatcher::match(workspace.windows, live))
         if (ElementRef element = snapshot.element(placement.windowID))
             writes.push_back(FrameWrite{std::move(element), placement.frame});
-    AX::setFrames(desktop.platform.accessibility, writes);
-    return int(writes.size());
+    const Moves went = write(desktop.platform.accessibility, writes, nullptr);
+    if (moves)
+        *moves = went;
+    return went.moved;
 }
 
 Handle raise(const Desktop& desktop, const WindowEntry& entry, const ElementRef& element)

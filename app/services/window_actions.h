@@ -22,6 +22,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,30 @@ inline constexpr std::array<std::string_view, 4> tabbedBrowsers{
 
 // Seconds before a raise without an element tries again with a new catalog.
 inline constexpr double raiseRetryDelay = 0.35;
+
+// How many windows a write sent somewhere, and how many of them went: a
+// window went when the window manager took the write, or at least put it
+// where it was sent (one that keeps its size still moved); one left
+// elsewhere refused.
+struct Moves {
+    int sent = 0;
+    int moved = 0;
+    bool allMoved() const { return moved == sent; }
+    void add(const Moves& other)
+    {
+        sent += other.sent;
+        moved += other.moved;
+    }
+    friend bool operator==(const Moves&, const Moves&) = default;
+};
+
+// Points a window may stand off where it was sent and still have gone there.
+inline constexpr double landingTolerance = 2;
+
+// The moves of a batch from its answers and where each window stands now
+// (none: gone, and not counted).
+Moves moves(std::span<const FrameWrite> writes, const std::vector<bool>& answers,
+            const std::vector<std::optional<Rect>>& now);
 
 // The height of the first display's frame, 0 without displays: the line
 // display frames are flipped against.
@@ -53,17 +78,19 @@ std::optional<Rect> area(const Desktop& desktop, const Screen& screen);
 std::optional<Screen> screen(const Desktop& desktop, const Rect& rect);
 
 // Snaps the focused window of the frontmost application inside the usable
-// area of its display, without the gap.
-void snapFocused(const Desktop& desktop, Snap snap);
+// area of its display, without the gap; nothing sent without one.
+Moves snapFocused(const Desktop& desktop, Snap snap);
 
 // "Fill the screen": the focused window takes the whole area of its display.
-// The record holds its frame before and where it really went.
-std::optional<TidyMemory> focusWindow(const Desktop& desktop);
+// The record holds its frame before and where it really went; `moves`,
+// when given, whether it went.
+std::optional<TidyMemory> focusWindow(const Desktop& desktop, Moves* moves = nullptr);
 
 // Tidies the visible standard windows of every display (of one application
 // when `onlyApp` names its bundle identifier). No value when no window was
-// taken.
-std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const std::optional<std::string>& onlyApp);
+// taken. `moves`, when given, counts the windows sent and those that went.
+std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const std::optional<std::string>& onlyApp,
+                               Moves* moves = nullptr);
 
 // Puts the windows still open back at their `before` frames.
 void undoTidy(const Desktop& desktop, const TidyMemory& memory);
@@ -73,8 +100,9 @@ void undoTidy(const Desktop& desktop, const TidyMemory& memory);
 Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays);
 
 // One attempt at moving the live windows to the workflow's frames; the
-// number of windows moved.
-int restore(const Desktop& desktop, const Workspace& workspace);
+// number of windows that went there (`moves`, when given, also counts
+// those sent).
+int restore(const Desktop& desktop, const Workspace& workspace, Moves* moves = nullptr);
 
 // Brings one window to the front: unhides its application, un-minimizes and
 // raises the window when it has an element, and activates the application.

@@ -109,7 +109,10 @@ ArrangePagePlan plan(const Preferences& preferences, const ArrangeSources& sourc
     }
     if (p.mode == ArrangeMode::strip) {
         const int fingers = preferences.stripSwipeFingers();
-        p.swipeWarning = fingers != 0 && Trackpad::systemSwipes(sources.workspace, fingers);
+        p.swipesReach = !sources.multitouch || !sources.multitouch->devices().empty();
+        // A reader that sees whole gestures grabs them all from the desktop.
+        p.swipeWarning = fingers != 0 && p.swipesReach &&
+                         (sources.multitouch || Trackpad::systemSwipes(sources.workspace, fingers));
     }
     p.colourRow = preferences.highlight() != WindowHighlight::none;
     if (p.mode != ArrangeMode::off)

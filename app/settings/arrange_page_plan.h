@@ -6,6 +6,7 @@
 // pickers. The page rebuilds only the sections whose data changed.
 
 #include "app/platform/displays.h"
+#include "app/platform/multitouch.h"
 #include "app/platform/system_workspace.h"
 #include "app/services/preferences.h"
 #include "core/arrange_mode.h"
@@ -29,6 +30,8 @@ struct ArrangeSources {
     // The running application that also moves windows, if any; unset
     // means none.
     std::function<std::optional<std::string>()> clashingApp;
+    // The trackpads; unset: swipes are taken to reach us.
+    const Multitouch* multitouch = nullptr;
 };
 
 // One choice of a picker: the text shown and the value stored.
@@ -78,7 +81,10 @@ struct ArrangePagePlan {
     // the screens on "Your grid", one editor each.
     std::optional<std::size_t> learnedSizes;
     std::vector<std::string> gridScreens;
-    // Strip mode: the system uses the chosen swipe itself.
+    // Strip mode: whether any device sends us swipes (else the picker is
+    // disabled with its reason), and whether the chosen swipe is taken from
+    // the desktop and the programs.
+    bool swipesReach = true;
     bool swipeWarning = false;
     bool colourRow = false;
     // Every mode but off.

@@ -83,8 +83,13 @@ struct ArrangeSettings::Slot {
 
 QString ArrangeSettings::swipeWarningText()
 {
-    return QStringLiteral("The system uses this swipe to change desktops. Turn it off in the desktop's trackpad "
-                          "settings, or both will happen.");
+    return QStringLiteral("While the strip is on, Kavelo takes every trackpad swipe, so the desktop and the "
+                          "window under the pointer no longer get them.");
+}
+
+QString ArrangeSettings::noSwipesText()
+{
+    return QStringLiteral("No trackpad gestures reach Kavelo on this desktop");
 }
 
 QString ArrangeSettings::clashText(const std::string& app)
@@ -175,8 +180,9 @@ void ArrangeSettings::refresh()
         rebuild(slot(learnedSlot), next.learnedSizes ? learnedSizesSection() : nullptr);
     if (changed(&ArrangePagePlan::gridScreens))
         rebuild(slot(gridSlot), next.gridScreens.empty() ? nullptr : gridSection(next.gridScreens));
-    if (modeChanged) {
+    if (modeChanged || changed(&ArrangePagePlan::swipesReach))
         rebuild(slot(stripSlot), isStrip ? stripSection() : nullptr);
+    if (modeChanged) {
         rebuild(slot(stripHelpSlot), isStrip ? stripHelpSection() : nullptr);
     }
     if (changed(&ArrangePagePlan::swipeWarning))
@@ -294,10 +300,15 @@ QWidget* ArrangeSettings::stripSection()
 {
     auto* group = new SettingGroup(QStringLiteral("Moving along the strip"));
     Preferences& p = preferences_;
-    group->addRow(new SettingRow(QStringLiteral("Trackpad swipe"), std::nullopt,
-                                 makePicker<int>(ArrangeOptions::swipeFingers(),
-                                                 [&p] { return p.stripSwipeFingers(); },
-                                                 [&p](int v) { p.setStripSwipeFingers(v); })));
+    // Without gestures the picker shows "Off", never a swipe that cannot
+    // happen, and keeps the stored choice for a desktop that has them.
+    const bool reach = shown_.swipesReach;
+    auto* picker = makePicker<int>(
+        ArrangeOptions::swipeFingers(), [&p, reach] { return reach ? p.stripSwipeFingers() : 0; },
+        [&p](int v) { p.setStripSwipeFingers(v); });
+    auto* row = new SettingRow(QStringLiteral("Trackpad swipe"), std::nullopt, picker);
+    row->setUnavailable(reach ? std::nullopt : std::optional<QString>(noSwipesText()));
+    group->addRow(row);
     return group;
 }
 

@@ -68,6 +68,7 @@ public:
     static constexpr int textInset = 4;
 
     static QString swipeWarningText();
+    static QString noSwipesText();
     static QString clashText(const std::string& app);
     static QString screenOffText(const std::string& screen);
     static QString learnedSizesText(std::size_t count);

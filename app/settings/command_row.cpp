@@ -30,6 +30,20 @@ std::optional<QString> CommandRow::clashText(const Preferences& preferences, Com
     return QStringLiteral("Also used by ") + QString::fromStdString(title(*other));
 }
 
+std::optional<QString> CommandRow::detailText(const Preferences& preferences, Command command, const HeldKeys& held)
+{
+    std::vector<Shortcut> shortcuts{preferences.key(command)};
+    if (const auto extra = preferences.extraBindings().find(command); extra != preferences.extraBindings().end())
+        shortcuts.insert(shortcuts.end(), extra->second.begin(), extra->second.end());
+    const auto taken = HeldKeyTexts::rowDetail(held, shortcuts);
+    const auto clash = clashText(preferences, command);
+    if (taken && clash)
+        return QString::fromStdString(*taken) + QLatin1Char('\n') + *clash;
+    if (taken)
+        return QString::fromStdString(*taken);
+    return clash;
+}
+
 CommandRow::CommandRow(Command command, Preferences& preferences, const Keyboard& keyboard, RecorderTurns& turns,
                        QWidget* parent)
     : SettingRow(QString::fromStdString(title(command)), clashText(preferences, command), controlBox(), parent),
@@ -68,9 +82,20 @@ std::size_t CommandRow::extraCount() const
     return it == extras.end() ? 0 : it->second.size();
 }
 
+void CommandRow::setHeld(const HeldKeys* held)
+{
+    held_ = held;
+    showDetail();
+}
+
+void CommandRow::showDetail()
+{
+    setDetail(held_ ? detailText(preferences_, command_, *held_) : clashText(preferences_, command_));
+}
+
 void CommandRow::refresh()
 {
-    setDetail(clashText(preferences_, command_));
+    showDetail();
     const std::size_t count = extraCount();
     if (count != extras_.size())
         rebuildExtras(count);

@@ -8,6 +8,7 @@
 #include "app/settings/shortcuts_page.h"
 #include "app/settings/workflows_page.h"
 #include "app/ui/fonts.h"
+#include "app/ui/menu_bar_icon.h"
 #include "app/ui/theme.h"
 
 #include <QHBoxLayout>
@@ -19,20 +20,8 @@
 
 namespace kavelo {
 
-namespace {
-
-QImage ownIcon(const SystemWorkspace& workspace)
-{
-    const std::optional<Image> icon = workspace.icon(workspace.ownPid());
-    if (!icon || !icon->isValid())
-        return {};
-    return QImage(icon->rgba.data(), icon->width, icon->height, icon->width * 4, QImage::Format_RGBA8888).copy();
-}
-
-} // namespace
-
 SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
-                           PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                           PermissionActions permissions, const Keyboard& keyboard,
                            AnimationTime time,
                            SettingsTab tab, QWidget* parent)
     : QWidget(parent),
@@ -51,7 +40,7 @@ SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher,
     split->setContentsMargins(0, 0, 0, 0);
     split->setSpacing(0);
 
-    sidebar_ = new SettingsSidebar(ownIcon(workspace), tab, time, this);
+    sidebar_ = new SettingsSidebar(MenuBarIcon::applicationImage(int(SettingsSidebar::iconSide)), tab, time, this);
     sidebar_->onSelect = [this](SettingsTab selected) { showPage(selected); };
     split->addWidget(sidebar_);
 
@@ -101,6 +90,13 @@ void SettingsView::setArrangeSources(ArrangeSources sources)
         showPage(tab_);
 }
 
+void SettingsView::setHeldKeys(Published<HeldKeys>* held)
+{
+    held_ = held;
+    if (tab_ == SettingsTab::shortcuts)
+        showPage(tab_);
+}
+
 void SettingsView::setConfirmingDelete(std::optional<std::string> name)
 {
     confirmingDelete_ = std::move(name);
@@ -114,8 +110,12 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new GeneralPage(preferences_);
     case SettingsTab::permissions:
         return new PermissionsPage(watcher_, permissions_, time_);
-    case SettingsTab::shortcuts:
-        return new ShortcutsPage(preferences_, keyboard_, turns_, time_);
+    case SettingsTab::shortcuts: {
+        auto* page = new ShortcutsPage(preferences_, keyboard_, turns_, time_);
+        if (held_)
+            page->follow(*held_);
+        return page;
+    }
     case SettingsTab::workflows:
         return new WorkflowsPage(workflows_, preferences_,
                                  {[this] { return confirmingDelete_; }, [this] { return armedAt_; },

@@ -6,6 +6,8 @@
 // the settings and the permission watcher; opening one stores nothing.
 
 #include "app/platform/system_workspace.h"
+#include "app/services/held_keys.h"
+#include "app/services/signal.h"
 #include "app/settings/arrange_page_plan.h"
 #include "app/settings/permission_actions.h"
 #include "app/settings/settings_tab.h"
@@ -32,10 +34,9 @@ class Workflows;
 
 class SettingsView : public QWidget {
 public:
-    // `workspace` gives the sidebar this program's icon; `keyboard` names
-    // the keys the shortcut recorders receive.
+    // `keyboard` names the keys the shortcut recorders receive.
     SettingsView(Preferences& preferences, PermissionWatcher& watcher, Workflows& workflows,
-                 PermissionActions permissions, const SystemWorkspace& workspace, const Keyboard& keyboard,
+                 PermissionActions permissions, const Keyboard& keyboard,
                  AnimationTime time, SettingsTab tab,
                  QWidget* parent = nullptr);
     ~SettingsView() override;
@@ -46,6 +47,8 @@ public:
     // What the Arrange page reads besides the settings; until the shell
     // hands it over, that page stays empty.
     void setArrangeSources(ArrangeSources sources);
+    // The keys another program holds, for the Shortcuts page to mark.
+    void setHeldKeys(Published<HeldKeys>* held);
     // Told of each page before it is built, from the first change of page on.
     std::function<void(SettingsTab)> willShow;
 
@@ -94,6 +97,7 @@ private:
     QLabel* title_;
     QWidget* page_ = nullptr;
     std::optional<ArrangeSources> arrange_;
+    Published<HeldKeys>* held_ = nullptr;
     std::optional<std::string> confirmingDelete_;
     Seconds armedAt_{0};
 };

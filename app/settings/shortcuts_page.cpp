@@ -85,7 +85,8 @@ ShortcutsPage::ShortcutsPage(Preferences& preferences, const Keyboard& keyboard,
     auto* workflows = new SettingGroup(QStringLiteral("Workflows"));
     // Fixed keys: shown, never edited.
     workflowKeys_ = new KeyCap(QString::fromStdString(KeyTexts::slotRange()));
-    workflows->addRow(new SettingRow(QStringLiteral("Switch workflow"), std::nullopt, workflowKeys_));
+    workflowRow_ = new SettingRow(QStringLiteral("Switch workflow"), std::nullopt, workflowKeys_);
+    workflows->addRow(workflowRow_);
     add(workflows);
 
     reset_ = new PillButton(QStringLiteral("Reset All Shortcuts"), time, false);
@@ -136,6 +137,34 @@ CommandRow* ShortcutsPage::commandRow(Command command)
     return row;
 }
 
+void ShortcutsPage::follow(Published<HeldKeys>& held)
+{
+    for (CommandRow* row : rows_)
+        row->setHeld(&held_);
+    heldChanges_ = held.subscribe([this](const HeldKeys& now) {
+        held_ = now;
+        showHeld();
+    });
+}
+
+// The held keys' lines; the overview's row says who holds its key when it
+// is known, else what the settings say.
+void ShortcutsPage::showHeld()
+{
+    const auto toText = [](const std::optional<std::string>& text) {
+        return text ? std::optional(QString::fromStdString(*text)) : std::nullopt;
+    };
+    const auto overview = HeldKeyTexts::rowDetail(held_, {preferences_.shortcut()});
+    overview_->setDetail(overview                          ? toText(overview)
+                         : preferences_.shortcutTaken()    ? std::optional(takenDetail())
+                                                           : std::nullopt);
+    switcher_->setDetail(toText(HeldKeyTexts::switcherDetail(held_)));
+    workflowRow_->setDetail(toText(HeldKeyTexts::slotsDetail(held_)));
+    // Lines only: a registration may run inside a recorder's key handling.
+    for (CommandRow* row : rows_)
+        row->showDetail();
+}
+
 void ShortcutsPage::scheduleRefresh()
 {
     if (!pending_.pending())
@@ -146,7 +175,6 @@ void ShortcutsPage::refresh()
 {
     switcher_->refresh();
     snapping_->refresh();
-    overview_->setDetail(preferences_.shortcutTaken() ? std::optional(takenDetail()) : std::nullopt);
     overviewRecorder_->refresh();
     {
         const QSignalBlocker quiet(mouseButton_);
@@ -154,6 +182,7 @@ void ShortcutsPage::refresh()
     }
     for (CommandRow* row : rows_)
         row->refresh();
+    showHeld();
 }
 
 } // namespace kavelo

@@ -9,6 +9,8 @@
 // recorder is let go while it runs.
 
 #include "app/platform/handle.h"
+#include "app/services/held_keys.h"
+#include "app/services/signal.h"
 #include "app/settings/command_row.h"
 #include "app/ui/spring.h"
 #include "core/command.h"
@@ -53,6 +55,11 @@ public:
     // Whether a change waits to be shown.
     bool refreshPending() const { return pending_.pending(); }
 
+    // Marks the rows whose keys another program holds, as `held` says from
+    // now on.
+    void follow(Published<HeldKeys>& held);
+    SettingRow* workflowRow() const { return workflowRow_; }
+
     struct MouseButtonChoice {
         int value;
         const char* label;
@@ -79,6 +86,7 @@ private:
 
     void scheduleRefresh();
     void refresh();
+    void showHeld();
 
     Preferences& preferences_;
     const Keyboard& keyboard_;
@@ -92,7 +100,10 @@ private:
     QComboBox* mouseButton_;
     ToggleRow* snapping_;
     KeyCap* workflowKeys_;
+    SettingRow* workflowRow_;
     PillButton* reset_;
+    HeldKeys held_;
+    Handle heldChanges_;
     Handle changes_;
     Handle pending_;
 };

@@ -4,6 +4,7 @@
 #include "app/ui/fonts.h"
 #include "app/ui/symbols.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -18,7 +19,8 @@ WarningLabel::WarningLabel(const QString& text, QWidget* parent) : QWidget(paren
     row->setSpacing(spacing);
     auto* symbol = new QLabel(this);
     symbol->setPixmap(
-        QPixmap::fromImage(Symbols::image("exclamationmark.triangle.fill", fontSize, SettingsStyle::orange())));
+        QPixmap::fromImage(Symbols::image("exclamationmark.triangle.fill", fontSize, SettingsStyle::orange(),
+                                          qApp->devicePixelRatio())));
     symbol->setAttribute(Qt::WA_TranslucentBackground);
     row->addWidget(symbol, 0, Qt::AlignTop);
     text_ = SettingsStyle::wrappingLabel(text, Fonts::system(fontSize), SettingsStyle::orange(), this);

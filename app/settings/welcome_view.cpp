@@ -68,6 +68,8 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     switchCap_ = tip(tipRow, QStringLiteral("switch"));
     wheelCap_ = tip(tipRow, QStringLiteral("move along"));
     undoCap_ = tip(tipRow, QStringLiteral("undo"));
+    switchTip_ = switchCap_->parentWidget();
+    undoTip_ = undoCap_->parentWidget();
     choice->addWidget(tips_, 0, Qt::AlignLeft);
     choice->addWidget(SettingsStyle::wrappingLabel(
         QStringLiteral("Windows that don't fit wait at the screen edge. Click the tab there to bring them in."),
@@ -83,9 +85,8 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
     finishing->addStretch(1);
     shortcutCap_ = new KeyCap(QString());
     finishing->addWidget(shortcutCap_, 0, Qt::AlignVCenter);
-    finishing->addWidget(SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize),
-                                              Theme::secondary()),
-                         0, Qt::AlignVCenter);
+    finishText_ = SettingsStyle::label(QStringLiteral("opens Kavelo"), Fonts::system(finishSize), Theme::secondary());
+    finishing->addWidget(finishText_, 0, Qt::AlignVCenter);
     getStarted_ = new PillButton(QStringLiteral("Get Started"), time, true);
     finishing->addWidget(getStarted_, 0, Qt::AlignVCenter);
     page->addWidget(finishRow_);
@@ -105,11 +106,13 @@ WelcomeView::WelcomeView(PermissionWatcher& watcher, Preferences& preferences, P
 
     showKeys();
     changes_ = preferences_.observe([this](std::string_view property) {
-        if (property == "shortcut" || property == "bindings")
+        if (property == "shortcut" || property == "bindings" || property == "switcherEnabled")
             showKeys();
     });
 }
 
+// The switch tip names the switcher's key, else the overview's, which
+// switches too; the finish row names the overview's key, else the tray.
 void WelcomeView::showKeys()
 {
     const KeyTexts::WelcomeKeys keys = KeyTexts::welcomeKeys(preferences_);
@@ -118,13 +121,27 @@ void WelcomeView::showKeys()
         if (cap->text() != shown)
             cap->setText(shown);
     };
-    show(switchCap_, keys.switcher);
+    const bool overviewOurs = !held_.holds(preferences_.shortcut());
+    const bool switcherOurs = preferences_.switcherEnabled() && !held_.holds(KeyTexts::switcher);
+    show(switchCap_, switcherOurs ? keys.switcher : keys.overview);
     show(wheelCap_, keys.wheel);
     show(undoCap_, keys.undo);
     show(shortcutCap_, keys.overview);
+    switchTip_->setVisible(switcherOurs || overviewOurs);
+    undoTip_->setVisible(!held_.holds(preferences_.key(Command::undoArrange)));
+    shortcutCap_->setVisible(overviewOurs);
+    finishText_->setText(overviewOurs ? QStringLiteral("opens Kavelo") : QStringLiteral("Open Kavelo from its tray icon"));
 }
 
 WelcomeView::~WelcomeView() = default;
+
+void WelcomeView::follow(Published<HeldKeys>& held)
+{
+    heldChanges_ = held.subscribe([this](const HeldKeys& now) {
+        held_ = now;
+        showKeys();
+    });
+}
 
 KeyCap* WelcomeView::tip(QHBoxLayout* tips, const QString& verb)
 {

@@ -4,9 +4,12 @@
 // greeting, the two permissions, the choice of arrange mode, three key
 // tips, and "Get Started", which hands the end of onboarding back to the
 // shell. Return anywhere in the window is "Get Started". It keeps no state:
-// everything shown follows the watcher and the settings.
+// everything shown follows the watcher and the settings, and the keys it
+// names are only those no other program holds.
 
 #include "app/platform/handle.h"
+#include "app/services/held_keys.h"
+#include "app/services/signal.h"
 #include "app/settings/permission_actions.h"
 #include "app/ui/glass.h"
 #include "app/ui/spring.h"
@@ -33,6 +36,9 @@ public:
                 AnimationTime time, std::function<void()> finish, QWidget* parent = nullptr);
     ~WelcomeView() override;
 
+    // Names only the keys no other program holds, as `held` says from now on.
+    void follow(Published<HeldKeys>& held);
+
     WindowFacade* facade() const { return facade_; }
     QLabel* title() const { return title_; }
     QLabel* subtitle() const { return subtitle_; }
@@ -40,6 +46,11 @@ public:
     QWidget* arrangeChoice() const { return arrangeChoice_; }
     ArrangeModeCards* modeCards() const { return cards_; }
     QWidget* tips() const { return tips_; }
+    // The tips that name the switching and undo keys; hidden while their
+    // keys are held elsewhere.
+    QWidget* switchTip() const { return switchTip_; }
+    QWidget* undoTip() const { return undoTip_; }
+    QLabel* finishText() const { return finishText_; }
     QWidget* finishRow() const { return finishRow_; }
     KeyCap* shortcutCap() const { return shortcutCap_; }
     KeyCap* switchCap() const { return switchCap_; }
@@ -71,7 +82,8 @@ public:
 private:
     // One key tip, added to `tips`; its key cap.
     KeyCap* tip(QHBoxLayout* tips, const QString& verb);
-    // The key caps from the keys as bound now.
+    // The key caps from the keys as bound now, only those no other
+    // program holds.
     void showKeys();
 
     Preferences& preferences_;
@@ -83,6 +95,11 @@ private:
     QWidget* arrangeChoice_;
     ArrangeModeCards* cards_;
     QWidget* tips_;
+    QWidget* switchTip_;
+    QWidget* undoTip_;
+    QLabel* finishText_;
+    HeldKeys held_;
+    Handle heldChanges_;
     QWidget* finishRow_;
     KeyCap* shortcutCap_;
     KeyCap* switchCap_;

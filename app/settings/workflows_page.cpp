@@ -94,13 +94,37 @@ private:
 
 } // namespace
 
-QString WorkflowsPage::safariFooter()
+QString WorkflowsPage::firefoxDetail(bool installed)
 {
-    return QStringLiteral("Safari can't tell Kavelo which windows are private, so private tabs would be saved too. "
-                          "Chrome, Arc, Brave and Edge tabs are always saved, without incognito tabs.");
+    return installed ? QStringLiteral("Open tabs are saved, without private windows.")
+                     : QStringLiteral("Firefox isn't installed on this computer.");
 }
 
-WorkflowsPage::WorkflowsPage(Workflows& workflows, Preferences& preferences, DeleteArming arming,
+QString WorkflowsPage::chromiumDetail()
+{
+    return QStringLiteral("Their tabs can't be read on Linux, so they aren't saved.");
+}
+
+namespace {
+
+// A browser's row: what it shows says whether its tabs are saved; a
+// browser whose tabs are not gives the reason instead.
+SettingRow* browserRow(const QString& title, const QString& detail, bool saved)
+{
+    auto* state = SettingsStyle::wrappingLabel(saved ? QStringLiteral("Saved") : QStringLiteral("Not saved"),
+                                               Fonts::system(13), Theme::secondary());
+    state->setWordWrap(false);
+    auto* row = new SettingRow(title, std::nullopt, state);
+    if (saved)
+        row->setDetail(detail);
+    else
+        row->setUnavailable(detail);
+    return row;
+}
+
+} // namespace
+
+WorkflowsPage::WorkflowsPage(Workflows& workflows, Preferences&, DeleteArming arming,
                              AnimationTime time, QWidget* parent)
     : QWidget(parent), workflows_(workflows), arming_(std::move(arming)), time_(time)
 {
@@ -117,12 +141,13 @@ WorkflowsPage::WorkflowsPage(Workflows& workflows, Preferences& preferences, Del
     QObject::connect(import_, &QAbstractButton::clicked, this, [this] { workflows_.importWorkflow(); });
     stack_->addWidget(import_, 0, Qt::AlignHCenter);
 
-    safari_ = new SettingGroup(std::nullopt, safariFooter());
-    safariRow_ = new ToggleRow(QStringLiteral("Save Safari tabs"), std::nullopt,
-                               {[&preferences] { return preferences.savesSafariTabs(); },
-                                [&preferences](bool on) { preferences.setSavesSafariTabs(on); }});
-    safari_->addRow(safariRow_);
-    stack_->addWidget(safari_);
+    const bool firefox = workflows_.firefoxInstalled();
+    tabs_ = new SettingGroup(QStringLiteral("Browser tabs"));
+    firefoxRow_ = browserRow(QStringLiteral("Firefox"), firefoxDetail(firefox), firefox);
+    chromiumRow_ = browserRow(QStringLiteral("Chrome, Chromium, Brave and Edge"), chromiumDetail(), false);
+    tabs_->addRow(firefoxRow_);
+    tabs_->addRow(chromiumRow_);
+    stack_->addWidget(tabs_);
 
     auto* message = new MessageLabel;
     message_ = message;
@@ -135,10 +160,6 @@ WorkflowsPage::WorkflowsPage(Workflows& workflows, Preferences& preferences, Del
         if (text)
             message->showText(QString::fromStdString(*text));
         message->setVisible(text.has_value());
-    });
-    preferenceChanges_ = preferences.observe([this](std::string_view property) {
-        if (property == "savesSafariTabs")
-            safariRow_->refresh();
     });
 }
 

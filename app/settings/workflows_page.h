@@ -1,7 +1,7 @@
 #pragma once
 
 // The Workflows page: one card per saved workflow (or a card saying there
-// are none), importing a workflow file, the "Save Safari tabs" setting, and
+// are none), importing a workflow file, which browsers have their tabs saved, and
 // the last problem `Workflows` reported. The cards follow the list as it
 // changes; edits go to the stored files, never to the list.
 
@@ -25,6 +25,7 @@ namespace kavelo {
 class PillButton;
 class Preferences;
 class SettingGroup;
+class SettingRow;
 class ToggleRow;
 class WorkflowCard;
 class Workflows;
@@ -48,12 +49,16 @@ public:
     const std::vector<WorkflowCard*>& cards() const { return cards_; }
     WorkflowCard* card(const std::string& name) const;
     PillButton* importButton() const { return import_; }
-    SettingGroup* safariGroup() const { return safari_; }
-    ToggleRow* safariRow() const { return safariRow_; }
+    // Which browsers have their tabs saved: Firefox (live when installed)
+    // and the Chromium family (always disabled, with the reason).
+    SettingGroup* tabsGroup() const { return tabs_; }
+    SettingRow* firefoxRow() const { return firefoxRow_; }
+    SettingRow* chromiumRow() const { return chromiumRow_; }
     // Shown only while `Workflows` holds a message.
     QLabel* messageLabel() const { return message_; }
 
-    static QString safariFooter();
+    static QString firefoxDetail(bool installed);
+    static QString chromiumDetail();
 
     static constexpr int spacing = 14;
 
@@ -73,12 +78,12 @@ private:
     // Hidden at once, deleted once the event that removed them returns.
     std::vector<WorkflowCard*> leaving_;
     PillButton* import_;
-    SettingGroup* safari_;
-    ToggleRow* safariRow_;
+    SettingGroup* tabs_;
+    SettingRow* firefoxRow_;
+    SettingRow* chromiumRow_;
     QLabel* message_;
     Handle itemChanges_;
     Handle messageChanges_;
-    Handle preferenceChanges_;
     Liveness alive_;
 };
 

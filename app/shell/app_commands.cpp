@@ -4,8 +4,10 @@
 
 #include "app/shell/app_delegate.h"
 
+#include "app/services/move_report.h"
 #include "app/services/window_actions.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,13 +30,13 @@ void AppDelegate::run(Command command)
     case Command::floatWindow: arrange().toggleFloat(); return;
     case Command::cleanSpace: preferences_.setCleanSpaceOn(!preferences_.cleanSpaceOn()); return;
     case Command::undoArrange: arrange().undo(); return;
-    case Command::snapLeft: WindowActions::snapFocused(desktop_, Snap::left); return;
-    case Command::snapRight: WindowActions::snapFocused(desktop_, Snap::right); return;
-    case Command::snapMaximize: WindowActions::snapFocused(desktop_, Snap::maximize); return;
-    case Command::snapCenter: WindowActions::snapFocused(desktop_, Snap::center); return;
-    case Command::thirdLeft: WindowActions::snapFocused(desktop_, Snap::leftThird); return;
-    case Command::thirdCenter: WindowActions::snapFocused(desktop_, Snap::centerThird); return;
-    case Command::thirdRight: WindowActions::snapFocused(desktop_, Snap::rightThird); return;
+    case Command::snapLeft: snap(Snap::left); return;
+    case Command::snapRight: snap(Snap::right); return;
+    case Command::snapMaximize: snap(Snap::maximize); return;
+    case Command::snapCenter: snap(Snap::center); return;
+    case Command::thirdLeft: snap(Snap::leftThird); return;
+    case Command::thirdCenter: snap(Snap::centerThird); return;
+    case Command::thirdRight: snap(Snap::rightThird); return;
     default: arrange().perform(command); return;
     }
 }
@@ -59,15 +61,40 @@ void AppDelegate::tidy()
         tidyMemory_.reset();
     }
     const TidyLayout layout = preferences_.tidyLayout();
-    tidyMemory_ = WindowActions::tidy(desktop_, layout, std::nullopt);
-    toast.show(tidyMemory_ ? "Tidied into " + std::string(title(layout)) : std::string("No windows to tidy"),
-               "checkmark.circle.fill");
+    WindowActions::Moves moves;
+    tidyMemory_ = WindowActions::tidy(desktop_, layout, std::nullopt, &moves);
+    if (!tidyMemory_) {
+        toast.show("No windows to tidy", "checkmark.circle.fill");
+        return;
+    }
+    if (const auto report = MoveReport::text(moves, platform_.workspace.windowManagerName())) {
+        // Nothing moved is nothing to undo.
+        if (moves.moved == 0)
+            tidyMemory_.reset();
+        toast.show(*report, MoveReport::icon);
+        return;
+    }
+    toast.show("Tidied into " + std::string(title(layout)), "checkmark.circle.fill");
+}
+
+void AppDelegate::snap(Snap snap)
+{
+    const auto moves = WindowActions::snapFocused(desktop_, snap);
+    if (const auto report = MoveReport::text(moves, platform_.workspace.windowManagerName()))
+        views_.toast().show(*report, MoveReport::icon);
 }
 
 void AppDelegate::toggleFocus()
 {
     if (!focusMemory_) {
-        focusMemory_ = WindowActions::focusWindow(desktop_);
+        WindowActions::Moves moves;
+        focusMemory_ = WindowActions::focusWindow(desktop_, &moves);
+        // A window that would not fill is no fill to end later.
+        if (focusMemory_ && moves.moved == 0) {
+            focusMemory_.reset();
+            if (const auto report = MoveReport::text(moves, platform_.workspace.windowManagerName()))
+                views_.toast().show(*report, MoveReport::icon);
+        }
         arrange().pause(PauseReason::fillScreen, focusMemory_ ? fillPause : 0);
         if (preferences_.focusHidesOthers() && focusMemory_ && clearedApps_.empty())
             toggleClear();
@@ -141,16 +168,34 @@ void AppDelegate::applyKeys()
     if (preferences_.isRecording())
         return;
 
+    HeldKeys held{.manager = platform_.workspace.windowManagerName()};
+    // A key refused because one of our own registrations has it is no
+    // other program's.
+    std::vector<Shortcut> ours;
+    const auto refused = [&](const Shortcut& key, bool isDefault) {
+        if (std::find(ours.begin(), ours.end(), key) != ours.end())
+            return false;
+        held.add(key, isDefault);
+        return true;
+    };
     const Shortcut overview = preferences_.shortcut();
     const bool registered =
         hotKeys_.registerHotKey(overview.keyCode, overview.modifiers, weakly([this] { toggleOverview(); }));
     if (preferences_.shortcutTaken() != !registered)
         preferences_.setShortcutTaken(!registered);
+    if (registered)
+        ours.push_back(overview);
+    else
+        refused(overview, overview == Shortcut::standard);
 
-    // A slot held elsewhere is silently left out.
-    for (int slot = 1; slot <= int(slotKeys.size()); ++slot)
-        hotKeys_.registerHotKey(slotKeys[std::size_t(slot - 1)], slotModifiers,
-                                weakly([this, slot] { workflows_.switchTo(slot); }));
+    // A slot held elsewhere is left out without a word in the log.
+    for (int slot = 1; slot <= int(slotKeys.size()); ++slot) {
+        const Shortcut key{slotKeys[std::size_t(slot - 1)], int(slotModifiers)};
+        if (hotKeys_.registerHotKey(key.keyCode, key.modifiers, weakly([this, slot] { workflows_.switchTo(slot); })))
+            ours.push_back(key);
+        else if (refused(key, true))
+            held.workflowKeys.push_back(key);
+    }
 
     const ArrangeMode mode = preferences_.arrangeMode();
     for (Command command : allCommands) {
@@ -163,11 +208,22 @@ void AppDelegate::applyKeys()
         }
         if (!active)
             continue;
-        registerCommand(command, preferences_.key(command));
+        const Shortcut main = preferences_.key(command);
+        if (registerCommand(command, main))
+            ours.push_back(main);
+        else
+            refused(main, !preferences_.bindings().count(command));
         if (const auto extra = preferences_.extraBindings().find(command); extra != preferences_.extraBindings().end())
-            for (const auto& shortcut : extra->second)
-                registerCommand(command, shortcut);
+            for (const auto& shortcut : extra->second) {
+                if (registerCommand(command, shortcut))
+                    ours.push_back(shortcut);
+                else
+                    refused(shortcut, false);
+            }
     }
+    if (preferences_.switcherEnabled() && !switcher_.claimed())
+        held.add(switcherShortcut, true);
+    noteHeld(std::move(held));
 }
 
 void AppDelegate::reclaimKeys()
@@ -182,12 +238,28 @@ void AppDelegate::windowManagerChanged()
     managerSettled_ = platform_.scheduler.after(managerSettle, weakly([this] { reclaimKeys(); }));
 }
 
-void AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
+bool AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
 {
     if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); })))
-        return;
+        return true;
     watchdog_.log("shortcut " + shortcut.label() + " for " + std::string(rawValue(command)) +
                   " is held by another app");
+    return false;
+}
+
+void AppDelegate::noteHeld(HeldKeys held)
+{
+    bool news = false;
+    for (const Shortcut& key : held.defaults)
+        if (std::find(toldHeld_.begin(), toldHeld_.end(), key) == toldHeld_.end()) {
+            toldHeld_.push_back(key);
+            news = true;
+        }
+    if (news)
+        views_.toast().offer(HeldKeyTexts::toast(held), "keyboard",
+                             weakly([this] { showSettings(SettingsTab::shortcuts); }));
+    if (held != heldKeys_.value())
+        heldKeys_.set(std::move(held));
 }
 
 bool AppDelegate::keyHook(TapEventType type, const TapEvent& event)

@@ -29,7 +29,27 @@ AppDelegate::AppDelegate(Platform platform, ShellViews& views, CommandLine comma
       noPeek_(desktop_, workingApp_, views_.focusModePanels()),
       cleanSpace_(desktop_, workingApp_, views_.focusModePanels())
 {
-    defaults_.onWriteFailure = weakly([this](std::string_view message) { watchdog_.log(message); });
+    defaults_.deferWrites(platform_.scheduler, Seconds(settingsDelay));
+    defaults_.onWriteFailure = weakly([this](std::string_view message, std::error_code error) {
+        watchdog_.log(message);
+        settingsUnsaved(error);
+    });
+}
+
+void AppDelegate::settingsUnsaved(std::error_code error)
+{
+    // What the screen shows now would be gone at the next start.
+    views_.toast().show("Couldn't save your settings: " +
+                            UserDefaults::plainReason(error, defaults_.file().parent_path()),
+                        "exclamationmark.triangle.fill");
+}
+
+std::optional<std::string> AppDelegate::saveSettings()
+{
+    if (const std::error_code error = defaults_.flush())
+        return "the change was made, but your settings could not be saved: " +
+               UserDefaults::plainReason(error, defaults_.file().parent_path());
+    return std::nullopt;
 }
 
 AppDelegate::~AppDelegate()
@@ -102,27 +122,30 @@ void AppDelegate::applicationDidFinishLaunching()
     // 13.
     workflows_.willMoveWindows = weakly([this] { arrange().pause(PauseReason::workflow, workflowPause); });
     workflows_.didMoveWindows = weakly([this] { arrange().adoptWindows(); });
+    workflows_.launcher = &environment_.launcher;
     // 14.
     arrange().start();
     noPeek_.start();
     cleanSpace_.pauseArranging =
         weakly([this](double seconds) { arrange().pause(PauseReason::cleanSpace, seconds); });
     cleanSpace_.start();
-    // 15. The Control-Option wheel, taken only while arranging is on.
+    // 15. The Control-Option wheel, taken only while the engine acts on it
+    // (a strip to pan, waiting windows to slide); else the window under the
+    // pointer gets it.
     mouse_->onScroll = weakly([this](double delta) {
         if (preferences_.arrangeMode() == ArrangeMode::off)
             return false;
-        arrange().scrolled(delta);
-        return true;
+        return arrange().scrolled(delta);
     });
     // 16.
     applyKeys();
     // 17. The shortcut recorder takes Option-Tab while it records.
     switcher_.isEnabled = weakly([this] { return preferences_.switcherEnabled() && !preferences_.isRecording(); });
     switcher_.switchWorkflow = weakly([this](int slot) { workflows_.switchTo(slot); });
+    // The claim, and what the held keys say of it, follow the switch.
     preferenceChanges_ = preferences_.observe(weakly([this](std::string_view property) {
         if (property == "switcherEnabled")
-            switcher_.updateClaim();
+            applyKeys();
     }));
     switcher_.updateClaim();
     // After the launch, before the first Alt-Tab; the preview shows its own.
@@ -182,6 +205,8 @@ void AppDelegate::applicationWillTerminate()
 {
     cleanSpace_.end();
     arrange().release();
+    // Changes still waiting to be written are not lost.
+    defaults_.flush();
     watchdog_.markCleanExit();
 }
 
@@ -274,6 +299,7 @@ ShellWindows& AppDelegate::shellWindows()
             .permissions = Permissions{platform_.capture, platform_.workspace, environment_.launcher,
                                        environment_.process, weakly([this] { terminate(); })},
             .clashingApp = weakly([this] { return ArrangeEngine::clashingApp(platform_.workspace); }),
+            .heldKeys = &heldKeys_,
             .shortcutsShown = weakly([this] { reclaimKeys(); }),
         });
     return *windows_;
@@ -287,7 +313,8 @@ void AppDelegate::showWelcome()
         defaults_.set(welcomedKey, Json(true));
         if (windows_)
             windows_->closeWelcome();
-        views_.toast().show(KeyTexts::firstRunToast(preferences_, item_ && item_->inTray()), "keyboard");
+        views_.toast().show(KeyTexts::firstRunToast(preferences_, heldKeys_.value(), item_ && item_->inTray()),
+                            "keyboard");
     }));
 }
 

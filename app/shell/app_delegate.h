@@ -19,11 +19,13 @@
 #include "app/platform/paths.h"
 #include "app/platform/updater.h"
 #include "app/services/desktop.h"
+#include "app/services/held_keys.h"
 #include "app/services/hot_keys.h"
 #include "app/services/mouse_button_trigger.h"
 #include "app/services/permissions.h"
 #include "app/services/preferences.h"
 #include "app/services/process_launcher.h"
+#include "app/services/signal.h"
 #include "app/services/user_defaults.h"
 #include "app/services/watchdog.h"
 #include "app/services/working_app.h"
@@ -38,6 +40,7 @@
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/command.h"
+#include "core/snap.h"
 #include "core/tidy_memory.h"
 
 #include <array>
@@ -95,6 +98,8 @@ public:
     static constexpr std::array<std::uint16_t, 9> slotKeys{18, 19, 20, 21, 23, 22, 26, 28, 25};
     static constexpr std::uint32_t slotModifiers = 0x1800;
     static constexpr const char* welcomedKey = "welcomed";
+    // A burst of setting changes is written this long after its first.
+    static constexpr double settingsDelay = 0.5;
     // A manager names itself before it grabs its keys: they are asked for
     // again this long after it took over.
     static constexpr double managerSettle = 2;
@@ -136,6 +141,8 @@ public:
     void open(const std::vector<std::string>& urls);
     // Ends the run loop, and with it the process, with `status`.
     void exitProcess(int status);
+    // Writes the settings changed so far; why they could not be, if so.
+    std::optional<std::string> saveSettings();
     std::ostream& out() const;
     std::ostream& err() const;
     std::optional<std::string> variable(std::string_view name) const;
@@ -155,7 +162,9 @@ public:
     void togglePause();
     void toggleClear();
     void toggleOverview();
-    // Registers every global shortcut afresh.
+    // Registers every global shortcut afresh, and notes the keys another
+    // program holds; when a default key is found held that no toast of this
+    // run named, a toast says how many are and offers the Shortcuts page.
     void applyKeys();
     // Asks for every key again, the switcher's claim too, through
     // `applyKeys`: run when another window manager takes over (now and once
@@ -186,6 +195,8 @@ public:
     UserDefaults& defaults() { return defaults_; }
     Watchdog& watchdog() { return watchdog_; }
     HotKeys& hotKeys() { return hotKeys_; }
+    // The keys the last registration found held by another program.
+    Published<HeldKeys>& heldKeys() { return heldKeys_; }
     WorkingApp& workingApp() { return workingApp_; }
     OverviewController& overview() { return overview_; }
     SwitcherController& switcher() { return switcher_; }
@@ -228,10 +239,14 @@ private:
     }
 
     void showPreview(const std::string& value);
+    void settingsUnsaved(std::error_code error);
     ShellWindows& shellWindows();
     std::string currentDisplays() const;
     bool isTrusted() const { return platform_.accessibility.isTrusted(); }
-    void registerCommand(Command command, const Shortcut& shortcut);
+    bool registerCommand(Command command, const Shortcut& shortcut);
+    // Snaps the focused window; a window that stays put is said so.
+    void snap(Snap snap);
+    void noteHeld(HeldKeys held);
 
     // What it is given.
     Platform platform_;
@@ -246,6 +261,9 @@ private:
     Watchdog watchdog_;
     WorkingApp workingApp_;
     HotKeys hotKeys_;
+    Published<HeldKeys> heldKeys_;
+    // The default keys a toast has named as held in this run.
+    std::vector<Shortcut> toldHeld_;
     // The window pictures the switcher and the overview share.
     ThumbnailCache thumbnails_;
 

@@ -8,6 +8,7 @@
 #include "app/shell/monitor_setups.h"
 #include "app/switcher/switcher_controller.h"
 #include "core/snap.h"
+#include "core/text.h"
 #include "core/workflow_plan.h"
 
 #include <algorithm>
@@ -99,6 +100,14 @@ void CommandModes::exit(int status)
         return;
     exited_ = true;
     timers_.clear();
+    // A mode that changed settings it could not keep did not succeed.
+    const bool changed = delegate_.defaults().hasUnwritten();
+    if (const auto unsaved = changed ? delegate_.saveSettings() : std::nullopt) {
+        delegate_.err() << "kavelo: " << text::printable(*unsaved) << '\n';
+        delegate_.err().flush();
+        if (status == 0)
+            status = 1;
+    }
     delegate_.exitProcess(status);
 }
 
@@ -125,7 +134,8 @@ void CommandModes::save(const std::string& value)
     try {
         delegate_.workflows().store().save(workspace);
     } catch (const WorkspaceSaveError& error) {
-        delegate_.err() << "kavelo: cannot save \"" << value << "\": " << error.what() << '\n';
+        delegate_.err() << "kavelo: cannot save \"" << text::printable(value) << "\": " << text::printable(error.what())
+                        << '\n';
         delegate_.err().flush();
         return exit(1);
     }
@@ -146,8 +156,10 @@ void CommandModes::tidy(const std::string& value)
     const auto layout = TidyLayout_from(value);
     if (!layout)
         return exit(2);
-    const auto memory = WindowActions::tidy(delegate_.desktop(), *layout, variable(onlyAppVariable));
-    line("tidied " + std::to_string(memory ? memory->after.size() : 0));
+    WindowActions::Moves moves;
+    const auto memory = WindowActions::tidy(delegate_.desktop(), *layout, variable(onlyAppVariable), &moves);
+    // The windows that went, not those sent: a refusal is no tidy.
+    line("tidied " + std::to_string(memory ? moves.moved : 0));
     exit(0);
 }
 
@@ -327,6 +339,10 @@ void CommandModes::swipeTest(const std::string& value)
     };
     const int devices = trackpad_->start(integerNumber(value).value_or(swipeFingers));
     line("devices: " + std::to_string(devices));
+    // Which devices can swipe, so a user can tell a missing device from a
+    // desktop that sends no gestures.
+    for (const std::string& name : platform.multitouch.devices())
+        line("device: " + name);
     timers_.push_back(platform.scheduler.after(swipeSeconds, [this] { exit(0); }));
 }
 

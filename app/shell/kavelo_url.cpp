@@ -1,6 +1,7 @@
 #include "app/shell/kavelo_url.h"
 
 #include "core/raw_value.h"
+#include "core/text.h"
 
 #include <array>
 
@@ -93,7 +94,8 @@ std::string_view trimmedSlashes(std::string_view s)
     return s;
 }
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+// What the user wrote, echoed so that no character of it acts on the terminal.
+std::string inQuotes(std::string_view s) { return "\"" + text::printable(s) + "\""; }
 
 } // namespace
 
@@ -173,13 +175,13 @@ std::optional<std::string> problem(std::string_view text, const std::function<bo
         case KaveloUrl::Fault::tooLong:
             return "URL of " + std::to_string(text.size()) + " bytes is longer than " +
                    std::to_string(KaveloUrl::maxLength);
-        case KaveloUrl::Fault::otherScheme: return "not a kavelo URL: " + std::string(text);
-        case KaveloUrl::Fault::noVerb: return "no verb in " + std::string(text);
-        case KaveloUrl::Fault::badEscape: return "malformed URL " + std::string(text);
+        case KaveloUrl::Fault::otherScheme: return "not a kavelo URL: " + text::printable(text);
+        case KaveloUrl::Fault::noVerb: return "no verb in " + text::printable(text);
+        case KaveloUrl::Fault::badEscape: return "malformed URL " + text::printable(text);
         }
     }
     const auto& url = std::get<KaveloUrl>(parsed);
-    const std::string in = " in " + std::string(text);
+    const std::string in = " in " + text::printable(text);
     const auto verb = UrlVerb_from(url.verb);
     if (!verb)
         return "unknown verb " + inQuotes(url.verb) + in;

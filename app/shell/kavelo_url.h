@@ -72,8 +72,8 @@ namespace KaveloUrls {
 std::optional<UrlAction> action(std::string_view text);
 
 // For a starting client: what is wrong with the URL, as one line naming it
-// ("unknown command \"tidyy\" in kavelo://run/tidyy"); none when it is
-// good. `workflowExists` decides switches (a workflow that does not load is
+// ("unknown command \"tidyy\" in kavelo://run/tidyy"), whatever it holds
+// echoed as `text::printable`; none when it is good. `workflowExists` decides switches (a workflow that does not load is
 // refused here, though the instance would quietly find nothing).
 std::optional<std::string> problem(std::string_view text,
                                    const std::function<bool(std::string_view)>& workflowExists);

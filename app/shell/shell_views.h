@@ -12,7 +12,9 @@
 #include "app/platform/handle.h"
 #include "app/platform/platform.h"
 #include "app/services/desktop.h"
+#include "app/services/held_keys.h"
 #include "app/services/permissions.h"
+#include "app/services/signal.h"
 #include "app/services/toast.h"
 #include "app/settings/settings_tab.h"
 #include "app/shell/popover.h"
@@ -63,6 +65,8 @@ struct WindowSources {
     Permissions permissions;
     // The running application that moves windows too, for the Arrange page.
     std::function<std::optional<std::string>()> clashingApp;
+    // The keys another program holds, for the Shortcuts page and the welcome.
+    Published<HeldKeys>* heldKeys = nullptr;
     // The Shortcuts page is about to show.
     std::function<void()> shortcutsShown;
 };

@@ -1,5 +1,6 @@
 #include "app/shell/single_instance.h"
 
+#include "app/shell/instance_server.h"
 #include "core/json.h"
 
 #include <fcntl.h>
@@ -10,10 +11,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace kavelo {
 
@@ -58,12 +61,22 @@ bool ensureFolder(const std::filesystem::path& path, uid_t uid, bool create, boo
     return true;
 }
 
-bool writeAll(int fd, std::string_view data)
+// All of `data`, waiting for room up to `timeoutMs`.
+bool writeAll(int fd, std::string_view data, int timeoutMs)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!data.empty()) {
         const ssize_t n = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLOUT, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+                return false;
+            continue;
+        }
         if (n <= 0)
             return false;
         data.remove_prefix(std::size_t(n));
@@ -73,7 +86,7 @@ bool writeAll(int fd, std::string_view data)
 
 // One line, up to `limit` bytes before its end; none on a timeout, a close
 // before the end of the line, or a longer line.
-std::optional<std::string> readLine(int fd, std::size_t limit, int timeoutMs, bool* tooLong = nullptr)
+std::optional<std::string> readLine(int fd, std::size_t limit, int timeoutMs)
 {
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -85,25 +98,19 @@ std::optional<std::string> readLine(int fd, std::size_t limit, int timeoutMs, bo
         if (left <= 0 || ::poll(&p, 1, int(left)) <= 0)
             return std::nullopt;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (n <= 0)
             return std::nullopt;
         line.append(buffer, std::size_t(n));
         if (const auto end = line.find('\n'); end != std::string::npos) {
-            if (end > limit) {
-                if (tooLong)
-                    *tooLong = true;
+            if (end > limit)
                 return std::nullopt;
-            }
             line.resize(end);
             return line;
         }
-        if (line.size() > limit) {
-            if (tooLong)
-                *tooLong = true;
+        if (line.size() > limit)
             return std::nullopt;
-        }
     }
 }
 
@@ -118,17 +125,55 @@ std::optional<sockaddr_un> address(const std::filesystem::path& socket)
     return a;
 }
 
-std::string errorAnswer(std::string_view why)
-{
-    return Json{{"error", std::string(why)}}.dump() + "\n";
-}
-
 } // namespace
+
+std::string InstancePaths::canonicalDisplay(std::string_view display, std::string_view hostName)
+{
+    std::string text(display);
+    // "/tmp/.X11-unix/X1": the local socket itself.
+    constexpr std::string_view socketPrefix = "/tmp/.X11-unix/X";
+    if (text.starts_with(socketPrefix)) {
+        const std::string number = text.substr(socketPrefix.size());
+        if (!number.empty() && std::all_of(number.begin(), number.end(), ::isdigit))
+            return ":" + number;
+        return text;
+    }
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos)
+        return text;
+    std::string host = text.substr(0, colon);
+    std::string number = text.substr(colon + 1);
+    number = number.substr(0, number.find('.'));
+    if (number.empty() || !std::all_of(number.begin(), number.end(), ::isdigit) ||
+        (!host.empty() && host.back() == ':'))
+        return text;
+    number.erase(0, std::min(number.find_first_not_of('0'), number.size() - 1));
+    // "tcp/host", "unix/host" and "host/unix" name the way in, not the host.
+    if (const auto slash = host.find('/'); slash != std::string::npos) {
+        const std::string before = host.substr(0, slash), after = host.substr(slash + 1);
+        host = after == "unix" ? std::string() : after;
+        if (before == "unix")
+            host.clear();
+    }
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    std::transform(host.begin(), host.end(), host.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::string own(hostName);
+    if (own.empty()) {
+        char name[256] = {};
+        if (::gethostname(name, sizeof name - 1) == 0)
+            own = name;
+    }
+    std::transform(own.begin(), own.end(), own.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const bool local = host.empty() || host == "unix" || host == "localhost" || host == "127.0.0.1" ||
+                       host == "::1" || (!own.empty() && host == own);
+    return (local ? std::string() : host) + ":" + number;
+}
 
 std::string InstancePaths::fileName(std::string_view display)
 {
     std::string out;
-    for (char c : display)
+    for (char c : canonicalDisplay(display))
         if (std::isalnum(static_cast<unsigned char>(c)) || c == ':' || c == '.' || c == '-' || c == '_')
             out += c;
         else
@@ -138,23 +183,40 @@ std::string InstancePaths::fileName(std::string_view display)
 
 std::optional<InstancePaths> InstancePaths::make(
     const std::function<std::optional<std::string>(std::string_view)>& lookup, uid_t uid, std::string_view display,
-    std::string* error)
+    std::string* error, const std::filesystem::path& shared)
 {
     std::string ignored;
     std::string& why = error ? *error : ignored;
-    std::filesystem::path runtime;
-    const auto variable = lookup("XDG_RUNTIME_DIR");
-    if (variable && !variable->empty() && std::filesystem::path(*variable).is_absolute()) {
-        runtime = *variable;
-        if (!ensureFolder(runtime, uid, false, false, &why))
+    const auto absolute = [&](std::string_view name) -> std::optional<std::filesystem::path> {
+        const auto value = lookup(name);
+        if (!value || value->empty() || !std::filesystem::path(*value).is_absolute())
             return std::nullopt;
+        return std::filesystem::path(*value);
+    };
+    std::filesystem::path folder;
+    if (const auto runtime = absolute("XDG_RUNTIME_DIR")) {
+        if (!ensureFolder(*runtime, uid, false, false, &why))
+            return std::nullopt;
+        folder = *runtime / "kavelo";
+    } else if (std::string taken; ensureFolder(shared / ("kavelo-" + std::to_string(uid)), uid, true, true, &taken)) {
+        folder = shared / ("kavelo-" + std::to_string(uid)) / "kavelo";
     } else {
-        runtime = "/tmp/kavelo-" + std::to_string(uid);
-        if (!ensureFolder(runtime, uid, true, true, &why))
+        // Someone else made the shared name first: our own cache folder,
+        // which nobody else can make, is as private.
+        std::optional<std::filesystem::path> cache = absolute("XDG_CACHE_HOME");
+        if (!cache)
+            if (const auto home = absolute("HOME"))
+                cache = *home / ".cache";
+        if (!cache) {
+            why = taken + ", and there is no home folder to use instead; set XDG_RUNTIME_DIR";
             return std::nullopt;
+        }
+        std::error_code ec;
+        std::filesystem::create_directories(*cache, ec);
+        folder = *cache / "kavelo";
     }
     InstancePaths paths;
-    paths.folder = runtime / "kavelo";
+    paths.folder = folder;
     if (!ensureFolder(paths.folder, uid, true, true, &why))
         return std::nullopt;
     const std::string name = fileName(display);
@@ -254,121 +316,46 @@ std::vector<InstanceRequest> InstanceRequest::opening(const std::vector<std::str
     return requests;
 }
 
-InstanceServer::InstanceServer(Scheduler& scheduler, std::function<void(const InstanceRequest&)> handle)
-    : scheduler_(scheduler), handle_(std::move(handle))
-{
-}
-
-InstanceServer::~InstanceServer()
-{
-    if (thread_.joinable()) {
-        const char stop = 1;
-        [[maybe_unused]] const ssize_t n = ::write(stopPipe_[1], &stop, 1);
-        thread_.join();
-    }
-    for (int fd : stopPipe_)
-        if (fd >= 0)
-            ::close(fd);
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
-        std::error_code ignored;
-        std::filesystem::remove(socket_, ignored);
-    }
-}
-
-bool InstanceServer::listen(const std::filesystem::path& socket, std::string* error)
-{
-    if (listenFd_ >= 0)
-        return true;
-    const auto a = address(socket);
-    if (!a) {
-        *error = socket.string() + " is too long for a socket";
-        return false;
-    }
-    // Whoever left it is gone: we hold the lock.
-    std::error_code ignored;
-    std::filesystem::remove(socket, ignored);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&*a), sizeof *a) != 0 || ::listen(fd, 8) != 0 ||
-        ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
-        *error = "cannot listen on " + socket.string() + ": " + std::strerror(errno);
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    ::chmod(socket.c_str(), 0600);
-    listenFd_ = fd;
-    socket_ = socket;
-    thread_ = std::thread([this] { serve(); });
-    return true;
-}
-
-void InstanceServer::serve()
-{
-    for (;;) {
-        pollfd p[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-        if (::poll(p, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (p[1].revents)
-            return;
-        if (!(p[0].revents & POLLIN))
-            continue;
-        const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0)
-            continue;
-        answer(client);
-        ::close(client);
-    }
-}
-
-void InstanceServer::answer(int client)
-{
-    bool tooLong = false;
-    const auto line = readLine(client, InstanceRequest::maxLine, readTimeoutMs, &tooLong);
-    if (!line) {
-        writeAll(client, errorAnswer(tooLong ? "request too long" : "no request"));
-        return;
-    }
-    const auto request = InstanceRequest::decode(*line);
-    if (!request) {
-        writeAll(client, errorAnswer("not a request"));
-        return;
-    }
-    writeAll(client, std::string(okAnswer) + "\n");
-    // Only the main thread touches the program.
-    scheduler_.post(alive_.guard([this, r = *request] {
-        if (handle_)
-            handle_(r);
-    }));
-}
-
 std::optional<std::string> sendToRunningInstance(const std::filesystem::path& socket, const InstanceRequest& request,
-                                                 double waitSeconds)
+                                                 double waitSeconds, double answerSeconds, bool* reached)
 {
+    if (reached)
+        *reached = false;
     const auto a = address(socket);
     if (!a)
         return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
     for (;;) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0)
             return std::nullopt;
+        // Never blocks: a full queue of connections says EAGAIN.
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&*a), sizeof *a) == 0) {
+            if (reached)
+                *reached = true;
             std::optional<std::string> answer;
-            if (writeAll(fd, request.encode() + "\n"))
-                answer = readLine(fd, InstanceRequest::maxLine, InstanceServer::readTimeoutMs);
+            const int answerMs = int(answerSeconds * 1000);
+            if (writeAll(fd, request.encode() + "\n", answerMs))
+                answer = readLine(fd, InstanceRequest::maxLine, answerMs);
             ::close(fd);
             return answer;
         }
         ::close(fd);
-        // The holder may still be launching.
+        // The holder may still be launching, or busy accepting.
         if (std::chrono::steady_clock::now() >= deadline)
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }
+}
+
+std::optional<std::string> answerError(std::string_view answer)
+{
+    if (answer == InstanceServer::okAnswer)
+        return std::nullopt;
+    const Json j = Json::parse(answer, nullptr, false);
+    if (!j.is_discarded() && j.is_object() && j.size() == 1 && j.contains("error") && j["error"].is_string())
+        return j["error"].get<std::string>();
+    return std::string("the running Kavelo gave an answer it should not");
 }
 
 } // namespace kavelo

@@ -2,31 +2,31 @@
 
 // One running Kavelo per X display: two would both grab the keys and
 // arrange the same windows. A normal start holds a lock file for its whole
-// life and, once launched, listens on a local socket next to it. A second
-// start finds the lock held, sends the running one a request ("reopen": show
-// the popover) and ends. A dead instance's lock is free again (the system
-// drops it with the process) and its socket is replaced.
+// life and, once launched, listens on a local socket next to it
+// (`InstanceServer`). A second start finds the lock held, sends the running
+// one a request ("reopen": show the popover; or URLs to open), waits for the
+// answer and ends. A dead instance's lock is free again (the system drops it
+// with the process) and its socket is replaced.
 //
-// The files live in `<runtime>/kavelo/`, `<runtime>` being
-// $XDG_RUNTIME_DIR or else /tmp/kavelo-<uid>. Every folder of ours is made
-// 0700 and refused when it is a symbolic link or belongs to someone else.
+// The display is named canonically (":1", ":1.0", "unix:1" and
+// "localhost:1" are one display), so every way of writing it finds the one
+// lock. The files live in `<runtime>/kavelo/`, `<runtime>` being
+// $XDG_RUNTIME_DIR, else /tmp/kavelo-<uid> when that is ours, else the
+// user's cache folder (someone else may have made the /tmp one first to
+// keep us out). Every folder of ours is made 0700 and refused when it is a
+// symbolic link or belongs to someone else.
 //
 // A request is one line of JSON of at most 64 KiB, decoded strictly;
 // anything else is answered with an error and does nothing.
 
-#include "app/platform/handle.h"
-#include "app/platform/scheduler.h"
-
 #include <sys/types.h>
 
-#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace kavelo {
@@ -37,10 +37,16 @@ struct InstancePaths {
     std::filesystem::path socket;
 
     // The display's files, the folders made as needed; none (with `error`
-    // saying why) when a folder is unsafe or cannot be made.
+    // saying why) when no safe folder can be had. `shared` is where the
+    // folder of all this user's displays goes without a runtime folder.
     static std::optional<InstancePaths> make(const std::function<std::optional<std::string>(std::string_view)>& lookup,
-                                             uid_t uid, std::string_view display, std::string* error);
-    // The display's name as a file name: "/" and the unusual left out.
+                                             uid_t uid, std::string_view display, std::string* error,
+                                             const std::filesystem::path& shared = "/tmp");
+    // The display as host and number, without the screen: ":1" for every
+    // local way of writing display 1 (`hostName` is this machine's name;
+    // empty asks the system), "host:1" for another machine's.
+    static std::string canonicalDisplay(std::string_view display, std::string_view hostName = {});
+    // The canonical display's name as a file name: "/" and the unusual left out.
     static std::string fileName(std::string_view display);
 };
 
@@ -76,43 +82,17 @@ struct InstanceRequest {
     static std::vector<InstanceRequest> opening(const std::vector<std::string>& urls);
 };
 
-// Listens for requests on a thread that only reads, answers and hands each
-// good request to the main thread through the scheduler.
-class InstanceServer {
-public:
-    InstanceServer(Scheduler& scheduler, std::function<void(const InstanceRequest&)> handle);
-    // Stops listening and removes the socket.
-    ~InstanceServer();
-    InstanceServer(const InstanceServer&) = delete;
-    InstanceServer& operator=(const InstanceServer&) = delete;
-
-    // Replaces whatever lies at `socket` (hold the lock first). False, with
-    // `error`, when it cannot listen.
-    bool listen(const std::filesystem::path& socket, std::string* error);
-    bool isListening() const { return listenFd_ >= 0; }
-
-    // Seconds a client may take to send its line.
-    static constexpr int readTimeoutMs = 2000;
-
-    static constexpr const char* okAnswer = "{\"ok\":true}";
-
-private:
-    void serve();
-    void answer(int client);
-
-    Scheduler& scheduler_;
-    std::function<void(const InstanceRequest&)> handle_;
-    std::filesystem::path socket_;
-    int listenFd_ = -1;
-    int stopPipe_[2] = {-1, -1};
-    std::thread thread_;
-    Liveness alive_;
-};
-
-// Sends `request` to the instance listening at `socket`, trying again while
-// it is still launching, for up to `waitSeconds`. Its answer line; none when
-// nothing answered in time.
+// Sends `request` to the instance listening at `socket`, trying to connect
+// while it is still launching (or its queue of connections is full) for up
+// to `waitSeconds`, then waits up to `answerSeconds` for the work to be
+// done. Its answer line; none when it could not be reached (`reached`
+// false) or did not answer in time.
 std::optional<std::string> sendToRunningInstance(const std::filesystem::path& socket, const InstanceRequest& request,
-                                                 double waitSeconds = 2.0);
+                                                 double waitSeconds = 2.0, double answerSeconds = 20.0,
+                                                 bool* reached = nullptr);
+
+// The error an answer line carries; none for "{"ok":true}". A line that is
+// neither is an error of its own.
+std::optional<std::string> answerError(std::string_view answer);
 
 } // namespace kavelo

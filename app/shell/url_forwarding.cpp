@@ -1,6 +1,7 @@
 #include "app/shell/url_forwarding.h"
 
 #include "app/shell/kavelo_url.h"
+#include "core/text.h"
 
 #include <ostream>
 
@@ -26,12 +27,13 @@ void report(const Sorted& sorted, std::ostream& err)
     err.flush();
 }
 
-int forward(const Sorted& sorted, std::ostream& err, const std::function<bool(const InstanceRequest&)>& send)
+int forward(const Sorted& sorted, std::ostream& err,
+            const std::function<std::optional<std::string>(const InstanceRequest&)>& send)
 {
     report(sorted, err);
     for (const InstanceRequest& request : InstanceRequest::opening(sorted.valid)) {
-        if (!send(request)) {
-            err << "kavelo: the running Kavelo did not answer\n";
+        if (const auto failure = send(request)) {
+            err << "kavelo: " << text::printable(*failure) << '\n';
             err.flush();
             return 1;
         }

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,10 @@ Sorted sort(const std::vector<std::string>& urls, const WorkspaceStore& store);
 // Prints each problem as "kavelo: <problem>" on `err`.
 void report(const Sorted& sorted, std::ostream& err);
 
-// Status of a client run: 0, or 2 when any URL was refused; 1 when the
-// instance did not take the good ones (`send` answers whether it did).
-int forward(const Sorted& sorted, std::ostream& err, const std::function<bool(const InstanceRequest&)>& send);
+// Status of a client run: 0, or 2 when any URL was refused; 1, with the
+// reason on `err`, when the instance did not do the good ones or could not
+// keep what they changed (`send` answers why, or nothing when all is done).
+int forward(const Sorted& sorted, std::ostream& err,
+            const std::function<std::optional<std::string>(const InstanceRequest&)>& send);
 
 } // namespace kavelo::UrlForwarding

@@ -128,6 +128,7 @@ void OverviewController::present()
     const Screen& screen = screenUnder(screens, pointer);
     displayID_ = screen.id;
     screenWidth_ = screen.frame.width();
+    screenScale_ = screen.scale;
     const int count = int(model_.windows().size());
     model_.setColumns(std::clamp(GridNavigation::columns(count, screen.frame.width(),
                                                          screen.frame.height() - reservedHeight),
@@ -187,6 +188,7 @@ void OverviewController::startThumbnails()
     requests.reserve(model_.windows().size());
     for (const WindowEntry& w : model_.windows())
         requests.push_back({.id = w.id, .box = box});
+    cache_->setScale(screenScale_);
     requests = cache_->show(requests);
     // The pictures kept from before show at once; fresh ones replace them.
     std::unordered_map<WindowID, SharedImage> held;
@@ -197,7 +199,7 @@ void OverviewController::startThumbnails()
         model_.setThumbnails(std::move(held));
     if (!loadThumbnails)
         return;
-    thumbnailTask_ = loadThumbnails(desktop_, std::move(requests), screenScale,
+    thumbnailTask_ = loadThumbnails(desktop_, std::move(requests), screenScale_,
                                     [this, opening](WindowID id, Image image) {
                                         // A picture of an earlier opening, or one after closing,
                                         // stays out of the reset model.

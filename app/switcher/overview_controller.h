@@ -48,8 +48,6 @@ public:
     static constexpr double reservedHeight = 220;    // points of the screen not given to cards
     static constexpr int minimumColumns = 3;
     static constexpr int maximumColumns = 6;
-    // Device pixels per point of the screens the pictures are drawn on.
-    static constexpr double screenScale = 1;
     static constexpr const char* keyboardHeldMessage = "overview did not open: the keyboard is held by another app";
 
     // The pictures go into `thumbnails`, shared with the switcher; without
@@ -108,6 +106,8 @@ private:
     PanelFactory makePanel_;
     std::unique_ptr<ThumbnailCache> ownCache_;
     ThumbnailCache* cache_;
+    // Device pixels per point of the screen the overview opened on.
+    double screenScale_ = 1;
     Handle dropped_;
     OverviewModel model_;
     std::unique_ptr<OverviewPanel> panel_;

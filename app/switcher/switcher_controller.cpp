@@ -357,12 +357,18 @@ void SwitcherController::startThumbnails(Generation generation)
     requests.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
         requests.push_back({.id = windows[i].id, .box = boxes.at(windows[i].id)});
+    // The panel may open on any screen, and its map spans them all: pictures
+    // for the sharpest.
+    double scale = 1;
+    for (const Screen& screen : desktop_.platform.displays.screens())
+        scale = std::max(scale, screen.scale);
+    cache_->setScale(scale);
     requests = cache_->show(requests);
     // Pictures kept from before show at once; fresh ones replace them.
     for (const auto& request : requests)
         if (SharedImage picture = cache_->find(request.id))
             model_.addThumbnail(request.id, std::move(picture));
-    thumbnailTask_ = Thumbnails::loadSized(desktop_, std::move(requests), screenScale,
+    thumbnailTask_ = Thumbnails::loadSized(desktop_, std::move(requests), scale,
                                            [this, generation](WindowID id, Image image) {
                                                if (generation != loaded_ || loadedEnded_)
                                                    return;

@@ -43,8 +43,6 @@ public:
     static constexpr double reducedMotionShowDelay = 0.05;
     static constexpr double watchInterval = 0.2;
     static constexpr std::size_t thumbnailLimit = 24;
-    // Device pixels per point of the screens the pictures are drawn on.
-    static constexpr double screenScale = 1;
 
     static constexpr std::uint16_t tabKey = 48;
     static constexpr std::uint64_t startMask = EventFlag::command | EventFlag::option | EventFlag::control;

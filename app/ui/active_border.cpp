@@ -47,7 +47,9 @@ ActiveBorder::ActiveBorder(PanelHost& host, FrameProvider activeFrame, SettingsP
 ActiveBorder::ActiveBorder(const Desktop& desktop, WorkingApp& workingApp, PanelHost& host)
     : ActiveBorder(
           host,
-          [desktop, &workingApp] { return ActiveWindow::activeFrame(desktop, workingApp, ownTitledKeyWindow()); },
+          [desktop, &workingApp, &host] {
+              return ActiveWindow::activeFrame(desktop, workingApp, ownTitledKeyWindow(host));
+          },
           [&preferences = desktop.preferences] {
               const Color& c = preferences.highlightColor();
               return HighlightSettings{preferences.highlight(), QColor::fromRgbF(float(c.red), float(c.green),
@@ -62,7 +64,7 @@ ActiveBorder::~ActiveBorder()
     timer_.cancel();
 }
 
-std::optional<Rect> ActiveBorder::ownTitledKeyWindow()
+std::optional<Rect> ActiveBorder::ownTitledKeyWindow(const PanelHost& host)
 {
     const QWidget* key = QApplication::activeWindow();
     if (!key || !key->isVisible())
@@ -71,7 +73,7 @@ std::optional<Rect> ActiveBorder::ownTitledKeyWindow()
     if ((type != Qt::Window && type != Qt::Dialog) || key->windowFlags().testFlag(Qt::FramelessWindowHint))
         return std::nullopt;
     const QRect frame = key->frameGeometry();
-    return Rect(frame.x(), frame.y(), frame.width(), frame.height());
+    return host.frameOfToolkit(Rect(frame.x(), frame.y(), frame.width(), frame.height()));
 }
 
 FreePanel& ActiveBorder::panel()

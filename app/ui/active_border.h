@@ -94,7 +94,7 @@ public:
     // space, while the program is active and that window has a title bar
     // (the settings and welcome windows); else none. The highlight
     // surrounds that window before any other application's.
-    static std::optional<Rect> ownTitledKeyWindow();
+    static std::optional<Rect> ownTitledKeyWindow(const PanelHost& host);
 
     // Made on first use.
     FreePanel& panel();

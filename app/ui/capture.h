@@ -1,7 +1,7 @@
 #pragma once
 
 // Offscreen pictures of widgets, at one pixel per point whatever the
-// screen's scale, for screenshots and tests.
+// screen's scale (or at the scale asked for), for screenshots and tests.
 
 #include <QImage>
 
@@ -13,7 +13,7 @@ namespace kavelo::Capture {
 
 // The widget and its children as they would be painted, on transparency.
 // A widget never shown is laid out at its size hint first.
-QImage render(QWidget& widget);
+QImage render(QWidget& widget, double scale = 1);
 
 bool savePng(const QImage& image, const std::string& path);
 

@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QPainter>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kavelo::Fonts {
@@ -85,6 +87,13 @@ QFont system(double size, Weight weight)
     return font;
 }
 
+QFont windowText(double size, Weight weight)
+{
+    QFont font = system(size, weight);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
+
 QFont symbols(double size)
 {
     QFont font(families().symbols);
@@ -101,6 +110,39 @@ QString textFamily()
 QString symbolFamily()
 {
     return families().symbols;
+}
+
+namespace {
+
+double digitWidth(const QFontMetricsF& metrics)
+{
+    double widest = 0;
+    for (char d = '0'; d <= '9'; ++d)
+        widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
+    return widest;
+}
+
+} // namespace
+
+double monospacedWidth(const QString& text, const QFontMetricsF& metrics)
+{
+    const double digit = digitWidth(metrics);
+    double width = 0;
+    for (QChar c : text)
+        width += c.isDigit() ? digit : metrics.horizontalAdvance(c);
+    return width;
+}
+
+void drawMonospaced(QPainter& painter, const QString& text, double left, const QRectF& line,
+                    const QFontMetricsF& metrics)
+{
+    const double digit = digitWidth(metrics);
+    double x = left;
+    for (QChar c : text) {
+        const double advance = c.isDigit() ? digit : metrics.horizontalAdvance(c);
+        painter.drawText(QRectF(x, line.top(), advance, line.height()), Qt::AlignHCenter | Qt::AlignVCenter, QString(c));
+        x += advance;
+    }
 }
 
 } // namespace kavelo::Fonts

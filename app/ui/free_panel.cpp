@@ -68,10 +68,12 @@ void FreePanel::setClickThrough(bool on)
 
 void FreePanel::setFrame(const Rect& frame)
 {
-    if (frame == frame_ && geometry() == pixelRect(frame))
+    // Points; the toolkit's coordinates differ on a scaled monitor.
+    const QRect geometry = pixelRect(host_ ? host_->toolkitFrame(frame) : frame);
+    if (frame == frame_ && this->geometry() == geometry)
         return;
     frame_ = frame;
-    setGeometry(pixelRect(frame));
+    setGeometry(geometry);
     if (number_)
         report();
 }

@@ -1,5 +1,8 @@
 #include "app/ui/menu_bar_icon.h"
 
+#include "app/ui/shapes.h"
+#include "app/ui/theme.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -38,6 +41,38 @@ QIcon icon()
     QIcon result(pixmap);
     result.setIsMask(true);
     return result;
+}
+
+QImage tinted(double scale, const QColor& color)
+{
+    const int extent = int(side * scale);
+    QImage image(extent, extent, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(1);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    draw(painter);
+    painter.resetTransform();
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+    return image;
+}
+
+QImage applicationImage(int extent)
+{
+    // Drawn at 128 the mark is five times its menu-bar size and the corners 28.
+    const double unit = extent / 128.0;
+    QImage image(extent, extent, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(1);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::night());
+    painter.drawPath(Shapes::continuousRoundedRect(QRectF(0, 0, extent, extent), 28 * unit));
+    const QImage mark = tinted(5 * unit, Theme::lit());
+    painter.drawImage(QPointF((extent - mark.width()) / 2.0, (extent - mark.height()) / 2.0), mark);
+    return image;
 }
 
 } // namespace kavelo::MenuBarIcon

@@ -4,7 +4,9 @@
 // top-right one filled. Drawn in black as a mask that the system tints for
 // the light or dark menu bar.
 
+#include <QColor>
 #include <QIcon>
+#include <QImage>
 
 class QPainter;
 
@@ -17,5 +19,12 @@ bool draw(QPainter& painter);
 
 // The drawing as an icon marked as a mask.
 QIcon icon();
+
+// The drawing at `scale` in one colour.
+QImage tinted(double scale, const QColor& color);
+
+// The application's own icon, `side` pixels square: the drawing in the
+// accent on a dark rounded tile.
+QImage applicationImage(int side);
 
 } // namespace kavelo::MenuBarIcon

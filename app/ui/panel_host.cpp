@@ -28,6 +28,16 @@ bool PanelHost::blends() const
     return windowServer_ ? windowServer_->blendsPanels() : true;
 }
 
+Rect PanelHost::toolkitFrame(const Rect& frame) const
+{
+    return windowServer_ ? windowServer_->toolkitFrame(frame) : frame;
+}
+
+Rect PanelHost::frameOfToolkit(const Rect& toolkit) const
+{
+    return windowServer_ ? windowServer_->frameOfToolkit(toolkit) : toolkit;
+}
+
 void PanelHost::add(FreePanel* panel)
 {
     panels_.push_back(panel);

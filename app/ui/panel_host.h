@@ -33,6 +33,11 @@ public:
     // Whether translucent fills are blended with what lies below; asked of
     // the window server each time (a compositor may start or stop).
     bool blends() const;
+    // Where the toolkit puts a panel's window to cover `frame`, and the
+    // frame of a toolkit window (the toolkit's coordinates differ from
+    // points on a scaled monitor).
+    Rect toolkitFrame(const Rect& frame) const;
+    Rect frameOfToolkit(const Rect& toolkit) const;
 
     // The panels made with this host, in the order they were made.
     const std::vector<FreePanel*>& panels() const { return panels_; }

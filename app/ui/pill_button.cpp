@@ -60,6 +60,8 @@ void PillButton::paintEvent(QPaintEvent*)
     painter.translate(bounds.center());
     painter.scale(s, s);
     painter.translate(-bounds.center());
+    if (!isEnabled())
+        painter.setOpacity(disabledOpacity);
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(prominent_ ? Theme::lit() : QColor::fromRgbF(1, 1, 1, 0.1f));

@@ -31,6 +31,8 @@ public:
     static constexpr double horizontalPadding = 16;
     static constexpr double verticalPadding = 8;
     static constexpr double pressedScale = 0.96;
+    // A button that cannot be pressed now is drawn faint.
+    static constexpr double disabledOpacity = 0.4;
     static const Spring spring;
 
 protected:

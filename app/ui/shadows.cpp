@@ -317,11 +317,13 @@ void SoftShadowEffect::draw(QPainter* painter)
     const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &at, QGraphicsEffect::NoPad);
     if (source.isNull())
         return;
+    // Device pixels here: the blur and the offset are in points.
+    const double ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1;
     const QTransform saved = painter->worldTransform();
     painter->setWorldTransform(QTransform());
-    const QImage shadow = Shadows::imageShadow(source.toImage(), color_, radius_);
-    const int m = Shadows::margin(radius_);
-    painter->drawImage(QPointF(at) + offset_ - QPointF(m, m), shadow);
+    const QImage shadow = Shadows::imageShadow(source.toImage(), color_, radius_ * ratio);
+    const int m = Shadows::margin(radius_ * ratio);
+    painter->drawImage(QPointF(at) + offset_ * ratio - QPointF(m, m), shadow);
     painter->drawPixmap(at, source);
     painter->setWorldTransform(saved);
 }

@@ -117,11 +117,12 @@ void draw(QPainter& painter, const QRectF& rect, std::string_view name, double s
     painter.restore();
 }
 
-QImage image(std::string_view name, double size, const QColor& color)
+QImage image(std::string_view name, double size, const QColor& color, double ratio)
 {
     const int side = int(extent(size));
-    QImage out(side, side, QImage::Format_ARGB32_Premultiplied);
-    out.setDevicePixelRatio(1);
+    const int pixels = int(std::ceil(side * ratio));
+    QImage out(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(ratio);
     out.fill(Qt::transparent);
     QPainter painter(&out);
     draw(painter, QRectF(0, 0, side, side), name, size, color);

@@ -39,7 +39,8 @@ void draw(QPainter& painter, const QRectF& rect, std::string_view name, double s
 // The square box a symbol at text size `size` takes.
 double extent(double size);
 
-// The symbol alone on a transparent square image of `extent(size)` pixels.
-QImage image(std::string_view name, double size, const QColor& color);
+// The symbol alone on a transparent square image of `extent(size)` points.
+// `ratio` device pixels per point, so that it stays sharp on a scaled screen.
+QImage image(std::string_view name, double size, const QColor& color, double ratio = 1);
 
 } // namespace kavelo::Symbols

@@ -10,6 +10,7 @@
 #include "core/screen_coordinates.h"
 
 #include <QFontMetricsF>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -92,10 +93,43 @@ void ToastPanel::makePanel()
     view_ = new ToastView(QString(), std::string(), panel_.get());
 }
 
+void ToastView::mousePressEvent(QMouseEvent* event)
+{
+    if (!clicked) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    // Taken out first: the action may show the next toast.
+    const auto run = std::move(clicked);
+    clicked = nullptr;
+    run();
+}
+
 void ToastPanel::show(std::string text, std::string icon)
 {
     if (!panel_)
         makePanel();
+    view_->clicked = nullptr;
+    panel_->setClickThrough(true);
+    present(std::move(text), std::move(icon), shownFor);
+}
+
+void ToastPanel::offer(std::string text, std::string icon, std::function<void()> clicked)
+{
+    if (!panel_)
+        makePanel();
+    view_->clicked = [this, clicked = std::move(clicked)] {
+        hide_.cancel();
+        panel_->orderOut();
+        if (clicked)
+            clicked();
+    };
+    panel_->setClickThrough(false);
+    present(std::move(text), std::move(icon), offeredFor);
+}
+
+void ToastPanel::present(std::string text, std::string icon, double seconds)
+{
     view_->setContent(QString::fromStdString(text), std::move(icon));
     const QSize fitting = view_->sizeHint();
     const double w = fitting.width(), h = fitting.height();
@@ -123,7 +157,7 @@ void ToastPanel::show(std::string text, std::string icon)
         panel_->orderFront();
     }
 
-    hide_ = host_.scheduler().after(shownFor, [panel = panel_.get()] { panel->orderOut(); });
+    hide_ = host_.scheduler().after(seconds, [panel = panel_.get()] { panel->orderOut(); });
 }
 
 bool ToastPanel::isShowing() const

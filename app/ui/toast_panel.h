@@ -4,7 +4,8 @@
 // shown near the bottom of the display under the pointer for 1.6 s after
 // the last message, never taking focus and letting clicks through. A new
 // message replaces the one showing at once, moves the panel to the display
-// under the pointer and restarts the time.
+// under the pointer and restarts the time. An offer takes clicks instead,
+// for 5 s: a click runs it and puts the toast away.
 
 #include "app/platform/displays.h"
 #include "app/platform/handle.h"
@@ -17,6 +18,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +35,8 @@ public:
     QString text() const { return text_; }
     const std::string& icon() const { return icon_; }
     void setContent(QString text, std::string icon);
+    // Run by a click; none lets the click go by.
+    std::function<void()> clicked;
 
     // The fitting size of the capsule.
     QSize sizeHint() const override;
@@ -45,6 +49,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     QString text_;
@@ -54,6 +59,7 @@ private:
 class ToastPanel : public Toast {
 public:
     static constexpr double shownFor = 1.6;      // seconds after the last message
+    static constexpr double offeredFor = 5;      // seconds an offer waits for a click
     static constexpr double aboveBottom = 96;    // points above the visible frame's bottom
     // Room around the capsule for the panel's own shadow.
     static constexpr int shadowMargin = 14;
@@ -62,6 +68,7 @@ public:
     ~ToastPanel() override;
 
     void show(std::string text, std::string icon) override;
+    void offer(std::string text, std::string icon, std::function<void()> clicked) override;
 
     // Made with the first message and reused.
     FreePanel* panel() const { return panel_.get(); }
@@ -72,6 +79,7 @@ public:
 
 private:
     void makePanel();
+    void present(std::string text, std::string icon, double seconds);
 
     Mouse& mouse_;
     Displays& displays_;

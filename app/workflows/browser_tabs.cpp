@@ -1,8 +1,12 @@
 #include "app/workflows/browser_tabs.h"
 
+#include "app/services/firefox_profiles.h"
+#include "app/services/firefox_session.h"
 #include "core/workflow_plan.h"
 
 #include <algorithm>
+#include <iostream>
+#include <set>
 
 namespace kavelo::BrowserTabs {
 
@@ -40,7 +44,70 @@ std::optional<std::vector<std::string>> read(BrowserScripting& browsers, std::st
     return out;
 }
 
-std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari)
+bool isFirefox(std::string_view bundleID) { return bundleID == "firefox" || bundleID == "firefox-esr"; }
+
+void logToStandardError(const std::string& problem) { std::cerr << "kavelo: " << problem << '\n'; }
+
+namespace {
+
+std::optional<std::vector<std::string>> readFirefox(const std::vector<RunningApp>& running, std::string_view bundleID,
+                                                    const Log& log)
+{
+    std::set<std::int32_t> pids;
+    for (const RunningApp& app : running)
+        if (app.bundleID == bundleID)
+            pids.insert(app.pid);
+    const auto base = FirefoxProfiles::base();
+    const auto profiles = base ? FirefoxProfiles::inUse(*base, pids) : std::vector<std::filesystem::path>{};
+    if (profiles.empty()) {
+        log(std::string(bundleID) + ": no profile of the running Firefox found");
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::string>> out;
+    for (const auto& profile : profiles) {
+        const auto file = FirefoxSession::recoveryFile(profile);
+        std::string problem;
+        if (!FirefoxProfiles::isOwn(file)) {
+            log(std::string(bundleID) + ": " + file.string() + " is not the user's own");
+            continue;
+        }
+        if (const auto windows = FirefoxSession::read(file, &problem)) {
+            auto addresses = FirefoxSession::addresses(*windows);
+            if (!out)
+                out.emplace();
+            out->insert(out->end(), addresses.begin(), addresses.end());
+        } else {
+            log(std::string(bundleID) + ": " + file.string() + ": " + problem);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> read(const Platform& platform, std::string_view bundleID, const Log& log)
+{
+    if (isFirefox(bundleID))
+        return readFirefox(platform.workspace.runningApps(), bundleID, log);
+    return read(platform.browsers, bundleID);
+}
+
+std::vector<std::vector<std::string>> firefoxCommands(const std::vector<std::string>& program,
+                                                      const std::vector<std::string>& urls)
+{
+    if (program.empty() || urls.empty())
+        return {};
+    // One address opens in a tab of a running Firefox unless a new window
+    // is asked for; several open together in a new window.
+    std::vector<std::string> line = program;
+    if (urls.size() == 1)
+        line.push_back("--new-window");
+    line.insert(line.end(), urls.begin(), urls.end());
+    return {line};
+}
+
+std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari,
+                                                               const Log& log)
 {
     const std::vector<RunningApp> running = platform.workspace.runningApps();
     std::map<std::string, std::vector<std::string>> out;
@@ -51,7 +118,8 @@ std::map<std::string, std::vector<std::string>> captureRunning(const Platform& p
                                       [&](const RunningApp& app) { return app.bundleID == browser; });
         if (!runs)
             continue;
-        std::vector<std::string> kept = WorkflowPlan::keepable(read(platform.browsers, browser).value_or(std::vector<std::string>{}));
+        const auto tabs = isFirefox(browser) ? readFirefox(running, browser, log) : read(platform.browsers, browser);
+        std::vector<std::string> kept = WorkflowPlan::keepable(tabs.value_or(std::vector<std::string>{}));
         if (!kept.empty())
             out.emplace(std::string(browser), std::move(kept));
     }

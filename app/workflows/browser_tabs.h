@@ -1,12 +1,14 @@
 #pragma once
 
-// The web pages open in the user's browsers, asked for through the
-// platform's browser scripting. Private windows are skipped. A browser that
-// does not run is never asked, so nothing is launched by a capture.
+// The web pages open in the user's browsers: Firefox's from the session
+// file of the profile it runs with, the others' through the platform's
+// browser scripting. Private windows are skipped. A browser that does not
+// run is never asked, so nothing is launched by a capture.
 
 #include "app/platform/platform.h"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,8 +20,20 @@ namespace kavelo::BrowserTabs {
 inline constexpr std::string_view safari = "com.apple.Safari";
 
 // In capture order; Safari only when asked for.
-inline constexpr std::array<std::string_view, 5> supported{safari, "com.google.Chrome", "company.thebrowser.Browser",
-                                                           "com.brave.Browser", "com.microsoft.edgemac"};
+inline constexpr std::array<std::string_view, 7> supported{safari,
+                                                           "com.google.Chrome",
+                                                           "company.thebrowser.Browser",
+                                                           "com.brave.Browser",
+                                                           "com.microsoft.edgemac",
+                                                           "firefox",
+                                                           "firefox-esr"};
+
+// Firefox as its windows name it on X11.
+bool isFirefox(std::string_view bundleID);
+
+// Why a browser's tabs could not be read; the capture goes on without them.
+using Log = std::function<void(const std::string&)>;
+void logToStandardError(const std::string& problem);
 
 // Whether `bundleID` may be pasted into a script: letters, digits, "." and
 // "-" only. Workflow files are user input.
@@ -34,8 +48,19 @@ std::string script(std::string_view bundleID);
 // the script cannot run or fails, or the identifier is not a plain one.
 std::optional<std::vector<std::string>> read(BrowserScripting& browsers, std::string_view bundleID);
 
+// The same for any supported browser: Firefox's from the session files of
+// the profiles its running processes hold; no value when none reads.
+std::optional<std::vector<std::string>> read(const Platform& platform, std::string_view bundleID,
+                                             const Log& log = logToStandardError);
+
 // The web addresses of every supported browser that runs, by bundle
 // identifier; a browser with none is left out.
-std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari);
+std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari,
+                                                               const Log& log = logToStandardError);
+
+// The command lines that reopen `urls` in Firefox, in one new window:
+// `program` is how Firefox is started (its desktop entry's command).
+std::vector<std::vector<std::string>> firefoxCommands(const std::vector<std::string>& program,
+                                                      const std::vector<std::string>& urls);
 
 } // namespace kavelo::BrowserTabs

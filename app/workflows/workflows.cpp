@@ -1,6 +1,8 @@
 #include "app/workflows/workflows.h"
 
+#include "app/platform/desktop_entries.h"
 #include "app/services/key_texts.h"
+#include "app/services/move_report.h"
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
 #include "app/workflows/browser_tabs.h"
@@ -53,6 +55,16 @@ bool isOpenableURL(std::string_view address)
                         [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; });
 }
 
+// How the program at `location` starts: its desktop entry's command
+// without addresses, or the program file itself.
+std::vector<std::string> programAt(const std::string& location)
+{
+    if (!location.ends_with(".desktop"))
+        return {location};
+    const auto entry = DesktopEntry::load(location, DesktopEntries::localeFromEnvironment());
+    return entry ? DesktopExec::arguments(entry->exec).value_or(std::vector<std::string>{}) : std::vector<std::string>{};
+}
+
 // Only web addresses; browsers that keep none are left out.
 std::map<std::string, std::vector<std::string>> keepableTabs(const std::map<std::string, std::vector<std::string>>& tabs)
 {
@@ -84,17 +96,26 @@ void Workflows::reload()
     items_.set(std::move(items));
 }
 
-bool Workflows::isReservedName(std::string_view name) const
+bool Workflows::isReservedName(std::string_view name) const { return WorkspaceStore::isAutoName(name); }
+
+std::optional<std::string> Workflows::nameProblem(std::string_view name)
 {
-    return store_.url(name).filename().string().starts_with("auto-");
+    if (auto problem = WorkspaceStore::nameProblem(name))
+        return problem;
+    if (WorkspaceStore::isAutoName(name))
+        return std::string("Names starting with \"auto-\" are kept for the layouts of monitor setups.");
+    return std::nullopt;
 }
 
 bool Workflows::refuseName(std::string_view name, std::string_view verb)
 {
-    if (!isReservedName(name))
+    const std::optional<std::string> problem = nameProblem(name);
+    if (!problem)
         return false;
-    message_.set("Couldn't " + std::string(verb) + " " + std::string(name) +
-                 ". Names starting with \"auto-\" are kept for the layouts of monitor setups.");
+    // A name that cannot be stored is not repeated: it may hold line breaks.
+    const bool storable = !WorkspaceStore::nameProblem(name);
+    message_.set("Couldn't " + std::string(verb) + " " + (storable ? std::string(name) : "this workflow") + ". " +
+                 *problem);
     return true;
 }
 
@@ -146,6 +167,13 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
         toast_.show("Saved " + name, savedIcon);
 }
 
+bool Workflows::firefoxInstalled() const
+{
+    return std::any_of(BrowserTabs::supported.begin(), BrowserTabs::supported.end(), [&](std::string_view id) {
+        return BrowserTabs::isFirefox(id) && desktop_.platform.workspace.applicationLocation(id);
+    });
+}
+
 std::vector<std::string> Workflows::missingApps(const Workspace& workspace)
 {
     std::vector<std::string> missing;
@@ -173,7 +201,7 @@ void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& m
                                       [&](const RunningApp& app) { return app.bundleID == browser; });
         std::vector<std::string> open;
         if (runs) {
-            auto read = BrowserTabs::read(desktop_.platform.browsers, browser);
+            auto read = BrowserTabs::read(desktop_.platform, browser);
             if (!read)
                 continue;
             open = std::move(*read);
@@ -182,8 +210,16 @@ void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& m
         for (std::string& url : WorkflowPlan::tabsToOpen(WorkflowPlan::keepable(saved), open))
             if (isOpenableURL(url))
                 urls.push_back(std::move(url));
-        if (!urls.empty())
+        if (urls.empty())
+            continue;
+        if (!BrowserTabs::isFirefox(browser)) {
             system.openURLs(urls, *location, false);
+            continue;
+        }
+        const auto program = programAt(*location);
+        for (const auto& line : BrowserTabs::firefoxCommands(program, urls))
+            if (launcher)
+                launcher->launch(line.front(), std::vector<std::string>(line.begin() + 1, line.end()));
     }
 }
 
@@ -229,7 +265,8 @@ void Workflows::place(const Workspace& workspace, int attempt, std::uint64_t gen
 {
     if (!placement_ || generation != generation_)
         return;
-    const int placed = WindowActions::restore(desktop_, workspace);
+    WindowActions::Moves moves;
+    const int placed = WindowActions::restore(desktop_, workspace, &moves);
     placement_->placed = placed;
     if (placed < int(workspace.windows.size()) && attempt < placementRetries) {
         placement_->retry = desktop_.platform.scheduler.after(retryDelay, [this, workspace, attempt, generation] {
@@ -240,8 +277,14 @@ void Workflows::place(const Workspace& workspace, int attempt, std::uint64_t gen
     // Taken out first: the hooks may start the next switch.
     Placement done = std::move(*placement_);
     placement_.reset();
-    if (workspace.tidy)
-        (void)WindowActions::tidy(desktop_, *workspace.tidy, std::nullopt);
+    if (workspace.tidy) {
+        WindowActions::Moves tidied;
+        (void)WindowActions::tidy(desktop_, *workspace.tidy, std::nullopt, &tidied);
+        moves = tidied;
+    }
+    // Windows the window manager kept where they were are said so.
+    if (const auto report = MoveReport::text(moves, desktop_.platform.workspace.windowManagerName()))
+        toast_.show(*report, MoveReport::icon);
     if (didMoveWindows)
         didMoveWindows();
     if (done.finished)

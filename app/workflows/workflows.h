@@ -9,6 +9,7 @@
 #include "app/platform/handle.h"
 #include "app/platform/paths.h"
 #include "app/services/desktop.h"
+#include "app/services/process_launcher.h"
 #include "app/services/signal.h"
 #include "app/services/toast.h"
 #include "app/workflows/workflow_panels.h"
@@ -66,6 +67,12 @@ public:
     // after its windows are placed (the engine adopts them).
     std::function<void()> willMoveWindows = [] {};
     std::function<void()> didMoveWindows = [] {};
+    // Starts Firefox with its own command line to reopen its tabs; without
+    // one they are not reopened. The shell sets it.
+    ProcessLauncher* launcher = nullptr;
+
+    // Whether Firefox, the browser whose tabs are saved, is installed.
+    bool firefoxInstalled() const;
 
     // Saves the current desktop as a workflow; `displays` is the current
     // monitor-setup fingerprint. A blank name does nothing.
@@ -89,6 +96,9 @@ public:
 
     // Names whose file would begin with "auto-" belong to the autosaves.
     bool isReservedName(std::string_view name) const;
+    // Why a name (already trimmed) cannot be saved, as a sentence: it
+    // cannot be stored and listed as itself, or it is an autosave's.
+    static std::optional<std::string> nameProblem(std::string_view name);
 
 private:
     struct Placement {

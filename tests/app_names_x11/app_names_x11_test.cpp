@@ -1,8 +1,10 @@
 // Applications on a real X server named and pictured by their desktop
 // entries: names from the entries, the theme's icon for an entry's `Icon`,
-// the class for a program without an entry, and an entry installed while
-// the program runs.
+// the class for a program without an entry, an entry installed while the
+// program runs, and the programs people run named as their installed
+// entries say.
 
+#include "app/platform/desktop_entry.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/qt/theme_icons.h"
 #include "app/platform/x11/x11_desktop.h"
@@ -25,6 +27,7 @@
 #include <cstdlib>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 
 namespace kavelo::testing {
@@ -243,6 +246,74 @@ TEST_F(AppNamesX11, ThemeIconsResolveVectorsFilesAndNothingForUnknownNames)
     EXPECT_EQ(file->width, 32);
     EXPECT_FALSE(ThemeIcons::resolve("kavelo-no-such-icon", 64));
     EXPECT_FALSE(ThemeIcons::resolve("", 64));
+}
+
+// The installed programs with their installed entries: GTK ones name their
+// entry in _GTK_APPLICATION_ID, kcalc only by a class that is the last part
+// of its entry's id, xterm by its entry's StartupWMClass. A desktop file a
+// KDE window names (kcalc names none outside Plasma) is shown by a client
+// of our own.
+TEST_F(AppNamesX11, InstalledProgramsAreNamedAndPicturedAsTheirEntriesSay)
+{
+    const std::vector<std::vector<std::string>> programs{
+        {"gedit"}, {"gnome-calculator"}, {"env", "QT_QPA_PLATFORM=xcb", "kcalc"}, {"mousepad"}};
+    for (const auto& argv : programs)
+        if (!findProgram(argv.back())) {
+            if (std::getenv("CI"))
+                FAIL() << argv.back() << " is not installed";
+            GTEST_SKIP() << argv.back() << " is not installed";
+        }
+    ::setenv("XDG_DATA_DIRS", "/usr/share", 1);
+    // The toolkits keep their settings in memory and stay off the user's bus.
+    ::setenv("GSETTINGS_BACKEND", "memory", 1);
+    ::setenv("GDK_BACKEND", "x11", 1);
+    ::setenv("NO_AT_BRIDGE", "1", 1);
+    std::vector<pid_t> started;
+    for (const auto& argv : programs) {
+        std::vector<std::string> line{"dbus-run-session", "--"};
+        line.insert(line.end(), argv.begin(), argv.end());
+        started.push_back(session->launch(line));
+    }
+    started.push_back(session->launch({KAVELO_X11_TEST_CLIENT, "--class", "KaveloNamedByFile", "--text",
+                                       "_KDE_NET_WM_DESKTOP_FILE", "org.kde.kcalc"}));
+    const auto stop = [&] {
+        for (pid_t pid : started)
+            session->terminate(pid);
+        ::unsetenv("GSETTINGS_BACKEND");
+        ::unsetenv("GDK_BACKEND");
+    };
+    struct Stop {
+        std::function<void()> run;
+        ~Stop() { run(); }
+    } stopping{stop};
+
+    const std::map<std::string, std::string> expected{{"Gedit", "gedit"},
+                                                      {"gnome-calculator", "Calculator"},
+                                                      {"kcalc", "KCalc"},
+                                                      {"Mousepad", "Mousepad"},
+                                                      {"XTerm", "XTerm"},
+                                                      {"KaveloNamedByFile", "KCalc"}};
+    std::map<std::string, std::string> shown;
+    const bool all = test::waitFor(
+        [&] {
+            shown = names();
+            return std::all_of(expected.begin(), expected.end(),
+                               [&](const auto& e) { return shown.count(e.first) > 0; });
+        },
+        20s);
+    ASSERT_TRUE(all) << "not every program showed a window";
+    for (const auto& [wmClass, name] : expected)
+        EXPECT_EQ(shown.at(wmClass), name) << wmClass;
+
+    // The icon follows the same entry: the calculator's is the theme's.
+    x11->setIconResolver([](std::string_view icon, int) -> std::optional<Image> {
+        if (icon != "org.gnome.Calculator")
+            return std::nullopt;
+        return Image{.width = 1, .height = 1, .rgba = {1, 2, 3, 255}};
+    });
+    const auto icon = desktop->platform.workspace.icon(pidOf("gnome-calculator"));
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->rgba, (std::vector<std::uint8_t>{1, 2, 3, 255}));
 }
 
 TEST_F(AppNamesX11, AnEntryInstalledWhileRunningNamesItsProgram)

@@ -282,14 +282,39 @@ TEST(AutoLayout, PlansAreSimplifiedForTheWindowsShown)
     EXPECT_EQ(fixed.frames.at(1), preset("3 \u00d7 3").frames(2, screen, 10)[0]);
 }
 
+// Thirty windows in rows would each get a sliver of the height: only the
+// rows that keep the floor are shown, the others wait.
+TEST(AutoLayout, NoTileGoesBelowTheFloor)
+{
+    const Rect area(0, 0, 1920, 1080);
+    EXPECT_EQ(AutoLayout::tileFloor(area), Size(240, 135));
+    EXPECT_EQ(AutoLayout::tileFloor(Rect(0, 0, 800, 600)), Size(120, 120));
+    EXPECT_EQ(AutoLayout::tileFloor(Rect(0, 0, 100, 40)), Size(100, 40));
+    Ids ids;
+    for (WindowID id = 1; id <= 30; ++id)
+        ids.push_back(id);
+    const auto out = AutoLayout::layout(TidyLayout::rows, ids, 0, 0, area, 10, 0, {}, std::nullopt);
+    EXPECT_EQ(out.shown.size(), 7u);
+    for (const auto& [id, f] : out.frames)
+        EXPECT_GE(f.height(), 135) << id;
+    EXPECT_EQ(out.waitingRight.size(), 23u);
+    // A fixed count of forty: fewer tiles, the rest tabs of the last.
+    const auto fixed = AutoLayout::layout(TidyLayout::rows, ids, 40, 0, area, 10, 0, {}, std::nullopt);
+    ASSERT_EQ(fixed.tabs.size(), 1u);
+    EXPECT_EQ(fixed.tabs[0].ids.size(), 30u - 6);
+    for (const auto& [id, f] : fixed.frames)
+        EXPECT_GE(f.height() + (id >= 7 ? 30 : 0), 135) << id;
+}
+
 TEST(AutoLayout, RegressionFittedStackNeverGoesNegative)
 {
     // Shrunk from a random run: one stacked window needs the whole height and
-    // the others give all theirs, which rounding took a hair below zero.
+    // the others give all theirs, which rounding took a hair below zero. The
+    // tiles it left without height are below the floor: they wait now.
     const auto out = AutoLayout::layout(TidyLayout::focus, {9, 8, 7, 4, 3, 2}, 0, 0, Rect(0, 25, 1000, 759), 2, 0,
                                         {{8, {0, 755}}}, GridPlan(2, 2, {}));
-    EXPECT_EQ(out.shown, (Ids{9, 8, 7, 4}));
-    EXPECT_EQ(out.frames.at(8), Rect(620, 25, 380, 755));
+    EXPECT_EQ(out.shown, (Ids{9, 8}));
+    EXPECT_EQ(out.frames.at(8), Rect(620, 25, 380, 759));
     for (const auto& [id, f] : out.frames)
         EXPECT_GE(f.size.height, 0) << id;
 }
@@ -298,15 +323,16 @@ TEST(AutoLayout, RegressionAGapWiderThanTheAreaKeepsFocusTilesFromItsLeftEdge)
 {
     // The side columns of the wide focus form came out at width -8, and
     // fitting them moved the windows to x = -8 and x = 128.
+    // With the floor it keeps the least two tiles, which stay inside too.
     const auto out = AutoLayout::layout(TidyLayout::focus, {1, 2, 3}, 0, 0, Rect(0, 0, 100, 40), 60, 0, {},
                                         std::nullopt);
-    ASSERT_EQ(out.frames.size(), 3u);
+    ASSERT_EQ(out.frames.size(), 2u);
     for (const auto& [id, f] : out.frames) {
         EXPECT_GE(f.minX(), 0) << id;
         EXPECT_GE(f.width(), 0) << id;
+        EXPECT_LE(f.maxX(), 100) << id;
     }
-    EXPECT_EQ(out.frames.at(1), Rect(0, 0, 0, 40));
-    EXPECT_EQ(out.frames.at(2), Rect(60, 0, 0, 40));
+    EXPECT_EQ(out.waitingRight, Ids{3});
 }
 
 namespace {
@@ -380,6 +406,21 @@ void assertWellFormed(const Scene& s, const StripLayout& out)
     }
     RC_ASSERT(out.tabs.size() <= 1);
 
+    // No tile is below the floor unless the layout is down to its least.
+    const bool hasMain = s.layout == TidyLayout::focus || s.layout == TidyLayout::custom ||
+                         (std::isfinite(s.share) && s.share > 0 && s.share < 1);
+    std::size_t tiles = out.frames.size();
+    for (const TabBar& bar : out.tabs)
+        tiles -= bar.ids.size() - 1;
+    const std::size_t least = s.maxTiles < 1 && hasMain && s.ids.size() > 1 ? 2 : 1;
+    const Size floor = AutoLayout::tileFloor(s.area);
+    if (tiles > least)
+        for (const auto& [id, f] : out.frames) {
+            const bool tab = !out.tabs.empty() && std::count(out.tabs[0].ids.begin(), out.tabs[0].ids.end(), id) > 0;
+            RC_ASSERT(f.width() >= floor.width);
+            RC_ASSERT(f.height() + (tab ? tabBarHeight : 0) >= floor.height);
+        }
+
     if (s.maxTiles >= 1 || s.ids.empty()) {
         RC_ASSERT(out.parked.empty() && out.shown.empty() && out.waitingLeft.empty() && out.waitingRight.empty());
         RC_ASSERT(out.start == 0);
@@ -398,8 +439,6 @@ void assertWellFormed(const Scene& s, const StripLayout& out)
         RC_ASSERT(out.parked.contains(id) && out.parked.at(id).maxX() <= s.area.minX() + 2);
     for (WindowID id : out.waitingRight)
         RC_ASSERT(out.parked.contains(id) && out.parked.at(id).minX() >= s.area.maxX() - 2);
-    const bool hasMain = s.layout == TidyLayout::focus || s.layout == TidyLayout::custom ||
-                         (std::isfinite(s.share) && s.share > 0 && s.share < 1);
     if (hasMain)
         RC_ASSERT(out.shown.front() == s.ids.front());
     if (hasMain && s.ids.size() > 1 && (!s.plan || !s.plan->isValid() || s.plan->cells.size() > 1))

@@ -337,6 +337,29 @@ TEST(GridPlanJson, UnusableWeightsAreDropped)
     EXPECT_EQ(decode("[1, 2, 3]")->columnWeights, (std::vector<double>{1, 2, 3})); // kept; frames ignore it
 }
 
+TEST(GridPlanJson, WeightsWhoseTilesWouldNotBeFiniteAreDropped)
+{
+    // Found by fuzzing: the first tile was infinitely wide, so a new window
+    // was left untiled.
+    const auto overflowing = GridPlan_fromJson(*json::parse(
+        R"({"columns":2,"rows":1,"cells":[{"column":0,"row":0,"columnSpan":1,"rowSpan":1},
+            {"column":1,"row":0,"columnSpan":1,"rowSpan":1}],"columnWeights":[2.41e307,1.95]})"));
+    ASSERT_TRUE(overflowing);
+    EXPECT_FALSE(overflowing->columnWeights);
+    for (const Rect& f : overflowing->frames(2, Rect(0, 25, 1440, 875), 10))
+        EXPECT_TRUE(f.isFinite() && f.width() > 100) << f.width();
+
+    // Huge weights close to each other are fine, and so are their tiles.
+    GridPlan huge = GridPlan::even(2, 1);
+    huge.columnWeights = {{1e307, 3e307}};
+    const auto frames = huge.frames(2, Rect(0, 0, 1010, 500), 10);
+    EXPECT_DOUBLE_EQ(frames[0].width(), 250);
+    EXPECT_DOUBLE_EQ(frames[1].width(), 750);
+    // A track a millionth of another or less is no track.
+    huge.columnWeights = {{1, 1.000001e6}};
+    EXPECT_EQ(huge.frames(2, Rect(0, 0, 1010, 500), 10), GridPlan::even(2, 1).frames(2, Rect(0, 0, 1010, 500), 10));
+}
+
 namespace {
 
 // The random grid editor: the operations the settings window offers.

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 
 using namespace kavelo;
@@ -309,7 +310,6 @@ TEST_F(StoreFolder, NamedListsTheUsersWorkflowsNewestFirst)
     write("Upper.JSON", toJSON(minimalWorkspace("Upper", 9000)).dump());
     write("Broken.json", R"({"name":"Broken"})");
     write("Empty.json", "");
-    write("dotted.name.json", toJSON(minimalWorkspace("dotted.name", 9000)).dump());
     std::filesystem::create_directories(store.directory / "Folder.json");
 
     EXPECT_EQ(names(store.named()), (std::vector<std::string>{"Evening", "Noon", "Morning", "Tie a", "Tie b"}));
@@ -317,6 +317,137 @@ TEST_F(StoreFolder, NamedListsTheUsersWorkflowsNewestFirst)
     // Hidden from the list, but loadable by name.
     EXPECT_TRUE(store.load(WorkspaceStore::autoName("1-2-3-100x100")));
     EXPECT_TRUE(store.load("auto-mine"));
+}
+
+TEST_F(StoreFolder, EveryFileThatHoldsAWorkflowListsItOnceUnderItsName)
+{
+    // A copy made in a file manager, a name with a dot saved by hand, and a
+    // name that maps to the dotted one's file: all were invisible or twice.
+    write("X (copy).json", toJSON(minimalWorkspace("X", 30)).dump());
+    write("a.b.json", toJSON(minimalWorkspace("a.b", 20)).dump());
+    write("a_b.json", toJSON(minimalWorkspace("a_b", 10)).dump());
+    write("Copy of Y.json", toJSON(minimalWorkspace("Y", 5)).dump());
+    write("Y.json", toJSON(minimalWorkspace("Y", 6)).dump());
+    EXPECT_EQ(names(store.named()), (std::vector<std::string>{"X", "a.b", "a_b", "Y"}));
+
+    // Each listed name loads what the list shows; the file its name maps to
+    // wins over a copy.
+    EXPECT_EQ(store.load("a.b"), minimalWorkspace("a.b", 20));
+    EXPECT_EQ(store.load("a_b"), minimalWorkspace("a_b", 10));
+    EXPECT_EQ(store.load("X"), minimalWorkspace("X", 30));
+    EXPECT_EQ(store.load("Y"), minimalWorkspace("Y", 6));
+
+    // Removing a listed name takes the file it was listed from.
+    store.remove("X");
+    store.remove("a.b");
+    EXPECT_EQ(files(), (std::vector<std::string>{"Copy of Y.json", "Y.json", "a_b.json"}));
+    store.remove("Y");
+    EXPECT_EQ(names(store.named()), (std::vector<std::string>{"a_b", "Y"}));
+}
+
+TEST_F(StoreFolder, NamesThatCannotListAsThemselvesAreRefusedBeforeSaving)
+{
+    const std::string tooLong(WorkspaceStore::maxFileNameBytes, 'x');
+    for (const std::string& name : {std::string("\n\u0345"), std::string("two\nlines"), std::string("tab\there"),
+                                   std::string("bell\a"), std::string("next\u0085line"), std::string("para\u2029"),
+                                   std::string("bad \xff byte"), std::string(" "), std::string(), tooLong}) {
+        const auto problem = WorkspaceStore::nameProblem(name);
+        EXPECT_TRUE(problem) << name;
+        try {
+            store.save(minimalWorkspace(name, 1));
+            ADD_FAILURE() << "saved " << name;
+        } catch (const WorkspaceSaveError& e) {
+            EXPECT_EQ(e.what(), problem.value_or(""));
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(store.directory) && !files().empty());
+    EXPECT_EQ(WorkspaceStore::nameProblem("\n\u0345"), "Names can't contain line breaks or control characters.");
+    EXPECT_EQ(WorkspaceStore::nameProblem(tooLong), "The name is too long; choose a shorter one.");
+    // Marks, joiners and long names that still fit are fine.
+    for (const std::string& name : {std::string("\u0345"), std::string("👩\u200d💻 work"), std::string("Café (v2).b"),
+                                   std::string(WorkspaceStore::maxFileNameBytes - 5, 'x')}) {
+        EXPECT_EQ(WorkspaceStore::nameProblem(name), std::nullopt) << name;
+        EXPECT_NO_THROW(store.save(minimalWorkspace(name, 1))) << name;
+    }
+    EXPECT_EQ(store.named().size(), 4u);
+}
+
+namespace {
+
+rc::Gen<std::string> someName()
+{
+    return rc::gen::map(rc::gen::container<std::vector<std::string>>(
+                            rc::gen::element<std::string>("a", "b", " ", ".", "_", "(", ")", "/", "\u0345", "e\u0301",
+                                                          "\u00e9", "-", "auto-", "\n")),
+                        [](const std::vector<std::string>& pieces) {
+                            std::string s;
+                            for (const auto& p : pieces)
+                                s += p;
+                            return s;
+                        });
+}
+
+} // namespace
+
+// Saves, copies made beside the store and removals in any order: after each
+// step every name that saved and was not removed lists exactly once and
+// loads as last saved; a save is refused only for a name problem or a file
+// held by another name.
+RC_GTEST_PROP(WorkspaceStoreProperties, EveryNameThatSavesListsExactlyOnce, ())
+{
+    const auto root = std::filesystem::temp_directory_path() / ("kavelo-store-prop-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    const WorkspaceStore store(root / "Layouts");
+    std::map<std::string, Workspace> saved;
+    const int steps = *rc::gen::inRange(1, 30);
+    for (int step = 0; step < steps; ++step) {
+        const std::string name = *someName();
+        switch (*rc::gen::inRange(0, 4)) {
+        case 0:
+        case 1: {
+            const Workspace w = minimalWorkspace(name, double(step));
+            try {
+                store.save(w);
+                std::erase_if(saved, [&](const auto& entry) {
+                    return entry.first != name && store.url(entry.first) == store.url(name);
+                });
+                saved[name] = w;
+            } catch (const WorkspaceSaveError& e) {
+                const auto problem = WorkspaceStore::nameProblem(name);
+                RC_ASSERT(problem.has_value() || e.existingName.has_value());
+                if (e.existingName)
+                    RC_ASSERT(saved.count(*e.existingName) == 1u);
+            }
+            break;
+        }
+        case 2:
+            // A copy of a saved file under another file name, as file managers make.
+            if (saved.count(name)) {
+                std::error_code ec;
+                std::filesystem::copy_file(store.url(name), store.directory / ("Copy " + std::to_string(step) + ".json"),
+                                           ec);
+            }
+            break;
+        case 3:
+            // A name may share its mapped file with another spelling's.
+            store.remove(name);
+            std::erase_if(saved, [&](const auto& entry) { return !store.load(entry.first); });
+            break;
+        }
+        std::map<std::string, int> listed;
+        for (const Workspace& w : store.named())
+            ++listed[w.name];
+        for (const auto& [n, count] : listed) {
+            RC_ASSERT(count == 1);
+            RC_ASSERT(store.load(n).has_value());
+        }
+        for (const auto& [n, w] : saved) {
+            if (WorkspaceStore::isAutoName(n))
+                continue;
+            RC_ASSERT(listed.count(n) == 1u);
+        }
+    }
+    std::filesystem::remove_all(root);
 }
 
 TEST_F(StoreFolder, RemoveTakesTheFileAndNeverFails)

@@ -1,4 +1,4 @@
-// The screenshot renderer offscreen in a fresh home: the fourteen files at
+// The screenshot renderer offscreen in a fresh home: the fifteen files at
 // their sizes, what each view shows when its picture is taken, the pictures'
 // telling regions, identical bytes on a second run, and a missing folder.
 
@@ -6,17 +6,22 @@
 #include "app/diagnostics/previews.h"
 #include "app/diagnostics/sample_window.h"
 #include "app/diagnostics/preview_samples.h"
+#include "app/settings/grid_chooser.h"
 #include "app/settings/permissions_page.h"
 #include "app/settings/setting_rows.h"
 #include "app/settings/settings_sidebar.h"
 #include "app/settings/settings_view.h"
 #include "app/settings/welcome_view.h"
+#include "app/switcher/views/overview_grid.h"
 #include "app/switcher/views/overview_view.h"
+#include "app/switcher/views/window_card.h"
+#include "app/ui/menu_bar_icon.h"
 #include "app/ui/theme.h"
 #include "services/temp_home.h"
 #include "support/ui_app.h"
 
 #include <QImage>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -54,15 +59,30 @@ int pixelsNear(const QImage& image, QColor color, int tolerance = 3, QRect area 
     return count;
 }
 
+// The grid chooser the picture holds, if any (its class has no meta-object
+// for `findChild`).
+GridChooser* chooserIn(QWidget& view)
+{
+    for (QObject* child : view.children())
+        if (auto* chooser = dynamic_cast<GridChooser*>(child))
+            return chooser;
+    return nullptr;
+}
+
 // What each view showed when its picture was taken.
 struct Seen {
     std::vector<std::string> results;   // overview: the titles of the cards
+    QPoint ring;                         // overview: just inside the selected card's ring
+    double selectedScale = 0;
     bool emptyState = false;
     bool grid = false;
     std::string field;
     std::optional<SettingsTab> tab;
     bool restartRow = false;
     bool nothingToGrant = false;
+    QRect help;   // the grid chooser's help text, in the picture
+    QRect icon;   // the settings sidebar's application icon, in the picture
+    QImage iconImage;
 };
 
 // One render shared by the suite: it takes a few seconds.
@@ -85,8 +105,28 @@ protected:
                                              s.emptyState = overview->emptyState()->isVisible();
                                              s.grid = overview->grid()->isVisible();
                                              s.field = overview->searchField()->text().toStdString();
+                                             const int selected = overview->model().selection();
+                                             if (selected >= 0 && selected < int(s.results.size())) {
+                                                 const OverviewGrid& grid = *overview->grid();
+                                                 const WindowCard card = grid.card(selected);
+                                                 const QRectF cell = grid.cardRect(selected);
+                                                 const QRectF area = card.layout(cell).pictureArea;
+                                                 // The ring lies just inside the scaled picture area's edge.
+                                                 const double left =
+                                                     area.center().x() - (area.center().x() - area.left()) * card.scale();
+                                                 s.ring = grid.mapTo(grid.window(), QPointF(left + 1.25, area.center().y()))
+                                                              .toPoint();
+                                                 s.selectedScale = card.scale();
+                                             }
                                          } else if (auto* settings = dynamic_cast<SettingsView*>(&view)) {
                                              s.tab = settings->sidebar()->tab();
+                                             const SettingsSidebar& sidebar = *settings->sidebar();
+                                             s.icon = sidebar.iconRect().toAlignedRect().translated(
+                                                 sidebar.mapTo(sidebar.window(), QPoint(0, 0)));
+                                             s.iconImage = sidebar.icon();
+                                         } else if (auto* chooser = chooserIn(view)) {
+                                             const QLabel* help = chooser->helpLabel();
+                                             s.help = QRect(help->mapTo(help->window(), QPoint(0, 0)), help->size());
                                          } else if (auto* welcome = dynamic_cast<WelcomeView*>(&view)) {
                                              s.restartRow = welcome->permissions()->restartRow()->isVisible();
                                              s.nothingToGrant =
@@ -114,7 +154,7 @@ protected:
     static inline std::map<std::string, Seen> seen;
 };
 
-TEST_F(Previews, ExactlyTheFourteenFilesAtTheirSizesNoneBlank)
+TEST_F(Previews, ExactlyTheFifteenFilesAtTheirSizesNoneBlank)
 {
     EXPECT_TRUE(unwritten.empty());
     std::set<std::string> files;
@@ -124,22 +164,25 @@ TEST_F(Previews, ExactlyTheFourteenFilesAtTheirSizesNoneBlank)
     for (const auto& screen : kavelo::Previews::screens())
         expected.insert(screen.file);
     EXPECT_EQ(files, expected);
-    EXPECT_EQ(expected.size(), 15u);
+    EXPECT_EQ(expected.size(), 16u);
     EXPECT_EQ(bytes(folder / "notes.txt"), "mine");
 
     std::map<std::pair<int, int>, int> sizes;
     for (const auto& screen : kavelo::Previews::screens()) {
         const QImage image = picture(screen.file);
         ASSERT_FALSE(image.isNull()) << screen.file;
-        EXPECT_EQ(image.size(), QSize(screen.width, screen.height)) << screen.file;
-        ++sizes[{image.width(), image.height()}];
+        EXPECT_EQ(image.width(), screen.width * screen.scale) << screen.file;
+        if (screen.height > 0) {
+            EXPECT_EQ(image.height(), screen.height * screen.scale) << screen.file;
+        }
+        ++sizes[{int(screen.width * screen.scale), int(screen.height * screen.scale)}];
         // Not just the background: a fill of its corner's colour would be.
         const int background = pixelsNear(image, image.pixelColor(0, image.height() - 1), 2);
         EXPECT_LT(background, image.width() * image.height() * 97 / 100) << screen.file;
         EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() / 2).alpha(), 255) << screen.file << " opaque";
     }
     const std::map<std::pair<int, int>, int> wanted{
-        {{1920, 1080}, 5}, {{540, 740}, 1}, {{760, 560}, 5}, {{640, 500}, 2}, {{320, 860}, 1}};
+        {{1920, 1080}, 5}, {{3840, 2160}, 1}, {{540, 740}, 1}, {{760, 560}, 5}, {{640, 0}, 2}, {{320, 860}, 1}};
     EXPECT_EQ(sizes, wanted);
 }
 
@@ -175,6 +218,18 @@ TEST_F(Previews, TheOverviewShowsItsScopesTheOneSearchMatchAndTheNoMatchState)
     EXPECT_EQ(seen["/overview-empty.png"].field, "zebra");
 }
 
+TEST_F(Previews, TheSelectedCardIsDrawnSelectedInEveryOverviewPicture)
+{
+    for (const char* file : {"/overview.png", "/overview-minimized.png", "/overview-other.png", "/overview-search.png"}) {
+        EXPECT_DOUBLE_EQ(seen[file].selectedScale, WindowCard::selectedScale) << file;
+        // The accent at full strength, not faded to the resting opacity.
+        const QColor ring = picture(file).pixelColor(seen[file].ring);
+        EXPECT_NEAR(ring.red(), Theme::lit().red(), 12) << file << " " << ring.name().toStdString();
+        EXPECT_NEAR(ring.green(), Theme::lit().green(), 12) << file << " " << ring.name().toStdString();
+        EXPECT_NEAR(ring.blue(), Theme::lit().blue(), 12) << file << " " << ring.name().toStdString();
+    }
+}
+
 TEST_F(Previews, TheSettingsPagesShareTheirSidebarButTheSelectedRow)
 {
     const std::pair<const char*, SettingsTab> pages[] = {
@@ -199,6 +254,14 @@ TEST_F(Previews, TheSettingsPagesShareTheirSidebarButTheSelectedRow)
         EXPECT_GT(differing, 10) << file;
         EXPECT_LT(differing, 2 * 48) << file;
     }
+    // The application's own icon heads the sidebar: the accent mark on its
+    // dark tile, not a flat square.
+    EXPECT_EQ(seen["/settings-general.png"].iconImage, MenuBarIcon::applicationImage(28));
+    const QImage general = picture("/settings-general.png");
+    const QRect icon = seen["/settings-general.png"].icon;
+    EXPECT_EQ(icon.size(), QSize(28, 28));
+    EXPECT_GT(pixelsNear(general, Theme::lit(), 40, icon), 20);
+    EXPECT_GT(pixelsNear(general, Theme::night(), 6, icon), 100);
     // The pages themselves differ.
     EXPECT_NE(bytes(folder / "settings-general.png"), bytes(folder / "settings-arrange.png"));
 }
@@ -210,12 +273,35 @@ TEST_F(Previews, TheWelcomeWindowHasNothingToGrantAndTheGridChooserTakesItsBackg
     EXPECT_FALSE(seen["/welcome.png"].restartRow);
     const QImage light = picture("/grid-chooser-light.png");
     const QImage dark = picture("/grid-chooser.png");
+    // Drawn whole, the editor and the help text below it, 20 in from the bottom.
+    for (const char* file : {"/grid-chooser.png", "/grid-chooser-light.png"}) {
+        const QRect help = seen[file].help;
+        EXPECT_GT(help.height(), 20) << file;
+        EXPECT_LT(help.bottom(), picture(file).height() - 20) << file;
+        EXPECT_GT(picture(file).height(), 500) << file;
+    }
     EXPECT_EQ(light.pixelColor(2, 2), QColor::fromRgbF(0.92f, 0.92f, 0.92f).rgb());
     EXPECT_EQ(light.pixelColor(light.width() - 3, light.height() - 3), QColor::fromRgbF(0.92f, 0.92f, 0.92f).rgb());
     EXPECT_EQ(dark.pixelColor(2, 2).rgb(), Theme::night().rgb());
     // The light chooser draws dark text on light groups: far more light
     // pixels than the dark one.
     EXPECT_GT(pixelsNear(light, Qt::white, 30), 4 * pixelsNear(dark, Qt::white, 30) + 1000);
+}
+
+TEST_F(Previews, TheOverviewAtTwiceTheScaleIsTheSameScreenDrawnWithTwiceThePixels)
+{
+    const QImage once = picture("/overview.png").convertToFormat(QImage::Format_RGB32);
+    const QImage twice = picture("/overview-2x.png");
+    const QImage halved =
+        twice.scaled(once.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    int differing = 0;
+    for (int y = 0; y < once.height(); ++y)
+        for (int x = 0; x < once.width(); ++x) {
+            const QColor a = once.pixelColor(x, y), b = halved.pixelColor(x, y);
+            if (std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) > 64)
+                ++differing;
+        }
+    EXPECT_LT(differing, once.width() * once.height() / 100);
 }
 
 TEST_F(Previews, ASecondRenderGivesTheSameBytesAndLeavesTheRenderingFlagAsItWas)
@@ -239,7 +325,7 @@ TEST_F(Previews, AMissingFolderNamesEveryFileAndEndsWithStatusOne)
     std::vector<std::string> named;
     for (std::string line; std::getline(lines, line);)
         named.push_back(line);
-    ASSERT_EQ(named.size(), 14u);
+    ASSERT_EQ(named.size(), 15u);
     for (std::size_t i = 0; i < named.size(); ++i)
         EXPECT_EQ(named[i], "kavelo: could not write " + missing.string() + kavelo::Previews::screens()[i].file);
 }

@@ -5,6 +5,7 @@
 
 #include "engine/engine_auto_fixture.h"
 
+#include "core/auto_layout.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
 
@@ -235,6 +236,61 @@ TEST_F(EngineAuto, AFixedTileCountSharesTheLastTileAsTabs)
     EXPECT_EQ(EngineProbe::autoTabs(*engine).at(keyOf(primary)), big);
 }
 
+// Thirty windows in rows: only the rows that keep the tile floor are shown,
+// the others wait; and when arranging stops none is left smaller.
+TEST_F(EngineAuto, ManyWindowsInRowsWaitRatherThanShrinkAndNoneIsLeftSmall)
+{
+    prefs.setDisplayLayouts({{sim.display(primary)->name, TidyLayout::rows}});
+    const auto clocks = app("com.example.Clock", "Clock");
+    for (int i = 0; i < 30; ++i)
+        open(clocks, std::to_string(i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const Rect area = areaOf(primary);
+    const Size floor = AutoLayout::tileFloor(area);
+    ASSERT_EQ(floor, Size(177.5, 120));
+    EXPECT_EQ(engine->autoShown().at(keyOf(primary)).size(), 6u);
+    EXPECT_EQ(waiting(primary).right.size(), 24u);
+    for (WindowID id : engine->autoShown().at(keyOf(primary)))
+        EXPECT_GE(frameOf(id).height(), floor.height) << id;
+
+    // One the user made tiny meanwhile.
+    const WindowID tiny = engine->autoShown().at(keyOf(primary)).front();
+    sim.modifyWindow(tiny, [](SimWindow& w) { w.frame.size = Size(60, 20); });
+    prefs.setArrangeMode(ArrangeMode::off);
+    for (WindowID id : order(primary)) {
+        EXPECT_GE(frameOf(id).width(), floor.width) << id;
+        EXPECT_GE(frameOf(id).height(), floor.height) << id;
+        EXPECT_TRUE(area.contains(frameOf(id))) << id << " at " << frameOf(id);
+    }
+}
+
+// Something else (a pager, a script) moves a window off every display, or
+// one comes back from being minimised there: it is taken back to its tile.
+TEST_F(EngineAuto, AWindowOffEveryDisplayIsTakenBackToItsTile)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    for (int i = 0; i < 3; ++i)
+        open(notes, std::to_string(i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const WindowID moved = order(primary)[1];
+    const Rect tile = frameOf(moved);
+
+    sim.modifyWindow(moved, [](SimWindow& w) { w.frame = Rect(300, 1400, 500, 400); });
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(frameOf(moved), tile);
+
+    sim.modifyWindow(moved, [](SimWindow& w) {
+        w.minimized = true;
+        w.frame = Rect(-900, 1700, 500, 400);
+    });
+    ASSERT_TRUE(settle());
+    sim.modifyWindow(moved, [](SimWindow& w) { w.minimized = false; });
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(areaOf(primary).contains(frameOf(moved))) << frameOf(moved);
+}
+
 // ---------------------------------------------------------------- letting go
 
 TEST_F(EngineAuto, ReleaseBringsWaitingAndParkedWindowsOnScreen)
@@ -401,6 +457,56 @@ TEST_F(EngineAuto, ADesktopNotShownWhenTheSettingsChangedFollowsThemWhenItShows)
     const auto first = sim.display(primary)->currentDesktop;
     sim.switchDesktop(primary, sim.addDesktop(primary));
     ASSERT_TRUE(settle());
+    prefs.setWindowGap(30);
+    ASSERT_TRUE(settle());
+    sim.switchDesktop(primary, first);
+    ASSERT_TRUE(settle());
+    expectTiled(primary, TidyLayout::grid);
+}
+
+// A desktop shows exactly its own tab bars: none of the one left behind,
+// and its own again when it comes back, though nothing there changed.
+TEST_F(EngineAuto, ADesktopComingBackShowsItsOwnTabBarsAndNoneOfTheOther)
+{
+    prefs.setMaxTiles(2);
+    const auto notes = app("com.example.Notes", "Notes");
+    for (int i = 0; i < 4; ++i)
+        open(notes, std::to_string(i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const auto bars = panels.tabBars->current();
+    ASSERT_EQ(bars.size(), 1u);
+    ASSERT_EQ(bars[0].bar.ids.size(), 3u);
+
+    const auto first = sim.display(primary)->currentDesktop;
+    sim.switchDesktop(primary, sim.addDesktop(primary));
+    EXPECT_TRUE(panels.tabBars->current().empty()) << "at the switch";
+    open(notes, "there");
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(panels.tabBars->current().empty());
+
+    sim.switchDesktop(primary, first);
+    ASSERT_EQ(panels.tabBars->current().size(), 1u) << "at the switch";
+    EXPECT_EQ(panels.tabBars->current()[0].bar, bars[0].bar);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(panels.tabBars->current().size(), 1u);
+    EXPECT_EQ(panels.tabBars->current()[0].bar, bars[0].bar);
+}
+
+// The pass of a settings change in which a shown key empties still marks
+// the desktops not shown: they are laid out anew when they show.
+TEST_F(EngineAuto, ADesktopNotShownFollowsASettingsChangeWhoseShownKeyEmptied)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    open(notes, "one");
+    open(notes, "two");
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    const auto first = sim.display(primary)->currentDesktop;
+    sim.switchDesktop(primary, sim.addDesktop(primary));
+    const WindowID there = open(notes, "there");
+    ASSERT_TRUE(settle());
+    sim.closeWindow(there);
     prefs.setWindowGap(30);
     ASSERT_TRUE(settle());
     sim.switchDesktop(primary, first);

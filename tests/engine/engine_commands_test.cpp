@@ -222,6 +222,36 @@ TEST_F(EngineCommands, FocusMovesRaiseActivateScrollAndShowTheIndicator)
     EXPECT_EQ(strip().focused, ids[1]);
 }
 
+// A clock takes no input: the window manager leaves the focus where it was,
+// and the strip still scrolls to the clock's column and stays there.
+TEST_F(EngineCommands, AFocusMoveToAWindowThatDeclinesFocusStillBringsItIntoView)
+{
+    const WindowID clock = window(app("com.example.Clock", "Clock"), "clock", Rect(100, 100, 300, 300),
+                                  [](SimWindow& w) { w.declinesFocus = true; });
+    start(ArrangeMode::strip);
+    key = keyOf(primary);
+    ASSERT_TRUE(settle());
+    const auto notes = app("com.example.Notes", "Notes");
+    for (int i = 0; i < 3; ++i) {
+        ids.push_back(open(notes, "w" + std::to_string(i)));
+        focus(ids.back());
+    }
+    ASSERT_GE(area().minX(), frameOf(clock).maxX()) << "the clock waits past the left edge";
+    const auto before = engine->focusedID();
+
+    EXPECT_TRUE(engine->perform(Command::focusFirst));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(engine->focusedID(), before) << "the clock took the focus";
+    EXPECT_EQ(strip().focused, clock);
+    EXPECT_EQ(frameOf(clock).minX(), area().minX());
+
+    // The next move goes on from the clock.
+    EXPECT_TRUE(engine->perform(Command::focusRight));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(strip().focused, ids[0]);
+    EXPECT_EQ(engine->focusedID(), ids[0]);
+}
+
 TEST_F(EngineCommands, AFocusMoveWithNowhereToGoNeitherAppliesRaisesNorWarps)
 {
     prefs.setMouseFollowsFocus(true);

@@ -211,5 +211,24 @@ TEST_F(EngineHover, MouseFollowsFocusWarpsToTheStripFrameCentre)
     EXPECT_EQ(sim.pointer(), Point(3, 3));
 }
 
+// During the scroll a focus move starts, the pointer goes where the window
+// ends up, not where it stood before the scroll.
+TEST_F(EngineHover, MouseFollowsFocusWarpsToWhereTheScrollTakesTheWindow)
+{
+    start(ArrangeMode::strip);
+    ASSERT_TRUE(settle());
+    const std::string key = keyOf(primary);
+    ASSERT_EQ(engine->strips().at(key).focused, ids[2]);
+    ASSERT_EQ(engine->strips().at(key).scroll, 715);
+    prefs.setMouseFollowsFocus(true);
+
+    engine->perform(Command::focusLeft);
+    engine->perform(Command::focusLeft);
+    ASSERT_TRUE(engine->isAnimating());
+    EXPECT_EQ(sim.pointer(), Point(362.5, 462.5));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(sim.pointer(), engine->stripFrames().at(ids[0]).center());
+}
+
 } // namespace
 } // namespace kavelo::testing

@@ -70,9 +70,10 @@ class FakePanels : public FocusModePanels {
 public:
     explicit FakePanels(Clock& clock) : clock(clock) {}
 
-    std::unique_ptr<CurtainPanel> makeCurtain() override
+    std::unique_ptr<CurtainPanel> makeCurtain(bool onLeft) override
     {
         ++curtainsMade;
+        sides.push_back(onLeft);
         return std::make_unique<FakeCurtain>(*this);
     }
     std::unique_ptr<ShadeBand> makeShadeBand() override
@@ -86,6 +87,7 @@ public:
     std::vector<FakeCurtain*> curtains;
     std::vector<FakeBand*> bands;
     int curtainsMade = 0;
+    std::vector<bool> sides;   // each curtain made: the left one?
     int bandsMade = 0;
     std::optional<Rect> ownKeyWindow;
     Clock& clock;

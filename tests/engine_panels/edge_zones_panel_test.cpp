@@ -4,6 +4,7 @@
 
 #include "app/engine/panels/edge_zones_panel.h"
 #include "app/ui/capture.h"
+#include "app/ui/fonts.h"
 #include "app/ui/theme.h"
 #include "core/screen_coordinates.h"
 
@@ -70,8 +71,10 @@ TEST_F(EngineEdges, EveryZoneGetsAClickStripAndABadgeOnItsEdge)
     // height, the badges in their middle against the edge.
     EXPECT_EQ(panels[0]->frame(), Rect(0, 35, 3, 855));
     EXPECT_EQ(panels[1]->frame(), Rect(1437, 35, 3, 855));
-    EXPECT_EQ(panels[2]->frame(), Rect(0, 439.5, 26, 46));
-    EXPECT_EQ(panels[3]->frame(), Rect(1414, 439.5, 26, 46));
+    // The badges with the room of their shadows, not on the edge side.
+    const double m = EdgeBadge::shadowMargin();
+    EXPECT_EQ(panels[2]->frame(), Rect(0, 439.5 - m, 26 + m, 46 + 2 * m));
+    EXPECT_EQ(panels[3]->frame(), Rect(1414 - m, 439.5 - m, 26 + m, 46 + 2 * m));
     EXPECT_EQ(EdgeZonesPanel::badgeFrame(zone(false, 1)), Rect(1414, 414.5, 26, 46));
     for (EdgeTarget* panel : panels) {
         EXPECT_TRUE(panel->isVisible());
@@ -229,12 +232,22 @@ double meanX(const QImage& image, int y)
     return n ? sum / n : -1;
 }
 
-QImage badgePicture(int count, bool onLeft)
+// The badge as its panel shows it where the window server blends: with the
+// room of its shadow round it.
+QImage panelPicture(int count, bool onLeft)
 {
+    const double m = EdgeBadge::shadowMargin();
     EdgeBadge badge;
-    badge.resize(int(EdgeBadge::width), int(EdgeBadge::height));
+    badge.resize(int(EdgeBadge::width + m), int(EdgeBadge::height + 2 * m));
     badge.setContent(count, onLeft);
     return Capture::render(badge).convertToFormat(QImage::Format_ARGB32);
+}
+
+// The badge alone, cut out of that.
+QImage badgePicture(int count, bool onLeft)
+{
+    const int m = int(EdgeBadge::shadowMargin());
+    return panelPicture(count, onLeft).copy(onLeft ? 0 : m, m, int(EdgeBadge::width), int(EdgeBadge::height));
 }
 
 TEST_F(EngineEdges, TheBadgePointsOutwardsWithItsCountAndRoundsOnlyItsInnerSide)
@@ -243,17 +256,27 @@ TEST_F(EngineEdges, TheBadgePointsOutwardsWithItsCountAndRoundsOnlyItsInnerSide)
         SCOPED_TRACE(onLeft ? "left" : "right");
         const QImage one = badgePicture(1, onLeft);
         ASSERT_EQ(one.size(), QSize(26, 46));
-        // Night at 0.82 in the corners against the edge, nothing in the
-        // rounded inner ones.
+        // Night at 0.82 (a little more over its shadow) in the corners
+        // against the edge, only the shadow in the rounded inner ones.
         const int edge = onLeft ? 0 : 25;
         const int inner = onLeft ? 25 : 0;
         for (int y : {0, 45}) {
-            EXPECT_EQ(one.pixelColor(edge, y).alpha(), 209) << y;
-            EXPECT_EQ(one.pixelColor(inner, y).alpha(), 0) << y;
+            EXPECT_GE(one.pixelColor(edge, y).alpha(), 209) << y;
+            EXPECT_LT(one.pixelColor(inner, y).alpha(), 150) << y;
         }
         const QColor corner = one.pixelColor(edge, 0);
-        EXPECT_NEAR(corner.red(), Theme::night().red(), 2);
-        EXPECT_NEAR(corner.blue(), Theme::night().blue(), 2);
+        EXPECT_NEAR(corner.red(), Theme::night().red(), 4);
+        EXPECT_NEAR(corner.blue(), Theme::night().blue(), 6);
+
+        // The shadow: round the inner side and below, fading out within
+        // its room, and none past the edge side.
+        const QImage panel = panelPicture(1, onLeft);
+        const int m = int(EdgeBadge::shadowMargin());
+        const int innerX = onLeft ? 26 + 2 : m - 3;
+        EXPECT_GT(panel.pixelColor(innerX, m + 23).alpha(), 20);
+        EXPECT_LT(panel.pixelColor(onLeft ? panel.width() - 1 : 0, m + 23).alpha(), 8);
+        EXPECT_GT(panel.pixelColor(onLeft ? 10 : m + 16, m + 46 + 2).alpha(), 20);
+        EXPECT_LT(panel.pixelColor(onLeft ? 10 : m + 16, panel.height() - 1).alpha(), 8);
 
         // The chevron above the count; its tip (the middle row) on the
         // outer side of its arms (the top row).
@@ -272,6 +295,11 @@ TEST_F(EngineEdges, TheBadgePointsOutwardsWithItsCountAndRoundsOnlyItsInnerSide)
         EXPECT_NEAR(chevron.top, 45 - number.bottom, 6);
         EXPECT_NEAR((number.left + number.right) / 2.0, 12.5, 1.5);
 
+        // Monospaced digits: "11" takes the room of "88".
+        const QFontMetricsF metrics(Fonts::system(EdgeBadge::countSize, Fonts::Weight::semibold));
+        EXPECT_EQ(Fonts::monospacedWidth("11", metrics), Fonts::monospacedWidth("88", metrics));
+        EXPECT_GT(Fonts::monospacedWidth("11", metrics), metrics.horizontalAdvance("11"));
+
         // "12" is wider than "1" and still inside the badge.
         const auto twelve = clusters(badgePicture(12, onLeft));
         ASSERT_EQ(twelve.size(), 2u);
@@ -285,16 +313,16 @@ TEST_F(EngineEdges, TheBadgePointsOutwardsWithItsCountAndRoundsOnlyItsInnerSide)
 // and a light backdrop, three times enlarged.
 TEST_F(EngineEdges, Pictures)
 {
-    QImage sheet(190, 130, QImage::Format_ARGB32_Premultiplied);
+    QImage sheet(230, 170, QImage::Format_ARGB32_Premultiplied);
     sheet.fill(QColor(90, 120, 160));
     {
         QPainter painter(&sheet);
-        painter.fillRect(QRect(0, 65, 190, 65), QColor(235, 235, 240));
-        const std::vector<std::pair<int, bool>> badges{{1, true}, {12, true}, {1, false}, {12, false}};
+        painter.fillRect(QRect(0, 85, 230, 85), QColor(235, 235, 240));
+        const std::vector<std::pair<int, bool>> badges{{1, true}, {12, true}, {1, false}, {18, false}};
         for (std::size_t i = 0; i < badges.size(); ++i)
             for (int row = 0; row < 2; ++row)
-                painter.drawImage(QPoint(10 + int(i) * 46, 10 + row * 65),
-                                  badgePicture(badges[i].first, badges[i].second));
+                painter.drawImage(QPoint(10 + int(i) * 54, 5 + row * 85),
+                                  panelPicture(badges[i].first, badges[i].second));
     }
     EXPECT_TRUE(Capture::savePng(sheet.scaled(sheet.size() * 3), pictureFolder() + "edge_badges.png"));
 }

@@ -128,9 +128,11 @@ TEST_F(EngineEdgesPanels, ClickingABadgeOrAStripBringsTheParkedColumnIn)
     ASSERT_EQ(targets.size(), 2u);
     EXPECT_EQ(targets[1]->badge()->count(), 2);
     EXPECT_TRUE(targets[1]->badge()->onLeft());
-    EXPECT_EQ(targets[1]->frame(), Rect(0, 35 + 855 / 2.0 - 23, 26, 46));
+    // With the room of its shadow round it.
+    const double m = EdgeBadge::shadowMargin();
+    EXPECT_EQ(targets[1]->frame(), Rect(0, 35 + 855 / 2.0 - 23 - m, 26 + m, 46 + 2 * m));
 
-    QTest::mouseClick(targets[1], Qt::LeftButton, {}, QPoint(13, 23));
+    QTest::mouseClick(targets[1], Qt::LeftButton, {}, QPoint(13, int(23 + m)));
     EXPECT_EQ(engine->strips().at(key()).focused, ids[1]);
     const Rect area = *WindowActions::area(desktop, desktop.platform.displays.screens().front());
     EXPECT_EQ(frameOf(ids[1]).minX(), area.minX());

@@ -118,14 +118,31 @@ TEST_F(FocusModeWindowsTest, CurtainsStandDirectlyBelowTheFocusedWindowInTheStac
     EXPECT_EQ(below, (std::set<WindowID>{*curtains[0]->windowNumber(), *curtains[1]->windowNumber()}));
     EXPECT_EQ(sim.window(*curtains[0]->windowNumber())->layer, 0);
 
-    // Mid-animation, then closed: opaque night meeting in the middle.
+    // Mid-animation: each curtain's inner edge casts a shadow on what it
+    // is about to cover, fading out within its width.
     scheduler.advance(0.12);
-    save(screen(), "clean_space_closing.png");
-    EXPECT_GT(curtains[0]->geometry().width(), 100);
-    EXPECT_LT(curtains[0]->geometry().width(), 720);
+    const QImage closing = screen();
+    save(closing, "clean_space_closing.png");
+    const Rect left = curtains[0]->curtainFrame();
+    EXPECT_GT(left.width(), 100);
+    EXPECT_LT(left.width(), 720);
+    const int edge = int(left.maxX());
+    const int y = 10;   // above the window Clean Space enlarged
+    const QColor backdrop(70, 110, 150);
+    EXPECT_LT(QColor(closing.pixel(edge + 1, y)).lightness(), backdrop.lightness() - 15);
+    EXPECT_GT(QColor(closing.pixel(edge + 1, y)).lightness(), Theme::night().lightness());
+    EXPECT_EQ(QColor(closing.pixel(edge + int(CurtainWindow::shadowWidth) + 1, y)), backdrop);
+    const Rect right = curtains[1]->curtainFrame();
+    EXPECT_LT(QColor(closing.pixel(int(right.minX()) - 2, y)).lightness(), backdrop.lightness() - 10);
+
+    // Closed: opaque night meeting in the middle, each window with the
+    // room of its shadow past its inner edge.
     scheduler.advance(0.3);
-    EXPECT_EQ(curtains[0]->geometry(), QRect(0, 0, 720, 900));
-    EXPECT_EQ(curtains[1]->geometry(), QRect(720, 0, 720, 900));
+    EXPECT_EQ(curtains[0]->curtainFrame(), Rect(0, 0, 720, 900));
+    EXPECT_EQ(curtains[1]->curtainFrame(), Rect(720, 0, 720, 900));
+    const int m = int(CurtainWindow::shadowWidth);
+    EXPECT_EQ(curtains[0]->geometry(), QRect(0, 0, 720 + m, 900));
+    EXPECT_EQ(curtains[1]->geometry(), QRect(720 - m, 0, 720 + m, 900));
     const QImage closed = screen();
     save(closed, "clean_space_closed.png");
     // The window is on top of the curtains; around it all is night.
@@ -133,7 +150,7 @@ TEST_F(FocusModeWindowsTest, CurtainsStandDirectlyBelowTheFocusedWindowInTheStac
     EXPECT_EQ(closed.pixel(1435, 895), Theme::night().rgb());
     EXPECT_EQ(closed.pixel(720, 450), QColor(236, 236, 240).rgb());
     const QImage curtain = Capture::render(*curtains[1]);
-    EXPECT_EQ(curtain.pixel(360, 450), Theme::night().rgb());
+    EXPECT_EQ(curtain.pixel(360 + m, 450), Theme::night().rgb());
 
     // Ending: they open, then go from the window list.
     sim.focusWindow(picture);

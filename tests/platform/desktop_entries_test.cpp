@@ -132,6 +132,47 @@ TEST_F(DesktopEntriesTest, ClassFindsStartupWMClassOrAnIdOfAnyCase)
     EXPECT_EQ(nameOf(entries, "XCalc"), "-");
 }
 
+// As the programs people run name themselves: GTK by its application id,
+// KDE by its desktop file, others by a class that is the last part of a
+// reverse-DNS id, or a reverse-DNS class whose last part is the id.
+TEST_F(DesktopEntriesTest, WindowsNamedIdsComeFirstThenStartupWMClassThenTheClassWithOrWithoutItsPrefix)
+{
+    write(system(), "org.gnome.gedit.desktop", entry("Name=gedit\n"));
+    write(system(), "org.gnome.Calculator.desktop", entry("Name=Calculator\n"));
+    write(system(), "org.kde.kcalc.desktop", entry("Name=KCalc\nExec=kcalc\n"));
+    write(system(), "org.xfce.mousepad.desktop", entry("Name=Mousepad\n"));
+    write(system(), "debian-xterm.desktop", entry("Name=XTerm\nStartupWMClass=XTerm\n"));
+    write(system(), "xterm.desktop", entry("Name=Plain xterm\n"));
+    write(system(), "nautilus.desktop", entry("Name=Files\n"));
+    write(system(), "display-im6.q16.desktop", entry("Name=ImageMagick\n"));
+    const auto entries = make();
+    const auto name = [&](ProgramIdentity program) {
+        const DesktopEntry* e = entries.forProgram(program);
+        return e ? e->name : std::string("-");
+    };
+    EXPECT_EQ(name({.applicationId = "org.gnome.gedit", .wmClass = "Gedit"}), "gedit");
+    EXPECT_EQ(name({.applicationId = "org.gnome.Calculator", .wmClass = "gnome-calculator"}), "Calculator");
+    EXPECT_EQ(name({.desktopFile = "org.kde.kcalc", .wmClass = "Something"}), "KCalc");
+    EXPECT_EQ(name({.desktopFile = "/usr/share/applications/org.kde.kcalc.desktop"}), "KCalc");
+    // The window's own id wins over its class.
+    EXPECT_EQ(name({.applicationId = "org.xfce.mousepad", .wmClass = "XTerm"}), "Mousepad");
+    // An id naming no entry leaves the class to decide.
+    EXPECT_EQ(name({.applicationId = "org.example.Gone", .wmClass = "Gedit"}), "gedit");
+    EXPECT_EQ(name({.wmClass = "kcalc"}), "KCalc");
+    EXPECT_EQ(name({.wmClass = "Mousepad"}), "Mousepad");
+    EXPECT_EQ(name({.wmClass = "org.gnome.Nautilus"}), "Files");
+    // StartupWMClass before an id equal to the class.
+    EXPECT_EQ(name({.wmClass = "XTerm"}), "XTerm");
+    EXPECT_EQ(name({.wmClass = "xterm"}), "Plain xterm");
+    // Two dots are no reverse-DNS name; the last part alone names nothing.
+    EXPECT_EQ(name({.wmClass = "q16"}), "-");
+    EXPECT_EQ(name({.wmClass = "calc"}), "-");
+    EXPECT_EQ(name({}), "-");
+    // Launching follows the same match.
+    ASSERT_NE(entries.toLaunch("kcalc"), nullptr);
+    EXPECT_EQ(entries.toLaunch("kcalc")->id, "org.kde.kcalc.desktop");
+}
+
 TEST_F(DesktopEntriesTest, TwoClaimsOnOneClassGoToTheMatchingIdElseTheFirstFolder)
 {
     write(user(), "zz-terminal.desktop", entry("Name=User Terminal\nStartupWMClass=Term\n"));
@@ -224,12 +265,16 @@ TEST_F(DesktopEntriesTest, ApplicationNamesFallBackToClassInstanceThenCommand)
     write(system(), "org.gnome.Calculator.desktop", entry("Name=Calculator\nName[de]=Rechner\nStartupWMClass=gnome-calculator\n"));
     write(system(), "xev.desktop", entry("Name=Event Tester\n"));
     const auto entries = make("de_DE.UTF-8");
-    EXPECT_EQ(applicationName(entries, "gnome-calculator", "gnome-calculator", ""), "Rechner");
-    EXPECT_EQ(applicationName(entries, "XCalc", "xcalc", "xcalc"), "XCalc");
+    const auto named = [&](std::string wmClass, std::string instance, std::string_view command) {
+        return applicationName(entries, ProgramIdentity{.wmClass = std::move(wmClass), .instance = std::move(instance)},
+                               command);
+    };
+    EXPECT_EQ(named("gnome-calculator", "gnome-calculator", ""), "Rechner");
+    EXPECT_EQ(named("XCalc", "xcalc", "xcalc"), "XCalc");
     // No class: the instance finds the entry, else names the program.
-    EXPECT_EQ(applicationName(entries, "", "xev", "xev"), "Event Tester");
-    EXPECT_EQ(applicationName(entries, "", "thing", "thing-bin"), "thing");
-    EXPECT_EQ(applicationName(entries, "", "", "thing-bin"), "thing-bin");
+    EXPECT_EQ(named("", "xev", "xev"), "Event Tester");
+    EXPECT_EQ(named("", "thing", "thing-bin"), "thing");
+    EXPECT_EQ(named("", "", "thing-bin"), "thing-bin");
 }
 
 } // namespace

@@ -413,7 +413,7 @@ TEST_F(SimDesktopTest, TouchFramesArriveOnTheDeliveringThread)
     std::thread::id seenOn;
     const auto main = std::this_thread::get_id();
     EXPECT_FALSE(sim.deliverTouches({}));
-    EXPECT_EQ(sim.multitouch().start([&](const ContactFrame& f) {
+    EXPECT_EQ(sim.multitouch().start(3, [&](const ContactFrame& f) {
         seenOn = std::this_thread::get_id();
         frames += int(f.touches.size());
     }),
@@ -429,7 +429,7 @@ TEST_F(SimDesktopTest, TouchFramesArriveOnTheDeliveringThread)
     EXPECT_FALSE(sim.deliverTouches({}));
 
     sim.setTrackpads(0);
-    EXPECT_EQ(sim.multitouch().start([](const ContactFrame&) {}), 0);
+    EXPECT_EQ(sim.multitouch().start(3, [](const ContactFrame&) {}), 0);
     EXPECT_FALSE(sim.multitouchRunning());
 }
 
@@ -439,7 +439,7 @@ TEST_F(SimDesktopTest, StopWaitsForAFrameInFlight)
     std::atomic<bool> release{false};
     std::atomic<int> afterStop{0};
     std::atomic<bool> stopped{false};
-    sim.multitouch().start([&](const ContactFrame&) {
+    sim.multitouch().start(3, [&](const ContactFrame&) {
         if (stopped)
             ++afterStop;
         inside = true;

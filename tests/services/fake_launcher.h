@@ -76,7 +76,7 @@ inline std::filesystem::path writeProbe(const std::filesystem::path& folder, con
     const auto script = folder / "probe.sh";
     {
         std::FILE* f = std::fopen(script.c_str(), "w");
-        std::fprintf(f, "#!/bin/sh\necho ran >> '%s'\n", out.c_str());
+        std::fprintf(f, "#!/bin/sh\necho \"ran${KAVELO_RELAUNCHED:+ relaunched}\" >> '%s'\n", out.c_str());
         std::fclose(f);
     }
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);

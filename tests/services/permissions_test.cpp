@@ -94,7 +94,7 @@ TEST(Permissions, RelaunchStartsTheHelperThenQuitsEvenWhenTheHelperFails)
     EXPECT_EQ(launcher.calls[0].program, "/bin/sh");
     EXPECT_EQ(launcher.calls[0].arguments,
               (std::vector<std::string>{"-c",
-                                        "sleep 0.6; while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$0\"",
+                                        "sleep 0.6; while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; KAVELO_RELAUNCHED=1 exec \"$0\"",
                                         "/opt/kavelo/kavelo", "4242"}));
     EXPECT_EQ(order, std::vector<std::string>{"terminate"});
 
@@ -124,7 +124,7 @@ TEST(Permissions, TheRelaunchedProgramStartsOnlyAfterTheOldProcessEnded)
     old.stop();
     EXPECT_TRUE(test::eventually([&] { return std::filesystem::exists(out); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(readFile(out), "ran\n");
+    EXPECT_EQ(readFile(out), "ran relaunched\n");
 }
 
 TEST(DetachedLauncher, StartsProgramsThatAreNotItsChildren)

@@ -589,7 +589,7 @@ TEST_F(PreferencesTest, AFailedWriteIsLoggedOncePerStreakAndTheValueStaysInMemor
     };
 
     Preferences& p = launch();
-    store->onWriteFailure = [&](std::string_view message) { watchdog.log(message); };
+    store->onWriteFailure = [&](std::string_view message, std::error_code) { watchdog.log(message); };
     breakFolder();
     p.setWindowGap(16);
     p.setMaxTiles(4);

@@ -134,6 +134,9 @@ TEST_F(DesktopTest, ThumbnailCacheLetsTheLeastRecentlyShownGoFirstThenTheLastOnS
     EXPECT_EQ(cache.store(5, picture(200, 200)), nullptr);
     EXPECT_EQ(cache.find(5), nullptr);
     EXPECT_EQ(holder.held.count(5), 0u);
+    // At twice the scale the budget holds four times the bytes.
+    cache.setScale(2);
+    EXPECT_NE(cache.store(5, picture(200, 200)), nullptr);
 }
 
 TEST_F(DesktopTest, ThumbnailCacheAsksForTheLargestBoxAndDropsAClosedWindowAtOnce)

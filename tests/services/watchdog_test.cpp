@@ -60,7 +60,7 @@ TEST_F(WatchdogTest, TheFirstLaunchMarksTheRunLogsAndStartsTheWatcher)
     EXPECT_EQ(launcher.calls[0].arguments,
               (std::vector<std::string>{
                   "-c",
-                  "while kill -0 \"$1\" 2>/dev/null; do /bin/sleep 2; done; [ -e \"$2\" ] && exec \"$3\"",
+                  "while kill -0 \"$1\" 2>/dev/null; do /bin/sleep 2; done; [ -e \"$2\" ] && KAVELO_RELAUNCHED=1 exec \"$3\"",
                   "kavelo-watchdog", "777", (home.root() / "data/Kavelo/running").string(),
                   "/opt/kavelo/bin/kavelo"}));
 }
@@ -275,5 +275,6 @@ TEST(Watcher, ReopensAfterAnUncleanEndOnly)
     EXPECT_TRUE(test::eventually([&] { return std::filesystem::exists(crashedOut); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     EXPECT_FALSE(std::filesystem::exists(quitOut));
-    EXPECT_EQ(readFile(crashedOut), "ran\n");
+    // Marked as a relaunch, so that it never passes for a second start.
+    EXPECT_EQ(readFile(crashedOut), "ran relaunched\n");
 }

@@ -80,9 +80,12 @@ struct ArrangeSettings : ::testing::Test, SettingsWorld {
         sim.addApp(SimApp{.bundleID = sim.appInfo().bundleID(), .name = std::string("Kavelo")});
     }
 
-    kavelo::ArrangeSettings* open()
+    kavelo::ArrangeSettings* open(bool withTrackpads = false)
     {
-        page = new kavelo::ArrangeSettings(prefs, sources(), time());
+        ArrangeSources given = sources();
+        if (withTrackpads)
+            given.multitouch = &sim.multitouch();
+        page = new kavelo::ArrangeSettings(prefs, std::move(given), time());
         column = std::make_unique<Column>(page, 496, 2400);
         return page;
     }
@@ -326,6 +329,30 @@ TEST_F(ArrangeSettings, TheSwipeWarningOnlyWhenTheSystemUsesThatSwipe)
     EXPECT_NE(page->swipeWarning(), nullptr);
 }
 
+TEST_F(ArrangeSettings, TheSwipeIsLiveOnlyWhereGesturesReachUsAndWarnsOfTheGrab)
+{
+    prefs.setArrangeMode(ArrangeMode::strip);
+    prefs.setStripSwipeFingers(4);
+    open(true);
+    EXPECT_EQ(page->row("Trackpad swipe")->unavailable(), std::nullopt);
+    EXPECT_EQ(picker("Trackpad swipe")->currentText(), "Four fingers");
+    ASSERT_NE(page->swipeWarning(), nullptr);
+    EXPECT_EQ(page->swipeWarning()->text(), "While the strip is on, Kavelo takes every trackpad swipe, so the "
+                                            "desktop and the window under the pointer no longer get them.");
+    ASSERT_TRUE(picker("Trackpad swipe")->choose("Off"));
+    EXPECT_EQ(page->swipeWarning(), nullptr);
+
+    // No device: disabled, "Off" shown, the reason given, the choice kept.
+    prefs.setStripSwipeFingers(3);
+    sim.setTrackpads(0);
+    open(true);
+    EXPECT_EQ(page->row("Trackpad swipe")->unavailable(), "No trackpad gestures reach Kavelo on this desktop");
+    EXPECT_FALSE(picker("Trackpad swipe")->isEnabled());
+    EXPECT_EQ(picker("Trackpad swipe")->currentText(), "Off");
+    EXPECT_EQ(page->swipeWarning(), nullptr);
+    EXPECT_EQ(prefs.stripSwipeFingers(), 3);
+}
+
 TEST_F(ArrangeSettings, ApplicationRowsListRegularAppsByNameAndNeverUs)
 {
     prefs.setArrangeMode(ArrangeMode::strip);
@@ -400,7 +427,7 @@ TEST_F(ArrangeSettings, PagePlanIsDecidedFromSettingsAndSystemAlone)
 
 TEST_F(ArrangeSettings, TheSettingsWindowShowsThePageOnceItHasItsSources)
 {
-    kavelo::SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(), kavelo::SettingsTab::arrange);
+    kavelo::SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time(), kavelo::SettingsTab::arrange);
     showSettled(view);
     EXPECT_EQ(dynamic_cast<kavelo::ArrangeSettings*>(view.page()), nullptr);
     view.setArrangeSources(sources());

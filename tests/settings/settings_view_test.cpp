@@ -6,6 +6,7 @@
 #include "app/settings/settings_view.h"
 #include "app/settings/workflows_page.h"
 #include "app/ui/capture.h"
+#include "app/ui/menu_bar_icon.h"
 #include "app/ui/pill_button.h"
 #include "app/ui/theme.h"
 #include "settings/settings_world.h"
@@ -23,7 +24,7 @@ namespace {
 struct SettingsViewTest : ::testing::Test, SettingsWorld {
     std::unique_ptr<SettingsView> open(SettingsTab tab)
     {
-        auto view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(),
+        auto view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.keyboard(),
                                                    time(), tab);
         showSettled(*view);
         return view;
@@ -70,36 +71,14 @@ TEST_F(SettingsViewTest, FixedSizeWithTheSidebarOnGlassAndThePageBesideIt)
     EXPECT_EQ(view->sidebar()->iconRect(), QRectF(20, 34, 28, 28));
 }
 
-TEST_F(SettingsViewTest, WithoutAnIconTheHeaderKeepsAnEmptyPlace)
+TEST_F(SettingsViewTest, TheHeaderDrawsTheApplicationsOwnIcon)
 {
-    // A workspace that knows no icon for us.
-    struct NoIcon : SystemWorkspace {
-        SystemWorkspace& real;
-        explicit NoIcon(SystemWorkspace& r) : real(r) {}
-        std::int32_t ownPid() const override { return real.ownPid(); }
-        std::vector<RunningApp> runningApps() const override { return {}; }
-        std::optional<RunningApp> frontmostApp() const override { return std::nullopt; }
-        std::optional<Image> icon(std::int32_t) const override { return std::nullopt; }
-        bool activate(std::int32_t) override { return false; }
-        bool hide(std::int32_t) override { return false; }
-        bool unhide(std::int32_t) override { return false; }
-        std::optional<std::string> applicationLocation(std::string_view) const override { return std::nullopt; }
-        bool launch(std::string_view, bool) override { return false; }
-        bool openURLs(const std::vector<std::string>&, std::optional<std::string>, bool) override { return false; }
-        bool reducedMotion() const override { return false; }
-        std::optional<nlohmann::json> preference(std::string_view, std::string_view) const override
-        {
-            return std::nullopt;
-        }
-        Handle onActivation(std::function<void(const RunningApp&)>) override { return {}; }
-        Handle onDesktopChange(std::function<void()>) override { return {}; }
-        Handle onWake(std::function<void()>) override { return {}; }
-    } noIcon(sim.workspace());
-    SettingsView view(prefs, watcher, workflows, actions, noIcon, sim.keyboard(), time(), SettingsTab::general);
-    const QImage image = Capture::render(view);
-    EXPECT_TRUE(view.sidebar()->icon().isNull());
-    const QColor glass = image.pixelColor(5, 48);
-    EXPECT_EQ(pixelsNear(image, view.sidebar()->iconRect().toRect(), glass, 1), 28 * 28);
+    // Not the desktop's picture of our process, which was a flat square on
+    // the simulated desktop and nothing at all on X11 before a window showed.
+    auto view = open(SettingsTab::general);
+    EXPECT_EQ(view->sidebar()->icon(), MenuBarIcon::applicationImage(28));
+    const QImage image = Capture::render(*view);
+    EXPECT_GT(pixelsNear(image, view->sidebar()->iconRect().toRect(), Theme::lit(), 40), 20);
 }
 
 TEST_F(SettingsViewTest, SidebarRowsInTabOrderWithTheirTileColours)

@@ -33,7 +33,7 @@ constexpr Shortcut f1{122, 0}, f2{120, 0}, f3{99, 0}, f12{111, 0};
 struct ShortcutsPage : ::testing::Test, SettingsWorld {
     void open()
     {
-        view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(),
+        view = std::make_unique<SettingsView>(prefs, watcher, workflows, actions, sim.keyboard(), time(),
                                               SettingsTab::shortcuts);
         showSettled(*view);
         view->activateWindow();
@@ -308,6 +308,61 @@ TEST_F(ShortcutsPage, SwitchesTheTakenDetailAndTheOverviewShortcutFollowTheSetti
     EXPECT_EQ(prefs.shortcut(), (Shortcut{31, controlOption | Shortcut::shift}));
 }
 
+// Rows whose keys another program holds say who holds them, as the held
+// keys change: the main key as "this", an extra key by its label, before
+// a clash; the switch of Alt-Tab and the workflow keys too.
+TEST_F(ShortcutsPage, RowsNameTheProgramHoldingTheirKeysAsTheHeldKeysChange)
+{
+    open();
+    Published<HeldKeys> held;
+    view->setHeldKeys(&held);
+    settle();
+    EXPECT_EQ(row(Command::snapLeft)->detail(), std::nullopt);
+
+    const Shortcut extra{0, Shortcut::control | Shortcut::option | Shortcut::command};
+    prefs.setExtraBindings({{Command::tidy, {extra}}});
+    prefs.setBindings({{Command::thirdCenter, standard(Command::snapCenter)}});
+    settle();
+    HeldKeys now{.manager = "Openbox"};
+    now.add(standard(Command::snapLeft), true);
+    now.add(standard(Command::snapCenter), true);
+    now.add(extra, false);
+    now.add(switcherShortcut, true);
+    now.add(Shortcut::standard, true);
+    const Shortcut slot3{20, 0x1800};
+    now.add(slot3, true);
+    now.workflowKeys.push_back(slot3);
+    held.set(now);
+    const std::string taken = "Openbox is using this. Choose a different one.";
+    EXPECT_EQ(row(Command::snapLeft)->detail(), QString::fromStdString(taken));
+    // A strip command on the same key says so as well: the key is held, whoever asks.
+    EXPECT_EQ(row(Command::focusLeft)->detail(), QString::fromStdString(taken));
+    EXPECT_EQ(row(Command::tidy)->detail(),
+              QString::fromStdString("Openbox is using " + extra.label() + ". Choose a different one."));
+    EXPECT_EQ(row(Command::thirdCenter)->detail(), QString::fromStdString(taken + "\nAlso used by Center"));
+    EXPECT_EQ(row(Command::snapRight)->detail(), std::nullopt);
+    EXPECT_EQ(page()->overviewRow()->detail(), QString::fromStdString(taken));
+    EXPECT_EQ(page()->switcherRow()->detail(),
+              QString::fromStdString("Openbox is using " + switcherShortcut.label() +
+                                     ". Free it there to switch with Kavelo."));
+    EXPECT_EQ(page()->workflowRow()->detail(), QString::fromStdString("Openbox is using " + slot3.label() + "."));
+
+    // Freed, the lines go; without a manager's name, another app holds it.
+    held.set(HeldKeys{});
+    EXPECT_EQ(row(Command::snapLeft)->detail(), std::nullopt);
+    EXPECT_EQ(page()->switcherRow()->detail(), std::nullopt);
+    EXPECT_EQ(page()->workflowRow()->detail(), std::nullopt);
+    EXPECT_EQ(row(Command::thirdCenter)->detail(), "Also used by Center");
+    HeldKeys unnamed;
+    unnamed.add(standard(Command::snapLeft), true);
+    held.set(unnamed);
+    EXPECT_EQ(row(Command::snapLeft)->detail(), "Another app is using this. Choose a different one.");
+    // Rebinding the row's key away from the held one clears it.
+    prefs.setBindings({{Command::snapLeft, Shortcut{0, controlOption}}});
+    settle();
+    EXPECT_EQ(row(Command::snapLeft)->detail(), std::nullopt);
+}
+
 TEST_F(ShortcutsPage, TheMousePickerStoresTheChosenButton)
 {
     open();
@@ -494,6 +549,19 @@ TEST_F(ShortcutsPage, Pictures)
     painter.drawImage(0, 0, Capture::render(*page()));
     painter.end();
     EXPECT_TRUE(Capture::savePng(whole, picturePath("shortcuts-page.png")));
+
+    // Keys a window manager holds, named on their rows.
+    Published<HeldKeys> held;
+    view->setHeldKeys(&held);
+    HeldKeys openbox{.manager = "Openbox"};
+    for (Command c : {Command::snapLeft, Command::snapRight, Command::snapMaximize, Command::snapCenter})
+        openbox.add(standard(c), true);
+    openbox.add(switcherShortcut, true);
+    held.set(openbox);
+    settle();
+    picture("held-top");
+    scrollTo(row(Command::snapLeft));
+    picture("held-snaps");
 }
 
 } // namespace

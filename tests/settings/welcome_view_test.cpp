@@ -194,6 +194,49 @@ TEST_F(WelcomeViewTest, TheKeyCapsNameTheBoundKeysInWordsAndFollowARebinding)
     EXPECT_EQ(view->undoCap()->width(), view->undoCap()->sizeHint().width());
 }
 
+// The tips name only keys no other program holds: without Alt-Tab the
+// overview's key switches; without that too the tray does; a held undo key
+// is no tip.
+TEST_F(WelcomeViewTest, TipsNameOnlyKeysNoOtherProgramHolds)
+{
+    auto view = open();
+    Published<HeldKeys> held;
+    view->follow(held);
+    const QString overview = QString::fromStdString(Shortcut::standard.label());
+    const auto capOf = [](QWidget* tip) { return tip->findChild<KeyCap*>()->text(); };
+    EXPECT_TRUE(view->switchTip()->isVisible());
+    EXPECT_EQ(capOf(view->switchTip()), QString::fromStdString(switcherShortcut.label()));
+    EXPECT_EQ(capOf(view->undoTip()), QString::fromStdString(standard(Command::undoArrange).label()));
+    EXPECT_EQ(view->finishText()->text(), "opens Kavelo");
+
+    HeldKeys now{.manager = "KWin"};
+    now.add(switcherShortcut, true);
+    now.add(standard(Command::undoArrange), true);
+    held.set(now);
+    EXPECT_TRUE(view->switchTip()->isVisible());
+    EXPECT_EQ(capOf(view->switchTip()), overview);
+    EXPECT_FALSE(view->undoTip()->isVisible());
+    EXPECT_TRUE(view->shortcutCap()->isVisible());
+
+    now.add(Shortcut::standard, true);
+    held.set(now);
+    EXPECT_FALSE(view->switchTip()->isVisible());
+    EXPECT_FALSE(view->shortcutCap()->isVisible());
+    EXPECT_EQ(view->finishText()->text(), "Open Kavelo from its tray icon");
+
+    settleLayouts();
+    EXPECT_EQ(view->finishText()->width(), view->finishText()->sizeHint().width());
+    Theme::isRendering = true;
+    EXPECT_TRUE(Capture::savePng(Capture::render(*view), picturePath("welcome-held.png")));
+    Theme::isRendering = false;
+
+    // The switcher turned off is no key to teach either.
+    held.set(HeldKeys{});
+    prefs.setSwitcherEnabled(false);
+    EXPECT_EQ(capOf(view->switchTip()), overview);
+    EXPECT_TRUE(view->undoTip()->isVisible());
+}
+
 TEST_F(WelcomeViewTest, ReturnRunsGetStartedOncePerPressWhereverTheFocusIs)
 {
     permissions(false, false);

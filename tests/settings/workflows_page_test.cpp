@@ -47,7 +47,7 @@ int gap(QWidget* page, QWidget* above, QWidget* below)
 } // namespace
 
 
-TEST_F(WorkflowsPage, WithoutWorkflowsTheEmptyCardTheImportButtonAndTheSafariGroup)
+TEST_F(WorkflowsPage, WithoutWorkflowsTheEmptyCardTheImportButtonAndTheBrowserTabs)
 {
     open();
     EXPECT_TRUE(page->cards().empty());
@@ -65,23 +65,28 @@ TEST_F(WorkflowsPage, WithoutWorkflowsTheEmptyCardTheImportButtonAndTheSafariGro
     const QRect import = page->importButton()->geometry();
     EXPECT_LE(std::abs(import.center().x() - page->width() / 2), 1);
 
-    EXPECT_EQ(page->safariRow()->titleLabel()->text(), "Save Safari tabs");
-    EXPECT_EQ(page->safariGroup()->footerLabel()->text(),
-              "Safari can't tell Kavelo which windows are private, so private tabs would be saved too. Chrome, Arc, "
-              "Brave and Edge tabs are always saved, without incognito tabs.");
+    // Firefox is not installed here: its row says so and is disabled, as
+    // the Chromium family's always is.
+    EXPECT_EQ(page->firefoxRow()->titleLabel()->text(), "Firefox");
+    EXPECT_EQ(page->firefoxRow()->unavailable(), "Firefox isn't installed on this computer.");
+    EXPECT_EQ(page->chromiumRow()->titleLabel()->text(), "Chrome, Chromium, Brave and Edge");
+    EXPECT_EQ(page->chromiumRow()->unavailable(), "Their tabs can't be read on Linux, so they aren't saved.");
+    EXPECT_EQ(static_cast<QLabel*>(page->chromiumRow()->control())->text(), "Not saved");
     EXPECT_FALSE(page->messageLabel()->isVisible());
 
     // Parts 14 apart, top to bottom.
     EXPECT_EQ(page->emptyState()->y(), 0);
     EXPECT_EQ(gap(page, page->emptyState(), page->importButton()), 14);
-    EXPECT_EQ(gap(page, page->importButton(), page->safariGroup()), 14);
+    EXPECT_EQ(gap(page, page->importButton(), page->tabsGroup()), 14);
+}
 
-    // The Safari switch is bound both ways.
-    QTest::mouseClick(page->safariRow()->toggle(), Qt::LeftButton);
-    EXPECT_TRUE(prefs.savesSafariTabs());
-    EXPECT_EQ(store.boolean("savesSafariTabs"), true);
-    prefs.setSavesSafariTabs(false);
-    EXPECT_FALSE(page->safariRow()->isOn());
+TEST_F(WorkflowsPage, FirefoxTabsAreLiveWhereFirefoxIsInstalled)
+{
+    sim.install("firefox-esr", SimInstalledApp{.location = "/usr/share/applications/firefox-esr.desktop"});
+    open();
+    EXPECT_EQ(page->firefoxRow()->unavailable(), std::nullopt);
+    EXPECT_EQ(page->firefoxRow()->detail(), "Open tabs are saved, without private windows.");
+    EXPECT_EQ(static_cast<QLabel*>(page->firefoxRow()->control())->text(), "Saved");
 }
 
 TEST_F(WorkflowsPage, CardsInListOrderWithCountsKeyCapsAndTheirControls)
@@ -246,7 +251,7 @@ TEST_F(WorkflowsPage, ACardWhoseFileVanishedOrHoldsAnotherWorkflowIgnoresEdits)
     EXPECT_EQ(cardNames(), (std::vector<std::string>{"A:B"}));
 }
 
-TEST_F(WorkflowsPage, AFailedWriteShowsTheMessageUnderTheSafariGroup)
+TEST_F(WorkflowsPage, AFailedWriteShowsTheMessageUnderTheBrowserTabs)
 {
     // A name so long that the file fits but the temporary beside it does
     // not: the store reads it and cannot write it, whoever runs this.
@@ -267,7 +272,7 @@ TEST_F(WorkflowsPage, AFailedWriteShowsTheMessageUnderTheSafariGroup)
     const QString expected = QString::fromStdString("Couldn't save " + name + ". Check that your disk isn't full.");
     ASSERT_TRUE(page->messageLabel()->isVisible());
     EXPECT_EQ(page->messageLabel()->text(), expected);
-    EXPECT_EQ(gap(page, page->safariGroup(), page->messageLabel()), 14);
+    EXPECT_EQ(gap(page, page->tabsGroup(), page->messageLabel()), 14);
     EXPECT_EQ(page->messageLabel()->font().pixelSize(), Fonts::pixelSize(12.5));
 
     // The next good operation clears it.
@@ -384,7 +389,7 @@ TEST_F(WorkflowsPage, ArmedDeleteLivesInTheSettingsViewAcrossPages)
 {
     stored("Keep", 1);
     stored("Drop", 2);
-    SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(), SettingsTab::workflows);
+    SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time(), SettingsTab::workflows);
     showSettled(view);
     auto* page = dynamic_cast<kavelo::WorkflowsPage*>(view.page());
     ASSERT_NE(page, nullptr);
@@ -415,7 +420,7 @@ TEST_F(WorkflowsPage, Pictures)
     };
     Theme::isRendering = true;
     {
-        SettingsView view(prefs, watcher, workflows, actions, sim.workspace(), sim.keyboard(), time(), SettingsTab::workflows);
+        SettingsView view(prefs, watcher, workflows, actions, sim.keyboard(), time(), SettingsTab::workflows);
         showSettled(view);
         save(Capture::render(view), "empty");
     }

@@ -176,6 +176,30 @@ TEST_F(AppDelegateTest, WakeLogsRestartsTheTapAndArrangesAfresh)
     delegate.reset();
 }
 
+// In auto mode the Control-Option wheel is Kavelo's only while windows wait
+// past an edge; otherwise the window under the pointer gets it.
+TEST_F(AppDelegateTest, TheAutoWheelIsKeptOnlyWhileWindowsWait)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    window(notes, "One", Rect(100, 100, 500, 400));
+    window(notes, "Two", Rect(200, 100, 500, 400));
+    auto& d = launch();
+    d.preferences().setArrangeMode(ArrangeMode::auto_);
+    scheduler.advance(1.0);
+    constexpr std::uint64_t held = EventFlag::control | EventFlag::option;
+    EXPECT_FALSE(sim.scroll(0, -5, false, held)) << "nothing waits";
+    EXPECT_TRUE(views.toasts.shown.empty());
+
+    // Too wide to share the screen: once its size is learned, a window waits.
+    sim.addWindow(SimWindow{.pid = app("com.example.Wide", "Wide"),
+                            .title = "Wide",
+                            .frame = Rect(300, 100, 900, 600),
+                            .minSize = Size(900, 600)});
+    scheduler.advance(4.0);
+    ASSERT_FALSE(d.arrange().autoWaiting().begin()->second.empty());
+    EXPECT_TRUE(sim.scroll(0, -5, false, held));
+}
+
 TEST_F(AppDelegateTest, QuitEndsCleanSpaceReleasesAndMarksACleanExitOnce)
 {
     auto& d = launch();
@@ -240,3 +264,56 @@ TEST_F(AppDelegateTest, CallbacksHoldTheDelegateWeakly)
 }
 
 } // namespace
+
+TEST_F(AppDelegateTest, ABurstOfSettingChangesIsWrittenOnceItSettlesAndNothingIsLostAtQuit)
+{
+    auto& d = launch();
+    const auto file = home.paths().userDefaults;
+    const auto stored = [&] { return json::parse(readFile(file).value_or("{}")).value_or(Json::object()); };
+    const auto before = std::filesystem::last_write_time(file);
+    // Twenty thousand URLs on one command line: one write, not twenty thousand.
+    std::vector<std::string> urls;
+    for (int i = 0; i < 20'000; ++i)
+        urls.push_back(i % 2 ? "kavelo://mode/auto" : "kavelo://mode/strip");
+    d.open(urls);
+    EXPECT_EQ(std::filesystem::last_write_time(file), before) << "nothing written yet";
+    EXPECT_TRUE(d.defaults().hasUnwritten());
+    scheduler.advance(AppDelegate::settingsDelay);
+    EXPECT_FALSE(d.defaults().hasUnwritten());
+    EXPECT_EQ(stored().value("arrangeMode", ""), "auto");
+
+    // A change just before quitting is kept.
+    d.open({"kavelo://mode/off"});
+    d.terminate();
+    EXPECT_EQ(stored().value("arrangeMode", ""), "off");
+}
+
+TEST_F(AppDelegateTest, ASettingThatCannotBeSavedIsToldOncePerCause)
+{
+    auto& d = launch();
+    const auto folder = home.paths().userDefaults.parent_path();
+    // A file where the folder belongs fails every write, even as root.
+    std::filesystem::remove_all(folder);
+    ASSERT_FALSE(writeFileAtomically(folder, "not a folder"));
+    const std::size_t toasts = views.toasts.shown.size();
+
+    d.open({"kavelo://mode/strip"});
+    EXPECT_EQ(d.preferences().arrangeMode(), ArrangeMode::strip) << "taken for this run";
+    const auto why = d.saveSettings();
+    ASSERT_TRUE(why);
+    EXPECT_TRUE(why->starts_with("the change was made, but your settings could not be saved: ")) << *why;
+    ASSERT_EQ(views.toasts.shown.size(), toasts + 1);
+    EXPECT_TRUE(lastToast().starts_with("Couldn't save your settings: ")) << lastToast();
+    EXPECT_EQ(views.toasts.shown.back().second, "exclamationmark.triangle.fill");
+
+    // The same cause again: the log hears it, the screen does not.
+    d.open({"kavelo://mode/auto"});
+    scheduler.advance(AppDelegate::settingsDelay);
+    EXPECT_EQ(views.toasts.shown.size(), toasts + 1);
+
+    // Mended, everything in memory is written at the next change.
+    std::filesystem::remove(folder);
+    d.open({"kavelo://mode/off"});
+    EXPECT_EQ(d.saveSettings(), std::nullopt);
+    EXPECT_EQ(UserDefaults(home.paths().userDefaults).text("arrangeMode"), "off");
+}

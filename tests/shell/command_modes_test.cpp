@@ -322,6 +322,20 @@ TEST_F(CommandLineModes, SwitcherTestStepsAndEnd)
     EXPECT_EQ(exits, std::vector<int>{0});
 }
 
+TEST_F(CommandLineModes, AModeWhoseSettingsCannotBeSavedEndsWithOneAndSaysWhy)
+{
+    t0 = scheduler.clock().monotonic().count();
+    start({"--switcher-test", ",,"});
+    // A file where the settings folder belongs fails every write, even as root.
+    const auto folder = home.paths().userDefaults.parent_path();
+    std::filesystem::remove_all(folder);
+    ASSERT_FALSE(writeFileAtomically(folder, "not a folder"));
+    delegate->preferences().setWindowGap(3);
+    advanceTo(1.5);
+    EXPECT_EQ(exits, std::vector<int>{1});
+    EXPECT_EQ(err.str(), "kavelo: the change was made, but your settings could not be saved: not a directory\n");
+}
+
 TEST_F(CommandLineModes, ArrangeTestRunsStepsOnTimeAndEndsAtEight)
 {
     populate();
@@ -382,7 +396,7 @@ TEST_F(CommandLineModes, SwipeTestCountsDevicesAndEndsAtTwenty)
     sim.setTrackpads(2);
     t0 = scheduler.clock().monotonic().count();
     start({"--swipe-test", "abc"});
-    EXPECT_EQ(out.str(), "devices: 2\n");
+    EXPECT_EQ(out.str(), "devices: 2\ndevice: Trackpad 1\ndevice: Trackpad 2\n");
     ASSERT_TRUE(delegate->modes().trackpad());
     EXPECT_TRUE(sim.multitouchRunning());
     advanceTo(19.99);

@@ -28,6 +28,26 @@
 
 namespace kavelo::testing {
 
+// A platform with other hot keys and another tap in place of its own.
+inline Platform withInput(const Platform& p, SystemHotKeys& hotKeys, EventTap& eventTap)
+{
+    return Platform{.accessibility = p.accessibility,
+                    .windowServer = p.windowServer,
+                    .workspace = p.workspace,
+                    .displays = p.displays,
+                    .hotKeys = hotKeys,
+                    .eventTap = eventTap,
+                    .mouse = p.mouse,
+                    .keyboard = p.keyboard,
+                    .multitouch = p.multitouch,
+                    .capture = p.capture,
+                    .loginItem = p.loginItem,
+                    .browsers = p.browsers,
+                    .appInfo = p.appInfo,
+                    .scheduler = p.scheduler,
+                    .clock = p.clock};
+}
+
 // Engine panels that show nothing.
 class SilentEnginePanels : public EnginePanels {
 public:
@@ -212,21 +232,7 @@ struct DelegateWorld {
     Platform platform()
     {
         const Platform p = sim.platform(scheduler, scheduler.clock());
-        return Platform{.accessibility = p.accessibility,
-                        .windowServer = p.windowServer,
-                        .workspace = p.workspace,
-                        .displays = p.displays,
-                        .hotKeys = hotKeysStandIn ? *hotKeysStandIn : p.hotKeys,
-                        .eventTap = tapStandIn ? *tapStandIn : p.eventTap,
-                        .mouse = p.mouse,
-                        .keyboard = p.keyboard,
-                        .multitouch = p.multitouch,
-                        .capture = p.capture,
-                        .loginItem = p.loginItem,
-                        .browsers = p.browsers,
-                        .appInfo = p.appInfo,
-                        .scheduler = p.scheduler,
-                        .clock = p.clock};
+        return withInput(p, hotKeysStandIn ? *hotKeysStandIn : p.hotKeys, tapStandIn ? *tapStandIn : p.eventTap);
     }
 
     // A delegate for these arguments, not launched.
@@ -322,19 +328,23 @@ inline std::set<Combination> registeredHotKeys(const SimDesktop& sim)
 
 // What the rules ask for in these settings: the overview, the nine slots
 // and the groups the mode and snapping make active, with their extras.
+// Whether the settings have a command's shortcuts registered.
+inline bool isActive(const Preferences& p, Command c)
+{
+    const auto s = scope(c);
+    const ArrangeMode mode = p.arrangeMode();
+    return s == CommandScope::always || (s == CommandScope::snap && mode != ArrangeMode::strip && p.snappingEnabled()) ||
+           (s == CommandScope::auto_ && mode == ArrangeMode::auto_) ||
+           (s == CommandScope::strip && mode == ArrangeMode::strip);
+}
+
 inline std::set<Combination> expectedHotKeys(const Preferences& p)
 {
     std::set<Combination> out{{p.shortcut().keyCode, p.shortcut().modifiers}};
     for (auto key : AppDelegate::slotKeys)
         out.emplace(key, AppDelegate::slotModifiers);
-    const ArrangeMode mode = p.arrangeMode();
     for (Command c : allCommands) {
-        const auto s = scope(c);
-        const bool active = s == CommandScope::always ||
-                            (s == CommandScope::snap && mode != ArrangeMode::strip && p.snappingEnabled()) ||
-                            (s == CommandScope::auto_ && mode == ArrangeMode::auto_) ||
-                            (s == CommandScope::strip && mode == ArrangeMode::strip);
-        if (!active)
+        if (!isActive(p, c))
             continue;
         out.emplace(p.key(c).keyCode, p.key(c).modifiers);
         if (auto extra = p.extraBindings().find(c); extra != p.extraBindings().end())

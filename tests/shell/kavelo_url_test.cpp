@@ -3,6 +3,7 @@
 
 #include "app/shell/kavelo_url.h"
 #include "app/shell/single_instance.h"
+#include "core/text.h"
 #include "shell/delegate_world.h"
 
 #include <gtest/gtest.h>
@@ -83,8 +84,9 @@ TEST(KaveloUrlTable, EscapesDecodeOnceAndBrokenOnesAreRefused)
                              "kavelo://switch/a%00b", "kavelo://switch/%C3%28", "kavelo://switch/%ED%A0%80",
                              "kavelo://switch/%C0%AF", "kavelo://switch/\xFF"}) {
         EXPECT_EQ(act(text), std::nullopt) << text;
-        EXPECT_EQ(problem(text), "malformed URL " + std::string(text));
+        EXPECT_EQ(problem(text), "malformed URL " + text::printable(text));
     }
+    EXPECT_EQ(problem("kavelo://switch/\xFF"), "malformed URL kavelo://switch/\\xff");
 }
 
 TEST(KaveloUrlTable, NoVerbOtherSchemeAndLength)
@@ -112,6 +114,18 @@ TEST(KaveloUrlTable, ProblemsNameWhatIsWrong)
     EXPECT_EQ(problem("kavelo://switch/Play"), "no workflow named \"Play\" in kavelo://switch/Play");
     EXPECT_EQ(problem("kavelo://switch/"), "no workflow named \"\" in kavelo://switch/");
     EXPECT_EQ(problem("kavelo://switch/My%20Work"), std::nullopt);
+}
+
+TEST(KaveloUrlTable, ProblemsEchoNothingThatActsOnTheTerminal)
+{
+    // Decoded, a line break would print a second, fake "kavelo:" line and an
+    // escape would reach the terminal.
+    EXPECT_EQ(problem("kavelo://run/tidy%0akavelo: all done%1b[2J"),
+              "unknown command \"tidy\\nkavelo: all done\\x1b[2J\" in kavelo://run/tidy%0akavelo: all done%1b[2J");
+    EXPECT_EQ(problem("kavelo://run/\x1b]0;owned\x07"),
+              "unknown command \"\\x1b]0;owned\\x07\" in kavelo://run/\\x1b]0;owned\\x07");
+    EXPECT_EQ(problem("kavelo://switch/a%E2%80%AEb%5C"), "no workflow named \"a\\u202eb\\\\\" in kavelo://switch/a%E2%80%AEb%5C");
+    EXPECT_EQ(problem("kavelo://mode/%C2%85"), "unknown mode \"\\u0085\" in kavelo://mode/%C2%85");
 }
 
 // Any verb and argument survive encoding: the action is exactly what was
@@ -148,6 +162,10 @@ RC_GTEST_PROP(KaveloUrlProperty, AnyBytesParseSafely, (const std::string& tail))
     const auto parsed = KaveloUrl::parse("kavelo://switch/" + tail);
     if (const auto* url = std::get_if<KaveloUrl>(&parsed))
         RC_ASSERT(url->argument.find('\0') == std::string::npos);
+    const auto complaint = KaveloUrls::problem("kavelo://switch/" + tail, [](std::string_view) { return false; });
+    RC_ASSERT(complaint.has_value());
+    for (const char c : *complaint)
+        RC_ASSERT(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
 }
 
 TEST(KaveloUrlForwarding, RequestsCarryUrlsInOrderAndSplitOnlyWhenTooLong)

@@ -9,6 +9,7 @@
 #include "services/desktop_fixture.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,7 +19,14 @@ namespace kavelo::testing {
 
 struct RecordingToast : Toast {
     void show(std::string text, std::string icon) override { shown.emplace_back(std::move(text), std::move(icon)); }
+    // An offer is shown too; the last one's click is kept for the test.
+    void offer(std::string text, std::string icon, std::function<void()> clicked) override
+    {
+        show(std::move(text), std::move(icon));
+        click = std::move(clicked);
+    }
     std::vector<std::pair<std::string, std::string>> shown;
+    std::function<void()> click;
     std::string last() const { return shown.empty() ? std::string() : shown.back().first; }
 };
 

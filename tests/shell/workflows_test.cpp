@@ -125,6 +125,16 @@ TEST_F(WorkflowsSave, AutosaveNamesAreRefused)
     EXPECT_TRUE(workflows.store().load("auto 1"));
 }
 
+TEST_F(WorkflowsSave, ANameThatCouldNotListAsItselfIsRefusedWithTheReason)
+{
+    workflows.save("Stand\nup", "fp");
+    EXPECT_EQ(workflows.message(),
+              "Couldn't save this workflow. Names can't contain line breaks or control characters.");
+    EXPECT_EQ(toast.shown.back().first, *workflows.message());
+    EXPECT_TRUE(workflows.items().empty());
+    EXPECT_FALSE(std::filesystem::exists(workflows.store().directory));
+}
+
 TEST_F(WorkflowsSave, TheDialogSavesOnlyWhatTheUserConfirmed)
 {
     panels.name = std::nullopt;

@@ -5,26 +5,17 @@
 // shows its icon in a tray that starts after it.
 
 #include "app/platform/x11/x11_desktop.h"
-#include "app/shell/single_instance.h"
-#include "services/temp_home.h"
+#include "shell_x11/kavelo_x11_fixture.h"
 #include "support/person_keys.h"
-#include "support/x11_session.h"
 
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 namespace kavelo::testing {
@@ -35,30 +26,13 @@ using namespace std::chrono_literals;
 // Classic virtual key codes, turned into the server's by the backend.
 constexpr std::uint16_t controlKey = 59, optionKey = 58, leftArrow = 123;
 
-class ShellX11 : public ::testing::Test {
+class ShellX11 : public KaveloX11Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        session = std::make_unique<test::X11Session>();
-        if (!session->start({"xterm"}, &startError, test::WindowManager::openboxKeysFree))
-            session.reset();
-    }
-    static void TearDownTestSuite() { session.reset(); }
-
     void SetUp() override
     {
-        if (!session) {
-            if (std::getenv("CI"))
-                FAIL() << "no X server for the shell's X11 tests: " << startError;
-            GTEST_SKIP() << "no X server for the shell's X11 tests: " << startError;
-        }
-        home = std::make_unique<test::TempHome>();
-        runtime = home->root() / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        ::unsetenv("KAVELO_BACKEND");
+        KaveloX11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         std::string error;
         x11 = X11Desktop::connect(session->display(), &error);
         ASSERT_TRUE(x11) << error;
@@ -69,51 +43,8 @@ protected:
 
     void TearDown() override
     {
-        if (kavelo > 0)
-            session->terminate(kavelo);
-        for (pid_t pid : extra)
-            session->terminate(pid);
         x11.reset();
-        home.reset();
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-
-    void writeDefaults(const std::string& json)
-    {
-        const auto file = home->paths().userDefaults;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file) << json;
-    }
-
-    std::filesystem::path socketPath() const
-    {
-        return runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket");
-    }
-
-    // The socket accepts only once the launch has registered the shortcuts.
-    bool accepts() const
-    {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socketPath().c_str(), sizeof(address.sun_path) - 1);
-        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd);
-        return ok;
-    }
-
-    void startKavelo()
-    {
-        kavelo = session->launch({KAVELO_BINARY});
-        ASSERT_TRUE(test::waitFor([&] { return accepts(); }, 15s)) << "kavelo never listened";
-    }
-
-    std::string log() const
-    {
-        std::ifstream in(home->paths().logs / "engine.log");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        KaveloX11Test::TearDown();
     }
 
     std::vector<Rect> xtermFrames() const
@@ -125,49 +56,8 @@ protected:
         return out;
     }
 
-    // Every mapped window of class "Kavelo", with its root position;
-    // `inTray` keeps those inside trayer's panel (class "trayer"), the
-    // others those outside.
-    struct Found {
-        xcb_window_t window;
-        Rect area;
-    };
-    std::vector<Found> kaveloWindows(bool inTray) const
-    {
-        std::vector<Found> out;
-        walk(session->root(), false, inTray, out);
-        return out;
-    }
-    void walk(xcb_window_t parent, bool underTray, bool inTray, std::vector<Found>& out) const
-    {
-        xcb_connection_t* c = session->connection();
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-            xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr), &std::free);
-        if (!tree)
-            return;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const xcb_window_t w = children[i];
-            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
-            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-                continue;
-            const auto cls = session->wmClass(w);
-            if (cls == "Kavelo" && underTray == inTray)
-                if (const auto area = session->clientArea(w))
-                    out.push_back({w, *area});
-            walk(w, underTray || cls == "trayer", inTray, out);
-        }
-    }
-
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::string startError;
-    std::unique_ptr<test::TempHome> home;
-    std::filesystem::path runtime;
     std::unique_ptr<X11Desktop> x11;
     Rect visible;
-    pid_t kavelo = -1;
-    std::vector<pid_t> extra;
 };
 
 TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSnapsTheFocusedXterm)
@@ -206,7 +96,7 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
 TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
 {
     writeDefaults(R"({"welcomed": true})");
-    startKavelo();
+    const pid_t kavelo = startKavelo();
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
     // The one instance still runs and logged one start.
     EXPECT_EQ(::waitpid(kavelo, nullptr, WNOHANG), 0);
@@ -220,9 +110,9 @@ TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
 TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
 {
     writeDefaults(R"({"welcomed": true, "arrangeMode": "strip"})");
-    startKavelo();
+    const pid_t kavelo = startKavelo();
     for (int i = 0; i < 3; ++i)
-        extra.push_back(session->launch({"xterm"}));
+        launch({"xterm"});
     const auto waitsOffScreen = [&] {
         const auto frames = xtermFrames();
         if (frames.size() < 4)
@@ -237,7 +127,7 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
     ASSERT_EQ(::kill(kavelo, SIGTERM), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(kavelo, &status, 0), kavelo);
-    kavelo = -1;
+    ended(kavelo);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
     session->sync();
@@ -258,8 +148,7 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     const std::vector<std::string> trayer{"trayer", "--edge", "top", "--align", "right", "--widthtype",
                                           "request", "--height", "28", "--SetDockType", "true",
                                           "--SetPartialStrut", "false", "--transparent", "false"};
-    pid_t tray = session->launch(trayer);
-    extra.push_back(tray);
+    const pid_t tray = launch(trayer);
     ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon never docked";
     // Docking ends with the tray placing the icon.
     std::this_thread::sleep_for(500ms);
@@ -273,19 +162,13 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     std::this_thread::sleep_for(30ms);
     session->button(1, false);
     session->sync();
-    const auto panel = [&] {
-        for (const Found& f : kaveloWindows(false))
-            if (f.area.width() == 320)
-                return true;
-        return false;
-    };
-    EXPECT_TRUE(test::waitFor(panel, 5s)) << "a click on the icon opens the panel";
+    EXPECT_TRUE(test::waitFor([&] { return panelShown(); }, 5s)) << "a click on the icon opens the panel";
 
     // The tray goes away and comes back: so does the icon.
     session->terminate(tray);
-    extra.pop_back();
+    ended(tray);
     ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).empty(); }, 5s));
-    extra.push_back(session->launch(trayer));
+    launch(trayer);
     EXPECT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon came not back";
 }
 

@@ -167,7 +167,7 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
         return false;
     }
     std::vector<std::string> argv{"Xvfb",   "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                  "1920x1080x24", "+extension", "RANDR", "-nolisten", "tcp", "-noreset"};
+                                  screenSize_ + "x24", "+extension", "RANDR", "-nolisten", "tcp", "-noreset"};
     server_ = spawn(argv, "", fds[1]);
     close(fds[1]);
     if (server_ < 0) {

@@ -38,6 +38,8 @@ public:
     // `error` says what failed. Waits until every client is managed.
     bool start(const std::vector<std::string>& clients, std::string* error,
                WindowManager manager = WindowManager::openbox);
+    // The server's screen in pixels, before `start` (1920 × 1080 unless set).
+    void setScreenSize(int width, int height) { screenSize_ = std::to_string(width) + "x" + std::to_string(height); }
     void stop();
     ~X11Session() { stop(); }
 
@@ -90,6 +92,7 @@ private:
     bool answering();
 
     std::string display_;
+    std::string screenSize_ = "1920x1080";
     std::string settings_;   // the manager's settings folder, when it has one
     pid_t server_ = -1;
     std::vector<pid_t> children_;

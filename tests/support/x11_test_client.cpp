@@ -7,6 +7,8 @@
 //   --min WxH       its minimum size hint (margins included, as GTK sets it)
 //   --class NAME    its WM_CLASS class (default KaveloTestClient)
 //   --close-on-resize  destroys its window and exits when first resized
+//   --text NAME VALUE  a UTF8_STRING property (_GTK_APPLICATION_ID, ...)
+//   --dialog        a dialog window (_NET_WM_WINDOW_TYPE_DIALOG)
 // It answers WM_DELETE_WINDOW by exiting.
 
 #include <xcb/xcb.h>
@@ -18,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,6 +45,8 @@ int main(int argc, char** argv)
     unsigned width = 400, height = 300, minWidth = 0, minHeight = 0;
     std::string className = "KaveloTestClient";
     bool closeOnResize = false;
+    bool dialog = false;
+    std::vector<std::pair<std::string, std::string>> texts;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : "";
@@ -57,6 +63,11 @@ int main(int argc, char** argv)
             ++i;
         } else if (arg == "--close-on-resize") {
             closeOnResize = true;
+        } else if (arg == "--text" && i + 2 < argc) {
+            texts.emplace_back(argv[i + 1], argv[i + 2]);
+            i += 2;
+        } else if (arg == "--dialog") {
+            dialog = true;
         } else {
             std::fprintf(stderr, "unknown argument %s\n", arg.c_str());
             return 2;
@@ -81,9 +92,13 @@ int main(int argc, char** argv)
                         std::uint32_t(title.size()), title.data());
     const std::uint32_t pid = std::uint32_t(getpid());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
-    const xcb_atom_t normal = intern(c, "_NET_WM_WINDOW_TYPE_NORMAL");
+    const xcb_atom_t kind = intern(c, dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
-                        &normal);
+                        &kind);
+    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+    for (const auto& [name, value] : texts)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, name.c_str()), utf8, 8,
+                            std::uint32_t(value.size()), value.data());
     const xcb_atom_t protocols = intern(c, "WM_PROTOCOLS");
     const xcb_atom_t deleteWindow = intern(c, "WM_DELETE_WINDOW");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);

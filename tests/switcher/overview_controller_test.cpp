@@ -367,9 +367,11 @@ TEST_F(OverviewControllerTest, ThumbnailsAreAskedForEveryWindowInCatalogOrder)
 {
     populate();
     std::vector<std::vector<WindowID>> asked;
+    std::vector<double> scales;
     Thumbnails::ImageHandler deliver;
-    controller.loadThumbnails = [&](const Desktop&, std::vector<Thumbnails::Request> requests, double,
+    controller.loadThumbnails = [&](const Desktop&, std::vector<Thumbnails::Request> requests, double scale,
                                     Thumbnails::ImageHandler handler) {
+        scales.push_back(scale);
         std::vector<WindowID> ids;
         for (const auto& r : requests)
             ids.push_back(r.id);
@@ -403,6 +405,15 @@ TEST_F(OverviewControllerTest, ThumbnailsAreAskedForEveryWindowInCatalogOrder)
     controller.hide();
     deliver(drafts, picture);
     EXPECT_EQ(controller.model().thumbnails().count(drafts), 0u);
+
+    // On a screen of twice the pixels, pictures are asked for at its scale
+    // and the cache makes room for them.
+    const std::size_t plain = controller.thumbnailCache().budget();
+    sim.addDisplay(SimDisplay{.name = "Sharp", .frame = Rect(1440, 0, 1920, 1080), .scale = 2});
+    sim.movePointer(Point(1500, 500));
+    controller.show();
+    EXPECT_EQ(scales, (std::vector<double>{1, 1, 2}));
+    EXPECT_EQ(controller.thumbnailCache().budget(), 4 * plain);
 }
 
 TEST_F(OverviewControllerTest, CapturedPicturesArriveOnTheMainThreadUntilClosing)

@@ -149,12 +149,14 @@ TEST_F(ActiveBorderTest, BorderAndGlowDrawWhereTheyShould)
 
 TEST(ActiveBorderKeyWindow, OnlyATitledKeyWindowOfThisProgramCounts)
 {
-    EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow());
+    ManualScheduler scheduler;
+    const PanelHost host(nullptr, scheduler, scheduler.clock());
+    EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow(host));
     QWidget settingsWindow;
     settingsWindow.setGeometry(200, 150, 640, 480);
     settingsWindow.show();
     QApplication::setActiveWindow(&settingsWindow);
-    const auto frame = ActiveBorder::ownTitledKeyWindow();
+    const auto frame = ActiveBorder::ownTitledKeyWindow(host);
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->width(), settingsWindow.frameGeometry().width());
     EXPECT_EQ(frame->origin.x, settingsWindow.frameGeometry().x());
@@ -163,7 +165,7 @@ TEST(ActiveBorderKeyWindow, OnlyATitledKeyWindowOfThisProgramCounts)
     popover.setGeometry(10, 10, 300, 200);
     popover.show();
     QApplication::setActiveWindow(&popover);
-    EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow());
+    EXPECT_FALSE(ActiveBorder::ownTitledKeyWindow(host));
     popover.hide();
     settingsWindow.hide();
 }

@@ -2,6 +2,8 @@
 #include "app/platform/sim/sim_desktop.h"
 #include "app/ui/toast_panel.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace kavelo;
@@ -116,4 +118,29 @@ TEST_F(ToastTest, WithNoDisplayNothingIsShownButTheTimerStillRuns)
     EXPECT_FALSE(toast.isShowing());
     scheduler.advance(2);
     EXPECT_FALSE(toast.isShowing());
+}
+
+TEST_F(ToastTest, AnOfferTakesAClickForFiveSecondsAndAPlainMessageLetsClicksThroughAgain)
+{
+    int clicks = 0;
+    toast.offer("Openbox holds 3 of Kavelo's shortcuts. Click to choose others", "keyboard", [&] { ++clicks; });
+    ASSERT_TRUE(toast.isShowing());
+    EXPECT_FALSE(toast.panel()->clickThrough());
+    scheduler.advance(4.9);
+    EXPECT_TRUE(toast.isShowing());
+    QTest::mouseClick(toast.view(), Qt::LeftButton, {}, toast.view()->rect().center());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(toast.isShowing()) << "a click puts it away";
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+
+    // Unclicked, it goes after five seconds; the next plain message takes
+    // no clicks, and one that reaches it anyway does nothing.
+    toast.offer("Openbox holds 1 of Kavelo's shortcuts. Click to choose others", "keyboard", [&] { ++clicks; });
+    scheduler.advance(5);
+    EXPECT_FALSE(toast.isShowing());
+    toast.show("Saved", "checkmark.circle.fill");
+    EXPECT_TRUE(toast.panel()->clickThrough());
+    QTest::mouseClick(toast.view(), Qt::LeftButton, {}, toast.view()->rect().center());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(toast.isShowing());
 }

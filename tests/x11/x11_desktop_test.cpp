@@ -11,9 +11,13 @@
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
+
+#include <unistd.h>
 
 using namespace kavelo;
 using namespace std::chrono_literals;
@@ -586,10 +590,40 @@ TEST_F(X11DesktopTest, KeyboardTranslatesThroughTheServerMap)
 
 TEST_F(X11DesktopTest, FacilitiesThatLinuxLacks)
 {
-    EXPECT_EQ(desktop->multitouch().start([](const ContactFrame&) {}), 0);
     EXPECT_EQ(desktop->browsers().run("tell application id \"org.mozilla.firefox\""), std::nullopt);
     EXPECT_TRUE(desktop->accessibility().isTrusted());
     EXPECT_TRUE(desktop->capture().isAllowed());
+}
+
+TEST_F(X11DesktopTest, LaunchedProgramsWriteWhereTheyCannotPassForKavelo)
+{
+    // A program's warnings on our standard error read as Kavelo's own.
+    const auto folder = std::filesystem::temp_directory_path() / ("kavelo-launch-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto script = folder / "noisy";
+    const auto record = folder / "streams";
+    std::ofstream(script) << "#!/bin/sh\n"
+                             "in=$(readlink /proc/$$/fd/0) out=$(readlink /proc/$$/fd/1) err=$(readlink /proc/$$/fd/2)\n"
+                             "printf '%s\\n' \"$in\" \"$out\" \"$err\" > "
+                          << record.string() << ".part\nmv " << record.string() << ".part " << record.string() << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::ofstream(folder / "noisy.desktop") << "[Desktop Entry]\nType=Application\nName=Noisy\nExec=" << script.string()
+                                            << " %U\n";
+
+    for (const auto& how : {std::string("program"), std::string("entry")}) {
+        std::filesystem::remove(record);
+        if (how == "program")
+            ASSERT_TRUE(desktop->workspace().launch(script.string(), false));
+        else
+            ASSERT_TRUE(desktop->workspace().openURLs({"https://example.org/"}, (folder / "noisy.desktop").string(), false));
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(record); }, 5s)) << how;
+        std::ifstream in(record);
+        std::vector<std::string> streams;
+        for (std::string line; std::getline(in, line);)
+            streams.push_back(line);
+        EXPECT_EQ(streams, (std::vector<std::string>{"/dev/null", "/dev/null", "/dev/null"})) << how;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(BackendChoice, FollowsTheEnvironment)

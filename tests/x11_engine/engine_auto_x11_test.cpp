@@ -3,6 +3,7 @@
 // windows snapping to character cells, and waiting windows back on screen
 // at release.
 
+#include "core/auto_layout.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
 #include "engine/engine_probe.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -23,25 +25,6 @@ namespace kavelo::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Counts the batched frame writes the engine sends, passing them on.
-class CountingAccessibility : public Accessibility {
-public:
-    explicit CountingAccessibility(Accessibility& inner) : inner_(inner) {}
-    bool isTrusted() const override { return inner_.isTrusted(); }
-    bool requestTrust() override { return inner_.requestTrust(); }
-    std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const override { return inner_.windows(pid); }
-    ElementRef focusedWindow(std::int32_t pid) const override { return inner_.focusedWindow(pid); }
-    std::vector<bool> setFrames(std::span<const FrameWrite> writes) override
-    {
-        written += int(writes.size());
-        return inner_.setFrames(writes);
-    }
-    int written = 0;
-
-private:
-    Accessibility& inner_;
-};
 
 class EngineAutoX11 : public X11EngineWorld {
 protected:
@@ -105,6 +88,45 @@ TEST_F(EngineAutoX11, TilesXtermsAndXclocksAsTheyOpenAndTheSizeCheckSettles)
     EXPECT_TRUE(tiled(programs.size())) << describe();
 }
 
+// Ten xclocks in rows would each get a sliver of the screen's height: the
+// rows that keep the tile floor are shown, the others wait, and at mode
+// off none is left smaller than the floor.
+TEST_F(EngineAutoX11, ManyXclocksInRowsKeepTheTileFloorAndAreLeftNoSmaller)
+{
+    preferences->setDisplayLayouts({{screen(0).name, TidyLayout::rows}});
+    startEngine();
+    for (std::size_t n = 1; n <= 10; ++n)
+        clients.push_back(session->launch({"xclock"}));
+    const Size floor = AutoLayout::tileFloor(area());
+    ASSERT_TRUE(until([&] {
+        if (ours().size() != 10 || !engine->autoOrder().count(key()) || engine->autoOrder().at(key()).size() != 10)
+            return false;
+        const auto& shown = engine->autoShown().at(key());
+        return !shown.empty() && std::all_of(shown.begin(), shown.end(), [&](WindowID id) {
+            const auto frame = serverFrame(id);
+            return frame && placedAt(id, EngineProbe::autoFrames(*engine).at(id));
+        });
+    })) << describe();
+    EXPECT_LT(engine->autoShown().at(key()).size(), 10u);
+    for (WindowID id : engine->autoShown().at(key()))
+        EXPECT_GE(serverFrame(id)->height(), floor.height - 0.5) << describe();
+
+    preferences->setArrangeMode(ArrangeMode::off);
+    engine->settingsChanged();
+    const bool let = test::waitFor(
+        [&] {
+            for (WindowID id : ours()) {
+                const auto frame = serverFrame(id);
+                if (!frame || frame->width() < floor.width - 0.5 || frame->height() < floor.height - 0.5 ||
+                    !area().insetBy(-0.5, -0.5).contains(*frame))
+                    return false;
+            }
+            return true;
+        },
+        10s, [&] { x11->processEvents(); });
+    EXPECT_TRUE(let) << describe();
+}
+
 TEST_F(EngineAutoX11, ReleaseBringsWaitingXtermsBackOnScreen)
 {
     // Learned wider than half the screen: one xterm fits, the others wait.
@@ -140,6 +162,46 @@ TEST_F(EngineAutoX11, ReleaseBringsWaitingXtermsBackOnScreen)
         },
         10s, [&] { x11->processEvents(); });
     EXPECT_TRUE(back) << describe();
+}
+
+// Under KWin, which moves a window wherever a pager asks (openbox and xfwm4
+// keep some of every window on a monitor): an xterm moved below the screen
+// is taken back to its tile.
+class EngineStrayX11 : public EngineAutoX11 {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = std::make_unique<test::X11Session>();
+        if (!session->start({}, &startError, test::WindowManager::kwin))
+            session.reset();
+    }
+};
+
+TEST_F(EngineStrayX11, AnXtermAPagerMovedOffTheScreenIsTakenBackToItsTile)
+{
+    startEngine();
+    for (std::size_t n = 1; n <= 2; ++n) {
+        clients.push_back(session->launch({"xterm"}));
+        ASSERT_TRUE(until([&] { return tiled(n); })) << describe();
+    }
+    const WindowID moved = engine->autoOrder().at(key()).back();
+    const xcb_window_t window = *x11->serverWindow(moved);
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = session->atom("_NET_MOVERESIZE_WINDOW");
+    message.data.data32[0] = (1u << 8) | (1u << 9) | (2u << 12);   // x and y, from a pager
+    message.data.data32[1] = 300;
+    message.data.data32[2] = 1300;
+    xcb_send_event(session->connection(), 0, session->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    session->sync();
+    ASSERT_TRUE(test::waitFor([&] { return session->frame(window)->minY() >= 1080; }, 5s,
+                              [&] { x11->processEvents(); }))
+        << "xfwm4 kept it on the screen: " << *session->frame(window);
+    EXPECT_TRUE(until([&] { return tiled(2); })) << describe();
 }
 
 } // namespace

@@ -107,6 +107,28 @@ TEST_F(EngineCommandsX11, FocusMovesBringTheFocusedColumnIntoView)
     EXPECT_LT(serverFrame(oldest)->minX(), area().minX());
 }
 
+// Two focus moves left from the newest column: the second scrolls, and the
+// pointer goes to where the oldest xterm ends up, not to where it stood
+// past the left edge (which the server would clamp to the screen's edge).
+TEST_F(EngineCommandsX11, MouseFollowsFocusLandsOnTheColumnTheStripScrollsTo)
+{
+    preferences->setMouseFollowsFocus(true);
+    const WindowID oldest = strip().columns[0].ids[0];
+    session->movePointer(5, 5);
+    session->sync();
+    EXPECT_TRUE(engine->perform(Command::focusLeft));
+    EXPECT_TRUE(engine->perform(Command::focusLeft));
+    EXPECT_EQ(strip().focused, oldest);
+    ASSERT_TRUE(until([&] { return focusedInView(); })) << describe();
+    xcb_connection_t* c = session->connection();
+    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> pointer(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, session->root()), nullptr), &std::free);
+    ASSERT_TRUE(pointer);
+    const Rect frame = engine->stripFrames().at(oldest);
+    EXPECT_NEAR(pointer->root_x, frame.midX(), 1) << describe();
+    EXPECT_NEAR(pointer->root_y, frame.midY(), 1);
+}
+
 TEST_F(EngineCommandsX11, AControlAltWheelPansTheStripAndSnapsItToAColumn)
 {
     trigger = std::make_unique<MouseButtonTrigger>(desktop->platform.eventTap, scheduler, [] { return true; });

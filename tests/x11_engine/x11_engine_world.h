@@ -27,11 +27,35 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace kavelo::testing {
+
+// Counts the batched frame writes the engine sends, passing them on.
+class CountingAccessibility : public Accessibility {
+public:
+    explicit CountingAccessibility(Accessibility& inner) : inner_(inner) {}
+    bool isTrusted() const override { return inner_.isTrusted(); }
+    bool requestTrust() override { return inner_.requestTrust(); }
+    std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const override { return inner_.windows(pid); }
+    ElementRef focusedWindow(std::int32_t pid) const override { return inner_.focusedWindow(pid); }
+    std::vector<bool> setFrames(std::span<const FrameWrite> writes) override
+    {
+        written += int(writes.size());
+        for (const auto& write : writes)
+            if (const auto number = write.element ? write.element->windowNumber() : std::nullopt)
+                writtenWindows.push_back(*number);
+        return inner_.setFrames(writes);
+    }
+    int written = 0;
+    std::vector<WindowID> writtenWindows;   // each write's window
+
+private:
+    Accessibility& inner_;
+};
 
 class X11EngineWorld : public ::testing::Test {
 protected:

@@ -250,8 +250,10 @@ TEST_P(EngineEdgesX11, AClickOnTheRightZoneBringsTheParkedXtermIntoView)
         ASSERT_TRUE(until([&] { return session->frame(xcb_window_t(target->winId())).has_value(); }));
     const Rect zone = *session->frame(xcb_window_t(targets[0]->winId()));
     EXPECT_EQ(zone, Rect(1917, area().minY(), 3, area().height()));
+    // Composited, with the room of the badge's shadow round it.
+    const double m = GetParam() ? EdgeBadge::shadowMargin() : 0;
     EXPECT_EQ(*session->frame(xcb_window_t(targets[1]->winId())),
-              Rect(1894, area().midY() - 23, 26, 46));
+              Rect(1894 - m, area().midY() - 23 - m, 26 + m, 46 + 2 * m));
     // Parked: openbox leaves no more than a sliver of it on screen.
     ASSERT_TRUE(serverFrame(last));
     EXPECT_LT(1920 - serverFrame(last)->minX(), serverFrame(last)->width() / 4) << describe();
@@ -312,6 +314,42 @@ TEST_P(EngineEdgesX11, AClickOnATabShowsTheOtherXtermOnTop)
     EXPECT_EQ(fa->origin, fb->origin);
     EXPECT_EQ(fb->minY(), area().minY() + Strip::tabHeight);
     EXPECT_FALSE(panelHasFocus());
+}
+
+// Auto mode with two tiles and four xterms: the shared tile's bar is shown
+// on its own desktop only, and again when that desktop comes back.
+TEST_P(EngineEdgesX11, AnAutoDesktopShowsItsOwnTabBarOnlyAndAgainWhenItComesBack)
+{
+    preferences->setMaxTiles(2);
+    preferences->setArrangeMode(ArrangeMode::auto_);
+    engine->settingsChanged();
+    const auto barsShown = [&] {
+        std::size_t n = 0;
+        for (const auto& bar : panels->tabBars->panels()) {
+            xcb_connection_t* c = session->connection();
+            std::unique_ptr<xcb_get_window_attributes_reply_t, FreeReply> a(xcb_get_window_attributes_reply(
+                c, xcb_get_window_attributes(c, xcb_window_t(bar->winId())), nullptr));
+            n += a && a->map_state == XCB_MAP_STATE_VIEWABLE ? 1 : 0;
+        }
+        return n;
+    };
+    for (int i = 0; i < 4; ++i)
+        terms.push_back(session->launch({"xterm"}));
+    ASSERT_TRUE(until([&] {
+        const auto& order = engine->autoOrder();
+        return xterms().size() == 4 && order.size() == 1 && order.begin()->second.size() == 4 && barsShown() == 1;
+    })) << describe();
+
+    session->switchToDesktop(1);
+    EXPECT_TRUE(until([&] { return barsShown() == 0; })) << "the bar stays over the other desktop";
+    terms.push_back(session->launch({"xterm"}));
+    ASSERT_TRUE(until([&] { return xterms().size() == 1 && engine->autoOrder().size() == 2; })) << describe();
+    for (int i = 0; i < 5; ++i)
+        pump();
+    EXPECT_EQ(barsShown(), 0u);
+
+    session->switchToDesktop(0);
+    EXPECT_TRUE(until([&] { return barsShown() == 1 && xterms().size() == 4; })) << "the desktop came back without its bar";
 }
 
 INSTANTIATE_TEST_SUITE_P(Compositing, EngineEdgesX11, ::testing::Bool(),

@@ -288,8 +288,10 @@ TEST_P(FocusModesX11, CleanSpaceFillsTheMonitorWithCurtainsBelowTheXtermUntilAno
     })) << "the curtains " << curtainWindows[0] << ", " << curtainWindows[1]
          << " do not stand directly below the xterm " << server(term.id) << ": " << stackingText();
     saveScreen("clean_space_x11");
-    expectNearFrame(frameOf(curtainWindows[0]), Rect(0, 0, 960, 1080));
-    expectNearFrame(frameOf(curtainWindows[1]), Rect(960, 0, 960, 1080));
+    // Composited, each window reaches past its inner edge for its shadow.
+    const double m = GetParam() ? CurtainWindow::shadowWidth : 0;
+    expectNearFrame(frameOf(curtainWindows[0]), Rect(0, 0, 960 + m, 1080));
+    expectNearFrame(frameOf(curtainWindows[1]), Rect(960 - m, 0, 960 + m, 1080));
     EXPECT_TRUE(activeIs("XTerm"));
     const auto clientList = session->clientList();
     for (xcb_window_t w : curtainWindows)

@@ -1,7 +1,10 @@
 // Under a tiling manager (i3): tiled windows refuse to be moved, and the
-// actions say so; frames include the title bar and border i3 draws but does
-// not publish; the arrange page learns that i3 moves windows too.
+// actions say so, to the user too (Tidy's toast, nothing to undo); frames
+// include the title bar and border i3 draws but does not publish, and a
+// floating window is placed by that frame; the arrange page learns that i3
+// moves windows too.
 
+#include "x11_managers/x11_delegate.h"
 #include "x11_services/x11_services_fixture.h"
 
 #include "app/engine/arrange_engine.h"
@@ -15,16 +18,23 @@ class UnderI3Test : public X11ServicesTest {
 protected:
     SessionSetup sessionSetup() const override
     {
-        return SessionSetup{.manager = test::WindowManager::i3, .clients = {"xterm", "xclock"}};
+        return SessionSetup{.manager = test::WindowManager::i3,
+                            .clients = {"xterm", "xclock"},
+                            .programs = {{KAVELO_X11_TEST_CLIENT, "--dialog", "--class", dialogClass, "--size", "420x260"}}};
     }
-    // Both tiled, and i3 done laying them out: their frames as at the last
-    // look.
+    static constexpr const char* dialogClass = "KaveloFloating";
+
+    // Both tiled, the dialog floating, and i3 done laying them out: their
+    // frames as at the last look.
     bool ready() override
     {
+        const Snapshot snapshot = read();
         std::vector<Rect> frames;
-        for (const auto& w : tiled(read()))
+        for (const auto& w : tiled(snapshot))
             frames.push_back(w.frame);
-        const bool still = frames.size() == 2 && frames == lastFrames;
+        const bool floating = std::any_of(snapshot.windows.begin(), snapshot.windows.end(),
+                                          [](const WindowEntry& w) { return w.bundleID == dialogClass; });
+        const bool still = frames.size() == 2 && floating && frames == lastFrames;
         lastFrames = frames;
         return still;
     }
@@ -97,6 +107,47 @@ TEST_F(UnderI3Test, FramesHoldTheTitleBarTiledWindowsRefuseAndI3IsNamed)
 
     EXPECT_EQ(desktop->platform.workspace.windowManagerName(), "i3");
     EXPECT_EQ(ArrangeEngine::clashingApp(desktop->platform.workspace), "i3");
+}
+
+} // namespace
+} // namespace kavelo::testing
+
+namespace kavelo::testing {
+namespace {
+
+// What the user is told: a Tidy of tiled windows moved none, says so and
+// leaves nothing to undo; a floating dialog snapped left has its frame, not
+// its client, at the corner of the screen.
+TEST_F(UnderI3Test, TidySaysNothingMovedAndAFloatingDialogSnapsByItsFrame)
+{
+    X11Delegate d(*x11, scheduler, *home);
+    pump();
+    const auto before = tiled(read());
+    d->tidy();
+    EXPECT_EQ(d.views().toasts.last(), "i3 kept the windows in place");
+    EXPECT_FALSE(d->tidyMemory());
+    for (const auto& w : before)
+        EXPECT_EQ(container(w.id), w.frame) << w.bundleID;
+    d->tidy();
+    EXPECT_EQ(d.views().toasts.last(), "i3 kept the windows in place") << "no undo of what never moved";
+
+    const Snapshot snapshot = read();
+    const auto dialog = std::find_if(snapshot.windows.begin(), snapshot.windows.end(),
+                                     [](const WindowEntry& w) { return w.bundleID == dialogClass; });
+    ASSERT_NE(dialog, snapshot.windows.end());
+    EXPECT_FALSE(WindowActions::raise(*desktop, *dialog, snapshot.element(dialog->id)).pending());
+    ASSERT_TRUE(until([&] {
+        const auto front = desktop->platform.workspace.frontmostApp();
+        return front && front->pid == dialog->pid;
+    }));
+    const Screen screen = desktop->platform.displays.screens().front();
+    const Rect usable = WindowActions::usable(*desktop, screen).value();
+    const std::size_t toasts = d.views().toasts.shown.size();
+    d->run(Command::snapLeft);
+    const Rect frame = container(dialog->id);
+    EXPECT_EQ(frame.origin, usable.origin) << "the frame at the corner, on screen";
+    EXPECT_EQ(d.views().toasts.shown.size(), toasts) << "a snap that went says nothing";
+    EXPECT_EQ(read().windows.front().frame, frame);
 }
 
 } // namespace

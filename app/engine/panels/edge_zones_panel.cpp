@@ -1,6 +1,7 @@
 #include "app/engine/panels/edge_zones_panel.h"
 
 #include "app/ui/fonts.h"
+#include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
 #include "app/ui/symbols.h"
 #include "app/ui/theme.h"
@@ -41,6 +42,17 @@ void EdgeBadge::setOpaque(bool opaque)
     update();
 }
 
+double EdgeBadge::shadowMargin() { return Shadows::margin(shadowRadius) + shadowDrop; }
+
+QRectF EdgeBadge::badgeRect() const
+{
+    const QRectF all(rect());
+    if (opaque_)
+        return all;
+    const double m = shadowMargin();
+    return onLeft_ ? all.adjusted(0, m, -m, -m) : all.adjusted(m, m, 0, -m);
+}
+
 QPainterPath EdgeBadge::shape(const QRectF& rect, bool onLeft)
 {
     // A rounded shape reaching well past the edge side, cut at the edge:
@@ -57,26 +69,32 @@ void EdgeBadge::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF bounds(rect());
-    painter.fillPath(shape(bounds, onLeft_), opaque_ ? Theme::night() : Theme::withOpacity(Theme::night(), opacity));
+    const QRectF bounds = badgeRect();
+    const QPainterPath outline = shape(bounds, onLeft_);
+    if (!opaque_)
+        Shadows::drawShadow(painter, outline, QColor::fromRgbF(0, 0, 0, float(shadowOpacity)), shadowRadius,
+                            QPointF(0, shadowDrop));
+    painter.fillPath(outline, opaque_ ? Theme::night() : Theme::withOpacity(Theme::night(), opacity));
 
     // A centred stack: the chevron, then the count.
     const QFont font = Fonts::system(countSize, Fonts::Weight::semibold);
+    const QFontMetricsF metrics(font);
     const double symbolBox = Symbols::extent(symbolSize);
-    const double textHeight = QFontMetricsF(font).height();
-    const double top = (bounds.height() - (symbolBox + spacing + textHeight)) / 2;
+    const double textHeight = metrics.height();
+    const double top = bounds.top() + (bounds.height() - (symbolBox + spacing + textHeight)) / 2;
     // The symbol font has one weight: the glyph's outline is traced once
     // more to draw it bold.
     QPainterPath chevron;
     chevron.addText(0, 0, Fonts::symbols(symbolSize), Symbols::glyph(symbol()));
     const QRectF glyph = chevron.boundingRect();
-    chevron.translate(bounds.width() / 2 - glyph.center().x(), top + symbolBox / 2 - glyph.center().y());
+    chevron.translate(bounds.center().x() - glyph.center().x(), top + symbolBox / 2 - glyph.center().y());
     painter.fillPath(chevron, Theme::moon());
     painter.strokePath(chevron, QPen(Theme::moon(), boldStroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setFont(font);
     painter.setPen(Theme::moon());
-    painter.drawText(QRectF(0, top + symbolBox + spacing, bounds.width(), textHeight),
-                     Qt::AlignCenter | Qt::TextSingleLine, QString::number(count_));
+    const QString count = QString::number(count_);
+    Fonts::drawMonospaced(painter, count, bounds.center().x() - Fonts::monospacedWidth(count, metrics) / 2,
+                          QRectF(bounds.left(), top + symbolBox + spacing, bounds.width(), textHeight), metrics);
 }
 
 // ---------------------------------------------------------------- EdgeTarget
@@ -96,7 +114,14 @@ void EdgeTarget::setZone(EdgeZones::Zone zone, const Rect& frame, EdgeZones::Cli
     zone_ = std::move(zone);
     clicked_ = std::move(clicked);
     blends_ = blends;
-    setFrame(frame);
+    if (badge_ && blends) {
+        // Room for the shadow everywhere but against the screen's edge.
+        const double m = EdgeBadge::shadowMargin();
+        setFrame(Rect(zone_.onLeft ? frame.minX() : frame.minX() - m, frame.minY() - m, frame.width() + m,
+                      frame.height() + 2 * m));
+    } else {
+        setFrame(frame);
+    }
     if (badge_) {
         badge_->setContent(zone_.count, zone_.onLeft);
         badge_->setOpaque(!blends);

@@ -22,8 +22,9 @@
 
 namespace kavelo {
 
-// The chevron and the count, on night rounded only on the screen's inner
-// side (the side away from the edge it stands on).
+// The chevron and the count (monospaced digits), on night rounded only on
+// the screen's inner side (the side away from the edge it stands on), with
+// a soft shadow round that side where the window server blends.
 class EdgeBadge : public QWidget {
 public:
     static constexpr double width = 26;
@@ -35,6 +36,12 @@ public:
     static constexpr double countSize = 12;
     // The outline traced around the chevron to make it bold.
     static constexpr double boldStroke = 1;
+    // The shadow: black at this opacity, blurred by this radius, moved down.
+    static constexpr double shadowOpacity = 0.5;
+    static constexpr double shadowRadius = 6;
+    static constexpr double shadowDrop = 2;
+    // The room the shadow takes round the badge (not on the edge side).
+    static double shadowMargin();
 
     explicit EdgeBadge(QWidget* parent = nullptr);
 
@@ -42,8 +49,11 @@ public:
     int count() const { return count_; }
     bool onLeft() const { return onLeft_; }
     std::string_view symbol() const { return onLeft_ ? "chevron.left" : "chevron.right"; }
-    // Paints the fill opaque (the window cannot blend).
+    // Paints the fill opaque and without a shadow (the window cannot blend).
     void setOpaque(bool opaque);
+    // Where the badge itself lies in the widget: inside the shadow's room
+    // unless opaque.
+    QRectF badgeRect() const;
 
     // The badge's outline in `rect`: square corners against the edge.
     static QPainterPath shape(const QRectF& rect, bool onLeft);
@@ -69,7 +79,8 @@ public:
     const EdgeZones::Zone& zone() const { return zone_; }
     // Null for a click strip.
     EdgeBadge* badge() const { return badge_; }
-    // `frame` in the top-left space of window frames.
+    // `frame` in the top-left space of window frames: the strip, or the
+    // badge without the room its shadow takes round it.
     void setZone(EdgeZones::Zone zone, const Rect& frame, EdgeZones::Clicked clicked, bool blends);
 
 protected:

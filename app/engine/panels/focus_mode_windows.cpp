@@ -4,6 +4,7 @@
 #include "app/ui/theme.h"
 
 #include <QGuiApplication>
+#include <QLinearGradient>
 #include <QPainter>
 
 #include <xcb/xcb.h>
@@ -58,8 +59,8 @@ protected:
 
 class Curtain final : public CurtainPanel {
 public:
-    explicit Curtain(PanelHost& host) : window_(host) {}
-    void setFrame(const Rect& frame) override { window_.setFrame(frame); }
+    Curtain(PanelHost& host, bool onLeft) : window_(host, onLeft) {}
+    void setFrame(const Rect& frame) override { window_.setCurtainFrame(frame); }
     void orderFront(WindowID below) override
     {
         window_.setBelow(below);
@@ -84,9 +85,22 @@ private:
 
 } // namespace
 
-CurtainWindow::CurtainWindow(PanelHost& host) : FreePanel(host, PanelLevel::curtain)
+CurtainWindow::CurtainWindow(PanelHost& host, bool onLeft) : FreePanel(host, PanelLevel::curtain), onLeft_(onLeft)
 {
     setObjectName(QStringLiteral("curtain"));
+}
+
+double CurtainWindow::shadow() const
+{
+    // Unblended, the fading shadow would be an opaque black band.
+    return !host() || host()->blends() ? shadowWidth : 0;
+}
+
+void CurtainWindow::setCurtainFrame(const Rect& frame)
+{
+    curtain_ = frame;
+    const double m = shadow();
+    setFrame(Rect(onLeft_ ? frame.minX() : frame.minX() - m, frame.minY(), frame.width() + m, frame.height()));
 }
 
 void CurtainWindow::showEvent(QShowEvent* event)
@@ -100,7 +114,18 @@ void CurtainWindow::showEvent(QShowEvent* event)
 void CurtainWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Theme::night());
+    const double m = shadow();
+    const QRectF all(rect());
+    const QRectF curtain = onLeft_ ? all.adjusted(0, 0, -m, 0) : all.adjusted(m, 0, 0, 0);
+    painter.fillRect(curtain, Theme::night());
+    if (m <= 0)
+        return;
+    const QRectF fall = onLeft_ ? QRectF(curtain.right(), 0, m, all.height()) : QRectF(0, 0, m, all.height());
+    QLinearGradient gradient(onLeft_ ? fall.topLeft() : fall.topRight(), onLeft_ ? fall.topRight() : fall.topLeft());
+    gradient.setColorAt(0, QColor::fromRgbF(0, 0, 0, float(shadowOpacity)));
+    gradient.setColorAt(0.5, QColor::fromRgbF(0, 0, 0, float(shadowOpacity * 0.3)));
+    gradient.setColorAt(1, QColor::fromRgbF(0, 0, 0, 0));
+    painter.fillRect(fall, gradient);
 }
 
 ShadeBandWindow::ShadeBandWindow(PanelHost& host) : FreePanel(host, PanelLevel::shade, true), dark_(new Fill(this))
@@ -167,9 +192,9 @@ void ShadeBandWindow::resizeEvent(QResizeEvent* event)
         glass_->setGeometry(rect());
 }
 
-std::unique_ptr<CurtainPanel> FocusModeWindows::makeCurtain()
+std::unique_ptr<CurtainPanel> FocusModeWindows::makeCurtain(bool onLeft)
 {
-    return std::make_unique<Curtain>(host_);
+    return std::make_unique<Curtain>(host_, onLeft);
 }
 
 std::unique_ptr<ShadeBand> FocusModeWindows::makeShadeBand()
@@ -179,7 +204,7 @@ std::unique_ptr<ShadeBand> FocusModeWindows::makeShadeBand()
 
 std::optional<Rect> FocusModeWindows::ownTitledKeyWindow() const
 {
-    return ActiveBorder::ownTitledKeyWindow();
+    return ActiveBorder::ownTitledKeyWindow(host_);
 }
 
 } // namespace kavelo

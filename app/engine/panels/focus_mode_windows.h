@@ -3,7 +3,9 @@
 // The panels of Clean Space and No peek as Qt windows on `FreePanel`:
 // - a curtain is an opaque dark panel at the normal window level, a managed
 //   window without decorations or focus that skips the task bar and the
-//   pager, stood directly below the focused window;
+//   pager, stood directly below the focused window; where the window server
+//   blends, its window reaches a little past its inner edge for the shadow
+//   it casts there;
 // - a shade band is a click-through panel at the shade level, black at the
 //   darkness. With blur on, the kit's flat glass tint lies under the black
 //   (there is no live blur). Where the window server cannot blend (no
@@ -21,11 +23,28 @@ namespace kavelo {
 
 class CurtainWindow : public FreePanel {
 public:
-    explicit CurtainWindow(PanelHost& host);
+    // The shadow past the inner edge: this wide, black at this opacity
+    // there, fading to nothing.
+    static constexpr double shadowWidth = 14;
+    static constexpr double shadowOpacity = 0.45;
+
+    CurtainWindow(PanelHost& host, bool onLeft);
+
+    // The curtain itself (top-left space of window frames); the window
+    // takes the shadow's room too.
+    void setCurtainFrame(const Rect& frame);
+    Rect curtainFrame() const { return curtain_; }
+    bool onLeft() const { return onLeft_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+private:
+    double shadow() const;
+
+    bool onLeft_;
+    Rect curtain_;
 };
 
 class ShadeBandWindow : public FreePanel {
@@ -62,7 +81,7 @@ class FocusModeWindows : public FocusModePanels {
 public:
     explicit FocusModeWindows(PanelHost& host) : host_(host) {}
 
-    std::unique_ptr<CurtainPanel> makeCurtain() override;
+    std::unique_ptr<CurtainPanel> makeCurtain(bool onLeft) override;
     std::unique_ptr<ShadeBand> makeShadeBand() override;
     std::optional<Rect> ownTitledKeyWindow() const override;
 

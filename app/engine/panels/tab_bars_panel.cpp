@@ -106,7 +106,7 @@ void TabRow::paintEvent(QPaintEvent*)
         const QRectF& tab = rects[i];
         if (active)
             painter.fillPath(Shapes::continuousRoundedRect(tab, tabRadius), Theme::lit());
-        const QFont font = Fonts::system(fontSize, active ? Fonts::Weight::semibold : Fonts::Weight::medium);
+        const QFont font = Fonts::windowText(fontSize, active ? Fonts::Weight::semibold : Fonts::Weight::medium);
         painter.setFont(font);
         painter.setPen(active ? QColor(Qt::black) : Theme::moon());
         const QString text = QFontMetricsF(font).elidedText(label(id), Qt::ElideRight, tab.width());

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -64,6 +65,24 @@ Handle QtScheduler::start(Seconds interval, bool repeats, std::function<void()> 
         (*keep)();
     });
     timer->start();
+    return Handle(state);
+}
+
+Handle QtScheduler::watchReadable(int fd, std::function<void()> ready)
+{
+    auto* notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, context_.get());
+    QPointer<QSocketNotifier> guarded(notifier);
+    auto state = std::make_shared<Handle::State>();
+    state->onCancel = [guarded] {
+        if (guarded) {
+            guarded->setEnabled(false);
+            guarded->deleteLater();
+        }
+    };
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [state, ready = std::move(ready)] {
+        if (!state->done)
+            ready();
+    });
     return Handle(state);
 }
 

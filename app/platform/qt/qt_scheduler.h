@@ -33,6 +33,9 @@ public:
     Handle every(Seconds interval, std::function<void()> work) override;
     void post(std::function<void()> work) override;
 
+    // `ready` whenever `fd` turns readable, on this loop, until the handle goes.
+    Handle watchReadable(int fd, std::function<void()> ready);
+
 private:
     Handle start(Seconds interval, bool repeats, std::function<void()> work);
     std::unique_ptr<QObject> context_;

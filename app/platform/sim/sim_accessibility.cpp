@@ -68,6 +68,11 @@ public:
     {
         return read<bool>([](const SimWindow& w) { return std::optional(w.sizeSettable && !w.fullScreen); });
     }
+    std::optional<Size> acceptedSize(Size wanted) const override
+    {
+        auto impl = impl_.lock();
+        return read<Size>([&](const SimWindow& w) { return std::optional(impl->takenSize(w, wanted)); });
+    }
 
     bool setPosition(Point p) override
     {

@@ -44,6 +44,7 @@ struct SimDisplay {
     std::uint32_t serial = 0;
     std::vector<std::uint64_t> desktops;   // empty: one new desktop
     std::uint64_t currentDesktop = 0;      // 0: the first one
+    double scale = 1;                      // device pixels per point
 
     Rect visibleFrame() const;
     friend bool operator==(const SimDisplay&, const SimDisplay&) = default;
@@ -78,6 +79,9 @@ struct SimWindow {
     std::optional<Size> maxSize;
     Size sizeIncrement;             // 0: any size
     bool refusesMoves = false;
+    // Takes no input (an X clock): activating its application raises it,
+    // but the application does not come to the front.
+    bool declinesFocus = false;
     bool sizeSettable = true;
     // Writes wait until `settle()`, or `deferSeconds` on an attached scheduler.
     bool defersWrites = false;

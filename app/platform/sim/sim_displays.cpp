@@ -137,7 +137,8 @@ public:
                                  .visibleFrame = d.visibleFrame(),
                                  .vendor = d.vendor,
                                  .model = d.model,
-                                 .serial = d.serial});
+                                 .serial = d.serial,
+                                 .scale = d.scale});
         return out;
     }
     Handle onChange(std::function<void()> handler) override

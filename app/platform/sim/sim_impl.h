@@ -133,6 +133,8 @@ struct SimDesktop::Impl : std::enable_shared_from_this<Impl> {
     bool writePosition(SimWindow& w, Point p);
     bool writeSize(SimWindow& w, Size size);
     void applySize(SimWindow& w, Size size);
+    // The size the window takes when asked for `size`.
+    Size takenSize(const SimWindow& w, Size size) const;
     void applyPending(SimWindow& w);
     void deferApply(const SimWindow& w);
 

@@ -5,6 +5,7 @@
 #include "app/platform/sim/sim_impl.h"
 #include "core/json.h"
 
+#include <cmath>
 #include <set>
 
 namespace kavelo {
@@ -44,7 +45,7 @@ void putOptional(Json& j, const char* key, const std::optional<T>& value)
 
 Json encodeDisplay(const SimDisplay& d)
 {
-    return Json{{"id", d.id},
+    Json j{{"id", d.id},
                 {"name", d.name},
                 {"frame", kavelo::json::encode(d.frame)},
                 {"menuBar", d.menuBar},
@@ -55,6 +56,9 @@ Json encodeDisplay(const SimDisplay& d)
                 {"serial", d.serial},
                 {"desktops", d.desktops},
                 {"currentDesktop", d.currentDesktop}};
+    if (d.scale != 1)
+        j["scale"] = d.scale;
+    return j;
 }
 
 SimDisplay decodeDisplay(const Json& j)
@@ -71,6 +75,9 @@ SimDisplay decodeDisplay(const Json& j)
     d.vendor = field(j, "vendor", d.vendor, J::integer<std::uint32_t>);
     d.model = field(j, "model", d.model, J::integer<std::uint32_t>);
     d.serial = field(j, "serial", d.serial, J::integer<std::uint32_t>);
+    d.scale = field(j, "scale", d.scale, J::number);
+    if (!(d.scale > 0) || !std::isfinite(d.scale))
+        J::fail("a display's scale must be a positive number");
     for (const auto& desktop : J::array(J::member(j, "desktops")))
         d.desktops.push_back(counted(J::integer<std::uint64_t>(desktop), "a desktop number"));
     if (d.desktops.empty())
@@ -119,6 +126,7 @@ Json encodeWindow(const SimWindow& w)
            {"minSize", kavelo::json::encode(w.minSize)},
            {"sizeIncrement", kavelo::json::encode(w.sizeIncrement)},
            {"refusesMoves", w.refusesMoves},
+           {"declinesFocus", w.declinesFocus},
            {"sizeSettable", w.sizeSettable},
            {"defersWrites", w.defersWrites},
            {"deferSeconds", w.deferSeconds},
@@ -166,6 +174,7 @@ SimWindow decodeWindow(const Json& j)
         w.maxSize = J::size(*v);
     w.sizeIncrement = field(j, "sizeIncrement", w.sizeIncrement, J::size);
     w.refusesMoves = field(j, "refusesMoves", w.refusesMoves, J::boolean);
+    w.declinesFocus = field(j, "declinesFocus", w.declinesFocus, J::boolean);
     w.sizeSettable = field(j, "sizeSettable", w.sizeSettable, J::boolean);
     w.defersWrites = field(j, "defersWrites", w.defersWrites, J::boolean);
     w.deferSeconds = field(j, "deferSeconds", w.deferSeconds, J::number);

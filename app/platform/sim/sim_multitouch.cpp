@@ -11,7 +11,7 @@ namespace {
 class SimMultitouch : public Multitouch, SimFacade {
 public:
     using SimFacade::SimFacade;
-    int start(std::function<void(const ContactFrame&)> onFrame) override
+    int start(int, std::function<void(const ContactFrame&)> onFrame) override
     {
         int count = 0;
         {
@@ -30,6 +30,18 @@ public:
     {
         std::lock_guard touch(impl.touchMutex);
         impl.touchCallback = nullptr;
+    }
+    std::vector<std::string> devices() const override
+    {
+        int count = 0;
+        {
+            auto guard = impl.lock();
+            count = impl.s.trackpads;
+        }
+        std::vector<std::string> out;
+        for (int i = 1; i <= count; ++i)
+            out.push_back("Trackpad " + std::to_string(i));
+        return out;
     }
 };
 

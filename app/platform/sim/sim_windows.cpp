@@ -132,7 +132,9 @@ bool Impl::writeSize(SimWindow& w, Size size)
 // Sizes snap down to the window's increments, stay within its maximum and
 // the visible frame of the display under its position, and never go below
 // its minimum. Positions are taken as they come.
-void Impl::applySize(SimWindow& w, Size size)
+void Impl::applySize(SimWindow& w, Size size) { w.frame.size = takenSize(w, size); }
+
+Size Impl::takenSize(const SimWindow& w, Size size) const
 {
     double width = size.width;
     double height = size.height;
@@ -154,7 +156,7 @@ void Impl::applySize(SimWindow& w, Size size)
     }
     width = std::max({width, w.minSize.width, 1.0});
     height = std::max({height, w.minSize.height, 1.0});
-    w.frame.size = Size(width, height);
+    return Size(width, height);
 }
 
 void Impl::applyPending(SimWindow& w)

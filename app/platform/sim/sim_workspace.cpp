@@ -147,8 +147,11 @@ public:
             if (!a || a->policy == ActivationPolicy::prohibited)
                 return false;
             a->hidden = false;
-            if (auto n = impl.focusedOf(pid))
+            const auto n = impl.focusedOf(pid);
+            if (n)
                 impl.toFront(*n);
+            if (n && impl.s.windows.at(*n).declinesFocus)
+                return true;
             if (impl.s.frontmost != pid) {
                 impl.s.frontmost = pid;
                 activated = impl.running(*a);

@@ -86,17 +86,31 @@ public:
                           [](Impl& impl, const ClientProps& p) { return std::optional(impl.sizeSettable(p)); });
     }
 
+    std::optional<Size> acceptedSize(Size wanted) const override
+    {
+        if (!std::isfinite(wanted.width) || !std::isfinite(wanted.height))
+            return std::nullopt;
+        return read<Size>(X11Fields::geometry | X11Fields::hints, [&](Impl& impl, const ClientProps& p) {
+            // The client size the write would ask for, seen as the frame.
+            const Size client = impl.clientSize(impl.bounds(), p, wanted);
+            const FrameExtents& e = p.extents;
+            const FrameExtents& m = p.margins;
+            return std::optional(Size(client.width + e.left + e.right - m.left - m.right,
+                                      client.height + e.top + e.bottom - m.top - m.bottom));
+        });
+    }
+
     bool setPosition(Point topLeft) override
     {
         if (!std::isfinite(topLeft.x) || !std::isfinite(topLeft.y))
             return false;
-        return writeStep(WriteStep::position, Rect(topLeft, Size()));
+        return writeStep(WriteStep::position, [&](const Rect& now) { return Rect(topLeft, now.size); });
     }
     bool setSize(Size size) override
     {
         if (!std::isfinite(size.width) || !std::isfinite(size.height))
             return false;
-        return writeStep(WriteStep::size, Rect(Point(), size));
+        return writeStep(WriteStep::size, [&](const Rect& now) { return Rect(now.origin, size); });
     }
     bool setMinimized(bool minimized) override
     {
@@ -134,12 +148,20 @@ public:
     }
 
 private:
-    bool writeStep(WriteStep step, const Rect& frame)
+    // `frame` makes the whole frame in points from the present one: a
+    // part's pixels depend on the monitor the whole window is on.
+    template <class F>
+    bool writeStep(WriteStep step, F frame)
     {
         auto impl = impl_.lock();
         if (!impl)
             return false;
-        const FrameTarget one{.window = window_, .number = number_, .frame = frame};
+        impl->settleWrites();
+        const ClientProps now = impl->read(window_, X11Fields::geometry);
+        if (!now.alive)
+            return false;
+        const FrameTarget one{.window = window_, .number = number_,
+                              .frame = impl->map.toDevice(frame(impl->frameOf(now)))};
         std::vector<bool> ok{true}, gone{false};
         impl->sendStep(std::span(&one, 1), step, ok, gone);
         return ok.front();
@@ -288,7 +310,8 @@ public:
             const auto* element = dynamic_cast<const X11Element*>(writes[i].element.get());
             if (!element || !writes[i].frame.isFinite())
                 continue;
-            if (auto t = element->target(impl, writes[i].frame, writes[i].parts == FrameWrite::Parts::frame)) {
+            if (auto t = element->target(impl, impl.map.toDevice(writes[i].frame),
+                                         writes[i].parts == FrameWrite::Parts::frame)) {
                 targets.push_back(*t);
                 at.push_back(i);
             }

@@ -72,10 +72,12 @@ std::vector<RunningApp> Impl::runningApps()
     // it has handled every request sent so far.
     settleWrites();
     const auto windows = stacking();
-    const auto props = read(windows, X11Fields::wmClass | X11Fields::type | X11Fields::state);
+    const auto props = read(windows, X11Fields::wmClass | X11Fields::appIds | X11Fields::type | X11Fields::state);
     struct Seen {
         std::optional<std::string> className;
         std::string instance;
+        std::string applicationId;
+        std::string desktopFile;
         bool regular = false;
         bool anyHiddenByApp = false;
     };
@@ -90,6 +92,10 @@ std::vector<RunningApp> Impl::runningApps()
             s.className = p.className;
         if (s.instance.empty())
             s.instance = p.instance;
+        if (s.applicationId.empty())
+            s.applicationId = p.applicationId;
+        if (s.desktopFile.empty())
+            s.desktopFile = p.desktopFile;
         if (p.types.empty() || p.hasType(ewmh._NET_WM_WINDOW_TYPE_NORMAL) || p.hasType(ewmh._NET_WM_WINDOW_TYPE_DIALOG))
             s.regular = true;
         if (hiddenByApp(k->pid, windows[i]) && p.hasState(ewmh._NET_WM_STATE_HIDDEN))
@@ -140,8 +146,12 @@ std::vector<RunningApp> Impl::runningApps()
             }
         }
         // The bundle identifier stays the class: stored workflows and settings name programs by it.
-        std::string name =
-            applicationName(entries, s->second.className.value_or(""), s->second.instance, command);
+        std::string name = applicationName(entries,
+                                           ProgramIdentity{.applicationId = s->second.applicationId,
+                                                           .desktopFile = s->second.desktopFile,
+                                                           .wmClass = s->second.className.value_or(""),
+                                                           .instance = s->second.instance},
+                                           command);
         out.push_back(RunningApp{.pid = pid,
                                  .bundleID = identity,
                                  .name = name.empty() ? std::nullopt : std::optional(std::move(name)),

@@ -223,11 +223,14 @@ public:
         std::vector<xcb_get_geometry_cookie_t> cookies;
         for (xcb_window_t top : topLevels(c, windows))
             cookies.push_back(xcb_get_geometry(c, top));
+        const DeviceMap map = impl.workerMap();
         std::vector<CapturableWindow> out;
         for (std::size_t i = 0; i < known.size(); ++i) {
             XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, cookies[i], nullptr));
-            if (g)
-                out.push_back({known[i].first, Size(g->width + 2 * g->border_width, g->height + 2 * g->border_width)});
+            if (g) {
+                const Rect frame(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+                out.push_back({known[i].first, map.toPoints(frame).size});
+            }
         }
         return out;
     }

@@ -87,6 +87,8 @@ bool Impl::open(const std::string& display, std::string* error)
     atomRulesNames = intern("_XKB_RULES_NAMES");
     atomOpacity = intern("_NET_WM_WINDOW_OPACITY");
     atomGtkFrameExtents = intern("_GTK_FRAME_EXTENTS");
+    atomGtkApplicationId = intern("_GTK_APPLICATION_ID");
+    atomKdeDesktopFile = intern("_KDE_NET_WM_DESKTOP_FILE");
 
     // A window manager that follows EWMH names its check window on the root.
     xcb_window_t check = XCB_NONE;
@@ -107,7 +109,9 @@ bool Impl::open(const std::string& display, std::string* error)
 
     // The frames' own changes (the root's children) tell that the manager
     // is answering a write.
-    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    // Structure events bring the announcement of a new settings manager.
+    const std::uint32_t rootEvents =
+        XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &rootEvents);
 
     helper = xcb_generate_id(c);
@@ -124,8 +128,9 @@ bool Impl::open(const std::string& display, std::string* error)
 
     if (const auto* ext = xcb_get_extension_data(c, &xcb_input_id); ext && ext->present) {
         XReply<xcb_input_xi_query_version_reply_t> v(
-            xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
+            xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 4), nullptr));
         hasXInput = v && (v->major_version > 2 || (v->major_version == 2 && v->minor_version >= 1));
+        hasGestures = v && (v->major_version > 2 || (v->major_version == 2 && v->minor_version >= 4));
         xinputOpcode = ext->major_opcode;
     }
     if (const auto* ext = xcb_get_extension_data(c, &xcb_randr_id); ext && ext->present) {
@@ -172,7 +177,8 @@ bool Impl::open(const std::string& display, std::string* error)
     } else {
         classicOf.fill(-1);
     }
-    refreshOrigin();
+    watchXSettings();
+    refreshMap();
     xcb_flush(c);
     return !xcb_connection_has_error(c);
 }

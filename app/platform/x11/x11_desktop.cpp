@@ -18,7 +18,7 @@ PlatformInterfaces makeX11Interfaces(Impl& impl)
                               .eventTap = makeX11EventTap(impl),
                               .mouse = makeX11Mouse(impl),
                               .keyboard = makeX11Keyboard(impl),
-                              .multitouch = makeX11Multitouch(),
+                              .multitouch = makeX11Multitouch(impl),
                               .capture = makeX11Capture(impl),
                               .loginItem = makeX11LoginItem(),
                               .browsers = makeX11Browsers(),
@@ -62,6 +62,20 @@ void X11Desktop::attach(Scheduler* scheduler) { impl_->scheduler = scheduler; }
 bool X11Desktop::hasWindowManager() const { return impl_->wmPresent; }
 std::optional<std::uint8_t> X11Desktop::serverKeyCode(std::uint16_t keyCode) const { return impl_->serverKey(keyCode); }
 std::optional<std::uint32_t> X11Desktop::serverWindow(WindowID number) const { return impl_->windowFor(number); }
+
+void X11Desktop::setToolkitScreens(ToolkitScreens screens)
+{
+    impl_->toolkitScreens = std::move(screens);
+    impl_->refreshMap();
+}
+
+void X11Desktop::toolkitScreensChanged()
+{
+    impl_->queue([impl = impl_.get()] {
+        if (impl->refreshMap())
+            impl->notifyAll(&Impl::displayObservers);
+    });
+}
 
 void X11Desktop::settle()
 {

@@ -7,8 +7,9 @@
 // thread by `processEvents()`; the run loop watches `eventDescriptor()`.
 // Window captures are the one part that is safe from any thread.
 //
-// Coordinates follow the interfaces: window frames are top-left with the
-// primary monitor's top-left corner as origin, display frames bottom-left.
+// Coordinates follow the interfaces: points (device pixels divided by each
+// monitor's scale, `DeviceMap`), window frames top-left with the primary
+// monitor's top-left corner as origin, display frames bottom-left.
 
 #include "app/platform/desktop_backend.h"
 
@@ -34,6 +35,8 @@ public:
     void setWakeup(std::function<void()> wakeup) override;
     void attach(Scheduler* scheduler) override;
     void setIconResolver(IconResolver resolver) override;
+    void setToolkitScreens(ToolkitScreens screens) override;
+    void toolkitScreensChanged() override;
 
     // Whether an EWMH window manager runs; without one, windows are moved
     // directly.

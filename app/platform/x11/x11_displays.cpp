@@ -67,20 +67,27 @@ std::vector<Screen> screensOf(Impl& impl)
     const auto monitors = impl.monitors();
     const auto areas = impl.workAreas();
     const auto desktop = impl.currentDesktopIndex().value_or(0);
-    const Rect primary = monitors.front().frame;
-    const auto bottomLeft = [&](const Rect& r) {
-        return ScreenCoordinates::flip(Rect(r.minX() - primary.minX(), r.minY() - primary.minY(), r.width(), r.height()),
-                                       primary.height());
-    };
+    // A change whose event has not been read yet.
+    bool mapped = impl.map.count() == monitors.size();
+    for (std::size_t i = 0; mapped && i < monitors.size(); ++i)
+        mapped = impl.map.screen(i).device == monitors[i].frame;
+    if (!mapped)
+        impl.refreshMap();
+    const DeviceMap& map = impl.map;
+    const auto bottomLeft = [&](const Rect& r) { return ScreenCoordinates::flip(r, impl.primaryHeight()); };
     std::vector<Screen> out;
-    for (const auto& m : monitors) {
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const auto& m = monitors[i];
         Rect visible = m.frame;
         if (desktop < areas.size()) {
             const Rect cut = m.frame.intersection(areas[desktop]);
             if (!cut.isNull() && !cut.isEmpty())
                 visible = cut;
         }
-        Screen s{.id = displayID(m.rawName), .frame = bottomLeft(m.frame), .visibleFrame = bottomLeft(visible)};
+        Screen s{.id = displayID(m.rawName),
+                 .frame = bottomLeft(map.toPoints(m.frame, i)),
+                 .visibleFrame = bottomLeft(map.toPoints(visible, i)),
+                 .scale = map.screen(i).scale};
         std::string name = m.rawName;
         if (auto edid = edidOf(impl, m.outputs)) {
             s.vendor = edid->vendor;

@@ -80,7 +80,7 @@ void Impl::processEvents()
         if (motionPending) {
             motionPending = false;
             std::uint16_t mask = 0;
-            const Point p = pointerTopLeft(&mask);
+            const Point p = pointerRoot(&mask);
             if (warpedTo && *warpedTo == p) {
                 warpedTo.reset();
             } else {
@@ -106,6 +106,8 @@ void Impl::processEvents()
 void Impl::handle(xcb_generic_event_t* event)
 {
     const std::uint8_t type = event->response_type & 0x7F;
+    if (handleXSettingsEvent(event))
+        return;
     switch (type) {
     case XCB_DESTROY_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
@@ -175,15 +177,19 @@ void Impl::handle(xcb_generic_event_t* event)
     case XCB_BUTTON_RELEASE: handleButton(reinterpret_cast<const xcb_button_press_event_t*>(event), false); return;
     case XCB_GE_GENERIC: {
         const auto* e = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
-        if (hasXInput && e->extension == xinputOpcode)
-            handleRaw(e);
+        if (hasXInput && e->extension == xinputOpcode) {
+            if (e->event_type >= XCB_INPUT_GESTURE_SWIPE_BEGIN && e->event_type <= XCB_INPUT_GESTURE_SWIPE_END)
+                handleGesture(e);
+            else
+                handleRaw(e);
+        }
         return;
     }
     default: break;
     }
     if (hasRandr && (type == randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase + XCB_RANDR_NOTIFY)) {
         queue([this] {
-            refreshOrigin();
+            refreshMap();
             notifyAll(&Impl::displayObservers);
         });
         return;

@@ -20,8 +20,7 @@ Size Impl::clientSize(const Bounds& b, const ClientProps& p, Size wanted) const
 {
     double width = wanted.width;
     double height = wanted.height;
-    const Rect frame = frameOf(p);
-    const Point corner(frame.minX() + origin.x, frame.minY() + origin.y);
+    const Point corner = rootFrameOf(p).origin;
     const Monitor* under = nullptr;
     for (const auto& m : b.monitors)
         if (m.frame.contains(corner)) {
@@ -164,8 +163,8 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
             }
             const Point corner(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top);
             if (settled && !maximized(p) &&
-                std::lround(corner.x + origin.x) == std::lround(p.client.minX() - p.extents.left) &&
-                std::lround(corner.y + origin.y) == std::lround(p.client.minY() - p.extents.top))
+                std::lround(corner.x) == std::lround(p.client.minX() - p.extents.left) &&
+                std::lround(corner.y) == std::lround(p.client.minY() - p.extents.top))
                 continue;
             unmaximize(t.window, p);
             moveResize(t.window, corner, std::nullopt, p.extents);
@@ -214,7 +213,7 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
         }
         const FrameTarget& t = targets[i];
         const ClientProps& p = after[i];
-        const Rect now = frameOf(p);
+        const Rect now = rootFrameOf(p);
         Rect expected(t.frame.origin, now.size);
         if (t.sizeToo) {
             const Size client = clientSize(limits, p, t.frame.size);
@@ -223,7 +222,7 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
                                  std::round(client.height) + p.extents.top + p.extents.bottom - p.margins.top -
                                      p.margins.bottom);
         }
-        if (FrameCheck::unchanged(frameOf(before[i]), now) && !FrameCheck::unchanged(expected, now))
+        if (FrameCheck::unchanged(rootFrameOf(before[i]), now) && !FrameCheck::unchanged(expected, now))
             ok[i] = false;
     }
     return ok;

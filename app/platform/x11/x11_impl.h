@@ -6,7 +6,9 @@
 // makes safe for the capture workers.
 
 #include "app/platform/desktop_entries.h"
+#include "app/platform/device_map.h"
 #include "app/platform/x11/x11_desktop.h"
+#include "app/platform/x11/x11_gestures.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
@@ -45,6 +47,9 @@ inline constexpr unsigned hints = 1u << 6;      // WM_NORMAL_HINTS and _NET_WM_A
 inline constexpr unsigned mapState = 1u << 7;
 inline constexpr unsigned opacity = 1u << 8;
 inline constexpr unsigned all = 0x1FF;
+// _GTK_APPLICATION_ID and _KDE_NET_WM_DESKTOP_FILE; outside `all`: only
+// naming a program needs them.
+inline constexpr unsigned appIds = 1u << 9;
 } // namespace X11Fields
 
 struct FrameExtents {
@@ -55,7 +60,7 @@ struct FrameExtents {
 struct FrameTarget {
     xcb_window_t window = XCB_NONE;
     WindowID number = 0;
-    Rect frame;            // the visible frame, in the interfaces' space
+    Rect frame;            // the visible frame, in device pixels, root coordinates
     bool sizeToo = true;   // false: the position alone
 };
 
@@ -85,6 +90,8 @@ struct ClientProps {
     std::optional<std::string> title;
     std::string instance;
     std::string className;
+    std::string applicationId;
+    std::string desktopFile;
     std::optional<std::uint32_t> desktop;
     bool hasHints = false;
     xcb_size_hints_t hints{};
@@ -139,6 +146,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
+    bool hasGestures = false;   // XInput 2.4
     std::uint8_t randrEventBase = 0;
     bool hasRandr = false;
     std::uint8_t xkbEventBase = 0;
@@ -150,6 +158,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     xcb_atom_t atomRulesNames = XCB_NONE;
     xcb_atom_t atomOpacity = XCB_NONE;
     xcb_atom_t atomGtkFrameExtents = XCB_NONE;
+    xcb_atom_t atomGtkApplicationId = XCB_NONE;
+    xcb_atom_t atomKdeDesktopFile = XCB_NONE;
     std::int32_t ownPid = 0;
 
     bool open(const std::string& display, std::string* error);
@@ -183,11 +193,14 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::optional<std::uint32_t> currentDesktopIndex() const;
     bool onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const;
 
-    // Geometry in the interfaces' space: origin at the primary monitor. A
-    // frame is what the user sees: the client with the manager's
-    // decorations, without the margins it keeps for its own shadows.
-    Point origin;
-    Rect frameOf(const ClientProps& props) const;
+    // Geometry. Inside, device pixels in root coordinates; at the
+    // interfaces, points (`map`). A frame is what the user sees: the client
+    // with the manager's decorations, without the margins it keeps for its
+    // own shadows.
+    DeviceMap map;
+    ToolkitScreens toolkitScreens;
+    Rect rootFrameOf(const ClientProps& props) const;
+    Rect frameOf(const ClientProps& props) const { return map.toPoints(rootFrameOf(props)); }
     struct Monitor {
         std::string rawName;
         xcb_atom_t nameAtom = XCB_NONE;
@@ -197,7 +210,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     };
     std::vector<Monitor> monitors() const;
     std::vector<Rect> workAreas() const;   // per desktop, root coordinates
-    void refreshOrigin();
+    // The map for the monitors and scales now; whether it changed.
+    bool refreshMap();
+    double primaryHeight() const { return map.count() ? map.pointFrame(0).height() : 0; }
 
     // Frame writes: one step's request for every target still there, then
     // (for a batch) one barrier for the first size and the position, one for
@@ -229,6 +244,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Writes. They go through the window manager and settle later; the next
     // read waits for the manager to have handled them.
     // Leaves the flush to its caller, so that a batch leaves in one piece.
+    // Device pixels, root coordinates.
     // `extents`: the decorations the manager will put around the client,
     // so that the notification of the move can be told apart.
     void moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
@@ -288,6 +304,23 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     int entryIconsRead = 0;
     // The icon of the entry for `window`'s class.
     std::optional<Image> entryIcon(xcb_window_t window);
+
+    // The XSETTINGS manager's "Gtk/EnableAnimations": none without a
+    // manager, a readable property or that setting.
+    xcb_atom_t atomXSettingsSelection = XCB_NONE;
+    xcb_atom_t atomXSettings = XCB_NONE;
+    xcb_atom_t atomManager = XCB_NONE;
+    xcb_window_t xsettingsOwner = XCB_NONE;
+    std::optional<std::int32_t> enableAnimations;
+    void watchXSettings();
+    void readXSettings();
+    // True when the event was only the manager's.
+    bool handleXSettingsEvent(const xcb_generic_event_t* event);
+
+    // Grabbed swipes, as contact frames.
+    std::function<void(const ContactFrame&)> onGestureFrame;
+    GestureFrames gestureFrames;
+    void handleGesture(const xcb_ge_generic_event_t* event);
 
     // Events.
     std::vector<std::function<void()>> pendingWork;
@@ -357,7 +390,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<xcb_keycode_t, xcb_timestamp_t> rawPressedAt;
     std::map<xcb_keycode_t, xcb_timestamp_t> freshPressAt;
     bool motionPending = false;
-    std::optional<Point> warpedTo;
+    std::optional<Point> warpedTo;   // root coordinates
     void updateRawSelection();
     void grabTapButtons(bool grab);
     // `fromServer`: a raw event as the server sent it, not one made of a
@@ -367,7 +400,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool sendToTap(const TapEvent& event);
     std::uint64_t heldFlags() const;
     void deliverMouse(MouseEventType type);
-    Point pointerTopLeft(std::uint16_t* mask = nullptr) const;
+    Point pointerTopLeft(std::uint16_t* mask = nullptr) const { return map.toPoints(pointerRoot(mask)); }
+    Point pointerRoot(std::uint16_t* mask = nullptr) const;
 
     // Captures run on their own connection, so that workers never read the
     // main connection's events.
@@ -375,6 +409,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     mutable std::mutex captureMutex;
     mutable xcb_connection_t* captureConn = nullptr;
     xcb_connection_t* captureConnection() const;
+    // `map` for the capture workers.
+    DeviceMap sharedMap;
+    DeviceMap workerMap() const
+    {
+        std::lock_guard guard(captureMutex);
+        return sharedMap;
+    }
     std::optional<Image> captureWindow(xcb_window_t window, int width, int height) const;
     // The most a capture reads of a window at once, and the largest window
     // it reads at all (beyond any screen: 8192 × 8192 pixels).
@@ -428,7 +469,7 @@ std::unique_ptr<SystemHotKeys> makeX11HotKeys(X11Desktop::Impl& impl);
 std::unique_ptr<EventTap> makeX11EventTap(X11Desktop::Impl& impl);
 std::unique_ptr<Mouse> makeX11Mouse(X11Desktop::Impl& impl);
 std::unique_ptr<Keyboard> makeX11Keyboard(X11Desktop::Impl& impl);
-std::unique_ptr<Multitouch> makeX11Multitouch();
+std::unique_ptr<Multitouch> makeX11Multitouch(X11Desktop::Impl& impl);
 std::unique_ptr<WindowCapture> makeX11Capture(X11Desktop::Impl& impl);
 std::unique_ptr<LoginItem> makeX11LoginItem();
 std::unique_ptr<BrowserScripting> makeX11Browsers();

@@ -338,14 +338,14 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
 
 // ---------------------------------------------------------------- pointer
 
-Point Impl::pointerTopLeft(std::uint16_t* mask) const
+Point Impl::pointerRoot(std::uint16_t* mask) const
 {
     XReply<xcb_query_pointer_reply_t> p(xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr));
     if (!p)
         return Point();
     if (mask)
         *mask = p->mask;
-    return Point(p->root_x - origin.x, p->root_y - origin.y);
+    return Point(p->root_x, p->root_y);
 }
 
 bool Impl::pointerOnOwnWindow() const
@@ -374,9 +374,7 @@ void Impl::deliverMouse(MouseEventType type)
     if (mouseMonitors.empty())
         return;
     const Point topLeft = pointerTopLeft();
-    const auto list = monitors();
-    const double primaryHeight = list.empty() ? 0 : list.front().frame.height();
-    const MouseEvent event{type, Point(topLeft.x, primaryHeight - topLeft.y)};
+    const MouseEvent event{type, Point(topLeft.x, primaryHeight() - topLeft.y)};
     std::vector<std::uint64_t> ids;
     for (const auto& [id, m] : mouseMonitors)
         if (m.first & maskOf(type))

@@ -29,8 +29,7 @@ public:
     Point location() const override
     {
         const Point p = impl.pointerTopLeft();
-        const auto monitors = impl.monitors();
-        return Point(p.x, monitors.front().frame.height() - p.y);
+        return Point(p.x, impl.primaryHeight() - p.y);
     }
     std::uint32_t pressedButtons() const override
     {
@@ -49,11 +48,12 @@ public:
     {
         if (!std::isfinite(topLeft.x) || !std::isfinite(topLeft.y))
             return;
-        const auto x = std::int16_t(std::lround(topLeft.x + impl.origin.x));
-        const auto y = std::int16_t(std::lround(topLeft.y + impl.origin.y));
+        const Point at = impl.map.toDevice(topLeft);
+        const auto x = std::int16_t(std::lround(at.x));
+        const auto y = std::int16_t(std::lround(at.y));
         xcb_warp_pointer(impl.c, XCB_NONE, impl.root, 0, 0, 0, 0, x, y);
         xcb_flush(impl.c);
-        impl.warpedTo = Point(x - impl.origin.x, y - impl.origin.y);
+        impl.warpedTo = Point(x, y);
     }
     std::uint64_t modifierFlags(ModifierSource) const override
     {

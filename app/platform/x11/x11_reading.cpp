@@ -105,7 +105,7 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         xcb_get_geometry_cookie_t geometry{};
         xcb_translate_coordinates_cookie_t translate{};
         xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{},
-            desktop{}, hints{}, allowed{}, opacity{};
+            desktop{}, hints{}, allowed{}, opacity{}, applicationId{}, desktopFile{};
         xcb_get_window_attributes_cookie_t attributes{};
     };
     auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
@@ -144,6 +144,10 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
             k.attributes = xcb_get_window_attributes(c, w);
         if (fields & opacity)
             k.opacity = prop(w, atomOpacity, XCB_ATOM_CARDINAL, 1);
+        if (fields & appIds) {
+            k.applicationId = prop(w, atomGtkApplicationId, XCB_GET_PROPERTY_TYPE_ANY, 256);
+            k.desktopFile = prop(w, atomKdeDesktopFile, XCB_GET_PROPERTY_TYPE_ANY, 1024);
+        }
     }
     const auto reply = [&](xcb_get_property_cookie_t cookie) {
         return XReply<xcb_get_property_reply_t>(xcb_get_property_reply(c, cookie, nullptr));
@@ -218,6 +222,11 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
             const auto o = cardinals(reply(k.opacity).get());
             if (!o.empty())
                 p.opacity = double(o.front()) / 4294967295.0;
+        }
+        if (fields & appIds) {
+            const auto upToNul = [](std::string text) { return text.substr(0, text.find('\0')); };
+            p.applicationId = upToNul(propertyText(reply(k.applicationId).get()));
+            p.desktopFile = upToNul(propertyText(reply(k.desktopFile).get()));
         }
     }
     (void)e;
@@ -299,11 +308,11 @@ bool Impl::onShownDesktop(const ClientProps& props, std::optional<std::uint32_t>
     return !props.desktop || !current || *props.desktop == 0xFFFFFFFF || *props.desktop == *current;
 }
 
-Rect Impl::frameOf(const ClientProps& p) const
+Rect Impl::rootFrameOf(const ClientProps& p) const
 {
     const FrameExtents& e = p.extents;
     const FrameExtents& m = p.margins;
-    return Rect(p.client.minX() - e.left + m.left - origin.x, p.client.minY() - e.top + m.top - origin.y,
+    return Rect(p.client.minX() - e.left + m.left, p.client.minY() - e.top + m.top,
                 p.client.width() + e.left + e.right - m.left - m.right,
                 p.client.height() + e.top + e.bottom - m.top - m.bottom);
 }
@@ -370,10 +379,31 @@ std::vector<Rect> Impl::workAreas() const
     return out;
 }
 
-void Impl::refreshOrigin()
+bool Impl::refreshMap()
 {
-    const auto list = monitors();
-    origin = list.empty() ? Point() : list.front().frame.origin;
+    const auto toolkit = toolkitScreens ? toolkitScreens() : std::vector<ToolkitScreen>{};
+    std::vector<DeviceScreen> screens;
+    for (const auto& m : monitors()) {
+        DeviceScreen s{.device = m.frame, .scale = 1, .toolkit = m.frame.origin};
+        // The toolkit names monitors as RandR does; one it names otherwise
+        // is known by its corner.
+        auto it = std::find_if(toolkit.begin(), toolkit.end(), [&](const ToolkitScreen& t) { return t.name == m.rawName; });
+        if (it == toolkit.end())
+            it = std::find_if(toolkit.begin(), toolkit.end(),
+                              [&](const ToolkitScreen& t) { return t.origin == m.frame.origin; });
+        if (it != toolkit.end()) {
+            s.scale = it->scale;
+            s.toolkit = it->origin;
+        }
+        screens.push_back(s);
+    }
+    DeviceMap fresh(std::move(screens));
+    if (fresh == map)
+        return false;
+    map = std::move(fresh);
+    std::lock_guard guard(captureMutex);
+    sharedMap = map;
+    return true;
 }
 
 } // namespace kavelo

@@ -16,8 +16,14 @@ using Impl = X11Desktop::Impl;
 void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
                       const FrameExtents& extents)
 {
-    const auto x = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->x + origin.x)) : 0;
-    const auto y = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->y + origin.y)) : 0;
+    const auto x = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->x)) : 0;
+    const auto y = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->y)) : 0;
+    // A manager that publishes no frame extents (i3) puts the client, not
+    // its frame, where asked: asked for the client's corner, the frame
+    // lands on the place.
+    const bool clientPlaced = wmPresent && !extentsPublished;
+    const auto sentX = clientPlaced ? std::int32_t(x + std::lround(extents.left)) : x;
+    const auto sentY = clientPlaced ? std::int32_t(y + std::lround(extents.top)) : y;
     const auto w = clientSize ? std::uint32_t(std::max(1L, std::lround(clientSize->width))) : 0;
     const auto h = clientSize ? std::uint32_t(std::max(1L, std::lround(clientSize->height))) : 0;
     if (wmPresent) {
@@ -29,8 +35,8 @@ void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, st
         // North-west gravity: the position names the frame's outer corner.
         xcb_ewmh_request_moveresize_window(&ewmh, screenNumber, window, XCB_GRAVITY_NORTH_WEST,
                                            XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
-                                           xcb_ewmh_moveresize_window_opt_flags_t(flags), std::uint32_t(x),
-                                           std::uint32_t(y), w, h);
+                                           xcb_ewmh_moveresize_window_opt_flags_t(flags), std::uint32_t(sentX),
+                                           std::uint32_t(sentY), w, h);
     } else {
         std::uint16_t mask = 0;
         std::vector<std::uint32_t> values;

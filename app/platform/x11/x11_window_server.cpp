@@ -121,6 +121,8 @@ public:
             impl.withdrawnPanels.insert(it->second.window);
         impl.panels.erase(it);
     }
+    Rect toolkitFrame(const Rect& frame) const override { return impl.map.toToolkit(frame); }
+    Rect frameOfToolkit(const Rect& toolkit) const override { return impl.map.fromToolkit(toolkit); }
     // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
     bool blendsPanels() const override
     {

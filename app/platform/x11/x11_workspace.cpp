@@ -3,6 +3,8 @@
 
 #include "app/platform/x11/x11_impl.h"
 
+#include "app/platform/kde_globals.h"
+
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
@@ -31,7 +33,9 @@ std::optional<std::string> executableOf(std::int32_t pid)
 namespace {
 
 // Starts a program that outlives us and is not our child to reap, on
-// `display` when one is named. No shell takes part.
+// `display` when one is named. No shell takes part. It reads and writes
+// nothing of ours: its warnings on our standard error would pass for
+// Kavelo's own.
 bool spawnDetached(const std::vector<std::string>& argv, const std::string& display)
 {
     if (argv.empty() || argv.front().empty())
@@ -63,6 +67,13 @@ bool spawnDetached(const std::vector<std::string>& argv, const std::string& disp
     if (child == 0) {
         setsid();
         if (fork() == 0) {
+            const int nowhere = open("/dev/null", O_RDWR);
+            if (nowhere >= 0) {
+                for (int fd : {0, 1, 2})
+                    dup2(nowhere, fd);
+                if (nowhere > 2)
+                    close(nowhere);
+            }
             execvpe(args[0], args.data(), envp.data());
             const char failed = 1;
             [[maybe_unused]] auto n = write(pipefd[1], &failed, 1);
@@ -109,6 +120,12 @@ std::optional<Image> bestIcon(xcb_ewmh_get_wm_icon_reply_t& reply)
         out.rgba.push_back(std::uint8_t(argb >> 24));
     }
     return out;
+}
+
+bool isKdeSession()
+{
+    const char* desktops = std::getenv("XDG_CURRENT_DESKTOP");
+    return desktops && std::string_view(desktops).find("KDE") != std::string_view::npos;
 }
 
 class X11Workspace : public SystemWorkspace, X11Facade {
@@ -253,7 +270,13 @@ public:
             all = spawnDetached({"xdg-open", url}, impl.displayName) && all;
         return all;
     }
-    bool reducedMotion() const override { return false; }
+    // The desktop's own setting: its settings manager's, and KDE's.
+    bool reducedMotion() const override
+    {
+        if (impl.enableAnimations && *impl.enableAnimations == 0)
+            return true;
+        return underKde_ && KdeGlobals::reducesMotion(KdeGlobals::files());
+    }
     // Other programs' preference domains do not exist here.
     std::optional<nlohmann::json> preference(std::string_view, std::string_view) const override { return std::nullopt; }
     std::optional<std::string> windowManagerName() const override { return impl.managerName(); }
@@ -273,6 +296,9 @@ public:
     {
         return impl.observe(&Impl::wakeObservers, std::move(handler));
     }
+
+private:
+    bool underKde_ = isKdeSession();
 };
 
 } // namespace
@@ -289,10 +315,13 @@ std::optional<Image> Impl::entryIcon(xcb_window_t window)
 {
     if (!iconResolver)
         return std::nullopt;
-    const ClientProps props = read(window, X11Fields::wmClass);
+    const ClientProps props = read(window, X11Fields::wmClass | X11Fields::appIds);
     DesktopEntries& entries = desktopEntries();
     entries.refresh();
-    const DesktopEntry* entry = entries.forClass(props.className.empty() ? props.instance : props.className);
+    const DesktopEntry* entry = entries.forProgram(ProgramIdentity{.applicationId = props.applicationId,
+                                                                   .desktopFile = props.desktopFile,
+                                                                   .wmClass = props.className,
+                                                                   .instance = props.instance});
     if (!entry || entry->icon.empty())
         return std::nullopt;
     if (entryIconsRead != entries.reads()) {

@@ -37,8 +37,9 @@ void PopoverFrame::resizeEvent(QResizeEvent*)
 }
 
 QtPopoverWindow::QtPopoverWindow(AnimationTime time, std::function<std::string()> screenName,
-                                 std::function<bool()> blends, std::function<void(QWidget&)> made)
-    : time_(time), screenName_(std::move(screenName)), blends_(std::move(blends)), made_(std::move(made))
+                                 std::function<bool()> blends, std::function<void(QWidget&)> made,
+                                 const PanelHost* host)
+    : time_(time), screenName_(std::move(screenName)), blends_(std::move(blends)), made_(std::move(made)), host_(host)
 {
 }
 
@@ -85,7 +86,7 @@ void QtPopoverWindow::place()
         return;
     const QSize size = view_->size();
     const Rect at = place_(Size(size.width(), size.height()));
-    frame_->setGeometry(pixelRect(at));
+    frame_->setGeometry(pixelRect(host_ ? host_->toolkitFrame(at) : at));
 }
 
 void QtPopoverWindow::close()
@@ -101,7 +102,8 @@ std::optional<Rect> QtPopoverWindow::frame() const
     if (!isOpen())
         return std::nullopt;
     const QRect g = frame_->geometry();
-    return Rect(g.x(), g.y(), g.width(), g.height());
+    const Rect frame(g.x(), g.y(), g.width(), g.height());
+    return host_ ? host_->frameOfToolkit(frame) : frame;
 }
 
 } // namespace kavelo

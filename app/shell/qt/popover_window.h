@@ -7,6 +7,7 @@
 
 #include "app/shell/popover.h"
 #include "app/shell/qt/menu_panel_view.h"
+#include "app/ui/panel_host.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -31,8 +32,10 @@ class QtPopoverWindow : public PopoverWindow {
 public:
     // `blends` tells whether translucency is real; `made` hears each new
     // frame window, once (the main menu's keys attach to it).
+    // `host` places the window in points (none: the toolkit's coordinates
+    // are points).
     QtPopoverWindow(AnimationTime time, std::function<std::string()> screenName, std::function<bool()> blends,
-                    std::function<void(QWidget&)> made = {});
+                    std::function<void(QWidget&)> made = {}, const PanelHost* host = nullptr);
     ~QtPopoverWindow() override;
 
     void open(MenuPanel panel, const std::function<Rect(Size)>& place, std::function<void()> closed) override;
@@ -50,6 +53,7 @@ private:
     std::function<std::string()> screenName_;
     std::function<bool()> blends_;
     std::function<void(QWidget&)> made_;
+    const PanelHost* host_;
     std::unique_ptr<PopoverFrame> frame_;
     QPointer<MenuPanelView> view_;
     std::function<Rect(Size)> place_;

@@ -14,7 +14,8 @@ QtShellViews::QtShellViews(const Platform& platform)
     : platform_(platform),
       host_(platform),
       toast_(platform.mouse, platform.displays, host_),
-      focusModes_(host_)
+      focusModes_(host_),
+      workflowPanels_(host_.time())
 {
 }
 
@@ -36,7 +37,7 @@ OverviewController::PanelFactory QtShellViews::overviewPanels()
 
 std::unique_ptr<StatusItem> QtShellViews::makeStatusItem(std::function<void()> clicked, std::function<void()> quit)
 {
-    return QtStatusItem::make(std::move(clicked), std::move(quit));
+    return QtStatusItem::make(std::move(clicked), std::move(quit), &host_);
 }
 
 Popover::WindowFactory QtShellViews::popoverWindows()
@@ -45,7 +46,7 @@ Popover::WindowFactory QtShellViews::popoverWindows()
         const Platform platform = platform_;
         return std::make_unique<QtPopoverWindow>(
             host_.time(), [platform] { return screenUnderPointer(platform.displays, platform.mouse); },
-            [this] { return host_.blends(); }, [this](QWidget& window) { madeWindow(window); });
+            [this] { return host_.blends(); }, [this](QWidget& window) { madeWindow(window); }, &host_);
     };
 }
 

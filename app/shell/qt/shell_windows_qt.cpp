@@ -79,7 +79,7 @@ void QtShellWindows::showSettings(SettingsTab tab)
     };
     willShow(tab);
     auto* view = new SettingsView(sources_.preferences, sources_.watcher, sources_.workflows,
-                                  PermissionActions{p.accessibility, sources_.permissions}, p.workspace, p.keyboard,
+                                  PermissionActions{p.accessibility, sources_.permissions}, p.keyboard,
                                   time_, tab);
     view->willShow = willShow;
     view->setArrangeSources(ArrangeSources{
@@ -87,7 +87,9 @@ void QtShellWindows::showSettings(SettingsTab tab)
         .workspace = p.workspace,
         .ownBundleID = p.appInfo.bundleID(),
         .clashingApp = sources_.clashingApp,
+        .multitouch = &p.multitouch,
     });
+    view->setHeldKeys(sources_.heldKeys);
     replaceContent(*settings_, view);
     settingsView_ = view;
     bringToFront(*settings_);
@@ -100,6 +102,8 @@ void QtShellWindows::showWelcome(std::function<void()> done)
     const Platform& p = sources_.platform;
     auto* view = new WelcomeView(sources_.watcher, sources_.preferences,
                                  PermissionActions{p.accessibility, sources_.permissions}, time_, std::move(done));
+    if (sources_.heldKeys)
+        view->follow(*sources_.heldKeys);
     replaceContent(*welcome_, view);
     welcomeView_ = view;
     bringToFront(*welcome_);

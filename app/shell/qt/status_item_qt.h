@@ -5,6 +5,7 @@
 // the popover and a context menu holding "Quit Kavelo".
 
 #include "app/shell/shell_views.h"
+#include "app/ui/panel_host.h"
 
 #include <QIcon>
 #include <QMenu>
@@ -17,7 +18,9 @@ namespace kavelo {
 
 class QtStatusItem : public StatusItem {
 public:
-    QtStatusItem(std::function<void()> clicked, std::function<void()> quit);
+    // `host` reads the icon's place in points (none: the toolkit's
+    // coordinates are points).
+    QtStatusItem(std::function<void()> clicked, std::function<void()> quit, const PanelHost* host = nullptr);
     ~QtStatusItem() override;
 
     std::optional<Rect> geometry() const override;
@@ -28,13 +31,15 @@ public:
 
     // Also without a tray: Qt docks the icon in a tray that starts later,
     // and again when the tray restarts.
-    static std::unique_ptr<QtStatusItem> make(std::function<void()> clicked, std::function<void()> quit);
+    static std::unique_ptr<QtStatusItem> make(std::function<void()> clicked, std::function<void()> quit,
+                                              const PanelHost* host = nullptr);
     // The icon as the tray shows it.
     static QIcon trayImage();
     // The application's own icon: the same drawing on a dark tile.
     static QIcon applicationIcon();
 
 private:
+    const PanelHost* host_;
     QSystemTrayIcon icon_;
     QMenu menu_;
 };

@@ -1,34 +1,63 @@
 #include "app/shell/qt/workflow_panels_qt.h"
 
+#include "app/settings/settings_style.h"
+#include "app/ui/fonts.h"
+#include "app/ui/pill_button.h"
+#include "app/ui/theme.h"
+#include "app/workflows/workflows.h"
+#include "core/text.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kavelo {
 
-SaveWorkflowAlert::SaveWorkflowAlert(QWidget* parent)
-    : QDialog(parent), title_(new QLabel(QStringLiteral("Save this workflow"), this)),
-      detail_(new QLabel(QStringLiteral("Saves your open apps, window positions and browser tabs."), this)),
-      name_(new QLineEdit(this)), save_(new QPushButton(QStringLiteral("Save Workflow"), this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this))
+namespace {
+
+QString fieldStyle()
+{
+    const auto rgba = [](const QColor& c) {
+        return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF());
+    };
+    return QStringLiteral("QLineEdit { background: %1; color: %2; border: 1px solid %3; border-radius: 6px;"
+                          " padding: 0 7px; selection-background-color: %4; selection-color: black; }"
+                          " QLineEdit:focus { border: 1px solid %4; }")
+        .arg(rgba(Theme::withOpacity(Qt::white, 0.08)), rgba(Theme::moon()), rgba(Theme::withOpacity(Qt::white, 0.14)),
+             rgba(Theme::lit()));
+}
+
+} // namespace
+
+SaveWorkflowAlert::SaveWorkflowAlert(AnimationTime time, QWidget* parent)
+    : QDialog(parent),
+      title_(SettingsStyle::label(QStringLiteral("Save this workflow"), Fonts::system(titleSize, Fonts::Weight::bold),
+                                  Theme::moon(), this)),
+      detail_(SettingsStyle::wrappingLabel(QStringLiteral("Saves your open apps, window positions and Firefox tabs."),
+                                           Fonts::system(detailSize), Theme::dusk(), this)),
+      name_(new QLineEdit(this)),
+      problem_(SettingsStyle::wrappingLabel(QString(), Fonts::system(problemSize), SettingsStyle::orange(), this)),
+      save_(new PillButton(QStringLiteral("Save Workflow"), time, true, this)),
+      cancel_(new PillButton(QStringLiteral("Cancel"), time, false, this))
 {
     setWindowTitle(QStringLiteral("Kavelo"));
+    setPalette(SettingsStyle::darkPalette());
     setAutoFillBackground(true);
-    QFont bold = title_->font();
-    bold.setBold(true);
-    title_->setFont(bold);
-    detail_->setWordWrap(true);
     name_->setPlaceholderText(QStringLiteral("Workflow name"));
+    name_->setFont(Fonts::system(fieldSize));
+    name_->setStyleSheet(fieldStyle());
     name_->setFixedSize(240, 24);
-    save_->setDefault(true);
-    connect(save_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    problem_->hide();
+    connect(name_, &QLineEdit::textChanged, this, [this] { nameChanged(); });
+    connect(name_, &QLineEdit::returnPressed, this, [this] { save(); });
+    connect(save_, &QAbstractButton::clicked, this, [this] { save(); });
+    connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
     buttons->addStretch(1);
     buttons->addWidget(cancel_);
     buttons->addWidget(save_);
@@ -39,10 +68,28 @@ SaveWorkflowAlert::SaveWorkflowAlert(QWidget* parent)
     column->addWidget(detail_);
     column->addSpacing(4);
     column->addWidget(name_);
+    column->addWidget(problem_);
     column->addSpacing(8);
     column->addLayout(buttons);
-    setFixedWidth(300);
+    setFixedWidth(width);
+    nameChanged();
     name_->setFocus();
+}
+
+void SaveWorkflowAlert::nameChanged()
+{
+    const std::string name = text::trimmingWhitespace(name_->text().toStdString());
+    const std::optional<std::string> problem = name.empty() ? std::nullopt : Workflows::nameProblem(name);
+    problem_->setText(QString::fromStdString(problem.value_or("")));
+    problem_->setVisible(problem.has_value());
+    save_->setEnabled(!name.empty() && !problem);
+    adjustSize();
+}
+
+void SaveWorkflowAlert::save()
+{
+    if (save_->isEnabled())
+        accept();
 }
 
 void bringForward(QWidget& dialog)
@@ -72,7 +119,7 @@ std::unique_ptr<QFileDialog> makeImportDialog()
 
 std::optional<std::string> QtWorkflowPanels::askWorkflowName()
 {
-    SaveWorkflowAlert alert;
+    SaveWorkflowAlert alert(time_);
     bringForward(alert);
     alert.nameField()->setFocus();
     if (alert.exec() != QDialog::Accepted)

@@ -30,6 +30,11 @@ OverviewGrid::OverviewGrid(OverviewModel& model, Actions actions, AnimationTime 
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
+    // A model that already has a selection shows it at once, without a spring.
+    const auto& results = model_.results();
+    const int index = model_.selection();
+    if (index >= 0 && index < int(results.size()))
+        selected_ = results[std::size_t(index)].id;
 }
 
 OverviewGrid::~OverviewGrid() = default;

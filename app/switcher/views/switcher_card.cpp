@@ -17,7 +17,7 @@ namespace kavelo {
 
 namespace {
 
-QFont captionFont() { return Fonts::system(SwitcherCard::captionSize, Fonts::Weight::semibold); }
+QFont captionFont() { return Fonts::windowText(SwitcherCard::captionSize, Fonts::Weight::semibold); }
 
 } // namespace
 

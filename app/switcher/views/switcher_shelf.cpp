@@ -17,7 +17,7 @@ namespace kavelo {
 
 namespace {
 
-QFont captionFont() { return Fonts::system(SwitcherShelf::captionSize); }
+QFont captionFont() { return Fonts::windowText(SwitcherShelf::captionSize); }
 
 } // namespace
 

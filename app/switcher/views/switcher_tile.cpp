@@ -17,7 +17,7 @@ namespace kavelo {
 
 namespace {
 
-QFont captionFont() { return Fonts::system(SwitcherTile::captionSize, Fonts::Weight::semibold); }
+QFont captionFont() { return Fonts::windowText(SwitcherTile::captionSize, Fonts::Weight::semibold); }
 
 // Tiles come in as many sizes as there are windows, and a blurred shadow
 // costs a blur per size. It is blurred once on a reference square instead

@@ -24,36 +24,6 @@ QFont promptFont(bool typed)
 QFont counterFont() { return Fonts::system(SwitcherView::counterSize); }
 QFont messageFont() { return Fonts::system(SwitcherView::messageSize); }
 
-// Digits of one width, so the counter does not jitter as it counts.
-double digitWidth(const QFontMetricsF& metrics)
-{
-    double widest = 0;
-    for (char d = '0'; d <= '9'; ++d)
-        widest = std::max(widest, metrics.horizontalAdvance(QChar(d)));
-    return widest;
-}
-
-double monospacedWidth(const QString& text, const QFontMetricsF& metrics)
-{
-    const double digit = digitWidth(metrics);
-    double width = 0;
-    for (QChar c : text)
-        width += c.isDigit() ? digit : metrics.horizontalAdvance(c);
-    return width;
-}
-
-void drawMonospaced(QPainter& painter, const QString& text, double left, const QRectF& line,
-                    const QFontMetricsF& metrics)
-{
-    const double digit = digitWidth(metrics);
-    double x = left;
-    for (QChar c : text) {
-        const double advance = c.isDigit() ? digit : metrics.horizontalAdvance(c);
-        painter.drawText(QRectF(x, line.top(), advance, line.height()), Qt::AlignHCenter | Qt::AlignVCenter, QString(c));
-        x += advance;
-    }
-}
-
 } // namespace
 
 SwitcherView::SwitcherView(SwitcherModel& model, SwitcherPictures::IconSource icons, AnimationTime time,
@@ -244,7 +214,7 @@ void SwitcherView::paintEvent(QPaintEvent*)
     const QString counterText = counter();
     const QFont counterF = counterFont();
     const QFontMetricsF counterMetrics(counterF);
-    const double counterWidth = monospacedWidth(counterText, counterMetrics);
+    const double counterWidth = Fonts::monospacedWidth(counterText, counterMetrics);
     const double textLeft = header.left() + symbol + headerSpacing;
     const double textRight = header.right() - counterWidth - headerSpacing;
     const bool typed = !model_.session().query.empty();
@@ -256,7 +226,7 @@ void SwitcherView::paintEvent(QPaintEvent*)
                      QFontMetricsF(promptF).elidedText(prompt(), Qt::ElideRight, std::max(0.0, textRight - textLeft)));
     painter.setFont(counterF);
     painter.setPen(Theme::dusk());
-    drawMonospaced(painter, counterText, header.right() - counterWidth, header, counterMetrics);
+    Fonts::drawMonospaced(painter, counterText, header.right() - counterWidth, header, counterMetrics);
 
     if (content_ == Content::noMatch) {
         painter.setFont(messageFont());

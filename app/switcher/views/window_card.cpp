@@ -20,12 +20,12 @@ namespace {
 
 QFont titleFont()
 {
-    return Fonts::system(WindowCard::titleSize, Fonts::Weight::semibold);
+    return Fonts::windowText(WindowCard::titleSize, Fonts::Weight::semibold);
 }
 
 QFont detailFont()
 {
-    return Fonts::system(WindowCard::detailSize);
+    return Fonts::windowText(WindowCard::detailSize);
 }
 
 double titleLine()

@@ -1,0 +1,224 @@
+// Firefox's tabs from its session file, written here the way Firefox writes
+// it: the profile a running Firefox holds, malformed and hostile files, and
+// reopening through Firefox's own command line.
+
+#include "app/services/firefox_profiles.h"
+#include "app/services/firefox_session.h"
+#include "app/services/moz_lz4.h"
+#include "app/workflows/browser_tabs.h"
+#include "shell/shell_fixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <unistd.h>
+
+namespace kavelo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::Pair;
+using Json = nlohmann::json;
+
+Json tab(std::vector<std::string> history, int index, bool pinned = false)
+{
+    Json entries = Json::array();
+    for (auto& url : history)
+        entries.push_back({{"url", url}, {"title", "t"}, {"ID", 1}});
+    Json t = {{"entries", entries}, {"index", index}, {"lastAccessed", 1}, {"hidden", false}};
+    if (pinned)
+        t["pinned"] = true;
+    return t;
+}
+
+Json session(std::vector<Json> windows)
+{
+    Json ws = Json::array();
+    for (auto& tabs : windows)
+        ws.push_back({{"tabs", tabs}, {"selected", 1}, {"width", 800}});
+    return {{"version", {"sessionrestore", 1}}, {"windows", ws}, {"selectedWindow", 1}, {"_closedWindows", Json::array()}};
+}
+
+void writeFile(const fs::path& file, std::string_view bytes)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+struct RecordingLauncher : ProcessLauncher {
+    bool launch(const std::string& program, const std::vector<std::string>& arguments) override
+    {
+        std::vector<std::string> line{program};
+        line.insert(line.end(), arguments.begin(), arguments.end());
+        lines.push_back(line);
+        return true;
+    }
+    std::vector<std::vector<std::string>> lines;
+};
+
+class FirefoxTabsTest : public ShellTest {
+protected:
+    fs::path base() const { return home.root() / ".mozilla" / "firefox"; }
+
+    // A profile of Firefox ESR, as the installs' default, held by `pid`.
+    fs::path profile(std::string name, std::optional<std::int32_t> pid, const Json& state)
+    {
+        const fs::path folder = base() / name;
+        fs::create_directories(folder);
+        writeFile(FirefoxSession::recoveryFile(folder), MozLz4::encode(state.dump()));
+        if (pid)
+            fs::create_symlink("127.0.1.1:+" + std::to_string(*pid), folder / "lock");
+        return folder;
+    }
+    void profilesIni(std::string_view text) { writeFile(base() / "profiles.ini", text); }
+};
+
+TEST_F(FirefoxTabsTest, TheShownPageOfEveryTabWindowByWindowWithoutPrivateWindows)
+{
+    Json state = session({{tab({"https://pinned.example/"}, 1, true), tab({"https://a/", "https://b/"}, 1)},
+                          {tab({"about:home", "https://c/"}, 2), tab({"https://d/"}, 9), {{"entries", Json::array()}}}});
+    state["windows"].push_back({{"isPrivate", true}, {"tabs", {tab({"https://secret/"}, 1)}}});
+    const auto windows = FirefoxSession::parse(state.dump());
+    ASSERT_TRUE(windows);
+    ASSERT_EQ(windows->size(), 2u);
+    EXPECT_EQ((*windows)[0].tabs, (std::vector<FirefoxSession::Tab>{{"https://pinned.example/", true}, {"https://a/", false}}));
+    // Out of range: the last entry; no entries: no tab.
+    EXPECT_EQ(FirefoxSession::addresses(*windows),
+              (std::vector<std::string>{"https://pinned.example/", "https://a/", "https://c/", "https://d/"}));
+}
+
+TEST_F(FirefoxTabsTest, MalformedAndHostileFilesGiveNoTabsAndAReason)
+{
+    const fs::path file = home.root() / "recovery.jsonlz4";
+    const std::string good = MozLz4::encode(session({{tab({"https://a/"}, 1)}}).dump());
+    std::string problem;
+    const auto fails = [&](std::string_view bytes) {
+        writeFile(file, bytes);
+        problem.clear();
+        return !FirefoxSession::read(file, &problem) && !problem.empty();
+    };
+    EXPECT_TRUE(FirefoxSession::read(file.parent_path() / "missing", &problem) == std::nullopt && !problem.empty());
+    for (std::size_t n : {0ul, 5ul, 12ul, good.size() / 2, good.size() - 1})
+        EXPECT_TRUE(fails(good.substr(0, n))) << n;
+    std::string wrongMagic = good;
+    wrongMagic[3] = 'X';
+    EXPECT_TRUE(fails(wrongMagic));
+    // A size beyond what the block can hold is refused before allocating.
+    std::string huge = good;
+    huge[11] = '\x7f';
+    EXPECT_TRUE(fails(huge));
+    EXPECT_THAT(problem, ::testing::HasSubstr("more than it can hold"));
+    std::string damaged = good;
+    damaged[14] = '\xff', damaged[15] = '\xff';
+    EXPECT_TRUE(fails(damaged));
+    EXPECT_TRUE(fails(MozLz4::encode("{\"windows\": 3}")));
+    EXPECT_TRUE(fails(MozLz4::encode("not json")));
+    EXPECT_TRUE(fails(MozLz4::encode(std::string(100000, '[') + std::string(100000, ']'))));
+    EXPECT_THAT(problem, ::testing::HasSubstr("deeply"));
+    // Odd but readable: tabs and entries of the wrong kinds are skipped.
+    writeFile(file, MozLz4::encode(R"({"windows":[3,{"tabs":[1,{"entries":[2]},{"entries":[{"url":4}]}]}]})"));
+    EXPECT_EQ(FirefoxSession::read(file).value(), std::vector<FirefoxSession::Window>{{}});
+    // Larger than any session: not read at all.
+    fs::resize_file(file, FirefoxSession::largestFile + 1);
+    EXPECT_TRUE(!FirefoxSession::read(file, &problem) && problem.find("too large") != std::string::npos);
+}
+
+TEST_F(FirefoxTabsTest, ProfilesIniNamesTheInstallsDefaultFirst)
+{
+    const auto listed = FirefoxProfiles::parse("[Profile1]\nName=old\nIsRelative=1\nPath=x.old\nDefault=1\n\n"
+                                               "[Profile0]\nName=abs\nIsRelative=0\nPath=/elsewhere/p\n\n"
+                                               "[Install3B6073811A6ABF12]\r\nDefault=y.default-esr\r\nLocked=1\r\n",
+                                               "/b");
+    EXPECT_EQ(listed.defaults, (std::vector<fs::path>{"/b/y.default-esr", "/b/x.old"}));
+    EXPECT_EQ(listed.all, (std::vector<fs::path>{"/b/x.old", "/elsewhere/p"}));
+}
+
+TEST_F(FirefoxTabsTest, CaptureReadsTheProfileTheRunningFirefoxHolds)
+{
+    const auto firefox = app("firefox-esr", "Firefox ESR");
+    profile("stale.default", std::nullopt, session({{tab({"https://stale/"}, 1)}}));
+    profile("other.default", firefox + 1000, session({{tab({"https://other-process/"}, 1)}}));
+    profile("y.default-esr", firefox,
+            session({{tab({"https://pinned/"}, 1, true), tab({"about:preferences"}, 1)}, {tab({"http://two/"}, 1)}}));
+    profilesIni("[Profile0]\nPath=stale.default\nIsRelative=1\nDefault=1\n[Profile1]\nPath=other.default\n"
+                "IsRelative=1\n[Profile2]\nPath=y.default-esr\nIsRelative=1\n[Install1]\nDefault=stale.default\n");
+    std::vector<std::string> logged;
+    const auto log = [&](const std::string& s) { logged.push_back(s); };
+    EXPECT_THAT(BrowserTabs::captureRunning(desktop.platform, false, log),
+                ElementsAre(Pair("firefox-esr", ElementsAre("https://pinned/", "http://two/"))));
+    EXPECT_TRUE(logged.empty());
+
+    // Held by nothing we know (another process namespace): the default
+    // profile, if something holds it.
+    fs::remove(base() / "y.default-esr" / "lock");
+    EXPECT_TRUE(BrowserTabs::captureRunning(desktop.platform, false, log).empty());
+    fs::create_symlink("127.0.1.1:+999999", base() / "stale.default" / "lock");
+    EXPECT_THAT(BrowserTabs::captureRunning(desktop.platform, false, log),
+                ElementsAre(Pair("firefox-esr", ElementsAre("https://stale/"))));
+
+    // A broken file: no tabs, a logged reason.
+    writeFile(FirefoxSession::recoveryFile(base() / "stale.default"), "mozLz40\0garbage");
+    logged.clear();
+    EXPECT_EQ(BrowserTabs::read(desktop.platform, "firefox-esr", log), std::nullopt);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_THAT(logged[0], ::testing::HasSubstr("recovery.jsonlz4"));
+}
+
+TEST_F(FirefoxTabsTest, AProfileLinkedToSomeoneElsesFolderIsNotRead)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "making a folder of another user needs root";
+    const auto firefox = app("firefox", "Firefox");
+    const fs::path elsewhere = home.root() / "elsewhere";
+    const Json state = session({{tab({"https://theirs/"}, 1)}});
+    writeFile(FirefoxSession::recoveryFile(elsewhere), MozLz4::encode(state.dump()));
+    fs::create_directories(base());
+    fs::create_directory_symlink(elsewhere, base() / "p.default");
+    fs::create_symlink("127.0.1.1:+" + std::to_string(firefox), elsewhere / "lock");
+    profilesIni("[Profile0]\nPath=p.default\nIsRelative=1\n");
+    EXPECT_THAT(BrowserTabs::captureRunning(desktop.platform, false, [](const std::string&) {}),
+                ElementsAre(Pair("firefox", ElementsAre("https://theirs/"))));
+    ASSERT_EQ(::chown(elsewhere.c_str(), 4242, 4242), 0);
+    EXPECT_TRUE(BrowserTabs::captureRunning(desktop.platform, false, [](const std::string&) {}).empty());
+}
+
+TEST_F(FirefoxTabsTest, ReopeningStartsFirefoxWithTheMissingTabsInANewWindow)
+{
+    RecordingLauncher launcher;
+    workflows.launcher = &launcher;
+    const fs::path entry = home.root() / "firefox-esr.desktop";
+    writeFile(entry, "[Desktop Entry]\nType=Application\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
+    sim.install("firefox-esr", SimInstalledApp{.location = entry.string()});
+    stored("Web", {}, [](Workspace& w) {
+        w.tabs = {{"firefox-esr", {"https://a/", "https://b/", "https://c/", "about:config"}}};
+    });
+    // Not running: every saved web tab, in one new window.
+    workflows.switchTo("Web");
+    ASSERT_EQ(launcher.lines.size(), 1u);
+    EXPECT_EQ(launcher.lines[0],
+              (std::vector<std::string>{"/usr/lib/firefox-esr/firefox-esr", "https://a/", "https://b/", "https://c/"}));
+
+    // Running with two of them open: the third alone, still a new window.
+    const auto firefox = app("firefox-esr", "Firefox ESR");
+    profile("x.default-esr", firefox, session({{tab({"https://a/"}, 1), tab({"https://b/"}, 1)}}));
+    profilesIni("[Profile0]\nPath=x.default-esr\nIsRelative=1\n");
+    launcher.lines.clear();
+    scheduler.advance(10.0);
+    workflows.switchTo("Web");
+    EXPECT_EQ(launcher.lines,
+              (std::vector<std::vector<std::string>>{{"/usr/lib/firefox-esr/firefox-esr", "--new-window", "https://c/"}}));
+
+    // Running but unreadable: nothing reopened, as with a browser that
+    // does not answer.
+    writeFile(FirefoxSession::recoveryFile(base() / "x.default-esr"), "broken");
+    launcher.lines.clear();
+    scheduler.advance(10.0);
+    workflows.switchTo("Web");
+    EXPECT_TRUE(launcher.lines.empty());
+}
+
+} // namespace
+} // namespace kavelo::testing
