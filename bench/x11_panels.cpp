@@ -14,23 +14,15 @@
 // /proc/self/smaps_rollup, in MB) at start, after 10 openings of each
 // panel, and after 10 more (it should stay flat).
 
-#include "app/platform/qt/qt_event_pump.h"
-#include "app/platform/qt/qt_scheduler.h"
-#include "app/platform/x11/x11_desktop.h"
 #include "app/services/hot_keys.h"
 #include "app/services/memory_policy.h"
-#include "app/services/preferences.h"
-#include "app/services/user_defaults.h"
 #include "app/switcher/overview_controller.h"
 #include "app/switcher/switcher_controller.h"
 #include "app/switcher/views/overview_key_panel.h"
 #include "app/switcher/views/switcher_free_panel.h"
-#include "services/temp_home.h"
 #include "support/memory_use.h"
-#include "support/x11_session.h"
+#include "x11_qt_world.h"
 
-#include <QApplication>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -47,12 +39,10 @@
 #include <vector>
 
 using namespace kavelo;
-using Steady = std::chrono::steady_clock;
+using namespace kavelo::bench;
 using namespace std::chrono_literals;
 
 namespace {
-
-double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // Paints of the overview's widgets, recorded once the loop turns after each
 // (the backing store has gone to the server by then).
@@ -124,17 +114,7 @@ private:
     SwitcherController switcher_;
 };
 
-struct World {
-    test::TempHome home;
-    test::X11Session session;
-    std::unique_ptr<QApplication> app;
-    std::unique_ptr<X11Desktop> x11;
-    QtScheduler scheduler;
-    SystemClock clock;
-    std::unique_ptr<QtEventPump> pump;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::optional<Desktop> desktop;
+struct World : X11QtWorld {
     std::unique_ptr<PanelsWorld> panels;
     std::unique_ptr<HotKeys> hotKeys;
     PaintClock paints;
@@ -145,26 +125,9 @@ struct World {
     bool start()
     {
         MemoryPolicy::apply();
-        std::string error;
-        if (!session.start({}, &error, test::WindowManager::openboxKeysFree)) {
-            std::fprintf(stderr, "no X session: %s\n", error.c_str());
-            return false;
-        }
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        ::setenv("DISPLAY", session.display().c_str(), 1);
-        static int argc = 1;
         static char name[] = "x11_panels_bench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-        app->installEventFilter(&paints);
-        x11 = X11Desktop::connect(session.display(), &error);
-        if (!x11)
+        if (!startQt(name, paints))
             return false;
-        pump = std::make_unique<QtEventPump>(*x11, scheduler);
-        defaults = std::make_unique<UserDefaults>(home.paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        desktop.emplace(Desktop{x11->platform(scheduler, clock), *preferences});
         panels = std::make_unique<PanelsWorld>(*desktop, x11->workspace());
         hotKeys = std::make_unique<HotKeys>(x11->hotKeys());
         const Shortcut shortcut = Shortcut::standard;
@@ -202,23 +165,6 @@ struct World {
         return all;
     }
 
-    std::uint8_t code(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
-
-    // Runs Qt's loop while `user` plays its part on another thread.
-    void play(const std::function<void()>& user)
-    {
-        QEventLoop loop;
-        std::atomic<bool> done{false};
-        std::thread thread([&] {
-            user();
-            done = true;
-            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-        });
-        if (!done)
-            loop.exec();
-        thread.join();
-    }
-
     void typeHotKey()
     {
         session.key(code(59), true);   // control
@@ -241,24 +187,6 @@ World* world()
     }();
     return w.get();
 }
-
-struct Samples {
-    std::vector<double> values;
-    void add(std::optional<double> v)
-    {
-        if (v)
-            values.push_back(*v);
-    }
-    double median() const
-    {
-        if (values.empty())
-            return -1;
-        auto sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
-};
 
 // The world grown to the benchmark's number of clients; none (and the
 // benchmark skipped) without an X session.

@@ -16,21 +16,13 @@
 // `firstPaintPastDelay` the first session of the run (its panel not made
 // before), once.
 
-#include "app/platform/qt/qt_event_pump.h"
-#include "app/platform/qt/qt_scheduler.h"
-#include "app/platform/x11/x11_desktop.h"
 #include "app/services/mouse_button_trigger.h"
-#include "app/services/preferences.h"
-#include "app/services/user_defaults.h"
 #include "app/services/window_catalog.h"
 #include "app/switcher/switcher_controller.h"
 #include "app/switcher/views/switcher_free_panel.h"
-#include "services/temp_home.h"
 #include "support/person_keys.h"
-#include "support/x11_session.h"
+#include "x11_qt_world.h"
 
-#include <QApplication>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -52,12 +44,10 @@
 #include <vector>
 
 using namespace kavelo;
-using Steady = std::chrono::steady_clock;
+using namespace kavelo::bench;
 using namespace std::chrono_literals;
 
 namespace {
-
-double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // The user: types through XTest on its own connection and waits for what
 // the server reports.
@@ -196,48 +186,18 @@ public:
     std::vector<Steady::time_point> paints;
 };
 
-struct World {
-    test::TempHome home;
-    test::X11Session session;
-    std::unique_ptr<QApplication> app;
-    std::unique_ptr<X11Desktop> x11;
-    QtScheduler scheduler;
-    SystemClock clock;
-    std::unique_ptr<UserDefaults> defaults;
-    std::unique_ptr<Preferences> preferences;
-    std::optional<Desktop> desktop;
+struct World : X11QtWorld {
     std::unique_ptr<PanelHost> host;
     std::unique_ptr<MouseButtonTrigger> trigger;
     std::unique_ptr<SwitcherController> controller;
-    std::unique_ptr<QtEventPump> pump;
     PaintClock paints;
     int clients = 0;
 
     bool start()
     {
-        std::string error;
-        if (!session.start({}, &error, test::WindowManager::openboxKeysFree)) {
-            std::fprintf(stderr, "no X session: %s\n", error.c_str());
-            return false;
-        }
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        // No session bus belongs to the private display; without this Qt would
-        // have one started for it through X.
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        ::setenv("DISPLAY", session.display().c_str(), 1);
-        static int argc = 1;
         static char name[] = "x11_switcher_bench";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-        app->installEventFilter(&paints);
-        x11 = X11Desktop::connect(session.display(), &error);
-        if (!x11)
+        if (!startQt(name, paints))
             return false;
-        // The backend's events run from Qt's loop through the program's own pump.
-        pump = std::make_unique<QtEventPump>(*x11, scheduler);
-        defaults = std::make_unique<UserDefaults>(home.paths().userDefaults);
-        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
-        desktop.emplace(Desktop{x11->platform(scheduler, clock), *preferences});
         host = std::make_unique<PanelHost>(desktop->platform);
         trigger = std::make_unique<MouseButtonTrigger>(x11->eventTap(), scheduler, [] { return true; });
         controller = std::make_unique<SwitcherController>(*desktop, SwitcherFreePanel::factory(*host, x11->workspace()));
@@ -257,7 +217,6 @@ struct World {
                              [] { QCoreApplication::processEvents(); });
     }
 
-    std::uint8_t code(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
     xcb_window_t panelWindow()
     {
         auto* panel = dynamic_cast<SwitcherFreePanel*>(controller->panel());
@@ -267,16 +226,7 @@ struct World {
     // Runs Qt's loop while `user` plays its part on another thread.
     void play(const std::function<void()>& user)
     {
-        QEventLoop loop;
-        std::atomic<bool> done{false};
-        std::thread thread([&] {
-            user();
-            done = true;
-            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-        });
-        if (!done)
-            loop.exec();
-        thread.join();
+        X11QtWorld::play(user);
         // Let whatever the last keys queued finish.
         for (int i = 0; i < 20; ++i) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -297,24 +247,6 @@ World* world()
     }();
     return w;
 }
-
-struct Samples {
-    std::vector<double> values;
-    void add(std::optional<double> v)
-    {
-        if (v)
-            values.push_back(*v);
-    }
-    double median() const
-    {
-        if (values.empty())
-            return -1;
-        auto sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
-};
 
 void BM_X11SwitcherLatency(benchmark::State& state)
 {

@@ -1,0 +1,112 @@
+#pragma once
+
+// What the by-hand X11 benchmarks of the panels share: a private Xvfb with
+// openbox (its keys left free), Qt on xcb in this process, the production
+// scheduler and the backend pumped from Qt's run loop, as the program runs
+// them; and the medians they report.
+
+#include "app/platform/qt/qt_event_pump.h"
+#include "app/platform/qt/qt_scheduler.h"
+#include "app/platform/x11/x11_desktop.h"
+#include "app/services/preferences.h"
+#include "app/services/user_defaults.h"
+#include "services/temp_home.h"
+#include "support/x11_session.h"
+
+#include <QApplication>
+#include <QEventLoop>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kavelo::bench {
+
+using Steady = std::chrono::steady_clock;
+
+inline double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct Samples {
+    std::vector<double> values;
+    void add(std::optional<double> v)
+    {
+        if (v)
+            values.push_back(*v);
+    }
+    double median() const
+    {
+        if (values.empty())
+            return -1;
+        auto sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
+};
+
+struct X11QtWorld {
+    test::TempHome home;
+    test::X11Session session;
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<X11Desktop> x11;
+    QtScheduler scheduler;
+    SystemClock clock;
+    std::unique_ptr<QtEventPump> pump;
+    std::unique_ptr<UserDefaults> defaults;
+    std::unique_ptr<Preferences> preferences;
+    std::optional<Desktop> desktop;
+
+    // Up to a desktop; `paints` watches every widget's events from the start.
+    bool startQt(char* name, QObject& paints)
+    {
+        std::string error;
+        if (!session.start({}, &error, test::WindowManager::openboxKeysFree)) {
+            std::fprintf(stderr, "no X session: %s\n", error.c_str());
+            return false;
+        }
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // No session bus belongs to the private display; without this Qt would
+        // have one started for it through X.
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        ::setenv("DISPLAY", session.display().c_str(), 1);
+        static int argc = 1;
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        app->installEventFilter(&paints);
+        x11 = X11Desktop::connect(session.display(), &error);
+        if (!x11)
+            return false;
+        pump = std::make_unique<QtEventPump>(*x11, scheduler);
+        defaults = std::make_unique<UserDefaults>(home.paths().userDefaults);
+        preferences = std::make_unique<Preferences>(*defaults, x11->loginItem(), [](int) { return false; });
+        desktop.emplace(Desktop{x11->platform(scheduler, clock), *preferences});
+        return true;
+    }
+
+    std::uint8_t code(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
+
+    // Runs Qt's loop while `user` plays its part on another thread.
+    void play(const std::function<void()>& user)
+    {
+        QEventLoop loop;
+        std::atomic<bool> done{false};
+        std::thread thread([&] {
+            user();
+            done = true;
+            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        });
+        if (!done)
+            loop.exec();
+        thread.join();
+    }
+};
+
+} // namespace kavelo::bench
