@@ -5,6 +5,7 @@
 
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/running_kavelo.h"
 #include "support/x11_session.h"
 
 #include <benchmark/benchmark.h>
@@ -23,17 +24,6 @@ namespace {
 
 using namespace kavelo;
 
-bool accepts(const std::filesystem::path& socket)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return ok;
-}
-
 void BM_ColdStartToHotKeys(benchmark::State& state)
 {
     test::X11Session session;
@@ -43,19 +33,15 @@ void BM_ColdStartToHotKeys(benchmark::State& state)
         return;
     }
     test::TempHome home;
-    const auto runtime = home.root() / "runtime";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const auto runtime = test::privateRuntime(home);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-    std::filesystem::create_directories(home.paths().userDefaults.parent_path());
-    std::ofstream(home.paths().userDefaults) << R"({"welcomed": true})";
+    test::writeDefaults(home, R"({"welcomed": true})");
     const auto socket = runtime / "kavelo" / (InstancePaths::fileName(session.display()) + ".socket");
 
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const pid_t pid = session.launch({KAVELO_BINARY});
-        while (!accepts(socket)) {
+        while (!test::listens(socket)) {
             if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
                 state.SkipWithError("kavelo never listened");
                 break;

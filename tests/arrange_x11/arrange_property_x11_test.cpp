@@ -14,6 +14,7 @@
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
 #include "support/person_keys.h"
+#include "support/running_kavelo.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -150,10 +151,7 @@ protected:
             GTEST_SKIP() << "no X server for the arrange property: " << startError;
         }
         home = std::make_unique<test::TempHome>();
-        runtime = home->root() / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        runtime = test::privateRuntime(*home);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         ::unsetenv("KAVELO_BACKEND");
         std::string error;
@@ -196,14 +194,7 @@ protected:
 
     bool accepts() const
     {
-        const auto socket = runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket");
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
-        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd);
-        return ok;
+        return test::listens(runtime / "kavelo" / (InstancePaths::fileName(session->display()) + ".socket"));
     }
 
     std::string log() const

@@ -9,6 +9,7 @@
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
 #include "support/person_keys.h"
+#include "support/running_kavelo.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -63,14 +64,9 @@ protected:
             return;
         }
         home = std::make_unique<test::TempHome>();
-        const auto runtime = home->root() / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        test::privateRuntime(*home);
         ::unsetenv("KAVELO_BACKEND");
-        const auto defaults = home->paths().userDefaults;
-        std::filesystem::create_directories(defaults.parent_path());
-        std::ofstream(defaults) << R"({"welcomed": true})";
+        test::writeDefaults(*home, R"({"welcomed": true})");
         std::string error;
         x11 = X11Desktop::connect(session->display(), &error);
         if (!x11) {
@@ -107,15 +103,8 @@ protected:
     // The socket accepts once the launch has registered the shortcuts.
     static bool accepts()
     {
-        const auto path = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "kavelo" /
-                          (InstancePaths::fileName(session->display()) + ".socket");
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd);
-        return ok;
+        return test::listens(std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "kavelo" /
+                             (InstancePaths::fileName(session->display()) + ".socket"));
     }
 
     std::uint8_t server(std::uint16_t key) { return x11->serverKeyCode(key).value(); }

@@ -10,6 +10,7 @@
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
 #include "support/person_keys.h"
+#include "support/running_kavelo.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -62,10 +63,7 @@ public:
     ScaledKavelo(test::X11Session& session, const Scaling& scaling) : session_(session)
     {
         home_ = std::make_unique<test::TempHome>();
-        runtime_ = home_->root() / "runtime";
-        std::filesystem::create_directories(runtime_);
-        std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
-        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        runtime_ = test::privateRuntime(*home_);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         ::unsetenv("KAVELO_BACKEND");
         const auto set = [](const char* name, const std::string& value) {
@@ -90,12 +88,7 @@ public:
         ::unsetenv("XDG_RUNTIME_DIR");
     }
 
-    void writeDefaults(const std::string& json)
-    {
-        const auto file = home_->paths().userDefaults;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file) << json;
-    }
+    void writeDefaults(const std::string& json) { test::writeDefaults(*home_, json); }
 
     // Returns once the launch has registered the shortcuts.
     bool start()
@@ -111,14 +104,7 @@ public:
 private:
     bool accepts() const
     {
-        const auto socket = runtime_ / "kavelo" / (InstancePaths::fileName(session_.display()) + ".socket");
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket.c_str(), sizeof(address.sun_path) - 1);
-        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd);
-        return ok;
+        return test::listens(runtime_ / "kavelo" / (InstancePaths::fileName(session_.display()) + ".socket"));
     }
 
     test::X11Session& session_;

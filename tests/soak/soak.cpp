@@ -19,6 +19,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "services/temp_home.h"
 #include "support/memory_use.h"
+#include "support/running_kavelo.h"
 #include "support/x11_session.h"
 
 #include <sys/wait.h>
@@ -274,13 +275,9 @@ int main(int argc, char** argv)
     const std::string binary = argc > 2 ? argv[2] : KAVELO_BINARY;
 
     test::TempHome home;
-    const auto runtime = home.root() / "runtime";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    test::privateRuntime(home);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-    std::filesystem::create_directories(home.paths().userDefaults.parent_path());
-    std::ofstream(home.paths().userDefaults) << R"({"welcomed": true})";
+    test::writeDefaults(home, R"({"welcomed": true})");
 
     test::X11Session session;
     std::string error;
