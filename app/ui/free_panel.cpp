@@ -89,6 +89,7 @@ void FreePanel::setBelow(std::optional<WindowID> window)
 
 void FreePanel::orderFront()
 {
+    release_.cancel();
     if (!isVisible())
         show();
     restack();
@@ -99,6 +100,16 @@ void FreePanel::orderOut()
 {
     hide();
     withdraw();
+    if (host_ && holdsPixels())
+        release_ = host_->scheduler().after(keepPixelsFor, [this] { releasePixels(); });
+}
+
+void FreePanel::releasePixels()
+{
+    // Shown again some other way (an owner's own show()) keeps them.
+    if (isVisible())
+        return;
+    destroy(true, true);
 }
 
 void FreePanel::setOpacity(double alpha)

@@ -16,6 +16,7 @@
 // and the window it must stand directly below, when asked) to the window
 // server of its host, so the window list holds it with this program's pid.
 
+#include "app/platform/handle.h"
 #include "core/geometry.h"
 #include "core/window_entry.h"
 
@@ -63,7 +64,14 @@ public:
 
     // Shows the panel in front of lower levels without activating anything.
     void orderFront();
+    // Hides it; once it has stayed hidden `keepPixelsFor` seconds its native
+    // window and backing store go (a full-screen panel holds 8 MB of shared
+    // memory), and the next showing makes them anew, a few milliseconds.
     void orderOut();
+    static constexpr double keepPixelsFor = 20;
+
+    // Whether the panel holds a native window (and with it its pixels).
+    bool holdsPixels() const { return testAttribute(Qt::WA_WState_Created); }
 
     // Its number in the window server's list while shown.
     std::optional<WindowID> windowNumber() const { return number_; }
@@ -74,6 +82,7 @@ private:
     void restack();
     void report();
     void withdraw();
+    void releasePixels();
 
     PanelHost* host_;
     int level_;
@@ -81,6 +90,7 @@ private:
     Rect frame_;
     std::optional<WindowID> below_;
     std::optional<WindowID> number_;
+    Handle release_;
 };
 
 // Whole-pixel geometry of a frame: each edge rounded to the nearest pixel.

@@ -19,8 +19,10 @@ PanelHost::~PanelHost()
 {
     // Panels that outlive their host stop reporting instead of reaching a
     // host that is gone.
-    for (FreePanel* panel : panels_)
+    for (FreePanel* panel : panels_) {
+        panel->release_.cancel();
         panel->host_ = nullptr;
+    }
 }
 
 bool PanelHost::blends() const

@@ -28,6 +28,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,7 +59,44 @@ struct Sample {
     double seconds = 0;
     double rss = 0, pss = 0;   // MB
     int threads = 0, files = 0;
+    double heap = 0, shared = 0, anon = 0, files_ = 0;   // MB resident, by kind of mapping
 };
+
+// Resident memory by kind of mapping: the malloc heap, shared memory (Qt's
+// backing stores and the X server's shm images), other anonymous maps
+// (large blocks, arenas, thread stacks) and mapped files.
+void addMappings(pid_t pid, Sample& s)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
+    double* kind = nullptr;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty())
+            continue;
+        if (std::isxdigit(static_cast<unsigned char>(line[0])) && line.find('-') < 16) {
+            // "start-end perms offset dev inode   path"
+            std::size_t field = 0, i = 0;
+            while (field < 5 && i < line.size()) {
+                i = line.find(' ', i);
+                if (i == std::string::npos)
+                    break;
+                while (i < line.size() && line[i] == ' ')
+                    ++i;
+                ++field;
+            }
+            const std::string path = i < line.size() ? line.substr(i) : std::string();
+            if (path == "[heap]")
+                kind = &s.heap;
+            else if (path.starts_with("/memfd:") || path.starts_with("/SYSV") || path.starts_with("/dev/shm"))
+                kind = &s.shared;
+            else if (path.empty() || path.starts_with("["))
+                kind = &s.anon;
+            else
+                kind = &s.files_;
+        } else if (kind && line.starts_with("Rss:")) {
+            *kind += std::atof(line.c_str() + 4) / 1024;
+        }
+    }
+}
 
 // What /proc says of a process; no value once it is gone.
 std::optional<Sample> sample(pid_t pid)
@@ -75,6 +113,7 @@ std::optional<Sample> sample(pid_t pid)
     for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec);
          !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
         ++s.files;
+    addMappings(pid, s);
     return s;
 }
 
@@ -323,10 +362,10 @@ int main(int argc, char** argv)
             if (s) {
                 s->seconds = std::chrono::duration<double>(now - start).count();
                 samples.push_back(*s);
-                std::printf("soak: %6.0f s  rss %6.1f MB  pss %6.1f MB  threads %d  files %d  clients %d  events %ld  "
-                            "actions %d\n",
-                            s->seconds, s->rss, s->pss, s->threads, s->files, soak.clientCount(), events,
-                            soak.actions());
+                std::printf("soak: %6.0f s  rss %6.1f MB  pss %6.1f MB  (heap %5.1f shm %5.1f anon %5.1f files %5.1f)  "
+                            "threads %d  files %d  clients %d  events %ld  actions %d\n",
+                            s->seconds, s->rss, s->pss, s->heap, s->shared, s->anon, s->files_, s->threads, s->files,
+                            soak.clientCount(), events, soak.actions());
                 std::fflush(stdout);
                 if (s->rss > ceilingMB) {
                     std::printf("soak: FAIL %.1f MB is above %.0f MB\n", s->rss, ceilingMB);

@@ -2,6 +2,7 @@
 // platform against a private Xvfb with openbox, reported to the X11 backend
 // through their host, with the run-loop pump joining both to one Qt loop.
 
+#include "app/platform/manual_scheduler.h"
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/x11/x11_desktop.h"
@@ -11,6 +12,8 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -277,6 +280,57 @@ TEST_F(X11PanelsTest, TheMouseMonitorHearsClicksOnOtherWindowsOnly)
     wait(50);
     click(Point(termFrame.minX() + 50, termFrame.minY() + 50));
     EXPECT_EQ(heard, (std::vector<MouseEventType>{MouseEventType::leftDown, MouseEventType::leftUp}));
+}
+
+// A panel filled with one colour.
+class Plain : public FreePanel {
+public:
+    using FreePanel::FreePanel;
+    static inline const QColor colour{210, 30, 190};
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour); }
+};
+
+TEST_F(X11PanelsTest, APanelHiddenForAWhileGivesUpItsWindowAndIsDrawnAgainWhenShown)
+{
+    ManualScheduler time;
+    PanelHost quiet(&x11->windowServer(), time, time.clock());
+    Plain panel(quiet, PanelLevel::overlay);
+    panel.setObjectName("Plain");
+    panel.setFrame(Rect(400, 300, 160, 120));
+    const auto drawn = [&] {
+        const QImage image = QGuiApplication::primaryScreen()->grabWindow(panel.winId()).toImage();
+        return !image.isNull() && image.pixelColor(80, 60).rgb() == Plain::colour.rgb();
+    };
+    panel.orderFront();
+    ASSERT_TRUE(waitUntil(drawn));
+
+    // Shown again before the wait is over: it keeps its window, and the
+    // wait starts anew from the next hiding.
+    panel.orderOut();
+    time.advance(FreePanel::keepPixelsFor * 0.75);
+    EXPECT_TRUE(panel.holdsPixels());
+    panel.orderFront();
+    panel.orderOut();
+    time.advance(FreePanel::keepPixelsFor * 0.75);
+    EXPECT_TRUE(panel.holdsPixels());
+    time.advance(FreePanel::keepPixelsFor);
+    EXPECT_FALSE(panel.holdsPixels());
+    wait(50);
+
+    panel.orderFront();
+    EXPECT_TRUE(panel.holdsPixels());
+    EXPECT_TRUE(waitUntil(drawn)) << "the panel came back blank";
+    ASSERT_TRUE(panel.windowNumber());
+    const auto list = listed(WindowListOption::onScreenOnly);
+    const auto at =
+        std::find_if(list.begin(), list.end(), [&](const WindowInfo& w) { return w.number == *panel.windowNumber(); });
+    ASSERT_NE(at, list.end());
+    EXPECT_EQ(at->bounds, Rect(400, 300, 160, 120));
+    EXPECT_EQ(at->layer, PanelLevel::overlay);
+    EXPECT_EQ(at->ownerPid, std::int32_t(getpid()));
+    panel.orderOut();
 }
 
 } // namespace
