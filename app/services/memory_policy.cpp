@@ -12,4 +12,11 @@ void apply()
 #endif
 }
 
+void trim()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 } // namespace kavelo::MemoryPolicy

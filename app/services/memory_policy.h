@@ -16,4 +16,8 @@ inline constexpr int arenas = 2;
 // Once, first thing in the process.
 void apply();
 
+// Hands the free pages inside the heap back to the system. Walks every free
+// block: for quiet moments (a panel long hidden), not for hot paths.
+void trim();
+
 } // namespace kavelo::MemoryPolicy

@@ -110,6 +110,8 @@ void FreePanel::releasePixels()
     if (isVisible())
         return;
     destroy(true, true);
+    if (host_)
+        host_->released();
 }
 
 void FreePanel::setOpacity(double alpha)

@@ -1,5 +1,6 @@
 #include "app/ui/panel_host.h"
 
+#include "app/services/memory_policy.h"
 #include "app/ui/free_panel.h"
 
 #include <algorithm>
@@ -23,6 +24,12 @@ PanelHost::~PanelHost()
         panel->release_.cancel();
         panel->host_ = nullptr;
     }
+}
+
+void PanelHost::released()
+{
+    if (!trim_.pending())
+        trim_ = scheduler_.after(0.0, [] { MemoryPolicy::trim(); });
 }
 
 bool PanelHost::blends() const

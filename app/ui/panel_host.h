@@ -46,11 +46,15 @@ private:
     friend class FreePanel;
     void add(FreePanel* panel);
     void remove(FreePanel* panel);
+    // A panel gave up its pixels: what it drew with goes back to the system
+    // too, once for panels that go together.
+    void released();
 
     WindowServer* windowServer_;
     Scheduler& scheduler_;
     Clock& clock_;
     std::vector<FreePanel*> panels_;
+    Handle trim_;
 };
 
 } // namespace kavelo

@@ -78,6 +78,9 @@ TEST_F(ToastTest, HidesOnePointSixSecondsAfterTheLastMessage)
     EXPECT_TRUE(toast.isShowing());
     scheduler.advance(0.01);
     EXPECT_FALSE(toast.isShowing());
+    // Nothing of its own waits; the hidden panel lets go of its pixels later.
+    scheduler.advance(FreePanel::keepPixelsFor);
+    EXPECT_FALSE(panel->holdsPixels());
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 
     // Shown again later, it comes back and goes again.
@@ -131,6 +134,7 @@ TEST_F(ToastTest, AnOfferTakesAClickForFiveSecondsAndAPlainMessageLetsClicksThro
     QTest::mouseClick(toast.view(), Qt::LeftButton, {}, toast.view()->rect().center());
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(toast.isShowing()) << "a click puts it away";
+    scheduler.advance(FreePanel::keepPixelsFor);
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 
     // Unclicked, it goes after five seconds; the next plain message takes
