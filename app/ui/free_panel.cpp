@@ -101,7 +101,7 @@ void FreePanel::orderOut()
     hide();
     withdraw();
     if (host_ && holdsPixels())
-        release_ = host_->scheduler().after(keepPixelsFor, [this] { releasePixels(); });
+        release_ = host_->scheduler().after(keepPixelsFor_, [this] { releasePixels(); });
 }
 
 void FreePanel::releasePixels()

@@ -66,9 +66,12 @@ public:
     void orderFront();
     // Hides it; once it has stayed hidden `keepPixelsFor` seconds its native
     // window and backing store go (a full-screen panel holds 8 MB of shared
-    // memory), and the next showing makes them anew, a few milliseconds.
+    // memory), and the next showing makes them anew: some 6 ms for a full
+    // screen.
     void orderOut();
     static constexpr double keepPixelsFor = 20;
+    // For a panel that must paint within a frame of a key.
+    void setKeepPixelsFor(double seconds) { keepPixelsFor_ = seconds; }
 
     // Whether the panel holds a native window (and with it its pixels).
     bool holdsPixels() const { return testAttribute(Qt::WA_WState_Created); }
@@ -90,6 +93,7 @@ private:
     Rect frame_;
     std::optional<WindowID> below_;
     std::optional<WindowID> number_;
+    double keepPixelsFor_ = keepPixelsFor;
     Handle release_;
 };
 

@@ -24,6 +24,9 @@ OverviewKeyPanel::OverviewKeyPanel(PanelHost& host, const Keyboard& keyboard, Ov
     : host_(host), panel_(std::make_unique<FreePanel>(host, PanelLevel::overlay))
 {
     panel_->setObjectName(QStringLiteral("overview"));
+    // Its key must paint within a frame, a third of which a new full-screen
+    // backing store would take: it keeps its pixels through minutes unused.
+    panel_->setKeepPixelsFor(5 * 60);
     view_ = new OverviewView(model, std::move(actions), host.time(), panel_.get());
     monitor_ = new OverviewKeyMonitor(keyboard, panel_.get());
     view_->searchField()->installEventFilter(monitor_);
