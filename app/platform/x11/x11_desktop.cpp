@@ -80,6 +80,7 @@ void X11Desktop::toolkitScreensChanged()
 void X11Desktop::settle()
 {
     impl_->writesOutstanding = true;
+    impl_->forgetReads();
     impl_->settleWrites();
 }
 

@@ -98,7 +98,109 @@ std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* reply)
 
 } // namespace
 
+namespace {
+
+// How long what a read found may serve later reads at most.
+constexpr auto rememberedFor = std::chrono::milliseconds(100);
+
+// Takes the groups of `fields` from a read of them.
+void takeFields(ClientProps& into, const ClientProps& from, unsigned fields)
+{
+    using namespace X11Fields;
+    into.alive = from.alive;
+    if (fields & geometry) {
+        into.client = from.client;
+        into.extents = from.extents;
+        into.margins = from.margins;
+    }
+    if (fields & state)
+        into.states = from.states;
+    if (fields & type) {
+        into.types = from.types;
+        into.transientFor = from.transientFor;
+    }
+    if (fields & title)
+        into.title = from.title;
+    if (fields & wmClass) {
+        into.instance = from.instance;
+        into.className = from.className;
+    }
+    if (fields & desktop)
+        into.desktop = from.desktop;
+    if (fields & hints) {
+        into.hasHints = from.hasHints;
+        into.hints = from.hints;
+        into.hasAllowedActions = from.hasAllowedActions;
+        into.allowedActions = from.allowedActions;
+    }
+    if (fields & mapState)
+        into.viewable = from.viewable;
+    if (fields & opacity)
+        into.opacity = from.opacity;
+    if (fields & appIds) {
+        into.applicationId = from.applicationId;
+        into.desktopFile = from.desktopFile;
+    }
+}
+
+} // namespace
+
 std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, unsigned fields) const
+{
+    // The events the server has sent already tell what changed; handled
+    // here, as after any read, they leave nothing stale behind.
+    if (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        auto* self = const_cast<Impl*>(this);
+        self->handle(event);
+        std::free(event);
+        self->drainQueued();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (remembered.empty() || now - rememberedSince > rememberedFor) {
+        remembered.clear();
+        rememberedSince = now;
+    }
+    // A frame nested in the manager's own windows moves, and an ancestor
+    // unmaps, without a word to us: the geometry and the map state are
+    // always read. The window's own properties report every change.
+    const unsigned always = fields & (X11Fields::geometry | X11Fields::mapState);
+    // A window gone stays gone; one without all the fields asked is read
+    // again, for all of them that are missing anywhere.
+    std::vector<xcb_window_t> asked;
+    std::vector<std::size_t> askedAt;
+    unsigned missing = 0;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const auto it = remembered.find(windows[i]);
+        if (it != remembered.end() && !it->second.props.alive)
+            continue;
+        const unsigned need = (fields & ~(it == remembered.end() ? 0u : it->second.fields)) | always;
+        if (!need && it != remembered.end())
+            continue;
+        missing |= need;
+        asked.push_back(windows[i]);
+        askedAt.push_back(i);
+    }
+    std::vector<ClientProps> out(windows.size());
+    if (!asked.empty()) {
+        const auto fresh = readFresh(asked, missing);
+        for (std::size_t k = 0; k < asked.size(); ++k) {
+            // Only a window this backend watches reports its changes.
+            if (!knownFor(asked[k])) {
+                out[askedAt[k]] = fresh[k];
+                continue;
+            }
+            auto [it, added] = remembered.try_emplace(asked[k]);
+            takeFields(it->second.props, fresh[k], missing);
+            it->second.fields = (added ? 0u : it->second.fields) | (missing & ~always);
+        }
+    }
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        if (const auto it = remembered.find(windows[i]); it != remembered.end())
+            out[i] = it->second.props;
+    return out;
+}
+
+std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& windows, unsigned fields) const
 {
     using namespace X11Fields;
     struct Cookies {
