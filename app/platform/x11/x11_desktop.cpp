@@ -80,7 +80,6 @@ void X11Desktop::toolkitScreensChanged()
 void X11Desktop::settle()
 {
     impl_->writesOutstanding = true;
-    impl_->forgetReads();
     impl_->settleWrites();
 }
 

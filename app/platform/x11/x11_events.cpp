@@ -105,8 +105,6 @@ void Impl::processEvents()
 
 void Impl::handle(xcb_generic_event_t* event)
 {
-    // Whatever it reports, what was read before may no longer hold.
-    forgetReads();
     const std::uint8_t type = event->response_type & 0x7F;
     if (handleXSettingsEvent(event))
         return;

@@ -184,20 +184,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
 
     // The managed windows, front to back, each adopted.
     std::vector<xcb_window_t> stacking();
-    // Properties of several windows, requested together. What an earlier
-    // read found is used again while nothing can have changed it: no event
-    // has come (the windows' changes are all reported) and nothing but
-    // reads has been sent since, within a short bound; the rest is read.
+    // Fresh properties of several windows, requested together.
     std::vector<ClientProps> read(const std::vector<xcb_window_t>& windows, unsigned fields) const;
     ClientProps read(xcb_window_t window, unsigned fields) const { return read(std::vector{window}, fields).front(); }
-    std::vector<ClientProps> readFresh(const std::vector<xcb_window_t>& windows, unsigned fields) const;
-    struct Remembered {
-        ClientProps props;
-        unsigned fields = 0;
-    };
-    mutable std::unordered_map<xcb_window_t, Remembered> remembered;
-    mutable std::chrono::steady_clock::time_point rememberedSince;
-    void forgetReads() const { remembered.clear(); }
     void readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
                           std::vector<ClientProps>& props) const;
     xcb_window_t frameOf(xcb_window_t window) const;

@@ -60,7 +60,6 @@ void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, st
     await(window, what);
     // Sent with the next flush, so a batch goes out in one piece.
     writesOutstanding = true;
-    forgetReads();
 }
 
 void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second)
@@ -70,7 +69,6 @@ void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     await(window, Awaited{.anyChange = true});
     writesOutstanding = true;
-    forgetReads();
     xcb_flush(c);
 }
 
@@ -91,7 +89,6 @@ void Impl::iconify(xcb_window_t window)
     }
     await(window, Awaited{.anyChange = true});
     writesOutstanding = true;
-    forgetReads();
     xcb_flush(c);
 }
 
@@ -102,7 +99,6 @@ void Impl::deiconify(xcb_window_t window)
     xcb_map_window(c, window);
     await(window, Awaited{.anyChange = true});
     writesOutstanding = true;
-    forgetReads();
     xcb_flush(c);
 }
 
@@ -116,7 +112,6 @@ void Impl::restack(xcb_window_t window)
         xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     }
     writesOutstanding = true;
-    forgetReads();
     xcb_flush(c);
 }
 
@@ -131,7 +126,6 @@ void Impl::activateWindow(xcb_window_t window)
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
     }
     writesOutstanding = true;
-    forgetReads();
     xcb_flush(c);
 }
 
@@ -140,7 +134,6 @@ void Impl::showDesktop(std::uint32_t desktop)
     xcb_ewmh_request_change_current_desktop(&ewmh, screenNumber, desktop, XCB_CURRENT_TIME);
     awaitedRoot.insert(ewmh._NET_CURRENT_DESKTOP);
     writesOutstanding = true;
-    forgetReads();
     xcb_flush(c);
 }
 

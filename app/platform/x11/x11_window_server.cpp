@@ -197,11 +197,9 @@ void Impl::placePanel(WindowID number, bool again)
         if (reference != XCB_NONE) {
             const std::uint32_t values[] = {frameOf(reference), XCB_STACK_MODE_BELOW};
             xcb_configure_window(c, panel.window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-            forgetReads();
         } else {
             const std::uint32_t above = XCB_STACK_MODE_ABOVE;
             xcb_configure_window(c, panel.window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-            forgetReads();
         }
         xcb_flush(c);
         return;
