@@ -176,16 +176,24 @@ struct World : X11QtWorld {
     }
 };
 
-// Made at the first benchmark and ended at exit, the X session with it.
+// Made at the first benchmark and ended by `main`, the X session with it:
+// ended among the program's static objects, Qt would outlive its own.
+std::unique_ptr<World>& worldSlot()
+{
+    static std::unique_ptr<World> w;
+    return w;
+}
+
 World* world()
 {
-    static std::unique_ptr<World> w = [] {
+    static const bool made = [] {
         auto made = std::make_unique<World>();
-        if (!made->start())
-            made.reset();
-        return made;
+        if (made->start())
+            worldSlot() = std::move(made);
+        return true;
     }();
-    return w.get();
+    (void)made;
+    return worldSlot().get();
 }
 
 // The world grown to the benchmark's number of clients; none (and the
@@ -344,3 +352,14 @@ void BM_X11PanelsMemory(benchmark::State& state)
 BENCHMARK(BM_X11PanelsMemory)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    worldSlot().reset();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -235,17 +235,24 @@ struct World : X11QtWorld {
     }
 };
 
+// Made at the first benchmark and ended by `main`, the X session with it:
+// ended among the program's static objects, Qt would outlive its own.
+std::unique_ptr<World>& worldSlot()
+{
+    static std::unique_ptr<World> w;
+    return w;
+}
+
 World* world()
 {
-    static World* w = [] {
-        auto* made = new World;
-        if (!made->start()) {
-            delete made;
-            return static_cast<World*>(nullptr);
-        }
-        return made;
+    static const bool made = [] {
+        auto made = std::make_unique<World>();
+        if (made->start())
+            worldSlot() = std::move(made);
+        return true;
     }();
-    return w;
+    (void)made;
+    return worldSlot().get();
 }
 
 void BM_X11SwitcherLatency(benchmark::State& state)
@@ -399,3 +406,14 @@ void BM_X11SwitcherLatency(benchmark::State& state)
 
 BENCHMARK(BM_X11SwitcherLatency)->Arg(10)->Arg(40)->Arg(100)->Iterations(20)->UseManualTime()->Unit(
     benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    worldSlot().reset();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -42,6 +42,7 @@ struct OwnPanel {
     bool visible = true;
     std::optional<WindowID> below;       // ordered directly below this window
     std::uint64_t nativeHandle = 0;      // the toolkit's window id, for a real server
+    bool bypassesManager = false;        // the toolkit put that window beyond the window manager
     friend bool operator==(const OwnPanel&, const OwnPanel&) = default;
 };
 
@@ -71,6 +72,11 @@ public:
     // compositing manager runs). Without it a translucent fill shows as if
     // opaque, so panels draw opaque fills and cut their shapes instead.
     virtual bool blendsPanels() const = 0;
+
+    // Reads made while the handle lives may share one answer per window:
+    // for a caller that asks about the same windows through several
+    // services at once. A write ends the sharing.
+    [[nodiscard]] virtual Handle shareReads() const { return {}; }
 
     // A window of the list closed for good (numbers are never given again);
     // heard on the main thread. A server that cannot tell never calls.

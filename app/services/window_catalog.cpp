@@ -26,6 +26,8 @@ WindowEntry entryFor(const RunningApp& app, WindowID id, std::string title, Rect
 Snapshot read(const Desktop& desktop, std::unordered_map<WindowID, ElementFacts>* factsOut)
 {
     const Platform& system = desktop.platform;
+    // One answer per window, whichever of the services below asks.
+    const Handle together = system.windowServer.shareReads();
 
     const std::int32_t ownPid = system.workspace.ownPid();
     std::vector<RunningApp> apps;

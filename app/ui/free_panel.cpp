@@ -123,7 +123,8 @@ void FreePanel::report()
                          .name = objectName().toStdString(),
                          .visible = true,
                          .below = below_,
-                         .nativeHandle = native ? std::uint64_t(winId()) : 0};
+                         .nativeHandle = native ? std::uint64_t(winId()) : 0,
+                         .bypassesManager = bool(windowFlags() & Qt::BypassWindowManagerHint)};
     if (number_)
         server->updatePanel(*number_, panel);
     else

@@ -119,6 +119,30 @@ TEST_F(CatalogTest, BatchedReadsAnswerAsEachWindowsOwnReads)
     }
 }
 
+// Reads shared by one catalog answer once per window, but a window moved
+// meanwhile is read where it went, and the sharing ends with its handle.
+TEST_F(CatalogTest, SharedReadsAnswerAgainAfterAWrite)
+{
+    const auto before = stock();
+    const WindowEntry& xterm = before.at("XTerm");
+    const ElementRef element = read().element(xterm.id);
+    ASSERT_TRUE(element);
+    const Rect moved(xterm.frame.minX() + 40, xterm.frame.minY() + 30, xterm.frame.width(), xterm.frame.height());
+    {
+        const Handle together = desktop->platform.windowServer.shareReads();
+        EXPECT_EQ(stock().at("XTerm").frame, xterm.frame);
+        AX::setFrame(*element, moved);
+        EXPECT_EQ(stock().at("XTerm").frame, moved);
+        EXPECT_EQ(serverFrame(xterm.id), std::optional(moved));
+    }
+    // Moved behind our back: a read outside any sharing sees it.
+    const std::uint32_t corner[] = {200, 150};
+    xcb_configure_window(session->connection(), x11->serverWindow(xterm.id).value(),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, corner);
+    session->sync();
+    EXPECT_TRUE(until([&] { return stock().at("XTerm").frame.minX() != moved.minX(); }));
+}
+
 TEST_F(CatalogTest, AWindowTheUserMinimizedReadsMinimizedAndSortsLast)
 {
     const WindowEntry eyes = stock().at("XEyes");

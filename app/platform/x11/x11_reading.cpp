@@ -17,6 +17,9 @@ using Impl = X11Desktop::Impl;
 
 std::vector<xcb_window_t> Impl::stacking()
 {
+    forgetSharedAfterWrites();
+    if (sharingReads > 0 && shared.stacking)
+        return *shared.stacking;
     std::vector<xcb_window_t> out;
     if (wmPresent) {
         xcb_ewmh_get_windows_reply_t list;
@@ -53,6 +56,8 @@ std::vector<xcb_window_t> Impl::stacking()
     std::reverse(out.begin(), out.end());
     for (xcb_window_t w : out)
         adopt(w);
+    if (sharingReads > 0)
+        shared.stacking = out;
     return out;
 }
 
@@ -99,6 +104,28 @@ std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* reply)
 } // namespace
 
 std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, unsigned fields) const
+{
+    using namespace X11Fields;
+    forgetSharedAfterWrites();
+    if (sharingReads == 0 || (fields & hints))
+        return readFresh(windows, fields);
+    std::vector<xcb_window_t> missing;
+    for (xcb_window_t w : windows)
+        if (!shared.props.count(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
+            missing.push_back(w);
+    if (!missing.empty()) {
+        auto fresh = readFresh(missing, (all & ~hints) | appIds);
+        for (std::size_t i = 0; i < missing.size(); ++i)
+            shared.props.emplace(missing[i], std::move(fresh[i]));
+    }
+    std::vector<ClientProps> out;
+    out.reserve(windows.size());
+    for (xcb_window_t w : windows)
+        out.push_back(shared.props.at(w));
+    return out;
+}
+
+std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& windows, unsigned fields) const
 {
     using namespace X11Fields;
     struct Cookies {
@@ -296,11 +323,17 @@ std::vector<xcb_window_t> topLevels(xcb_connection_t* c, const std::vector<xcb_w
 
 std::optional<std::uint32_t> Impl::currentDesktopIndex() const
 {
+    forgetSharedAfterWrites();
+    if (sharingReads > 0 && shared.desktop)
+        return *shared.desktop;
+    std::optional<std::uint32_t> index;
     std::uint32_t desktop = 0;
     auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
     if (xcb_ewmh_get_current_desktop_reply(e, xcb_ewmh_get_current_desktop(e, screenNumber), &desktop, nullptr))
-        return desktop;
-    return std::nullopt;
+        index = desktop;
+    if (sharingReads > 0)
+        shared.desktop = index;
+    return index;
 }
 
 bool Impl::onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const

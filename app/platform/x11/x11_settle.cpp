@@ -72,6 +72,7 @@ void Impl::settleWrites()
 {
     if (!writesOutstanding)
         return;
+    forgetSharedAfterWrites();
     writesOutstanding = false;
     // The answer to the request sent at connection time decides the
     // barrier; it usually came long ago, and a manager that never answers

@@ -90,9 +90,10 @@ public:
         bool managed = false;
         if (window != XCB_NONE) {
             number = impl.adopt(window).number;
-            XReply<xcb_get_window_attributes_reply_t> a(
-                xcb_get_window_attributes_reply(impl.c, xcb_get_window_attributes(impl.c, window), nullptr));
-            managed = a && !a->override_redirect && impl.wmPresent;
+            // The toolkit's flag, not a question to the server: asked right
+            // after a full-screen panel moved, the server answers only once
+            // it has clipped every window below it.
+            managed = !panel.bypassesManager && impl.wmPresent;
         } else {
             std::lock_guard guard(impl.numbersMutex);
             number = impl.nextNumber++;
@@ -129,6 +130,15 @@ public:
         const auto cookie = xcb_get_selection_owner(impl.c, impl.ewmh._NET_WM_CM_Sn[impl.screenNumber]);
         XReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(impl.c, cookie, nullptr));
         return reply && reply->owner != XCB_NONE;
+    }
+    Handle shareReads() const override
+    {
+        if (impl.sharingReads++ == 0)
+            impl.shared = {};
+        return Handle::withCancel([&impl = impl] {
+            if (--impl.sharingReads == 0)
+                impl.shared = {};
+        });
     }
     Handle onWindowClosed(std::function<void(WindowID)> handler) override
     {

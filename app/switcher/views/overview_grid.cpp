@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -329,12 +330,15 @@ void OverviewGrid::resultsChanged(bool animate)
         index.emplace(ids[i], int(i));
 
     std::unordered_map<WindowID, QRectF> from;
-    QRectF dirty, sweep;
+    // Cards that went or came, each on its own: their bounding rectangle
+    // would be most of the grid.
+    std::vector<QRectF> dirty;
+    QRectF sweep;
     double farthest = 0;
     for (const auto& [id, was] : now) {
         const auto it = index.find(id);
         if (it == index.end()) {
-            dirty |= was;
+            dirty.push_back(was);
             continue;
         }
         const QRectF to = cardFrame(it->second);
@@ -350,7 +354,7 @@ void OverviewGrid::resultsChanged(bool animate)
     // Cards that came into view appear in their places.
     for (int i = built_.first; i < built_.second; ++i)
         if (!now.count(laidOut_[std::size_t(i)]))
-            dirty |= cardFrame(i);
+            dirty.push_back(cardFrame(i));
 
     const auto grown = [](const QRectF& r) {
         return r.isNull() ? r : r.adjusted(-cardRoom, -cardRoom, cardRoom, cardRoom);
@@ -364,9 +368,15 @@ void OverviewGrid::resultsChanged(bool animate)
         settleWithin(layoutSpring_, farthest);
         layoutSpring_.animate(1);
     }
-    const QRectF changed = grown(dirty) | sweep_;
-    if (!changed.isNull())
-        update(changed.translated(0, -offset_).toAlignedRect());
+    // The moving cards still stand where they stood: at once only where
+    // cards went or came is painted, the sweep from the spring's first step.
+    QRegion changed;
+    for (const QRectF& card : dirty)
+        changed += grown(card).translated(0, -offset_).toAlignedRect();
+    if (changed.isEmpty() && !sweep_.isNull())
+        changed = sweep_.translated(0, -offset_).toAlignedRect();
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 void OverviewGrid::selectionChanged()
