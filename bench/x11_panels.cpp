@@ -176,25 +176,7 @@ struct World : X11QtWorld {
     }
 };
 
-// Made at the first benchmark and ended by `main`, the X session with it:
-// ended among the program's static objects, Qt would outlive its own.
-std::unique_ptr<World>& worldSlot()
-{
-    static std::unique_ptr<World> w;
-    return w;
-}
-
-World* world()
-{
-    static const bool made = [] {
-        auto made = std::make_unique<World>();
-        if (made->start())
-            worldSlot() = std::move(made);
-        return true;
-    }();
-    (void)made;
-    return worldSlot().get();
-}
+World* world() { return sharedWorld<World>(); }
 
 // The world grown to the benchmark's number of clients; none (and the
 // benchmark skipped) without an X session.
@@ -353,13 +335,4 @@ BENCHMARK(BM_X11PanelsMemory)->Arg(100)->Iterations(1)->Unit(benchmark::kMillise
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    worldSlot().reset();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<World>(argc, argv); }

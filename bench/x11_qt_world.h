@@ -16,6 +16,8 @@
 #include <QApplication>
 #include <QEventLoop>
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -108,5 +110,41 @@ struct X11QtWorld {
         thread.join();
     }
 };
+
+// A benchmark file's one world, made at its first benchmark and ended by
+// `runBenchmarks` with the X session: ended among the program's static
+// objects, Qt would outlive its own.
+template <class World>
+std::unique_ptr<World>& worldSlot()
+{
+    static std::unique_ptr<World> slot;
+    return slot;
+}
+
+// The world, made and started once; none without an X session.
+template <class World>
+World* sharedWorld()
+{
+    static const bool made = [] {
+        auto world = std::make_unique<World>();
+        if (world->start())
+            worldSlot<World>() = std::move(world);
+        return true;
+    }();
+    (void)made;
+    return worldSlot<World>().get();
+}
+
+template <class World>
+int runBenchmarks(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    worldSlot<World>().reset();
+    benchmark::Shutdown();
+    return 0;
+}
 
 } // namespace kavelo::bench

@@ -61,6 +61,8 @@ public:
     // every window's requests before it waits once; this default reads
     // element by element.
     virtual std::vector<ElementFacts> facts(std::span<const ElementRef> elements) const;
+    // Only the frames, as `facts` reads them; a real server reads less.
+    virtual std::vector<std::optional<Rect>> frames(std::span<const ElementRef> elements) const;
     // Its focused window; null when it has none or cannot be asked.
     virtual ElementRef focusedWindow(std::int32_t pid) const = 0;
 
@@ -71,6 +73,9 @@ public:
     // refused or is gone; the others are written all the same. This default
     // writes window by window.
     virtual std::vector<bool> setFrames(std::span<const FrameWrite> writes);
+    // The same, and then where each window stands, as `frames` reads it: a
+    // real server has read that already to tell the refusals.
+    virtual std::vector<bool> setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed);
 };
 
 } // namespace kavelo

@@ -64,6 +64,27 @@ std::vector<ElementFacts> Accessibility::facts(std::span<const ElementRef> eleme
     return out;
 }
 
+std::vector<std::optional<Rect>> Accessibility::frames(std::span<const ElementRef> elements) const
+{
+    std::vector<std::optional<Rect>> out;
+    out.reserve(elements.size());
+    for (const auto& f : facts(elements))
+        out.push_back(f.frame);
+    return out;
+}
+
+std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed)
+{
+    const std::vector<bool> done = setFrames(writes);
+    std::vector<ElementRef> written;
+    written.reserve(writes.size());
+    for (const auto& w : writes)
+        written.push_back(w.element);
+    landed = frames(written);
+    landed.resize(writes.size());
+    return done;
+}
+
 std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes)
 {
     std::vector<bool> done;

@@ -57,8 +57,13 @@ void setFrame(Element& element, const Rect& frame)
 
 namespace kavelo::AX {
 
-std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes)
+namespace {
+
+std::vector<bool> sendFrames(Accessibility& accessibility, std::span<const FrameWrite> writes,
+                             std::vector<std::optional<Rect>>* landed)
 {
+    if (landed)
+        landed->assign(writes.size(), std::nullopt);
     std::vector<FrameWrite> sendable;
     std::vector<std::size_t> at;
     sendable.reserve(writes.size());
@@ -68,12 +73,49 @@ std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameW
             at.push_back(i);
         }
     std::vector<bool> done(writes.size(), false);
-    if (sendable.empty())
+    std::vector<std::optional<Rect>> read;
+    if (!sendable.empty()) {
+        const std::vector<bool> sent =
+            landed ? accessibility.setFrames(sendable, read) : accessibility.setFrames(sendable);
+        for (std::size_t i = 0; i < at.size() && i < sent.size(); ++i)
+            done[at[i]] = sent[i];
+    }
+    if (!landed)
         return done;
-    const std::vector<bool> sent = accessibility.setFrames(sendable);
-    for (std::size_t i = 0; i < at.size() && i < sent.size(); ++i)
-        done[at[i]] = sent[i];
+    for (std::size_t i = 0; i < at.size() && i < read.size(); ++i)
+        (*landed)[at[i]] = read[i];
+    // Windows left out stand where they stood; they are read all the same.
+    std::vector<ElementRef> leftOut;
+    std::vector<std::size_t> leftAt;
+    for (std::size_t i = 0, k = 0; i < writes.size(); ++i) {
+        if (k < at.size() && at[k] == i) {
+            ++k;
+            continue;
+        }
+        if (writes[i].element) {
+            leftOut.push_back(writes[i].element);
+            leftAt.push_back(i);
+        }
+    }
+    if (!leftOut.empty()) {
+        const auto frames = accessibility.frames(leftOut);
+        for (std::size_t k = 0; k < leftAt.size() && k < frames.size(); ++k)
+            (*landed)[leftAt[k]] = frames[k];
+    }
     return done;
+}
+
+} // namespace
+
+std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes)
+{
+    return sendFrames(accessibility, writes, nullptr);
+}
+
+std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes,
+                            std::vector<std::optional<Rect>>& landed)
+{
+    return sendFrames(accessibility, writes, &landed);
 }
 
 } // namespace kavelo::AX

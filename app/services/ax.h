@@ -58,5 +58,9 @@ void setFrame(Element& element, const Rect& frame);
 // position alone); writes that cannot be expressed are left out. One
 // answer per write, in order: false for a window left out, gone or refusing.
 std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes);
+// The same, and then where each window stands (none for a window gone or
+// left out).
+std::vector<bool> setFrames(Accessibility& accessibility, std::span<const FrameWrite> writes,
+                            std::vector<std::optional<Rect>>& landed);
 
 } // namespace kavelo::AX

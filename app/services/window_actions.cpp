@@ -80,17 +80,8 @@ ElementRef focusedOfFrontmost(const Platform& system)
 // Written, then read back where each window stands.
 Moves write(Accessibility& accessibility, std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>* frames)
 {
-    const std::vector<bool> answers = AX::setFrames(accessibility, writes);
-    // One batched read for the whole set, not a round trip per window.
-    std::vector<ElementRef> written;
-    written.reserve(writes.size());
-    for (const auto& w : writes)
-        written.push_back(w.element);
-    const auto facts = accessibility.facts(written);
     std::vector<std::optional<Rect>> now;
-    now.reserve(writes.size());
-    for (std::size_t i = 0; i < writes.size(); ++i)
-        now.push_back(i < facts.size() ? facts[i].frame : std::nullopt);
+    const std::vector<bool> answers = AX::setFrames(accessibility, writes, now);
     const Moves out = moves(writes, answers, now);
     if (frames)
         *frames = std::move(now);
@@ -188,7 +179,11 @@ std::optional<TidyMemory> focusWindow(const Desktop& desktop, Moves* moves)
 std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const std::optional<std::string>& onlyApp,
                                Moves* moves)
 {
-    const Snapshot snapshot = WindowCatalog::read(desktop);
+    // The catalog's own read of every window's frame, subrole and
+    // full-screen state serves the choice: read again, the server would
+    // answer the same.
+    std::unordered_map<WindowID, ElementFacts> facts;
+    const Snapshot snapshot = WindowCatalog::read(desktop, &facts);
     const auto screens = desktop.platform.displays.screens();
     if (screens.empty())
         return std::nullopt;
@@ -206,28 +201,20 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
     };
     std::vector<Group> groups;   // in the order their displays were first met
     TidyMemory memory;
-    // Every candidate's frame, subrole and full-screen state in one read: a
-    // window-by-window read waits on the server several times per window.
-    std::vector<const WindowEntry*> candidates;
-    std::vector<ElementRef> candidateElements;
     for (const auto& entry : snapshot.windows) {
         if (entry.state != WindowState::visible || (onlyApp && *onlyApp != entry.bundleID))
             continue;
-        if (ElementRef element = snapshot.element(entry.id)) {
-            candidates.push_back(&entry);
-            candidateElements.push_back(std::move(element));
-        }
-    }
-    const auto facts = desktop.platform.accessibility.facts(candidateElements);
-    for (std::size_t c = 0; c < candidates.size() && c < facts.size(); ++c) {
-        const WindowEntry& entry = *candidates[c];
-        ElementRef element = candidateElements[c];
-        const auto& frame = facts[c].frame;
+        ElementRef element = snapshot.element(entry.id);
+        const auto found = facts.find(entry.id);
+        if (!element || found == facts.end())
+            continue;
+        const ElementFacts& fact = found->second;
+        const auto& frame = fact.frame;
         if (!frame)
             continue;
-        if (facts[c].subrole != std::string(standardWindowSubrole))
+        if (fact.subrole != std::string(standardWindowSubrole))
             continue;
-        if (facts[c].fullScreen == true)
+        if (fact.fullScreen == true)
             continue;
         const Screen display = *screenFor(screens, primary, *frame);
         auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.screen.id == display.id; });

@@ -23,7 +23,7 @@ WindowEntry entryFor(const RunningApp& app, WindowID id, std::string title, Rect
 
 } // namespace
 
-Snapshot read(const Desktop& desktop)
+Snapshot read(const Desktop& desktop, std::unordered_map<WindowID, ElementFacts>* factsOut)
 {
     const Platform& system = desktop.platform;
     // One answer per window, whichever of the services below asks.
@@ -74,6 +74,8 @@ Snapshot read(const Desktop& desktop)
             ++synthetic;
             const WindowID id = f.number && *f.number != 0 ? *f.number : synthetic;
             snapshot.elements[id] = elements[i];
+            if (factsOut)
+                (*factsOut)[id] = f;
             const WindowState state = f.minimized.value_or(false) ? WindowState::minimized
                                       : app.hidden                ? WindowState::hidden
                                                                   : WindowState::visible;

@@ -4,6 +4,7 @@
 // afresh from the running applications, their accessibility windows and the
 // window server's list; nothing is cached.
 
+#include "app/platform/accessibility.h"
 #include "app/platform/element.h"
 #include "app/services/desktop.h"
 #include "core/window_entry.h"
@@ -40,7 +41,9 @@ inline constexpr double minimumListedWidth = 120;
 inline constexpr double minimumListedHeight = 80;
 
 // Main thread; never fails. Blocks while each application answers.
-Snapshot read(const Desktop& desktop);
+// `facts`: what the read found of each listed window's element, for a
+// caller that needs more of it than the entries keep.
+Snapshot read(const Desktop& desktop, std::unordered_map<WindowID, ElementFacts>* facts = nullptr);
 
 } // namespace WindowCatalog
 

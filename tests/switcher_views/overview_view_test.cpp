@@ -7,6 +7,7 @@
 #include "app/platform/sim/sim_desktop.h"
 #include "app/ui/key_cap.h"
 
+#include <QPaintEvent>
 #include <QTest>
 #include <QWindow>
 
@@ -319,6 +320,45 @@ TEST_F(OverviewViewTest, SearchingMovesTheCardsToTheirNewPlacesWithASpring)
     // A new opening starts with the cards in place.
     controller.show();
     EXPECT_FALSE(g.isRearranging());
+}
+
+// The first repaint after a letter covers every card that went: no card
+// that left the results stays drawn until the spring's first step.
+TEST_F(OverviewViewTest, ALetterRepaintsAtOnceEveryCardThatWent)
+{
+    populate();
+    controller.show();
+    settle();
+    OverviewGrid& g = grid();
+    std::map<WindowID, QRect> shown;
+    const auto [first, last] = g.builtRange();
+    for (int i = first; i < last && i < int(model().results().size()); ++i)
+        shown[model().results()[std::size_t(i)].id] = g.cardRect(i).toAlignedRect();
+    struct Regions : QObject {
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent*>(e)->region();
+            return false;
+        }
+        QRegion painted;
+    } regions;
+    g.installEventFilter(&regions);
+    QApplication::processEvents();
+    regions.painted = {};
+    QTest::keyClicks(view().searchField(), "inbox");
+    QApplication::processEvents();
+    g.removeEventFilter(&regions);
+    ASSERT_TRUE(g.isRearranging());
+    int gone = 0;
+    for (const auto& [id, rect] : shown) {
+        const auto& results = model().results();
+        if (std::any_of(results.begin(), results.end(), [&](const WindowEntry& w) { return w.id == id; }))
+            continue;
+        ++gone;
+        EXPECT_TRUE((QRegion(rect & g.rect()) - regions.painted).isEmpty()) << "window " << id;
+    }
+    EXPECT_GT(gone, 0);
 }
 
 // A moving card's spring stops once the card is within half a pixel of its

@@ -42,6 +42,7 @@ public:
     bool requestTrust() override { return inner_.requestTrust(); }
     std::optional<std::vector<ElementRef>> windows(std::int32_t pid) const override { return inner_.windows(pid); }
     ElementRef focusedWindow(std::int32_t pid) const override { return inner_.focusedWindow(pid); }
+    using Accessibility::setFrames;
     std::vector<bool> setFrames(std::span<const FrameWrite> writes) override
     {
         written += int(writes.size());

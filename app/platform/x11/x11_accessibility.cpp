@@ -259,6 +259,33 @@ public:
         }
         return out;
     }
+    std::vector<std::optional<Rect>> frames(std::span<const ElementRef> elements) const override
+    {
+        std::vector<std::optional<Rect>> out(elements.size());
+        std::vector<std::pair<std::size_t, const X11Element*>> ours;
+        for (std::size_t i = 0; i < elements.size(); ++i) {
+            const auto* element = dynamic_cast<const X11Element*>(elements[i].get());
+            if (element && element->ownedBy(impl))
+                ours.emplace_back(i, element);
+            else if (elements[i])
+                out[i] = Accessibility::frames(std::span(&elements[i], 1)).front();
+        }
+        if (ours.empty())
+            return out;
+        std::vector<xcb_window_t> windows;
+        for (const auto& [i, element] : ours)
+            windows.push_back(element->window());
+        impl.settleWrites();
+        const auto props = impl.read(windows, X11Fields::geometry);
+        impl.drainQueued();
+        for (std::size_t k = 0; k < ours.size(); ++k) {
+            const auto& [i, element] = ours[k];
+            const auto known = impl.knownFor(windows[k]);
+            if (props[k].alive && known && known->number == element->number())
+                out[i] = impl.frameOf(props[k]);
+        }
+        return out;
+    }
     std::vector<ElementFacts> facts(std::span<const ElementRef> elements) const override
     {
         std::vector<ElementFacts> out(elements.size());
@@ -302,7 +329,14 @@ public:
         const auto w = impl.focusedOf(pid);
         return w ? elementFor(impl, *w) : nullptr;
     }
-    std::vector<bool> setFrames(std::span<const FrameWrite> writes) override
+    std::vector<bool> setFrames(std::span<const FrameWrite> writes) override { return write(writes, nullptr); }
+    std::vector<bool> setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed) override
+    {
+        return write(writes, &landed);
+    }
+
+private:
+    std::vector<bool> write(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>* landed)
     {
         std::vector<FrameTarget> targets;
         std::vector<std::size_t> at;
@@ -317,9 +351,31 @@ public:
             }
         }
         std::vector<bool> done(writes.size(), false);
-        const auto ok = impl.writeFrames(targets);
+        std::vector<std::optional<Rect>> read;
+        const auto ok = impl.writeFrames(targets, landed ? &read : nullptr);
         for (std::size_t k = 0; k < at.size(); ++k)
             done[at[k]] = ok[k];
+        if (!landed)
+            return done;
+        // The writes that were not ours are read as `frames` reads them.
+        std::vector<ElementRef> others;
+        std::vector<std::size_t> otherAt;
+        for (std::size_t i = 0, k = 0; i < writes.size(); ++i) {
+            if (k < at.size() && at[k] == i) {
+                ++k;
+                continue;
+            }
+            others.push_back(writes[i].element);
+            otherAt.push_back(i);
+        }
+        landed->assign(writes.size(), std::nullopt);
+        for (std::size_t k = 0; k < at.size() && k < read.size(); ++k)
+            (*landed)[at[k]] = read[k];
+        if (!others.empty()) {
+            const auto frames = this->frames(others);
+            for (std::size_t k = 0; k < otherAt.size(); ++k)
+                (*landed)[otherAt[k]] = frames[k];
+        }
         return done;
     }
 };

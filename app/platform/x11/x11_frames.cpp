@@ -101,7 +101,8 @@ void Impl::unmaximize(xcb_window_t window, const ClientProps& p)
 }
 
 void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known, bool sizesOnTheWay)
+                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known, bool sizesOnTheWay,
+                    const std::vector<ClientProps>* current)
 {
     const bool sizing = step == WriteStep::size;
     std::vector<std::size_t> at;
@@ -116,15 +117,20 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
     // The size depends on where the window stands, so earlier moves must
     // have landed; a position names the visible corner, which needs the
     // window's margins.
-    if (sizing)
+    if (sizing && !current)
         settleWrites();
     // What the server says is where the window stands only once nothing we
     // sent is still on its way; then a request for what a window already
     // has is left out (the manager and the client would only redo it).
     const bool settled = skipUnchanged && (!writesOutstanding || (sizesOnTheWay && !sizing));
-    const auto props =
-        read(windows, sizing ? X11Fields::state | X11Fields::hints | X11Fields::geometry
-                             : X11Fields::state | X11Fields::geometry);
+    std::vector<ClientProps> props;
+    if (current) {
+        props.reserve(at.size());
+        for (std::size_t i : at)
+            props.push_back((*current)[i]);
+    } else {
+        props = read(windows, sizing ? stepFields : X11Fields::state | X11Fields::geometry);
+    }
     // Destructions the replies brought in are applied before the numbers
     // are checked.
     drainQueued();
@@ -177,7 +183,7 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
 // every window before the manager is waited for: once after the sizes and
 // the moves, once after the last sizes; the position alone is one step. A window the manager left where it stood, though it was sent
 // elsewhere, refused: its answer is false, as for a window that says no.
-std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
+std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::vector<std::optional<Rect>>* landed)
 {
     std::vector<bool> ok(targets.size(), true);
     std::vector<bool> gone(targets.size(), false);
@@ -187,23 +193,38 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets)
         windows.push_back(t.window);
     settleWrites();
     constrained.clear();
-    const auto before = read(windows, X11Fields::geometry);
+    // One read serves the frames before, the sizes and the moves: the sizes
+    // move no corner, so what it found of the positions still holds.
+    const unsigned fields = anySize ? stepFields : X11Fields::state | X11Fields::geometry;
+    const auto before = read(windows, fields);
     // The displays stay as they are for the length of one batch.
     const Bounds limits = anySize ? bounds() : Bounds{};
     // The manager takes requests in the order they come: the moves follow
     // the sizes without a wait between them (a move names the corner, which
     // no size changes), and one wait covers both.
     if (anySize)
-        sendStep(targets, WriteStep::size, ok, gone, true, &limits);
-    sendStep(targets, WriteStep::position, ok, gone, true, &limits, true);
+        sendStep(targets, WriteStep::size, ok, gone, true, &limits, false, &before);
+    sendStep(targets, WriteStep::position, ok, gone, true, &limits, true, &before);
     settleWrites();
+    // The read for the last sizes is the read after, unless they send
+    // something.
+    auto after = read(windows, fields);
     if (anySize) {
-        sendStep(targets, WriteStep::size, ok, gone, true, &limits);
-        settleWrites();
+        sendStep(targets, WriteStep::size, ok, gone, true, &limits, false, &after);
+        if (writesOutstanding) {
+            settleWrites();
+            after = read(windows, fields);
+        }
     }
-
-    const auto after = read(windows, X11Fields::geometry | X11Fields::hints | X11Fields::state);
     drainQueued();
+    if (landed) {
+        landed->assign(targets.size(), std::nullopt);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            const auto known = knownFor(targets[i].window);
+            if (after[i].alive && known && known->number == targets[i].number)
+                (*landed)[i] = frameOf(after[i]);
+        }
+    }
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (!ok[i])
             continue;

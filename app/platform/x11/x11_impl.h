@@ -254,10 +254,16 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // `sizesOnTheWay`: only sizes are still on their way, which move no
     // corner, so positions read now are where the windows stand.
     // `known`: the displays' bounds when the caller has read them.
+    // `current`: every target's window as the caller read it (the fields
+    // of `stepFields`), with nothing sent since but sizes; else it is read.
     void sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
                   std::vector<bool>& gone, bool skipUnchanged = false, const Bounds* known = nullptr,
-                  bool sizesOnTheWay = false);
-    std::vector<bool> writeFrames(std::span<const FrameTarget> targets);
+                  bool sizesOnTheWay = false, const std::vector<ClientProps>* current = nullptr);
+    static constexpr unsigned stepFields = X11Fields::state | X11Fields::hints | X11Fields::geometry;
+    // `landed`: where each window stands afterwards, in points; none for a
+    // window gone.
+    std::vector<bool> writeFrames(std::span<const FrameTarget> targets,
+                                  std::vector<std::optional<Rect>>* landed = nullptr);
 
     // Writes. They go through the window manager and settle later; the next
     // read waits for the manager to have handled them.
