@@ -86,6 +86,7 @@ void QtPopoverWindow::place()
         return;
     const QSize size = view_->size();
     const Rect at = place_(Size(size.width(), size.height()));
+    placed_ = at;
     frame_->setGeometry(pixelRect(host_ ? host_->toolkitFrame(at) : at));
 }
 
@@ -101,6 +102,8 @@ std::optional<Rect> QtPopoverWindow::frame() const
 {
     if (!isOpen())
         return std::nullopt;
+    if (placed_)
+        return placed_;
     const QRect g = frame_->geometry();
     const Rect frame(g.x(), g.y(), g.width(), g.height());
     return host_ ? host_->frameOfToolkit(frame) : frame;

@@ -57,6 +57,10 @@ private:
     std::unique_ptr<PopoverFrame> frame_;
     QPointer<MenuPanelView> view_;
     std::function<Rect(Size)> place_;
+    // Where it was placed, in points: the toolkit's own geometry of a
+    // window just moved onto a monitor of another scale can still be
+    // counted at the old scale for a while.
+    std::optional<Rect> placed_;
     std::function<void()> closed_;
 };
 
