@@ -78,4 +78,9 @@ public:
     virtual std::vector<bool> setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed);
 };
 
+// Fills `landed` for the writes not listed in `sent` (ascending indices)
+// with where their windows stand, as `frames` reads them, in one read.
+void readUnsent(const Accessibility& accessibility, std::span<const FrameWrite> writes,
+                const std::vector<std::size_t>& sent, std::vector<std::optional<Rect>>& landed);
+
 } // namespace kavelo

@@ -85,6 +85,28 @@ std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes, s
     return done;
 }
 
+void readUnsent(const Accessibility& accessibility, std::span<const FrameWrite> writes,
+                const std::vector<std::size_t>& sent, std::vector<std::optional<Rect>>& landed)
+{
+    std::vector<ElementRef> unsent;
+    std::vector<std::size_t> unsentAt;
+    for (std::size_t i = 0, k = 0; i < writes.size(); ++i) {
+        if (k < sent.size() && sent[k] == i) {
+            ++k;
+            continue;
+        }
+        if (writes[i].element) {
+            unsent.push_back(writes[i].element);
+            unsentAt.push_back(i);
+        }
+    }
+    if (unsent.empty())
+        return;
+    const auto frames = accessibility.frames(unsent);
+    for (std::size_t k = 0; k < unsentAt.size() && k < frames.size(); ++k)
+        landed[unsentAt[k]] = frames[k];
+}
+
 std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes)
 {
     std::vector<bool> done;

@@ -85,23 +85,7 @@ std::vector<bool> sendFrames(Accessibility& accessibility, std::span<const Frame
     for (std::size_t i = 0; i < at.size() && i < read.size(); ++i)
         (*landed)[at[i]] = read[i];
     // Windows left out stand where they stood; they are read all the same.
-    std::vector<ElementRef> leftOut;
-    std::vector<std::size_t> leftAt;
-    for (std::size_t i = 0, k = 0; i < writes.size(); ++i) {
-        if (k < at.size() && at[k] == i) {
-            ++k;
-            continue;
-        }
-        if (writes[i].element) {
-            leftOut.push_back(writes[i].element);
-            leftAt.push_back(i);
-        }
-    }
-    if (!leftOut.empty()) {
-        const auto frames = accessibility.frames(leftOut);
-        for (std::size_t k = 0; k < leftAt.size() && k < frames.size(); ++k)
-            (*landed)[leftAt[k]] = frames[k];
-    }
+    readUnsent(accessibility, writes, at, *landed);
     return done;
 }
 

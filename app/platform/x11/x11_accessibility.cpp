@@ -261,67 +261,24 @@ public:
     }
     std::vector<std::optional<Rect>> frames(std::span<const ElementRef> elements) const override
     {
-        std::vector<std::optional<Rect>> out(elements.size());
-        std::vector<std::pair<std::size_t, const X11Element*>> ours;
-        for (std::size_t i = 0; i < elements.size(); ++i) {
-            const auto* element = dynamic_cast<const X11Element*>(elements[i].get());
-            if (element && element->ownedBy(impl))
-                ours.emplace_back(i, element);
-            else if (elements[i])
-                out[i] = Accessibility::frames(std::span(&elements[i], 1)).front();
-        }
-        if (ours.empty())
-            return out;
-        std::vector<xcb_window_t> windows;
-        for (const auto& [i, element] : ours)
-            windows.push_back(element->window());
-        impl.settleWrites();
-        const auto props = impl.read(windows, X11Fields::geometry);
-        impl.drainQueued();
-        for (std::size_t k = 0; k < ours.size(); ++k) {
-            const auto& [i, element] = ours[k];
-            const auto known = impl.knownFor(windows[k]);
-            if (props[k].alive && known && known->number == element->number())
-                out[i] = impl.frameOf(props[k]);
-        }
-        return out;
+        return readOurs<std::optional<Rect>>(
+            elements, X11Fields::geometry,
+            [this](const ElementRef& e) { return Accessibility::frames(std::span(&e, 1)).front(); },
+            [this](const X11Element&, const ClientProps& p, xcb_window_t) { return impl.frameOf(p); });
     }
     std::vector<ElementFacts> facts(std::span<const ElementRef> elements) const override
     {
-        std::vector<ElementFacts> out(elements.size());
-        // Where in `elements` each of ours stands; another backend's answer
-        // for themselves.
-        std::vector<std::pair<std::size_t, const X11Element*>> ours;
-        for (std::size_t i = 0; i < elements.size(); ++i) {
-            const auto* element = dynamic_cast<const X11Element*>(elements[i].get());
-            if (element && element->ownedBy(impl))
-                ours.emplace_back(i, element);
-            else if (elements[i])
-                out[i] = Accessibility::facts(std::span(&elements[i], 1)).front();
-        }
-        if (ours.empty())
-            return out;
-        std::vector<xcb_window_t> windows;
-        for (const auto& [i, element] : ours)
-            windows.push_back(element->window());
-        impl.settleWrites();
-        const auto props = impl.read(windows, X11Fields::geometry | X11Fields::title | subroleFields);
-        // The replies have queued every destruction sent before them.
-        impl.drainQueued();
-        for (std::size_t k = 0; k < ours.size(); ++k) {
-            const auto& [i, element] = ours[k];
-            const auto& p = props[k];
-            const auto known = impl.knownFor(windows[k]);
-            if (!p.alive || !known || known->number != element->number())
-                continue;
-            out[i] = ElementFacts{.number = element->number(),
-                                  .subrole = subroleOf(impl, p),
-                                  .title = p.title.value_or(""),
-                                  .minimized = minimizedOf(impl, p, element->pid(), windows[k]),
-                                  .frame = impl.frameOf(p),
-                                  .fullScreen = p.hasState(impl.ewmh._NET_WM_STATE_FULLSCREEN)};
-        }
-        return out;
+        return readOurs<ElementFacts>(
+            elements, X11Fields::geometry | X11Fields::title | subroleFields,
+            [this](const ElementRef& e) { return Accessibility::facts(std::span(&e, 1)).front(); },
+            [this](const X11Element& element, const ClientProps& p, xcb_window_t window) {
+                return ElementFacts{.number = element.number(),
+                                    .subrole = subroleOf(impl, p),
+                                    .title = p.title.value_or(""),
+                                    .minimized = minimizedOf(impl, p, element.pid(), window),
+                                    .frame = impl.frameOf(p),
+                                    .fullScreen = p.hasState(impl.ewmh._NET_WM_STATE_FULLSCREEN)};
+            });
     }
     ElementRef focusedWindow(std::int32_t pid) const override
     {
@@ -336,6 +293,39 @@ public:
     }
 
 private:
+    // Our elements' windows read in one batch, each answered by `answer`;
+    // another backend's elements by `other`. A window that closed, or whose
+    // number went to another, answers nothing.
+    template <class Out, class Other, class Answer>
+    std::vector<Out> readOurs(std::span<const ElementRef> elements, unsigned fields, const Other& other,
+                              const Answer& answer) const
+    {
+        std::vector<Out> out(elements.size());
+        std::vector<std::pair<std::size_t, const X11Element*>> ours;
+        for (std::size_t i = 0; i < elements.size(); ++i) {
+            const auto* element = dynamic_cast<const X11Element*>(elements[i].get());
+            if (element && element->ownedBy(impl))
+                ours.emplace_back(i, element);
+            else if (elements[i])
+                out[i] = other(elements[i]);
+        }
+        if (ours.empty())
+            return out;
+        std::vector<xcb_window_t> windows;
+        for (const auto& [i, element] : ours)
+            windows.push_back(element->window());
+        impl.settleWrites();
+        const auto props = impl.read(windows, fields);
+        // The replies have queued every destruction sent before them.
+        impl.drainQueued();
+        for (std::size_t k = 0; k < ours.size(); ++k) {
+            const auto& [i, element] = ours[k];
+            const auto known = impl.knownFor(windows[k]);
+            if (props[k].alive && known && known->number == element->number())
+                out[i] = answer(*element, props[k], windows[k]);
+        }
+        return out;
+    }
     std::vector<bool> write(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>* landed)
     {
         std::vector<FrameTarget> targets;
@@ -357,25 +347,11 @@ private:
             done[at[k]] = ok[k];
         if (!landed)
             return done;
-        // The writes that were not ours are read as `frames` reads them.
-        std::vector<ElementRef> others;
-        std::vector<std::size_t> otherAt;
-        for (std::size_t i = 0, k = 0; i < writes.size(); ++i) {
-            if (k < at.size() && at[k] == i) {
-                ++k;
-                continue;
-            }
-            others.push_back(writes[i].element);
-            otherAt.push_back(i);
-        }
         landed->assign(writes.size(), std::nullopt);
         for (std::size_t k = 0; k < at.size() && k < read.size(); ++k)
             (*landed)[at[k]] = read[k];
-        if (!others.empty()) {
-            const auto frames = this->frames(others);
-            for (std::size_t k = 0; k < otherAt.size(); ++k)
-                (*landed)[otherAt[k]] = frames[k];
-        }
+        // The writes that were not ours are read as `frames` reads them.
+        readUnsent(*this, writes, at, *landed);
         return done;
     }
 };
