@@ -1,6 +1,6 @@
 // Frame writes through the window manager: the size a window takes (the
 // display's visible frame, its size hints, its own shadow margins), and the
-// batch that sends one step for every window before it waits once.
+// batch that sends one request for every window before it waits once.
 
 #include "app/platform/x11/x11_impl.h"
 
@@ -16,11 +16,11 @@ Impl::Bounds Impl::bounds() const
     return Bounds{.monitors = monitors(), .workAreas = workAreas(), .desktop = currentDesktopIndex().value_or(0)};
 }
 
-Size Impl::clientSize(const Bounds& b, const ClientProps& p, Size wanted) const
+Size Impl::clientSize(const Bounds& b, const ClientProps& p, Size wanted, std::optional<Point> at) const
 {
     double width = wanted.width;
     double height = wanted.height;
-    const Point corner = rootFrameOf(p).origin;
+    const Point corner = at ? *at : rootFrameOf(p).origin;
     const Monitor* under = nullptr;
     for (const auto& m : b.monitors)
         if (m.frame.contains(corner)) {
@@ -101,10 +101,11 @@ void Impl::unmaximize(xcb_window_t window, const ClientProps& p)
 }
 
 void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
-                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known, bool sizesOnTheWay,
+                    std::vector<bool>& gone, bool skipUnchanged, const Bounds* known,
                     const std::vector<ClientProps>* current)
 {
     const bool sizing = step == WriteStep::size;
+    const bool whole = step == WriteStep::frame;
     std::vector<std::size_t> at;
     std::vector<xcb_window_t> windows;
     for (std::size_t i = 0; i < targets.size(); ++i)
@@ -117,24 +118,24 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
     // The size depends on where the window stands, so earlier moves must
     // have landed; a position names the visible corner, which needs the
     // window's margins.
-    if (sizing && !current)
+    if ((sizing || whole) && !current)
         settleWrites();
     // What the server says is where the window stands only once nothing we
     // sent is still on its way; then a request for what a window already
     // has is left out (the manager and the client would only redo it).
-    const bool settled = skipUnchanged && (!writesOutstanding || (sizesOnTheWay && !sizing));
+    const bool settled = skipUnchanged && !writesOutstanding;
     std::vector<ClientProps> props;
     if (current) {
         props.reserve(at.size());
         for (std::size_t i : at)
             props.push_back((*current)[i]);
     } else {
-        props = read(windows, sizing ? stepFields : X11Fields::state | X11Fields::geometry);
+        props = read(windows, sizing || whole ? stepFields : X11Fields::state | X11Fields::geometry);
     }
     // Destructions the replies brought in are applied before the numbers
     // are checked.
     drainQueued();
-    const Bounds limits = known ? *known : sizing ? bounds() : Bounds{};
+    const Bounds limits = known ? *known : sizing || whole ? bounds() : Bounds{};
     for (std::size_t k = 0; k < at.size(); ++k) {
         const std::size_t i = at[k];
         const FrameTarget& t = targets[i];
@@ -150,15 +151,8 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
                 ok[i] = false;
                 continue;
             }
-            const Size size = clientSize(limits, p, t.frame.size);
-            if (settled && !maximized(p) && std::lround(size.width) == std::lround(p.client.width()) &&
-                std::lround(size.height) == std::lround(p.client.height()))
-                continue;
-            // The manager already answered this size with one of its own:
-            // asked again, it would only stay silent.
-            if (const auto it = constrained.find(t.window);
-                it != constrained.end() &&
-                it->second == std::pair(int(std::lround(size.width)), int(std::lround(size.height))))
+            const auto size = sizeToSend(limits, t, p, settled, std::nullopt);
+            if (!size)
                 continue;
             unmaximize(t.window, p);
             moveResize(t.window, std::nullopt, size, p.extents);
@@ -168,20 +162,46 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
                 continue;
             }
             const Point corner(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top);
-            if (settled && !maximized(p) &&
-                std::lround(corner.x) == std::lround(p.client.minX() - p.extents.left) &&
-                std::lround(corner.y) == std::lround(p.client.minY() - p.extents.top))
+            const bool moves = !settled || maximized(p) ||
+                               std::lround(corner.x) != std::lround(p.client.minX() - p.extents.left) ||
+                               std::lround(corner.y) != std::lround(p.client.minY() - p.extents.top);
+            // Sized for the display under the corner it is sent to, the
+            // window is configured once, not once for each.
+            std::optional<Size> size;
+            if (whole && t.sizeToo) {
+                if (sizeSettable(p))
+                    size = sizeToSend(limits, t, p, settled, t.frame.origin);
+                else
+                    ok[i] = false;
+            }
+            if (!moves && !size)
                 continue;
             unmaximize(t.window, p);
-            moveResize(t.window, corner, std::nullopt, p.extents);
+            moveResize(t.window, moves ? std::optional(corner) : std::nullopt, size, p.extents);
         }
     }
     xcb_flush(c);
 }
 
-// Size, position, size, as a single write does, but each step sent for
-// every window before the manager is waited for: once after the sizes and
-// the moves, once after the last sizes; the position alone is one step. A window the manager left where it stood, though it was sent
+std::optional<Size> Impl::sizeToSend(const Bounds& limits, const FrameTarget& t, const ClientProps& p, bool settled,
+                                     std::optional<Point> corner) const
+{
+    const Size size = clientSize(limits, p, t.frame.size, corner);
+    if (settled && !maximized(p) && std::lround(size.width) == std::lround(p.client.width()) &&
+        std::lround(size.height) == std::lround(p.client.height()))
+        return std::nullopt;
+    // The manager already answered this size with one of its own: asked
+    // again, it would only stay silent.
+    if (const auto it = constrained.find(t.window);
+        it != constrained.end() && it->second == std::pair(int(std::lround(size.width)), int(std::lround(size.height))))
+        return std::nullopt;
+    return size;
+}
+
+// Every window's size and position in one request, the size taken against
+// the display it is sent to, then a last size for any window the manager
+// placed or sized otherwise; the manager is waited for once after each of
+// the two. A window the manager left where it stood, though it was sent
 // elsewhere, refused: its answer is false, as for a window that says no.
 std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::vector<std::optional<Rect>>* landed)
 {
@@ -199,18 +219,13 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
     const auto before = read(windows, fields);
     // The displays stay as they are for the length of one batch.
     const Bounds limits = anySize ? bounds() : Bounds{};
-    // The manager takes requests in the order they come: the moves follow
-    // the sizes without a wait between them (a move names the corner, which
-    // no size changes), and one wait covers both.
-    if (anySize)
-        sendStep(targets, WriteStep::size, ok, gone, true, &limits, false, &before);
-    sendStep(targets, WriteStep::position, ok, gone, true, &limits, true, &before);
+    sendStep(targets, WriteStep::frame, ok, gone, true, &limits, &before);
     settleWrites();
     // The read for the last sizes is the read after, unless they send
     // something.
     auto after = read(windows, fields);
     if (anySize) {
-        sendStep(targets, WriteStep::size, ok, gone, true, &limits, false, &after);
+        sendStep(targets, WriteStep::size, ok, gone, true, &limits, &after);
         if (writesOutstanding) {
             settleWrites();
             after = read(windows, fields);

@@ -64,8 +64,9 @@ struct FrameTarget {
     bool sizeToo = true;   // false: the position alone
 };
 
-// The two requests a frame write is made of.
-enum class WriteStep { size, position };
+// The requests a frame write is made of: the size, the position, or both in
+// one request.
+enum class WriteStep { size, position, frame };
 
 // Whether a manager applied a write, from the frames before and after it.
 namespace FrameCheck {
@@ -246,19 +247,23 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // The client size that gives a visible frame of `wanted`, as the window
     // takes it: within the visible frame of its display, snapped down to its
     // size increments, within its maximum and never below its minimum.
-    Size clientSize(const Bounds& bounds, const ClientProps& props, Size wanted) const;
+    // `corner`: where its visible frame will stand, when not where it stands.
+    Size clientSize(const Bounds& bounds, const ClientProps& props, Size wanted,
+                    std::optional<Point> corner = std::nullopt) const;
     bool sizeSettable(const ClientProps& props) const;
     bool maximized(const ClientProps& props) const;
     void unmaximize(xcb_window_t window, const ClientProps& props);
     // `skipUnchanged`: leave out requests for what a window already has;
-    // `sizesOnTheWay`: only sizes are still on their way, which move no
-    // corner, so positions read now are where the windows stand.
     // `known`: the displays' bounds when the caller has read them.
     // `current`: every target's window as the caller read it (the fields
-    // of `stepFields`), with nothing sent since but sizes; else it is read.
+    // of `stepFields`), with nothing sent since; else it is read.
     void sendStep(std::span<const FrameTarget> targets, WriteStep step, std::vector<bool>& ok,
                   std::vector<bool>& gone, bool skipUnchanged = false, const Bounds* known = nullptr,
-                  bool sizesOnTheWay = false, const std::vector<ClientProps>* current = nullptr);
+                  const std::vector<ClientProps>* current = nullptr);
+    // The size to ask of a window in a batch; none when it has it already or
+    // the manager answered it with its own.
+    std::optional<Size> sizeToSend(const Bounds& limits, const FrameTarget& target, const ClientProps& props,
+                                   bool settled, std::optional<Point> corner) const;
     static constexpr unsigned stepFields = X11Fields::state | X11Fields::hints | X11Fields::geometry;
     // `landed`: where each window stands afterwards, in points; none for a
     // window gone.
