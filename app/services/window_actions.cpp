@@ -181,7 +181,9 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
 {
     // The catalog's own read of every window's frame, subrole and
     // full-screen state serves the choice: read again, the server would
-    // answer the same.
+    // answer the same. So do the displays, read once for the choice and the
+    // batch.
+    const Handle together = desktop.platform.windowServer.shareReads();
     std::unordered_map<WindowID, ElementFacts> facts;
     const Snapshot snapshot = WindowCatalog::read(desktop, &facts);
     const auto screens = desktop.platform.displays.screens();

@@ -153,6 +153,7 @@ void Impl::handle(xcb_generic_event_t* event)
         } else if (e->atom == ewmh._NET_SUPPORTING_WM_CHECK) {
             queue([this] { notifyAll(&Impl::managerObservers); });
         } else if (e->atom == ewmh._NET_WORKAREA) {
+            shared.workAreas.reset();
             queue([this] { notifyAll(&Impl::displayObservers); });
         } else if (e->atom == ewmh._NET_CLIENT_LIST_STACKING) {
             if (std::any_of(panels.begin(), panels.end(), [](const auto& p) { return p.second.managed; }))
@@ -188,6 +189,7 @@ void Impl::handle(xcb_generic_event_t* event)
     default: break;
     }
     if (hasRandr && (type == randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase + XCB_RANDR_NOTIFY)) {
+        shared.monitors.reset();
         queue([this] {
             refreshMap();
             notifyAll(&Impl::displayObservers);

@@ -213,22 +213,22 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         windows.push_back(t.window);
     settleWrites();
     constrained.clear();
-    // One read serves the frames before, the sizes and the moves: the sizes
-    // move no corner, so what it found of the positions still holds.
+    // One read serves the frames before and the requests; it and the read
+    // after are the server's answers now, not what a caller's reads shared.
     const unsigned fields = anySize ? stepFields : X11Fields::state | X11Fields::geometry;
-    const auto before = read(windows, fields);
+    const auto before = readFresh(windows, fields);
     // The displays stay as they are for the length of one batch.
     const Bounds limits = anySize ? bounds() : Bounds{};
     sendStep(targets, WriteStep::frame, ok, gone, true, &limits, &before);
     settleWrites();
     // The read for the last sizes is the read after, unless they send
     // something.
-    auto after = read(windows, fields);
+    auto after = readFresh(windows, fields);
     if (anySize) {
         sendStep(targets, WriteStep::size, ok, gone, true, &limits, &after);
         if (writesOutstanding) {
             settleWrites();
-            after = read(windows, fields);
+            after = readFresh(windows, fields);
         }
     }
     drainQueued();

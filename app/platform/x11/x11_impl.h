@@ -135,6 +135,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::uint32_t resourceMask = 0;
     bool wmPresent = false;
     bool writesOutstanding = false;
+    struct Monitor {
+        std::string rawName;
+        xcb_atom_t nameAtom = XCB_NONE;
+        Rect frame;          // root coordinates
+        bool primary = false;
+        std::vector<std::uint32_t> outputs;
+    };
     // Answers shared by the reads of one batch: a catalog asks the same
     // windows three or four times in one call, and each read of 100 windows
     // costs the server 1500 requests.
@@ -142,6 +149,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         std::optional<std::vector<xcb_window_t>> stacking;
         std::unordered_map<xcb_window_t, ClientProps> props;
         std::optional<std::optional<std::uint32_t>> desktop;
+        std::optional<std::vector<Monitor>> monitors;
+        std::optional<std::vector<Rect>> workAreas;
     };
     int sharingReads = 0;
     mutable SharedReads shared;
@@ -220,13 +229,6 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     ToolkitScreens toolkitScreens;
     Rect rootFrameOf(const ClientProps& props) const;
     Rect frameOf(const ClientProps& props) const { return map.toPoints(rootFrameOf(props)); }
-    struct Monitor {
-        std::string rawName;
-        xcb_atom_t nameAtom = XCB_NONE;
-        Rect frame;          // root coordinates
-        bool primary = false;
-        std::vector<std::uint32_t> outputs;
-    };
     std::vector<Monitor> monitors() const;
     std::vector<Rect> workAreas() const;   // per desktop, root coordinates
     // The map for the monitors and scales now; whether it changed.

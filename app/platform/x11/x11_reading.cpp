@@ -354,6 +354,9 @@ Rect Impl::rootFrameOf(const ClientProps& p) const
 
 std::vector<Impl::Monitor> Impl::monitors() const
 {
+    forgetSharedAfterWrites();
+    if (sharingReads > 0 && shared.monitors)
+        return *shared.monitors;
     std::vector<Monitor> out;
     if (hasRandr) {
         XReply<xcb_randr_get_monitors_reply_t> reply(
@@ -395,11 +398,16 @@ std::vector<Impl::Monitor> Impl::monitors() const
             return std::pair(a.frame.minY(), a.frame.minX()) < std::pair(b.frame.minY(), b.frame.minX());
         });
     std::rotate(out.begin(), primary, primary + 1);
+    if (sharingReads > 0)
+        shared.monitors = out;
     return out;
 }
 
 std::vector<Rect> Impl::workAreas() const
 {
+    forgetSharedAfterWrites();
+    if (sharingReads > 0 && shared.workAreas)
+        return *shared.workAreas;
     std::vector<Rect> out;
     auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
     xcb_ewmh_get_workarea_reply_t reply;
@@ -409,6 +417,8 @@ std::vector<Rect> Impl::workAreas() const
                                reply.workarea[i].height));
         xcb_ewmh_get_workarea_reply_wipe(&reply);
     }
+    if (sharingReads > 0)
+        shared.workAreas = out;
     return out;
 }
 
