@@ -251,6 +251,10 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
             ids.push_back(group.windows[i].id);
         }
     }
+    // Back to front: a window that leaves its place uncovers only windows
+    // already at theirs, which draw there once, not windows about to leave.
+    std::reverse(writes.begin(), writes.end());
+    std::reverse(ids.begin(), ids.end());
     // Read only once the whole batch has settled: a window may still change
     // its own size in answer to a neighbour's move or its own.
     std::vector<std::optional<Rect>> now;
