@@ -21,6 +21,7 @@
 #include "support/x11_session.h"
 
 #include <QApplication>
+#include <QBackingStore>
 
 #include <gtest/gtest.h>
 
@@ -389,6 +390,12 @@ TEST_P(FocusModesX11, NoPeekBandsFollowTheXtermAndLetClicksThrough)
         EXPECT_LT(shaded->red(), 80);
     } else {
         EXPECT_EQ(shaded->rgb(), QColor(Qt::black).rgb());
+    }
+    // The server fills them: no band holds a picture the size of its part of the display.
+    for (ShadeBandWindow* band : bands) {
+        if (band->isVisible() && band->backingStore()) {
+            EXPECT_TRUE(band->backingStore()->size().isEmpty()) << band->backingStore()->size().width();
+        }
     }
 
     // A click on a band reaches the second xterm below it.

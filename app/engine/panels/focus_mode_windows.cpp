@@ -10,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -147,6 +148,38 @@ QColor ShadeBandWindow::darkColor() const
     return black;
 }
 
+bool ShadeBandWindow::filledByServer() const
+{
+    return !glass_ && QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+void ShadeBandWindow::fillByServer()
+{
+    // A picture of a display-wide band would hold some 8 MB of shared memory
+    // for one colour.
+    setUpdatesEnabled(!filledByServer());
+    if (!filledByServer() || !testAttribute(Qt::WA_WState_Created))
+        return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    // Black, premultiplied; the server cuts the alpha byte off where the
+    // window has no alpha.
+    const std::uint32_t pixel = std::uint32_t(std::lround(darkColor().alphaF() * 255)) << 24;
+    const auto window = xcb_window_t(winId());
+    xcb_change_window_attributes(c, window, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(c, 0, window, 0, 0, 0, 0);
+    xcb_flush(c);
+}
+
+void ShadeBandWindow::showEvent(QShowEvent* event)
+{
+    // Each showing may bring a new native window.
+    fillByServer();
+    FreePanel::showEvent(event);
+}
+
 void ShadeBandWindow::setLook(double darkness, bool blur)
 {
     darkness_ = darkness;
@@ -162,6 +195,7 @@ void ShadeBandWindow::setLook(double darkness, bool blur)
     }
     static_cast<Fill*>(dark_)->color = darkColor();
     dark_->update();
+    fillByServer();
     showOrHide();
 }
 

@@ -65,10 +65,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void showOrHide();
     bool blends() const;
+    // On a real display a plain band is the native window's own background:
+    // the server fills it, and the toolkit keeps no picture of it.
+    bool filledByServer() const;
+    void fillByServer();
 
     QWidget* dark_;
     GlassBackground* glass_ = nullptr;
