@@ -313,6 +313,12 @@ TEST_P(FocusModesX11, CleanSpaceFillsTheMonitorWithCurtainsBelowTheXtermUntilAno
     const auto corner = pixel(3, 1075);
     ASSERT_TRUE(corner);
     EXPECT_EQ(corner->rgb(), QColor(Theme::night().rgb()).rgb());
+    // Without the shadow a curtain is one colour, filled by the server.
+    for (CurtainWindow* curtain : curtains) {
+        if (!GetParam() && curtain->backingStore()) {
+            EXPECT_TRUE(curtain->backingStore()->size().isEmpty()) << curtain->backingStore()->size().width();
+        }
+    }
 
     // The user picks the other application in a task bar: the mode ends.
     activate(second.id);

@@ -11,6 +11,8 @@
 //   (there is no live blur). Where the window server cannot blend (no
 //   compositing manager), a band is opaque black, and hidden while it would
 //   show nothing.
+// On a real display a band, and a curtain without its shadow, is its native
+// window's background, which the server fills.
 
 #include "app/engine/focus_mode_panels.h"
 #include "app/ui/free_panel.h"
@@ -70,9 +72,6 @@ protected:
 private:
     void showOrHide();
     bool blends() const;
-    // On a real display a plain band is the native window's own background:
-    // the server fills it, and the toolkit keeps no picture of it.
-    bool filledByServer() const;
     void fillByServer();
 
     QWidget* dark_;
