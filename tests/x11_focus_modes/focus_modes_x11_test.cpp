@@ -21,6 +21,7 @@
 #include "support/x11_session.h"
 
 #include <QApplication>
+#include <QBackingStore>
 
 #include <gtest/gtest.h>
 
@@ -312,6 +313,12 @@ TEST_P(FocusModesX11, CleanSpaceFillsTheMonitorWithCurtainsBelowTheXtermUntilAno
     const auto corner = pixel(3, 1075);
     ASSERT_TRUE(corner);
     EXPECT_EQ(corner->rgb(), QColor(Theme::night().rgb()).rgb());
+    // Without the shadow a curtain is one colour, filled by the server.
+    for (CurtainWindow* curtain : curtains) {
+        if (!GetParam() && curtain->backingStore()) {
+            EXPECT_TRUE(curtain->backingStore()->size().isEmpty()) << curtain->backingStore()->size().width();
+        }
+    }
 
     // The user picks the other application in a task bar: the mode ends.
     activate(second.id);
@@ -389,6 +396,12 @@ TEST_P(FocusModesX11, NoPeekBandsFollowTheXtermAndLetClicksThrough)
         EXPECT_LT(shaded->red(), 80);
     } else {
         EXPECT_EQ(shaded->rgb(), QColor(Qt::black).rgb());
+    }
+    // The server fills them: no band holds a picture the size of its part of the display.
+    for (ShadeBandWindow* band : bands) {
+        if (band->isVisible() && band->backingStore()) {
+            EXPECT_TRUE(band->backingStore()->size().isEmpty()) << band->backingStore()->size().width();
+        }
     }
 
     // A click on a band reaches the second xterm below it.

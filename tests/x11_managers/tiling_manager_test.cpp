@@ -144,6 +144,8 @@ TEST_F(UnderI3Test, TidySaysNothingMovedAndAFloatingDialogSnapsByItsFrame)
     const Rect usable = WindowActions::usable(*desktop, screen).value();
     const std::size_t toasts = d.views().toasts.shown.size();
     d->run(Command::snapLeft);
+    // i3 may move a floating container a few milliseconds after it told its client.
+    until([&] { return container(dialog->id).origin == usable.origin; });
     const Rect frame = container(dialog->id);
     EXPECT_EQ(frame.origin, usable.origin) << "the frame at the corner, on screen";
     EXPECT_EQ(d.views().toasts.shown.size(), toasts) << "a snap that went says nothing";

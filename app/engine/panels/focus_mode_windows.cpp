@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace kavelo {
 
@@ -41,6 +42,32 @@ void skipTaskbarAndPager(QWidget& window)
         return;
     xcb_change_property(c, XCB_PROP_MODE_APPEND, xcb_window_t(window.winId()), state, XCB_ATOM_ATOM, 32,
                         std::uint32_t(skips.size()), skips.data());
+}
+
+// On a real display a window of one colour is its native window's
+// background, filled by the server: the toolkit keeps no picture of it (some
+// 8 MB of shared memory for a whole display). Without a colour, or elsewhere,
+// the toolkit paints it.
+void serverFill(QWidget& window, std::optional<QColor> color)
+{
+    const bool server = color && QGuiApplication::platformName() == QLatin1String("xcb");
+    window.setUpdatesEnabled(!server);
+    if (!server || !window.testAttribute(Qt::WA_WState_Created))
+        return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    // Premultiplied; the server cuts the alpha byte off where the window has
+    // no alpha.
+    const QRgb p = color->rgba();
+    const auto premultiplied = [a = qAlpha(p)](int v) { return std::uint32_t(v * a / 255); };
+    const std::uint32_t pixel = std::uint32_t(qAlpha(p)) << 24 | premultiplied(qRed(p)) << 16 |
+                                premultiplied(qGreen(p)) << 8 | premultiplied(qBlue(p));
+    const auto native = xcb_window_t(window.winId());
+    xcb_change_window_attributes(c, native, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(c, 0, native, 0, 0, 0, 0);
+    xcb_flush(c);
 }
 
 // A plain fill in one colour.
@@ -108,6 +135,8 @@ void CurtainWindow::showEvent(QShowEvent* event)
     // Before the native window is mapped, which follows this event.
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         skipTaskbarAndPager(*this);
+    // Without its shadow it is one colour.
+    serverFill(*this, shadow() > 0 ? std::nullopt : std::optional(Theme::night()));
     FreePanel::showEvent(event);
 }
 
@@ -147,6 +176,18 @@ QColor ShadeBandWindow::darkColor() const
     return black;
 }
 
+void ShadeBandWindow::fillByServer()
+{
+    serverFill(*this, glass_ ? std::nullopt : std::optional(darkColor()));
+}
+
+void ShadeBandWindow::showEvent(QShowEvent* event)
+{
+    // Each showing may bring a new native window.
+    fillByServer();
+    FreePanel::showEvent(event);
+}
+
 void ShadeBandWindow::setLook(double darkness, bool blur)
 {
     darkness_ = darkness;
@@ -162,6 +203,7 @@ void ShadeBandWindow::setLook(double darkness, bool blur)
     }
     static_cast<Fill*>(dark_)->color = darkColor();
     dark_->update();
+    fillByServer();
     showOrHide();
 }
 

@@ -11,6 +11,8 @@
 //   (there is no live blur). Where the window server cannot blend (no
 //   compositing manager), a band is opaque black, and hidden while it would
 //   show nothing.
+// On a real display a band, and a curtain without its shadow, is its native
+// window's background, which the server fills.
 
 #include "app/engine/focus_mode_panels.h"
 #include "app/ui/free_panel.h"
@@ -65,10 +67,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void showOrHide();
     bool blends() const;
+    void fillByServer();
 
     QWidget* dark_;
     GlassBackground* glass_ = nullptr;
