@@ -106,6 +106,7 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
 {
     const bool sizing = step == WriteStep::size;
     const bool whole = step == WriteStep::frame;
+    const bool moving = !sizing;
     std::vector<std::size_t> at;
     std::vector<xcb_window_t> windows;
     for (std::size_t i = 0; i < targets.size(); ++i)
@@ -146,39 +147,27 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
             gone[i] = true;
             continue;
         }
-        if (sizing) {
-            if (!sizeSettable(p)) {
-                ok[i] = false;
-                continue;
-            }
-            const auto size = sizeToSend(limits, t, p, settled, std::nullopt);
-            if (!size)
-                continue;
-            unmaximize(t.window, p);
-            moveResize(t.window, std::nullopt, size, p.extents);
-        } else {
-            if (p.hasState(ewmh._NET_WM_STATE_FULLSCREEN)) {
-                ok[i] = false;
-                continue;
-            }
-            const Point corner(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top);
-            const bool moves = !settled || maximized(p) ||
-                               std::lround(corner.x) != std::lround(p.client.minX() - p.extents.left) ||
-                               std::lround(corner.y) != std::lround(p.client.minY() - p.extents.top);
-            // Sized for the display under the corner it is sent to, the
-            // window is configured once, not once for each.
-            std::optional<Size> size;
-            if (whole && t.sizeToo) {
-                if (sizeSettable(p))
-                    size = sizeToSend(limits, t, p, settled, t.frame.origin);
-                else
-                    ok[i] = false;
-            }
-            if (!moves && !size)
-                continue;
-            unmaximize(t.window, p);
-            moveResize(t.window, moves ? std::optional(corner) : std::nullopt, size, p.extents);
+        if (moving && p.hasState(ewmh._NET_WM_STATE_FULLSCREEN)) {
+            ok[i] = false;
+            continue;
         }
+        const Point corner(t.frame.minX() - p.margins.left, t.frame.minY() - p.margins.top);
+        const bool moves = moving && (!settled || maximized(p) ||
+                                      std::lround(corner.x) != std::lround(p.client.minX() - p.extents.left) ||
+                                      std::lround(corner.y) != std::lround(p.client.minY() - p.extents.top));
+        // Sent with its position, a size is taken against the display under
+        // the corner it goes to: the window is configured once, not twice.
+        std::optional<Size> size;
+        if ((sizing || whole) && t.sizeToo) {
+            if (sizeSettable(p))
+                size = sizeToSend(limits, t, p, settled, whole ? std::optional(t.frame.origin) : std::nullopt);
+            else
+                ok[i] = false;
+        }
+        if (!moves && !size)
+            continue;
+        unmaximize(t.window, p);
+        moveResize(t.window, moves ? std::optional(corner) : std::nullopt, size, p.extents);
     }
     xcb_flush(c);
 }

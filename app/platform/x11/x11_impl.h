@@ -160,6 +160,19 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         if (writesOutstanding)
             shared = {};
     }
+    // What `read` answers, or while reads are shared the answer it gave
+    // before.
+    template <class T, class Read>
+    T sharedAnswer(std::optional<T> SharedReads::*slot, const Read& read) const
+    {
+        forgetSharedAfterWrites();
+        if (sharingReads > 0 && shared.*slot)
+            return *(shared.*slot);
+        T answer = read();
+        if (sharingReads > 0)
+            shared.*slot = answer;
+        return answer;
+    }
     // What the manager lists in _NET_SUPPORTED: the frame-extents request
     // (our barrier, once it has been seen to answer one) and the extents
     // themselves (without them a frame is read from the frame window).

@@ -17,48 +17,45 @@ using Impl = X11Desktop::Impl;
 
 std::vector<xcb_window_t> Impl::stacking()
 {
-    forgetSharedAfterWrites();
-    if (sharingReads > 0 && shared.stacking)
-        return *shared.stacking;
-    std::vector<xcb_window_t> out;
-    if (wmPresent) {
-        xcb_ewmh_get_windows_reply_t list;
-        if (xcb_ewmh_get_client_list_stacking_reply(&ewmh, xcb_ewmh_get_client_list_stacking(&ewmh, screenNumber),
-                                                    &list, nullptr)) {
-            out.assign(list.windows, list.windows + list.windows_len);
-            xcb_ewmh_get_windows_reply_wipe(&list);
-        } else if (xcb_ewmh_get_client_list_reply(&ewmh, xcb_ewmh_get_client_list(&ewmh, screenNumber), &list,
-                                                  nullptr)) {
-            out.assign(list.windows, list.windows + list.windows_len);
-            xcb_ewmh_get_windows_reply_wipe(&list);
-        }
-    } else {
-        // No manager: the root's mapped children, minus override-redirect
-        // windows (menus, tooltips, our own helper).
-        XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
-        if (tree) {
-            const xcb_window_t* children = xcb_query_tree_children(tree.get());
-            const int n = xcb_query_tree_children_length(tree.get());
-            std::vector<xcb_get_window_attributes_cookie_t> cookies;
-            for (int i = 0; i < n; ++i)
-                cookies.push_back(xcb_get_window_attributes(c, children[i]));
-            for (int i = 0; i < n; ++i) {
-                XReply<xcb_get_window_attributes_reply_t> a(
-                    xcb_get_window_attributes_reply(c, cookies[std::size_t(i)], nullptr));
-                if (a && !a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE && children[i] != helper)
-                    out.push_back(children[i]);
+    return sharedAnswer(&SharedReads::stacking, [&] {
+        std::vector<xcb_window_t> out;
+        if (wmPresent) {
+            xcb_ewmh_get_windows_reply_t list;
+            if (xcb_ewmh_get_client_list_stacking_reply(&ewmh, xcb_ewmh_get_client_list_stacking(&ewmh, screenNumber),
+                                                        &list, nullptr)) {
+                out.assign(list.windows, list.windows + list.windows_len);
+                xcb_ewmh_get_windows_reply_wipe(&list);
+            } else if (xcb_ewmh_get_client_list_reply(&ewmh, xcb_ewmh_get_client_list(&ewmh, screenNumber), &list,
+                                                      nullptr)) {
+                out.assign(list.windows, list.windows + list.windows_len);
+                xcb_ewmh_get_windows_reply_wipe(&list);
+            }
+        } else {
+            // No manager: the root's mapped children, minus override-redirect
+            // windows (menus, tooltips, our own helper).
+            XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+            if (tree) {
+                const xcb_window_t* children = xcb_query_tree_children(tree.get());
+                const int n = xcb_query_tree_children_length(tree.get());
+                std::vector<xcb_get_window_attributes_cookie_t> cookies;
+                for (int i = 0; i < n; ++i)
+                    cookies.push_back(xcb_get_window_attributes(c, children[i]));
+                for (int i = 0; i < n; ++i) {
+                    XReply<xcb_get_window_attributes_reply_t> a(
+                        xcb_get_window_attributes_reply(c, cookies[std::size_t(i)], nullptr));
+                    if (a && !a->override_redirect && a->map_state == XCB_MAP_STATE_VIEWABLE && children[i] != helper)
+                        out.push_back(children[i]);
+                }
             }
         }
-    }
-    // The list arrives bottom to top. Its round trip has queued every event
-    // sent before it, destructions included, so the numbers are current.
-    drainQueued();
-    std::reverse(out.begin(), out.end());
-    for (xcb_window_t w : out)
-        adopt(w);
-    if (sharingReads > 0)
-        shared.stacking = out;
-    return out;
+        // The list arrives bottom to top. Its round trip has queued every event
+        // sent before it, destructions included, so the numbers are current.
+        drainQueued();
+        std::reverse(out.begin(), out.end());
+        for (xcb_window_t w : out)
+            adopt(w);
+        return out;
+    });
 }
 
 namespace {
@@ -323,17 +320,14 @@ std::vector<xcb_window_t> topLevels(xcb_connection_t* c, const std::vector<xcb_w
 
 std::optional<std::uint32_t> Impl::currentDesktopIndex() const
 {
-    forgetSharedAfterWrites();
-    if (sharingReads > 0 && shared.desktop)
-        return *shared.desktop;
-    std::optional<std::uint32_t> index;
-    std::uint32_t desktop = 0;
-    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
-    if (xcb_ewmh_get_current_desktop_reply(e, xcb_ewmh_get_current_desktop(e, screenNumber), &desktop, nullptr))
-        index = desktop;
-    if (sharingReads > 0)
-        shared.desktop = index;
-    return index;
+    return sharedAnswer(&SharedReads::desktop, [&] {
+        std::optional<std::uint32_t> index;
+        std::uint32_t desktop = 0;
+        auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+        if (xcb_ewmh_get_current_desktop_reply(e, xcb_ewmh_get_current_desktop(e, screenNumber), &desktop, nullptr))
+            index = desktop;
+        return index;
+    });
 }
 
 bool Impl::onShownDesktop(const ClientProps& props, std::optional<std::uint32_t> current) const
@@ -354,72 +348,67 @@ Rect Impl::rootFrameOf(const ClientProps& p) const
 
 std::vector<Impl::Monitor> Impl::monitors() const
 {
-    forgetSharedAfterWrites();
-    if (sharingReads > 0 && shared.monitors)
-        return *shared.monitors;
-    std::vector<Monitor> out;
-    if (hasRandr) {
-        XReply<xcb_randr_get_monitors_reply_t> reply(
-            xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
-        if (reply) {
-            std::vector<xcb_get_atom_name_cookie_t> names;
-            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
-                 xcb_randr_monitor_info_next(&it)) {
-                Monitor m;
-                m.nameAtom = it.data->name;
-                m.frame = Rect(it.data->x, it.data->y, it.data->width, it.data->height);
-                m.primary = it.data->primary;
-                const auto* outputs = xcb_randr_monitor_info_outputs(it.data);
-                m.outputs.assign(outputs, outputs + xcb_randr_monitor_info_outputs_length(it.data));
-                out.push_back(m);
-                names.push_back(xcb_get_atom_name(c, m.nameAtom));
-            }
-            for (std::size_t i = 0; i < out.size(); ++i) {
-                XReply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, names[i], nullptr));
-                if (name)
-                    out[i].rawName.assign(xcb_get_atom_name_name(name.get()),
-                                          std::size_t(xcb_get_atom_name_name_length(name.get())));
+    return sharedAnswer(&SharedReads::monitors, [&] {
+        std::vector<Monitor> out;
+        if (hasRandr) {
+            XReply<xcb_randr_get_monitors_reply_t> reply(
+                xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
+            if (reply) {
+                std::vector<xcb_get_atom_name_cookie_t> names;
+                for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                     xcb_randr_monitor_info_next(&it)) {
+                    Monitor m;
+                    m.nameAtom = it.data->name;
+                    m.frame = Rect(it.data->x, it.data->y, it.data->width, it.data->height);
+                    m.primary = it.data->primary;
+                    const auto* outputs = xcb_randr_monitor_info_outputs(it.data);
+                    m.outputs.assign(outputs, outputs + xcb_randr_monitor_info_outputs_length(it.data));
+                    out.push_back(m);
+                    names.push_back(xcb_get_atom_name(c, m.nameAtom));
+                }
+                for (std::size_t i = 0; i < out.size(); ++i) {
+                    XReply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, names[i], nullptr));
+                    if (name)
+                        out[i].rawName.assign(xcb_get_atom_name_name(name.get()),
+                                              std::size_t(xcb_get_atom_name_name_length(name.get())));
+                }
             }
         }
-    }
-    out.erase(std::remove_if(out.begin(), out.end(), [](const Monitor& m) { return m.frame.isEmpty(); }),
-              out.end());
-    if (out.empty())
-        out.push_back(Monitor{.rawName = "Screen",
-                              .frame = Rect(0, 0, screen->width_in_pixels, screen->height_in_pixels),
-                              .primary = true});
-    // Primary first; without one, the monitor at the root's origin, else
-    // the top-left-most.
-    auto primary = std::find_if(out.begin(), out.end(), [](const Monitor& m) { return m.primary; });
-    if (primary == out.end())
-        primary = std::find_if(out.begin(), out.end(), [](const Monitor& m) { return m.frame.contains(Point(0, 0)); });
-    if (primary == out.end())
-        primary = std::min_element(out.begin(), out.end(), [](const Monitor& a, const Monitor& b) {
-            return std::pair(a.frame.minY(), a.frame.minX()) < std::pair(b.frame.minY(), b.frame.minX());
-        });
-    std::rotate(out.begin(), primary, primary + 1);
-    if (sharingReads > 0)
-        shared.monitors = out;
-    return out;
+        out.erase(std::remove_if(out.begin(), out.end(), [](const Monitor& m) { return m.frame.isEmpty(); }),
+                  out.end());
+        if (out.empty())
+            out.push_back(Monitor{.rawName = "Screen",
+                                  .frame = Rect(0, 0, screen->width_in_pixels, screen->height_in_pixels),
+                                  .primary = true});
+        // Primary first; without one, the monitor at the root's origin, else
+        // the top-left-most.
+        auto primary = std::find_if(out.begin(), out.end(), [](const Monitor& m) { return m.primary; });
+        if (primary == out.end())
+            primary = std::find_if(out.begin(), out.end(),
+                                   [](const Monitor& m) { return m.frame.contains(Point(0, 0)); });
+        if (primary == out.end())
+            primary = std::min_element(out.begin(), out.end(), [](const Monitor& a, const Monitor& b) {
+                return std::pair(a.frame.minY(), a.frame.minX()) < std::pair(b.frame.minY(), b.frame.minX());
+            });
+        std::rotate(out.begin(), primary, primary + 1);
+        return out;
+    });
 }
 
 std::vector<Rect> Impl::workAreas() const
 {
-    forgetSharedAfterWrites();
-    if (sharingReads > 0 && shared.workAreas)
-        return *shared.workAreas;
-    std::vector<Rect> out;
-    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
-    xcb_ewmh_get_workarea_reply_t reply;
-    if (xcb_ewmh_get_workarea_reply(e, xcb_ewmh_get_workarea(e, screenNumber), &reply, nullptr)) {
-        for (std::uint32_t i = 0; i < reply.workarea_len; ++i)
-            out.push_back(Rect(reply.workarea[i].x, reply.workarea[i].y, reply.workarea[i].width,
-                               reply.workarea[i].height));
-        xcb_ewmh_get_workarea_reply_wipe(&reply);
-    }
-    if (sharingReads > 0)
-        shared.workAreas = out;
-    return out;
+    return sharedAnswer(&SharedReads::workAreas, [&] {
+        std::vector<Rect> out;
+        auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
+        xcb_ewmh_get_workarea_reply_t reply;
+        if (xcb_ewmh_get_workarea_reply(e, xcb_ewmh_get_workarea(e, screenNumber), &reply, nullptr)) {
+            for (std::uint32_t i = 0; i < reply.workarea_len; ++i)
+                out.push_back(Rect(reply.workarea[i].x, reply.workarea[i].y, reply.workarea[i].width,
+                                   reply.workarea[i].height));
+            xcb_ewmh_get_workarea_reply_wipe(&reply);
+        }
+        return out;
+    });
 }
 
 bool Impl::refreshMap()
