@@ -78,9 +78,11 @@ public:
     virtual std::vector<bool> setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed);
 };
 
-// Fills `landed` for the writes not listed in `sent` (ascending indices)
-// with where their windows stand, as `frames` reads them, in one read.
-void readUnsent(const Accessibility& accessibility, std::span<const FrameWrite> writes,
-                const std::vector<std::size_t>& sent, std::vector<std::optional<Rect>>& landed);
+// Where each write's window stands: for the writes sent (`sent`, ascending
+// indices) what `read` found after them, in that order; the others read as
+// `frames` reads them, in one read.
+std::vector<std::optional<Rect>> landedOf(const Accessibility& accessibility, std::span<const FrameWrite> writes,
+                                          const std::vector<std::size_t>& sent,
+                                          const std::vector<std::optional<Rect>>& read);
 
 } // namespace kavelo

@@ -85,13 +85,17 @@ std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes, s
     return done;
 }
 
-void readUnsent(const Accessibility& accessibility, std::span<const FrameWrite> writes,
-                const std::vector<std::size_t>& sent, std::vector<std::optional<Rect>>& landed)
+std::vector<std::optional<Rect>> landedOf(const Accessibility& accessibility, std::span<const FrameWrite> writes,
+                                          const std::vector<std::size_t>& sent,
+                                          const std::vector<std::optional<Rect>>& read)
 {
+    std::vector<std::optional<Rect>> landed(writes.size());
     std::vector<ElementRef> unsent;
     std::vector<std::size_t> unsentAt;
     for (std::size_t i = 0, k = 0; i < writes.size(); ++i) {
         if (k < sent.size() && sent[k] == i) {
+            if (k < read.size())
+                landed[i] = read[k];
             ++k;
             continue;
         }
@@ -101,10 +105,11 @@ void readUnsent(const Accessibility& accessibility, std::span<const FrameWrite> 
         }
     }
     if (unsent.empty())
-        return;
+        return landed;
     const auto frames = accessibility.frames(unsent);
     for (std::size_t k = 0; k < unsentAt.size() && k < frames.size(); ++k)
         landed[unsentAt[k]] = frames[k];
+    return landed;
 }
 
 std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes)

@@ -62,8 +62,6 @@ namespace {
 std::vector<bool> sendFrames(Accessibility& accessibility, std::span<const FrameWrite> writes,
                              std::vector<std::optional<Rect>>* landed)
 {
-    if (landed)
-        landed->assign(writes.size(), std::nullopt);
     std::vector<FrameWrite> sendable;
     std::vector<std::size_t> at;
     sendable.reserve(writes.size());
@@ -80,12 +78,9 @@ std::vector<bool> sendFrames(Accessibility& accessibility, std::span<const Frame
         for (std::size_t i = 0; i < at.size() && i < sent.size(); ++i)
             done[at[i]] = sent[i];
     }
-    if (!landed)
-        return done;
-    for (std::size_t i = 0; i < at.size() && i < read.size(); ++i)
-        (*landed)[at[i]] = read[i];
     // Windows left out stand where they stood; they are read all the same.
-    readUnsent(accessibility, writes, at, *landed);
+    if (landed)
+        *landed = landedOf(accessibility, writes, at, read);
     return done;
 }
 

@@ -347,11 +347,8 @@ private:
             done[at[k]] = ok[k];
         if (!landed)
             return done;
-        landed->assign(writes.size(), std::nullopt);
-        for (std::size_t k = 0; k < at.size() && k < read.size(); ++k)
-            (*landed)[at[k]] = read[k];
         // The writes that were not ours are read as `frames` reads them.
-        readUnsent(*this, writes, at, *landed);
+        *landed = landedOf(*this, writes, at, read);
         return done;
     }
 };
