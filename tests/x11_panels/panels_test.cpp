@@ -203,6 +203,30 @@ TEST_F(X11PanelsTest, ACurtainStandsDirectlyBelowTheWindowItIsAskedFor)
     EXPECT_TRUE(std::none_of(after.begin(), after.end(), [&](const WindowInfo& w) { return w.ownerPid == getpid(); }));
 }
 
+// The root's child that holds `window` (a managed window's frame).
+xcb_window_t topLevel(xcb_connection_t* c, xcb_window_t window)
+{
+    for (int depth = 0; depth < 16; ++depth) {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr), &std::free);
+        if (!tree || tree->parent == tree->root)
+            return window;
+        window = tree->parent;
+    }
+    return window;
+}
+
+// The root's children, bottom to top.
+std::vector<xcb_window_t> rootChildren(xcb_connection_t* c, xcb_window_t root)
+{
+    std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
+    if (!tree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
+}
+
 TEST_F(X11PanelsTest, PanelsAboveTheCurtainsAreListedInFrontWithOurPidAtTheirLevel)
 {
     FreePanel helper(*host, PanelLevel::helper);
@@ -224,6 +248,26 @@ TEST_F(X11PanelsTest, PanelsAboveTheCurtainsAreListedInFrontWithOurPidAtTheirLev
     EXPECT_EQ(list[1].layer, PanelLevel::helper);
     for (std::size_t i : {0u, 1u})
         EXPECT_EQ(list[i].ownerPid, std::int32_t(getpid()));
+
+    // A lower panel that moves stays below, whether the higher one bypasses
+    // the manager or is managed (the menu panel).
+    QWidget menu(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    menu.setGeometry(600, 300, 200, 200);
+    menu.show();
+    const WindowID menuNumber =
+        x11->windowServer().showPanel(OwnPanel{.frame = Rect(600, 300, 200, 200),
+                                               .level = PanelLevel::overlay,
+                                               .name = "menu",
+                                               .nativeHandle = std::uint64_t(menu.winId())});
+    ASSERT_TRUE(waitUntil([&] { return stackIndex(session->stackingList(), xcb_window_t(menu.winId())) >= 0; }));
+    helper.setFrame(Rect(0, 0, 1920, 1080));
+    wait(50);
+    const auto stacking = rootChildren(session->connection(), session->root());
+    const auto at = [&](xcb_window_t w) { return stackIndex(stacking, topLevel(session->connection(), w)); };
+    EXPECT_LT(at(xcb_window_t(helper.winId())), at(xcb_window_t(overlay.winId())));
+    EXPECT_LT(at(xcb_window_t(helper.winId())), at(xcb_window_t(menu.winId())));
+    x11->windowServer().removePanel(menuNumber);
+    menu.hide();
 
     helper.orderOut();
     const auto after = listed(WindowListOption::onScreenOnly);

@@ -481,6 +481,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // `again`: after the manager's stacking changed, not at the program's
     // request.
     void placePanel(WindowID number, bool again);
+    // The top-level window of the lowest-stacked shown panel above `level`.
+    xcb_window_t lowestPanelAbove(int level) const;
     void placePanelsAgain();
     // Whether the pointer is over a window of this process.
     bool pointerOnOwnWindow() const;

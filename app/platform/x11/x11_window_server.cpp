@@ -204,8 +204,11 @@ void Impl::placePanel(WindowID number, bool again)
     if (panel.shown.below)
         reference = windowFor(*panel.shown.below).value_or(XCB_NONE);
     if (!panel.managed) {
-        if (reference != XCB_NONE) {
-            const std::uint32_t values[] = {frameOf(reference), XCB_STACK_MODE_BELOW};
+        // In front of its level: below the lowest shown panel of a higher one.
+        const xcb_window_t sibling =
+            reference != XCB_NONE ? frameOf(reference) : lowestPanelAbove(panel.shown.level);
+        if (sibling != XCB_NONE) {
+            const std::uint32_t values[] = {sibling, XCB_STACK_MODE_BELOW};
             xcb_configure_window(c, panel.window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
         } else {
             const std::uint32_t above = XCB_STACK_MODE_ABOVE;
@@ -248,6 +251,27 @@ void Impl::placePanel(WindowID number, bool again)
     for (auto w = above; w != order.end(); ++w)
         if (*w != panel.window)
             restack(*w);
+}
+
+xcb_window_t Impl::lowestPanelAbove(int level) const
+{
+    std::vector<xcb_window_t> higher;
+    for (const auto& [number, p] : panels)
+        if (p.shown.visible && p.shown.level > level && p.window != XCB_NONE)
+            higher.push_back(p.window);
+    if (higher.empty())
+        return XCB_NONE;
+    const auto tops = topLevels(c, higher);
+    if (tops.size() == 1)
+        return tops.front();
+    XReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+    if (!tree)
+        return XCB_NONE;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)   // bottom to top
+        if (std::find(tops.begin(), tops.end(), children[i]) != tops.end())
+            return children[i];
+    return XCB_NONE;
 }
 
 void Impl::placePanelsAgain()
