@@ -1,10 +1,12 @@
 #include "app/shell/qt/popover_window.h"
 
 #include "app/ui/free_panel.h"
+#include "app/ui/panel_host.h"
 #include "app/ui/shapes.h"
 #include "app/ui/theme.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPainterPath>
 #include <QRegion>
 
@@ -45,6 +47,7 @@ QtPopoverWindow::QtPopoverWindow(AnimationTime time, std::function<std::string()
 
 QtPopoverWindow::~QtPopoverWindow()
 {
+    withdraw();
     if (frame_)
         frame_->onClosed = nullptr;
 }
@@ -54,6 +57,7 @@ void QtPopoverWindow::open(MenuPanel panel, const std::function<Rect(Size)>& pla
     if (!frame_) {
         frame_ = std::make_unique<PopoverFrame>();
         frame_->onClosed = [this] {
+            withdraw();
             if (closed_)
                 closed_();
         };
@@ -78,6 +82,7 @@ void QtPopoverWindow::open(MenuPanel panel, const std::function<Rect(Size)>& pla
     frame_->show();
     frame_->raise();
     frame_->activateWindow();
+    report();
 }
 
 void QtPopoverWindow::place()
@@ -88,12 +93,40 @@ void QtPopoverWindow::place()
     const Rect at = place_(Size(size.width(), size.height()));
     placed_ = at;
     frame_->setGeometry(pixelRect(host_ ? host_->toolkitFrame(at) : at));
+    if (number_)
+        report();
 }
 
 void QtPopoverWindow::close()
 {
+    withdraw();
     if (frame_)
         frame_->hide();
+}
+
+void QtPopoverWindow::report()
+{
+    WindowServer* server = host_ ? host_->windowServer() : nullptr;
+    if (!server || !isOpen() || !placed_)
+        return;
+    const bool native = QGuiApplication::platformName() == QLatin1String("xcb");
+    const OwnPanel panel{.frame = *placed_,
+                         .level = PanelLevel::overlay,
+                         .name = "menuPanel",
+                         .nativeHandle = native ? std::uint64_t(frame_->winId()) : 0};
+    if (number_)
+        server->updatePanel(*number_, panel);
+    else
+        number_ = server->showPanel(panel);
+}
+
+void QtPopoverWindow::withdraw()
+{
+    if (!number_)
+        return;
+    if (WindowServer* server = host_ ? host_->windowServer() : nullptr)
+        server->removePanel(*number_);
+    number_.reset();
 }
 
 bool QtPopoverWindow::isOpen() const { return frame_ && frame_->isVisible(); }

@@ -61,6 +61,11 @@ private:
     // window just moved onto a monitor of another scale can still be
     // counted at the old scale for a while.
     std::optional<Rect> placed_;
+    // Its number in the window server's list while open: panels of lower
+    // levels that move stay below it.
+    std::optional<WindowID> number_;
+    void report();
+    void withdraw();
     std::function<void()> closed_;
 };
 
