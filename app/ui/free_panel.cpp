@@ -155,8 +155,11 @@ void FreePanel::withdraw()
 
 void FreePanel::restack()
 {
-    // One that stands below a given window is placed by the window server;
-    // raising it here as well would race that.
+    // On a real display the window server places every reported panel in
+    // front of its level or below its window; the toolkit's raise, sent on
+    // its own connection, would land after that and undo it.
+    if (host_ && host_->windowServer() && QGuiApplication::platformName() == QLatin1String("xcb"))
+        return;
     if (!below_)
         raise();
     // Whatever stands above this level goes back on top, lowest first.

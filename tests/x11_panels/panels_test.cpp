@@ -261,6 +261,7 @@ TEST_F(X11PanelsTest, PanelsAboveTheCurtainsAreListedInFrontWithOurPidAtTheirLev
                                                .nativeHandle = std::uint64_t(menu.winId())});
     ASSERT_TRUE(waitUntil([&] { return stackIndex(session->stackingList(), xcb_window_t(menu.winId())) >= 0; }));
     helper.setFrame(Rect(0, 0, 1920, 1080));
+    helper.orderFront();
     wait(50);
     const auto stacking = rootChildren(session->connection(), session->root());
     const auto at = [&](xcb_window_t w) { return stackIndex(stacking, topLevel(session->connection(), w)); };
