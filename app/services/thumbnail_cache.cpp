@@ -16,16 +16,18 @@ void ThumbnailCache::setScale(double scale)
     budget_ = std::size_t(double(baseBudget_) * s * s);
 }
 
-std::vector<Thumbnails::Request> ThumbnailCache::show(const std::vector<Thumbnails::Request>& requests)
+std::vector<Thumbnails::Request> ThumbnailCache::show(const std::vector<Thumbnails::Request>& requests, Panel panel)
 {
+    const std::size_t index = std::size_t(panel);
     std::vector<Thumbnails::Request> out(requests.size());
     // The first request ends up with the highest mark: nearest the top.
     for (std::size_t i = requests.size(); i-- > 0;) {
         Entry& entry = entries_[requests[i].id];
         entry.shown = ++clock_;
-        entry.box = Size(std::max(entry.box.width, requests[i].box.width),
-                         std::max(entry.box.height, requests[i].box.height));
-        out[i] = {.id = requests[i].id, .box = entry.box};
+        entry.boxes[index] = requests[i].box;
+        const Size& a = entry.boxes[0];
+        const Size& b = entry.boxes[1];
+        out[i] = {.id = requests[i].id, .box = Size(std::max(a.width, b.width), std::max(a.height, b.height))};
     }
     return out;
 }
@@ -79,7 +81,7 @@ void ThumbnailCache::drop(std::unordered_map<WindowID, Entry>::iterator it, bool
     const bool hadPicture = it->second.picture != nullptr;
     if (hadPicture)
         bytes_ -= cost(*it->second.picture);
-    // An evicted window keeps its box: it is captured at that size again
+    // An evicted window keeps its boxes: it is captured at that size again
     // when next shown.
     if (evicted)
         it->second.picture.reset();

@@ -1,7 +1,7 @@
 #pragma once
 
 // The window pictures the switcher and the overview share: one copy per
-// window, captured at the size of the largest card that shows it, held
+// window, captured at the size of the largest card that shows it now, held
 // within a byte budget. When a new picture does not fit, the pictures shown
 // least recently go first, and of those shown together the ones furthest
 // down the panel. A window that closes loses its picture at once. Holders
@@ -15,6 +15,7 @@
 #include "core/geometry.h"
 #include "core/window_entry.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -33,10 +34,14 @@ public:
     ThumbnailCache(const ThumbnailCache&) = delete;
     ThumbnailCache& operator=(const ThumbnailCache&) = delete;
 
-    // A panel shows these windows now, in its order on screen (first most
-    // wanted). Each window's box grows to the largest asked for so far; the
-    // answer is what to capture: the same windows with those boxes.
-    std::vector<Thumbnails::Request> show(const std::vector<Thumbnails::Request>& requests);
+    enum class Panel : std::size_t { switcher, overview };
+
+    // `panel` shows these windows now, in its order on screen (first most
+    // wanted). Each window's box is the larger of what the two panels asked
+    // for at their latest showing, so a card that shrank as windows opened
+    // is not kept at its old size; the answer is what to capture: the same
+    // windows with those boxes.
+    std::vector<Thumbnails::Request> show(const std::vector<Thumbnails::Request>& requests, Panel panel);
 
     // Keeps a window's new picture in place of its old one and answers it,
     // or null when it is not wanted (a window no panel showed, an invalid
@@ -70,7 +75,7 @@ public:
 private:
     struct Entry {
         SharedImage picture;
-        Size box{0, 0};
+        std::array<Size, 2> boxes{Size{0, 0}, Size{0, 0}};   // by panel
         std::uint64_t shown = 0;   // higher: shown more recently, or nearer the top
     };
     static std::size_t cost(const Image& image) { return image.rgba.size(); }

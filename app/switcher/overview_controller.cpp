@@ -189,7 +189,7 @@ void OverviewController::startThumbnails()
     for (const WindowEntry& w : model_.windows())
         requests.push_back({.id = w.id, .box = box});
     cache_->setScale(screenScale_);
-    requests = cache_->show(requests);
+    requests = cache_->show(requests, ThumbnailCache::Panel::overview);
     // The pictures kept from before show at once; fresh ones replace them.
     std::unordered_map<WindowID, SharedImage> held;
     for (const auto& request : requests)

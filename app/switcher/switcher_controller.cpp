@@ -363,7 +363,7 @@ void SwitcherController::startThumbnails(Generation generation)
     for (const Screen& screen : desktop_.platform.displays.screens())
         scale = std::max(scale, screen.scale);
     cache_->setScale(scale);
-    requests = cache_->show(requests);
+    requests = cache_->show(requests, ThumbnailCache::Panel::switcher);
     // Pictures kept from before show at once; fresh ones replace them.
     for (const auto& request : requests)
         if (SharedImage picture = cache_->find(request.id))

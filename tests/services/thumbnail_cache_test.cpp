@@ -21,6 +21,9 @@ Image picture(int width, int height)
     return image;
 }
 
+constexpr auto overview = ThumbnailCache::Panel::overview;
+constexpr auto switcher = ThumbnailCache::Panel::switcher;
+
 std::vector<Thumbnails::Request> requests(const std::vector<WindowID>& ids, Size box = Size(200, 120))
 {
     std::vector<Thumbnails::Request> out;
@@ -66,7 +69,8 @@ RC_GTEST_PROP(ThumbnailCacheProperty, StaysWithinItsBudgetAndHoldersFollowIt, ()
             for (WindowID id : ids)
                 if (std::find(unique.begin(), unique.end(), id) == unique.end())
                     unique.push_back(id);
-            const auto answer = cache.show(requests(unique, Size(*rc::gen::inRange(1, 300), *rc::gen::inRange(1, 300))));
+            const auto answer = cache.show(requests(unique, Size(*rc::gen::inRange(1, 300), *rc::gen::inRange(1, 300))),
+                                           *rc::gen::element(overview, switcher));
             RC_ASSERT(answer.size() == unique.size());
             shown.insert(unique.begin(), unique.end());
             break;
@@ -112,23 +116,23 @@ TEST_F(DesktopTest, ThumbnailCacheLetsTheLeastRecentlyShownGoFirstThenTheLastOnS
     // Room for three pictures of 100 × 100.
     ThumbnailCache cache(sim.windowServer(), 3 * 100 * 100 * 4);
     Holder holder(cache);
-    cache.show(requests({1, 2}));
+    cache.show(requests({1, 2}), overview);
     ASSERT_TRUE(cache.store(1, picture(100, 100)));
     ASSERT_TRUE(cache.store(2, picture(100, 100)));
     // A later opening shows 3 and 4 above 2: 1 was shown longest ago.
-    cache.show(requests({3, 4, 2}));
+    cache.show(requests({3, 4, 2}), overview);
     ASSERT_TRUE(cache.store(3, picture(100, 100)));
     ASSERT_TRUE(cache.store(4, picture(100, 100)));
     EXPECT_EQ(cache.find(1), nullptr);
     EXPECT_EQ(holder.drops, 1);
     // Of the pictures shown together, the one lowest on screen goes.
     EXPECT_EQ(cache.pictureCount(), 3u);
-    cache.show(requests({5, 3, 4, 2}));
+    cache.show(requests({5, 3, 4, 2}), overview);
     ASSERT_TRUE(cache.store(5, picture(100, 100)));
     EXPECT_EQ(cache.find(2), nullptr);
     EXPECT_NE(cache.find(3), nullptr);
     // Nothing is made room for below what the panel shows first.
-    cache.show(requests({5, 3, 4, 6}));
+    cache.show(requests({5, 3, 4, 6}), overview);
     EXPECT_EQ(cache.store(6, picture(100, 100)), nullptr);
     // Nor for a picture bigger than the whole budget.
     EXPECT_EQ(cache.store(5, picture(200, 200)), nullptr);
@@ -139,15 +143,19 @@ TEST_F(DesktopTest, ThumbnailCacheLetsTheLeastRecentlyShownGoFirstThenTheLastOnS
     EXPECT_NE(cache.store(5, picture(200, 200)), nullptr);
 }
 
-TEST_F(DesktopTest, ThumbnailCacheAsksForTheLargestBoxAndDropsAClosedWindowAtOnce)
+TEST_F(DesktopTest, ThumbnailCacheAsksForTheLargestCurrentBoxAndDropsAClosedWindowAtOnce)
 {
     const auto a = app("com.example.a", "A");
     const WindowID one = window(a, "one", {0, 30, 400, 300});
     ThumbnailCache cache(sim.windowServer());
-    EXPECT_EQ(cache.show(requests({one}, Size(160, 100))).front().box, Size(160, 100));
+    EXPECT_EQ(cache.show(requests({one}, Size(160, 100)), switcher).front().box, Size(160, 100));
     // The overview's card is wider, the switcher's tile taller: the picture
     // is captured for both.
-    EXPECT_EQ(cache.show(requests({one}, Size(300, 80))).front().box, Size(300, 100));
+    EXPECT_EQ(cache.show(requests({one}, Size(300, 80)), overview).front().box, Size(300, 100));
+    // More windows opened and the overview's cards shrank: the old size is
+    // not kept, only the switcher's still counts.
+    EXPECT_EQ(cache.show(requests({one}, Size(120, 60)), overview).front().box, Size(160, 100));
+    EXPECT_EQ(cache.show(requests({one}, Size(100, 60)), switcher).front().box, Size(120, 60));
     ASSERT_TRUE(cache.store(one, picture(120, 90)));
     std::vector<WindowID> dropped;
     const Handle listening = cache.dropped.connect([&](WindowID id) { dropped.push_back(id); });

@@ -93,7 +93,8 @@ TEST_F(ThumbnailsTest, AHugeWindowGivesNoPictureAndAClosedOneLosesItsPicture)
     }));
     ThumbnailCache cache(desktop->platform.windowServer);
     const auto requests = cache.show({{.id = windows.at("Huge").id, .box = Size(200, 120)},
-                                      {.id = windows.at("Small").id, .box = Size(200, 120)}});
+                                      {.id = windows.at("Small").id, .box = Size(200, 120)}},
+                                     ThumbnailCache::Panel::switcher);
     std::map<WindowID, SharedImage> held;
     ASSERT_TRUE(until(
         [&] {
