@@ -12,6 +12,7 @@
 #include "core/tidy.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <set>
 
@@ -29,7 +30,25 @@ protected:
                            .programs = {{KAVELO_X11_TEST_CLIENT, "--csd", "26,26,23,29", "--size", "952x799",
                                          "--min", "360x260", "--class", headerBar}}};
     }
-    bool ready() override { return tidied(read()).size() == 3; }
+    // Three windows, each where the manager placed it and still there 50 ms
+    // later: a manager (mutter) may map a window and move it a moment after.
+    bool ready() override
+    {
+        const auto windows = tidied(read());
+        std::vector<Rect> frames;
+        for (const auto& w : windows)
+            if (w.frame == truth(w.id))
+                frames.push_back(w.frame);
+        const auto now = std::chrono::steady_clock::now();
+        if (frames.size() != 3 || frames != lastFrames_) {
+            lastFrames_ = std::move(frames);
+            seenSince_ = now;
+            return false;
+        }
+        return now - seenSince_ >= std::chrono::milliseconds(50);
+    }
+    std::vector<Rect> lastFrames_;
+    std::chrono::steady_clock::time_point seenSince_;
 
     // The windows a tidy takes, in its order.
     std::vector<WindowEntry> tidied(const Snapshot& snapshot)
