@@ -115,6 +115,18 @@ void blurPlane(std::vector<float>& plane, int width, int height, double radius)
     }
 }
 
+// Whether `key` was asked about lately; remembers it either way.
+bool seenBefore(const QByteArray& key)
+{
+    static std::array<QByteArray, 8> recent;
+    static std::size_t next = 0;
+    if (std::find(recent.begin(), recent.end(), key) != recent.end())
+        return true;
+    recent[next] = key;
+    next = (next + 1) % recent.size();
+    return false;
+}
+
 void appendDouble(QByteArray& key, double v)
 {
     key.append(reinterpret_cast<const char*>(&v), sizeof v);
@@ -217,27 +229,51 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
     const int left = int(std::lround(corner0.x())), top = int(std::lround(corner0.y()));
     const int width = whole + int(std::lround(rect.width() - side));
     const int height = tile.height() + int(std::lround(rect.height() - side));
-    const int xs[4] = {left, left + half, left + width - (whole - half - 1), left + width};
-    const int ys[4] = {top, top + half, top + height - (whole - half - 1), top + height};
+    const auto drawPieces = [&](QPainter& to, QPoint at) {
+        const int xs[4] = {at.x(), at.x() + half, at.x() + width - (whole - half - 1), at.x() + width};
+        const int ys[4] = {at.y(), at.y() + half, at.y() + height - (whole - half - 1), at.y() + height};
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 3; ++column) {
+                const QRect into(xs[column], ys[row], xs[column + 1] - xs[column], ys[row + 1] - ys[row]);
+                const QRect from(cuts[column], cuts[row], cuts[column + 1] - cuts[column], cuts[row + 1] - cuts[row]);
+                if (into.isEmpty())
+                    continue;
+                if (column == 1 && row == 1)
+                    to.fillRect(into, tile.pixelColor(from.topLeft()));
+                else if (into.size() == from.size())
+                    to.drawImage(into.topLeft(), tile, from);
+                else
+                    to.drawImage(into, tile, from);
+            }
+    };
     const double opacity = painter.opacity();
     const bool smooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(opacity * color.alphaF());
     // An edge is one line of pixels repeated along it: the nearest pixel is
     // the exact one, and far cheaper to find.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column) {
-            const QRect to(xs[column], ys[row], xs[column + 1] - xs[column], ys[row + 1] - ys[row]);
-            const QRect from(cuts[column], cuts[row], cuts[column + 1] - cuts[column], cuts[row + 1] - cuts[row]);
-            if (to.isEmpty())
-                continue;
-            if (column == 1 && row == 1)
-                painter.fillRect(to, tile.pixelColor(from.topLeft()));
-            else if (to.size() == from.size())
-                painter.drawImage(to.topLeft(), tile, from);
-            else
-                painter.drawImage(to, tile, from);
+    // A size drawn again (a grid of equal cards, a view repainted) is put
+    // together once and then copied whole: nine draws, some of them split
+    // among threads, become one copy. A size seen once (a card springing)
+    // is drawn in pieces and kept nowhere.
+    QByteArray key("r");
+    key.append(QByteArray::number(tile.cacheKey()) + ':' + QByteArray::number(width) + 'x' +
+               QByteArray::number(height));
+    const QImage* assembled = cache().object(key);
+    if (!assembled && seenBefore(key)) {
+        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter p(&image);
+            drawPieces(p, QPoint(0, 0));
         }
+        insert(key, image);
+        assembled = cache().object(key);
+    }
+    if (assembled)
+        painter.drawImage(QPoint(left, top), *assembled);
+    else
+        drawPieces(painter, QPoint(left, top));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     painter.setOpacity(opacity);
 }
