@@ -25,9 +25,17 @@ QCache<QByteArray, QImage>& cache()
     return c;
 }
 
-void insert(const QByteArray& key, const QImage& image)
+// Whole shadows of rounded rectangles, by size: a few card sizes at a time,
+// apart from the silhouettes so that they never push those out.
+QCache<QByteArray, QImage>& assembledCache()
 {
-    cache().insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+    static QCache<QByteArray, QImage> c(2 * 1024);
+    return c;
+}
+
+void insert(const QByteArray& key, const QImage& image, QCache<QByteArray, QImage>& into = cache())
+{
+    into.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
 }
 
 // Three box widths whose successive passes approximate a Gaussian of `sigma`.
@@ -259,7 +267,7 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
     QByteArray key("r");
     key.append(QByteArray::number(tile.cacheKey()) + ':' + QByteArray::number(width) + 'x' +
                QByteArray::number(height));
-    const QImage* assembled = cache().object(key);
+    const QImage* assembled = assembledCache().object(key);
     if (!assembled && seenBefore(key)) {
         QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -267,8 +275,8 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
             QPainter p(&image);
             drawPieces(p, QPoint(0, 0));
         }
-        insert(key, image);
-        assembled = cache().object(key);
+        insert(key, image, assembledCache());
+        assembled = assembledCache().object(key);
     }
     if (assembled)
         painter.drawImage(QPoint(left, top), *assembled);
@@ -324,12 +332,13 @@ QImage imageShadow(const QImage& source, const QColor& color, double radius)
 
 int cachedCount()
 {
-    return int(cache().count());
+    return int(cache().count() + assembledCache().count());
 }
 
 void clearCache()
 {
     cache().clear();
+    assembledCache().clear();
 }
 
 } // namespace kavelo::Shadows
