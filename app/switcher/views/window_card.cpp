@@ -8,6 +8,7 @@
 
 #include <QFontMetricsF>
 #include <QBrush>
+#include <QCache>
 #include <QPainter>
 
 #include <algorithm>
@@ -48,6 +49,43 @@ QRectF fitted(QSizeF size, const QRectF& box)
     const double scale = std::min(box.width() / size.width(), box.height() / size.height());
     const QSizeF s(size.width() * scale, size.height() * scale);
     return QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height());
+}
+
+// The picture area's faint plate. Every card of a grid has one of the same
+// size, so at rest it is filled once into an image and copied to whole
+// pixels, as the picture on it is; a fill split among Qt's painting threads
+// per card cost more than the rest of the card. A scaled card (springing)
+// or a scaled screen fills its path.
+void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColor& color)
+{
+    const QTransform& t = painter.transform();
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
+    const QSize size(int(std::ceil(area.width())), int(std::ceil(area.height())));
+    constexpr int budget = 1024;   // kilobytes of plates kept
+    const qsizetype kilobytes = qsizetype(size.width()) * size.height() * 4 / 1024 + 1;
+    if (t.type() > QTransform::TxTranslate || ratio != 1 || size.isEmpty() || kilobytes > budget / 2) {
+        painter.fillPath(Shapes::continuousRoundedRect(area, radius), color);
+        return;
+    }
+    static QCache<QByteArray, QImage> plates(budget);
+    QByteArray key;
+    for (const double v : {area.width(), area.height(), radius})
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+    key.append(QByteArray::number(color.rgba64(), 16));
+    const QImage* plate = plates.object(key);
+    if (!plate) {
+        auto* image = new QImage(size, QImage::Format_ARGB32_Premultiplied);
+        image->fill(Qt::transparent);
+        {
+            QPainter p(image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.fillPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), area.size()), radius), color);
+        }
+        plates.insert(key, image, kilobytes);
+        plate = image;
+    }
+    const QPointF device = t.map(area.topLeft());
+    painter.drawImage(QPointF(std::round(device.x()), std::round(device.y())) - QPointF(t.dx(), t.dy()), *plate);
 }
 
 } // namespace
@@ -208,11 +246,9 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
     painter.translate(centre);
     painter.scale(s, s);
     painter.translate(-centre);
-    const QPainterPath shape = Shapes::continuousRoundedRect(l.pictureArea, cornerRadius);
-
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor::fromRgbF(1, 1, 1, float(fillOpacity)));
-    painter.drawPath(shape);
+    fillPlate(painter, l.pictureArea, cornerRadius, painter.brush().color());
 
     switch (content()) {
     case Content::picture: {
