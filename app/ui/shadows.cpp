@@ -27,9 +27,11 @@ QCache<QByteArray, QImage>& cache()
 
 // Whole shadows of rounded rectangles, by size: a few card sizes at a time,
 // apart from the silhouettes so that they never push those out.
+constexpr int assembledBudget = 1024;   // kilobytes
+
 QCache<QByteArray, QImage>& assembledCache()
 {
-    static QCache<QByteArray, QImage> c(2 * 1024);
+    static QCache<QByteArray, QImage> c(assembledBudget);
     return c;
 }
 
@@ -268,7 +270,10 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
     key.append(QByteArray::number(tile.cacheKey()) + ':' + QByteArray::number(width) + 'x' +
                QByteArray::number(height));
     const QImage* assembled = assembledCache().object(key);
-    if (!assembled && seenBefore(key)) {
+    // A window-sized glow would not be kept: put together each time it
+    // would cost more than its pieces.
+    const bool keepable = qsizetype(width) * height * 4 / 1024 <= assembledBudget / 2;
+    if (!assembled && keepable && seenBefore(key)) {
         QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         {

@@ -51,6 +51,14 @@ QRectF fitted(QSizeF size, const QRectF& box)
     return QRectF(box.center().x() - s.width() / 2, box.center().y() - s.height() / 2, s.width(), s.height());
 }
 
+constexpr int plateBudget = 1024;   // kilobytes
+
+QCache<QByteArray, QImage>& plates()
+{
+    static QCache<QByteArray, QImage> c(plateBudget);
+    return c;
+}
+
 // The picture area's faint plate. Every card of a grid has one of the same
 // size, so at rest it is filled once into an image and copied to whole
 // pixels, as the picture on it is; a fill split among Qt's painting threads
@@ -61,18 +69,16 @@ void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColo
     const QTransform& t = painter.transform();
     const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
     const QSize size(int(std::ceil(area.width())), int(std::ceil(area.height())));
-    constexpr int budget = 1024;   // kilobytes of plates kept
     const qsizetype kilobytes = qsizetype(size.width()) * size.height() * 4 / 1024 + 1;
-    if (t.type() > QTransform::TxTranslate || ratio != 1 || size.isEmpty() || kilobytes > budget / 2) {
+    if (t.type() > QTransform::TxTranslate || ratio != 1 || size.isEmpty() || kilobytes > plateBudget / 2) {
         painter.fillPath(Shapes::continuousRoundedRect(area, radius), color);
         return;
     }
-    static QCache<QByteArray, QImage> plates(budget);
     QByteArray key;
     for (const double v : {area.width(), area.height(), radius})
         key.append(reinterpret_cast<const char*>(&v), sizeof v);
     key.append(QByteArray::number(color.rgba64(), 16));
-    const QImage* plate = plates.object(key);
+    const QImage* plate = plates().object(key);
     if (!plate) {
         auto* image = new QImage(size, QImage::Format_ARGB32_Premultiplied);
         image->fill(Qt::transparent);
@@ -81,7 +87,7 @@ void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColo
             p.setRenderHint(QPainter::Antialiasing);
             p.fillPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), area.size()), radius), color);
         }
-        plates.insert(key, image, kilobytes);
+        plates().insert(key, image, kilobytes);
         plate = image;
     }
     const QPointF device = t.map(area.topLeft());
