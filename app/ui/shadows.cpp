@@ -340,6 +340,11 @@ int cachedCount()
     return int(cache().count() + assembledCache().count());
 }
 
+void releaseAssembled()
+{
+    assembledCache().clear();
+}
+
 void clearCache()
 {
     cache().clear();

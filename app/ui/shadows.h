@@ -57,6 +57,9 @@ inline void drawGlow(QPainter& painter, const QPainterPath& path, double lineWid
 // on every side. Cached by the image's pixels.
 QImage imageShadow(const QImage& source, const QColor& color, double radius);
 
+// The shadows kept put together go (a view of many cards closed).
+void releaseAssembled();
+
 // Entries kept now (tests and diagnostics).
 int cachedCount();
 void clearCache();

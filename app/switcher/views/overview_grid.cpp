@@ -1,4 +1,5 @@
 #include "app/switcher/views/overview_grid.h"
+#include "app/ui/shadows.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -171,6 +172,8 @@ void OverviewGrid::release()
     resting_ = {};
     icons_ = {};
     emphasis_.clear();
+    WindowCard::releasePlates();
+    Shadows::releaseAssembled();
 }
 
 WindowCard OverviewGrid::card(int index) const

@@ -96,6 +96,11 @@ void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColo
 
 } // namespace
 
+void WindowCard::releasePlates()
+{
+    plates().clear();
+}
+
 QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
 {
     QImage out = (picture.size() == size ? picture : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))

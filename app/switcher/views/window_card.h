@@ -81,6 +81,9 @@ struct WindowCard {
 
     // `picture` scaled to `size` with the picture area's rounded corners cut.
     static QImage roundedPicture(const QImage& picture, QSize size);
+
+    // The plates kept for cards at rest go (the overview closed).
+    static void releasePlates();
 };
 
 // The label a window's state adds to its card's detail line; empty for a
