@@ -6,6 +6,7 @@
 
 #include "app/platform/sim/sim_desktop.h"
 #include "app/ui/key_cap.h"
+#include "app/ui/shadows.h"
 
 #include <QPaintEvent>
 #include <QTest>
@@ -416,8 +417,10 @@ TEST_F(OverviewViewTest, ClosingLetsGoOfEveryPictureMadeForDrawing)
     picture();
     scheduler.advance(0.1);
     EXPECT_GT(grid().heldPictures(), 0u);
+    const int shadows = Shadows::cachedCount();
     controller.hide();
     EXPECT_EQ(grid().heldPictures(), 0u);
+    EXPECT_LT(Shadows::cachedCount(), shadows) << "the cards' shadows put together go too";
     controller.show();
     EXPECT_FALSE(model().thumbnails().empty()) << "kept pictures show at once";
     picture();
