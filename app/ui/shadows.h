@@ -40,8 +40,8 @@ void drawShadow(QPainter& painter, const QPainterPath& path, const QColor& color
 // of its path, drawn in nine pieces of one small silhouette shared by
 // every rectangle with these corners: many sizes cost no more blurring
 // than one. A size drawn again is kept put together (1 MB of them at most,
-// none above half of that) and copied whole. A rectangle too small to cut is drawn
-// whole.
+// none above half of that, until `releaseAssembled`) and copied whole. A
+// rectangle too small to cut is drawn whole.
 // With `strokeWidth` above 0 it is the glow of a line that wide along it.
 void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadius, const QColor& color,
                        double radius, QPointF offset = {}, double strokeWidth = 0);

@@ -1,4 +1,5 @@
 #include "app/switcher/views/overview_grid.h"
+
 #include "app/ui/shadows.h"
 
 #include <QMouseEvent>
