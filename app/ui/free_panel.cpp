@@ -2,7 +2,6 @@
 
 #include "app/ui/panel_host.h"
 
-#include <QGuiApplication>
 
 #include <algorithm>
 #include <cmath>
@@ -125,11 +124,10 @@ void FreePanel::setOpacity(double alpha)
 
 void FreePanel::report()
 {
-    WindowServer* server = host_ ? host_->windowServer() : nullptr;
-    if (!server || !isVisible())
+    if (!host_ || !host_->windowServer() || !isVisible())
         return;
     // Only a real display has a native window the server can restack.
-    const bool native = QGuiApplication::platformName() == QLatin1String("xcb");
+    const bool native = onRealDisplay();
     const OwnPanel panel{.frame = frame_,
                          .level = level_,
                          .alpha = windowOpacity(),
@@ -138,18 +136,13 @@ void FreePanel::report()
                          .below = below_,
                          .nativeHandle = native ? std::uint64_t(winId()) : 0,
                          .bypassesManager = bool(windowFlags() & Qt::BypassWindowManagerHint)};
-    if (number_)
-        server->updatePanel(*number_, panel);
-    else
-        number_ = server->showPanel(panel);
+    host_->report(number_, panel);
 }
 
 void FreePanel::withdraw()
 {
-    if (!number_)
-        return;
-    if (WindowServer* server = host_ ? host_->windowServer() : nullptr)
-        server->removePanel(*number_);
+    if (host_)
+        host_->withdraw(number_);
     number_.reset();
 }
 
@@ -158,7 +151,7 @@ void FreePanel::restack()
     // On a real display the window server places every reported panel in
     // front of its level or below its window; the toolkit's raise, sent on
     // its own connection, would land after that and undo it.
-    if (host_ && host_->windowServer() && QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (host_ && host_->windowServer() && onRealDisplay())
         return;
     if (!below_)
         raise();

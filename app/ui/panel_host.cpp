@@ -3,9 +3,16 @@
 #include "app/services/memory_policy.h"
 #include "app/ui/free_panel.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
 
 namespace kavelo {
+
+bool onRealDisplay()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
 
 PanelHost::PanelHost(WindowServer* windowServer, Scheduler& scheduler, Clock& clock)
     : windowServer_(windowServer), scheduler_(scheduler), clock_(clock)
@@ -30,6 +37,23 @@ void PanelHost::released()
 {
     if (!trim_.pending())
         trim_ = scheduler_.after(0.0, [] { MemoryPolicy::trim(); });
+}
+
+void PanelHost::report(std::optional<WindowID>& number, const OwnPanel& panel) const
+{
+    if (!windowServer_)
+        return;
+    if (number)
+        windowServer_->updatePanel(*number, panel);
+    else
+        number = windowServer_->showPanel(panel);
+}
+
+void PanelHost::withdraw(std::optional<WindowID>& number) const
+{
+    if (number && windowServer_)
+        windowServer_->removePanel(*number);
+    number.reset();
 }
 
 bool PanelHost::blends() const

@@ -9,11 +9,15 @@
 #include "app/platform/platform.h"
 #include "app/ui/spring.h"
 
+#include <optional>
 #include <vector>
 
 namespace kavelo {
 
 class FreePanel;
+
+// Native windows exist: a real X display, not the offscreen platform.
+bool onRealDisplay();
 
 class PanelHost {
 public:
@@ -38,6 +42,13 @@ public:
     // points on a scaled monitor).
     Rect toolkitFrame(const Rect& frame) const;
     Rect frameOfToolkit(const Rect& toolkit) const;
+
+    // Tells the window server of a panel: shown the first time (`number`
+    // then holds its window number), updated after. Without a server,
+    // nothing is told.
+    void report(std::optional<WindowID>& number, const OwnPanel& panel) const;
+    // The panel left the screen: the server forgets it.
+    void withdraw(std::optional<WindowID>& number) const;
 
     // The panels made with this host, in the order they were made.
     const std::vector<FreePanel*>& panels() const { return panels_; }

@@ -50,7 +50,7 @@ void skipTaskbarAndPager(QWidget& window)
 // the toolkit paints it.
 void serverFill(QWidget& window, std::optional<QColor> color)
 {
-    const bool server = color && QGuiApplication::platformName() == QLatin1String("xcb");
+    const bool server = color && onRealDisplay();
     window.setUpdatesEnabled(!server);
     if (!server || !window.testAttribute(Qt::WA_WState_Created))
         return;
@@ -133,7 +133,7 @@ void CurtainWindow::setCurtainFrame(const Rect& frame)
 void CurtainWindow::showEvent(QShowEvent* event)
 {
     // Before the native window is mapped, which follows this event.
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (onRealDisplay())
         skipTaskbarAndPager(*this);
     // Without its shadow it is one colour.
     serverFill(*this, shadow() > 0 ? std::nullopt : std::optional(Theme::night()));

@@ -6,7 +6,6 @@
 #include "app/ui/theme.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QPainterPath>
 #include <QRegion>
 
@@ -106,26 +105,18 @@ void QtPopoverWindow::close()
 
 void QtPopoverWindow::report()
 {
-    WindowServer* server = host_ ? host_->windowServer() : nullptr;
-    if (!server || !isOpen() || !placed_)
+    if (!host_ || !host_->windowServer() || !isOpen() || !placed_)
         return;
-    const bool native = QGuiApplication::platformName() == QLatin1String("xcb");
-    const OwnPanel panel{.frame = *placed_,
-                         .level = PanelLevel::overlay,
-                         .name = "menuPanel",
-                         .nativeHandle = native ? std::uint64_t(frame_->winId()) : 0};
-    if (number_)
-        server->updatePanel(*number_, panel);
-    else
-        number_ = server->showPanel(panel);
+    host_->report(number_, OwnPanel{.frame = *placed_,
+                                    .level = PanelLevel::overlay,
+                                    .name = "menuPanel",
+                                    .nativeHandle = onRealDisplay() ? std::uint64_t(frame_->winId()) : 0});
 }
 
 void QtPopoverWindow::withdraw()
 {
-    if (!number_)
-        return;
-    if (WindowServer* server = host_ ? host_->windowServer() : nullptr)
-        server->removePanel(*number_);
+    if (host_)
+        host_->withdraw(number_);
     number_.reset();
 }
 

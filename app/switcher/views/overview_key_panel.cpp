@@ -8,11 +8,6 @@ namespace kavelo {
 
 namespace {
 
-bool onRealDisplay()
-{
-    return QApplication::platformName() == QLatin1String("xcb");
-}
-
 // Far past every screen: where the panel is mapped while it asks for the
 // keyboard, which a server grants only to a mapped window.
 constexpr QRect unseen(-32000, -32000, 1, 1);
