@@ -112,8 +112,10 @@ void OverviewController::present()
     for (const WindowEntry& w : snapshot.windows)
         live.insert(w.id);
     cache_->keepOnly(live);
-    model_.setWindows(std::move(snapshot.windows));
+    // Last opening's pictures go first, so that nothing is made of them for
+    // the new cards.
     model_.setThumbnails({});
+    model_.setWindows(std::move(snapshot.windows));
     model_.setQuery("");
     model_.setScope(WindowScope::all);
     model_.setSelection(0);
@@ -137,6 +139,9 @@ void OverviewController::present()
     // Without a compositor a translucent step shows as opaque anyway.
     const bool instant = platform.workspace.reducedMotion() || !platform.windowServer.blendsPanels();
     frame_ = ScreenCoordinates::flip(screen.frame, screens.front().frame.height());
+    // The kept pictures go to the cards before the panel moves in front, so
+    // that they are made ready while the server places it.
+    std::vector<Thumbnails::Request> requests = showKeptThumbnails();
     panel_->present(frame_, instant ? 1.0 : 0.0);
     open_ = true;
     fade_.cancel();
@@ -146,7 +151,7 @@ void OverviewController::present()
     }
 
     startMonitors();
-    startThumbnails();
+    startThumbnails(std::move(requests));
 }
 
 void OverviewController::stepFade()
@@ -169,16 +174,8 @@ void OverviewController::startMonitors()
     displayWatch_ = desktop_.platform.displays.onChange([this] { displaysChanged(); });
 }
 
-void OverviewController::startThumbnails()
+std::vector<Thumbnails::Request> OverviewController::showKeptThumbnails()
 {
-    // Letting go of a task waits for the captures it still runs: an earlier
-    // task is kept, cancelled, until it has finished.
-    std::erase_if(retiredTasks_, [](const auto& task) { return task->isFinished(); });
-    if (thumbnailTask_) {
-        thumbnailTask_->cancel();
-        retiredTasks_.push_back(std::move(thumbnailTask_));
-    }
-    const int opening = ++opening_;
     // Pictures taken while capture was allowed are not shown after.
     if (!desktop_.platform.capture.isAllowed())
         cache_->clear();
@@ -197,6 +194,19 @@ void OverviewController::startThumbnails()
             held.emplace(request.id, std::move(picture));
     if (!held.empty())
         model_.setThumbnails(std::move(held));
+    return requests;
+}
+
+void OverviewController::startThumbnails(std::vector<Thumbnails::Request> requests)
+{
+    // Letting go of a task waits for the captures it still runs: an earlier
+    // task is kept, cancelled, until it has finished.
+    std::erase_if(retiredTasks_, [](const auto& task) { return task->isFinished(); });
+    if (thumbnailTask_) {
+        thumbnailTask_->cancel();
+        retiredTasks_.push_back(std::move(thumbnailTask_));
+    }
+    const int opening = ++opening_;
     if (!loadThumbnails)
         return;
     thumbnailTask_ = loadThumbnails(desktop_, std::move(requests), screenScale_,

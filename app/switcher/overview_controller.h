@@ -97,7 +97,9 @@ public:
 private:
     void present();
     void startMonitors();
-    void startThumbnails();
+    // The cache's pictures of the cards, shown at once; returns what to capture.
+    std::vector<Thumbnails::Request> showKeptThumbnails();
+    void startThumbnails(std::vector<Thumbnails::Request> requests);
     void stepFade();
     void clicked(Point bottomLeft);
     void displaysChanged();

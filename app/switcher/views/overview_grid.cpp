@@ -143,12 +143,8 @@ double OverviewGrid::emphasis(WindowID window) const
     return selected_ == window ? 1 : 0;
 }
 
-const QImage* OverviewGrid::preparedPicture(WindowID window) const
+QSize OverviewGrid::pictureSize(const Image& source) const
 {
-    const auto it = model_.thumbnails().find(window);
-    if (it == model_.thumbnails().end() || !it->second->isValid())
-        return nullptr;
-    const Image& source = *it->second;
     // The size the card fits it to, in whole pixels.
     const Size box = CardSizes::overviewPicture(cardWidth());
     const double scale = std::min(box.width / source.width, box.height / source.height);
@@ -157,19 +153,39 @@ const QImage* OverviewGrid::preparedPicture(WindowID window) const
     // the last pixel that rounding gives or takes.
     if (std::abs(size.width() - source.width) <= 1 && std::abs(size.height() - source.height) <= 1)
         size = QSize(source.width, source.height);
-    QImage& prepared = prepared_[window];
-    if (prepared.size() != size) {
-        // Read in place: the only copy is the card's own.
-        const QImage view(source.rgba.data(), source.width, source.height, source.width * 4, QImage::Format_RGBA8888);
-        prepared = WindowCard::roundedPicture(view, size);
+    return size;
+}
+
+const QImage* OverviewGrid::preparedPicture(WindowID window) const
+{
+    const auto it = model_.thumbnails().find(window);
+    if (it == model_.thumbnails().end() || !it->second->isValid())
+        return nullptr;
+    return pictures_.get(window, it->second, pictureSize(*it->second));
+}
+
+void OverviewGrid::preparePictures(std::optional<WindowID> only)
+{
+    // Before the grid has its size there is nothing to fit them to.
+    if (!isVisible() || width() <= 0)
+        return;
+    std::vector<CardPictures::Job> jobs;
+    const auto& results = model_.results();
+    for (int i = built_.first; i < built_.second && i < int(results.size()); ++i) {
+        const WindowID id = results[std::size_t(i)].id;
+        if (only && id != *only)
+            continue;
+        const auto it = model_.thumbnails().find(id);
+        if (it != model_.thumbnails().end() && it->second->isValid())
+            jobs.push_back({.window = id, .source = it->second, .size = pictureSize(*it->second)});
     }
-    return &prepared;
+    pictures_.prepare(jobs);
 }
 
 void OverviewGrid::release()
 {
     preparing_.cancel();
-    prepared_ = {};
+    pictures_.clear();
     resting_ = {};
     icons_ = {};
     emphasis_.clear();
@@ -255,7 +271,6 @@ void OverviewGrid::rebuild()
     std::erase_if(resting_, [&](const auto& item) { return !kept.count(item.first); });
     cards_.clear();
     cards_.reserve(std::size_t(built_.second - built_.first));
-    // Pictures are made when a card is first painted, not here.
     const auto& results = model_.results();
     for (int i = built_.first; i < built_.second; ++i) {
         const WindowEntry& window = results[std::size_t(i)];
@@ -265,6 +280,8 @@ void OverviewGrid::rebuild()
                                     .cornerRadius = cornerRadius,
                                     .emphasis = emphasis(window.id)});
     }
+    // Cards scrolled into view or resized have their pictures made ahead.
+    preparePictures();
 }
 
 void OverviewGrid::modelChanged(OverviewModel::Property property)
@@ -444,13 +461,15 @@ void OverviewGrid::thumbnailsChanged()
 {
     if (const auto window = model_.changedThumbnail()) {
         // One picture came or went: only its card is painted again.
-        prepared_.erase(*window);
+        pictures_.erase(*window);
         resting_.erase(*window);
+        preparePictures(*window);
         updateCard(*window);
         return;
     }
-    prepared_.clear();
+    pictures_.clear();
     resting_.clear();
+    preparePictures();
     update();
 }
 

@@ -10,12 +10,13 @@
 // selection scrolls its card into view; a new scope or query moves the
 // cards that changed place to their new places with a spring, and only
 // what changed is painted again. Springs stop once no card moves by half a
-// device pixel. Pictures are made for their cards only when painted, and
-// `release` lets go of them when the overview closes.
+// device pixel. Pictures are made for the cards in view as they arrive, on
+// worker threads, and `release` lets go of them when the overview closes.
 
 #include "app/platform/image.h"
 #include "app/switcher/card_sizes.h"
 #include "app/switcher/overview_model.h"
+#include "app/switcher/views/card_pictures.h"
 #include "app/switcher/views/window_card.h"
 #include "app/ui/spring.h"
 
@@ -86,7 +87,7 @@ public:
     // from the model's shared picture; null without one.
     const QImage* preparedPicture(WindowID window) const;
     // How many pictures, icons and drawn cards are held for drawing (tests).
-    std::size_t heldPictures() const { return prepared_.size() + icons_.size() + resting_.size(); }
+    std::size_t heldPictures() const { return pictures_.size() + icons_.size() + resting_.size(); }
     // The overview closed: the pictures made for drawing go.
     void release();
     double emphasis(WindowID window) const;
@@ -108,6 +109,10 @@ private:
     void resultsChanged(bool animate);
     void selectionChanged();
     void thumbnailsChanged();
+    // Starts making the built cards' pictures (or one window's) ahead of
+    // their paint.
+    void preparePictures(std::optional<WindowID> only = std::nullopt);
+    QSize pictureSize(const Image& source) const;
     void newOpening();
     void rebuild();
     void scrollIntoView(int index);
@@ -141,7 +146,7 @@ private:
     std::pair<int, int> built_{0, 0};
     std::vector<WindowCard> cards_;
 
-    mutable std::unordered_map<WindowID, QImage> prepared_;
+    mutable CardPictures pictures_;
     struct Resting {
         QImage image;
         int paints = 0;
