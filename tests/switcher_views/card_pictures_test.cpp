@@ -70,7 +70,7 @@ TEST(CardPictures, NothingIsMadeOfAMissingOrEmptyPicture)
     pictures.prepare({{.window = 1, .source = nullptr, .size = {10, 10}},
                       {.window = 2, .source = std::make_shared<Image>(), .size = {10, 10}},
                       {.window = 3, .source = picture(10, 10, 1), .size = {}}});
-    EXPECT_EQ(pictures.running(), 0u);
+    EXPECT_EQ(pictures.queued(), 0u);
     EXPECT_EQ(pictures.get(1, nullptr, {10, 10}), nullptr);
     EXPECT_EQ(pictures.get(2, std::make_shared<Image>(), {10, 10}), nullptr);
 }

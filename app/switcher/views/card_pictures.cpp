@@ -3,8 +3,6 @@
 #include "app/switcher/views/window_card.h"
 
 #include <algorithm>
-#include <memory>
-#include <thread>
 
 namespace kavelo {
 
@@ -27,48 +25,64 @@ int workerCount()
 
 CardPictures::~CardPictures()
 {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
     for (auto& worker : workers_)
-        worker.wait();
+        worker.join();
 }
 
-std::size_t CardPictures::running()
+std::size_t CardPictures::queued() const
 {
-    std::erase_if(workers_, [](std::future<void>& w) {
-        return w.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    });
-    return workers_.size();
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
+void CardPictures::run()
+{
+    for (;;) {
+        std::unique_ptr<Work> work;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (stopping_)
+                return;
+            work = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        work->made.set_value(made(*work->source, work->size));
+    }
 }
 
 void CardPictures::prepare(const std::vector<Job>& jobs)
 {
-    struct Work {
-        SharedImage source;
-        QSize size;
-        std::promise<QImage> promise;
-    };
-    auto work = std::make_shared<std::vector<Work>>();
+    std::vector<std::unique_ptr<Work>> fresh;
     for (const Job& job : jobs) {
         if (!job.source || !job.source->isValid() || job.size.isEmpty())
             continue;
         Entry& entry = entries_[job.window];
         if (entry.source == job.source && entry.size == job.size && (!entry.image.isNull() || entry.pending.valid()))
             continue;
-        std::promise<QImage> promise;
-        entry = Entry{.source = job.source, .size = job.size, .image = {}, .pending = promise.get_future().share()};
-        work->push_back(Work{job.source, job.size, std::move(promise)});
+        auto work = std::make_unique<Work>(Work{.window = job.window, .source = job.source, .size = job.size, .made = {}});
+        entry = Entry{.source = job.source, .size = job.size, .image = {}, .pending = work->made.get_future().share()};
+        fresh.push_back(std::move(work));
     }
-    if (work->empty())
+    if (fresh.empty())
         return;
-    running();
-    const int count = std::min(workerCount(), int(work->size()));
-    // Each worker takes every count-th picture, so all go in on-screen order.
-    for (int k = 0; k < count; ++k)
-        workers_.push_back(std::async(std::launch::async, [work, k, count] {
-            for (std::size_t i = std::size_t(k); i < work->size(); i += std::size_t(count)) {
-                Work& w = (*work)[i];
-                w.promise.set_value(made(*w.source, w.size));
-            }
-        }));
+    dropUnwanted();
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& work : fresh)
+            queue_.push_back(std::move(work));
+    }
+    // Started at the first need: a program that never opens the overview
+    // keeps no threads for it.
+    while (int(workers_.size()) < workerCount())
+        workers_.emplace_back([this] { run(); });
+    wake_.notify_all();
 }
 
 const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSize size)
@@ -78,6 +92,7 @@ const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSiz
     Entry& entry = entries_[window];
     if (entry.source != source || entry.size != size || (entry.image.isNull() && !entry.pending.valid())) {
         entry = Entry{.source = source, .size = size, .image = made(*source, size), .pending = {}};
+        dropUnwanted();
     } else if (entry.pending.valid()) {
         entry.image = entry.pending.get();
         entry.pending = {};
@@ -85,15 +100,26 @@ const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSiz
     return &entry.image;
 }
 
+void CardPictures::dropUnwanted()
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(queue_, [this](const std::unique_ptr<Work>& work) {
+        const auto it = entries_.find(work->window);
+        return it == entries_.end() || !it->second.pending.valid() || it->second.source != work->source ||
+               it->second.size != work->size;
+    });
+}
+
 void CardPictures::erase(WindowID window)
 {
     entries_.erase(window);
+    dropUnwanted();
 }
 
 void CardPictures::clear()
 {
     entries_.clear();
-    running();
+    dropUnwanted();
 }
 
 } // namespace kavelo

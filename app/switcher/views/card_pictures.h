@@ -11,7 +11,12 @@
 #include <QImage>
 #include <QSize>
 
+#include <condition_variable>
+#include <deque>
 #include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -28,30 +33,46 @@ public:
     CardPictures() = default;
     CardPictures(const CardPictures&) = delete;
     CardPictures& operator=(const CardPictures&) = delete;
-    // Waits for the workers: they may still use Qt's image code.
+    // Stops the workers once the picture each is making is made.
     ~CardPictures();
 
-    // Starts making these, in this order; what is made or being made
-    // already, from the same picture at the same size, is not made again.
+    // Queues these, in this order; what is made or queued already, from the
+    // same picture at the same size, is not made again.
     void prepare(const std::vector<Job>& jobs);
     // The window's picture from `source` at `size`: made ahead (waiting for
     // it if it is still being made), or made now.
     const QImage* get(WindowID window, const SharedImage& source, QSize size);
+    // Forgets pictures; those still queued for them are not made.
     void erase(WindowID window);
     void clear();
     std::size_t size() const { return entries_.size(); }
-    // Workers still running (tests).
-    std::size_t running();
+    // Pictures queued and not yet started (tests).
+    std::size_t queued() const;
 
 private:
+    struct Work {
+        WindowID window = 0;
+        SharedImage source;
+        QSize size;
+        std::promise<QImage> made;
+    };
     struct Entry {
         SharedImage source;
         QSize size;
         QImage image;
         std::shared_future<QImage> pending;
     };
+    void run();
+    // Drops queued work that no entry waits for any more.
+    void dropUnwanted();
+
     std::unordered_map<WindowID, Entry> entries_;
-    std::vector<std::future<void>> workers_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::unique_ptr<Work>> queue_;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
 };
 
 } // namespace kavelo
