@@ -3,6 +3,7 @@
 #include "app/switcher/views/window_card.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace kavelo {
 
@@ -80,8 +81,18 @@ void CardPictures::prepare(const std::vector<Job>& jobs)
     }
     // Started at the first need: a program that never opens the overview
     // keeps no threads for it.
-    while (int(workers_.size()) < workerCount())
-        workers_.emplace_back([this] { run(); });
+    try {
+        while (int(workers_.size()) < workerCount())
+            workers_.emplace_back([this] { run(); });
+    } catch (const std::system_error&) {
+    }
+    if (workers_.empty()) {
+        // Nothing would make them: they are made when drawn.
+        std::erase_if(entries_, [](const auto& item) { return item.second.pending.valid(); });
+        std::lock_guard lock(mutex_);
+        queue_.clear();
+        return;
+    }
     wake_.notify_all();
 }
 
