@@ -427,6 +427,32 @@ TEST_F(OverviewViewTest, ClosingLetsGoOfEveryPictureMadeForDrawing)
     EXPECT_GT(grid().heldPictures(), 0u);
 }
 
+// Pictures arriving at an open overview are made for their cards before
+// anything paints, so that the paint only copies them; each card still
+// draws its own.
+TEST_F(OverviewViewTest, PicturesAreMadeForTheirCardsBeforeThePaint)
+{
+    populate();
+    controller.show();
+    ASSERT_TRUE(grid().isVisible());
+    const std::size_t before = grid().heldPictures();
+    std::unordered_map<WindowID, SharedImage> pictures;
+    for (const WindowEntry& w : model().windows()) {
+        auto image = std::make_shared<Image>(Image{.width = 160, .height = 100});
+        for (int p = 0; p < 160 * 100; ++p)
+            image->rgba.insert(image->rgba.end(), {std::uint8_t(w.id * 37), 0, 0, 255});
+        pictures.emplace(w.id, std::move(image));
+    }
+    model().setThumbnails(pictures);
+    EXPECT_EQ(grid().heldPictures(), before + grid().builtCards().size());
+    for (int i = grid().builtRange().first; i < grid().builtRange().second; ++i) {
+        const WindowID id = model().results()[std::size_t(i)].id;
+        const QImage* made = grid().preparedPicture(id);
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(made->pixelColor(made->width() / 2, made->height() / 2).red(), std::uint8_t(id * 37));
+    }
+}
+
 TEST_F(OverviewViewTest, PicturesOfEachState)
 {
     populate();
