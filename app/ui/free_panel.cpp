@@ -2,7 +2,6 @@
 
 #include "app/ui/panel_host.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <vector>

@@ -54,7 +54,7 @@ void CardPictures::run()
             work = std::move(queue_.front());
             queue_.pop_front();
         }
-        work->made.set_value(made(*work->source, work->size));
+        work->made.set_value(made(*work->job.source, work->job.size));
     }
 }
 
@@ -67,7 +67,7 @@ void CardPictures::prepare(const std::vector<Job>& jobs)
         Entry& entry = entries_[job.window];
         if (entry.source == job.source && entry.size == job.size && (!entry.image.isNull() || entry.pending.valid()))
             continue;
-        auto work = std::make_unique<Work>(Work{.window = job.window, .source = job.source, .size = job.size, .made = {}});
+        auto work = std::make_unique<Work>(Work{.job = job, .made = {}});
         entry = Entry{.source = job.source, .size = job.size, .image = {}, .pending = work->made.get_future().share()};
         fresh.push_back(std::move(work));
     }
@@ -115,9 +115,9 @@ void CardPictures::dropUnwanted()
 {
     std::lock_guard lock(mutex_);
     std::erase_if(queue_, [this](const std::unique_ptr<Work>& work) {
-        const auto it = entries_.find(work->window);
-        return it == entries_.end() || !it->second.pending.valid() || it->second.source != work->source ||
-               it->second.size != work->size;
+        const auto it = entries_.find(work->job.window);
+        return it == entries_.end() || !it->second.pending.valid() || it->second.source != work->job.source ||
+               it->second.size != work->job.size;
     });
 }
 

@@ -51,9 +51,7 @@ public:
 
 private:
     struct Work {
-        WindowID window = 0;
-        SharedImage source;
-        QSize size;
+        Job job;
         std::promise<QImage> made;
     };
     struct Entry {

@@ -258,8 +258,7 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
     painter.scale(s, s);
     painter.translate(-centre);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor::fromRgbF(1, 1, 1, float(fillOpacity)));
-    fillPlate(painter, l.pictureArea, cornerRadius, painter.brush().color());
+    fillPlate(painter, l.pictureArea, cornerRadius, QColor::fromRgbF(1, 1, 1, float(fillOpacity)));
 
     switch (content()) {
     case Content::picture: {
