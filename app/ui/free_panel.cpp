@@ -71,7 +71,10 @@ void FreePanel::setFrame(const Rect& frame)
     if (frame == frame_ && this->geometry() == geometry)
         return;
     frame_ = frame;
-    setGeometry(geometry);
+    if (parked_)
+        resize(geometry.size());
+    else
+        setGeometry(geometry);
     if (number_)
         report();
 }
@@ -88,6 +91,12 @@ void FreePanel::setBelow(std::optional<WindowID> window)
 void FreePanel::orderFront()
 {
     release_.cancel();
+    if (parked_) {
+        // Painted where it stands, it moves in whole.
+        setUpdatesEnabled(true);
+        repaint();
+        unpark();
+    }
     if (!isVisible())
         show();
     restack();
@@ -97,13 +106,45 @@ void FreePanel::orderFront()
 void FreePanel::orderOut()
 {
     hide();
+    unpark();
     withdraw();
     if (host_ && holdsPixels())
         release_ = host_->scheduler().after(keepPixelsFor_, [this] { releasePixels(); });
 }
 
+void FreePanel::park()
+{
+    if (!isVisible()) {
+        orderOut();
+        return;
+    }
+    // Far past every screen (X's coordinates are 16-bit).
+    static constexpr QPoint away(-32000, -32000);
+    release_.cancel();
+    parked_ = true;
+    // Nothing is painted that no one sees.
+    setUpdatesEnabled(false);
+    move(away);
+    withdraw();
+    if (host_ && holdsPixels())
+        release_ = host_->scheduler().after(keepPixelsFor_, [this] { releasePixels(); });
+}
+
+void FreePanel::unpark()
+{
+    if (!parked_)
+        return;
+    parked_ = false;
+    setUpdatesEnabled(true);
+    setGeometry(pixelRect(host_ ? host_->toolkitFrame(frame_) : frame_));
+}
+
 void FreePanel::releasePixels()
 {
+    if (parked_) {
+        hide();
+        unpark();
+    }
     // Shown again some other way (an owner's own show()) keeps them.
     if (isVisible())
         return;
@@ -123,7 +164,7 @@ void FreePanel::setOpacity(double alpha)
 
 void FreePanel::report()
 {
-    if (!host_ || !host_->windowServer() || !isVisible())
+    if (!host_ || !host_->windowServer() || !isVisible() || parked_)
         return;
     // Only a real display has a native window the server can restack.
     const bool native = onRealDisplay();
@@ -159,7 +200,7 @@ void FreePanel::restack()
         return;
     std::vector<FreePanel*> above;
     for (FreePanel* p : host_->panels())
-        if (p != this && p->level_ > level_ && p->isVisible())
+        if (p != this && p->level_ > level_ && p->isVisible() && !p->parked_)
             above.push_back(p);
     std::stable_sort(above.begin(), above.end(), [](FreePanel* a, FreePanel* b) { return a->level_ < b->level_; });
     for (FreePanel* p : above)

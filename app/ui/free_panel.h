@@ -69,6 +69,14 @@ public:
     // memory), and the next showing makes them anew: some 6 ms for a full
     // screen.
     void orderOut();
+    // Hides it by moving it past every screen, still mapped, until the next
+    // `orderFront` (or `keepPixelsFor`, when it is hidden for real). That
+    // showing paints it where it stands and then moves it in: no map, no
+    // wait for the server's expose, and never a stale frame, since a
+    // composited window keeps what was painted out of sight. Frames set
+    // meanwhile only size it.
+    void park();
+    bool parked() const { return parked_; }
     static constexpr double keepPixelsFor = 20;
     // For a panel that must paint within a frame of a key.
     void setKeepPixelsFor(double seconds) { keepPixelsFor_ = seconds; }
@@ -86,6 +94,7 @@ private:
     void report();
     void withdraw();
     void releasePixels();
+    void unpark();
 
     PanelHost* host_;
     int level_;
@@ -94,6 +103,7 @@ private:
     std::optional<WindowID> below_;
     std::optional<WindowID> number_;
     double keepPixelsFor_ = keepPixelsFor;
+    bool parked_ = false;
     Handle release_;
 };
 

@@ -167,8 +167,9 @@ protected:
                 if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
                     continue;
                 const auto area = session->clientArea(w);
-                // The active-window border and the like are thin or small.
-                if (area && area->width() >= 150 && area->height() >= 100)
+                // The active-window border and the like are thin or small; a
+                // closed overview may stay mapped past every screen.
+                if (area && area->width() >= 150 && area->height() >= 100 && area->intersects(Rect(0, 0, 1920, 1080)))
                     out.emplace(w, *area);
             }
             level = std::move(next);

@@ -332,9 +332,10 @@ class Plain : public FreePanel {
 public:
     using FreePanel::FreePanel;
     static inline const QColor colour{210, 30, 190};
+    QColor fill = colour;
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour); }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), fill); }
 };
 
 TEST_F(X11PanelsTest, APanelHiddenForAWhileGivesUpItsWindowAndIsDrawnAgainWhenShown)
@@ -375,6 +376,58 @@ TEST_F(X11PanelsTest, APanelHiddenForAWhileGivesUpItsWindowAndIsDrawnAgainWhenSh
     EXPECT_EQ(at->bounds, Rect(400, 300, 160, 120));
     EXPECT_EQ(at->layer, PanelLevel::overlay);
     EXPECT_EQ(at->ownerPid, std::int32_t(getpid()));
+    panel.orderOut();
+}
+
+// Parked, a panel is out of sight and off the list; shown again it moves in
+// with its new frame, never the one it was parked with.
+TEST_F(X11PanelsTest, AParkedPanelComesBackWithItsNewFrameAndGivesUpItsWindowAfterTheWait)
+{
+    ManualScheduler time;
+    PanelHost quiet(&x11->windowServer(), time, time.clock());
+    Plain panel(quiet, PanelLevel::overlay);
+    panel.setObjectName("Plain");
+    panel.setFrame(Rect(400, 300, 160, 120));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // What the screen shows there, read at once: no loop turns first.
+    const auto shown = [&](QPoint at) {
+        return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0).rgb();
+    };
+    const auto unlisted = [&] {
+        const auto list = listed();
+        return std::none_of(list.begin(), list.end(), [&](const WindowInfo& w) {
+            return w.ownerPid == std::int32_t(getpid()) && w.layer == PanelLevel::overlay;
+        });
+    };
+    panel.orderFront();
+    ASSERT_TRUE(waitUntil([&] { return shown({480, 360}) == Plain::colour.rgb(); }));
+
+    for (int round = 0; round < 3; ++round) {
+        panel.park();
+        wait(50);
+        EXPECT_TRUE(panel.parked());
+        EXPECT_FALSE(panel.geometry().intersects(screen));
+        EXPECT_NE(shown({480, 360}), panel.fill.rgb());
+        EXPECT_TRUE(unlisted());
+
+        // A new colour and, in the second round, a new place and size.
+        panel.fill = QColor(20 + 90 * round, 200, 40);
+        if (round == 1)
+            panel.setFrame(Rect(600, 200, 300, 100));
+        panel.orderFront();
+        const QPoint inside = round >= 1 ? QPoint(750, 250) : QPoint(480, 360);
+        EXPECT_EQ(shown(inside), panel.fill.rgb()) << "round " << round << ": a stale frame moved in";
+        ASSERT_TRUE(panel.windowNumber());
+        EXPECT_FALSE(unlisted());
+    }
+
+    panel.park();
+    time.advance(FreePanel::keepPixelsFor * 1.5);
+    EXPECT_FALSE(panel.holdsPixels());
+    EXPECT_FALSE(panel.parked());
+    EXPECT_FALSE(panel.isVisible());
+    panel.orderFront();
+    EXPECT_TRUE(waitUntil([&] { return shown({750, 250}) == panel.fill.rgb(); })) << "the panel came back blank";
     panel.orderOut();
 }
 

@@ -113,7 +113,12 @@ void OverviewKeyPanel::setOpacity(double opacity)
 void OverviewKeyPanel::orderOut()
 {
     presented_ = false;
-    panel_->orderOut();
+    // Kept mapped out of sight, the next opening is a move, not a map: its
+    // first frame waits neither for the map nor for the server's expose.
+    if (onRealDisplay())
+        panel_->park();
+    else
+        panel_->orderOut();
     view_->release();
     if (caretShown_) {
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
