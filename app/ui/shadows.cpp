@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace kavelo::Shadows {
@@ -35,9 +36,27 @@ QCache<QByteArray, QImage>& assembledCache()
     return c;
 }
 
+// Cards are drawn ahead on worker threads too: every use of the caches
+// holds this, and what is found is copied out (a shared image, not its
+// pixels) before another thread's insert can evict it.
+std::mutex& guard()
+{
+    static std::mutex m;
+    return m;
+}
+
 void insert(const QByteArray& key, const QImage& image, QCache<QByteArray, QImage>& into = cache())
 {
+    std::lock_guard lock(guard());
     into.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
+}
+
+// A null image when `key` is not kept.
+QImage find(const QByteArray& key, QCache<QByteArray, QImage>& in = cache())
+{
+    std::lock_guard lock(guard());
+    const QImage* hit = in.object(key);
+    return hit ? *hit : QImage();
 }
 
 // Three box widths whose successive passes approximate a Gaussian of `sigma`.
@@ -128,6 +147,7 @@ void blurPlane(std::vector<float>& plane, int width, int height, double radius)
 // Whether `key` was asked about lately; remembers it either way.
 bool seenBefore(const QByteArray& key)
 {
+    std::lock_guard lock(guard());
     static std::array<QByteArray, 8> recent;
     static std::size_t next = 0;
     if (std::find(recent.begin(), recent.end(), key) != recent.end())
@@ -180,8 +200,8 @@ QImage silhouette(const QPainterPath& path, const QColor& color, double radius, 
     appendDouble(key, radius);
     appendDouble(key, strokeWidth);
     key.append(QByteArray::number(color.rgba64(), 16));
-    if (const QImage* hit = cache().object(key))
-        return *hit;
+    if (QImage hit = find(key); !hit.isNull())
+        return hit;
 
     const int m = margin(radius);
     const int width = int(std::ceil(bounds.width() + 2 * grow)) + 2 * m;
@@ -269,22 +289,21 @@ void drawRoundedShadow(QPainter& painter, const QRectF& rect, double cornerRadiu
     QByteArray key("r");
     key.append(QByteArray::number(tile.cacheKey()) + ':' + QByteArray::number(width) + 'x' +
                QByteArray::number(height));
-    const QImage* assembled = assembledCache().object(key);
+    QImage assembled = find(key, assembledCache());
     // A window-sized glow would not be kept: put together each time it
     // would cost more than its pieces.
     const bool keepable = qsizetype(width) * height * 4 / 1024 <= assembledBudget / 2;
-    if (!assembled && keepable && seenBefore(key)) {
-        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
+    if (assembled.isNull() && keepable && seenBefore(key)) {
+        assembled = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+        assembled.fill(Qt::transparent);
         {
-            QPainter p(&image);
+            QPainter p(&assembled);
             drawPieces(p, QPoint(0, 0));
         }
-        insert(key, image, assembledCache());
-        assembled = assembledCache().object(key);
+        insert(key, assembled, assembledCache());
     }
-    if (assembled)
-        painter.drawImage(QPoint(left, top), *assembled);
+    if (!assembled.isNull())
+        painter.drawImage(QPoint(left, top), assembled);
     else
         drawPieces(painter, QPoint(left, top));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
@@ -318,8 +337,8 @@ QImage imageShadow(const QImage& source, const QColor& color, double radius)
     key.append(QByteArray::number(quint64(qHashBits(argb.constBits(), std::size_t(argb.sizeInBytes())))));
     appendDouble(key, radius);
     key.append(QByteArray::number(color.rgba64(), 16));
-    if (const QImage* hit = cache().object(key))
-        return *hit;
+    if (QImage hit = find(key); !hit.isNull())
+        return hit;
 
     const int m = margin(radius);
     QImage padded(source.width() + 2 * m, source.height() + 2 * m, QImage::Format_ARGB32_Premultiplied);
@@ -337,16 +356,25 @@ QImage imageShadow(const QImage& source, const QColor& color, double radius)
 
 int cachedCount()
 {
+    std::lock_guard lock(guard());
     return int(cache().count() + assembledCache().count());
+}
+
+int assembledCount()
+{
+    std::lock_guard lock(guard());
+    return int(assembledCache().count());
 }
 
 void releaseAssembled()
 {
+    std::lock_guard lock(guard());
     assembledCache().clear();
 }
 
 void clearCache()
 {
+    std::lock_guard lock(guard());
     cache().clear();
     assembledCache().clear();
 }

@@ -62,6 +62,7 @@ void releaseAssembled();
 
 // Entries kept now (tests and diagnostics).
 int cachedCount();
+int assembledCount();
 void clearCache();
 
 } // namespace kavelo::Shadows

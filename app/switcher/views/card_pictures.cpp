@@ -2,6 +2,8 @@
 
 #include "app/switcher/views/window_card.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <system_error>
 
@@ -16,13 +18,51 @@ QImage made(const Image& source, QSize size)
     return WindowCard::roundedPicture(view, size);
 }
 
-// Few enough to leave cores to the paint and the window server.
+// As the grid draws a card at rest into its own image.
+QImage drawn(const CardPictures::Resting& resting, const QImage& picture)
+{
+    QImage image(resting.pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(resting.ratio);
+    image.fill(Qt::transparent);
+    WindowCard card = resting.card;
+    card.picture = &picture;
+    card.pictureIsPrepared = true;
+    card.icon = resting.icon.isNull() ? nullptr : &resting.icon;
+    QPainter painter(&image);
+    card.paint(painter, resting.cell);
+    painter.end();
+    return image;
+}
+
+// Half the cores, so that the paint and the window server keep theirs;
+// fewer would leave the grid waiting for cards at its first paint.
 int workerCount()
 {
-    return std::clamp(int(std::thread::hardware_concurrency()) / 4, 1, 2);
+    return std::clamp(int(std::thread::hardware_concurrency()) / 2, 1, 4);
 }
 
 } // namespace
+
+bool CardPictures::Resting::same(const Resting& other) const
+{
+    return card.window == other.card.window && card.cornerRadius == other.card.cornerRadius &&
+           icon.cacheKey() == other.icon.cacheKey() && cell == other.cell && pixels == other.pixels &&
+           ratio == other.ratio;
+}
+
+CardPictures::Made CardPictures::perform(const Work& work)
+{
+    Made out;
+    try {
+        out.picture = work.picture.isNull() ? made(*work.job.source, work.job.size) : work.picture;
+        if (work.job.resting)
+            out.resting = drawn(*work.job.resting, out.picture);
+    } catch (const std::exception&) {
+        // Out of memory: the card draws without them.
+        out = {};
+    }
+    return out;
+}
 
 CardPictures::~CardPictures()
 {
@@ -53,8 +93,12 @@ void CardPictures::run()
                 return;
             work = std::move(queue_.front());
             queue_.pop_front();
+            ++running_;
         }
-        work->made.set_value(made(*work->job.source, work->job.size));
+        work->made.set_value(perform(*work));
+        std::lock_guard lock(mutex_);
+        if (--running_ == 0)
+            idle_.notify_all();
     }
 }
 
@@ -65,10 +109,21 @@ void CardPictures::prepare(const std::vector<Job>& jobs)
         if (!job.source || !job.source->isValid() || job.size.isEmpty())
             continue;
         Entry& entry = entries_[job.window];
-        if (entry.source == job.source && entry.size == job.size && (!entry.image.isNull() || entry.pending.valid()))
+        const bool samePicture = entry.source == job.source && entry.size == job.size &&
+                                 (!entry.images.picture.isNull() || entry.pending.valid());
+        // A card not asked for keeps the one drawn: it may be asked again.
+        const bool sameCard = !job.resting || (entry.resting && entry.resting->same(*job.resting));
+        if (samePicture && sameCard)
             continue;
-        auto work = std::make_unique<Work>(Work{.job = job, .made = {}});
-        entry = Entry{.source = job.source, .size = job.size, .image = {}, .pending = work->made.get_future().share()};
+        auto work = std::make_unique<Work>(Work{.job = job, .picture = {}, .serial = ++serial_, .made = {}});
+        if (samePicture && !entry.pending.valid())
+            work->picture = entry.images.picture;
+        entry = Entry{.source = job.source,
+                      .size = job.size,
+                      .resting = job.resting,
+                      .images = {},
+                      .pending = work->made.get_future().share(),
+                      .work = work->serial};
         fresh.push_back(std::move(work));
     }
     if (fresh.empty())
@@ -101,14 +156,46 @@ const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSiz
     if (!source || !source->isValid() || size.isEmpty())
         return nullptr;
     Entry& entry = entries_[window];
-    if (entry.source != source || entry.size != size || (entry.image.isNull() && !entry.pending.valid())) {
-        entry = Entry{.source = source, .size = size, .image = made(*source, size), .pending = {}};
+    if (entry.source != source || entry.size != size || (entry.images.picture.isNull() && !entry.pending.valid())) {
+        entry = Entry{.source = source, .size = size, .images = {.picture = made(*source, size), .resting = {}}};
         dropUnwanted();
-    } else if (entry.pending.valid()) {
-        entry.image = entry.pending.get();
-        entry.pending = {};
+    } else {
+        finish(entry);
     }
-    return &entry.image;
+    return &entry.images.picture;
+}
+
+const QImage* CardPictures::resting(WindowID window, const SharedImage& source, QSize size, const Resting& card)
+{
+    const auto it = entries_.find(window);
+    if (it == entries_.end())
+        return nullptr;
+    Entry& entry = it->second;
+    if (entry.source != source || entry.size != size || !entry.resting || !entry.resting->same(card))
+        return nullptr;
+    finish(entry);
+    return entry.images.resting.isNull() ? nullptr : &entry.images.resting;
+}
+
+void CardPictures::finish(Entry& entry)
+{
+    if (!entry.pending.valid())
+        return;
+    // Work no worker has started is done here rather than waited for.
+    std::unique_ptr<Work> work;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it =
+            std::find_if(queue_.begin(), queue_.end(), [&](const auto& w) { return w->serial == entry.work; });
+        if (it != queue_.end()) {
+            work = std::move(*it);
+            queue_.erase(it);
+        }
+    }
+    if (work)
+        work->made.set_value(perform(*work));
+    entry.images = entry.pending.get();
+    entry.pending = {};
 }
 
 void CardPictures::dropUnwanted()
@@ -116,8 +203,7 @@ void CardPictures::dropUnwanted()
     std::lock_guard lock(mutex_);
     std::erase_if(queue_, [this](const std::unique_ptr<Work>& work) {
         const auto it = entries_.find(work->job.window);
-        return it == entries_.end() || !it->second.pending.valid() || it->second.source != work->job.source ||
-               it->second.size != work->job.size;
+        return it == entries_.end() || !it->second.pending.valid() || it->second.work != work->serial;
     });
 }
 
@@ -131,6 +217,10 @@ void CardPictures::clear()
 {
     entries_.clear();
     dropUnwanted();
+    // What a worker is drawing now would fill the caches the closing
+    // overview empties next.
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return running_ == 0; });
 }
 
 } // namespace kavelo

@@ -1,21 +1,24 @@
 #pragma once
 
-// The overview cards' pictures, fitted to their cards and rounded. Opening
-// the overview waits on the window server for several milliseconds before
-// its first paint; making the pictures meanwhile on worker threads leaves
-// that paint only copying them.
+// The overview cards' pictures, fitted to their cards and rounded, and
+// cards at rest drawn whole around them. Opening the overview lays out and
+// paints its panel before the grid; making these meanwhile on worker
+// threads leaves the grid's first paint only copying them.
 
 #include "app/platform/image.h"
+#include "app/switcher/views/window_card.h"
 #include "core/window_entry.h"
 
 #include <QImage>
 #include <QSize>
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -24,10 +27,22 @@ namespace kavelo {
 
 class CardPictures {
 public:
+    // A card at rest, drawn into an image of `pixels` with `card.paint` in
+    // `cell`; its picture is the job's, its icon the one given here.
+    struct Resting {
+        WindowCard card;
+        QImage icon;
+        QRectF cell;
+        QSize pixels;
+        double ratio = 1;
+        // Whether `other` draws the same card.
+        bool same(const Resting& other) const;
+    };
     struct Job {
         WindowID window = 0;
         SharedImage source;
         QSize size;
+        std::optional<Resting> resting;
     };
 
     CardPictures() = default;
@@ -42,25 +57,41 @@ public:
     // The window's picture from `source` at `size`: made ahead (waiting for
     // it if it is still being made), or made now.
     const QImage* get(WindowID window, const SharedImage& source, QSize size);
+    // The card drawn ahead around that picture, when one was asked for the
+    // same card (waiting for it if it is still being drawn); none else.
+    const QImage* resting(WindowID window, const SharedImage& source, QSize size, const Resting& card);
     // Forgets pictures; those still queued for them are not made.
     void erase(WindowID window);
+    // Forgets them all, and returns once no worker is drawing.
     void clear();
     std::size_t size() const { return entries_.size(); }
     // Pictures queued and not yet started (tests).
     std::size_t queued() const;
 
 private:
+    struct Made {
+        QImage picture;
+        QImage resting;
+    };
     struct Work {
         Job job;
-        std::promise<QImage> made;
+        QImage picture;   // made already: only the card is drawn
+        std::uint64_t serial = 0;
+        std::promise<Made> made;
     };
     struct Entry {
         SharedImage source;
         QSize size;
-        QImage image;
-        std::shared_future<QImage> pending;
+        std::optional<Resting> resting;
+        Made images;
+        std::shared_future<Made> pending;
+        std::uint64_t work = 0;   // the serial of the work it waits for
     };
     void run();
+    static Made perform(const Work& work);
+    // Takes what was made for `entry`: waits for a worker that started it,
+    // makes it here if none has.
+    void finish(Entry& entry);
     // Drops queued work that no entry waits for any more.
     void dropUnwanted();
 
@@ -68,7 +99,10 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable idle_;
+    int running_ = 0;
     std::deque<std::unique_ptr<Work>> queue_;
+    std::uint64_t serial_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

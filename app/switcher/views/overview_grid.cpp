@@ -176,10 +176,34 @@ void OverviewGrid::preparePictures(std::optional<WindowID> only)
         if (only && id != *only)
             continue;
         const auto it = model_.thumbnails().find(id);
-        if (it != model_.thumbnails().end() && it->second->isValid())
-            jobs.push_back({.window = id, .source = it->second, .size = pictureSize(*it->second)});
+        if (it == model_.thumbnails().end() || !it->second->isValid())
+            continue;
+        CardPictures::Job job{.window = id, .source = it->second, .size = pictureSize(*it->second), .resting = {}};
+        // Cards at rest are drawn whole as well; moving ones are drawn as
+        // they move.
+        if (i != model_.selection() && emphasis(id) == 0 && !layoutSpring_.isAnimating())
+            job.resting = resting(i);
+        jobs.push_back(std::move(job));
     }
     pictures_.prepare(jobs);
+}
+
+CardPictures::Resting OverviewGrid::resting(int index) const
+{
+    const WindowCard& built = cards_[std::size_t(index - built_.first)];
+    const QSizeF size = cardRect(index).size();
+    const QRect area = restingArea(size);
+    const double ratio = devicePixelRatioF();
+    WindowCard card{.window = built.window,
+                    .icon = nullptr,
+                    .selected = false,
+                    .cornerRadius = built.cornerRadius,
+                    .emphasis = 0};
+    return {.card = card,
+            .icon = built.icon ? *built.icon : QImage(),
+            .cell = QRectF(-QPointF(area.topLeft()), size),
+            .pixels = area.size() * ratio,
+            .ratio = ratio};
 }
 
 void OverviewGrid::release()
@@ -233,6 +257,20 @@ const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& re
     Resting& resting = resting_[card.window.id];
     QImage& image = resting.image;
     if (image.isNull() || image.size() != area.size() * ratio) {
+        // Drawn ahead by a worker, as this card is now?
+        const auto picture = model_.thumbnails().find(card.window.id);
+        if (picture != model_.thumbnails().end() && picture->second->isValid() && card.pictureIsPrepared) {
+            const CardPictures::Resting now{.card = card,
+                                            .icon = card.icon ? *card.icon : QImage(),
+                                            .cell = QRectF(-QPointF(area.topLeft()), rect.size()),
+                                            .pixels = area.size() * ratio,
+                                            .ratio = ratio};
+            if (const QImage* drawn =
+                    pictures_.resting(card.window.id, picture->second, pictureSize(*picture->second), now)) {
+                image = *drawn;
+                return &image;
+            }
+        }
         if (!ahead && ++resting.paints < 2)
             return nullptr;
         image = QImage(area.size() * ratio, QImage::Format_ARGB32_Premultiplied);

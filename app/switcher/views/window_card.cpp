@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <optional>
 
 namespace kavelo {
@@ -59,6 +60,13 @@ QCache<QByteArray, QImage>& plates()
     return c;
 }
 
+// Resting cards are drawn on worker threads as well.
+std::mutex& platesGuard()
+{
+    static std::mutex m;
+    return m;
+}
+
 // The picture area's faint plate. Every card of a grid has one of the same
 // size, so at rest it is filled once into an image and copied to whole
 // pixels, as the picture on it is; a fill split among Qt's painting threads
@@ -78,26 +86,32 @@ void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColo
     for (const double v : {area.width(), area.height(), radius})
         key.append(reinterpret_cast<const char*>(&v), sizeof v);
     key.append(QByteArray::number(color.rgba64(), 16));
-    const QImage* plate = plates().object(key);
-    if (!plate) {
-        auto* image = new QImage(size, QImage::Format_ARGB32_Premultiplied);
-        image->fill(Qt::transparent);
+    QImage plate;
+    {
+        std::lock_guard lock(platesGuard());
+        if (const QImage* kept = plates().object(key))
+            plate = *kept;
+    }
+    if (plate.isNull()) {
+        plate = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        plate.fill(Qt::transparent);
         {
-            QPainter p(image);
+            QPainter p(&plate);
             p.setRenderHint(QPainter::Antialiasing);
             p.fillPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), area.size()), radius), color);
         }
-        plates().insert(key, image, kilobytes);
-        plate = image;
+        std::lock_guard lock(platesGuard());
+        plates().insert(key, new QImage(plate), kilobytes);
     }
     const QPointF device = t.map(area.topLeft());
-    painter.drawImage(QPointF(std::round(device.x()), std::round(device.y())) - QPointF(t.dx(), t.dy()), *plate);
+    painter.drawImage(QPointF(std::round(device.x()), std::round(device.y())) - QPointF(t.dx(), t.dy()), plate);
 }
 
 } // namespace
 
 void WindowCard::releasePlates()
 {
+    std::lock_guard lock(platesGuard());
     plates().clear();
 }
 
