@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 namespace kavelo {
 
@@ -165,16 +166,16 @@ const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSiz
     return &entry.images.picture;
 }
 
-const QImage* CardPictures::resting(WindowID window, const SharedImage& source, QSize size, const Resting& card)
+QImage CardPictures::takeResting(WindowID window, const SharedImage& source, QSize size, const Resting& card)
 {
     const auto it = entries_.find(window);
     if (it == entries_.end())
-        return nullptr;
+        return {};
     Entry& entry = it->second;
     if (entry.source != source || entry.size != size || !entry.resting || !entry.resting->same(card))
-        return nullptr;
+        return {};
     finish(entry);
-    return entry.images.resting.isNull() ? nullptr : &entry.images.resting;
+    return std::exchange(entry.images.resting, QImage());
 }
 
 void CardPictures::finish(Entry& entry)

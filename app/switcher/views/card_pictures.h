@@ -58,8 +58,9 @@ public:
     // it if it is still being made), or made now.
     const QImage* get(WindowID window, const SharedImage& source, QSize size);
     // The card drawn ahead around that picture, when one was asked for the
-    // same card (waiting for it if it is still being drawn); none else.
-    const QImage* resting(WindowID window, const SharedImage& source, QSize size, const Resting& card);
+    // same card (waiting for it if it is still being drawn), handed over
+    // once: the grid keeps it while the card is built. A null image else.
+    QImage takeResting(WindowID window, const SharedImage& source, QSize size, const Resting& card);
     // Forgets pictures; those still queued for them are not made.
     void erase(WindowID window);
     // Forgets them all, and returns once no worker is drawing.

@@ -265,11 +265,9 @@ const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& re
                                             .cell = QRectF(-QPointF(area.topLeft()), rect.size()),
                                             .pixels = area.size() * ratio,
                                             .ratio = ratio};
-            if (const QImage* drawn =
-                    pictures_.resting(card.window.id, picture->second, pictureSize(*picture->second), now)) {
-                image = *drawn;
+            image = pictures_.takeResting(card.window.id, picture->second, pictureSize(*picture->second), now);
+            if (!image.isNull())
                 return &image;
-            }
         }
         if (!ahead && ++resting.paints < 2)
             return nullptr;
