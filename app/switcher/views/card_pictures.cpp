@@ -2,8 +2,6 @@
 
 #include "app/switcher/views/window_card.h"
 
-#include <QPainter>
-
 #include <algorithm>
 #include <system_error>
 #include <utility>
@@ -19,22 +17,6 @@ QImage made(const Image& source, QSize size)
     return WindowCard::roundedPicture(view, size);
 }
 
-// As the grid draws a card at rest into its own image.
-QImage drawn(const CardPictures::Resting& resting, const QImage& picture)
-{
-    QImage image(resting.pixels, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(resting.ratio);
-    image.fill(Qt::transparent);
-    WindowCard card = resting.card;
-    card.picture = &picture;
-    card.pictureIsPrepared = true;
-    card.icon = resting.icon.isNull() ? nullptr : &resting.icon;
-    QPainter painter(&image);
-    card.paint(painter, resting.cell);
-    painter.end();
-    return image;
-}
-
 // Half the cores, so that the paint and the window server keep theirs;
 // fewer would leave the grid waiting for cards at its first paint.
 int workerCount()
@@ -43,6 +25,15 @@ int workerCount()
 }
 
 } // namespace
+
+QImage CardPictures::Resting::drawn(const QImage& picture) const
+{
+    WindowCard around = card;
+    around.picture = &picture;
+    around.pictureIsPrepared = true;
+    around.icon = icon.isNull() ? nullptr : &icon;
+    return around.painted(cell, pixels, ratio);
+}
 
 bool CardPictures::Resting::same(const Resting& other) const
 {
@@ -57,7 +48,7 @@ CardPictures::Made CardPictures::perform(const Work& work)
     try {
         out.picture = work.picture.isNull() ? made(*work.job.source, work.job.size) : work.picture;
         if (work.job.resting)
-            out.resting = drawn(*work.job.resting, out.picture);
+            out.resting = work.job.resting->drawn(out.picture);
     } catch (const std::exception&) {
         // Out of memory: the card draws without them.
         out = {};

@@ -35,6 +35,8 @@ public:
         QRectF cell;
         QSize pixels;
         double ratio = 1;
+        // The card around `picture`, as the grid draws one at rest.
+        QImage drawn(const QImage& picture) const;
         // Whether `other` draws the same card.
         bool same(const Resting& other) const;
     };

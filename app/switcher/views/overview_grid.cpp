@@ -271,11 +271,7 @@ const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& re
         }
         if (!ahead && ++resting.paints < 2)
             return nullptr;
-        image = QImage(area.size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        card.paint(painter, QRectF(-QPointF(area.topLeft()), rect.size()));
+        image = card.painted(QRectF(-QPointF(area.topLeft()), rect.size()), area.size() * ratio, ratio);
     }
     return &image;
 }

@@ -109,6 +109,17 @@ void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColo
 
 } // namespace
 
+QImage WindowCard::painted(const QRectF& cell, QSize pixels, double ratio) const
+{
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paint(painter, cell);
+    painter.end();
+    return image;
+}
+
 void WindowCard::releasePlates()
 {
     std::lock_guard lock(platesGuard());

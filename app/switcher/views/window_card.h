@@ -78,6 +78,9 @@ struct WindowCard {
     static double captionHeight();
 
     void paint(QPainter& painter, const QRectF& cell) const;
+    // The card alone in a transparent image of `pixels` at `ratio`, drawn
+    // in `cell` (its rectangle in the image's points), to be copied whole.
+    QImage painted(const QRectF& cell, QSize pixels, double ratio) const;
 
     // `picture` scaled to `size` with the picture area's rounded corners cut.
     static QImage roundedPicture(const QImage& picture, QSize size);
