@@ -67,7 +67,7 @@ void FreePanel::setClickThrough(bool on)
 void FreePanel::setFrame(const Rect& frame)
 {
     // Points; the toolkit's coordinates differ on a scaled monitor.
-    const QRect geometry = pixelRect(host_ ? host_->toolkitFrame(frame) : frame);
+    const QRect geometry = placed(frame);
     if (frame == frame_ && this->geometry() == geometry)
         return;
     frame_ = frame;
@@ -108,8 +108,18 @@ void FreePanel::orderOut()
     hide();
     unpark();
     withdraw();
+    releaseLater();
+}
+
+void FreePanel::releaseLater()
+{
     if (host_ && holdsPixels())
         release_ = host_->scheduler().after(keepPixelsFor_, [this] { releasePixels(); });
+}
+
+QRect FreePanel::placed(const Rect& frame) const
+{
+    return pixelRect(host_ ? host_->toolkitFrame(frame) : frame);
 }
 
 void FreePanel::park()
@@ -118,16 +128,13 @@ void FreePanel::park()
         orderOut();
         return;
     }
-    // Far past every screen (X's coordinates are 16-bit).
-    static constexpr QPoint away(-32000, -32000);
     release_.cancel();
     parked_ = true;
     // Nothing is painted that no one sees.
     setUpdatesEnabled(false);
-    move(away);
+    move(outOfSight);
     withdraw();
-    if (host_ && holdsPixels())
-        release_ = host_->scheduler().after(keepPixelsFor_, [this] { releasePixels(); });
+    releaseLater();
 }
 
 void FreePanel::unpark()
@@ -136,7 +143,7 @@ void FreePanel::unpark()
         return;
     parked_ = false;
     setUpdatesEnabled(true);
-    setGeometry(pixelRect(host_ ? host_->toolkitFrame(frame_) : frame_));
+    setGeometry(placed(frame_));
 }
 
 void FreePanel::releasePixels()

@@ -77,6 +77,9 @@ public:
     // meanwhile only size it.
     void park();
     bool parked() const { return parked_; }
+    // Past every screen (X's coordinates are 16-bit): where a parked panel
+    // stands, or one mapped only to be granted the keyboard.
+    static constexpr QPoint outOfSight{-32000, -32000};
     static constexpr double keepPixelsFor = 20;
     // For a panel that must paint within a frame of a key.
     void setKeepPixelsFor(double seconds) { keepPixelsFor_ = seconds; }
@@ -94,7 +97,10 @@ private:
     void report();
     void withdraw();
     void releasePixels();
+    void releaseLater();
     void unpark();
+    // Where a frame lies in the toolkit's whole pixels.
+    QRect placed(const Rect& frame) const;
 
     PanelHost* host_;
     int level_;

@@ -209,8 +209,10 @@ void CardPictures::clear()
 {
     entries_.clear();
     dropUnwanted();
-    // What a worker is drawing now would fill the caches the closing
-    // overview empties next.
+}
+
+void CardPictures::waitForDrawing()
+{
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [this] { return running_ == 0; });
 }

@@ -65,8 +65,10 @@ public:
     QImage takeResting(WindowID window, const SharedImage& source, QSize size, const Resting& card);
     // Forgets pictures; those still queued for them are not made.
     void erase(WindowID window);
-    // Forgets them all, and returns once no worker is drawing.
     void clear();
+    // Returns once no worker is drawing: what one draws fills the shared
+    // shadow and plate caches.
+    void waitForDrawing();
     std::size_t size() const { return entries_.size(); }
     // Pictures queued and not yet started (tests).
     std::size_t queued() const;

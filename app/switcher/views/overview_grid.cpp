@@ -182,23 +182,17 @@ void OverviewGrid::preparePictures(std::optional<WindowID> only)
         // Cards at rest are drawn whole as well; moving ones are drawn as
         // they move.
         if (i != model_.selection() && emphasis(id) == 0 && !layoutSpring_.isAnimating())
-            job.resting = resting(i);
+            job.resting = atRest(cards_[std::size_t(i - built_.first)], cardRect(i).size());
         jobs.push_back(std::move(job));
     }
     pictures_.prepare(jobs);
 }
 
-CardPictures::Resting OverviewGrid::resting(int index) const
+CardPictures::Resting OverviewGrid::atRest(const WindowCard& built, QSizeF size) const
 {
-    const WindowCard& built = cards_[std::size_t(index - built_.first)];
-    const QSizeF size = cardRect(index).size();
     const QRect area = restingArea(size);
     const double ratio = devicePixelRatioF();
-    WindowCard card{.window = built.window,
-                    .icon = nullptr,
-                    .selected = false,
-                    .cornerRadius = built.cornerRadius,
-                    .emphasis = 0};
+    const WindowCard card{.window = built.window, .cornerRadius = built.cornerRadius};
     return {.card = card,
             .icon = built.icon ? *built.icon : QImage(),
             .cell = QRectF(-QPointF(area.topLeft()), size),
@@ -210,6 +204,8 @@ void OverviewGrid::release()
 {
     preparing_.cancel();
     pictures_.clear();
+    // Nothing drawn ahead fills the caches emptied below.
+    pictures_.waitForDrawing();
     resting_ = {};
     icons_ = {};
     emphasis_.clear();
@@ -257,21 +253,17 @@ const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& re
     Resting& resting = resting_[card.window.id];
     QImage& image = resting.image;
     if (image.isNull() || image.size() != area.size() * ratio) {
+        const CardPictures::Resting now = atRest(card, rect.size());
         // Drawn ahead by a worker, as this card is now?
         const auto picture = model_.thumbnails().find(card.window.id);
         if (picture != model_.thumbnails().end() && picture->second->isValid() && card.pictureIsPrepared) {
-            const CardPictures::Resting now{.card = card,
-                                            .icon = card.icon ? *card.icon : QImage(),
-                                            .cell = QRectF(-QPointF(area.topLeft()), rect.size()),
-                                            .pixels = area.size() * ratio,
-                                            .ratio = ratio};
             image = pictures_.takeResting(card.window.id, picture->second, pictureSize(*picture->second), now);
             if (!image.isNull())
                 return &image;
         }
         if (!ahead && ++resting.paints < 2)
             return nullptr;
-        image = card.painted(QRectF(-QPointF(area.topLeft()), rect.size()), area.size() * ratio, ratio);
+        image = card.painted(now.cell, now.pixels, now.ratio);
     }
     return &image;
 }

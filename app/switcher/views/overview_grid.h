@@ -113,8 +113,8 @@ private:
     // their paint.
     void preparePictures(std::optional<WindowID> only = std::nullopt);
     QSize pictureSize(const Image& source) const;
-    // The built card at `index` at rest, for a worker to draw.
-    CardPictures::Resting resting(int index) const;
+    // A card of `size` at rest, drawn alone: by a worker ahead, or here.
+    CardPictures::Resting atRest(const WindowCard& card, QSizeF size) const;
     void newOpening();
     void rebuild();
     void scrollIntoView(int index);

@@ -6,14 +6,6 @@
 
 namespace kavelo {
 
-namespace {
-
-// Far past every screen: where the panel is mapped while it asks for the
-// keyboard, which a server grants only to a mapped window.
-constexpr QRect unseen(-32000, -32000, 1, 1);
-
-} // namespace
-
 OverviewKeyPanel::OverviewKeyPanel(PanelHost& host, const Keyboard& keyboard, OverviewModel& model,
                                    OverviewActions actions)
     : host_(host), panel_(std::make_unique<FreePanel>(host, PanelLevel::overlay))
@@ -60,10 +52,11 @@ bool OverviewKeyPanel::holdKeyboard()
     }
     const bool shown = panel_->isVisible();
     if (!shown) {
-        // Out of sight at the size it had, so that showing it moves it
-        // rather than making its pixels anew.
-        const QSize size = panel_->size().isEmpty() ? unseen.size() : panel_->size();
-        panel_->setGeometry(QRect(unseen.topLeft(), size));
+        // A server grants the keyboard only to a mapped window: mapped out
+        // of sight, at the size it had, so that showing it moves it rather
+        // than making its pixels anew.
+        const QSize size = panel_->size().isEmpty() ? QSize(1, 1) : panel_->size();
+        panel_->setGeometry(QRect(FreePanel::outOfSight, size));
         panel_->QWidget::show();
     }
     QWindow* window = panel_->windowHandle();
