@@ -8,7 +8,9 @@
 // first paint, to the paint of the last picture of a card in view (or its
 // arrival, when nothing was left to paint), to the arrival of every picture,
 // and a typed letter to the next repaint, with the frames painted after it;
-// medians and worst of the iterations, in milliseconds.
+// medians and worst of the iterations, in milliseconds. `keyToScreen` is
+// what the user sees: the hot key to the panel moved onto the screen and
+// composited there (another connection reads a pixel of it back).
 //
 // BM_X11PanelsMemory/N: the process's resident memory (RSS and Pss from
 // /proc/self/smaps_rollup, in MB) at start, after 10 openings of each
@@ -25,6 +27,8 @@
 
 #include <QTimer>
 
+#include <xcb/xcb.h>
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -34,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +80,74 @@ public:
         viewPaintsBegun.clear();
     }
     std::vector<Steady::time_point> gridPaints, viewPaints, viewPaintsBegun;
+};
+
+// Watches, on a connection of its own, for a full-screen window placed on
+// the screen, and reads a pixel of it back: the server composites the
+// screen before it answers.
+class ScreenWatch {
+public:
+    explicit ScreenWatch(const std::string& display)
+    {
+        c_ = xcb_connect(display.c_str(), nullptr);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        root_ = screen->root;
+        width_ = screen->width_in_pixels;
+        height_ = screen->height_in_pixels;
+        const std::uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c_, root_, XCB_CW_EVENT_MASK, &events);
+        xcb_flush(c_);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~ScreenWatch()
+    {
+        stop_ = true;
+        // Wakes the wait with an event of its own.
+        xcb_configure_notify_event_t wake{};
+        wake.response_type = XCB_CONFIGURE_NOTIFY;
+        wake.window = root_;
+        xcb_send_event(c_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char*>(&wake));
+        xcb_flush(c_);
+        thread_.join();
+        xcb_disconnect(c_);
+    }
+    // The first time on screen at or after `from`.
+    std::optional<Steady::time_point> shownAfter(Steady::time_point from)
+    {
+        const std::lock_guard lock(mutex_);
+        for (auto t : shown_)
+            if (t >= from)
+                return t;
+        return std::nullopt;
+    }
+
+private:
+    void run()
+    {
+        while (!stop_) {
+            xcb_generic_event_t* event = xcb_wait_for_event(c_);
+            if (!event)
+                return;
+            const bool configure = (event->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY;
+            const auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            const bool whole = configure && e->window != root_ && e->x == 0 && e->y == 0 && e->width == width_ &&
+                               e->height == height_;
+            std::free(event);
+            if (!whole || stop_)
+                continue;
+            std::free(xcb_get_image_reply(
+                c_, xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 10, 10, 1, 1, ~0u), nullptr));
+            const std::lock_guard lock(mutex_);
+            shown_.push_back(Steady::now());
+        }
+    }
+    xcb_connection_t* c_ = nullptr;
+    xcb_window_t root_ = 0;
+    std::uint16_t width_ = 0, height_ = 0;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Steady::time_point> shown_;
+    std::thread thread_;
 };
 
 // Both panels as the program holds them.
@@ -200,7 +273,8 @@ void BM_X11OverviewLatency(benchmark::State& state)
     if (!w)
         return;
     OverviewController& overview = w->panels->overview();
-    Samples toPaint, toLastPicture, toAllPictures, letterToRepaint, framesAfterLetter, pictures, toHandler, inHandler,
+    ScreenWatch screen(w->session.display());
+    Samples toScreen, toPaint, toLastPicture, toAllPictures, letterToRepaint, framesAfterLetter, pictures, toHandler, inHandler,
         handlerToPaintBegun;
     // The panel exists from an earlier opening, as it does after the first.
     w->typeHotKey();
@@ -248,6 +322,8 @@ void BM_X11OverviewLatency(benchmark::State& state)
         });
         if (auto p = PaintClock::firstAfter(w->paints.viewPaints, keyAt))
             toPaint.add(ms(*p - keyAt));
+        if (auto shown = screen.shownAfter(keyAt))
+            toScreen.add(ms(*shown - keyAt));
         if (w->handlerStart > keyAt) {
             toHandler.add(ms(w->handlerStart - keyAt));
             inHandler.add(ms(w->handlerEnd - w->handlerStart));
@@ -282,6 +358,7 @@ void BM_X11OverviewLatency(benchmark::State& state)
         state.counters[std::string(name) + "_max"] = s.worst();
     };
     report("keyToPaint", toPaint);
+    report("keyToScreen", toScreen);
     report("keyToHandler", toHandler);
     report("inHandler", inHandler);
     report("handlerToPaintBegun", handlerToPaintBegun);
