@@ -2,6 +2,10 @@
 
 #include "app/ui/panel_host.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWindow>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -91,12 +95,7 @@ void FreePanel::setBelow(std::optional<WindowID> window)
 void FreePanel::orderFront()
 {
     release_.cancel();
-    if (parked_) {
-        // Painted where it stands, it moves in whole.
-        setUpdatesEnabled(true);
-        repaint();
-        unpark();
-    }
+    unpark();
     if (!isVisible())
         show();
     restack();
@@ -130,8 +129,8 @@ void FreePanel::park()
     }
     release_.cancel();
     parked_ = true;
-    // Nothing is painted that no one sees.
-    setUpdatesEnabled(false);
+    if (QWindow* window = windowHandle())
+        window->installEventFilter(this);
     move(outOfSight);
     withdraw();
     releaseLater();
@@ -142,8 +141,29 @@ void FreePanel::unpark()
     if (!parked_)
         return;
     parked_ = false;
-    setUpdatesEnabled(true);
+    // What changed while it was parked is painted where it stands (or
+    // dropped, hidden), then it moves in whole. The toolkit asks for no
+    // other paint until this one.
+    QEvent paint(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(this, &paint);
     setGeometry(placed(frame_));
+}
+
+bool FreePanel::event(QEvent* event)
+{
+    // Nothing is painted that no one sees: what changes meanwhile is kept
+    // for the next showing.
+    if (parked_ && event->type() == QEvent::UpdateRequest)
+        return true;
+    return QWidget::event(event);
+}
+
+bool FreePanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // Nor does a window past every screen need painting when told it shows.
+    if (parked_ && watched == windowHandle() && event->type() == QEvent::Expose)
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void FreePanel::releasePixels()

@@ -71,10 +71,10 @@ public:
     void orderOut();
     // Hides it by moving it past every screen, still mapped, until the next
     // `orderFront` (or `keepPixelsFor`, when it is hidden for real). That
-    // showing paints it where it stands and then moves it in: no map, no
-    // wait for the server's expose, and never a stale frame, since a
-    // composited window keeps what was painted out of sight. Frames set
-    // meanwhile only size it.
+    // showing paints what changed meanwhile where it stands and then moves
+    // it in: no map, no wait for the server's expose, and never a stale
+    // frame, since a composited window keeps what was painted out of sight.
+    // Frames set meanwhile only size it.
     void park();
     bool parked() const { return parked_; }
     // Past every screen (X's coordinates are 16-bit): where a parked panel
@@ -89,6 +89,10 @@ public:
 
     // Its number in the window server's list while shown.
     std::optional<WindowID> windowNumber() const { return number_; }
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class PanelHost;

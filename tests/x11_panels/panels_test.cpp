@@ -412,6 +412,7 @@ TEST_F(X11PanelsTest, AParkedPanelComesBackWithItsNewFrameAndGivesUpItsWindowAft
 
         // A new colour and, in the second round, a new place and size.
         panel.fill = QColor(20 + 90 * round, 200, 40);
+        panel.update();
         if (round == 1)
             panel.setFrame(Rect(600, 200, 300, 100));
         panel.orderFront();

@@ -2,6 +2,7 @@
 
 #include "app/ui/shadows.h"
 
+#include <QBackingStore>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -28,7 +29,7 @@ QImage toQImage(const Image& image)
 OverviewGrid::OverviewGrid(OverviewModel& model, Actions actions, AnimationTime time, QWidget* parent)
     : QWidget(parent), model_(model), actions_(std::move(actions)), time_(time),
       layoutSpring_(Spring(layoutResponse, layoutDamping), time,
-                    [this](double) { update(sweep_.translated(0, -offset_).toAlignedRect()); }, 1)
+                    [this](double) { invalidate(sweep_.translated(0, -offset_).toAlignedRect()); }, 1)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
@@ -84,7 +85,7 @@ void OverviewGrid::setScrollOffset(double offset)
         return;
     offset_ = offset;
     rebuild();
-    update();
+    invalidate(rect());
 }
 
 QRectF OverviewGrid::movingFrame(WindowID window, int index) const
@@ -207,6 +208,10 @@ void OverviewGrid::release()
     // Nothing drawn ahead fills the caches emptied below.
     pictures_.waitForDrawing();
     resting_ = {};
+    // The cards point at the icons: none is painted until the next opening
+    // builds them again.
+    cards_ = {};
+    built_ = {0, 0};
     icons_ = {};
     emphasis_.clear();
     WindowCard::releasePlates();
@@ -323,7 +328,7 @@ void OverviewGrid::modelChanged(OverviewModel::Property property)
         resting_.clear();
         setScrollOffset(offset_);
         rebuild();
-        update();
+        invalidate(rect());
         break;
     case P::selection:
         selectionChanged();
@@ -360,7 +365,7 @@ void OverviewGrid::resultsChanged(bool animate)
         laidOut_ = std::move(ids);
         offset_ = offset;
         rebuild();
-        update();
+        invalidate(rect());
         return;
     }
 
@@ -421,7 +426,7 @@ void OverviewGrid::resultsChanged(bool animate)
     if (changed.isEmpty() && !sweep_.isNull())
         changed = sweep_.translated(0, -offset_).toAlignedRect();
     if (!changed.isEmpty())
-        update(changed);
+        invalidate(changed);
 }
 
 void OverviewGrid::selectionChanged()
@@ -463,7 +468,7 @@ void OverviewGrid::updateCard(WindowID window)
     const auto& results = model_.results();
     for (int i = built_.first; i < built_.second && i < int(results.size()); ++i)
         if (results[std::size_t(i)].id == window) {
-            update(paintArea(cardRect(i)));
+            invalidate(paintArea(cardRect(i)));
             return;
         }
 }
@@ -494,7 +499,7 @@ void OverviewGrid::thumbnailsChanged()
     pictures_.clear();
     resting_.clear();
     preparePictures();
-    update();
+    invalidate(rect());
 }
 
 void OverviewGrid::newOpening()
@@ -516,7 +521,7 @@ void OverviewGrid::newOpening()
     pressed_ = -1;
     offset_ = 0;
     rebuild();
-    update();
+    invalidate(rect());
 }
 
 void OverviewGrid::paintEvent(QPaintEvent* event)
@@ -524,6 +529,7 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const auto& results = model_.results();
     const QRegion& region = event->region();
+    std::vector<std::pair<WindowID, Shown>> painted;
     const auto paint = [&](int i, bool selected) {
         const QRectF rect = cardRect(i);
         if (!region.intersects(paintArea(rect)))
@@ -534,6 +540,7 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
                               *drawn);
         else
             c.paint(painter, rect);
+        painted.emplace_back(c.window.id, look(i, selected));
     };
     // The selected card goes last, over its neighbours' shadows.
     int selectedIndex = -1;
@@ -545,8 +552,137 @@ void OverviewGrid::paintEvent(QPaintEvent* event)
     }
     if (selectedIndex >= 0)
         paint(selectedIndex, true);
+    // A picture taken of the grid (a render) leaves the window as it was,
+    // but what it shows there is no longer known for sure.
+    QBackingStore* store = window()->backingStore();
+    if (store && redirected(nullptr) == store->paintDevice())
+        remember(region, std::move(painted));
+    else
+        forget(region);
     if (!preparing_.pending())
         preparing_ = time_.scheduler.after(0, [this] { prepareResting(); });
+}
+
+OverviewGrid::Shown OverviewGrid::look(int index, bool selected) const
+{
+    const WindowCard& built = cards_[std::size_t(index - built_.first)];
+    const QRectF rect = cardRect(index);
+    Shown shown{.area = paintArea(rect) & this->rect(),
+                .rect = rect,
+                .appName = built.window.appName,
+                .title = built.window.title,
+                .state = built.window.state,
+                .icon = built.icon ? *built.icon : QImage(),
+                .selected = selected,
+                .emphasis = emphasis(built.window.id)};
+    const auto picture = model_.thumbnails().find(built.window.id);
+    if (picture != model_.thumbnails().end() && picture->second->isValid()) {
+        shown.source = picture->second;
+        shown.picture = pictureSize(*picture->second);
+    }
+    return shown;
+}
+
+bool OverviewGrid::Shown::same(const Shown& other) const
+{
+    const auto sameSource = [](const std::weak_ptr<const Image>& a, const std::weak_ptr<const Image>& b) {
+        return !a.owner_before(b) && !b.owner_before(a) && (a.expired() == b.expired());
+    };
+    return area == other.area && rect == other.rect && appName == other.appName && title == other.title &&
+           state == other.state && sameSource(source, other.source) && picture == other.picture &&
+           selected == other.selected && emphasis == other.emphasis && icon == other.icon;
+}
+
+void OverviewGrid::remember(const QRegion& region, std::vector<std::pair<WindowID, Shown>> painted)
+{
+    // What was painted now is as it should be; a card painted in part shows
+    // its old self beside its new one, and is painted whole again at the
+    // next showing.
+    smudged_ -= region;
+    std::unordered_map<WindowID, const Shown*> now;
+    for (const auto& [id, shown] : painted)
+        now.emplace(id, &shown);
+    for (auto it = shown_.begin(); it != shown_.end();) {
+        const auto p = now.find(it->first);
+        const bool unchanged = p != now.end() && p->second->same(it->second);
+        if (!unchanged && (p != now.end() || region.intersects(it->second.area))) {
+            // Outside the paint it still shows its old self.
+            smudged_ += QRegion(it->second.area) - region;
+            it = shown_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto& [id, shown] : painted) {
+        if (shown_.count(id))
+            continue;
+        if ((QRegion(shown.area) - region).isEmpty())
+            shown_.emplace(id, std::move(shown));
+        else
+            smudged_ += shown.area;
+    }
+}
+
+void OverviewGrid::forget(const QRegion& region)
+{
+    for (auto it = shown_.begin(); it != shown_.end();) {
+        if (region.intersects(it->second.area)) {
+            smudged_ += it->second.area;
+            it = shown_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    smudged_ += region;
+}
+
+void OverviewGrid::invalidate(const QRegion& region)
+{
+    // Held, what the panel will show is found by `reveal`.
+    if (!held_)
+        update(region);
+}
+
+void OverviewGrid::hold()
+{
+    held_ = true;
+}
+
+void OverviewGrid::reveal()
+{
+    if (!held_)
+        return;
+    held_ = false;
+    if (!isVisible())
+        return;
+    // Only what differs from what the panel still shows is painted.
+    QRegion changed = smudged_;
+    std::unordered_set<WindowID> kept;
+    const int count = int(model_.results().size());
+    for (int i = built_.first; i < built_.second && i < count; ++i) {
+        const Shown now = look(i, i == model_.selection());
+        const WindowID id = model_.results()[std::size_t(i)].id;
+        const auto it = shown_.find(id);
+        if (it != shown_.end() && it->second.same(now))
+            kept.insert(id);
+        else
+            changed += now.area;
+    }
+    for (const auto& [id, shown] : shown_)
+        if (!kept.count(id))
+            changed += shown.area;
+    update(changed);
+}
+
+void OverviewGrid::forgetShown()
+{
+    shown_.clear();
+    smudged_ = {};
+}
+
+void OverviewGrid::hideEvent(QHideEvent*)
+{
+    forgetShown();
 }
 
 WindowCard& OverviewGrid::builtCard(int index, bool selected)
@@ -583,6 +719,8 @@ void OverviewGrid::prepareResting()
 
 void OverviewGrid::resizeEvent(QResizeEvent*)
 {
+    // Painted anew whole.
+    forgetShown();
     resting_.clear();
     offset_ = std::clamp(offset_, 0.0, maximumOffset());
     rebuild();

@@ -21,12 +21,14 @@
 #include "app/ui/spring.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -96,6 +98,12 @@ public:
     // The model told something new.
     void modelChanged(OverviewModel::Property property);
 
+    // While its panel is parked out of sight nothing is painted; `reveal`
+    // then asks to paint only the cards that differ from what the panel
+    // still shows, and where cards went.
+    void hold();
+    void reveal();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -103,9 +111,32 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // What a card looked like, and where, when it was painted.
+    struct Shown {
+        QRect area;
+        QRectF rect;
+        std::string appName, title;
+        WindowState state = WindowState::visible;
+        std::weak_ptr<const Image> source;
+        QSize picture;
+        QImage icon;
+        bool selected = false;
+        double emphasis = 0;
+        bool same(const Shown& other) const;
+    };
+    Shown look(int index, bool selected) const;
+    // After a paint of `region`: the cards painted whole are shown as they
+    // are; the rest of what they covered is not known.
+    void remember(const QRegion& region, std::vector<std::pair<WindowID, Shown>> painted);
+    void forgetShown();
+    // What shows in `region` is not known.
+    void forget(const QRegion& region);
+    void invalidate(const QRegion& region);
+
     void resultsChanged(bool animate);
     void selectionChanged();
     void thumbnailsChanged();
@@ -167,6 +198,12 @@ private:
     QRectF sweep_;
     SpringAnimation layoutSpring_;
     Handle preparing_;
+
+    // The cards the panel shows painted whole, by window, and where it
+    // shows something else than they say.
+    std::unordered_map<WindowID, Shown> shown_;
+    QRegion smudged_;
+    bool held_ = false;
 
     int hovered_ = -1;
     int pressed_ = -1;

@@ -84,6 +84,7 @@ void OverviewKeyPanel::present(const Rect& frame, double opacity)
     panel_->setFrame(frame);
     view_->setGeometry(QRect(QPoint(0, 0), pixelRect(frame).size()));
     view_->relayout();
+    view_->grid()->reveal();
     panel_->orderFront();
     presented_ = true;
     QLineEdit* field = view_->searchField();
@@ -108,10 +109,12 @@ void OverviewKeyPanel::orderOut()
     presented_ = false;
     // Kept mapped out of sight, the next opening is a move, not a map: its
     // first frame waits neither for the map nor for the server's expose.
-    if (onRealDisplay())
+    if (parks_) {
         panel_->park();
-    else
+        view_->grid()->hold();
+    } else {
         panel_->orderOut();
+    }
     view_->release();
     if (caretShown_) {
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);

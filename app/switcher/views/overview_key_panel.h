@@ -31,6 +31,10 @@ public:
     FreePanel& panel() { return *panel_; }
     OverviewView& view() { return *view_; }
     bool holdsKeyboard() const { return holding_; }
+    // Closed, the panel parks out of sight rather than hides: on a real
+    // display, where that makes the next opening a move (and offscreen, for
+    // tests of it).
+    void setParks(bool on) { parks_ = on; }
 
     bool holdKeyboard() override;
     void releaseKeyboard() override;
@@ -48,6 +52,7 @@ private:
     bool holding_ = false;
     bool presented_ = false;
     bool caretShown_ = false;
+    bool parks_ = onRealDisplay();
     std::shared_ptr<int> monitorToken_;
 };
 
