@@ -98,6 +98,7 @@ void OverviewController::show()
 
 void OverviewController::present()
 {
+    ahead_.cancel();
     const Platform& platform = desktop_.platform;
     const std::vector<Screen> screens = platform.displays.screens();
     if (screens.empty()) {
@@ -233,7 +234,24 @@ void OverviewController::hide()
     keyMonitor_.cancel();
     clickMonitor_.cancel();
     displayWatch_.cancel();
+    const bool wasOpen = open_;
     open_ = false;
+    // After a search the next opening would paint most of the panel anew;
+    // it is painted now, out of sight, while nothing waits for it.
+    const bool searched = !model_.query().empty() || model_.scope() != WindowScope::all || model_.selection() != 0;
+    if (panel_ && wasOpen && searched)
+        ahead_ = desktop_.platform.scheduler.after(paintAheadDelay, [this] { paintAhead(); });
+}
+
+void OverviewController::paintAhead()
+{
+    if (open_ || !panel_)
+        return;
+    model_.setQuery("");
+    model_.setScope(WindowScope::all);
+    model_.setSelection(0);
+    model_.setFocusRequest(model_.focusRequest() + 1);
+    panel_->paintAhead();
 }
 
 bool OverviewController::handle(std::uint16_t keyCode, std::uint64_t flags)

@@ -45,6 +45,7 @@ public:
     static constexpr double fadeDuration = 0.12;     // seconds, the fade-in
     static constexpr double keyboardWait = 0.5;      // seconds a refused hold is retried
     static constexpr double keyboardRetry = 0.05;    // seconds between tries
+    static constexpr double paintAheadDelay = 0.1;   // seconds after closing
     static constexpr double reservedHeight = 220;    // points of the screen not given to cards
     static constexpr int minimumColumns = 3;
     static constexpr int maximumColumns = 6;
@@ -96,6 +97,9 @@ public:
 
 private:
     void present();
+    // The closed panel made ready, out of sight, for the next opening:
+    // every window, no search, the first selected.
+    void paintAhead();
     void startMonitors();
     // The cache's pictures of the cards, shown at once; returns what to capture.
     std::vector<Thumbnails::Request> showKeptThumbnails();
@@ -128,6 +132,7 @@ private:
     Handle clickMonitor_;
     Handle displayWatch_;
     Handle raise_;
+    Handle ahead_;
 };
 
 } // namespace kavelo

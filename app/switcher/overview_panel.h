@@ -28,6 +28,10 @@ public:
     virtual void present(const Rect& frame, double opacity) = 0;
     virtual void setOpacity(double opacity) = 0;
     virtual void orderOut() = 0;
+    // Closed, paints what changed since, out of sight, so that the next
+    // opening has less to paint; nothing where a closed panel keeps no
+    // pixels.
+    virtual void paintAhead() {}
     virtual bool isVisible() const = 0;
 
     // The key presses the panel receives, each as a classic key code and

@@ -144,9 +144,23 @@ void FreePanel::unpark()
     // What changed while it was parked is painted where it stands (or
     // dropped, hidden), then it moves in whole. The toolkit asks for no
     // other paint until this one.
+    paintPending();
+    setGeometry(placed(frame_));
+}
+
+void FreePanel::paintParked()
+{
+    if (!parked_)
+        return;
+    parked_ = false;
+    paintPending();
+    parked_ = true;
+}
+
+void FreePanel::paintPending()
+{
     QEvent paint(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(this, &paint);
-    setGeometry(placed(frame_));
 }
 
 bool FreePanel::event(QEvent* event)

@@ -77,6 +77,8 @@ public:
     // Frames set meanwhile only size it.
     void park();
     bool parked() const { return parked_; }
+    // Paints what changed while parked, where it stands.
+    void paintParked();
     // Past every screen (X's coordinates are 16-bit): where a parked panel
     // stands, or one mapped only to be granted the keyboard.
     static constexpr QPoint outOfSight{-32000, -32000};
@@ -103,6 +105,7 @@ private:
     void releasePixels();
     void releaseLater();
     void unpark();
+    void paintPending();
     // Where a frame lies in the toolkit's whole pixels.
     QRect placed(const Rect& frame) const;
 

@@ -123,6 +123,16 @@ void OverviewKeyPanel::orderOut()
     }
 }
 
+void OverviewKeyPanel::paintAhead()
+{
+    if (!panel_->parked())
+        return;
+    view_->grid()->reveal();
+    panel_->paintParked();
+    view_->grid()->hold();
+    view_->release();
+}
+
 bool OverviewKeyPanel::isVisible() const
 {
     return presented_ && panel_->isVisible();

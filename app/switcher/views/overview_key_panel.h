@@ -41,6 +41,7 @@ public:
     void present(const Rect& frame, double opacity) override;
     void setOpacity(double opacity) override;
     void orderOut() override;
+    void paintAhead() override;
     bool isVisible() const override;
     Handle monitorKeys(KeyHandler handler) override;
 
