@@ -154,6 +154,16 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     };
     int sharingReads = 0;
     mutable SharedReads shared;
+    // What each adopted window's properties said when last read. Adopted
+    // windows report every property change, so a value holds until its
+    // change arrives; geometry and map state are read every time.
+    struct Remembered {
+        unsigned fields = 0;   // X11Fields whose values below are current
+        bool extentsListed = false;
+        ClientProps props;
+    };
+    std::unordered_map<xcb_window_t, Remembered> remembered;
+    void forgetProperty(xcb_window_t window, xcb_atom_t atom);
     // What a write changed is read afresh.
     void forgetSharedAfterWrites() const
     {
@@ -223,11 +233,12 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
 
     // The managed windows, front to back, each adopted.
     std::vector<xcb_window_t> stacking();
-    // Fresh properties of several windows, requested together; while reads
-    // are shared, each window's once (every field but the hints).
-    std::vector<ClientProps> read(const std::vector<xcb_window_t>& windows, unsigned fields) const;
-    std::vector<ClientProps> readFresh(const std::vector<xcb_window_t>& windows, unsigned fields) const;
-    ClientProps read(xcb_window_t window, unsigned fields) const { return read(std::vector{window}, fields).front(); }
+    // Current properties of several windows, requested together (what is
+    // remembered is not asked again); while reads are shared, each window's
+    // once (every field but the hints).
+    std::vector<ClientProps> read(const std::vector<xcb_window_t>& windows, unsigned fields);
+    std::vector<ClientProps> readFresh(const std::vector<xcb_window_t>& windows, unsigned fields);
+    ClientProps read(xcb_window_t window, unsigned fields) { return read(std::vector{window}, fields).front(); }
     void readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
                           std::vector<ClientProps>& props) const;
     xcb_window_t frameOf(xcb_window_t window) const;

@@ -100,7 +100,7 @@ std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* reply)
 
 } // namespace
 
-std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, unsigned fields) const
+std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, unsigned fields)
 {
     using namespace X11Fields;
     forgetSharedAfterWrites();
@@ -122,7 +122,70 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
     return out;
 }
 
-std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& windows, unsigned fields) const
+namespace {
+
+// The fields a window's properties hold (of `geometry`, the decorations).
+constexpr unsigned rememberable = X11Fields::geometry | X11Fields::state | X11Fields::type | X11Fields::title |
+                                  X11Fields::wmClass | X11Fields::desktop | X11Fields::opacity | X11Fields::appIds;
+
+void copyRemembered(ClientProps& to, const ClientProps& from, unsigned fields)
+{
+    using namespace X11Fields;
+    if (fields & geometry) {
+        to.extents = from.extents;
+        to.margins = from.margins;
+    }
+    if (fields & state)
+        to.states = from.states;
+    if (fields & type) {
+        to.types = from.types;
+        to.transientFor = from.transientFor;
+    }
+    if (fields & title)
+        to.title = from.title;
+    if (fields & wmClass) {
+        to.instance = from.instance;
+        to.className = from.className;
+    }
+    if (fields & desktop)
+        to.desktop = from.desktop;
+    if (fields & opacity)
+        to.opacity = from.opacity;
+    if (fields & appIds) {
+        to.applicationId = from.applicationId;
+        to.desktopFile = from.desktopFile;
+    }
+}
+
+} // namespace
+
+void Impl::forgetProperty(xcb_window_t window, xcb_atom_t atom)
+{
+    using namespace X11Fields;
+    const auto it = remembered.find(window);
+    if (it == remembered.end())
+        return;
+    unsigned field = 0;
+    if (atom == ewmh._NET_FRAME_EXTENTS || atom == atomGtkFrameExtents)
+        field = geometry;
+    else if (atom == ewmh._NET_WM_STATE)
+        field = state;
+    else if (atom == ewmh._NET_WM_WINDOW_TYPE || atom == XCB_ATOM_WM_TRANSIENT_FOR)
+        field = type;
+    else if (atom == ewmh._NET_WM_NAME || atom == XCB_ATOM_WM_NAME)
+        field = title;
+    else if (atom == XCB_ATOM_WM_CLASS)
+        field = wmClass;
+    else if (atom == ewmh._NET_WM_DESKTOP)
+        field = desktop;
+    else if (atom == atomOpacity)
+        field = opacity;
+    else if (atom == atomGtkApplicationId || atom == atomKdeDesktopFile)
+        field = appIds;
+    it->second.fields &= ~field;
+}
+
+std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& windows, unsigned fields)
 {
     using namespace X11Fields;
     struct Cookies {
@@ -131,8 +194,8 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
         xcb_get_property_cookie_t extents{}, margins{}, state{}, type{}, transient{}, netName{}, name{}, wmClass{},
             desktop{}, hints{}, allowed{}, opacity{}, applicationId{}, desktopFile{};
         xcb_get_window_attributes_cookie_t attributes{};
+        unsigned asked = 0;   // the remembered fields asked of the server
     };
-    auto* e = const_cast<xcb_ewmh_connection_t*>(&ewmh);
     const auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t length) {
         return xcb_get_property(c, 0, w, atom, type, 0, length);
     };
@@ -141,34 +204,48 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
         const xcb_window_t w = windows[i];
         auto& k = cookies[i];
         k.geometry = xcb_get_geometry(c, w);
-        if (fields & geometry) {
+        if (fields & geometry)
             k.translate = xcb_translate_coordinates(c, w, root, 0, 0);
-            k.extents = prop(w, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
-            k.margins = prop(w, atomGtkFrameExtents, XCB_ATOM_CARDINAL, 4);
-        }
-        if (fields & state)
-            k.state = prop(w, ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 64);
-        if (fields & type) {
-            k.type = prop(w, ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
-            k.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
-        }
-        if (fields & title) {
-            k.netName = prop(w, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, 4096);
-            k.name = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 4096);
-        }
-        if (fields & wmClass)
-            k.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 1024);
-        if (fields & desktop)
-            k.desktop = prop(w, ewmh._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
         if (fields & hints) {
             k.hints = xcb_icccm_get_wm_normal_hints(c, w);
             k.allowed = prop(w, ewmh._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64);
         }
         if (fields & mapState)
             k.attributes = xcb_get_window_attributes(c, w);
-        if (fields & opacity)
+    }
+    std::vector<ClientProps> out(windows.size());
+    if (windows.empty())
+        return out;
+    // The first answer comes after every event the server sent before it:
+    // what changed since it was remembered is forgotten before it is used.
+    XReply<xcb_get_geometry_reply_t> first(xcb_get_geometry_reply(c, cookies[0].geometry, nullptr));
+    drainQueued();
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const xcb_window_t w = windows[i];
+        auto& k = cookies[i];
+        const auto memo = remembered.find(w);
+        k.asked = fields & rememberable & ~(memo == remembered.end() ? 0u : memo->second.fields);
+        if (k.asked & geometry) {
+            k.extents = prop(w, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
+            k.margins = prop(w, atomGtkFrameExtents, XCB_ATOM_CARDINAL, 4);
+        }
+        if (k.asked & state)
+            k.state = prop(w, ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 64);
+        if (k.asked & type) {
+            k.type = prop(w, ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
+            k.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
+        }
+        if (k.asked & title) {
+            k.netName = prop(w, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, 4096);
+            k.name = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 4096);
+        }
+        if (k.asked & wmClass)
+            k.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 1024);
+        if (k.asked & desktop)
+            k.desktop = prop(w, ewmh._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+        if (k.asked & opacity)
             k.opacity = prop(w, atomOpacity, XCB_ATOM_CARDINAL, 1);
-        if (fields & appIds) {
+        if (k.asked & appIds) {
             k.applicationId = prop(w, atomGtkApplicationId, XCB_GET_PROPERTY_TYPE_ANY, 256);
             k.desktopFile = prop(w, atomKdeDesktopFile, XCB_GET_PROPERTY_TYPE_ANY, 1024);
         }
@@ -176,38 +253,40 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
     const auto reply = [&](xcb_get_property_cookie_t cookie) {
         return XReply<xcb_get_property_reply_t>(xcb_get_property_reply(c, cookie, nullptr));
     };
-    std::vector<ClientProps> out(windows.size());
     // Windows whose decorations are read from their frame window.
     std::vector<std::size_t> unpublished;
     for (std::size_t i = 0; i < windows.size(); ++i) {
         auto& k = cookies[i];
         auto& p = out[i];
-        XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, k.geometry, nullptr));
+        XReply<xcb_get_geometry_reply_t> g(i == 0 ? first.release()
+                                                  : xcb_get_geometry_reply(c, k.geometry, nullptr));
         p.alive = g != nullptr;
         if (g)
             p.client = Rect(g->x, g->y, g->width, g->height);
+        bool extentsListed = false;
         if (fields & geometry) {
             XReply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(c, k.translate, nullptr));
             if (t)
                 p.client.origin = Point(t->dst_x, t->dst_y);
+        }
+        if (k.asked & geometry) {
             const auto ext = cardinals(reply(k.extents).get());
-            if (ext.size() == 4)
+            extentsListed = ext.size() == 4;
+            if (extentsListed)
                 p.extents = {double(ext[0]), double(ext[1]), double(ext[2]), double(ext[3])};
-            else if (p.alive && wmPresent && !extentsPublished)
-                unpublished.push_back(i);
             const auto margins = cardinals(reply(k.margins).get());
             if (margins.size() == 4)
                 p.margins = {double(margins[0]), double(margins[1]), double(margins[2]), double(margins[3])};
         }
-        if (fields & state)
+        if (k.asked & state)
             p.states = atoms(reply(k.state).get());
-        if (fields & type) {
+        if (k.asked & type) {
             p.types = atoms(reply(k.type).get());
             auto t = reply(k.transient);
             if (t && t->format == 32 && xcb_get_property_value_length(t.get()) >= 4)
                 p.transientFor = *static_cast<const xcb_window_t*>(xcb_get_property_value(t.get()));
         }
-        if (fields & title) {
+        if (k.asked & title) {
             auto net = reply(k.netName);
             auto plain = reply(k.name);
             if (net && net->type == ewmh.UTF8_STRING)
@@ -217,7 +296,7 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
             else if (plain && plain->format == 8)
                 p.title = latin1ToUtf8(propertyText(plain.get()));
         }
-        if (fields & wmClass) {
+        if (k.asked & wmClass) {
             const std::string text = propertyText(reply(k.wmClass).get());
             const auto zero = text.find('\0');
             p.instance = text.substr(0, zero);
@@ -226,7 +305,7 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
                 p.className = rest.substr(0, rest.find('\0'));
             }
         }
-        if (fields & desktop) {
+        if (k.asked & desktop) {
             const auto d = cardinals(reply(k.desktop).get());
             if (!d.empty())
                 p.desktop = d.front();
@@ -242,18 +321,36 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
                 xcb_get_window_attributes_reply(c, k.attributes, nullptr));
             p.viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
         }
-        if (fields & opacity) {
+        if (k.asked & opacity) {
             const auto o = cardinals(reply(k.opacity).get());
             if (!o.empty())
                 p.opacity = double(o.front()) / 4294967295.0;
         }
-        if (fields & appIds) {
+        if (k.asked & appIds) {
             const auto upToNul = [](std::string text) { return text.substr(0, text.find('\0')); };
             p.applicationId = upToNul(propertyText(reply(k.applicationId).get()));
             p.desktopFile = upToNul(propertyText(reply(k.desktopFile).get()));
         }
+
+        const unsigned kept = fields & rememberable & ~k.asked;
+        if (kept) {
+            const Remembered& memo = remembered.at(windows[i]);
+            copyRemembered(p, memo.props, kept);
+            if (kept & geometry)
+                extentsListed = memo.extentsListed;
+        }
+        // A window that is gone is not remembered; one never adopted reports
+        // no changes.
+        if (k.asked && p.alive && knownFor(windows[i])) {
+            Remembered& memo = remembered[windows[i]];
+            copyRemembered(memo.props, p, k.asked);
+            memo.fields |= k.asked;
+            if (k.asked & geometry)
+                memo.extentsListed = extentsListed;
+        }
+        if ((fields & geometry) && p.alive && !extentsListed && wmPresent && !extentsPublished)
+            unpublished.push_back(i);
     }
-    (void)e;
     if (!unpublished.empty())
         readFrameWindows(windows, unpublished, out);
     return out;
