@@ -8,6 +8,7 @@
 #include "app/ui/capture.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
 
@@ -23,17 +24,27 @@ namespace {
 
 struct Reopening : OverviewViewWorld {
     QRect gridArea() { return QRect(grid().mapTo(&panel().panel(), QPoint(0, 0)), grid().size()); }
-
-    // The grid as the panel's window holds it (its premultiplied colours;
-    // the screen keeps no alpha).
-    QImage shown()
+    // The command bar without its field, whose caret blinks.
+    QRect barArea()
     {
-        const QImage all = QGuiApplication::primaryScreen()->grabWindow(panel().panel().winId()).toImage();
-        return all.copy(gridArea()).convertToFormat(QImage::Format_RGB32);
+        const OverviewCommandBar& bar = *view().commandBar();
+        return QRect(bar.mapTo(&panel().panel(), QPoint(0, 0)), bar.size());
+    }
+    QRect fieldArea()
+    {
+        const QWidget& field = *view().searchField();
+        return QRect(field.mapTo(&panel().panel(), QPoint(0, 0)), field.size());
     }
 
-    // The grid painted whole by a view of its own on the same model.
-    QImage fresh()
+    // What the panel's window holds (its premultiplied colours; the screen
+    // keeps no alpha), and the same painted whole by a view of its own on
+    // the same model: the grid, then the bar.
+    std::pair<QImage, QImage> shown()
+    {
+        const QImage all = QGuiApplication::primaryScreen()->grabWindow(panel().panel().winId()).toImage();
+        return {all.copy(gridArea()).convertToFormat(QImage::Format_RGB32), bar(all.convertToFormat(QImage::Format_RGB32))};
+    }
+    std::pair<QImage, QImage> fresh()
     {
         OverviewView view(model(),
                           OverviewActions{.icon = [this](std::int32_t pid) { return desktop.platform.workspace.icon(pid); }},
@@ -41,8 +52,15 @@ struct Reopening : OverviewViewWorld {
         view.setOpaque(this->view().isOpaque());
         view.resize(this->view().size());
         view.relayout();
-        const QImage drawn = Capture::render(view).copy(gridArea()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        return QImage(drawn.constBits(), drawn.width(), drawn.height(), drawn.bytesPerLine(), QImage::Format_RGB32).copy();
+        const QImage drawn = Capture::render(view).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage all =
+            QImage(drawn.constBits(), drawn.width(), drawn.height(), drawn.bytesPerLine(), QImage::Format_RGB32).copy();
+        return {all.copy(gridArea()), bar(all)};
+    }
+    QImage bar(QImage all)
+    {
+        QPainter(&all).fillRect(fieldArea(), Qt::black);
+        return all.copy(barArea());
     }
 };
 
@@ -88,7 +106,7 @@ RC_GTEST_PROP(OverviewReopening, AParkedPanelComesBackShowingWhatAFreshPaintShow
     for (int step = 0; step < steps; ++step) {
         const bool open = w.controller.isOpen();
         // Every kind of step as likely at any size of case.
-        switch (std::max(0, *rc::gen::resize(100, rc::gen::inRange(-2, 11)))) {
+        switch (std::max(0, *rc::gen::resize(100, rc::gen::inRange(-2, 12)))) {
         case 0:
             if (open) {
                 w.controller.hide();
@@ -97,8 +115,10 @@ RC_GTEST_PROP(OverviewReopening, AParkedPanelComesBackShowingWhatAFreshPaintShow
             w.controller.show();
             QApplication::processEvents();
             {
-                const QImage shown = w.shown(), fresh = w.fresh();
-                RC_ASSERT(differing(shown, fresh) == 0);
+                const auto [grid, bar] = w.shown();
+                const auto [freshGrid, freshBar] = w.fresh();
+                RC_ASSERT(differing(grid, freshGrid) == 0);
+                RC_ASSERT(differing(bar, freshBar) == 0);
             }
             break;
         case 1:
@@ -137,6 +157,10 @@ RC_GTEST_PROP(OverviewReopening, AParkedPanelComesBackShowingWhatAFreshPaintShow
             if (!windows.empty())
                 w.sim.modifyWindow(*rc::gen::elementOf(windows),
                                    [title = *rc::gen::elementOf(titles)](SimWindow& s) { s.title = title; });
+            break;
+        case 11:
+            if (open)
+                w.model().setScope(*rc::gen::elementOf(allWindowScopes));
             break;
         }
     }

@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
 
 namespace kavelo {
@@ -76,6 +77,9 @@ int OverviewCommandBar::preferredHeight() const
 
 void OverviewCommandBar::relayout()
 {
+    // Each opening lays the bar out again; most leave it as it was, and a
+    // bar painted again costs the translucent panel a paint of all below.
+    const auto shown = std::tuple(scopes_, workflows_, capsuleTo_, field_->geometry());
     const double rowH = searchRowHeight();
     const double symbol = Symbols::extent(symbolSize);
     const double fieldLeft = searchPaddingH + symbol + searchSpacing;
@@ -139,7 +143,8 @@ void OverviewCommandBar::relayout()
     capsuleTo_ = scopes_[std::size_t(model_.scope())].frame;
     if (!capsule_.isAnimating())
         capsuleFrom_ = capsuleTo_;
-    update();
+    if (std::tuple(scopes_, workflows_, capsuleTo_, field_->geometry()) != shown)
+        update();
 }
 
 QRectF OverviewCommandBar::selectionCapsule() const
@@ -164,11 +169,12 @@ void OverviewCommandBar::scopeChanged()
         capsuleFrom_ = from;
         capsule_.set(0);
         capsule_.animate(1);
-    } else {
+        update();
+    } else if (capsule_.isAnimating() || from != capsuleTo_) {
         capsule_.set(1);
         capsuleFrom_ = capsuleTo_;
+        update();
     }
-    update();
 }
 
 void OverviewCommandBar::modelChanged(OverviewModel::Property property)

@@ -56,6 +56,7 @@ public:
         QRectF frame;
         QString title;
         QString count;   // scope buttons only
+        friend bool operator==(const Button&, const Button&) = default;
     };
     const std::vector<Button>& scopeButtons() const { return scopes_; }
     const std::vector<Button>& workflowButtons() const { return workflows_; }
