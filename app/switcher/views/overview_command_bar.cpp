@@ -11,8 +11,8 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <tuple>
 #include <cmath>
+#include <tuple>
 
 namespace kavelo {
 
