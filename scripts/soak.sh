@@ -3,7 +3,8 @@
 # clients churn (about ten events a second) and Kavelo's own actions mix in,
 # sampling its resident memory every 10 s between its actions. Fails when a
 # sample passes 100 MB, or when memory after the first 5 minutes rises more
-# than 10 MB (a minute's median against the first minute's after those 5).
+# than 10 MB (ten minutes' median against the first ten's after those 5;
+# half the rest of a shorter run).
 # Not part of the default test run.
 #
 #   scripts/soak.sh MINUTES            the normal tree (build/)
