@@ -349,9 +349,8 @@ int main(int argc, char** argv)
     long events = 0;
     bool failed = false;
     const double warmUpMinutes = std::chrono::duration<double>(warmUp).count() / 60;
-    const std::size_t window = std::max<std::size_t>(
-        samplesPerMinute,
-        std::size_t(std::min(stretch, (minutes - warmUpMinutes) / 2) * double(samplesPerMinute)));
+    const std::size_t window = std::size_t(
+        std::max(1.0, std::min(stretch, (minutes - warmUpMinutes) / 2)) * double(samplesPerMinute));
     std::optional<double> settled;   // the median of the first stretch after the warm-up
     std::vector<double> recent;      // the last stretch's samples, after the warm-up
     const auto median = [](std::vector<double> values) {
