@@ -588,7 +588,8 @@ bool OverviewGrid::Shown::same(const Shown& other) const
     const auto sameSource = [](const std::weak_ptr<const Image>& a, const std::weak_ptr<const Image>& b) {
         return !a.owner_before(b) && !b.owner_before(a) && (a.expired() == b.expired());
     };
-    return area == other.area && rect == other.rect && appName == other.appName && title == other.title &&
+    // The area follows from the rectangle.
+    return rect == other.rect && appName == other.appName && title == other.title &&
            state == other.state && sameSource(source, other.source) && picture == other.picture &&
            selected == other.selected && emphasis == other.emphasis && icon == other.icon;
 }
