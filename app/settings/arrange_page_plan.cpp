@@ -3,6 +3,7 @@
 #include "app/services/trackpad.h"
 
 #include <algorithm>
+#include <set>
 
 namespace kavelo {
 
@@ -78,8 +79,12 @@ namespace ArrangePage {
 std::vector<RunningApp> runningApps(const SystemWorkspace& workspace, std::string_view ownBundleID)
 {
     std::vector<RunningApp> out;
+    // One row per application: its processes (three xterms) share the
+    // settings the row changes, so the first process stands for them all.
+    std::set<std::string> listed;
     for (RunningApp& app : workspace.runningApps())
-        if (app.policy == ActivationPolicy::regular && app.bundleID != std::optional<std::string>(ownBundleID))
+        if (app.policy == ActivationPolicy::regular && app.bundleID != std::optional<std::string>(ownBundleID) &&
+            (!app.bundleID || listed.insert(*app.bundleID).second))
             out.push_back(std::move(app));
     std::stable_sort(out.begin(), out.end(), [](const RunningApp& a, const RunningApp& b) {
         return a.name.value_or(std::string()) < b.name.value_or(std::string());

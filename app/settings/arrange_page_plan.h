@@ -97,8 +97,9 @@ namespace ArrangePage {
 
 ArrangePagePlan plan(const Preferences& preferences, const ArrangeSources& sources);
 
-// Regular applications other than this one, by name (plain text order,
-// no name counting as empty). An application without identifier is ours
+// Regular applications other than this one, one per bundle identifier
+// (the first process of each), by name (plain text order, no name
+// counting as empty). An application without identifier is ours
 // only when ours has none either.
 std::vector<RunningApp> runningApps(const SystemWorkspace& workspace, std::string_view ownBundleID);
 

@@ -357,6 +357,9 @@ TEST_F(ArrangeSettings, ApplicationRowsListRegularAppsByNameAndNeverUs)
 {
     prefs.setArrangeMode(ArrangeMode::strip);
     sim.addApp(SimApp{.bundleID = std::nullopt, .name = std::nullopt});
+    // Two more processes of Brew (three xterms, say) share its one row.
+    for (int i = 0; i < 2; ++i)
+        sim.addApp(SimApp{.bundleID = std::string("com.Brew"), .name = std::string("Brew")});
     prefs.setLeftAlone({"dev.zed"});
     open();
     // Plain text order: no name first, capitals before small letters.
