@@ -1,5 +1,7 @@
 #include "app/diagnostics/preview_samples.h"
 
+#include "app/workflows/browser_tabs.h"
+
 #include <map>
 
 namespace kavelo::PreviewSamples {
@@ -87,7 +89,7 @@ std::vector<Workspace> settingsWorkflows(Date now)
             .windows = {window("Writer", "Project plan"), window("Thunderbird", "Inbox"), window("Calc", "Budget 2026"),
                         window("Notes", "Standup notes")},
             .savedAt = now,
-            .tabs = {{"com.apple.Safari", {"https://example.com/roadmap", "https://example.org/docs"}}},
+            .tabs = {{std::string(BrowserTabs::firefox), {"https://example.com/roadmap", "https://example.org/docs"}}},
             .slot = 1,
         },
         Workspace{
@@ -95,7 +97,7 @@ std::vector<Workspace> settingsWorkflows(Date now)
             .displays = "",
             .windows = {window("Element", "Team chat"), window("Files", "Invoices")},
             .savedAt = now,
-            .tabs = {{"com.apple.Safari", {"https://example.net/billing"}}},
+            .tabs = {{std::string(BrowserTabs::firefox), {"https://example.net/billing"}}},
             .slot = 2,
             .hidesOtherApps = true,
         },

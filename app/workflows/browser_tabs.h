@@ -18,6 +18,9 @@
 namespace kavelo::BrowserTabs {
 
 inline constexpr std::string_view safari = "com.apple.Safari";
+// Firefox's identifier as its windows name it on X11, under which its tabs
+// are kept.
+inline constexpr std::string_view firefox = "firefox";
 
 // In capture order; Safari only when asked for.
 inline constexpr std::array<std::string_view, 7> supported{safari,
@@ -25,7 +28,7 @@ inline constexpr std::array<std::string_view, 7> supported{safari,
                                                            "company.thebrowser.Browser",
                                                            "com.brave.Browser",
                                                            "com.microsoft.edgemac",
-                                                           "firefox",
+                                                           firefox,
                                                            "firefox-esr"};
 
 // Firefox as its windows name it on X11.

@@ -16,6 +16,7 @@
 #include "app/switcher/views/overview_view.h"
 #include "app/switcher/views/window_card.h"
 #include "app/ui/menu_bar_icon.h"
+#include "app/workflows/browser_tabs.h"
 #include "app/ui/theme.h"
 #include "services/temp_home.h"
 #include "support/ui_app.h"
@@ -370,7 +371,11 @@ TEST(PreviewSamples, TheBudgetLinesAreTwentyOneWideAndTheWorkflowsCarryTheirSamp
     const auto settings = PreviewSamples::settingsWorkflows(Date());
     ASSERT_EQ(settings.size(), 2u);
     EXPECT_EQ(settings[0].apps(), (std::vector<std::string>{"Writer", "Thunderbird", "Calc", "Notes"}));
-    EXPECT_EQ(settings[0].tabs.at("com.apple.Safari").size(), 2u);
+    // Kept as the live program keeps them: under the Linux browser's name.
+    for (const auto& w : settings)
+        for (const auto& [browser, urls] : w.tabs)
+            EXPECT_TRUE(BrowserTabs::isFirefox(browser)) << browser;
+    EXPECT_EQ(settings[0].tabs.at(std::string(BrowserTabs::firefox)).size(), 2u);
     EXPECT_TRUE(settings[1].hidesOtherApps);
     for (const auto& w : PreviewSamples::overviewWorkflows(Date()))
         EXPECT_TRUE(w.windows.empty());
