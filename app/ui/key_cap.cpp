@@ -55,8 +55,9 @@ void KeyCap::paintEvent(QPaintEvent*)
 
     painter.setFont(capFont());
     painter.setPen(Theme::secondary());
-    painter.drawText(plate.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding),
-                     Qt::AlignCenter, text_);
+    const QRectF inner = plate.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
+    // Cut short, not clipped, in a cap narrower than its text.
+    painter.drawText(inner, Qt::AlignCenter, QFontMetricsF(capFont()).elidedText(text_, Qt::ElideRight, inner.width()));
 }
 
 } // namespace kavelo

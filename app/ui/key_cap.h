@@ -1,7 +1,8 @@
 #pragma once
 
 // One key or key combination in help texts and tips ("Alt+Tab", "Esc"), on a
-// small rounded plate. Always drawn for the dark scheme.
+// small rounded plate. Always drawn for the dark scheme; a cap given less
+// than its width ends its text in an ellipsis.
 
 #include <QString>
 #include <QWidget>

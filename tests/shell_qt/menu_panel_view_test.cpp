@@ -273,14 +273,53 @@ TEST_F(MenuPanelViewTest, QuickTilesFlipTheirSwitchesAndShowThem)
     EXPECT_FALSE(v.undoTile()->isOn()) << "never shown as on";
 }
 
-TEST_F(MenuPanelViewTest, TileHintsFollowTheShortcuts)
+TEST_F(MenuPanelViewTest, TileHintsFollowTheShortcutsAndKeepTheirGapToTheTitle)
 {
     auto& v = show(panel());
     EXPECT_EQ(v.findTile()->keyCap()->text().toStdString(), prefs.shortcut().label());
+    // Both tiles in the row, each key cap at least the gap after its title
+    // and the padding before the tile's end; a key cap cut short says so.
+    const auto roomy = [&](const char* when) {
+        const ActionTile* tiles[] = {v.findTile(), v.tidyTile()};
+        const int left = tiles[0]->mapTo(&v, QPoint()).x(), right = tiles[1]->mapTo(&v, QPoint()).x();
+        EXPECT_EQ(left, MenuPanelView::padding) << when;
+        EXPECT_EQ(right - left - tiles[0]->width(), MenuPanelView::actionSpacing) << when;
+        EXPECT_EQ(right + tiles[1]->width(), MenuPanelView::panelWidth - MenuPanelView::padding) << when;
+        for (const ActionTile* tile : tiles) {
+            const QRect cap = tile->keyCap()->geometry();
+            EXPECT_GE(cap.left() - tile->titleRect().right(), ActionTile::gap - 0.5) << when;
+            EXPECT_LE(cap.right() + 1, tile->width() - ActionTile::padding) << when;
+            EXPECT_EQ(cap.width() < tile->keyCap()->sizeHint().width(), !tile->toolTip().isEmpty()) << when;
+        }
+    };
+    roomy("the standard keys");
+    EXPECT_EQ(v.tidyTile()->keyCap()->width(), v.tidyTile()->keyCap()->sizeHint().width());
     const Shortcut other{17, Shortcut::control | Shortcut::command};
     prefs.setShortcut(other);
     settle();
     EXPECT_EQ(v.findTile()->keyCap()->text().toStdString(), other.label());
+    roomy("a short overview key");
+    prefs.setShortcut(Shortcut{111, Shortcut::control | Shortcut::option | Shortcut::shift | Shortcut::command});
+    settle();
+    roomy("a long overview key");
+    EXPECT_EQ(v.tidyTile()->keyCap()->width(), v.tidyTile()->keyCap()->sizeHint().width()) << "the short one whole";
+}
+
+TEST(ShareRow, EqualSharesWithRoomToSpareAndTheWidestCutWithout)
+{
+    struct Case {
+        std::vector<int> wanted;
+        int room;
+        std::vector<int> widths;
+    };
+    for (const auto& [wanted, room, widths] : {
+             Case{{100, 120}, 284, {142, 142}},
+             Case{{162, 100}, 284, {162, 122}},
+             Case{{162, 134}, 284, {150, 134}},
+             Case{{200, 190}, 284, {142, 142}},
+             Case{{50, 60, 70}, 100, {34, 33, 33}},
+         })
+        EXPECT_EQ(shareRow(wanted, room), widths) << room;
 }
 
 TEST_F(MenuPanelViewTest, ThePictureIs320WideAndNotBlank)

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kavelo {
@@ -48,18 +49,28 @@ QSize ActionTile::sizeHint() const
     const QFont title = Fonts::system(titleSize, Fonts::Weight::semibold);
     const double row = std::max(lineHeight(title), double(key_->sizeHint().height()));
     const double height = 2 * padding + Symbols::extent(symbolSize) + spacing + row;
-    const double width =
-        2 * padding + QFontMetricsF(title).horizontalAdvance(text()) + 8 + key_->sizeHint().width();
+    const double width = 2 * padding + QFontMetricsF(title).horizontalAdvance(text()) + gap + key_->sizeHint().width();
     return QSize(ceilInt(width), ceilInt(height));
+}
+
+QRectF ActionTile::titleRect() const
+{
+    const QFont title = Fonts::system(titleSize, Fonts::Weight::semibold);
+    const double rowTop = padding + Symbols::extent(symbolSize) + spacing;
+    const double row = std::max(lineHeight(title), double(key_->sizeHint().height()));
+    return QRectF(padding, rowTop, QFontMetricsF(title).horizontalAdvance(text()), row);
 }
 
 void ActionTile::resizeEvent(QResizeEvent*)
 {
     const QSize cap = key_->sizeHint();
-    const double rowTop = padding + Symbols::extent(symbolSize) + spacing;
-    const double row = std::max(lineHeight(Fonts::system(titleSize, Fonts::Weight::semibold)), double(cap.height()));
-    key_->setGeometry(int(std::lround(width() - padding - cap.width())),
-                      int(std::lround(rowTop + (row - cap.height()) / 2)), cap.width(), cap.height());
+    const QRectF title = titleRect();
+    const double room = width() - padding - (title.right() + gap);
+    const int capWidth = std::max(0, std::min(cap.width(), int(std::floor(room))));
+    key_->setGeometry(int(std::lround(width() - padding - capWidth)),
+                      int(std::lround(title.top() + (title.height() - cap.height()) / 2)), capWidth, cap.height());
+    // The whole key where its cap shows only part of it.
+    setToolTip(capWidth < cap.width() ? key_->text() : QString());
 }
 
 void ActionTile::paintEvent(QPaintEvent*)
@@ -73,12 +84,49 @@ void ActionTile::paintEvent(QPaintEvent*)
     const double extent = Symbols::extent(symbolSize);
     Symbols::draw(painter, QRectF(padding, padding, extent, extent), symbol_, symbolSize, Theme::lit());
 
-    const QFont title = Fonts::system(titleSize, Fonts::Weight::semibold);
-    const double rowTop = padding + extent + spacing;
-    const double row = std::max(lineHeight(title), double(key_->sizeHint().height()));
-    painter.setFont(title);
+    painter.setFont(Fonts::system(titleSize, Fonts::Weight::semibold));
     painter.setPen(Theme::primary());
-    painter.drawText(QRectF(padding, rowTop, width() - 2 * padding, row), Qt::AlignLeft | Qt::AlignVCenter, text());
+    const QRectF title = titleRect();
+    painter.drawText(QRectF(title.left(), title.top(), width() - 2 * padding, title.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+std::vector<int> shareRow(const std::vector<int>& wanted, int room)
+{
+    const int n = int(wanted.size());
+    if (n == 0)
+        return {};
+    long total = 0;
+    for (int w : wanted)
+        total += w;
+    const bool spare = total <= room;
+    // The level every tile is raised to (with room to spare) or cut to
+    // (short of it), found by giving the tiles past it theirs first.
+    std::vector<int> order(wanted);
+    std::sort(order.begin(), order.end());
+    if (spare)
+        std::reverse(order.begin(), order.end());
+    int left = room, count = n;
+    for (int w : order) {
+        const int share = left / count;
+        if (spare ? w <= share : w >= share)
+            break;
+        left -= w;
+        --count;
+    }
+    const int level = count > 0 ? left / count : 0;
+    std::vector<int> out;
+    int extra = count > 0 ? left - level * count : 0;
+    for (int w : wanted) {
+        int width = spare ? std::max(w, level) : std::min(w, level);
+        // The pixels that do not divide evenly go to the first at the level.
+        if (width == level && extra > 0) {
+            ++width;
+            --extra;
+        }
+        out.push_back(width);
+    }
+    return out;
 }
 
 // --- QuickTile ---

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 
@@ -18,16 +19,21 @@ namespace kavelo {
 
 class KeyCap;
 
-// A large tile: the symbol, then the title with a key cap at its end.
+// A large tile: the symbol, then the title with a key cap at its end, at
+// least `gap` after it. A tile narrower than it wants cuts the key cap's
+// text short, never the title or the gap.
 class ActionTile : public QAbstractButton {
 public:
     ActionTile(std::string symbol, const QString& title, const QString& key, QWidget* parent = nullptr);
     KeyCap* keyCap() const { return key_; }
     void setKey(const QString& key);
     QSize sizeHint() const override;
+    // Where the title is drawn.
+    QRectF titleRect() const;
 
     static constexpr double padding = 12;
     static constexpr double spacing = 14;
+    static constexpr double gap = 8;
     static constexpr double symbolSize = 17;
     static constexpr double titleSize = 13.5;
     static constexpr double radius = 13;
@@ -40,6 +46,11 @@ private:
     std::string symbol_;
     KeyCap* key_;
 };
+
+// Widths for tiles side by side that want `wanted` and share `room`: with
+// room to spare, equal shares, none below what it wants; short of room,
+// the widest are cut to one width, so the narrow keep theirs.
+std::vector<int> shareRow(const std::vector<int>& wanted, int room);
 
 // A small toggle-like tile: symbol over title, on the accent while on.
 class QuickTile : public QAbstractButton {

@@ -144,7 +144,7 @@ void MenuPanelView::build()
 
     // 1. Action tiles.
     auto* actions = new QWidget(this);
-    auto* actionRow = row(actions, 8);
+    auto* actionRow = row(actions, actionSpacing);
     find_ = new ActionTile("magnifyingglass", QStringLiteral("Find"), QString(), actions);
     tidy_ = new ActionTile("sparkles", QStringLiteral("Tidy"), QString(), actions);
     actionRow->addWidget(find_);
@@ -350,6 +350,13 @@ void MenuPanelView::apply(const MenuPanelPlan& plan, bool first)
         find_->setKey(qs(plan.findKey));
     if (first || plan.tidyKey != plan_.tidyKey)
         tidy_->setKey(qs(plan.tidyKey));
+    if (first || plan.findKey != plan_.findKey || plan.tidyKey != plan_.tidyKey) {
+        // Each tile as wide as its title and key want, as far as the row goes.
+        const auto widths = shareRow({find_->sizeHint().width(), tidy_->sizeHint().width()},
+                                     panelWidth - 2 * padding - actionSpacing);
+        find_->setFixedWidth(widths[0]);
+        tidy_->setFixedWidth(widths[1]);
+    }
     setup_->setVisible(plan.setupNotice);
     applyRows(plan);
     if (first || plan.mode != plan_.mode)

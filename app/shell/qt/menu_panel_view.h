@@ -111,6 +111,7 @@ public:
     static constexpr int panelWidth = 320;
     static constexpr int padding = 14;
     static constexpr int spacing = 12;
+    static constexpr int actionSpacing = 8;
     static constexpr double backgroundOpacity = 0.94;
     static constexpr int pickerWidth = 110;
     static constexpr double optionSize = 13;
