@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -225,6 +226,48 @@ TEST_F(MenuPanelViewTest, MoreHoldsTheOptionsOfTheModeWithThePanelsChoices)
     ASSERT_TRUE(v.optionRow(PanelOption::centreFocused));
     EXPECT_EQ(v.optionRow(PanelOption::centreFocused)->picker->itemText(1), "On overflow");
     ASSERT_TRUE(v.moreSwitch("Keep original window height"));
+}
+
+TEST_F(MenuPanelViewTest, ThePanelStaysAsTallAsItsContentWhenItChangesWhileOpen)
+{
+    // In a frame, as the popover holds it.
+    QWidget frame;
+    auto& v = *new MenuPanelView(panel({}, false, false, MenuPanel::AppToggle{"org.example.Editor", "Editor"}),
+                                 MenuPanelContext{{scheduler, scheduler.clock()}, [this] { return screen(); }}, &frame);
+    frame.show();
+    settle();
+    click(v.moreHeader());
+    // Each part shown whole, 12 below the one before; the last 14 above
+    // the bottom.
+    const auto fits = [&](const std::string& when) {
+        const QLayout* column = v.layout();
+        int bottom = MenuPanelView::padding - MenuPanelView::spacing;
+        for (int i = 0; i < column->count(); ++i) {
+            const QWidget* part = column->itemAt(i)->widget();
+            if (!part || part->isHidden())
+                continue;
+            EXPECT_EQ(part->y(), bottom + MenuPanelView::spacing) << when << ": part " << i;
+            EXPECT_EQ(part->height(), part->sizeHint().height()) << when << ": part " << i;
+            bottom = part->y() + part->height();
+        }
+        EXPECT_EQ(v.height(), bottom + MenuPanelView::padding) << when;
+    };
+    fits("off");
+    for (const ArrangeMode mode : {ArrangeMode::strip, ArrangeMode::off, ArrangeMode::auto_, ArrangeMode::off}) {
+        prefs.setArrangeMode(mode);
+        settle();
+        fits(std::string("then ") + std::string(rawValue(mode)));
+    }
+    prefs.setNoPeekOn(true);
+    settle();
+    fits("with No peek's options");
+    prefs.setArrangeMode(ArrangeMode::strip);
+    scheduler.advance(1);
+    settle();
+    fits("strip again");
+    for (const double scale : {1.0, 2.0})
+        Capture::savePng(Capture::render(v, scale), pictureFolder() + "menu_panel_strip_more@" +
+                                                        std::to_string(int(scale)) + "x.png");
 }
 
 TEST_F(MenuPanelViewTest, AGapMatchingNoChoiceShowsAnEmptyPickerAndIsNotRewritten)

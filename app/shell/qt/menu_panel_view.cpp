@@ -12,6 +12,7 @@
 #include "app/ui/symbols.h"
 #include "app/ui/theme.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -438,6 +439,16 @@ void MenuPanelView::rebuildRows(const std::vector<MenuPanelPlan::Row>& rows)
         });
         rows_.push_back(w);
     }
+}
+
+bool MenuPanelView::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // A part's size changed after the change that built it (Qt shows new
+    // children and lays them out later): the panel follows.
+    if (event->type() == QEvent::LayoutRequest)
+        fitHeight();
+    return handled;
 }
 
 void MenuPanelView::fitHeight()

@@ -118,6 +118,7 @@ public:
     static constexpr double moreSize = 12;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
