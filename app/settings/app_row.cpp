@@ -38,10 +38,11 @@ AppRow::AppRow(Preferences& preferences, RunningApp app, ArrangeMode mode, QImag
             icon.scaled(iconSize, iconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
         row->addWidget(icon_, 0, Qt::AlignVCenter);
     }
-    name_ = SettingsStyle::label(app_.name ? QString::fromStdString(*app_.name) : QStringLiteral("App"),
-                                 Fonts::system(nameSize, Fonts::Weight::medium), Theme::primary(), this);
-    row->addWidget(name_, 0, Qt::AlignVCenter);
-    row->addStretch(1);
+    // A long name wraps rather than widen the page; the name takes what the
+    // controls leave.
+    name_ = SettingsStyle::wrappingLabel(app_.name ? QString::fromStdString(*app_.name) : QStringLiteral("App"),
+                                         Fonts::system(nameSize, Fonts::Weight::medium), Theme::primary(), this);
+    row->addWidget(name_, 1, Qt::AlignVCenter);
 
     if (app_.bundleID) {
         const std::string id = *app_.bundleID;

@@ -77,7 +77,7 @@ void SettingRow::setUnavailable(const std::optional<QString>& reason)
     reason_ = reason;
     if (reason) {
         if (!reasonLabel_) {
-            reasonLabel_ = SettingsStyle::label(*reason, Fonts::system(detailSize), Theme::secondary(), text_);
+            reasonLabel_ = SettingsStyle::wrappingLabel(*reason, Fonts::system(detailSize), Theme::secondary(), text_);
             text_->layout()->addWidget(reasonLabel_);
         } else {
             reasonLabel_->setText(*reason);

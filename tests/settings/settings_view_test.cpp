@@ -343,6 +343,45 @@ TEST_F(SettingsViewTest, OpeningEveryPageLeavesTheDefaultsFileAsItWas)
     EXPECT_EQ(defaultsFile(), before);
 }
 
+TEST_F(SettingsViewTest, NoPageIsWiderThanTheWindow)
+{
+    // The widest content each page can have: a gesture row disabled with
+    // its reason, long application names, a clash and a switched-off
+    // screen.
+    sim.setTrackpads(0);
+    sim.addApp(SimApp{.bundleID = std::string("org.example.long"),
+                      .name = std::string("An application with a rather long name indeed")});
+    prefs.setDisplaysOff({"Built-in Display"});
+    const auto fits = [](SettingsView& view, const std::string& page) {
+        const QWidget* viewport = view.pageArea()->viewport();
+        const QWidget* content = view.pageArea()->widget();
+        EXPECT_LE(content->width(), viewport->width()) << page;
+        for (const QWidget* part : content->findChildren<QWidget*>()) {
+            if (part->isVisibleTo(content) && part->width() > 0) {
+                EXPECT_LE(part->mapTo(viewport, QPoint(part->width(), 0)).x(), viewport->width())
+                    << page << ": " << part->metaObject()->className() << " "
+                    << part->accessibleName().toStdString();
+            }
+        }
+    };
+    for (const SettingsTab tab : allSettingsTabs)
+        for (const ArrangeMode mode : allArrangeModes) {
+            if (tab != SettingsTab::arrange && mode != ArrangeMode::off)
+                continue;
+            prefs.setArrangeMode(mode);
+            auto view = open(tab);
+            view->setArrangeSources(ArrangeSources{sim.displays(), sim.workspace(), sim.appInfo().bundleID(),
+                                                   [] { return std::optional<std::string>("Tiler"); },
+                                                   &sim.multitouch()});
+            settleLayouts();
+            const std::string page = std::string(rawValue(tab)) + " in " + std::string(rawValue(mode));
+            fits(*view, page);
+            for (const double scale : {1.0, 2.0})
+                Capture::savePng(Capture::render(*view, scale),
+                                 picturePath("fits-" + page + "@" + std::to_string(int(scale)) + "x.png"));
+        }
+}
+
 TEST_F(SettingsViewTest, PicturesOfEveryPage)
 {
     permissions(true, false);
