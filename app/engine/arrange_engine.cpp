@@ -105,6 +105,7 @@ void ArrangeEngine::forgetClosed()
         originalHeights_.erase(id);
         stripFrames_.erase(id);
         stripSettled_.erase(id);
+        answers_.erase(id);
         placed_.erase(id);
         it = closed_.erase(it);
     }

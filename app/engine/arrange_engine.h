@@ -459,6 +459,14 @@ private:
     std::optional<AskedFocus> askedFocus_;
     std::map<WindowID, Rect> stripFrames_;
     std::map<WindowID, Rect> stripSettled_;
+    // Where the window manager put a strip window written to `target` when
+    // it placed it elsewhere (a column parked past an edge that the manager
+    // keeps partly on screen): settled there until its target changes.
+    struct Answer {
+        Rect target;
+        Point at;
+    };
+    std::map<WindowID, Answer> answers_;
     std::unique_ptr<Highlight> border_;
     std::unique_ptr<TabBars> tabBars_;
     std::unique_ptr<EdgeZones> edges_;

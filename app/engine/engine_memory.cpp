@@ -177,6 +177,9 @@ void ArrangeEngine::undo()
 void ArrangeEngine::noteMoves(const WindowActions::Moves& moves)
 {
     lastMoves_ = moves;
+    // A pass that sent nothing saw no window go, nor stay.
+    if (moves.sent == 0)
+        return;
     if (moves.allMoved()) {
         toldRefused_ = false;
         return;

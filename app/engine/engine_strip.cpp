@@ -1,5 +1,6 @@
 // The strips on screen: every visible strip laid out for its display's
-// usable area, frames written only where a window is 2 points or more off,
+// usable area, frames written only where a window is 2 points or more off
+// (or off where the window manager put it when it was last sent there),
 // a change of scroll animated with a 1/60 s timer (position writes only),
 // oversized background tabs parked below the screen, and the columns
 // parked past either edge.
@@ -34,6 +35,13 @@ bool settledAt(const Element& element, const Rect& now, const Rect& target)
         return false;
     const auto size = element.acceptedSize(target.size);
     return size && !differs(now, Rect(target.origin, *size), ArrangeEngine::writeTolerance);
+}
+
+// The window stands off the place it was sent to.
+bool elsewhere(const Rect& now, const Rect& target)
+{
+    return std::abs(now.origin.x - target.origin.x) > ArrangeEngine::writeTolerance ||
+           std::abs(now.origin.y - target.origin.y) > ArrangeEngine::writeTolerance;
 }
 
 // A frame that cannot be read, or reads as something that is no frame.
@@ -114,6 +122,18 @@ void ArrangeEngine::applyStrips()
         applied.push_back(Applied{std::move(layout), display});
     }
 
+    // Where a window stands is where it is sent, or where the window manager
+    // put it the last time it was sent there.
+    const auto settled = [&](const Target& t, const Rect& now) {
+        if (settledAt(*t.element, now, t.frame)) {
+            answers_.erase(t.id);
+            return true;
+        }
+        const auto answer = answers_.find(t.id);
+        return answer != answers_.end() && !differs(answer->second.target, t.frame, stepTolerance) &&
+               settledAt(*t.element, now, Rect(answer->second.at, t.frame.size));
+    };
+
     // Write what is off, in one batch; then put back the windows that did
     // not land where they were sent.
     std::vector<FrameWrite> writes;
@@ -121,7 +141,7 @@ void ArrangeEngine::applyStrips()
     std::vector<std::optional<Rect>> before(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         before[i] = readFrame(*targets[i].element);
-        if (!before[i] || !settledAt(*targets[i].element, *before[i], targets[i].frame)) {
+        if (!before[i] || !settled(targets[i], *before[i])) {
             writes.push_back(FrameWrite{.element = targets[i].element, .frame = targets[i].frame});
             written.push_back(i);
         }
@@ -130,31 +150,38 @@ void ArrangeEngine::applyStrips()
     const std::vector<bool> answers = AX::setFrames(accessibility, writes);
     std::vector<FrameWrite> fixes;
     std::vector<std::optional<Rect>> landed;
-    for (std::size_t i : written) {
-        const auto now = readFrame(*targets[i].element);
+    for (std::size_t k = 0; k < written.size(); ++k) {
+        const Target& t = targets[written[k]];
+        const auto now = readFrame(*t.element);
         landed.push_back(now);
-        const Rect& want = targets[i].frame;
-        if (now && (std::abs(now->origin.x - want.origin.x) > writeTolerance ||
-                    std::abs(now->origin.y - want.origin.y) > writeTolerance))
-            fixes.push_back(FrameWrite{.element = targets[i].element, .frame = want,
-                                       .parts = FrameWrite::Parts::position});
+        if (now && elsewhere(*now, t.frame))
+            fixes.push_back(FrameWrite{.element = t.element, .frame = t.frame, .parts = FrameWrite::Parts::position});
     }
     AX::setFrames(accessibility, fixes);
     noteMoves(WindowActions::moves(writes, answers, landed));
 
-    // What the windows really did, after a settled (not animated) apply.
+    // What the windows really did: where the manager put one elsewhere, it
+    // is not sent there again until its target changes; after a settled
+    // (not animated) apply, each window's frame as it stands.
     std::size_t next = 0;
     for (std::size_t i = 0; i < targets.size(); ++i) {
+        const Target& t = targets[i];
         const bool wasWritten = next < written.size() && written[next] == i;
         if (wasWritten)
             ++next;
-        if (!targets[i].settles)
+        const auto now = wasWritten ? readFrame(*t.element) : before[i];
+        if (wasWritten) {
+            if (now && elsewhere(*now, t.frame))
+                answers_[t.id] = Answer{t.frame, now->origin};
+            else
+                answers_.erase(t.id);
+        }
+        if (!t.settles)
             continue;
-        const auto now = wasWritten ? readFrame(*targets[i].element) : before[i];
         if (now)
-            stripSettled_[targets[i].id] = *now;
+            stripSettled_[t.id] = *now;
         else
-            stripSettled_.erase(targets[i].id);
+            stripSettled_.erase(t.id);
     }
 
     std::vector<TabBar> bars;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -122,8 +123,9 @@ TEST_F(EngineStripX11, AFocusMoveOntoAnXclockBringsItIntoView)
 }
 
 // xterm takes its size in whole character cells, a little short of its
-// column: the columns in view are not written again, pass after pass.
-// (The one parked past the edge is: openbox keeps a sliver of it on screen.)
+// column, and openbox keeps a sliver of the column parked past the edge on
+// screen: once each window stands where the manager answered, pass after
+// pass writes nothing.
 TEST_F(EngineStripX11, ASettledStripOfXtermsIsNotWrittenAgain)
 {
     for (std::size_t n = 1; n <= 3; ++n) {
@@ -133,18 +135,18 @@ TEST_F(EngineStripX11, ASettledStripOfXtermsIsNotWrittenAgain)
     ASSERT_TRUE(until([&] { return !engine->isAnimating() && laidOut(3); })) << describe();
     const WindowID first = xterms().front();
     ASSERT_NE(serverFrame(first)->size, engine->stripFrames().at(first).size) << "xterm fills its column exactly";
+    // The pass that finds the parked column where openbox kept it.
+    engine->lastSignature.clear();
+    pump();
     counting->writtenWindows.clear();
-    for (int i = 0; i < 5; ++i) {
+    std::ostringstream perPass;
+    for (int i = 0; i < 8; ++i) {
+        const std::size_t before = counting->writtenWindows.size();
         engine->lastSignature.clear();
         pump();
+        perPass << ' ' << counting->writtenWindows.size() - before;
     }
-    const Rect area = X11EngineWorld::area();
-    for (WindowID id : xterms()) {
-        const Rect target = engine->stripFrames().at(id);
-        if (target.minX() < area.minX() || target.maxX() > area.maxX())
-            continue;
-        EXPECT_EQ(std::count(counting->writtenWindows.begin(), counting->writtenWindows.end(), id), 0) << id << describe();
-    }
+    EXPECT_TRUE(counting->writtenWindows.empty()) << "writes per pass:" << perPass.str() << describe();
 }
 
 TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)
