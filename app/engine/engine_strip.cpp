@@ -44,6 +44,17 @@ bool elsewhere(const Rect& now, const Rect& target)
            std::abs(now.origin.y - target.origin.y) > ArrangeEngine::writeTolerance;
 }
 
+// A column sent past an edge of `area` that stands past that edge, as far
+// out as the window manager lets it: waiting, not kept in place.
+bool waitsPast(const Rect& target, const Rect& now, const Rect& area)
+{
+    if (target.maxX() <= area.minX() + 1)
+        return now.minX() < area.minX();
+    if (target.minX() >= area.maxX() - 1)
+        return now.maxX() > area.maxX();
+    return false;
+}
+
 // A frame that cannot be read, or reads as something that is no frame.
 std::optional<Rect> readFrame(const Element& element)
 {
@@ -72,6 +83,7 @@ void ArrangeEngine::applyStrips()
         WindowID id;
         ElementRef element;
         Rect frame;
+        Rect area;
         bool settles; // not an animation frame: read back into `stripSettled`
     };
     struct Applied {
@@ -117,7 +129,7 @@ void ArrangeEngine::applyStrips()
             if (element == elements_.end() || !element->second)
                 continue;
             placed_[id] = frame.origin;
-            targets.push_back(Target{id, element->second, frame, !animated});
+            targets.push_back(Target{id, element->second, frame, area, !animated});
         }
         applied.push_back(Applied{std::move(layout), display});
     }
@@ -147,7 +159,7 @@ void ArrangeEngine::applyStrips()
         }
     }
     Accessibility& accessibility = desktop_.platform.accessibility;
-    const std::vector<bool> answers = AX::setFrames(accessibility, writes);
+    std::vector<bool> answers = AX::setFrames(accessibility, writes);
     std::vector<FrameWrite> fixes;
     std::vector<std::optional<Rect>> landed;
     for (std::size_t k = 0; k < written.size(); ++k) {
@@ -156,6 +168,10 @@ void ArrangeEngine::applyStrips()
         landed.push_back(now);
         if (now && elsewhere(*now, t.frame))
             fixes.push_back(FrameWrite{.element = t.element, .frame = t.frame, .parts = FrameWrite::Parts::position});
+        // Parking a column is the strip's doing: a manager that keeps some
+        // of it on screen has not kept it in place.
+        if (now && k < answers.size() && waitsPast(t.frame, *now, t.area))
+            answers[k] = true;
     }
     AX::setFrames(accessibility, fixes);
     noteMoves(WindowActions::moves(writes, answers, landed));

@@ -147,6 +147,7 @@ TEST_F(EngineStripX11, ASettledStripOfXtermsIsNotWrittenAgain)
         perPass << ' ' << counting->writtenWindows.size() - before;
     }
     EXPECT_TRUE(counting->writtenWindows.empty()) << "writes per pass:" << perPass.str() << describe();
+    EXPECT_TRUE(toast.shown.empty()) << toast.shown.front().first;
 }
 
 TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)
@@ -171,6 +172,77 @@ TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)
         ASSERT_TRUE(frame);
         EXPECT_TRUE(visible.insetBy(-0.5, -0.5).contains(*frame)) << "window " << id << " at " << *frame;
     }
+}
+
+// Two monitors side by side on one screen: the strip of the left one
+// cannot park a column past its right edge without showing it on the right
+// monitor, so it holds it at its own edge; past the left edge openbox keeps
+// a sliver on screen. Neither is the window manager refusing a move.
+class EngineStripTwoMonitorsX11 : public EngineStripX11 {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!startSession())
+            return;
+        if (!session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}) ||
+            !session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"})) {
+            startError = "xrandr could not split the screen into two monitors";
+            session.reset();
+        }
+    }
+};
+
+TEST_F(EngineStripTwoMonitorsX11, ParkedColumnsStayOffTheRightMonitorAndNoToastBlamesOpenbox)
+{
+    ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2; }));
+    const Rect left = X11EngineWorld::area(0);
+    for (std::size_t n = 1; n <= 3; ++n) {
+        clients.push_back(session->launch({"xterm", "-geometry", "60x20+40+80"}));
+        ASSERT_TRUE(until([&] { return xterms().size() == n; }));
+    }
+    const auto& strip = [&]() -> const Strip& { return engine->strips().begin()->second; };
+    // Settled: the strip's focus in view, and the windows where it sent
+    // them or where openbox answered.
+    const auto settledOn = [&](std::size_t column) {
+        if (engine->strips().size() != 1 || strip().columns.size() != 3 || engine->isAnimating() ||
+            strip().focused != strip().columns[column].ids[0])
+            return false;
+        for (WindowID id : xterms()) {
+            const auto frame = serverFrame(id);
+            const auto target = engine->stripFrames().find(id);
+            if (!frame || target == engine->stripFrames().end() ||
+                (!placedAt(id, target->second) && !(target->second.maxX() <= left.minX() + 1 && frame->minX() < left.minX())))
+                return false;
+        }
+        return true;
+    };
+    const auto offTheRightMonitor = [&] {
+        std::string out;
+        for (WindowID id : xterms())
+            if (serverFrame(id)->maxX() > 960)
+                out += " " + std::to_string(id);
+        return out;
+    };
+    ASSERT_TRUE(until([&] { return settledOn(2); })) << describe();
+    EXPECT_EQ(offTheRightMonitor(), "") << describe();
+
+    // The newest column waits right of the view, held at the left monitor's edge.
+    EXPECT_TRUE(engine->perform(Command::focusFirst));
+    ASSERT_TRUE(until([&] { return settledOn(0); })) << describe();
+    EXPECT_EQ(offTheRightMonitor(), "") << describe();
+    const Rect held = *serverFrame(strip().columns[2].ids[0]);
+    EXPECT_NEAR(held.minX(), engine->stripFrames().at(strip().columns[2].ids[0]).minX(), 0.5) << describe();
+    EXPECT_NEAR(engine->stripFrames().at(strip().columns[2].ids[0]).maxX(), left.maxX(), 0.5);
+
+    // And back: the oldest waits past the left edge, where openbox keeps a sliver.
+    EXPECT_TRUE(engine->perform(Command::focusLast));
+    ASSERT_TRUE(until([&] { return settledOn(2); })) << describe();
+    EXPECT_EQ(offTheRightMonitor(), "") << describe();
+    for (int i = 0; i < 4; ++i) {
+        engine->lastSignature.clear();
+        pump();
+    }
+    EXPECT_TRUE(toast.shown.empty()) << toast.shown.front().first;
 }
 
 } // namespace
