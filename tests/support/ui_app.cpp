@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 namespace kavelo::testing {
 
@@ -28,6 +30,19 @@ std::string pictureFolder()
 
 namespace {
 
+std::mutex heardLock;
+std::vector<std::string> heard;
+
+} // namespace
+
+std::vector<std::string> takeQtWarnings()
+{
+    const std::lock_guard guard(heardLock);
+    return std::exchange(heard, {});
+}
+
+namespace {
+
 // Offscreen windows cannot be raised, faded, masked nor grab the keyboard; the
 // panels and the shortcut recorder ask anyway, as they must on a real
 // display.
@@ -40,6 +55,10 @@ void quietRaise(QtMsgType type, const QMessageLogContext& context, const QString
         message.contains(QLatin1String("does not support grabbing the keyboard")) ||
         message.contains(QLatin1String("does not support setting window masks")))
         return;
+    if (type != QtDebugMsg && type != QtInfoMsg) {
+        const std::lock_guard guard(heardLock);
+        heard.push_back(message.toStdString());
+    }
     if (standardHandler)
         standardHandler(type, context, message);
 }

@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <string>
+#include <vector>
 
 namespace kavelo::testing {
 
@@ -15,5 +16,8 @@ int opaquePixels(const QImage& image, int threshold = 16);
 // Where the tests leave their pictures: $KAVELO_PNG_DIR, else the test
 // temporary folder.
 std::string pictureFolder();
+
+// Qt's warnings since the last call, less the offscreen platform's own.
+std::vector<std::string> takeQtWarnings();
 
 } // namespace kavelo::testing

@@ -2,9 +2,12 @@
 
 #include "app/switcher/views/switcher_card.h"
 #include "app/switcher/views/switcher_tile.h"
+#include "app/ui/spring.h"
 #include "app/ui/theme.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace kavelo;
 using kavelo::testing::SwitcherViewsTest;
@@ -291,6 +294,26 @@ TEST_F(SwitcherViewResults, SelectionSpringsOverAndTheCounterFollowsIt)
     type(48);
     type(48);
     EXPECT_EQ(view().counter(), "1 of 3");
+}
+
+// The card left behind springs a little past plain: its glow never asks for
+// a colour fainter than none.
+TEST_F(SwitcherViewResults, ACardSpringingBackPaintsEveryFrameWithoutAnInvalidAlpha)
+{
+    openPanel();
+    typeDoc();
+    SwitcherCardRow* row = view().row();
+    type(48); // Tab
+    kavelo::testing::takeQtWarnings();
+    double lowest = 1;
+    for (int frame = 0; frame < 40; ++frame) {
+        scheduler.advance(SpringAnimation::frameInterval);
+        lowest = std::min(lowest, row->selection(0));
+        picture();
+    }
+    ASSERT_LT(lowest, 0) << "the spring no longer overshoots";
+    const auto warnings = kavelo::testing::takeQtWarnings();
+    EXPECT_TRUE(warnings.empty()) << warnings.size() << " warnings, the first: " << warnings.front();
 }
 
 TEST_F(SwitcherViewResults, ClickOnACardOpensThatWindow)

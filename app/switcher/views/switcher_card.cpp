@@ -41,7 +41,9 @@ void SwitcherCard::paint(QPainter& painter, QPointF origin) const
     const QPainterPath shape = Shapes::continuousRoundedRect(plate, cornerRadius);
     // The plate is nearly clear: its glow comes from the ring and the picture.
     const QPainterPath ringPath = Shapes::insetContinuousRoundedRect(plate, cornerRadius, selectedLine / 2);
-    const QColor glow = Theme::withOpacity(Theme::lit(), 0.45 * std::min(1.0, selection));
+    // The selection springs a little past both ends; its light does not.
+    const double lit = std::clamp(selection, 0.0, 1.0);
+    const QColor glow = Theme::withOpacity(Theme::lit(), 0.45 * lit);
     if (selection > 0)
         Shadows::drawRoundedShadow(painter, plate.adjusted(selectedLine / 2, selectedLine / 2, -selectedLine / 2, -selectedLine / 2),
                                    std::max(0.0, cornerRadius - selectedLine / 2), glow, glowRadius, {}, selectedLine);
@@ -61,7 +63,7 @@ void SwitcherCard::paint(QPainter& painter, QPointF origin) const
     }
     if (selection > 0) {
         QColor ring = Theme::lit();
-        ring.setAlphaF(float(std::min(1.0, selection)));
+        ring.setAlphaF(float(lit));
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(ring, selectedLine));
         painter.drawPath(ringPath);
