@@ -112,6 +112,8 @@ public:
         auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
         // Laid out and shown to Qt, never to a screen.
         window->setAttribute(Qt::WA_DontShowOnScreen);
+        // What the views prepare ahead is made at the picture's scale.
+        Capture::setPictureScale(*window, screen.scale);
         if (screen.height <= 0)
             screen.height = view->minimumHeight();
         window->setFixedSize(screen.width, screen.height);

@@ -15,7 +15,6 @@
 #include "app/switcher/views/overview_grid.h"
 #include "app/switcher/views/overview_view.h"
 #include "app/switcher/views/window_card.h"
-#include "app/ui/menu_bar_icon.h"
 #include "app/workflows/browser_tabs.h"
 #include "app/ui/theme.h"
 #include "services/temp_home.h"
@@ -75,6 +74,7 @@ struct Seen {
     std::vector<std::string> results;   // overview: the titles of the cards
     QPoint ring;                         // overview: just inside the selected card's ring
     double selectedScale = 0;
+    double pictureDensity = 0;           // overview: the selected card's picture pixels per point
     bool emptyState = false;
     bool grid = false;
     std::string field;
@@ -83,7 +83,6 @@ struct Seen {
     bool nothingToGrant = false;
     QRect help;   // the grid chooser's help text, in the picture
     QRect icon;   // the settings sidebar's application icon, in the picture
-    QImage iconImage;
 };
 
 // One render shared by the suite: it takes a few seconds.
@@ -118,13 +117,15 @@ protected:
                                                  s.ring = grid.mapTo(grid.window(), QPointF(left + 1.25, area.center().y()))
                                                               .toPoint();
                                                  s.selectedScale = card.scale();
+                                                 if (card.picture)
+                                                     s.pictureDensity = card.picture->width() /
+                                                                        card.layout(cell).content.width();
                                              }
                                          } else if (auto* settings = dynamic_cast<SettingsView*>(&view)) {
                                              s.tab = settings->sidebar()->tab();
                                              const SettingsSidebar& sidebar = *settings->sidebar();
                                              s.icon = sidebar.iconRect().toAlignedRect().translated(
                                                  sidebar.mapTo(sidebar.window(), QPoint(0, 0)));
-                                             s.iconImage = sidebar.icon();
                                          } else if (auto* chooser = chooserIn(view)) {
                                              const QLabel* help = chooser->helpLabel();
                                              s.help = QRect(help->mapTo(help->window(), QPoint(0, 0)), help->size());
@@ -257,7 +258,6 @@ TEST_F(Previews, TheSettingsPagesShareTheirSidebarButTheSelectedRow)
     }
     // The application's own icon heads the sidebar: the accent mark on its
     // dark tile, not a flat square.
-    EXPECT_EQ(seen["/settings-general.png"].iconImage, MenuBarIcon::applicationImage(28));
     const QImage general = picture("/settings-general.png");
     const QRect icon = seen["/settings-general.png"].icon;
     EXPECT_EQ(icon.size(), QSize(28, 28));
@@ -291,6 +291,9 @@ TEST_F(Previews, TheWelcomeWindowHasNothingToGrantAndTheGridChooserTakesItsBackg
 
 TEST_F(Previews, TheOverviewAtTwiceTheScaleIsTheSameScreenDrawnWithTwiceThePixels)
 {
+    // Its window pictures made for the device pixels they cover.
+    EXPECT_NEAR(seen["/overview.png"].pictureDensity, 1, 0.02);
+    EXPECT_NEAR(seen["/overview-2x.png"].pictureDensity, 2, 0.02);
     const QImage once = picture("/overview.png").convertToFormat(QImage::Format_RGB32);
     const QImage twice = picture("/overview-2x.png");
     const QImage halved =

@@ -10,11 +10,11 @@ namespace kavelo {
 
 namespace {
 
-QImage made(const Image& source, QSize size)
+QImage made(const Image& source, QSize size, double ratio)
 {
     // Read in place: the only copy is the card's own.
     const QImage view(source.rgba.data(), source.width, source.height, source.width * 4, QImage::Format_RGBA8888);
-    return WindowCard::roundedPicture(view, size);
+    return WindowCard::roundedPicture(view, size, ratio);
 }
 
 // Half the cores, so that the paint and the window server keep theirs;
@@ -46,7 +46,8 @@ CardPictures::Made CardPictures::perform(const Work& work)
 {
     Made out;
     try {
-        out.picture = work.picture.isNull() ? made(*work.job.source, work.job.size) : work.picture;
+        out.picture =
+            work.picture.isNull() ? made(*work.job.source, work.job.size, work.job.ratio) : work.picture;
         if (work.job.resting)
             out.resting = work.job.resting->drawn(out.picture);
     } catch (const std::exception&) {
@@ -101,7 +102,7 @@ void CardPictures::prepare(const std::vector<Job>& jobs)
         if (!job.source || !job.source->isValid() || job.size.isEmpty())
             continue;
         Entry& entry = entries_[job.window];
-        const bool samePicture = entry.source == job.source && entry.size == job.size &&
+        const bool samePicture = entry.source == job.source && entry.size == job.size && entry.ratio == job.ratio &&
                                  (!entry.images.picture.isNull() || entry.pending.valid());
         // A card not asked for keeps the one drawn: it may be asked again.
         const bool sameCard = !job.resting || (entry.resting && entry.resting->same(*job.resting));
@@ -112,6 +113,7 @@ void CardPictures::prepare(const std::vector<Job>& jobs)
             work->picture = entry.images.picture;
         entry = Entry{.source = job.source,
                       .size = job.size,
+                      .ratio = job.ratio,
                       .resting = job.resting,
                       .images = {},
                       .pending = work->made.get_future().share(),
@@ -143,13 +145,17 @@ void CardPictures::prepare(const std::vector<Job>& jobs)
     wake_.notify_all();
 }
 
-const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSize size)
+const QImage* CardPictures::get(WindowID window, const SharedImage& source, QSize size, double ratio)
 {
     if (!source || !source->isValid() || size.isEmpty())
         return nullptr;
     Entry& entry = entries_[window];
-    if (entry.source != source || entry.size != size || (entry.images.picture.isNull() && !entry.pending.valid())) {
-        entry = Entry{.source = source, .size = size, .images = {.picture = made(*source, size), .resting = {}}};
+    if (entry.source != source || entry.size != size || entry.ratio != ratio ||
+        (entry.images.picture.isNull() && !entry.pending.valid())) {
+        entry = Entry{.source = source,
+                      .size = size,
+                      .ratio = ratio,
+                      .images = {.picture = made(*source, size, ratio), .resting = {}}};
         dropUnwanted();
     } else {
         finish(entry);
@@ -163,7 +169,8 @@ QImage CardPictures::takeResting(WindowID window, const SharedImage& source, QSi
     if (it == entries_.end())
         return {};
     Entry& entry = it->second;
-    if (entry.source != source || entry.size != size || !entry.resting || !entry.resting->same(card))
+    if (entry.source != source || entry.size != size || entry.ratio != card.ratio || !entry.resting ||
+        !entry.resting->same(card))
         return {};
     finish(entry);
     return std::exchange(entry.images.resting, QImage());

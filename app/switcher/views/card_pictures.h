@@ -43,7 +43,8 @@ public:
     struct Job {
         WindowID window = 0;
         SharedImage source;
-        QSize size;
+        QSize size;          // device pixels
+        double ratio = 1;    // device pixels per point of the picture
         std::optional<Resting> resting;
     };
 
@@ -56,12 +57,13 @@ public:
     // Queues these, in this order; what is made or queued already, from the
     // same picture at the same size, is not made again.
     void prepare(const std::vector<Job>& jobs);
-    // The window's picture from `source` at `size`: made ahead (waiting for
-    // it if it is still being made), or made now.
-    const QImage* get(WindowID window, const SharedImage& source, QSize size);
-    // The card drawn ahead around that picture, when one was asked for the
-    // same card (waiting for it if it is still being drawn), handed over
-    // once: the grid keeps it while the card is built. A null image else.
+    // The window's picture from `source` at `size` for `ratio`: made ahead
+    // (waiting for it if it is still being made), or made now.
+    const QImage* get(WindowID window, const SharedImage& source, QSize size, double ratio = 1);
+    // The card drawn ahead around that picture (at the card's ratio), when
+    // one was asked for the same card (waiting for it if it is still being
+    // drawn), handed over once: the grid keeps it while the card is built.
+    // A null image else.
     QImage takeResting(WindowID window, const SharedImage& source, QSize size, const Resting& card);
     // Forgets pictures; those still queued for them are not made.
     void erase(WindowID window);
@@ -87,6 +89,7 @@ private:
     struct Entry {
         SharedImage source;
         QSize size;
+        double ratio = 1;
         std::optional<Resting> resting;
         Made images;
         std::shared_future<Made> pending;

@@ -1,5 +1,7 @@
 #include "app/switcher/views/overview_grid.h"
 
+#include "app/ui/capture.h"
+
 #include "app/ui/shadows.h"
 
 #include <QBackingStore>
@@ -146,9 +148,10 @@ double OverviewGrid::emphasis(WindowID window) const
 
 QSize OverviewGrid::pictureSize(const Image& source) const
 {
-    // The size the card fits it to, in whole pixels.
+    // The size the card fits it to, in whole device pixels.
+    const double ratio = Capture::pixelRatio(*this);
     const Size box = CardSizes::overviewPicture(cardWidth());
-    const double scale = std::min(box.width / source.width, box.height / source.height);
+    const double scale = std::min(box.width * ratio / source.width, box.height * ratio / source.height);
     QSize size(std::max(1, int(std::lround(source.width * scale))), std::max(1, int(std::lround(source.height * scale))));
     // A picture captured for this card is drawn as it is, not resampled for
     // the last pixel that rounding gives or takes.
@@ -162,7 +165,7 @@ const QImage* OverviewGrid::preparedPicture(WindowID window) const
     const auto it = model_.thumbnails().find(window);
     if (it == model_.thumbnails().end() || !it->second->isValid())
         return nullptr;
-    return pictures_.get(window, it->second, pictureSize(*it->second));
+    return pictures_.get(window, it->second, pictureSize(*it->second), Capture::pixelRatio(*this));
 }
 
 void OverviewGrid::preparePictures(std::optional<WindowID> only)
@@ -179,7 +182,11 @@ void OverviewGrid::preparePictures(std::optional<WindowID> only)
         const auto it = model_.thumbnails().find(id);
         if (it == model_.thumbnails().end() || !it->second->isValid())
             continue;
-        CardPictures::Job job{.window = id, .source = it->second, .size = pictureSize(*it->second), .resting = {}};
+        CardPictures::Job job{.window = id,
+                              .source = it->second,
+                              .size = pictureSize(*it->second),
+                              .ratio = Capture::pixelRatio(*this),
+                              .resting = {}};
         // Cards at rest are drawn whole as well; moving ones are drawn as
         // they move.
         if (i != model_.selection() && emphasis(id) == 0 && !layoutSpring_.isAnimating())
@@ -192,7 +199,7 @@ void OverviewGrid::preparePictures(std::optional<WindowID> only)
 CardPictures::Resting OverviewGrid::atRest(const WindowCard& built, QSizeF size) const
 {
     const QRect area = restingArea(size);
-    const double ratio = devicePixelRatioF();
+    const double ratio = Capture::pixelRatio(*this);
     const WindowCard card{.window = built.window, .cornerRadius = built.cornerRadius};
     return {.card = card,
             .icon = built.icon ? *built.icon : QImage(),
@@ -238,7 +245,7 @@ QRect OverviewGrid::paintArea(const QRectF& rect) const
 
 double OverviewGrid::snapped(double value) const
 {
-    const double ratio = devicePixelRatioF();
+    const double ratio = Capture::pixelRatio(*this);
     return std::round(value * ratio) / ratio;
 }
 
@@ -253,7 +260,7 @@ const QImage* OverviewGrid::restingCard(const WindowCard& card, const QRectF& re
 {
     if (card.selected || card.emphasis != 0)
         return nullptr;
-    const double ratio = devicePixelRatioF();
+    const double ratio = Capture::pixelRatio(*this);
     const QRect area = restingArea(rect.size());
     Resting& resting = resting_[card.window.id];
     QImage& image = resting.image;
@@ -277,7 +284,7 @@ void OverviewGrid::settleWithin(SpringAnimation& spring, double distance) const
 {
     // Half a device pixel of the farthest move, and no more than half a
     // pixel a frame.
-    const double pixels = std::max(1.0, distance * devicePixelRatioF());
+    const double pixels = std::max(1.0, distance * Capture::pixelRatio(*this));
     spring.restThreshold = 0.5 / pixels;
     spring.restVelocity = 0.5 / pixels / SpringAnimation::frameInterval;
 }
@@ -476,7 +483,7 @@ void OverviewGrid::updateCard(WindowID window)
 void OverviewGrid::scrollIntoView(int index)
 {
     const QRectF frame = cardFrame(index);
-    const double ratio = devicePixelRatioF();
+    const double ratio = Capture::pixelRatio(*this);
     double offset = offset_;
     // Whole pixels that show all of the card.
     if (frame.top() < offset)

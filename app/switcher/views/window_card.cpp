@@ -1,5 +1,7 @@
 #include "app/switcher/views/window_card.h"
 
+#include "app/ui/capture.h"
+
 #include "app/ui/fonts.h"
 #include "app/ui/shadows.h"
 #include "app/ui/shapes.h"
@@ -75,7 +77,7 @@ std::mutex& platesGuard()
 void fillPlate(QPainter& painter, const QRectF& area, double radius, const QColor& color)
 {
     const QTransform& t = painter.transform();
-    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
+    const double ratio = Capture::pixelRatio(painter);
     const QSize size(int(std::ceil(area.width())), int(std::ceil(area.height())));
     const qsizetype kilobytes = qsizetype(size.width()) * size.height() * 4 / 1024 + 1;
     if (t.type() > QTransform::TxTranslate || ratio != 1 || size.isEmpty() || kilobytes > plateBudget / 2) {
@@ -126,22 +128,28 @@ void WindowCard::releasePlates()
     plates().clear();
 }
 
-QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
+QImage WindowCard::roundedPicture(const QImage& picture, QSize size, double ratio)
 {
     QImage out = (picture.size() == size ? picture : picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(1);
+    // The corners in device pixels.
+    const double radius = pictureRadius * ratio;
     // Only the corners change: each is cut by the corner of a small rounded
     // square, which a larger rectangle's corners equal.
-    const int corner = int(std::ceil(pictureRadius * 1.53)) + 1;
+    const int corner = int(std::ceil(radius * 1.53)) + 1;
     const int side = 2 * corner + 1;
     if (size.width() < side || size.height() < side) {
         QImage rounded(size, QImage::Format_ARGB32_Premultiplied);
         rounded.fill(Qt::transparent);
-        QPainter painter(&rounded);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QBrush(out));
-        painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), pictureRadius));
+        {
+            QPainter painter(&rounded);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QBrush(out));
+            painter.drawPath(Shapes::continuousRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), radius));
+        }
+        rounded.setDevicePixelRatio(ratio);
         return rounded;
     }
     QPainter painter(&out);
@@ -150,7 +158,7 @@ QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
     {
         QPainter shape(&mask);
         shape.setRenderHint(QPainter::Antialiasing);
-        shape.fillPath(Shapes::continuousRoundedRect(QRectF(0, 0, side, side), pictureRadius), Qt::black);
+        shape.fillPath(Shapes::continuousRoundedRect(QRectF(0, 0, side, side), radius), Qt::black);
     }
     painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     const int right = size.width() - corner, bottom = size.height() - corner;
@@ -158,6 +166,8 @@ QImage WindowCard::roundedPicture(const QImage& picture, QSize size)
     painter.drawImage(QPoint(right, 0), mask, QRect(side - corner, 0, corner, corner));
     painter.drawImage(QPoint(0, bottom), mask, QRect(0, side - corner, corner, corner));
     painter.drawImage(QPoint(right, bottom), mask, QRect(side - corner, side - corner, corner, corner));
+    painter.end();
+    out.setDevicePixelRatio(ratio);
     return out;
 }
 
@@ -211,7 +221,7 @@ WindowCard::Layout WindowCard::layout(const QRectF& cell) const
     l.pictureArea = QRectF(cell.left(), cell.top(), cell.width(), cell.width() / aspectRatio);
     switch (content()) {
     case Content::picture:
-        l.content = fitted(QSizeF(picture->size()),
+        l.content = fitted(picture->deviceIndependentSize(),
                            l.pictureArea.adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset));
         break;
     case Content::icon:
@@ -290,8 +300,10 @@ void WindowCard::paint(QPainter& painter, const QRectF& cell) const
         if (pictureIsPrepared) {
             // Whole pixels, so that it is copied rather than resampled.
             const QPointF centre = l.content.center();
-            painter.drawImage(QPoint(int(std::lround(centre.x() - picture->width() / 2.0)),
-                                     int(std::lround(centre.y() - picture->height() / 2.0))),
+            const QSizeF size = picture->deviceIndependentSize();
+            const double r = Capture::pixelRatio(painter);
+            painter.drawImage(QPointF(std::round((centre.x() - size.width() / 2) * r) / r,
+                                      std::round((centre.y() - size.height() / 2) * r) / r),
                               *picture);
             break;
         }

@@ -82,8 +82,9 @@ struct WindowCard {
     // in `cell` (its rectangle in the image's points), to be copied whole.
     QImage painted(const QRectF& cell, QSize pixels, double ratio) const;
 
-    // `picture` scaled to `size` with the picture area's rounded corners cut.
-    static QImage roundedPicture(const QImage& picture, QSize size);
+    // `picture` scaled to `size` device pixels with the picture area's
+    // rounded corners cut, drawn at `ratio` device pixels per point.
+    static QImage roundedPicture(const QImage& picture, QSize size, double ratio = 1);
 
     // The plates kept for cards at rest go (the overview closed).
     static void releasePlates();
