@@ -31,7 +31,7 @@ QFont titleFont(bool selected)
 
 } // namespace
 
-SettingsSidebar::SettingsSidebar(QImage icon, SettingsTab tab, AnimationTime time, QWidget* parent)
+SettingsSidebar::SettingsSidebar(QIcon icon, SettingsTab tab, AnimationTime time, QWidget* parent)
     : GlassBackground(GlassMaterial::sidebar, parent),
       icon_(std::move(icon)),
       tab_(tab),
@@ -97,7 +97,7 @@ void SettingsSidebar::paintEvent(QPaintEvent* event)
 
     const QRectF icon = iconRect();
     if (!icon_.isNull())
-        painter.drawImage(icon, icon_);
+        icon_.paint(&painter, icon.toRect());
     painter.setFont(Fonts::system(nameSize, Fonts::Weight::bold));
     painter.setPen(Theme::primary());
     painter.drawText(QRectF(icon.right() + headerSpacing, icon.top(), width, icon.height()),

@@ -9,7 +9,7 @@
 #include "app/ui/glass.h"
 #include "app/ui/spring.h"
 
-#include <QImage>
+#include <QIcon>
 #include <QRectF>
 
 #include <functional>
@@ -18,8 +18,9 @@ namespace kavelo {
 
 class SettingsSidebar : public GlassBackground {
 public:
-    // `icon` may be null: the header then keeps the icon's place empty.
-    SettingsSidebar(QImage icon, SettingsTab tab, AnimationTime time, QWidget* parent = nullptr);
+    // `icon` may be null: the header then keeps the icon's place empty. It
+    // is drawn at the scale the sidebar is painted at.
+    SettingsSidebar(QIcon icon, SettingsTab tab, AnimationTime time, QWidget* parent = nullptr);
 
     SettingsTab tab() const { return tab_; }
     // Selects a page, springing the highlight there; tells `onSelect` when
@@ -36,7 +37,7 @@ public:
     QRectF rowRect(double position) const;
     QRectF tileRect(SettingsTab tab) const;
     QRectF iconRect() const;
-    const QImage& icon() const { return icon_; }
+    const QIcon& icon() const { return icon_; }
 
     static const Spring spring;
     static constexpr int width = 208;
@@ -67,7 +68,7 @@ private:
     std::optional<SettingsTab> tabAt(QPointF point) const;
     double rowHeight() const;
 
-    QImage icon_;
+    QIcon icon_;
     SettingsTab tab_;
     std::optional<SettingsTab> pressed_;
     SpringAnimation highlight_;

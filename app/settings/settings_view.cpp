@@ -40,7 +40,7 @@ SettingsView::SettingsView(Preferences& preferences, PermissionWatcher& watcher,
     split->setContentsMargins(0, 0, 0, 0);
     split->setSpacing(0);
 
-    sidebar_ = new SettingsSidebar(MenuBarIcon::applicationImage(int(SettingsSidebar::iconSide)), tab, time, this);
+    sidebar_ = new SettingsSidebar(MenuBarIcon::applicationIcon(), tab, time, this);
     sidebar_->onSelect = [this](SettingsTab selected) { showPage(selected); };
     split->addWidget(sidebar_);
 

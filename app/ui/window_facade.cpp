@@ -1,5 +1,6 @@
 #include "app/ui/window_facade.h"
 
+#include "app/ui/capture.h"
 #include "app/ui/shadows.h"
 #include "app/ui/theme.h"
 
@@ -27,8 +28,10 @@ void WindowFacade::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    // Stretched into the whole tile, whatever the icon's own proportions.
-    const QPixmap pixmap = image.pixmap(QSize(side, side));
+    // Stretched into the whole tile, whatever the icon's own proportions,
+    // from a picture of the tile's device pixels.
+    const double ratio = Capture::pixelRatio(painter);
+    const QPixmap pixmap = image.pixmap(QSize(side, side), ratio);
     painter.drawPixmap(rect(), pixmap);
 }
 

@@ -71,14 +71,26 @@ TEST_F(SettingsViewTest, FixedSizeWithTheSidebarOnGlassAndThePageBesideIt)
     EXPECT_EQ(view->sidebar()->iconRect(), QRectF(20, 34, 28, 28));
 }
 
-TEST_F(SettingsViewTest, TheHeaderDrawsTheApplicationsOwnIcon)
+TEST_F(SettingsViewTest, TheHeaderDrawsTheApplicationsOwnIconAtTheScaleOfTheScreen)
 {
     // Not the desktop's picture of our process, which was a flat square on
-    // the simulated desktop and nothing at all on X11 before a window showed.
+    // the simulated desktop and nothing at all on X11 before a window showed;
+    // and at twice the scale drawn with twice the pixels, not enlarged.
     auto view = open(SettingsTab::general);
-    EXPECT_EQ(view->sidebar()->icon(), MenuBarIcon::applicationImage(28));
-    const QImage image = Capture::render(*view);
-    EXPECT_GT(pixelsNear(image, view->sidebar()->iconRect().toRect(), Theme::lit(), 40), 20);
+    for (const int scale : {1, 2}) {
+        const QImage image = Capture::render(*view, scale);
+        const QRect icon = view->sidebar()->iconRect().toRect();
+        const QImage drawn = image.copy(QRect(icon.topLeft() * scale, icon.size() * scale));
+        const QImage wanted = MenuBarIcon::applicationImage(icon.width() * scale);
+        // Compared on the tile: its rounded corners show the sidebar.
+        int differing = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                differing += qAlpha(wanted.pixel(x, y)) == 255 &&
+                             std::abs(qGray(drawn.pixel(x, y)) - qGray(wanted.pixel(x, y))) > 24;
+        EXPECT_LT(differing, drawn.width() * drawn.height() / 100) << scale;
+        EXPECT_GT(pixelsNear(drawn, drawn.rect(), Theme::lit(), 40), 20 * scale * scale) << scale;
+    }
 }
 
 TEST_F(SettingsViewTest, SidebarRowsInTabOrderWithTheirTileColours)

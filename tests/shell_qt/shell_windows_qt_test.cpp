@@ -9,7 +9,9 @@
 #include "app/shell/qt/shell_windows_qt.h"
 #include "app/shell/qt/status_item_qt.h"
 #include "app/ui/capture.h"
+#include "app/ui/menu_bar_icon.h"
 #include "app/ui/pill_button.h"
+#include "app/ui/theme.h"
 #include "settings/settings_world.h"
 #include "shell/panel_world.h"
 #include "support/ui_app.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
 
@@ -188,6 +191,27 @@ TEST(StatusItemQt, TheTrayIconIsTheMarkInTheAccent)
     const QImage app = QtStatusItem::applicationIcon().pixmap(128, 128).toImage();
     EXPECT_GT(opaquePixels(app), 128 * 128 / 2);
     Capture::savePng(app, pictureFolder() + "application_icon.png");
+
+    // In a tray's 22 × 10 slot at twice the scale, painted as the tray
+    // paints it, by a widget that may not know its screen's scale: the mark
+    // drawn for the slot's 20 device pixels, not a smaller picture enlarged.
+    struct Slot : QWidget {
+        QIcon icon;
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            icon.paint(&painter, rect());
+        }
+    } tray;
+    tray.icon = icon;
+    tray.resize(22, 10);
+    const QImage slot = Capture::render(tray, 2);
+    const QImage wanted = MenuBarIcon::tinted(20.0 / MenuBarIcon::side, Theme::lit());
+    int differing = 0;
+    for (int y = 0; y < wanted.height(); ++y)
+        for (int x = 0; x < wanted.width(); ++x)
+            differing += std::abs(qAlpha(slot.pixel(12 + x, y)) - qAlpha(wanted.pixel(x, y))) > 32;
+    EXPECT_LT(differing, 8);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "app/ui/menu_bar_icon.h"
 #include "app/ui/theme.h"
 
-#include <QPixmap>
 
 namespace kavelo {
 
@@ -53,14 +52,8 @@ std::optional<Rect> QtStatusItem::geometry() const
 
 bool QtStatusItem::inTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
-QIcon QtStatusItem::trayImage()
-{
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(MenuBarIcon::tinted(1, Theme::lit())));
-    icon.addPixmap(QPixmap::fromImage(MenuBarIcon::tinted(2, Theme::lit())));
-    return icon;
-}
+QIcon QtStatusItem::trayImage() { return MenuBarIcon::drawnIcon(Theme::lit()); }
 
-QIcon QtStatusItem::applicationIcon() { return QIcon(QPixmap::fromImage(MenuBarIcon::applicationImage(128))); }
+QIcon QtStatusItem::applicationIcon() { return MenuBarIcon::applicationIcon(); }
 
 } // namespace kavelo
