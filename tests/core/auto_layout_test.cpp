@@ -3,6 +3,8 @@
 #include "core/tidy.h"
 #include "core/window_order.h"
 
+#include "core/core_builders.h"
+
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
@@ -12,19 +14,12 @@
 #include <set>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 
 namespace {
 
-const GridPlan& preset(std::string_view name)
-{
-    for (const NamedGridPlan& p : GridPlan::presets())
-        if (p.name == name)
-            return p.plan;
-    return GridPlan::presets().front().plan;
-}
-
-using Ids = std::vector<WindowID>;
-const Rect screen(0, 25, 1440, 875);
+using Order = std::vector<WindowID>;
+const Rect menuBarScreen(0, 25, 1440, 875);
 
 } // namespace
 
@@ -45,27 +40,27 @@ TEST(ArrangeMode, RawValuesAndTitles)
 TEST(WindowOrder, SlottedWindowsAreInsertedAtTheirPositions)
 {
     enum : WindowID { A = 1, B, C, X, Y };
-    EXPECT_EQ(WindowOrder::placing({A, X, B, Y, C}, {{X, 1}, {Y, 3}}), (Ids{X, A, Y, B, C}));
-    EXPECT_EQ(WindowOrder::placing({A, B, C}, {}), (Ids{A, B, C}));
-    EXPECT_EQ(WindowOrder::placing({X, A, B}, {{X, 99}}), (Ids{A, B, X}));
-    EXPECT_EQ(WindowOrder::placing({A, B, X}, {{X, 0}}), (Ids{X, A, B}));
-    EXPECT_EQ(WindowOrder::placing({A, B, X}, {{X, INT_MIN}}), (Ids{X, A, B}));
-    EXPECT_EQ(WindowOrder::placing({A, B, X}, {{X, INT_MAX}}), (Ids{A, B, X}));
+    EXPECT_EQ(WindowOrder::placing({A, X, B, Y, C}, {{X, 1}, {Y, 3}}), (Order{X, A, Y, B, C}));
+    EXPECT_EQ(WindowOrder::placing({A, B, C}, {}), (Order{A, B, C}));
+    EXPECT_EQ(WindowOrder::placing({X, A, B}, {{X, 99}}), (Order{A, B, X}));
+    EXPECT_EQ(WindowOrder::placing({A, B, X}, {{X, 0}}), (Order{X, A, B}));
+    EXPECT_EQ(WindowOrder::placing({A, B, X}, {{X, INT_MIN}}), (Order{X, A, B}));
+    EXPECT_EQ(WindowOrder::placing({A, B, X}, {{X, INT_MAX}}), (Order{A, B, X}));
     // Equal slots keep their order; a later insert at the same place goes in front.
-    EXPECT_EQ(WindowOrder::placing({X, A, Y}, {{X, 1}, {Y, 1}}), (Ids{Y, X, A}));
-    EXPECT_EQ(WindowOrder::placing({A, B}, {{C, 1}}), (Ids{A, B}));
+    EXPECT_EQ(WindowOrder::placing({X, A, Y}, {{X, 1}, {Y, 1}}), (Order{Y, X, A}));
+    EXPECT_EQ(WindowOrder::placing({A, B}, {{C, 1}}), (Order{A, B}));
 }
 
 TEST(AutoLayout, NoWindowsNoLayout)
 {
     for (TidyLayout l : allTidyLayouts)
-        EXPECT_EQ(AutoLayout::layout(l, {}, 0, 3, screen, 10, 0, {}, preset("3 \u00d7 3")), StripLayout{});
+        EXPECT_EQ(AutoLayout::layout(l, {}, 0, 3, menuBarScreen, 10, 0, {}, preset("3 \u00d7 3")), StripLayout{});
 }
 
 TEST(AutoLayout, FixedTileCountTabsTheSurplusInTheLastTile)
 {
-    const auto out = AutoLayout::layout(TidyLayout::grid, {1, 2, 3, 4, 5}, 3, 2, screen, 10, 0, {}, std::nullopt);
-    const auto tiles = Tidy::frames(TidyLayout::grid, 3, screen, 10, 0);
+    const auto out = AutoLayout::layout(TidyLayout::grid, {1, 2, 3, 4, 5}, 3, 2, menuBarScreen, 10, 0, {}, std::nullopt);
+    const auto tiles = Tidy::frames(TidyLayout::grid, 3, menuBarScreen, 10, 0);
     ASSERT_EQ(out.frames.size(), 5u);
     EXPECT_EQ(out.frames.at(1), tiles[0]);
     EXPECT_EQ(out.frames.at(2), tiles[1]);
@@ -84,7 +79,7 @@ TEST(AutoLayout, FixedTileCountTabsTheSurplusInTheLastTile)
     EXPECT_EQ(flat.frames.at(2), Rect(0, 20, 500, 0));
 
     // Enough tiles: no tab bar.
-    const auto roomy = AutoLayout::layout(TidyLayout::rows, {1, 2}, 3, 0, screen, 10, 0, {}, std::nullopt);
+    const auto roomy = AutoLayout::layout(TidyLayout::rows, {1, 2}, 3, 0, menuBarScreen, 10, 0, {}, std::nullopt);
     EXPECT_TRUE(roomy.tabs.empty());
     EXPECT_EQ(roomy.frames.size(), 2u);
 }
@@ -92,27 +87,27 @@ TEST(AutoLayout, FixedTileCountTabsTheSurplusInTheLastTile)
 TEST(AutoLayout, FixedTileCountWithAPlan)
 {
     // Two tiles of "2 × 2" are its two columns; the second carries the rest as tabs.
-    const auto out = AutoLayout::layout(TidyLayout::custom, {1, 2, 3, 4, 5}, 2, 0, screen, 10, 0, {},
+    const auto out = AutoLayout::layout(TidyLayout::custom, {1, 2, 3, 4, 5}, 2, 0, menuBarScreen, 10, 0, {},
                                         preset("2 \u00d7 2"));
-    const auto columns = preset("2 \u00d7 2").frames(2, screen, 10);
+    const auto columns = preset("2 \u00d7 2").frames(2, menuBarScreen, 10);
     EXPECT_EQ(out.frames.at(1), columns[0]);
     ASSERT_EQ(out.tabs.size(), 1u);
-    EXPECT_EQ(out.tabs[0].ids, (Ids{2, 3, 4, 5}));
+    EXPECT_EQ(out.tabs[0].ids, (Order{2, 3, 4, 5}));
     EXPECT_EQ(out.frames.at(5).minY(), columns[1].minY() + 30);
 
     // A plan with fewer cells than the limit decides the tile count.
-    const auto three = AutoLayout::layout(TidyLayout::custom, {1, 2, 3, 4, 5, 6}, 5, 0, screen, 10, 0, {},
+    const auto three = AutoLayout::layout(TidyLayout::custom, {1, 2, 3, 4, 5, 6}, 5, 0, menuBarScreen, 10, 0, {},
                                           preset("Big left, 2"));
     ASSERT_EQ(three.tabs.size(), 1u);
-    EXPECT_EQ(three.tabs[0].ids, (Ids{3, 4, 5, 6}));
-    EXPECT_EQ(three.frames.at(1), preset("Big left, 2").frames(3, screen, 10)[0]);
+    EXPECT_EQ(three.tabs[0].ids, (Order{3, 4, 5, 6}));
+    EXPECT_EQ(three.frames.at(1), preset("Big left, 2").frames(3, menuBarScreen, 10)[0]);
 }
 
 TEST(AutoLayout, EveryWindowGetsATileWhenNothingIsLearned)
 {
-    const Ids ids{11, 12, 13, 14, 15, 16};
-    const auto out = AutoLayout::layout(TidyLayout::grid, ids, 0, 0, screen, 10, 0, {}, std::nullopt);
-    const auto tiles = Tidy::frames(TidyLayout::grid, 6, screen, 10, 0);
+    const Order ids{11, 12, 13, 14, 15, 16};
+    const auto out = AutoLayout::layout(TidyLayout::grid, ids, 0, 0, menuBarScreen, 10, 0, {}, std::nullopt);
+    const auto tiles = Tidy::frames(TidyLayout::grid, 6, menuBarScreen, 10, 0);
     for (size_t i = 0; i < ids.size(); ++i)
         EXPECT_EQ(out.frames.at(ids[i]), tiles[i]);
     EXPECT_EQ(out.shown, ids);
@@ -122,57 +117,57 @@ TEST(AutoLayout, EveryWindowGetsATileWhenNothingIsLearned)
 
 TEST(AutoLayout, MinimumsShrinkTheTileCountButKeepTheMainWindowAndOneMore)
 {
-    const Ids ids{1, 2, 3, 4, 5, 6, 7, 8};
+    const Order ids{1, 2, 3, 4, 5, 6, 7, 8};
     std::map<WindowID, Size> mins;
     for (WindowID id : ids)
         mins[id] = {500, 280};
     // The stack holds three tiles of 285 points; four would be 212.5.
     const Rect r(0, 0, 1440, 900);
     auto out = AutoLayout::layout(TidyLayout::focus, ids, 0, 0, r, 10, 0, mins, std::nullopt);
-    EXPECT_EQ(out.shown, (Ids{1, 2, 3, 4}));
-    EXPECT_EQ(out.waitingRight, (Ids{5, 6, 7, 8}));
+    EXPECT_EQ(out.shown, (Order{1, 2, 3, 4}));
+    EXPECT_EQ(out.waitingRight, (Order{5, 6, 7, 8}));
 
     for (WindowID id : ids)
         mins[id] = {1400, 880};
     out = AutoLayout::layout(TidyLayout::focus, ids, 0, 0, r, 10, 0, mins, std::nullopt);
-    EXPECT_EQ(out.shown, (Ids{1, 2}));
-    EXPECT_EQ(out.waitingRight, (Ids{3, 4, 5, 6, 7, 8}));
-    // Too narrow even alone: both are widened, the stacked one pulled back onto the screen.
+    EXPECT_EQ(out.shown, (Order{1, 2}));
+    EXPECT_EQ(out.waitingRight, (Order{3, 4, 5, 6, 7, 8}));
+    // Too narrow even alone: both are widened, the stacked one pulled back onto the menuBarScreen.
     EXPECT_EQ(out.frames.at(1), Rect(0, 0, 1400, 900));
     EXPECT_EQ(out.frames.at(2), Rect(40, 0, 1400, 900));
 
     // Without a main part a single tile is the floor.
     out = AutoLayout::layout(TidyLayout::grid, ids, 0, 0, r, 10, 0, mins, std::nullopt);
-    EXPECT_EQ(out.shown, (Ids{1}));
+    EXPECT_EQ(out.shown, (Order{1}));
     EXPECT_EQ(out.frames.at(1), r);
 }
 
 TEST(AutoLayout, MinimumsAreMetWithinFourPoints)
 {
-    const Ids ids{1, 2};
+    const Order ids{1, 2};
     // Two columns of 715: a minimum of 719 still fits, 720 does not.
     auto out = AutoLayout::layout(TidyLayout::columns, ids, 0, 0, Rect(0, 0, 1440, 900), 10, 0,
                                   {{1, {719, 0}}, {2, {719, 0}}}, std::nullopt);
     EXPECT_EQ(out.shown.size(), 2u);
     out = AutoLayout::layout(TidyLayout::columns, ids, 0, 0, Rect(0, 0, 1440, 900), 10, 0,
                              {{1, {721, 0}}, {2, {721, 0}}}, std::nullopt);
-    EXPECT_EQ(out.shown, (Ids{1}));
-    EXPECT_EQ(out.waitingRight, (Ids{2}));
+    EXPECT_EQ(out.shown, (Order{1}));
+    EXPECT_EQ(out.waitingRight, (Order{2}));
 }
 
 TEST(AutoLayout, OffsetChoosesTheShownRunAndTheRestWait)
 {
     enum : WindowID { M = 1, A, B, C, D, E };
-    const Ids ids{M, A, B, C, D, E};
+    const Order ids{M, A, B, C, D, E};
     const GridPlan plan = preset("Big left, 2"); // three cells: the main window and two more
-    auto at = [&](int offset) { return AutoLayout::layout(TidyLayout::custom, ids, 0, offset, screen, 10, 0, {}, plan); };
+    auto at = [&](int offset) { return AutoLayout::layout(TidyLayout::custom, ids, 0, offset, menuBarScreen, 10, 0, {}, plan); };
 
     auto out = at(2);
-    EXPECT_EQ(out.shown, (Ids{M, C, D}));
-    EXPECT_EQ(out.waitingLeft, (Ids{A, B}));
-    EXPECT_EQ(out.waitingRight, (Ids{E}));
+    EXPECT_EQ(out.shown, (Order{M, C, D}));
+    EXPECT_EQ(out.waitingLeft, (Order{A, B}));
+    EXPECT_EQ(out.waitingRight, (Order{E}));
     EXPECT_EQ(out.start, 2);
-    const auto cells = plan.frames(3, screen, 10);
+    const auto cells = plan.frames(3, menuBarScreen, 10);
     EXPECT_EQ(out.frames.at(M), cells[0]);
     EXPECT_EQ(out.frames.at(C), cells[1]);
     EXPECT_EQ(out.frames.at(D), cells[2]);
@@ -180,14 +175,14 @@ TEST(AutoLayout, OffsetChoosesTheShownRunAndTheRestWait)
     EXPECT_EQ(out.parked.size(), 3u);
 
     out = at(40); // clamped so the run ends at the last window
-    EXPECT_EQ(out.shown, (Ids{M, D, E}));
-    EXPECT_EQ(out.waitingLeft, (Ids{A, B, C}));
+    EXPECT_EQ(out.shown, (Order{M, D, E}));
+    EXPECT_EQ(out.waitingLeft, (Order{A, B, C}));
     EXPECT_TRUE(out.waitingRight.empty());
     EXPECT_EQ(out.start, 3);
 
     out = at(-3);
-    EXPECT_EQ(out.shown, (Ids{M, A, B}));
-    EXPECT_EQ(out.waitingRight, (Ids{C, D, E}));
+    EXPECT_EQ(out.shown, (Order{M, A, B}));
+    EXPECT_EQ(out.waitingRight, (Order{C, D, E}));
     EXPECT_EQ(out.start, 0);
     EXPECT_EQ(at(INT_MIN), out);
     EXPECT_EQ(at(INT_MAX).start, 3);
@@ -195,11 +190,11 @@ TEST(AutoLayout, OffsetChoosesTheShownRunAndTheRestWait)
 
 TEST(AutoLayout, WaitingWindowsAreParkedJustPastTheEdges)
 {
-    const Ids ids{1, 2, 3, 4};
+    const Order ids{1, 2, 3, 4};
     const Rect r(100, 25, 1440, 875);
     std::map<WindowID, Size> mins{{1, {1000, 0}}, {2, {1000, 0}}, {3, {1000, 0}}, {4, {900, 0}}};
     auto out = AutoLayout::layout(TidyLayout::grid, ids, 0, 1, r, 10, 0, mins, std::nullopt);
-    EXPECT_EQ(out.shown, (Ids{2}));
+    EXPECT_EQ(out.shown, (Order{2}));
     EXPECT_EQ(out.parked.at(1), Rect(100 - 2 - 1000, 25, 1000, 875));
     EXPECT_EQ(out.parked.at(4), Rect(1540 + 2, 25, 900, 875));
 
@@ -218,7 +213,7 @@ TEST(AutoLayout, NarrowTilesAreWidenedTowardsTheRight)
                                   std::nullopt);
     EXPECT_EQ(out.frames.at(1), Rect(0, 0, 620, 800));
     EXPECT_EQ(out.frames.at(2), Rect(300, 0, 700, 800));
-    // Within 4 points nothing is widened; wider than the screen is left alone.
+    // Within 4 points nothing is widened; wider than the menuBarScreen is left alone.
     out = AutoLayout::layout(TidyLayout::focus, {1, 2}, 0, 0, r, 0, 0, {{1, {600, 0}}, {2, {1001, 0}}},
                              std::nullopt);
     EXPECT_EQ(out.frames.at(2), Rect(620, 0, 380, 800));
@@ -240,24 +235,24 @@ TEST(AutoLayout, LearnedMinimumsAreFittedIntoTheTiles)
 
 TEST(AutoLayout, SharesThatLeaveNoRoomCountAsNone)
 {
-    const Ids ids{1, 2, 3, 4, 5};
+    const Order ids{1, 2, 3, 4, 5};
     std::map<WindowID, Size> mins{{5, {900, 0}}};
     for (double bad : {1.0, 2.5, std::nan(""), std::numeric_limits<double>::infinity()}) {
-        EXPECT_EQ(AutoLayout::layout(TidyLayout::columns, ids, 0, 1, screen, 10, bad, mins, std::nullopt),
-                  AutoLayout::layout(TidyLayout::columns, ids, 0, 1, screen, 10, 0, mins, std::nullopt));
-        EXPECT_EQ(AutoLayout::layout(TidyLayout::focus, ids, 2, 0, screen, 10, bad, mins, std::nullopt),
-                  AutoLayout::layout(TidyLayout::focus, ids, 2, 0, screen, 10, 0, mins, std::nullopt));
+        EXPECT_EQ(AutoLayout::layout(TidyLayout::columns, ids, 0, 1, menuBarScreen, 10, bad, mins, std::nullopt),
+                  AutoLayout::layout(TidyLayout::columns, ids, 0, 1, menuBarScreen, 10, 0, mins, std::nullopt));
+        EXPECT_EQ(AutoLayout::layout(TidyLayout::focus, ids, 2, 0, menuBarScreen, 10, bad, mins, std::nullopt),
+                  AutoLayout::layout(TidyLayout::focus, ids, 2, 0, menuBarScreen, 10, 0, mins, std::nullopt));
     }
     // A usable share gives grid a main window that always shows.
-    const auto shared = AutoLayout::layout(TidyLayout::grid, ids, 0, 9, screen, 10, 0.5, {{2, {1400, 0}}, {3, {1400, 0}}},
+    const auto shared = AutoLayout::layout(TidyLayout::grid, ids, 0, 9, menuBarScreen, 10, 0.5, {{2, {1400, 0}}, {3, {1400, 0}}},
                                            std::nullopt);
     EXPECT_EQ(shared.shown.front(), 1u);
 }
 
 TEST(AutoLayout, BrokenPlansCountAsNoPlan)
 {
-    const Ids ids{1, 2, 3, 4};
-    const auto plain = AutoLayout::layout(TidyLayout::custom, ids, 0, 0, screen, 10, 0, {}, std::nullopt);
+    const Order ids{1, 2, 3, 4};
+    const auto plain = AutoLayout::layout(TidyLayout::custom, ids, 0, 0, menuBarScreen, 10, 0, {}, std::nullopt);
     GridPlan empty = GridPlan::even(2, 2);
     empty.cells.clear();
     GridPlan noColumns = GridPlan::even(2, 2);
@@ -265,21 +260,21 @@ TEST(AutoLayout, BrokenPlansCountAsNoPlan)
     GridPlan outside = GridPlan::even(2, 2);
     outside.cells[3].columnSpan = 5;
     for (const GridPlan& bad : {empty, noColumns, outside}) {
-        EXPECT_EQ(AutoLayout::layout(TidyLayout::custom, ids, 0, 0, screen, 10, 0, {}, bad), plain);
-        EXPECT_EQ(AutoLayout::layout(TidyLayout::custom, ids, 2, 0, screen, 10, 0, {}, bad),
-                  AutoLayout::layout(TidyLayout::custom, ids, 2, 0, screen, 10, 0, {}, std::nullopt));
+        EXPECT_EQ(AutoLayout::layout(TidyLayout::custom, ids, 0, 0, menuBarScreen, 10, 0, {}, bad), plain);
+        EXPECT_EQ(AutoLayout::layout(TidyLayout::custom, ids, 2, 0, menuBarScreen, 10, 0, {}, bad),
+                  AutoLayout::layout(TidyLayout::custom, ids, 2, 0, menuBarScreen, 10, 0, {}, std::nullopt));
     }
 }
 
 TEST(AutoLayout, PlansAreSimplifiedForTheWindowsShown)
 {
-    const auto out = AutoLayout::layout(TidyLayout::custom, {1, 2}, 0, 0, screen, 10, 0, {}, preset("3 \u00d7 3"));
-    const auto halves = GridPlan::even(2, 1).frames(2, screen, 10);
+    const auto out = AutoLayout::layout(TidyLayout::custom, {1, 2}, 0, 0, menuBarScreen, 10, 0, {}, preset("3 \u00d7 3"));
+    const auto halves = GridPlan::even(2, 1).frames(2, menuBarScreen, 10);
     EXPECT_EQ(out.frames.at(1), halves[0]);
     EXPECT_EQ(out.frames.at(2), halves[1]);
     // With the limit fixed the plan is used as it is: cells merge instead.
-    const auto fixed = AutoLayout::layout(TidyLayout::custom, {1, 2}, 2, 0, screen, 10, 0, {}, preset("3 \u00d7 3"));
-    EXPECT_EQ(fixed.frames.at(1), preset("3 \u00d7 3").frames(2, screen, 10)[0]);
+    const auto fixed = AutoLayout::layout(TidyLayout::custom, {1, 2}, 2, 0, menuBarScreen, 10, 0, {}, preset("3 \u00d7 3"));
+    EXPECT_EQ(fixed.frames.at(1), preset("3 \u00d7 3").frames(2, menuBarScreen, 10)[0]);
 }
 
 // Thirty windows in rows would each get a sliver of the height: only the
@@ -290,7 +285,7 @@ TEST(AutoLayout, NoTileGoesBelowTheFloor)
     EXPECT_EQ(AutoLayout::tileFloor(area), Size(240, 135));
     EXPECT_EQ(AutoLayout::tileFloor(Rect(0, 0, 800, 600)), Size(120, 120));
     EXPECT_EQ(AutoLayout::tileFloor(Rect(0, 0, 100, 40)), Size(100, 40));
-    Ids ids;
+    Order ids;
     for (WindowID id = 1; id <= 30; ++id)
         ids.push_back(id);
     const auto out = AutoLayout::layout(TidyLayout::rows, ids, 0, 0, area, 10, 0, {}, std::nullopt);
@@ -313,7 +308,7 @@ TEST(AutoLayout, RegressionFittedStackNeverGoesNegative)
     // tiles it left without height are below the floor: they wait now.
     const auto out = AutoLayout::layout(TidyLayout::focus, {9, 8, 7, 4, 3, 2}, 0, 0, Rect(0, 25, 1000, 759), 2, 0,
                                         {{8, {0, 755}}}, GridPlan(2, 2, {}));
-    EXPECT_EQ(out.shown, (Ids{9, 8}));
+    EXPECT_EQ(out.shown, (Order{9, 8}));
     EXPECT_EQ(out.frames.at(8), Rect(620, 25, 380, 759));
     for (const auto& [id, f] : out.frames)
         EXPECT_GE(f.size.height, 0) << id;
@@ -332,7 +327,7 @@ TEST(AutoLayout, RegressionAGapWiderThanTheAreaKeepsFocusTilesFromItsLeftEdge)
         EXPECT_GE(f.width(), 0) << id;
         EXPECT_LE(f.maxX(), 100) << id;
     }
-    EXPECT_EQ(out.waitingRight, Ids{3});
+    EXPECT_EQ(out.waitingRight, Order{3});
 }
 
 namespace {
@@ -341,7 +336,7 @@ bool sane(const Rect& r) { return r.isFinite() && r.size.width >= 0 && r.size.he
 
 struct Scene {
     TidyLayout layout = TidyLayout::grid;
-    Ids ids;
+    Order ids;
     int maxTiles = 0;
     int offset = 0;
     Rect area;
@@ -427,7 +422,7 @@ void assertWellFormed(const Scene& s, const StripLayout& out)
         return;
     }
     // Shown, waiting left and waiting right: each window once, in order.
-    Ids seen = out.shown;
+    Order seen = out.shown;
     RC_ASSERT(!seen.empty());
     seen.insert(seen.end(), out.waitingLeft.begin(), out.waitingLeft.end());
     seen.insert(seen.end(), out.waitingRight.begin(), out.waitingRight.end());

@@ -1,5 +1,7 @@
 #include "core/grid_plan.h"
 
+#include "core/core_builders.h"
+
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
@@ -7,17 +9,9 @@
 #include <limits>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 
 namespace {
-
-const GridPlan& preset(std::string_view name)
-{
-    for (const NamedGridPlan& p : GridPlan::presets())
-        if (p.name == name)
-            return p.plan;
-    ADD_FAILURE() << "no preset " << name;
-    return GridPlan::presets().front().plan;
-}
 
 std::vector<GridCell> cellsOf(std::initializer_list<GridCell> cells) { return cells; }
 

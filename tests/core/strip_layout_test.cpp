@@ -1,26 +1,13 @@
 #include "core/strip.h"
 
+#include "core/core_builders.h"
+
 #include <gtest/gtest.h>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 
 namespace {
-
-using Column = Strip::Column;
-
-Column column(std::vector<WindowID> ids, double width = 0.5, std::optional<Strip::Pin> pin = std::nullopt)
-{
-    return Column{.ids = ids, .width = width, .active = ids.front(), .pin = pin};
-}
-
-Strip strip(std::vector<Column> columns, std::optional<WindowID> focused, double gap = 10)
-{
-    Strip s;
-    s.gap = gap;
-    s.columns = std::move(columns);
-    s.focused = focused;
-    return s;
-}
 
 const Rect screen(0, 0, 1000, 800);
 

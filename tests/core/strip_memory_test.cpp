@@ -1,5 +1,7 @@
 #include "core/strip_memory.h"
 
+#include "core/core_builders.h"
+
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
@@ -7,13 +9,13 @@
 #include <limits>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 
 namespace {
 
 using Window = StripMemory::Window;
-using Ids = std::vector<std::vector<WindowID>>;
 
-Window window(WindowID id, std::string bundle, std::string title, std::optional<double> weight = std::nullopt,
+Window remembered(WindowID id, std::string bundle, std::string title, std::optional<double> weight = std::nullopt,
               std::optional<double> height = std::nullopt)
 {
     return Window{.id = id, .bundleID = std::move(bundle), .title = std::move(title), .weight = weight, .height = height};
@@ -23,14 +25,6 @@ StripMemory::Column saved(std::vector<Window> windows, double width = 0.5, bool 
                           std::optional<Strip::Pin> pin = std::nullopt)
 {
     return StripMemory::Column{.windows = std::move(windows), .width = width, .tabbed = tabbed, .pin = pin};
-}
-
-Ids layoutOf(const Strip& s)
-{
-    Ids out;
-    for (const auto& c : s.columns)
-        out.push_back(c.ids);
-    return out;
 }
 
 std::optional<StripMemory> decoded(std::string_view text)
@@ -43,8 +37,8 @@ std::optional<StripMemory> decoded(std::string_view text)
 
 TEST(StripMemoryJson, LeavesOutAbsentOptionals)
 {
-    const StripMemory memory{.columns = {saved({window(7, "com.a", "Doc", 2.0, 640)}, 0.75, true, Strip::Pin::right),
-                                         saved({window(8, "com.b", "")})}};
+    const StripMemory memory{.columns = {saved({remembered(7, "com.a", "Doc", 2.0, 640)}, 0.75, true, Strip::Pin::right),
+                                         saved({remembered(8, "com.b", "")})}};
     const Json j = memory.toJson();
     EXPECT_EQ(j.dump(), R"({"columns":[{"pin":"right","tabbed":true,"width":0.75,"windows":[{"bundleID":"com.a",)"
                         R"("height":640.0,"id":7,"title":"Doc","weight":2.0}]},{"tabbed":false,"width":0.5,)"
@@ -100,17 +94,17 @@ TEST(StripMemorySave, TakesTheColumnsWeightsAndTheEntriesHeights)
                                .weights = {{1, 3.0}, {9, 2.0}}, .pin = Strip::Pin::left},
                  Strip::Column{.ids = {4}, .width = 1.0, .active = 4}};
     const std::map<WindowID, Window> windows{
-        {1, window(1, "com.a", "One", 1.5, 500)},
-        {3, window(3, "com.a", "Three", 2.5)},
-        {9, window(9, "com.z", "Stray")},
+        {1, remembered(1, "com.a", "One", 1.5, 500)},
+        {3, remembered(3, "com.a", "Three", 2.5)},
+        {9, remembered(9, "com.z", "Stray")},
     };
     const StripMemory memory = s.memory(windows);
     ASSERT_EQ(memory.columns.size(), 2u);
     EXPECT_EQ(memory.columns[0],
-              saved({window(1, "com.a", "One", 3.0, 500), window(3, "com.a", "Three")}, 0.75, true, Strip::Pin::left));
+              saved({remembered(1, "com.a", "One", 3.0, 500), remembered(3, "com.a", "Three")}, 0.75, true, Strip::Pin::left));
     EXPECT_EQ(memory.columns[1], saved({}, 1.0)) << "a column without records is still saved";
 
-    const Strip rebuilt(memory, {window(3, "com.a", "Three"), window(1, "com.a", "One")});
+    const Strip rebuilt(memory, {remembered(3, "com.a", "Three"), remembered(1, "com.a", "One")});
     EXPECT_EQ(layoutOf(rebuilt), (Ids{{1, 3}}));
     EXPECT_EQ(rebuilt.columns[0].weights, (std::map<WindowID, double>{{1, 3.0}}));
     EXPECT_EQ(rebuilt.originalHeights, (std::map<WindowID, double>{{1, 500}}));
@@ -118,24 +112,24 @@ TEST(StripMemorySave, TakesTheColumnsWeightsAndTheEntriesHeights)
 
 TEST(StripMemoryRebuild, EmptyRecordGivesTheEmptyStrip)
 {
-    EXPECT_EQ(Strip(StripMemory{}, {window(1, "a", "b")}), Strip());
-    EXPECT_EQ(Strip(StripMemory{.columns = {saved({window(1, "a", "b")})}}, {}), Strip());
+    EXPECT_EQ(Strip(StripMemory{}, {remembered(1, "a", "b")}), Strip());
+    EXPECT_EQ(Strip(StripMemory{.columns = {saved({remembered(1, "a", "b")})}}, {}), Strip());
 }
 
 TEST(StripMemoryRebuild, IdentityThenTitleThenApplication)
 {
     // The editor restarted: new identities, one title changed.
     const StripMemory memory{.columns = {
-                                 saved({window(10, "com.editor", "main.cpp"), window(11, "com.editor", "notes.md")}, 0.75,
+                                 saved({remembered(10, "com.editor", "main.cpp"), remembered(11, "com.editor", "notes.md")}, 0.75,
                                        true),
-                                 saved({window(20, "com.term", "zsh", 2.0, 700)}, 1.0 / 3, false, Strip::Pin::right),
-                                 saved({window(30, "com.mail", "Inbox")}),
+                                 saved({remembered(20, "com.term", "zsh", 2.0, 700)}, 1.0 / 3, false, Strip::Pin::right),
+                                 saved({remembered(30, "com.mail", "Inbox")}),
                              }};
     const std::vector<Window> live{
-        window(103, "com.editor", "untitled"),
-        window(101, "com.editor", "main.cpp"),
-        window(20, "com.term", "vim"), // same identity, new title
-        window(30, "com.other", "Inbox"),
+        remembered(103, "com.editor", "untitled"),
+        remembered(101, "com.editor", "main.cpp"),
+        remembered(20, "com.term", "vim"), // same identity, new title
+        remembered(30, "com.other", "Inbox"),
     };
     const Strip s(memory, live);
     EXPECT_EQ(layoutOf(s), (Ids{{101, 103}, {20}})) << "the mail column has no window left";
@@ -152,24 +146,24 @@ TEST(StripMemoryRebuild, IdentityThenTitleThenApplication)
 TEST(StripMemoryRebuild, EachLiveWindowMatchesOnce)
 {
     // Two saved windows of one application and one live window: the first saved takes it.
-    const StripMemory two{.columns = {saved({window(1, "com.a", "x")}), saved({window(2, "com.a", "y")})}};
-    EXPECT_EQ(layoutOf(Strip(two, {window(9, "com.a", "z")})), (Ids{{9}}));
+    const StripMemory two{.columns = {saved({remembered(1, "com.a", "x")}), saved({remembered(2, "com.a", "y")})}};
+    EXPECT_EQ(layoutOf(Strip(two, {remembered(9, "com.a", "z")})), (Ids{{9}}));
 
     // A window matched by identity is not offered again to an earlier column's title match.
-    const StripMemory claim{.columns = {saved({window(1, "com.a", "Doc")}), saved({window(5, "com.a", "Other")})}};
-    const Strip s(claim, {window(5, "com.a", "Doc"), window(6, "com.a", "Other")});
+    const StripMemory claim{.columns = {saved({remembered(1, "com.a", "Doc")}), saved({remembered(5, "com.a", "Other")})}};
+    const Strip s(claim, {remembered(5, "com.a", "Doc"), remembered(6, "com.a", "Other")});
     EXPECT_EQ(layoutOf(s), (Ids{{6}, {5}}));
 
     // The same identity under another application is no identity match.
-    const StripMemory moved{.columns = {saved({window(1, "com.a", "T"), window(2, "com.b", "U")})}};
-    EXPECT_EQ(layoutOf(Strip(moved, {window(2, "com.a", "Q"), window(1, "com.b", "R")})), (Ids{{2, 1}}));
+    const StripMemory moved{.columns = {saved({remembered(1, "com.a", "T"), remembered(2, "com.b", "U")})}};
+    EXPECT_EQ(layoutOf(Strip(moved, {remembered(2, "com.a", "Q"), remembered(1, "com.b", "R")})), (Ids{{2, 1}}));
 }
 
 TEST(StripMemoryRebuild, TabbedNeedsTwoWindows)
 {
     const StripMemory memory{
-        .columns = {saved({window(1, "a", "1"), window(2, "b", "2"), window(3, "c", "3")}, 0.5, true)}};
-    const Strip s(memory, {window(2, "b", "2")});
+        .columns = {saved({remembered(1, "a", "1"), remembered(2, "b", "2"), remembered(3, "c", "3")}, 0.5, true)}};
+    const Strip s(memory, {remembered(2, "b", "2")});
     ASSERT_EQ(layoutOf(s), (Ids{{2}}));
     EXPECT_FALSE(s.columns[0].tabbed);
 }
@@ -179,14 +173,14 @@ TEST(StripMemoryRebuild, DamagedValuesAreMended)
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const StripMemory memory{.columns = {
-                                 saved({window(1, "a", "1", 0.0, 0.0), window(2, "a", "2", -3, -50)}, 0),
-                                 saved({window(3, "a", "3", 1e9, inf), window(4, "a", "4", nan, nan)}, -2),
-                                 saved({window(5, "a", "5", -inf, 1e300)}, 1e9),
-                                 saved({window(6, "a", "6", 0.1, 480)}, nan),
+                                 saved({remembered(1, "a", "1", 0.0, 0.0), remembered(2, "a", "2", -3, -50)}, 0),
+                                 saved({remembered(3, "a", "3", 1e9, inf), remembered(4, "a", "4", nan, nan)}, -2),
+                                 saved({remembered(5, "a", "5", -inf, 1e300)}, 1e9),
+                                 saved({remembered(6, "a", "6", 0.1, 480)}, nan),
                              }};
     std::vector<Window> live;
     for (WindowID id = 1; id <= 6; ++id)
-        live.push_back(window(id, "a", std::to_string(id)));
+        live.push_back(remembered(id, "a", std::to_string(id)));
     const Strip s(memory, live);
     ASSERT_EQ(s.columns.size(), 4u);
     EXPECT_EQ(s.columns[0].width, Strip::minWidth);

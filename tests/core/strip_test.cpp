@@ -1,39 +1,13 @@
 #include "core/strip.h"
 
+#include "core/core_builders.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 using ::testing::ElementsAre;
-
-namespace {
-
-using Column = Strip::Column;
-
-Column column(std::vector<WindowID> ids, double width = 0.5)
-{
-    return Column{.ids = ids, .width = width, .active = ids.front()};
-}
-
-Strip strip(std::vector<Column> columns, std::optional<WindowID> focused)
-{
-    Strip s;
-    s.columns = std::move(columns);
-    s.focused = focused;
-    return s;
-}
-
-std::vector<std::vector<WindowID>> layoutOf(const Strip& s)
-{
-    std::vector<std::vector<WindowID>> out;
-    for (const auto& c : s.columns)
-        out.push_back(c.ids);
-    return out;
-}
-
-using Ids = std::vector<std::vector<WindowID>>;
-
-} // namespace
 
 TEST(StripTypes, CenterModeAndPinTexts)
 {

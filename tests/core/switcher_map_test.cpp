@@ -1,5 +1,7 @@
 #include "core/switcher_map.h"
 
+#include "core/core_builders.h"
+
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <map>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 
 namespace {
 
@@ -15,14 +18,6 @@ WindowEntry window(WindowID id, Rect frame, WindowState state = WindowState::vis
 {
     return WindowEntry{.id = id, .pid = 1, .appName = "App", .title = "w" + std::to_string(id), .frame = frame,
                        .state = state};
-}
-
-std::vector<WindowID> ids(const std::vector<WindowEntry>& windows)
-{
-    std::vector<WindowID> out;
-    for (const auto& w : windows)
-        out.push_back(w.id);
-    return out;
 }
 
 std::vector<WindowID> ids(const std::vector<MapTile>& tiles)

@@ -1,25 +1,20 @@
 #include "core/window_search.h"
 
+#include "core/core_builders.h"
+
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
 #include <algorithm>
 
 using namespace kavelo;
+using namespace kavelo::testing;
 
 namespace {
 
-WindowEntry window(WindowID id, std::string app, std::string title)
+WindowEntry entry(WindowID id, std::string app, std::string title)
 {
     return WindowEntry{.id = id, .pid = 1, .appName = std::move(app), .title = std::move(title)};
-}
-
-std::vector<WindowID> ids(const std::vector<WindowEntry>& windows)
-{
-    std::vector<WindowID> out;
-    for (const auto& w : windows)
-        out.push_back(w.id);
-    return out;
 }
 
 } // namespace
@@ -42,7 +37,7 @@ TEST(WindowSearchScore, FirstRuleThatHoldsWins)
 
 TEST(WindowSearchRank, EmptyQueryReturnsInputUnchanged)
 {
-    const std::vector<WindowEntry> windows{window(3, "B", "x"), window(1, "A", "")};
+    const std::vector<WindowEntry> windows{entry(3, "B", "x"), entry(1, "A", "")};
     EXPECT_EQ(WindowSearch::rank(windows, ""), windows);
     EXPECT_EQ(WindowSearch::rank(windows, " \t\u3000 "), windows);
 }
@@ -50,36 +45,36 @@ TEST(WindowSearchRank, EmptyQueryReturnsInputUnchanged)
 TEST(WindowSearchRank, PrefixOfAppAndWordStartOfTitleTieInInputOrder)
 {
     const std::vector<WindowEntry> windows{
-        window(1, "Notes", "Groceries"),
-        window(2, "Terminal", "ssh saturn"),
-        window(3, "Safari", "Kavelo docs"),
-        window(4, "Mail", "Inbox"),
+        entry(1, "Notes", "Groceries"),
+        entry(2, "Terminal", "ssh saturn"),
+        entry(3, "Safari", "Kavelo docs"),
+        entry(4, "Mail", "Inbox"),
     };
     EXPECT_EQ(ids(WindowSearch::rank(windows, "SAT")), (std::vector<WindowID>{2}));
     EXPECT_EQ(ids(WindowSearch::rank(windows, "saf")), (std::vector<WindowID>{3}));
-    const std::vector<WindowEntry> tie{window(5, "Terminal", "safe mode"), window(6, "Safari", "")};
+    const std::vector<WindowEntry> tie{entry(5, "Terminal", "safe mode"), entry(6, "Safari", "")};
     EXPECT_EQ(ids(WindowSearch::rank(tie, "saf")), (std::vector<WindowID>{5, 6}));
 }
 
 TEST(WindowSearchRank, WordScoresAddUpAndEveryWordMustMatch)
 {
     const std::vector<WindowEntry> windows{
-        window(1, "Safari", "xylophone reviews"), // saf 300 + rvs in order 100
-        window(2, "Safari", "rvs checker"),       // saf 300 + rvs at a word start 300
-        window(3, "Mail", "nothing"),
+        entry(1, "Safari", "xylophone reviews"), // saf 300 + rvs in order 100
+        entry(2, "Safari", "rvs checker"),       // saf 300 + rvs at a word start 300
+        entry(3, "Mail", "nothing"),
     };
     EXPECT_EQ(ids(WindowSearch::rank(windows, "saf rvs")), (std::vector<WindowID>{2, 1}));
     EXPECT_EQ(ids(WindowSearch::rank(windows, "saf qqq")), (std::vector<WindowID>{}));
     // 300 + 300 beats 300 + 100 whatever the input order.
-    const std::vector<WindowEntry> sum{window(10, "Code", "main cpp"), window(11, "Code", "main c++ page")};
+    const std::vector<WindowEntry> sum{entry(10, "Code", "main cpp"), entry(11, "Code", "main c++ page")};
     EXPECT_EQ(ids(WindowSearch::rank(sum, "main pa")), (std::vector<WindowID>{11}));
-    const std::vector<WindowEntry> sum2{window(20, "Code", "m a i n"), window(21, "Code", "main")};
+    const std::vector<WindowEntry> sum2{entry(20, "Code", "m a i n"), entry(21, "Code", "main")};
     EXPECT_EQ(ids(WindowSearch::rank(sum2, "code main")), (std::vector<WindowID>{21, 20}));
 }
 
 TEST(WindowSearchRank, CaseDoesNotMatter)
 {
-    const std::vector<WindowEntry> windows{window(1, "FINDER", "Äpfel")};
+    const std::vector<WindowEntry> windows{entry(1, "FINDER", "Äpfel")};
     EXPECT_EQ(ids(WindowSearch::rank(windows, "finder äPFEL")), (std::vector<WindowID>{1}));
 }
 
@@ -88,7 +83,7 @@ RC_GTEST_PROP(WindowSearchProperties, RankIsAStableFilterSortedByScore,
 {
     std::vector<WindowEntry> windows;
     for (size_t i = 0; i < names.size(); ++i)
-        windows.push_back(window(static_cast<WindowID>(i), names[i].first.substr(0, 8), names[i].second.substr(0, 8)));
+        windows.push_back(entry(static_cast<WindowID>(i), names[i].first.substr(0, 8), names[i].second.substr(0, 8)));
     const auto ranked = WindowSearch::rank(windows, query.substr(0, 6));
     RC_ASSERT(ranked.size() <= windows.size());
     // Every window appears at most once, and the output is a subsequence when scores tie.
@@ -123,7 +118,7 @@ RC_GTEST_PROP(WindowSearchProperties, PreparedRanksAsRankDoes, ())
         rc::gen::pair(genText(4), genText(10)));
     std::vector<WindowEntry> windows;
     for (size_t i = 0; i < names.size(); ++i)
-        windows.push_back(window(static_cast<WindowID>(i), names[i].first, names[i].second));
+        windows.push_back(entry(static_cast<WindowID>(i), names[i].first, names[i].second));
     const WindowSearch::Prepared prepared(windows);
     RC_ASSERT(prepared.size() == windows.size());
     // One preparation serves many queries, as it does while the user types.

@@ -20,9 +20,9 @@
 namespace kavelo::testing {
 namespace {
 
-using Step = std::tuple<int, int, int>; // event, chooser, amount
+using AutoStep = std::tuple<int, int, int>; // event, chooser, amount
 
-constexpr int eventCount = 17;
+constexpr int autoEventCount = 17;
 
 // The events of one sequence, on the fixture's desktop and engine.
 struct AutoSequence {
@@ -77,7 +77,7 @@ struct AutoSequence {
         });
     }
 
-    void run(const Step& step)
+    void run(const AutoStep& step)
     {
         const auto [event, chooser, amount] = step;
         const auto all = windows();
@@ -334,7 +334,7 @@ struct AutoSequence {
 
 // Runs `steps` and checks after each; the first broken rule, described, or
 // nothing when all hold.
-std::string runSequence(EngineWorld& world, const std::vector<Step>& steps)
+std::string runSequence(EngineWorld& world, const std::vector<AutoStep>& steps)
 {
     AutoSequence sequence(world);
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -381,8 +381,8 @@ std::string runSequence(EngineWorld& world, const std::vector<Step>& steps)
 
 RC_GTEST_FIXTURE_PROP(EngineAuto, RandomDesktopEventsKeepEveryCandidateTiledOrWaiting, ())
 {
-    const auto steps = *rc::gen::container<std::vector<Step>>(
-        rc::gen::tuple(rc::gen::inRange(0, eventCount), rc::gen::inRange(0, 64), rc::gen::inRange(0, 1000)));
+    const auto steps = *rc::gen::container<std::vector<AutoStep>>(
+        rc::gen::tuple(rc::gen::inRange(0, autoEventCount), rc::gen::inRange(0, 64), rc::gen::inRange(0, 1000)));
     RC_ASSERT(runSequence(*this, steps) == std::string());
 }
 
@@ -391,7 +391,7 @@ RC_GTEST_FIXTURE_PROP(EngineAuto, RandomDesktopEventsKeepEveryCandidateTiledOrWa
 // tile on the same key.
 TEST_F(EngineAuto, AWindowBackFromAnotherDesktopIsTiledAgain)
 {
-    const std::vector<Step> steps{{0, 27, 0}, {7, 0, 0}, {8, 0, 7}, {0, 7, 0}, {0, 0, 0},  {0, 0, 0},
+    const std::vector<AutoStep> steps{{0, 27, 0}, {7, 0, 0}, {8, 0, 7}, {0, 7, 0}, {0, 0, 0},  {0, 0, 0},
                                   {8, 0, 0},  {0, 0, 0}, {0, 0, 0}, {7, 4, 0}, {7, 35, 15}, {8, 0, 3}};
     EXPECT_EQ(runSequence(*this, steps), "");
 }
@@ -401,7 +401,7 @@ TEST_F(EngineAuto, AWindowBackFromAnotherDesktopIsTiledAgain)
 // takes the closed one's place and must be sent to its tile.
 TEST_F(EngineAuto, AWindowMovedToTheShownDesktopAfterAnotherClosedIsTiledAgain)
 {
-    const std::vector<Step> steps{{0, 0, 0}, {7, 0, 0}, {8, 0, 3}, {0, 0, 0},
+    const std::vector<AutoStep> steps{{0, 0, 0}, {7, 0, 0}, {8, 0, 3}, {0, 0, 0},
                                   {0, 0, 0}, {7, 0, 0}, {2, 35, 0}, {8, 0, 0}};
     EXPECT_EQ(runSequence(*this, steps), "");
 }
@@ -411,7 +411,7 @@ TEST_F(EngineAuto, AWindowMovedToTheShownDesktopAfterAnotherClosedIsTiledAgain)
 // checks took turns putting one of them back, for ever.
 TEST_F(EngineAuto, WindowsTooTallForAnyTileComeToRest)
 {
-    const std::vector<Step> steps{{0, 3, 176}, {3, 0, 0}, {12, 0, 0}, {7, 0, 0}, {0, 3, 176},
+    const std::vector<AutoStep> steps{{0, 3, 176}, {3, 0, 0}, {12, 0, 0}, {7, 0, 0}, {0, 3, 176},
                                   {3, 3, 0},   {8, 0, 7}, {6, 0, 426}, {0, 0, 0}};
     EXPECT_EQ(runSequence(*this, steps), "");
 }

@@ -18,7 +18,6 @@
 namespace kavelo::testing {
 namespace {
 
-constexpr std::uint32_t primary = 1;
 constexpr std::uint64_t controlOption = EventFlag::control | EventFlag::option;
 
 bool holds(const Strip::Column& column, WindowID id)

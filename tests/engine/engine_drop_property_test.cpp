@@ -17,9 +17,9 @@
 namespace kavelo::testing {
 namespace {
 
-using Step = std::tuple<int, int, int, int>; // event, first chooser, second chooser, amount
+using DropStep = std::tuple<int, int, int, int>; // event, first chooser, second chooser, amount
 
-constexpr int eventCount = 10;
+constexpr int dropEventCount = 10;
 
 struct DropWorld {
     DropWorld(EngineWorld& on, ArrangeMode mode) : world(on), mode(mode)
@@ -137,7 +137,7 @@ struct DropWorld {
         RC_ASSERT(arranged() == expected);
     }
 
-    void run(const Step& step)
+    void run(const DropStep& step)
     {
         const auto [event, a, b, amount] = step;
         const auto all = windows();
@@ -243,11 +243,11 @@ struct DropWorld {
     std::optional<std::uint32_t> side;
 };
 
-void runSteps(EngineWorld& world, ArrangeMode mode, const std::vector<Step>& steps)
+void runSteps(EngineWorld& world, ArrangeMode mode, const std::vector<DropStep>& steps)
 {
     DropWorld drops(world, mode);
     for (int i = 0; i < 3; ++i)
-        drops.run(Step{0, i, 0, 100 * i + 7});
+        drops.run(DropStep{0, i, 0, 100 * i + 7});
     drops.settle();
     for (const auto& step : steps) {
         drops.run(step);
@@ -259,12 +259,12 @@ void runSteps(EngineWorld& world, ArrangeMode mode, const std::vector<Step>& ste
 
 void runSequence(EngineWorld& world, ArrangeMode mode)
 {
-    const auto steps = *rc::gen::container<std::vector<Step>>(rc::gen::tuple(
-        rc::gen::inRange(0, eventCount), rc::gen::inRange(0, 64), rc::gen::inRange(0, 64), rc::gen::inRange(0, 1000)));
+    const auto steps = *rc::gen::container<std::vector<DropStep>>(rc::gen::tuple(
+        rc::gen::inRange(0, dropEventCount), rc::gen::inRange(0, 64), rc::gen::inRange(0, 64), rc::gen::inRange(0, 1000)));
     runSteps(world, mode, steps);
 }
 
-using EngineDrop = EngineTest;
+using EngineDropSequence = EngineTest;
 
 // Found by the sequences below: a window sent to a second display, floated
 // there and left in the order of that display once it was unplugged, was
@@ -290,12 +290,12 @@ TEST(EngineDropSequences, AClosedWindowInTheOrderOfAGoneDisplayIsNoTarget)
 
 } // namespace
 
-RC_GTEST_FIXTURE_PROP(EngineDrop, RandomDragsOnTheStripMoveOnlyTheDraggedColumn, ())
+RC_GTEST_FIXTURE_PROP(EngineDropSequence, RandomDragsOnTheStripMoveOnlyTheDraggedColumn, ())
 {
     runSequence(*this, ArrangeMode::strip);
 }
 
-RC_GTEST_FIXTURE_PROP(EngineDrop, RandomDragsInAutoModeSwapOnlyTheDraggedPair, ())
+RC_GTEST_FIXTURE_PROP(EngineDropSequence, RandomDragsInAutoModeSwapOnlyTheDraggedPair, ())
 {
     runSequence(*this, ArrangeMode::auto_);
 }

@@ -10,7 +10,6 @@
 namespace kavelo::testing {
 namespace {
 
-constexpr std::uint32_t primary = 1;
 
 class EngineDrop : public EngineTest {
 protected:

@@ -15,7 +15,6 @@
 namespace kavelo::testing {
 namespace {
 
-constexpr std::uint32_t primary = 1;
 
 } // namespace
 } // namespace kavelo::testing
@@ -321,7 +320,7 @@ TEST_F(EngineEdges, ATabClickSelectsInTheStripOfAnyDisplay)
 
 // ---------------------------------------------------------------- random sequences
 
-using Step = std::pair<int, int>; // event, chooser
+using ZoneStep = std::pair<int, int>; // event, chooser
 
 // What must hold of the zones whenever the engine has settled: one zone at
 // most per side of a shown strip, left first, on the display's outer edge
@@ -361,7 +360,7 @@ std::string brokenZones(const EngineWorld& world, const std::string& key)
 
 RC_GTEST_FIXTURE_PROP(EngineEdges, ClicksOnZonesAlwaysBringTheNearestColumnIntoView, ())
 {
-    const auto steps = *rc::gen::container<std::vector<Step>>(
+    const auto steps = *rc::gen::container<std::vector<ZoneStep>>(
         rc::gen::pair(rc::gen::inRange(0, 5), rc::gen::inRange(0, 64)));
     RC_ASSERT(openStrip(2));
     RC_ASSERT(brokenZones(*this, key).empty());

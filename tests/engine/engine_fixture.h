@@ -12,10 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace kavelo::testing {
+
+// The simulated desktop's first display.
+inline constexpr std::uint32_t primary = 1;
 
 struct EngineWorld : SimWorld {
     EngineWorld() : working(sim.workspace()) {}

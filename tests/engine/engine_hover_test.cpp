@@ -7,7 +7,6 @@
 namespace kavelo::testing {
 namespace {
 
-constexpr std::uint32_t primary = 1;
 
 class EngineHover : public EngineTest {
 protected:

@@ -13,7 +13,6 @@
 namespace kavelo::testing {
 namespace {
 
-constexpr std::uint32_t primary = 1;
 
 class EngineIndicator : public EngineTest {
 protected:

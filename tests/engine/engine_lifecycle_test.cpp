@@ -14,7 +14,6 @@ namespace {
 
 using EngineLifecycle = EngineTest;
 
-constexpr std::uint32_t primary = 1;
 
 // A second display to the right of the primary one.
 std::uint32_t addStudio(SimDesktop& sim)

@@ -19,7 +19,6 @@ namespace {
 
 using EngineMemory = EngineTest;
 
-constexpr std::uint32_t primary = 1;
 namespace fs = std::filesystem;
 
 // The file as JSON; no value when it is missing or no JSON object.

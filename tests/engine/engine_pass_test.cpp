@@ -12,7 +12,6 @@ namespace {
 
 using EnginePass = EngineTest;
 
-constexpr std::uint32_t primary = 1;
 
 bool inAnyStrip(const ArrangeEngine& engine, WindowID id)
 {

@@ -18,10 +18,9 @@
 namespace kavelo::testing {
 namespace {
 
-using Step = std::tuple<int, int, int>; // event, chooser, amount
+using StripStep = std::tuple<int, int, int>; // event, chooser, amount
 
-constexpr int eventCount = 12;
-constexpr std::uint32_t primary = 1;
+constexpr int stripEventCount = 12;
 const char* const leftAloneApp = "com.example.Alone";
 
 bool near(const Rect& a, const Rect& b)
@@ -66,7 +65,7 @@ struct Sequence {
         return out;
     }
 
-    void run(const Step& step)
+    void run(const StripStep& step)
     {
         const auto [event, chooser, amount] = step;
         const auto all = windows();
@@ -226,8 +225,8 @@ using EngineStrip = EngineTest;
 
 RC_GTEST_FIXTURE_PROP(EngineStrip, RandomDesktopEventsKeepEveryWindowInOneColumn, ())
 {
-    const auto steps = *rc::gen::container<std::vector<Step>>(
-        rc::gen::tuple(rc::gen::inRange(0, eventCount), rc::gen::inRange(0, 64), rc::gen::inRange(0, 1000)));
+    const auto steps = *rc::gen::container<std::vector<StripStep>>(
+        rc::gen::tuple(rc::gen::inRange(0, stripEventCount), rc::gen::inRange(0, 64), rc::gen::inRange(0, 1000)));
     Sequence sequence(*this);
     for (const auto& step : steps) {
         sequence.run(step);

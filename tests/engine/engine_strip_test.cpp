@@ -14,7 +14,6 @@ namespace {
 
 using EngineStrip = EngineTest;
 
-constexpr std::uint32_t primary = 1;
 
 TEST_F(EngineStrip, WindowsOpeningAreLaidOutAsColumnsAndThenLeftAlone)
 {

@@ -12,7 +12,6 @@ namespace {
 
 using EngineUndo = EngineTest;
 
-constexpr std::uint32_t primary = 1;
 const std::pair<std::string, std::string> undone{"Arrangement undone", "arrow.uturn.backward"};
 const std::pair<std::string, std::string> nothing{"Nothing to undo", "arrow.uturn.backward"};
 

@@ -8,7 +8,6 @@
 namespace kavelo::testing {
 namespace {
 
-constexpr std::uint32_t primary = 1;
 
 class EngineWindowCommands : public EngineTest {
 protected:

@@ -13,7 +13,7 @@ using kavelo::testing::InputTest;
 
 namespace {
 
-constexpr std::uint64_t controlOption = EventFlag::control | EventFlag::option;
+constexpr std::uint64_t controlOptionFlags = EventFlag::control | EventFlag::option;
 constexpr std::uint16_t tabKey = 48;
 constexpr std::uint16_t escapeKey = 53;
 
@@ -125,11 +125,11 @@ TEST_F(TriggerTest, WheelDeltasScaleLinesAndKeepPoints)
     };
     ASSERT_TRUE(trigger.start());
 
-    EXPECT_TRUE(sim.scroll(0, 1, false, controlOption));                        // a notched tick
-    EXPECT_TRUE(sim.scroll(3.5, 0, true, controlOption));                       // a trackpad
-    EXPECT_TRUE(sim.scroll(0, -2.25, true, controlOption));                     // vertical when no horizontal
-    EXPECT_TRUE(sim.scroll(-2, 5, false, controlOption | EventFlag::shift));    // horizontal wins; Shift too
-    EXPECT_TRUE(sim.scroll(0, 0, false, controlOption));                        // nothing, still taken
+    EXPECT_TRUE(sim.scroll(0, 1, false, controlOptionFlags));                        // a notched tick
+    EXPECT_TRUE(sim.scroll(3.5, 0, true, controlOptionFlags));                       // a trackpad
+    EXPECT_TRUE(sim.scroll(0, -2.25, true, controlOptionFlags));                     // vertical when no horizontal
+    EXPECT_TRUE(sim.scroll(-2, 5, false, controlOptionFlags | EventFlag::shift));    // horizontal wins; Shift too
+    EXPECT_TRUE(sim.scroll(0, 0, false, controlOptionFlags));                        // nothing, still taken
     EXPECT_EQ(deltas, (std::vector<double>{8.0, 3.5, -2.25, -16.0, 0.0}));
 
     // Without both Control and Option the wheel is not ours.
@@ -142,7 +142,7 @@ TEST_F(TriggerTest, WheelDeltasScaleLinesAndKeepPoints)
 TEST_F(TriggerTest, ScrollNobodyTakesReachesTheApplications)
 {
     ASSERT_TRUE(trigger.start());
-    EXPECT_FALSE(sim.scroll(0, 1, false, controlOption));   // no callback at all
+    EXPECT_FALSE(sim.scroll(0, 1, false, controlOptionFlags));   // no callback at all
 
     // Arranging is off: the callback hears the scroll but declines it.
     int heard = 0;
@@ -150,8 +150,8 @@ TEST_F(TriggerTest, ScrollNobodyTakesReachesTheApplications)
         ++heard;
         return false;
     };
-    EXPECT_FALSE(sim.scroll(0, 1, false, controlOption));
-    EXPECT_FALSE(sim.scroll(4, 0, true, controlOption));
+    EXPECT_FALSE(sim.scroll(0, 1, false, controlOptionFlags));
+    EXPECT_FALSE(sim.scroll(4, 0, true, controlOptionFlags));
     EXPECT_EQ(heard, 2);
 }
 
@@ -199,10 +199,10 @@ TEST_F(TriggerTest, DisabledTapIsSwitchedBackOn)
 
     sim.disableTap(TapEventType::tapDisabledByTimeout);
     EXPECT_TRUE(sim.tapEnabled());
-    EXPECT_TRUE(sim.scroll(1, 0, true, controlOption));
+    EXPECT_TRUE(sim.scroll(1, 0, true, controlOptionFlags));
     sim.disableTap(TapEventType::tapDisabledByUserInput);
     EXPECT_TRUE(sim.tapEnabled());
-    EXPECT_TRUE(sim.scroll(2, 0, true, controlOption));
+    EXPECT_TRUE(sim.scroll(2, 0, true, controlOptionFlags));
     EXPECT_EQ(deltas, (std::vector<double>{1, 2}));
 
     // A notice that arrives while stopped turns nothing back on.
@@ -233,8 +233,8 @@ RC_GTEST_FIXTURE_PROP(TriggerTest, DropDecisionsFollowTheRules, ())
     const int steps = *rc::gen::inRange(1, 80);
     for (int step = 0; step < steps; ++step) {
         const std::uint64_t flags = *rc::gen::element<std::uint64_t>(
-            0, EventFlag::control, EventFlag::option, controlOption, controlOption | EventFlag::shift,
-            controlOption | EventFlag::command);
+            0, EventFlag::control, EventFlag::option, controlOptionFlags, controlOptionFlags | EventFlag::shift,
+            controlOptionFlags | EventFlag::command);
         bool dropped = false;
         bool expected = false;
         switch (*rc::gen::inRange(0, 8)) {
@@ -257,7 +257,7 @@ RC_GTEST_FIXTURE_PROP(TriggerTest, DropDecisionsFollowTheRules, ())
             const double dy = *rc::gen::element(0.0, 1.0, -1.0, 2.5);
             const bool continuous = *rc::gen::arbitrary<bool>();
             dropped = sim.scroll(dx, dy, continuous, flags);
-            if ((flags & controlOption) == controlOption) {
+            if ((flags & controlOptionFlags) == controlOptionFlags) {
                 expectedDeltas.push_back((dx != 0 ? dx : dy) * (continuous ? 1 : 8));
                 expected = scrollTaken;
             }

@@ -17,8 +17,8 @@ using Recorder = kavelo::ShortcutRecorder;
 constexpr Shortcut controlOptionA{0, Shortcut::control | Shortcut::option};
 constexpr Shortcut f5{96, 0};
 
-struct ShortcutRecorder : ::testing::Test, SettingsWorld {
-    ShortcutRecorder()
+struct ShortcutRecording : ::testing::Test, SettingsWorld {
+    ShortcutRecording()
     {
         recorder = add(&value);
         window.showFocused();
@@ -42,7 +42,7 @@ struct ShortcutRecorder : ::testing::Test, SettingsWorld {
 };
 
 
-TEST_F(ShortcutRecorder, RefusesShiftAAndALoneStoresControlOptionAAndAnFKeyAlone)
+TEST_F(ShortcutRecording, RefusesShiftAAndALoneStoresControlOptionAAndAnFKeyAlone)
 {
     EXPECT_EQ(recorder->label(), "F1");
     click(recorder);
@@ -84,7 +84,7 @@ TEST_F(ShortcutRecorder, RefusesShiftAAndALoneStoresControlOptionAAndAnFKeyAlone
     EXPECT_TRUE(field()->text().isEmpty());
 }
 
-TEST_F(ShortcutRecorder, EscapeEndsKeepsTheShortcutAndTheHintStaysUntilTheNextStart)
+TEST_F(ShortcutRecording, EscapeEndsKeepsTheShortcutAndTheHintStaysUntilTheNextStart)
 {
     click(recorder);
     press(field(), Qt::Key_A, Qt::ShiftModifier);
@@ -104,7 +104,7 @@ TEST_F(ShortcutRecorder, EscapeEndsKeepsTheShortcutAndTheHintStaysUntilTheNextSt
     EXPECT_EQ(value, (Shortcut{122, 0}));
 }
 
-TEST_F(ShortcutRecorder, StartAndStopTellTheShellAndKeysReachNothingElseMeanwhile)
+TEST_F(ShortcutRecording, StartAndStopTellTheShellAndKeysReachNothingElseMeanwhile)
 {
     int fired = 0;
     auto* action = new QAction(&window);
@@ -141,7 +141,7 @@ TEST_F(ShortcutRecorder, StartAndStopTellTheShellAndKeysReachNothingElseMeanwhil
     EXPECT_EQ(keys.calls.size(), 2u);
 }
 
-TEST_F(ShortcutRecorder, APressWhileRecordingStopsWithoutStoring)
+TEST_F(ShortcutRecording, APressWhileRecordingStopsWithoutStoring)
 {
     click(recorder);
     ASSERT_TRUE(recorder->recording());
@@ -154,7 +154,7 @@ TEST_F(ShortcutRecorder, APressWhileRecordingStopsWithoutStoring)
     EXPECT_FALSE(recorder->recording());
 }
 
-TEST_F(ShortcutRecorder, HidingClosingOrLeavingTheWindowStopsAndLetsKeysThrough)
+TEST_F(ShortcutRecording, HidingClosingOrLeavingTheWindowStopsAndLetsKeysThrough)
 {
     const auto expectReleased = [&](const char* how) {
         EXPECT_FALSE(recorder->recording()) << how;
@@ -191,7 +191,7 @@ TEST_F(ShortcutRecorder, HidingClosingOrLeavingTheWindowStopsAndLetsKeysThrough)
     expectReleased("recorder hidden");
 }
 
-TEST_F(ShortcutRecorder, StartingASecondRecorderStopsTheFirst)
+TEST_F(ShortcutRecording, StartingASecondRecorderStopsTheFirst)
 {
     RecorderTurns turns;
     Shortcut second{120, 0};   // F2
@@ -219,7 +219,7 @@ TEST_F(ShortcutRecorder, StartingASecondRecorderStopsTheFirst)
     EXPECT_EQ(field()->text(), "y");
 }
 
-TEST_F(ShortcutRecorder, KeyCodesComeFromTheScanCodeWhenThereIsOne)
+TEST_F(ShortcutRecording, KeyCodesComeFromTheScanCodeWhenThereIsOne)
 {
     // The key at the US Z place types Y on a German layout: Qt names the
     // character, the scan code the place.
@@ -289,7 +289,7 @@ TEST(RecordedKey, UsPlacesNameTheKeysTheLabelsName)
     EXPECT_FALSE(RecordedKey::isModifierKey(Qt::Key_F5));
 }
 
-TEST_F(ShortcutRecorder, PaintsTheCapsuleInTheAccentWhileRecordingAndTheHintBelow)
+TEST_F(ShortcutRecording, PaintsTheCapsuleInTheAccentWhileRecordingAndTheHintBelow)
 {
     const QImage idle = Capture::render(*recorder);
     const QRect capsule = recorder->capsuleRect();

@@ -14,8 +14,8 @@
 namespace kavelo::testing {
 namespace {
 
-struct World : PanelWorld {
-    World()
+struct MenuWorld : PanelWorld {
+    MenuWorld()
     {
         sim.addDisplay(SimDisplay{.name = "Side", .frame = Rect(1440, 0, 1280, 800)});
         for (int i = 1; i <= 8; ++i)
@@ -69,7 +69,7 @@ void check(const MenuPanelPlan& p, const MenuPanelState& state, const Preference
 
 RC_GTEST_PROP(MenuPanelProperties, ThePlanKeepsItsPromisesThroughAnyRun, ())
 {
-    World world;
+    MenuWorld world;
     Preferences& prefs = world.prefs;
     MenuPanelState state;
     Seconds now{0};

@@ -14,8 +14,8 @@
 namespace kavelo::testing {
 namespace {
 
-struct World : SimWorld {
-    World()
+struct SetupsWorld : SimWorld {
+    SetupsWorld()
         : workflows(desktop, toast, panels, Workflows::folder(home.paths())),
           setups(desktop, workflows, MonitorSetups::Engine{.displaysChanged = [this] { ++told; }})
     {
@@ -37,7 +37,7 @@ const std::vector<SimDisplay> monitors{
 
 RC_GTEST_PROP(MonitorSetupsProperties, EachBurstOfChangesSettlesOnceOnTheLastSet, ())
 {
-    World world;
+    SetupsWorld world;
     std::vector<std::uint32_t> plugged;
     int expected = 0;
     // The test scheduler runs work on a microsecond grid: a burst ending
@@ -91,7 +91,7 @@ RC_GTEST_PROP(MonitorSetupsProperties, EachBurstOfChangesSettlesOnceOnTheLastSet
 // reach the settle delay only to within rounding.
 TEST(MonitorSetupsBursts, ABurstEndingRightAtTheDelaySettlesOnce)
 {
-    World world;
+    SetupsWorld world;
     world.sim.removeDisplay(world.sim.addDisplay(monitors[0]));
     for (double step : {0.3, 0.3, 0.3, 0.3, 1.0})
         world.scheduler.advance(step);

@@ -16,8 +16,8 @@ namespace {
 const std::vector<std::string> names{"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K"};
 const std::vector<std::string> apps{"com.example.One", "com.example.Two", "com.example.Three"};
 
-struct World : SimWorld {
-    World() : workflows(desktop, toast, panels, Workflows::folder(home.paths())) {}
+struct WorkflowsWorld : SimWorld {
+    WorkflowsWorld() : workflows(desktop, toast, panels, Workflows::folder(home.paths())) {}
     RecordingToast toast;
     ScriptedPanels panels;
     Workflows workflows;
@@ -46,7 +46,7 @@ void checkItems(const Workflows& workflows)
 
 RC_GTEST_PROP(WorkflowsProperties, SwitchesAlwaysFinishOnceAndTheListMirrorsTheFolder, ())
 {
-    World world;
+    WorkflowsWorld world;
     std::vector<std::int32_t> pids;
     for (const auto& app : apps)
         pids.push_back(world.app(app, app));

@@ -26,12 +26,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct NoToast : Toast {
+struct LastToast : Toast {
     void show(std::string text, std::string) override { last = std::move(text); }
     std::string last;
 };
 
-struct NoPanels : WorkflowPanels {
+struct NoFilePanels : WorkflowPanels {
     std::optional<std::string> askWorkflowName() override { return std::nullopt; }
     std::optional<std::filesystem::path> chooseExportFile(const std::string&) override { return std::nullopt; }
     std::optional<std::filesystem::path> chooseImportFile() override { return std::nullopt; }
@@ -158,8 +158,8 @@ protected:
     std::unique_ptr<UserDefaults> defaults;
     std::unique_ptr<Preferences> preferences;
     std::optional<Desktop> desktop;
-    NoToast toast;
-    NoPanels panels;
+    LastToast toast;
+    NoFilePanels panels;
     std::unique_ptr<Workflows> workflows;
 };
 

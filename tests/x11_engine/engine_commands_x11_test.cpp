@@ -21,9 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint16_t controlKey = 59;
-constexpr std::uint16_t optionKey = 58;
-
 class EngineCommandsX11 : public X11EngineWorld {
 protected:
     EngineCommandsX11() : X11EngineWorld({.mode = ArrangeMode::strip, .startEngine = true}) {}

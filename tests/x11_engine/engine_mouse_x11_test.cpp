@@ -25,8 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint16_t optionKey = 58;
-
 class EngineMouseX11 : public X11EngineWorld {
 protected:
     static void SetUpTestSuite()

@@ -34,6 +34,10 @@
 
 namespace kavelo::testing {
 
+// Key codes of Control and Option (Alt), as the engine's tests type them.
+inline constexpr std::uint16_t controlKey = 59;
+inline constexpr std::uint16_t optionKey = 58;
+
 // Counts the batched frame writes the engine sends, passing them on.
 class CountingAccessibility : public Accessibility {
 public:
