@@ -4,6 +4,7 @@
 // engine_auto_sizes.cpp.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
@@ -16,21 +17,6 @@ namespace kavelo {
 
 namespace {
 
-bool contains(const std::vector<WindowID>& ids, WindowID id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
-
-bool contains(const std::vector<std::string>& keys, const std::string& key)
-{
-    return std::find(keys.begin(), keys.end(), key) != keys.end();
-}
-
-std::optional<Rect> readFrame(const Element& element)
-{
-    const auto frame = AX::rect(element);
-    if (!frame || !frame->isFinite())
-        return std::nullopt;
-    return frame;
-}
-
 // The frame moved and shrunk as little as needed to lie inside `area`.
 Rect inside(const Rect& frame, const Rect& area)
 {
@@ -39,12 +25,6 @@ Rect inside(const Rect& frame, const Rect& area)
     const double x = std::clamp(frame.minX(), area.minX(), area.maxX() - width);
     const double y = std::clamp(frame.minY(), area.minY(), area.maxY() - height);
     return Rect(x, y, width, height);
-}
-
-bool differs(const Rect& a, const Rect& b, double by)
-{
-    return std::abs(a.minX() - b.minX()) >= by || std::abs(a.minY() - b.minY()) >= by ||
-           std::abs(a.width() - b.width()) >= by || std::abs(a.height() - b.height()) >= by;
 }
 
 // Closer than this to where it belongs, a parked window is left alone.

@@ -2,6 +2,7 @@
 // the auto-mode wheel.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/services/window_actions.h"
 
@@ -18,11 +19,6 @@ bool holds(const Strip& strip, WindowID id)
     return std::any_of(strip.columns.begin(), strip.columns.end(), [id](const Strip::Column& column) {
         return std::find(column.ids.begin(), column.ids.end(), id) != column.ids.end();
     });
-}
-
-bool contains(const std::vector<std::string>& keys, const std::string& key)
-{
-    return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
 } // namespace

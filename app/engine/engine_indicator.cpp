@@ -2,6 +2,7 @@
 // click or drag does.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/services/window_actions.h"
 
@@ -14,13 +15,6 @@ namespace {
 // A column counts as on screen when more than this many points of its
 // shown window are.
 constexpr double inViewWidth = 40;
-
-bool contains(const std::vector<WindowID>& ids, WindowID id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
-
-bool contains(const std::vector<std::string>& keys, const std::string& key)
-{
-    return std::find(keys.begin(), keys.end(), key) != keys.end();
-}
 
 std::optional<std::string> bundleOf(const std::map<WindowID, std::string>& bundles, WindowID id)
 {

@@ -4,6 +4,7 @@
 // branches of the pass.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
@@ -37,8 +38,6 @@ void appendList(std::string& out, const std::vector<WindowID>& numbers)
     }
     out += ']';
 }
-
-bool contains(const std::vector<WindowID>& ids, WindowID id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
 // Whether `frame` shows on one of `displays` (top-left frames).
 bool showsOn(const std::vector<Rect>& displays, const Rect& frame)

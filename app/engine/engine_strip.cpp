@@ -6,6 +6,7 @@
 // parked past either edge.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
@@ -17,12 +18,6 @@
 namespace kavelo {
 
 namespace {
-
-bool differs(const Rect& a, const Rect& b, double by)
-{
-    return std::abs(a.origin.x - b.origin.x) >= by || std::abs(a.origin.y - b.origin.y) >= by ||
-           std::abs(a.size.width - b.size.width) >= by || std::abs(a.size.height - b.size.height) >= by;
-}
 
 // Where the window stands is where it can be sent: at the target's place,
 // with the size it takes for the target's (a terminal whole character
@@ -56,19 +51,6 @@ bool waitsPast(const Rect& target, const Rect& now, const Rect& area)
 }
 
 // A frame that cannot be read, or reads as something that is no frame.
-std::optional<Rect> readFrame(const Element& element)
-{
-    const auto frame = AX::rect(element);
-    if (!frame || !frame->isFinite())
-        return std::nullopt;
-    return frame;
-}
-
-bool contains(const std::vector<std::string>& keys, const std::string& key)
-{
-    return std::find(keys.begin(), keys.end(), key) != keys.end();
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- applying

@@ -2,6 +2,7 @@
 // layout, and sending a window to the next display.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
@@ -12,14 +13,6 @@
 namespace kavelo {
 
 namespace {
-
-std::optional<Rect> readFrame(const Element& element)
-{
-    const auto frame = AX::rect(element);
-    if (!frame || !frame->isFinite())
-        return std::nullopt;
-    return frame;
-}
 
 // The rectangle of `size` (no larger than `area`) centred in `area`.
 Rect centred(const Rect& area, Size size)

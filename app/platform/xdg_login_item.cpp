@@ -8,7 +8,7 @@ namespace kavelo {
 
 namespace {
 
-std::string trimmed(std::string_view s)
+std::string trimmedCopy(std::string_view s)
 {
     const auto first = s.find_first_not_of(" \t\r");
     if (first == std::string_view::npos)
@@ -73,7 +73,7 @@ LoginItemStatus XdgLoginItem::status() const
     bool startsThis = false;
     bool off = false;
     while (std::getline(lines, line)) {
-        const std::string l = trimmed(line);
+        const std::string l = trimmedCopy(line);
         if (l.empty() || l.front() == '#')
             continue;
         if (l.front() == '[') {
@@ -85,8 +85,8 @@ LoginItemStatus XdgLoginItem::status() const
         const auto eq = l.find('=');
         if (eq == std::string::npos)
             continue;
-        const std::string key = trimmed(std::string_view(l).substr(0, eq));
-        const std::string value = trimmed(std::string_view(l).substr(eq + 1));
+        const std::string key = trimmedCopy(std::string_view(l).substr(0, eq));
+        const std::string value = trimmedCopy(std::string_view(l).substr(eq + 1));
         if (key == "Exec")
             startsThis = value == *exec;
         else if (key == "Hidden" && value == "true")

@@ -19,7 +19,7 @@ const Spring ModeCard::spring{0.18, 0.85};
 
 namespace {
 
-QFont titleFont()
+QFont modeCardTitleFont()
 {
     return Fonts::system(ModeCard::titleSize, Fonts::Weight::semibold);
 }
@@ -59,7 +59,7 @@ double ModeCard::emphasis() const
 
 QSize ModeCard::sizeHint() const
 {
-    const QFontMetricsF metrics(titleFont());
+    const QFontMetricsF metrics(modeCardTitleFont());
     const double h = padding + Symbols::extent(symbolSize) + spacing + std::ceil(metrics.height()) + padding;
     const double w = padding + std::max(Symbols::extent(symbolSize), metrics.horizontalAdvance(text())) + padding;
     return QSize(int(std::ceil(w)), int(std::ceil(h)));
@@ -92,7 +92,7 @@ void ModeCard::paintEvent(QPaintEvent*)
     const QColor tint = QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()),
                                          mix(from.blueF(), to.blueF()), mix(from.alphaF(), to.alphaF()));
     Symbols::draw(painter, QRectF(padding, padding, symbol, symbol), symbol_, symbolSize, tint);
-    painter.setFont(titleFont());
+    painter.setFont(modeCardTitleFont());
     painter.setPen(Theme::primary());
     const double top = padding + symbol + spacing;
     painter.drawText(QRectF(padding, top, card.width() - 2 * padding, card.height() - top - padding),

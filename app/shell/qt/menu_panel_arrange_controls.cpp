@@ -1,4 +1,5 @@
 #include "app/shell/qt/menu_panel_arrange_controls.h"
+#include "app/shell/qt/menu_panel_text.h"
 
 #include "app/settings/plan_picture.h"
 #include "app/shell/menu_panel.h"
@@ -19,14 +20,6 @@
 #include <cmath>
 
 namespace kavelo {
-
-namespace {
-
-double lineHeight(const QFont& font) { return QFontMetricsF(font).height(); }
-
-int ceilInt(double v) { return int(std::ceil(v)); }
-
-} // namespace
 
 // --- ModeSwitch ---
 

@@ -1,4 +1,5 @@
 #include "app/shell/qt/menu_panel_view.h"
+#include "app/shell/qt/menu_panel_text.h"
 
 #include "app/settings/bound_picker.h"
 #include "app/settings/switch.h"
@@ -12,12 +13,6 @@
 // the plan's shape; their values follow the plan on every change.
 
 namespace kavelo {
-
-namespace {
-
-QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-} // namespace
 
 namespace {
 

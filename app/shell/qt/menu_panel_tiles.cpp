@@ -1,4 +1,5 @@
 #include "app/shell/qt/menu_panel_tiles.h"
+#include "app/shell/qt/menu_panel_text.h"
 
 #include "app/ui/fonts.h"
 #include "app/ui/key_cap.h"
@@ -19,10 +20,6 @@ namespace kavelo {
 namespace {
 
 QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
-
-double lineHeight(const QFont& font) { return QFontMetricsF(font).height(); }
-
-int ceilInt(double v) { return int(std::ceil(v)); }
 
 } // namespace
 

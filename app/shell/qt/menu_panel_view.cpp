@@ -4,6 +4,7 @@
 #include "app/settings/switch.h"
 #include "app/settings/symbol_button.h"
 #include "app/shell/qt/menu_panel_arrange_controls.h"
+#include "app/shell/qt/menu_panel_text.h"
 #include "app/shell/qt/menu_panel_tiles.h"
 #include "app/ui/fonts.h"
 #include "app/ui/glass.h"
@@ -24,8 +25,6 @@
 namespace kavelo {
 
 namespace {
-
-QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 // The system's red in the dark scheme.
 const QColor deleteRed(255, 69, 58);

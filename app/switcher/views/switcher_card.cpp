@@ -17,11 +17,11 @@ namespace kavelo {
 
 namespace {
 
-QFont captionFont() { return Fonts::windowText(SwitcherCard::captionSize, Fonts::Weight::semibold); }
+QFont cardCaptionFont() { return Fonts::windowText(SwitcherCard::captionSize, Fonts::Weight::semibold); }
 
 } // namespace
 
-double SwitcherCard::captionRowHeight() { return std::max(smallIconSide, QFontMetricsF(captionFont()).height()); }
+double SwitcherCard::captionRowHeight() { return std::max(smallIconSide, QFontMetricsF(cardCaptionFont()).height()); }
 
 QSize SwitcherCard::pictureSize(QSize original)
 {
@@ -78,7 +78,7 @@ void SwitcherCard::paint(QPainter& painter, QPointF origin) const
         x += smallIconSide + captionSpacing;
     }
     if (window) {
-        const QFont font = captionFont();
+        const QFont font = cardCaptionFont();
         painter.setFont(font);
         painter.setPen(Theme::moon());
         const QRectF text(x, row.top(), row.right() - x, rowHeight);

@@ -17,7 +17,7 @@ namespace kavelo {
 
 namespace {
 
-QFont captionFont() { return Fonts::windowText(SwitcherShelf::captionSize); }
+QFont shelfCaptionFont() { return Fonts::windowText(SwitcherShelf::captionSize); }
 
 } // namespace
 
@@ -48,7 +48,7 @@ void SwitcherShelf::sessionChanged()
 
 double SwitcherShelf::itemHeight() const
 {
-    return tileHeight + captionSpacing + QFontMetricsF(captionFont()).height();
+    return tileHeight + captionSpacing + QFontMetricsF(shelfCaptionFont()).height();
 }
 
 QRectF SwitcherShelf::itemRect(std::size_t position) const
@@ -85,7 +85,7 @@ void SwitcherShelf::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QFont font = captionFont();
+    const QFont font = shelfCaptionFont();
     const QFontMetricsF metrics(font);
     const auto& list = windows();
     for (std::size_t i = 0; i < list.size(); ++i) {

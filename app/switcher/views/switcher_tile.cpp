@@ -17,7 +17,7 @@ namespace kavelo {
 
 namespace {
 
-QFont captionFont() { return Fonts::windowText(SwitcherTile::captionSize, Fonts::Weight::semibold); }
+QFont tileCaptionFont() { return Fonts::windowText(SwitcherTile::captionSize, Fonts::Weight::semibold); }
 
 // Tiles come in as many sizes as there are windows, and a blurred shadow
 // costs a blur per size. It is blurred once on a reference square instead
@@ -117,7 +117,7 @@ QSize SwitcherTile::pictureSize(QSize original, QSizeF tile)
 
 QRectF SwitcherTile::captionRect(const QRectF& rect) const
 {
-    const QFontMetricsF metrics(captionFont());
+    const QFontMetricsF metrics(tileCaptionFont());
     const double room = std::max(0.0, rect.width() - 2 * captionInset - 2 * captionHorizontalPadding);
     const double textWidth = std::min(room, metrics.horizontalAdvance(window ? caption(*window) : QString()));
     const double w = textWidth + 2 * captionHorizontalPadding;
@@ -166,7 +166,7 @@ void SwitcherTile::paint(QPainter& painter, const QRectF& frame) const
         painter.setPen(Qt::NoPen);
         painter.setBrush(Theme::withOpacity(Theme::night(), 0.9));
         painter.drawPath(Shapes::capsule(label));
-        const QFont font = captionFont();
+        const QFont font = tileCaptionFont();
         painter.setFont(font);
         painter.setPen(Theme::moon());
         const QRectF text = label.adjusted(captionHorizontalPadding, captionVerticalPadding, -captionHorizontalPadding,
