@@ -8,10 +8,17 @@
 # compile flags match the header's (g++ refuses a precompiled header built
 # with other macros or -fPIC, and -Winvalid-pch with -Werror says so).
 # Qt targets and the rest never share one: logic must not see Qt.
-# Off by default: the normal tree stays the one where a missing include fails.
+#
+# Tests and benchmarks are two thirds of what the normal tree compiles, so
+# they take precompiled headers and batches in every tree
+# (KAVELO_BATCH_TESTS). The libraries do only where KAVELO_PCH and
+# KAVELO_UNITY say: the normal tree compiles the program's files one by one,
+# and `kavelo_headers` compiles each header no file of its own includes
+# first, so a missing include still fails there.
 
-option(KAVELO_PCH "Precompile the heavy third-party headers" OFF)
-option(KAVELO_UNITY "Compile each target's files in batches of eight" OFF)
+option(KAVELO_PCH "Precompile the heavy third-party headers for the libraries too" OFF)
+option(KAVELO_UNITY "Compile the libraries' files in batches of eight too" OFF)
+option(KAVELO_BATCH_TESTS "Precompiled headers and batches of eight for tests and benchmarks" ON)
 option(KAVELO_BENCHMARKS "Build the benchmarks" ON)
 set(KAVELO_RANDOM_RUNS 100 CACHE STRING "Successful runs each random-sequence property must pass")
 set(KAVELO_LONG_RANDOM_RUNS 2000 CACHE STRING "Runs per property in the opt-in long random run")
@@ -30,17 +37,33 @@ set(KAVELO_BUILD_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # Batches: the templates a target's files share (the standard library's,
 # GoogleTest's, RapidCheck's, JSON's) are instantiated and compiled once per
-# batch instead of once per file, which halves a test's compile in the
-# sanitizer tree. They would hide a missing include, so the normal tree does
-# without. A batch whose files clash is built in parts (unity-or-each.sh).
-# A file of a batch is not a header: its anonymous-namespace fixtures are
-# fine.
+# batch instead of once per file, which halves a test's compile. A batch
+# whose files clash is built in parts (unity-or-each.sh), at the price of
+# the failed attempts: the files of one folder keep their local helpers'
+# names apart.
+set(KAVELO_BATCH_LAUNCHER ${KAVELO_BUILD_DIR}/unity-or-each.sh ${CMAKE_CXX_COMPILER_LAUNCHER})
 if(KAVELO_UNITY)
   set(CMAKE_UNITY_BUILD ON)
   set(CMAKE_UNITY_BUILD_BATCH_SIZE 8)
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${KAVELO_BUILD_DIR}/unity-or-each.sh)
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${KAVELO_BATCH_LAUNCHER})
   add_compile_options(-Wno-subobject-linkage)
 endif()
+
+# Batches for one target, whatever the tree does for the rest.
+function(kavelo_batch target)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8
+    CXX_COMPILER_LAUNCHER "${KAVELO_BATCH_LAUNCHER}")
+  target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+endfunction()
+
+# Whether targets of `kind` (library, test, bench) use precompiled headers.
+function(kavelo_pch_for out kind)
+  set(on ${KAVELO_PCH})
+  if(KAVELO_BATCH_TESTS AND NOT kind STREQUAL "library")
+    set(on ON)
+  endif()
+  set(${out} ${on} PARENT_SCOPE)
+endfunction()
 
 # Disk. Line tables keep every stack trace's and sanitizer report's file and
 # line but drop what a debugger needs for locals and types: a third of each
@@ -122,6 +145,8 @@ function(kavelo_pch_owner owner)
   set(deps nlohmann_json::nlohmann_json)
   set(source ${KAVELO_BUILD_DIR}/empty.cpp)
   if(owner MATCHES "Qt")
+    # The first member may be in a folder that has not looked for Qt.
+    find_package(Qt6 REQUIRED COMPONENTS Widgets)
     list(APPEND headers ${KAVELO_PCH_QT})
     list(APPEND deps Qt6::Widgets)
   endif()
@@ -142,7 +167,15 @@ function(kavelo_pch_owner owner)
   if(owner MATCHES "Test")
     target_compile_options(${owner} PRIVATE $<$<CONFIG:RelWithDebInfo>:-g1>)
   endif()
-  if(KAVELO_PCH)
+  # Libraries own the logic and Qt groups; benchmarks only borrow them.
+  set(kind library)
+  if(owner MATCHES "Test")
+    set(kind test)
+  elseif(KAVELO_BENCHMARKS)
+    set(kind bench)
+  endif()
+  kavelo_pch_for(pch ${kind})
+  if(pch)
     target_precompile_headers(${owner} PRIVATE ${headers})
   endif()
 endfunction()
@@ -170,13 +203,17 @@ function(kavelo_join_pch_now target kind)
   endif()
   # A library or benchmark only needs its owner for the headers; a test also
   # for its main.
-  if(NOT KAVELO_PCH AND NOT kind STREQUAL "test")
+  kavelo_pch_for(pch ${kind})
+  if(NOT pch AND NOT kind STREQUAL "test")
     return()
   endif()
   kavelo_pch_owner(${owner})
   target_link_libraries(${target} PRIVATE ${owner})
-  if(KAVELO_PCH)
+  if(pch)
     target_precompile_headers(${target} REUSE_FROM ${owner})
+  endif()
+  if(KAVELO_BATCH_TESTS AND NOT kind STREQUAL "library")
+    kavelo_batch(${target})
   endif()
 endfunction()
 

@@ -272,9 +272,10 @@ TEST_F(AppDelegateTest, ABurstOfSettingChangesIsWrittenOnceItSettlesAndNothingIs
     const auto stored = [&] { return json::parse(readFile(file).value_or("{}")).value_or(Json::object()); };
     const auto before = std::filesystem::last_write_time(file);
     // Twenty thousand URLs on one command line: one write, not twenty thousand.
+    const std::string modes[] = {"kavelo://mode/strip", "kavelo://mode/auto"};
     std::vector<std::string> urls;
     for (int i = 0; i < 20'000; ++i)
-        urls.push_back(i % 2 ? "kavelo://mode/auto" : "kavelo://mode/strip");
+        urls.push_back(modes[i % 2]);
     d.open(urls);
     EXPECT_EQ(std::filesystem::last_write_time(file), before) << "nothing written yet";
     EXPECT_TRUE(d.defaults().hasUnwritten());

@@ -1,0 +1,87 @@
+# Every header must compile on its own. A header whose own source includes it
+# first, in a library compiled file by file, is proven by that source; the
+# rest (headers without a source, the tests' support headers, whose sources
+# may share a batch) get a unit of their own here, included twice to catch a
+# missing guard. Parsing only: no optimisation, no debug information.
+
+# The library targets defined under `dir` and its subfolders.
+function(kavelo_libraries_under out dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  set(found)
+  foreach(target ${targets})
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "STATIC_LIBRARY" OR type STREQUAL "OBJECT_LIBRARY")
+      list(APPEND found ${target})
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${subdirs})
+    kavelo_libraries_under(more ${sub})
+    list(APPEND found ${more})
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# Whether `source` is compiled alone and includes `header` (a path relative
+# to the project) before anything else.
+function(kavelo_source_proves out target source header)
+  set(proves OFF)
+  get_target_property(batched ${target} UNITY_BUILD)
+  if(NOT batched AND EXISTS ${source})
+    file(STRINGS ${source} includes REGEX "^#include " LIMIT_COUNT 1)
+    get_filename_component(name ${header} NAME)
+    if(includes MATCHES "[\"/]${name}\"")
+      set(proves ON)
+    endif()
+  endif()
+  set(${out} ${proves} PARENT_SCOPE)
+endfunction()
+
+# One object library, `kavelo_headers`, with a unit per header of the
+# program and the tests' support that no source proves. It takes every
+# library's usage requirements: a header names its own includes by path.
+function(kavelo_check_headers)
+  kavelo_libraries_under(targets ${PROJECT_SOURCE_DIR})
+  set(proven)
+  set(links)
+  foreach(target ${targets})
+    list(APPEND links ${target})
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(target_dir ${target} SOURCE_DIR)
+    foreach(source ${sources})
+      if(NOT IS_ABSOLUTE ${source})
+        set(source ${target_dir}/${source})
+      endif()
+      string(REGEX REPLACE "\\.cpp$" ".h" header ${source})
+      if(header STREQUAL source OR NOT EXISTS ${header})
+        continue()
+      endif()
+      file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR} ${header})
+      kavelo_source_proves(proves ${target} ${source} ${relative})
+      if(proves)
+        list(APPEND proven ${header})
+      endif()
+    endforeach()
+  endforeach()
+
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/core/*.h ${PROJECT_SOURCE_DIR}/app/*.h
+    ${PROJECT_SOURCE_DIR}/tests/support/*.h)
+  set(units)
+  foreach(header ${headers})
+    if(header IN_LIST proven)
+      continue()
+    endif()
+    file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR} ${header})
+    string(MAKE_C_IDENTIFIER ${relative} stem)
+    set(unit ${CMAKE_BINARY_DIR}/headers/${stem}.cpp)
+    file(CONFIGURE OUTPUT ${unit} CONTENT "#include \"${relative}\"\n#include \"${relative}\"\n")
+    list(APPEND units ${unit})
+  endforeach()
+  if(NOT units)
+    return()
+  endif()
+  add_library(kavelo_headers OBJECT ${units})
+  target_link_libraries(kavelo_headers PRIVATE ${links})
+  target_include_directories(kavelo_headers PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_options(kavelo_headers PRIVATE -O0 -g0)
+endfunction()
