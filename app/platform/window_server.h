@@ -78,6 +78,15 @@ public:
     // services at once. A write ends the sharing.
     [[nodiscard]] virtual Handle shareReads() const { return {}; }
 
+    // The window the user works in changed to this one, as the window
+    // manager tells; heard on the main thread. A server that cannot tell
+    // never calls.
+    [[nodiscard]] virtual Handle onWindowActivated(std::function<void(WindowID)> handler)
+    {
+        (void)handler;
+        return {};
+    }
+
     // A window of the list closed for good (numbers are never given again);
     // heard on the main thread. A server that cannot tell never calls.
     [[nodiscard]] virtual Handle onWindowClosed(std::function<void(WindowID)> handler)

@@ -19,6 +19,7 @@ AppDelegate::AppDelegate(Platform platform, ShellViews& views, CommandLine comma
       desktop_{platform_, preferences_},
       watchdog_(environment_.paths, platform_.clock, environment_.launcher, environment_.process),
       workingApp_(platform_.workspace),
+      recentWindows_(desktop_),
       hotKeys_(platform_.hotKeys),
       thumbnails_(platform_.windowServer),
       overview_(desktop_, views_.overviewPanels(), &thumbnails_),
@@ -109,6 +110,9 @@ void AppDelegate::applicationDidFinishLaunching()
     overview_.switchWorkflow = weakly([this](const std::string& name) { workflows_.switchTo(name); });
     overview_.log = weakly([this](const std::string& line) { watchdog_.log(line); });
     switcher_.log = weakly([this](std::string_view line) { watchdog_.log(line); });
+    recentWindows_.start();
+    overview_.recentWindows = &recentWindows_;
+    switcher_.recentWindows = &recentWindows_;
     // 10.
     mouse_ = std::make_unique<MouseButtonTrigger>(platform_.eventTap, platform_.scheduler,
                                                   weakly([this] { return isTrusted(); }));

@@ -25,6 +25,7 @@
 #include "app/services/permissions.h"
 #include "app/services/preferences.h"
 #include "app/services/process_launcher.h"
+#include "app/services/recent_windows.h"
 #include "app/services/signal.h"
 #include "app/services/user_defaults.h"
 #include "app/services/watchdog.h"
@@ -260,6 +261,7 @@ private:
     Desktop desktop_;
     Watchdog watchdog_;
     WorkingApp workingApp_;
+    RecentWindows recentWindows_;
     HotKeys hotKeys_;
     Published<HeldKeys> heldKeys_;
     // The default keys a toast has named as held in this run.

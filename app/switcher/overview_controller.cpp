@@ -116,6 +116,8 @@ void OverviewController::present()
     // Last opening's pictures go first, so that nothing is made of them for
     // the new cards.
     model_.setThumbnails({});
+    if (recentWindows)
+        snapshot.windows = recentWindows->ordered(std::move(snapshot.windows));
     model_.setWindows(std::move(snapshot.windows));
     model_.setQuery("");
     model_.setScope(WindowScope::all);
@@ -304,6 +306,8 @@ void OverviewController::open(const WindowEntry& entry)
     // application activated.
     if (!stillOpen(desktop_, entry, element))
         return;
+    if (recentWindows)
+        recentWindows->used(entry.id);
     raise_ = WindowActions::raise(desktop_, entry, element);
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/platform/handle.h"
 #include "app/services/desktop.h"
+#include "app/services/recent_windows.h"
 #include "app/services/thumbnail_cache.h"
 #include "app/services/thumbnails.h"
 #include "app/switcher/overview_model.h"
@@ -89,6 +90,8 @@ public:
     std::function<std::vector<Workspace>()> loadWorkflows = [] { return std::vector<Workspace>{}; };
     std::function<void(const std::string& name)> switchWorkflow = [](const std::string&) {};
     std::function<void(const std::string& line)> log = [](const std::string&) {};
+    // The order the windows were used in; without it the catalog's.
+    RecentWindows* recentWindows = nullptr;
     ThumbnailLoader loadThumbnails = Thumbnails::loadSized;
 
     // The pictures of the current opening are being loaded (tests).

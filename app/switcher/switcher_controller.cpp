@@ -307,6 +307,8 @@ void SwitcherController::load(Snapshot snapshot) { loadFor(generation_, std::mov
 void SwitcherController::loadFor(Generation generation, Snapshot snapshot)
 {
     elements_ = std::move(snapshot.elements);
+    if (recentWindows)
+        snapshot.windows = recentWindows->ordered(std::move(snapshot.windows));
     model_.reset(std::move(snapshot.windows), displayFrames(desktop_.platform.displays.screens()));
     loaded_ = generation;
     loadedEnded_ = generation <= ended_;
@@ -439,6 +441,8 @@ void SwitcherController::raise(const WindowEntry& entry)
     const ElementRef element = it == elements_.end() ? nullptr : it->second;
     if (!stillOpen(entry, element))
         return;
+    if (recentWindows)
+        recentWindows->used(entry.id);
     raise_ = WindowActions::raise(desktop_, entry, element);
 }
 

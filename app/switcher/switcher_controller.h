@@ -19,6 +19,7 @@
 #include "app/platform/handle.h"
 #include "app/platform/input.h"
 #include "app/services/desktop.h"
+#include "app/services/recent_windows.h"
 #include "app/services/thumbnail_cache.h"
 #include "app/services/thumbnails.h"
 #include "app/services/window_catalog.h"
@@ -66,6 +67,8 @@ public:
     std::function<void(int slot)> switchWorkflow = [](int) {};
     // One line for the engine log.
     std::function<void(std::string_view line)> log = [](std::string_view) {};
+    // The order the windows were used in; without it the catalog's.
+    RecentWindows* recentWindows = nullptr;
 
     SwitcherModel& model() { return model_; }
     const SwitcherModel& model() const { return model_; }

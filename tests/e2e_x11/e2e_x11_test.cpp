@@ -43,8 +43,14 @@ constexpr const char* gtkTitle = "Notes";
 template <class T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-class E2EX11 : public ::testing::Test {
+// One program on one manager's session per suite: openbox with its keys
+// left free, or i3, which tiles and leaves the stacking alone when the
+// focus moves.
+template <test::WindowManager manager>
+class E2E : public ::testing::Test {
 protected:
+    static constexpr bool tiling = manager == test::WindowManager::i3;
+
     static void SetUpTestSuite()
     {
         // Programs on the private display talk to no session bus of the user's.
@@ -52,14 +58,20 @@ protected:
         ::setenv("NO_AT_BRIDGE", "1", 1);
         ::setenv("GTK_A11Y", "none", 1);
         session = std::make_unique<test::X11Session>();
-        if (!session->start({"xterm", "xclock"}, &startError, test::WindowManager::openboxKeysFree)) {
+        const std::vector<std::string> first = tiling ? std::vector<std::string>{"xterm"}
+                                                      : std::vector<std::string>{"xterm", "xclock"};
+        if (!session->start(first, &startError, manager)) {
             session.reset();
             return;
         }
         session->launch({"xterm", "-class", "XTermTwo"});
-        session->launch({"zenity", "--info", "--title", gtkTitle, "--text", "A GTK window"});
-        if (!test::waitFor([] { return session->clientList().size() >= 4; }, 20s)) {
-            startError = "xterm and zenity were not managed in time";
+        if (tiling)
+            session->launch({"xterm", "-class", "XTermThree"});
+        else
+            session->launch({"zenity", "--info", "--title", gtkTitle, "--text", "A GTK window"});
+        const std::size_t count = tiling ? 3 : 4;
+        if (!test::waitFor([&] { return session->clientList().size() >= count; }, 20s)) {
+            startError = "the clients were not managed in time";
             session.reset();
             return;
         }
@@ -127,9 +139,10 @@ protected:
                 active = becomesActive(w, 500ms);
             }
             ASSERT_TRUE(active) << session->wmClass(w).value_or("?") << " never became active";
+            // Used a moment, as a person uses a window: Kavelo learns the
+            // order of use from each change.
+            hand->wait(200ms);
         }
-        // Kavelo learns the order from the same changes.
-        hand->wait(150ms);
     }
 
     bool becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = 3s)
@@ -223,6 +236,23 @@ protected:
     static inline std::string startError;
     std::optional<test::Typist> hand;
 };
+
+using E2EX11 = E2E<test::WindowManager::openboxKeysFree>;
+using E2EUnderI3 = E2E<test::WindowManager::i3>;
+
+// i3 keeps the stacking as it is when the focus moves: the window used
+// before is the one Alt-Tab goes back to all the same.
+TEST_F(E2EUnderI3, QuickAltTabReturnsToTheWindowUsedBefore)
+{
+    const xcb_window_t a = client("XTerm"), b = client("XTermTwo"), c = client("XTermThree");
+    focusInOrder({a, c, b});
+    chord({Key::option}, Key::tab);
+    const auto active = [&] { return session->wmClass(session->activeWindow().value_or(0)).value_or("none"); };
+    EXPECT_TRUE(becomesActive(c)) << active() << " is active";
+    // And back again.
+    chord({Key::option}, Key::tab);
+    EXPECT_TRUE(becomesActive(b)) << active() << " is active";
+}
 
 TEST_F(E2EX11, QuickAltTabReturnsToThePreviousWindow)
 {

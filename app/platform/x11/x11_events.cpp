@@ -103,6 +103,30 @@ void Impl::processEvents()
     dispatching = false;
 }
 
+// Read as the change arrives rather than when the queue runs: a second
+// change read later would hide the first, and with it the order of use.
+void Impl::noteActiveWindow()
+{
+    if (windowActivationObservers.empty())
+        return;
+    const auto active = activeWindow();
+    if (!active || active == toldActive)
+        return;
+    toldActive = active;
+    const auto known = knownFor(*active);
+    const WindowID number = (known ? *known : adopt(*active)).number;
+    queue([this, number] {
+        std::vector<std::uint64_t> ids;
+        for (const auto& [id, f] : windowActivationObservers)
+            ids.push_back(id);
+        for (auto id : ids)
+            if (const auto it = windowActivationObservers.find(id); it != windowActivationObservers.end()) {
+                auto f = it->second;
+                f(number);
+            }
+    });
+}
+
 void Impl::handle(xcb_generic_event_t* event)
 {
     const std::uint8_t type = event->response_type & 0x7F;
@@ -126,6 +150,7 @@ void Impl::handle(xcb_generic_event_t* event)
         if (e->window != root)
             return;
         if (e->atom == ewmh._NET_ACTIVE_WINDOW) {
+            noteActiveWindow();
             queue([this] {
                 const auto active = activeWindow();
                 if (!active)

@@ -395,6 +395,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::map<std::uint64_t, std::function<void()>> managerObservers;
     std::map<std::uint64_t, std::function<void()>> displayObservers;
     std::map<std::uint64_t, std::function<void(WindowID)>> closeObservers;
+    std::map<std::uint64_t, std::function<void(WindowID)>> windowActivationObservers;
+    // The active window as last told to those observers.
+    std::optional<xcb_window_t> toldActive;
+    void noteActiveWindow();
     std::map<std::uint64_t, std::pair<std::uint32_t, std::function<void(const MouseEvent&)>>> mouseMonitors;
     template <class Map>
     Handle observe(Map Impl::*observers, typename Map::mapped_type handler);

@@ -140,6 +140,10 @@ public:
                 impl.shared = {};
         });
     }
+    Handle onWindowActivated(std::function<void(WindowID)> handler) override
+    {
+        return impl.observe(&Impl::windowActivationObservers, std::move(handler));
+    }
     Handle onWindowClosed(std::function<void(WindowID)> handler) override
     {
         return impl.observe(&Impl::closeObservers, std::move(handler));
