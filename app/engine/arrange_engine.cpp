@@ -65,6 +65,7 @@ void ArrangeEngine::start()
     desktopChange_ = system.workspace.onDesktopChange([this] {
         updateEdges();
         showAutoBars(false);
+        indicatorFollowsDesktop();
     });
     mouseMove_ = system.mouse.monitor(MouseEventMask::moved, [this](const MouseEvent&) { mouseMoved(); });
     wake_ = system.workspace.onWake([this] { updateTrackpad(); });

@@ -375,6 +375,7 @@ private:
 
     // --- engine_indicator.cpp ---
     void showAutoIndicator();
+    void indicatorFollowsDesktop();
 
     // --- engine_edges.cpp ---
     void updateEdges();

@@ -135,4 +135,15 @@ void ArrangeEngine::showAutoIndicator()
     indicator_.show(*display, std::move(tiles), std::move(select), std::move(move), holding);
 }
 
+// An indicator on screen, or held up, shows the desktop in front: after a
+// change, that desktop's strip or order, or nothing.
+void ArrangeEngine::indicatorFollowsDesktop()
+{
+    const IndicatorPanel* panel = indicator_.panel();
+    if (!holding && !(panel && panel->isShown()))
+        return;
+    indicator_.hide();
+    showIndicator();
+}
+
 } // namespace kavelo

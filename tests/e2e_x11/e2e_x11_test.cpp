@@ -151,8 +151,9 @@ protected:
     }
 
     // Kavelo's own windows the server shows now (its panels), with their
-    // frames in root coordinates.
-    std::map<xcb_window_t, Rect> panels()
+    // frames in root coordinates; `smallest` leaves out the active-window
+    // border and the like.
+    std::map<xcb_window_t, Rect> panels(Size smallest = Size(150, 100))
     {
         std::map<xcb_window_t, Rect> out;
         xcb_connection_t* c = session->connection();
@@ -182,7 +183,8 @@ protected:
                 const auto area = session->clientArea(w);
                 // The active-window border and the like are thin or small; a
                 // closed overview may stay mapped past every screen.
-                if (area && area->width() >= 150 && area->height() >= 100 && area->intersects(Rect(0, 0, 1920, 1080)))
+                if (area && area->width() >= smallest.width && area->height() >= smallest.height &&
+                    area->intersects(Rect(0, 0, 1920, 1080)))
                     out.emplace(w, *area);
             }
             level = std::move(next);
@@ -201,6 +203,15 @@ protected:
     {
         for (const auto& [w, frame] : panels())
             if (frame.width() < 1920 && std::abs(frame.midX() - 960) <= 2 && std::abs(frame.midY() - 540) <= 2)
+                return true;
+        return false;
+    }
+
+    // The strip indicator: a row of tiles centred near the bottom.
+    bool indicatorPanel()
+    {
+        for (const auto& [w, frame] : panels(Size(40, 40)))
+            if (frame.height() < 150 && frame.minY() > 800 && std::abs(frame.midX() - 960) <= 2)
                 return true;
         return false;
     }
@@ -368,6 +379,42 @@ TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
     // A second start again closes it.
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
     EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, 3s));
+}
+
+// Held Control and Alt show the indicator of the desktop in front; when
+// the wheel with them takes openbox to another desktop (its stock binding),
+// what it shows is that desktop's, and the empty one has none.
+TEST_F(E2EX11, TheIndicatorFollowsTheDesktopChangedUnderHeldKeys)
+{
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/auto"}));
+    // Tiled: the xterms side by side, and still.
+    std::vector<std::optional<Rect>> last;
+    const auto tiled = [&] {
+        hand->wait(300ms);
+        std::vector<std::optional<Rect>> now{session->frame(client("XTerm")), session->frame(client("XTermTwo"))};
+        const bool still = now == last && now[0] && now[1] && !now[0]->intersection(*now[1]).width();
+        last = now;
+        return still;
+    };
+    ASSERT_TRUE(test::waitFor(tiled, 5s)) << "auto mode never tiled the xterms";
+    focusInOrder({client("XTerm")});
+    session->movePointer(960, 400);
+    down(Key::control);
+    down(Key::option);
+    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel(); }, 3s)) << "no indicator while Control and Alt are held";
+    session->button(5, true);
+    session->button(5, false);
+    const bool moved = test::waitFor([&] { return session->currentDesktop() == 1u; }, 3s);
+    EXPECT_TRUE(moved) << "openbox stayed on desktop " << session->currentDesktop().value_or(99);
+    if (moved) {
+        EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, 2s)) << "the indicator of the desktop left behind";
+    }
+    up(Key::option);
+    up(Key::control);
+    session->switchToDesktop(0);
+    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, 3s));
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/off"}));
+    EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, 3s));
 }
 
 // Last: the strip, asked for by a link, lays every window out anew. A

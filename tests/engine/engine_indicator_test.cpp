@@ -112,6 +112,16 @@ TEST_F(EngineIndicator, HeldControlOptionKeepsItUpUntilReleased)
     scheduler.advance(5);
     EXPECT_EQ(panel().alpha(), 1);
 
+    // Another desktop, empty, shows nothing; back, the strip again.
+    const auto first = sim.display(primary)->currentDesktop;
+    ASSERT_TRUE(sim.switchDesktop(primary, sim.addDesktop(primary)));
+    poll();
+    EXPECT_FALSE(panel().isShown());
+    ASSERT_TRUE(sim.switchDesktop(primary, first));
+    poll();
+    EXPECT_TRUE(panel().isShown());
+    EXPECT_EQ(panel().tiles.size(), 3u);
+
     // Released, as the shell does it: faded 1.1 s later.
     engine->holding = false;
     engine->indicator().keep = false;
