@@ -281,6 +281,8 @@ std::string printable(std::string_view s)
     return out;
 }
 
+std::string quoted(std::string_view s) { return "\"" + printable(s) + "\""; }
+
 bool isLetter(std::string_view character)
 {
     const char32_t c = firstScalar(character);

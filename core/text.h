@@ -60,6 +60,8 @@ std::string utf8(char32_t c);
 // "\x1b", "\u202e", "\\"), so nothing echoed can move the cursor, start
 // a line or reorder what follows.
 std::string printable(std::string_view s);
+// `printable` in double quotes: someone else's text named in a message.
+std::string quoted(std::string_view s);
 
 // A normalized text split into user-perceived characters, for matching
 // character by character. Plain ASCII without carriage returns, the common

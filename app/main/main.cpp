@@ -61,6 +61,10 @@ int main(int argc, char** argv)
         std::fputs(CommandLine::usage().c_str(), stdout);
         return 0;
     }
+    if (const auto problem = commandLine.problem()) {
+        std::fprintf(stderr, "kavelo: %s\n", problem->c_str());
+        return 2;
+    }
 
     // The simulated desktop only when asked for: a start without a display
     // (over ssh, say) must not arrange a desktop that does not exist. The

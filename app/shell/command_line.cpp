@@ -5,10 +5,31 @@
 #include "app/shell/kavelo_url.h"
 #include "app/shell/listing.h"
 #include "app/shell/monitor_setups.h"
+#include "core/text.h"
 
 #include <algorithm>
 
 namespace kavelo {
+
+namespace {
+
+// The value each mode takes, as the usage names it.
+std::string_view valueName(std::string_view flag)
+{
+    static constexpr std::pair<std::string_view, std::string_view> names[] = {
+        {"--render", "DIR"},        {"--snap", "TARGET"},           {"--save", "NAME"},
+        {"--restore", "NAME"},      {"--tabs-test", "ANY"},         {"--self-test", "ANY"},
+        {"--switcher-test", "STEPS"}, {"--arrange-test", "MODE"},   {"--key-names", "LAYOUT"},
+        {"--swipe-test", "FINGERS"}, {"--nopeek-test", "SECONDS"},  {"--tidy", "LAYOUT"},
+        {"--switch", "NAME"},
+    };
+    for (const auto& [name, value] : names)
+        if (name == flag)
+            return value;
+    return "VALUE";
+}
+
+} // namespace
 
 CommandLine CommandLine::from(int argc, const char* const* argv)
 {
@@ -72,6 +93,31 @@ std::vector<std::string> CommandLine::urls() const
         if (KaveloUrls::looksLikeUrl(argument))
             urls.push_back(argument);
     return urls;
+}
+
+std::optional<std::string> CommandLine::problem() const
+{
+    if (isHelp() || isList() || mode())
+        return std::nullopt;
+    for (std::size_t i = 0; i < arguments_.size(); ++i) {
+        const std::string& argument = arguments_[i];
+        // Each takes the next word, whatever it says.
+        if (argument == "--show" || argument == sessionOption || argument == "-" + std::string(sessionOption)) {
+            ++i;
+            continue;
+        }
+        if (KaveloUrls::looksLikeUrl(argument))
+            continue;
+        if (std::find(modes.begin(), modes.end(), argument) != modes.end())
+            return argument + " takes one value and nothing else: kavelo " + argument + " " +
+                   std::string(valueName(argument));
+        if (argument == "--help" || argument == "-h")
+            return argument + " takes nothing else: kavelo " + argument;
+        if (argument.size() > 1 && argument.starts_with('-'))
+            return "unknown option " + text::quoted(argument) + "; see kavelo --help";
+        return "unexpected argument " + text::quoted(argument) + "; see kavelo --help";
+    }
+    return std::nullopt;
 }
 
 bool CommandLine::listAndExit(AppDelegate& delegate) const

@@ -7,6 +7,7 @@
 #include "app/workflows/browser_tabs.h"
 #include "app/shell/monitor_setups.h"
 #include "app/switcher/switcher_controller.h"
+#include "core/raw_value.h"
 #include "core/snap.h"
 #include "core/text.h"
 #include "core/workflow_plan.h"
@@ -111,6 +112,29 @@ void CommandModes::exit(int status)
     delegate_.exitProcess(status);
 }
 
+void CommandModes::refuse(const std::string& message)
+{
+    delegate_.err() << "kavelo: " << message << '\n';
+    delegate_.err().flush();
+    exit(2);
+}
+
+std::string CommandModes::noWorkflow(const std::string& name) const
+{
+    std::vector<std::string> names;
+    for (const Workspace& workspace : delegate_.workflows().store().named())
+        names.push_back(text::quoted(workspace.name));
+    std::string message = "no workflow named " + text::quoted(name);
+    if (names.empty())
+        return message + "; none is saved yet";
+    if (names.size() > namedWorkflows) {
+        const std::size_t more = names.size() - namedWorkflows;
+        names.resize(namedWorkflows);
+        names.push_back("one of " + std::to_string(more) + " more");
+    }
+    return message + "; use " + choiceList(names);
+}
+
 std::optional<std::string> CommandModes::variable(std::string_view name) const { return delegate_.variable(name); }
 
 // --- Modes that end at once ---
@@ -119,23 +143,23 @@ void CommandModes::snap(const std::string& value)
 {
     const auto target = Snap_from(value);
     if (!target)
-        return exit(2);
+        return refuse("unknown snap target " + text::quoted(value) + "; use " + caseChoices(allSnaps));
     WindowActions::snapFocused(delegate_.desktop(), *target);
     exit(0);
 }
 
 void CommandModes::save(const std::string& value)
 {
-    // A blank name would be stored as a file named ".json".
-    if (std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isspace(c); }))
-        return exit(2);
+    // A blank name would be stored as a file named ".json", a line break
+    // would never list as itself.
+    if (const auto problem = WorkspaceStore::nameProblem(value))
+        return refuse("cannot save " + text::quoted(value) + ": " + *problem);
     const Workspace workspace = WindowActions::capture(delegate_.desktop(), value,
                                                        MonitorSetups::currentDisplays(delegate_.platform().displays));
     try {
         delegate_.workflows().store().save(workspace);
     } catch (const WorkspaceSaveError& error) {
-        delegate_.err() << "kavelo: cannot save \"" << text::printable(value) << "\": " << text::printable(error.what())
-                        << '\n';
+        delegate_.err() << "kavelo: cannot save " << text::quoted(value) << ": " << text::printable(error.what()) << '\n';
         delegate_.err().flush();
         return exit(1);
     }
@@ -146,7 +170,7 @@ void CommandModes::restore(const std::string& value)
 {
     const auto workspace = delegate_.workflows().store().load(value);
     if (!workspace)
-        return exit(2);
+        return refuse(noWorkflow(value));
     line("moved " + std::to_string(WindowActions::restore(delegate_.desktop(), *workspace)));
     exit(0);
 }
@@ -155,7 +179,7 @@ void CommandModes::tidy(const std::string& value)
 {
     const auto layout = TidyLayout_from(value);
     if (!layout)
-        return exit(2);
+        return refuse("unknown layout " + text::quoted(value) + "; use " + caseChoices(allTidyLayouts));
     WindowActions::Moves moves;
     const auto memory = WindowActions::tidy(delegate_.desktop(), *layout, variable(onlyAppVariable), &moves);
     // The windows that went, not those sent: a refusal is no tidy.
@@ -198,7 +222,7 @@ void CommandModes::keyNames(const std::string& value)
 void CommandModes::switchTo(const std::string& value)
 {
     if (!delegate_.workflows().store().load(value))
-        return exit(2);
+        return refuse(noWorkflow(value));
     delegate_.workflows().switchTo(value, [this](int placed) {
         line("moved " + std::to_string(placed));
         exit(0);
@@ -223,7 +247,7 @@ void CommandModes::tabsTest(const std::string&)
         delegate_.workflows().store().save(workspace);
     } catch (const WorkspaceSaveError& error) {
         // Switching would find nothing and never finish.
-        delegate_.err() << "kavelo: cannot store the test workflow: " << error.what() << '\n';
+        delegate_.err() << "kavelo: cannot store the test workflow: " << text::printable(error.what()) << '\n';
         delegate_.err().flush();
         return exit(1);
     }
@@ -277,7 +301,7 @@ void CommandModes::arrangeTest(const std::string& value)
 {
     const auto mode = ArrangeMode_from(value);
     if (!mode)
-        return exit(2);
+        return refuse("unknown arrange mode " + text::quoted(value) + "; use " + caseChoices(allArrangeModes));
     ArrangeEngine& engine = delegate_.replaceArrange();
     engine.onlyApp = variable(onlyAppVariable);
     engine.testMode = *mode;

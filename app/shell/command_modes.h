@@ -47,6 +47,8 @@ public:
     static constexpr double noPeekSeconds = 4.0;
     static constexpr double tabsFirstWait = 2.5;
     static constexpr double tabsSecondWait = 2.0;
+    // Workflows a refusal names before it only counts the rest.
+    static constexpr std::size_t namedWorkflows = 8;
 
     static constexpr std::string_view tabsBrowser = "com.google.Chrome";
     static constexpr std::string_view tabsAddress = "https://example.com/?kavelo-test";
@@ -88,6 +90,10 @@ public:
 private:
     void line(const std::string& text);
     void exit(int status);
+    // A value the mode cannot use: one line on standard error, status 2.
+    void refuse(const std::string& message);
+    // Names the workflows there are.
+    std::string noWorkflow(const std::string& name) const;
     std::optional<std::string> variable(std::string_view name) const;
     void arrangeStep(ArrangeEngine& engine, const std::string& step);
     void tabsRound(int round);

@@ -94,9 +94,6 @@ std::string_view trimmedSlashes(std::string_view s)
     return s;
 }
 
-// What the user wrote, echoed so that no character of it acts on the terminal.
-std::string inQuotes(std::string_view s) { return "\"" + text::printable(s) + "\""; }
-
 } // namespace
 
 std::string_view rawValue(UrlVerb verb)
@@ -184,24 +181,24 @@ std::optional<std::string> problem(std::string_view text, const std::function<bo
     const std::string in = " in " + text::printable(text);
     const auto verb = UrlVerb_from(url.verb);
     if (!verb)
-        return "unknown verb " + inQuotes(url.verb) + in;
+        return "unknown verb " + text::quoted(url.verb) + in;
     const auto found = action(text);
     switch (*verb) {
     case UrlVerb::run:
         if (!found)
-            return "unknown command " + inQuotes(url.argument) + in;
+            return "unknown command " + text::quoted(url.argument) + in;
         return std::nullopt;
     case UrlVerb::switchTo:
         if (url.argument.empty() || !workflowExists || !workflowExists(url.argument))
-            return "no workflow named " + inQuotes(url.argument) + in;
+            return "no workflow named " + text::quoted(url.argument) + in;
         return std::nullopt;
     case UrlVerb::mode:
         if (!found)
-            return "unknown mode " + inQuotes(url.argument) + in;
+            return "unknown mode " + text::quoted(url.argument) + in;
         return std::nullopt;
     case UrlVerb::layout:
         if (!found)
-            return "unknown layout " + inQuotes(url.argument) + in;
+            return "unknown layout " + text::quoted(url.argument) + in;
         return std::nullopt;
     }
     return std::nullopt;

@@ -55,9 +55,10 @@ protected:
         more.emplace(CommandModesOnlyApp, std::nullopt);
         return more;
     }
-    ProgramRun kavelo(std::vector<std::string> arguments, std::map<std::string, std::optional<std::string>> more = {})
+    ProgramRun kavelo(std::vector<std::string> arguments, std::map<std::string, std::optional<std::string>> more = {},
+                      double timeoutSeconds = 20)
     {
-        return runProgram(KAVELO_BINARY, arguments, environment(std::move(more)));
+        return runProgram(KAVELO_BINARY, arguments, environment(std::move(more)), timeoutSeconds);
     }
 
     static constexpr const char* CommandModesOnlyApp = "KAVELO_ONLY_APP";
@@ -102,9 +103,6 @@ TEST_F(CommandLineProcess, SnapTidySaveRestore)
     run = kavelo({"--tidy", "rows"});
     EXPECT_EQ(run.out, "tidied 2\n");
     EXPECT_NE(reload().window(doc)->frame, saved);
-    run = kavelo({"--tidy", "Grid"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
 
     run = kavelo({"--restore", "Desk"});
     EXPECT_EQ(run.out, "moved 2\n");
@@ -112,7 +110,8 @@ TEST_F(CommandLineProcess, SnapTidySaveRestore)
     EXPECT_EQ(reload().window(doc)->frame, saved);
     run = kavelo({"--restore", "Nowhere"});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "kavelo: no workflow named \"Nowhere\"; use \"Desk\"\n");
 
     run = kavelo({"--switch", "Desk"});
     EXPECT_EQ(run.out, "moved 2\n");
@@ -158,6 +157,33 @@ TEST_F(CommandLineProcess, HelpPrintsEveryModeAndStartsNothing)
     }
     // A mode's value is only a value.
     EXPECT_EQ(kavelo({"--tidy", "-h"}).status, 2);
+}
+
+TEST_F(CommandLineProcess, WhatIsNotUnderstoodIsNamedInOneLineAndNothingStarts)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "unknown option \"--bogus\"; see kavelo --help"},
+        {{"kavelo://run/tidy", "-x\x1b[2J"}, "unknown option \"-x\\x1b[2J\"; see kavelo --help"},
+        {{"tidy"}, "unexpected argument \"tidy\"; see kavelo --help"},
+        {{"--tidy"}, "--tidy takes one value and nothing else: kavelo --tidy LAYOUT"},
+        {{"--snap", "left", "now"}, "--snap takes one value and nothing else: kavelo --snap TARGET"},
+        {{"--show", "panel", "--help"}, "--help takes nothing else: kavelo --help"},
+        {{"--tidy", "Grid"}, "unknown layout \"Grid\"; use grid, columns, rows, focus or custom"},
+        {{"--snap", "nowhere"},
+         "unknown snap target \"nowhere\"; use left, right, top, bottom, leftThird, centerThird, rightThird, "
+         "maximize or center"},
+        {{"--arrange-test", "Strip"}, "unknown arrange mode \"Strip\"; use off, auto or strip"},
+        {{"--restore", "nosuch"}, "no workflow named \"nosuch\"; none is saved yet"},
+        {{"--switch", "nosuch"}, "no workflow named \"nosuch\"; none is saved yet"},
+        {{"--save", " "}, "cannot save \" \": A workflow needs a name."},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const auto run = kavelo(arguments, {}, 5);
+        EXPECT_EQ(run.status, 2) << arguments.front() << (run.status < 0 ? ": still running after 5 s" : "");
+        EXPECT_EQ(run.err, "kavelo: " + message + "\n") << arguments.front();
+        EXPECT_EQ(run.out, "") << arguments.front();
+    }
+    EXPECT_FALSE(std::filesystem::exists(home.paths().logs / "engine.log")) << "an instance started";
 }
 
 TEST_F(CommandLineProcess, TimedModesEndOnTheirOwn)

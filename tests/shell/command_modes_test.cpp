@@ -38,6 +38,14 @@ TEST(CommandLineSelection, ExactlyAFlagAndAValueSelectAMode)
     EXPECT_EQ(CommandLine(Args{"kavelo://run/tidy", "-x", "kavelo:oops", "http://a/b"}).urls(),
               (Args{"kavelo://run/tidy", "kavelo:oops", "http://a/b"}));
     EXPECT_TRUE(CommandLine(Args{"--tidy", "kavelo://run/tidy"}).urls().empty());
+
+    // What makes sense starts; the session manager's restart is a normal
+    // start, and so is a "--show" without its screen.
+    for (const Args& good : {Args{}, Args{"-session", "10ab"}, Args{"--show"}, Args{"--show", "-x"},
+                             Args{"--tidy", "-h"}, Args{"--bogus", "--list"}, Args{"kavelo://x", "kavelo:y"}})
+        EXPECT_EQ(CommandLine(good).problem(), std::nullopt) << good.size();
+    EXPECT_TRUE(CommandLine(Args{"--show"}).isNormalStart());
+    EXPECT_FALSE(CommandLine(Args{"--show", "panel"}).isNormalStart());
 }
 
 TEST(CommandLineSelection, NumbersCountOnlyWhenFiniteAndWhole)
@@ -174,6 +182,7 @@ TEST_F(CommandLineModes, SaveRefusesABlankNameAndReportsAFailedStore)
     populate();
     start({"--save", "  "});
     EXPECT_EQ(exits, std::vector<int>{2});
+    err.str("");
 
     // The store's folder cannot be made: a file stands in its place.
     const auto folder = Workflows::folder(home.paths());
