@@ -366,7 +366,7 @@ void CommandModes::swipeTest(const std::string& value)
     // Which devices can swipe, so a user can tell a missing device from a
     // desktop that sends no gestures.
     for (const std::string& name : platform.multitouch.devices())
-        line("device: " + name);
+        line("device: " + text::printable(name));
     timers_.push_back(platform.scheduler.after(swipeSeconds, [this] { exit(0); }));
 }
 

@@ -1,6 +1,7 @@
 #include "app/shell/listing.h"
 
 #include "app/services/window_catalog.h"
+#include "core/text.h"
 
 #include <algorithm>
 
@@ -15,7 +16,7 @@ std::string text(const Facts& facts)
     out += "displays=" + facts.displays + "\n";
     const std::size_t shown = std::min(facts.windows.size(), windowLines);
     for (std::size_t i = 0; i < shown; ++i)
-        out += std::string(rawValue(facts.windows[i].state)) + " " + facts.windows[i].appName + "\n";
+        out += std::string(rawValue(facts.windows[i].state)) + " " + text::printable(facts.windows[i].appName) + "\n";
     return out;
 }
 

@@ -2,7 +2,9 @@
 
 // "--list": what the program sees, for support and scripts. The
 // permissions, the monitor-setup fingerprint and the front windows, one
-// line each, in a form scripts can split on blanks.
+// line each, in a form scripts can split on blanks. Names are other
+// programs' text: escaped, so that none of them acts on the terminal or
+// starts a line of its own.
 
 #include "app/services/desktop.h"
 #include "core/window_entry.h"

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -86,8 +87,14 @@ protected:
 
 } // namespace
 
-TEST_F(UrlForwardX11, ListingSeesTheThreeClients)
+TEST_F(UrlForwardX11, ListingSeesTheClientsAndEscapesTheirNames)
 {
+    // A class that would clear and colour the terminal and forge a line.
+    const std::string hostile = "\x1b[2J\x1b[31mRed\nvisible Fake\xe2\x80\xae";
+    const pid_t client = session.launch({KAVELO_X11_TEST_CLIENT, "--class", hostile});
+    ASSERT_TRUE(waitFor([&] { return !session.windowsOfClass(hostile).empty(); }, 10s))
+        << "the test client's window never came; client " << (::kill(client, 0) == 0 ? "alive" : "gone");
+
     const auto run = kavelo({"--list"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
@@ -95,12 +102,16 @@ TEST_F(UrlForwardX11, ListingSeesTheThreeClients)
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
-    ASSERT_EQ(lines.size(), 5u) << run.out;
+    ASSERT_EQ(lines.size(), 6u) << run.out;
     EXPECT_TRUE(lines[0].starts_with("accessibility=true screenRecording=")) << lines[0];
-    EXPECT_TRUE(lines[0].ends_with(" windows=3")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(" windows=4")) << lines[0];
     EXPECT_TRUE(lines[1].starts_with("displays="));
-    for (int i = 2; i < 5; ++i)
+    for (int i = 2; i < 6; ++i)
         EXPECT_TRUE(lines[i].starts_with("visible ")) << lines[i];
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "visible \\x1b[2J\\x1b[31mRed\\nvisible Fake\\u202e"),
+              lines.end())
+        << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(UrlForwardX11, TabsTestTakesItsUnavailablePath)
