@@ -16,6 +16,7 @@
 #include "app/shell/command_line.h"
 #include "app/shell/qt/qt_shell_views.h"
 #include "app/shell/instance_server.h"
+#include "app/shell/kavelo_url.h"
 #include "app/shell/qt/status_item_qt.h"
 #include "app/shell/single_instance.h"
 #include "app/shell/url_forwarding.h"
@@ -205,6 +206,13 @@ int main(int argc, char** argv)
                     return delegate.defaults().changes() != before;
                 },
             .save = [&delegate] { return delegate.saveSettings(); },
+            // A client that writes to the socket itself hears what the
+            // command line would have said.
+            .problem =
+                [&delegate](const std::string& url) {
+                    const WorkspaceStore& store = delegate.workflows().store();
+                    return KaveloUrls::problem(url, [&store](std::string_view name) { return store.load(name).has_value(); });
+                },
         });
 
     // The launch runs inside the loop, so that it may end it.

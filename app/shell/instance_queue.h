@@ -30,6 +30,7 @@ public:
     using Ticket = std::uint64_t;
 
     static constexpr std::size_t maxActions = 512;
+    static_assert(maxActions >= 2 * InstanceRequest::maxUrls);
     static constexpr std::size_t maxBytes = std::size_t(4) << 20;
 
     // The request's actions queued, and its ticket; none, and nothing

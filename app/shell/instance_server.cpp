@@ -161,6 +161,8 @@ void InstanceServer::received(std::uint64_t id, std::string_view line)
         return answer(id, std::string("not a request"));
     if (stopped_)
         return answer(id, std::string(quitting));
+    if (auto refused = refusal(*request))
+        return answer(id, std::move(refused));
     const InstanceQueue::Ticket first = queue_.added() + 1;
     const auto ticket = queue_.add(*request);
     if (!ticket)
@@ -169,6 +171,27 @@ void InstanceServer::received(std::uint64_t id, std::string_view line)
     client.last = *ticket;
     answerSettled();
     schedule();
+}
+
+std::optional<std::string> InstanceServer::refusal(const InstanceRequest& request) const
+{
+    if (request.urls.size() > InstanceRequest::maxUrls)
+        return "a request carries at most " + std::to_string(InstanceRequest::maxUrls) + " URLs, and this one has " +
+               std::to_string(request.urls.size());
+    if (!program_.problem)
+        return std::nullopt;
+    std::optional<std::string> first;
+    std::size_t more = 0;
+    for (const std::string& url : request.urls)
+        if (auto problem = program_.problem(url)) {
+            if (first)
+                ++more;
+            else
+                first = std::move(problem);
+        }
+    if (first && more > 0)
+        *first += " (and " + std::to_string(more) + " more)";
+    return first;
 }
 
 void InstanceServer::schedule()

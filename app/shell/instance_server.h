@@ -7,9 +7,11 @@
 // `InstanceQueue`; its actions run one per turn of the loop (so a quit or a
 // timer always gets its turn), and the client hears only once its work is
 // done: "{"ok":true}", or {"error": why} when it could not be done or its
-// settings could not be saved. A request that does not fit the queue is
-// answered at once as refused, and so is everything that waits when the
-// program quits.
+// settings could not be saved. A request with a URL the program cannot act
+// on is refused whole at once, naming it as the command line would; one with
+// more URLs than a request may carry is refused as too long, and one that
+// does not fit the queue now as busy; everything that waits when the program
+// quits is told so.
 
 #include "app/platform/handle.h"
 #include "app/platform/readable_watch.h"
@@ -34,6 +36,8 @@ public:
         std::function<bool(const InstanceAction&)> run;
         // Stores the changed settings; why they could not be, if so.
         std::function<std::optional<std::string>()> save;
+        // What is wrong with a URL, as one line; none when it can be done.
+        std::function<std::optional<std::string>(const std::string& url)> problem;
     };
 
     InstanceServer(Scheduler& scheduler, ReadableWatch watch, Program program);
@@ -74,6 +78,7 @@ private:
     void accept();
     void read(std::uint64_t id);
     void received(std::uint64_t id, std::string_view line);
+    std::optional<std::string> refusal(const InstanceRequest& request) const;
     void answer(std::uint64_t id, const std::optional<std::string>& error);
     void schedule();
     void runNext();

@@ -305,7 +305,7 @@ std::vector<InstanceRequest> InstanceRequest::opening(const std::vector<std::str
     InstanceRequest current{.kind = Kind::open};
     for (const std::string& url : urls) {
         current.urls.push_back(url);
-        if (current.urls.size() > 1 && current.encode().size() > maxLine) {
+        if (current.urls.size() > maxUrls || (current.urls.size() > 1 && current.encode().size() > maxLine)) {
             current.urls.pop_back();
             requests.push_back(std::move(current));
             current = InstanceRequest{.kind = Kind::open, .urls = {url}};

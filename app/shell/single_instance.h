@@ -74,11 +74,15 @@ struct InstanceRequest {
     friend bool operator==(const InstanceRequest&, const InstanceRequest&) = default;
 
     static constexpr std::size_t maxLine = 64 * 1024;
+    // URLs one request may carry: a full request fits the instance's queue
+    // beside others, so only a busy instance ever turns one away.
+    static constexpr std::size_t maxUrls = 128;
     // `{"request":"reopen"}`, or `{"request":"open","urls":[...]}` with at
     // least one text: exactly those members, nothing else.
     static std::optional<InstanceRequest> decode(std::string_view line);
     std::string encode() const;
-    // Open requests of `urls` in order, each encoding within `maxLine`.
+    // Open requests of `urls` in order, each encoding within `maxLine` and
+    // carrying at most `maxUrls`.
     static std::vector<InstanceRequest> opening(const std::vector<std::string>& urls);
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/platform/sim/sim_desktop.h"
 #include "app/shell/command_line.h"
+#include "app/shell/single_instance.h"
 #include "app/workflows/workflows.h"
 #include "core/workspace_store.h"
 #include "services/temp_home.h"
@@ -60,6 +61,17 @@ protected:
     {
         return runProgram(KAVELO_BINARY, arguments, environment(std::move(more)), timeoutSeconds);
     }
+
+    // The running instance, once it listens; its process id.
+    int startInstance()
+    {
+        const int instance = startProgram(KAVELO_BINARY, {}, environment());
+        for (int i = 0; i < 1000 && !std::filesystem::exists(socket()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(std::filesystem::exists(socket())) << "the instance never listened";
+        return instance;
+    }
+    std::filesystem::path socket() const { return runtime / "kavelo" / "sim.socket"; }
 
     static constexpr const char* CommandModesOnlyApp = "KAVELO_ONLY_APP";
     TempHome home;
@@ -209,11 +221,7 @@ TEST_F(CommandLineProcess, BadUrlsAloneStartNothing)
 
 TEST_F(CommandLineProcess, UrlsReachTheRunningInstanceInOrder)
 {
-    const int instance = startProgram(KAVELO_BINARY, {}, environment());
-    const auto socket = runtime / "kavelo" / "sim.socket";
-    for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(std::filesystem::exists(socket));
+    const int instance = startInstance();
 
     auto run = kavelo({"kavelo://run/snapLeft", "kavelo://run/tidyy", "kavelo://run/snapRight"});
     EXPECT_EQ(run.err, "kavelo: unknown command \"tidyy\" in kavelo://run/tidyy\n");
@@ -223,6 +231,38 @@ TEST_F(CommandLineProcess, UrlsReachTheRunningInstanceInOrder)
     EXPECT_EQ(run.status, 0);
     // Let the instance act before it is asked to end.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(stopProgram(instance), 0);
+    EXPECT_GE(reload().window(doc)->frame.origin.x, 700) << "snapRight came last";
+}
+
+TEST_F(CommandLineProcess, TheInstanceNamesWhatItCannotDoAndALongCommandLineGetsThrough)
+{
+    const int instance = startInstance();
+    // Straight to the socket, past the command line's own checks.
+    const std::pair<std::string, std::string> refused[] = {
+        {"kavelo://bogus/x", "unknown verb \"bogus\" in kavelo://bogus/x"},
+        {"http://example.com/", "not a kavelo URL: http://example.com/"},
+        {"kavelo://switch/Nowhere", "no workflow named \"Nowhere\" in kavelo://switch/Nowhere"},
+    };
+    const auto send = [&](std::vector<std::string> urls) {
+        const auto answer =
+            sendToRunningInstance(socket(), InstanceRequest{.kind = InstanceRequest::Kind::open, .urls = urls});
+        return answer ? answerError(*answer) : "no answer";
+    };
+    for (const auto& [url, error] : refused)
+        EXPECT_EQ(send({url}), error);
+    // More than the instance takes at once can never fit: said so, not "busy".
+    const auto tooMany = send(std::vector<std::string>(600, "kavelo://run/snapLeft"));
+    ASSERT_TRUE(tooMany);
+    EXPECT_EQ(tooMany->find("try again"), std::string::npos) << *tooMany;
+    EXPECT_NE(tooMany->find("at most"), std::string::npos) << *tooMany;
+
+    // The command line splits what it is given: every URL is done, in order.
+    std::vector<std::string> urls(600, "kavelo://run/snapLeft");
+    urls.back() = "kavelo://run/snapRight";
+    const auto run = kavelo(urls);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
     EXPECT_EQ(stopProgram(instance), 0);
     EXPECT_GE(reload().window(doc)->frame.origin.x, 700) << "snapRight came last";
 }
