@@ -28,9 +28,18 @@ void UserDefaults::deferWrites(Scheduler& scheduler, Seconds delay)
     delay_ = delay;
 }
 
+void UserDefaults::keepInMemory()
+{
+    inMemory_ = true;
+    pending_.cancel();
+    unwritten_ = false;
+}
+
 void UserDefaults::changed()
 {
     ++changes_;
+    if (inMemory_)
+        return;
     unwritten_ = true;
     if (!scheduler_) {
         write();

@@ -73,6 +73,9 @@ public:
 
     // Changes are written `delay` seconds after the first one not yet written.
     void deferWrites(Scheduler& scheduler, Seconds delay);
+    // From now on changes stay in memory and the file is never written:
+    // it belongs to another process.
+    void keepInMemory();
     // Writes what waits now; the outcome of the last write.
     std::error_code flush();
     bool hasUnwritten() const { return unwritten_; }
@@ -103,6 +106,7 @@ private:
     Seconds delay_{0};
     Handle pending_;
     bool unwritten_ = false;
+    bool inMemory_ = false;
     std::uint64_t changes_ = 0;
 };
 

@@ -228,6 +228,9 @@ void AppDelegate::applyKeys()
 
 void AppDelegate::reclaimKeys()
 {
+    // The keys are the running Kavelo's, whatever page a preview shows.
+    if (previewing_)
+        return;
     switcher_.dropClaim();
     applyKeys();
 }

@@ -91,7 +91,14 @@ void AppDelegate::applicationDidFinishLaunching()
     // 4. A command-line mode ends the process itself.
     if (commandLine_.runCommandAndExit(*this))
         return;
-    // 5. The preview runs without the restart watcher.
+    // A preview shows its screen and nothing more: beside a running Kavelo
+    // it must not take that one's keys, add a second tray icon, arrange the
+    // windows or write the files that one keeps.
+    if (commandLine_.isPreview()) {
+        launchPreview(*commandLine_.showValue());
+        return;
+    }
+    // 5. A "--show" without its screen runs without the restart watcher.
     if (!commandLine_.isShow())
         watchdog_.start();
     // 6. Wake: the desktop's own word, and the session manager's.
@@ -102,12 +109,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // 8.
     updates();
     // 9.
-    overview_.showPermissions = weakly([this] { showSettings(SettingsTab::permissions); });
-    overview_.loadWorkflows = weakly([this] {
-        workflows_.reload();
-        return workflows_.items();
-    });
-    overview_.switchWorkflow = weakly([this](const std::string& name) { workflows_.switchTo(name); });
+    connectOverview();
     overview_.log = weakly([this](const std::string& line) { watchdog_.log(line); });
     switcher_.log = weakly([this](std::string_view line) { watchdog_.log(line); });
     recentWindows_.start();
@@ -174,19 +176,27 @@ void AppDelegate::applicationDidFinishLaunching()
             .displaysChanged = weakly([this] { arrange().displaysChanged(); }),
         });
     displays_->start();
-    // 23. The preview, or the welcome on first run.
-    if (commandLine_.isShow()) {
-        if (const auto value = commandLine_.showValue()) {
-            showPreview(*value);
-            return;
-        }
-    }
+    // 23. The welcome on first run.
     if (!defaults_.boolean(welcomedKey).value_or(false))
         showWelcome();
 }
 
-void AppDelegate::showPreview(const std::string& value)
+void AppDelegate::connectOverview()
 {
+    overview_.showPermissions = weakly([this] { showSettings(SettingsTab::permissions); });
+    overview_.loadWorkflows = weakly([this] {
+        workflows_.reload();
+        return workflows_.items();
+    });
+    overview_.switchWorkflow = weakly([this](const std::string& name) { workflows_.switchTo(name); });
+}
+
+void AppDelegate::launchPreview(const std::string& value)
+{
+    previewing_ = true;
+    defaults_.keepInMemory();
+    connectOverview();
+    workflows_.launcher = &environment_.launcher;
     if (value == "overview") {
         overview_.show();
     } else if (value == "switcher") {
@@ -195,7 +205,8 @@ void AppDelegate::showPreview(const std::string& value)
     } else if (value == "welcome") {
         showWelcome();
     } else if (value == "panel") {
-        togglePopover();
+        // Under the pointer: the tray's icon is the running Kavelo's.
+        popover_.open(std::nullopt, panelView());
     } else {
         showSettings(SettingsTab_from(value).value_or(SettingsTab::general));
     }
@@ -220,7 +231,10 @@ void AppDelegate::terminate()
         return;
     terminated_ = true;
     closePopover();
-    applicationWillTerminate();
+    // A preview started nothing to stop; the running marker and the log
+    // are the running Kavelo's.
+    if (!previewing_)
+        applicationWillTerminate();
     if (environment_.exit)
         environment_.exit(0);
 }

@@ -219,6 +219,7 @@ public:
     NoPeek& noPeek() { return noPeek_; }
     CleanSpace& cleanSpace() { return cleanSpace_; }
     bool isLaunched() const { return launched_; }
+    bool isPreviewing() const { return previewing_; }
     bool hasTerminated() const { return terminated_; }
 
 private:
@@ -239,7 +240,9 @@ private:
         };
     }
 
-    void showPreview(const std::string& value);
+    // "--show": the screen, for `previewSeconds`, and nothing else of the launch.
+    void launchPreview(const std::string& value);
+    void connectOverview();
     void settingsUnsaved(std::error_code error);
     ShellWindows& shellWindows();
     std::string currentDisplays() const;
@@ -297,6 +300,7 @@ private:
     Handle previewShow_;
     Handle previewEnd_;
     bool launched_ = false;
+    bool previewing_ = false;
     bool terminated_ = false;
     // Last, so that it expires first.
     Liveness liveness_;

@@ -136,8 +136,18 @@ TEST_F(AppDelegateTest, EachPreviewShowsItsScreen)
         if (value != "welcome") {
             EXPECT_TRUE(!views.windows || views.windows->welcomes == 0) << "the welcome check is skipped";
         }
+        // Beside a running Kavelo: none of its keys, no second icon, no
+        // engine, nothing written to its files, also when the preview quits.
+        delegate->reclaimKeys();
+        EXPECT_TRUE(sim.registeredHotKeys().empty());
+        EXPECT_FALSE(delegate->item());
+        EXPECT_FALSE(delegate->arrange().isStarted());
+        delegate->preferences().setArrangeMode(ArrangeMode::strip);
         scheduler.advance(AppDelegate::previewSeconds);
         EXPECT_EQ(exits, std::vector<int>{0});
+        delegate->terminate();
+        EXPECT_TRUE(logLines().empty());
+        EXPECT_FALSE(std::filesystem::exists(delegate->defaults().file()));
     }
 }
 

@@ -116,13 +116,15 @@ protected:
     WindowID doc = 0;
 };
 
-TEST_F(CommandLineModes, AnUnknownFlagOrAShowLaunchesNormally)
+TEST_F(CommandLineModes, AnUnknownFlagLaunchesNormallyAShowOnlyItsScreen)
 {
+    // The program refuses the flag before it makes a delegate.
     start({"--frobnicate", "x"});
     EXPECT_TRUE(exits.empty());
     EXPECT_TRUE(delegate->mouse());
     start({"--show", "x"});
-    EXPECT_TRUE(delegate->mouse());
+    EXPECT_FALSE(delegate->mouse());
+    EXPECT_TRUE(delegate->isPreviewing());
 }
 
 TEST_F(CommandLineModes, ListPrintsAndEndsBeforeAnythingElse)

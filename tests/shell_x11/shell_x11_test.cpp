@@ -23,6 +23,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
+const std::vector<std::string> trayer{"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                      "request", "--height", "28", "--SetDockType", "true",
+                                      "--SetPartialStrut", "false", "--transparent", "false"};
+
 // Classic virtual key codes, turned into the server's by the backend.
 constexpr std::uint16_t controlKey = 59, optionKey = 58, leftArrow = 123;
 
@@ -145,9 +149,6 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     startKavelo();
     EXPECT_TRUE(kaveloWindows(true).empty()) << "no tray yet";
 
-    const std::vector<std::string> trayer{"trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                          "request", "--height", "28", "--SetDockType", "true",
-                                          "--SetPartialStrut", "false", "--transparent", "false"};
     const pid_t tray = launch(trayer);
     ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon never docked";
     // Docking ends with the tray placing the icon.
@@ -170,6 +171,37 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).empty(); }, 5s));
     launch(trayer);
     EXPECT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon came not back";
+}
+
+TEST_F(ShellX11, APreviewBesideTheRunningKaveloTakesNoKeysAddsNoTrayIconAndWritesNothingOfIts)
+{
+    writeDefaults(R"({"welcomed": true})");
+    launch(trayer);
+    startKavelo();
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).size() == 1; }, 10s)) << "the icon never docked";
+    const auto defaults = home->paths().userDefaults;
+    const auto written = std::filesystem::last_write_time(defaults);
+    const std::string before = log();
+
+    // The Shortcuts page, which asks for the keys when it shows.
+    const pid_t preview = launch({KAVELO_BINARY, "--show", "shortcuts"});
+    std::size_t mostIcons = 0;
+    bool shown = false;
+    int status = -1;
+    const bool done = test::waitFor(
+        [&] {
+            mostIcons = std::max(mostIcons, kaveloWindows(true).size());
+            shown = shown || !kaveloWindows(false).empty();
+            return ::waitpid(preview, &status, WNOHANG) == preview;
+        },
+        20s);
+    ASSERT_TRUE(done) << "the preview still runs after 20 s";
+    ended(preview);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(shown) << "the preview showed no window";
+    EXPECT_EQ(mostIcons, 1u) << "a second icon in the tray";
+    EXPECT_EQ(log(), before) << "the preview wrote into the running Kavelo's log";
+    EXPECT_EQ(std::filesystem::last_write_time(defaults), written) << "the preview wrote the settings";
 }
 
 } // namespace
