@@ -101,6 +101,11 @@ report()
         echo "== $tree: tests =="
         slowest_tests "$root/$tree"
     done
+    # A batch whose files clash is compiled again in parts: time lost.
+    if [ -n "$log" ] && [ -f "$log" ]; then
+        echo "== batches built in parts: $(grep -c 'do not build as one unit' "$log") =="
+        grep 'do not build as one unit' "$log" | cut -f2- | sed -e 's/^note: the files of //' -e 's/ do not.*//' -e 's/^/  /'
+    fi
 }
 
 # Prefixes every line with the seconds since the run began.
