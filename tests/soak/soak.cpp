@@ -3,8 +3,13 @@
 // closed, moved, resized, minimized and brought back; 5 to 60 alive) and
 // Kavelo's own actions mixed in every few seconds (arrange modes, strip
 // keys, tidy and undo, layouts, the switcher, the overview, monitor
-// changes), all as a user makes them: keys through XTest, URLs through a
-// second `kavelo`.
+// changes), all as a user makes them: keys through XTest, URLs handed to
+// the running instance as a second `kavelo` hands them (a quarter through
+// a second `kavelo` itself).
+//
+// The churn keeps every window it moves or sizes on the screen and at
+// least the layout floor, so that a window found elsewhere is Kavelo's or
+// the window manager's doing.
 //
 // Its resident memory is sampled every 10 s, each time between two of its
 // actions (what an open panel holds while it is open is not growth). The
@@ -16,10 +21,24 @@
 // single minute's median flips with the panels opened last; ten minutes'
 // follow growth, not the panels and pictures of the moment.
 //
+// Every action is also a sample of how quickly the program answers: a
+// forwarded URL from the request to its answer, a key to the panel it
+// opens in view (the switcher's designed delay left out). Any sample over
+// `slowestAnswer` fails the run.
+//
+// Every memory sample also checks the windows: none under the layout floor
+// of its monitor while a layout mode is on, none mostly outside every
+// monitor (in a layout mode, one kept beside a monitor, within its height,
+// is the strip's or auto mode's). A failure names the window and who asked
+// for the configure that put it there.
+//
 //   kavelo_soak MINUTES [KAVELO]
 
 #include "app/platform/x11/x11_desktop.h"
+#include "app/shell/single_instance.h"
+#include "app/switcher/switcher_controller.h"
 #include "services/temp_home.h"
+#include "soak/server_watch.h"
 #include "support/memory_use.h"
 #include "support/running_kavelo.h"
 #include "support/x11_session.h"
@@ -36,6 +55,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -55,8 +75,20 @@ constexpr double stretch = 10;   // minutes; half of what follows the warm-up in
 constexpr auto sampleEvery = 10s;
 constexpr auto clientEventEvery = 100ms;
 constexpr auto quietBeforeSample = 1500ms;
-constexpr int fewestClients = 5;
+// KAVELO_SOAK_FEWEST raises it, to hold the churn among many windows.
+int fewestClients = 5;
 constexpr int mostClients = 60;
+constexpr double slowestAnswer = 250;   // ms
+constexpr auto panelTimeout = 2s;
+// The least a panel must be to count as the overview, as the switcher.
+constexpr Size overviewSize(800, 400);
+constexpr Size switcherSize(240, 100);
+// Past the layout floor, what a window's own size steps and the gap around
+// the usable area may take off it.
+constexpr double floorSlack = 4;
+// How far beside a monitor the strip and auto mode keep the windows out of
+// view.
+constexpr double besideSlack = 16;
 
 struct Sample {
     double seconds = 0;
@@ -126,17 +158,55 @@ bool alive(pid_t pid)
     return waitpid(pid, &status, WNOHANG) == 0;
 }
 
+double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+std::string rectText(const Rect& r)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "(%.0f, %.0f, %.0f × %.0f)", r.minX(), r.minY(), r.width(), r.height());
+    return text;
+}
+
+double area(const Rect& r) { return r.isNull() || r.isEmpty() ? 0 : r.width() * r.height(); }
+
+// The layout floor of a side: an eighth, at least 120 points, at most the side.
+double floorOf(double side) { return std::min(side, std::max(side / 8, 120.0)); }
+
+// How long each kind of request took to be answered, in ms.
+class Answers {
+public:
+    void add(const std::string& kind, double ms) { byKind_[kind].push_back(ms); }
+    // "kind: count, median, max" per kind.
+    void print() const
+    {
+        for (const auto& [kind, values] : byKind_) {
+            auto sorted = values;
+            std::sort(sorted.begin(), sorted.end());
+            std::printf("soak: %-28s %4zu samples, median %6.1f ms, max %7.1f ms, over %.0f ms: %zu\n", kind.c_str(),
+                        sorted.size(), sorted[sorted.size() / 2], sorted.back(), slowestAnswer,
+                        std::size_t(std::count_if(sorted.begin(), sorted.end(), [](double v) { return v > slowestAnswer; })));
+        }
+    }
+
+private:
+    std::map<std::string, std::vector<double>> byKind_;
+};
+
 class Soak {
 public:
-    Soak(test::X11Session& session, X11Desktop& x11, std::string kavelo)
-        : session_(session), x11_(x11), kavelo_(std::move(kavelo)), random_(20240611)
+    Soak(test::X11Session& session, X11Desktop& x11, soak::ServerWatch& watch, std::string kavelo,
+         std::filesystem::path socket)
+        : session_(session), x11_(x11), watch_(watch), kavelo_(std::move(kavelo)), socket_(std::move(socket)),
+          random_(20240611)
     {
     }
 
     void openClient()
     {
-        static const char* const programs[] = {"xterm", "xclock", "xeyes"};
-        clients_.push_back(session_.launch({programs[pick(3)]}));
+        // Each at least the layout floor from its start.
+        static const std::vector<std::string> programs[] = {
+            {"xterm"}, {"xclock", "-geometry", "300x300"}, {"xeyes", "-geometry", "320x200"}};
+        clients_.push_back(session_.launch(programs[pick(3)]));
     }
 
     // One event of the desktop's own life.
@@ -159,12 +229,26 @@ public:
             return;
         const xcb_window_t w = windows[std::size_t(pick(int(windows.size())))];
         xcb_connection_t* c = session_.connection();
-        if (roll < 65) {
-            const std::uint32_t at[] = {std::uint32_t(pick(1500)), std::uint32_t(pick(800))};
-            xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, at);
-        } else if (roll < 85) {
-            const std::uint32_t size[] = {std::uint32_t(120 + pick(900)), std::uint32_t(100 + pick(700))};
-            xcb_configure_window(c, w, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        if (roll < 85) {
+            // Moved, or sized and moved as needed, always whole on the
+            // screen: the client's corner leaves room for the decorations.
+            const auto frame = session_.frame(w);
+            const auto client = session_.clientArea(w);
+            if (!frame || !client)
+                return;
+            const double extraW = frame->width() - client->width(), extraH = frame->height() - client->height();
+            double width = client->width(), height = client->height();
+            if (roll >= 65) {
+                width = 260 + pick(740);
+                height = 160 + pick(640);
+            }
+            const int room = std::max(1, int(screen_.width() - width - extraW));
+            const int roomY = std::max(1, int(screen_.height() - height - extraH));
+            const std::uint32_t values[] = {std::uint32_t(pick(room)), std::uint32_t(int(extraH) + pick(roomY)),
+                                            std::uint32_t(width), std::uint32_t(height)};
+            const std::uint16_t mask = XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y |
+                                       (roll >= 65 ? XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT : 0);
+            xcb_configure_window(c, w, mask, values);
         } else if (roll < 93) {
             session_.iconify(w);
         } else {
@@ -188,8 +272,58 @@ public:
             url();
     }
 
+    // Whether every window stands as it should; names each that does not.
+    bool checkWindows(double seconds)
+    {
+        bool good = true;
+        const auto shows = monitorFrames();
+        for (const xcb_window_t w : managed()) {
+            xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(session_.connection(), w);
+            auto* attributes = xcb_get_window_attributes_reply(session_.connection(), cookie, nullptr);
+            const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            std::free(attributes);
+            const auto frame = session_.frame(w);
+            if (!viewable || !frame || frame->isEmpty())
+                continue;
+            const std::string name = session_.wmClass(w).value_or("?");
+            double inside = 0;
+            const Rect* home = &shows.front();
+            for (const Rect& m : shows) {
+                const double a = area(m.intersection(*frame));
+                inside += a;
+                if (a > area(home->intersection(*frame)))
+                    home = &m;
+            }
+            char id[16];
+            std::snprintf(id, sizeof id, "0x%x", w);
+            if (inside * 2 < area(*frame) && !(mode_ != "off" && beside(*frame, shows))) {
+                std::printf("soak: FAIL at %.0f s (mode %s): %s %s at %s is mostly outside every monitor; %s\n",
+                            seconds, mode_.c_str(), name.c_str(), id, rectText(*frame).c_str(),
+                            watch_.placedBy(w).c_str());
+                good = false;
+                continue;
+            }
+            if (mode_ == "off")
+                continue;
+            const Size floor(floorOf(home->width()), floorOf(home->height()));
+            const Size steps = session_.resizeIncrements(w);
+            if (frame->width() + floorSlack + steps.width < floor.width ||
+                frame->height() + floorSlack + steps.height < floor.height) {
+                std::printf("soak: FAIL at %.0f s (mode %s): %s %s at %s is under the floor (%.0f × %.0f) of its "
+                            "monitor %s; %s\n",
+                            seconds, mode_.c_str(), name.c_str(), id, rectText(*frame).c_str(), floor.width,
+                            floor.height, rectText(*home).c_str(), watch_.placedBy(w).c_str());
+                good = false;
+            }
+        }
+        return good;
+    }
+
     int clientCount() const { return int(clients_.size()); }
     int actions() const { return actions_; }
+    const Answers& answers() const { return answers_; }
+    // Samples over `slowestAnswer`, and panels that never came.
+    int slow() const { return slow_; }
 
 private:
     int pick(int below) { return below <= 1 ? 0 : std::uniform_int_distribution<int>(0, below - 1)(random_); }
@@ -201,6 +335,35 @@ private:
             for (auto w : session_.windowsOfClass(name))
                 out.push_back(w);
         return out;
+    }
+
+    std::vector<Rect> monitorFrames() const
+    {
+        if (split_)
+            return {Rect(0, 0, screen_.width() / 2, screen_.height()),
+                    Rect(screen_.width() / 2, 0, screen_.width() / 2, screen_.height())};
+        return {screen_};
+    }
+
+    // Kept beside a monitor, within its height: waiting or scrolled out of
+    // view by a layout.
+    static bool beside(const Rect& frame, const std::vector<Rect>& shows)
+    {
+        return std::any_of(shows.begin(), shows.end(), [&](const Rect& m) {
+            const double tall = std::min(frame.maxY(), m.maxY()) - std::max(frame.minY(), m.minY());
+            const double apart = std::max(frame.minX() - m.maxX(), m.minX() - frame.maxX());
+            return tall * 2 >= frame.height() && apart <= besideSlack;
+        });
+    }
+
+    void answered(const std::string& kind, double ms, const std::string& what)
+    {
+        answers_.add(kind, ms);
+        if (ms > slowestAnswer) {
+            ++slow_;
+            std::printf("soak: FAIL %s took %.0f ms (%s, %d clients, mode %s)\n", kind.c_str(), ms, what.c_str(),
+                        clientCount(), mode_.c_str());
+        }
     }
 
     // As a pager brings a window forward, minimized or not.
@@ -218,13 +381,20 @@ private:
     }
 
     std::uint8_t code(std::uint16_t classic) { return x11_.serverKeyCode(classic).value_or(0); }
-    void press(std::uint16_t classic) { session_.key(code(classic), true); }
-    void lift(std::uint16_t classic) { session_.key(code(classic), false); }
-    void tap(std::uint16_t classic)
+    // Each key event reaches the server before its time is taken.
+    Steady::time_point press(std::uint16_t classic)
     {
-        press(classic);
+        session_.key(code(classic), true);
+        session_.sync();
+        return Steady::now();
+    }
+    void lift(std::uint16_t classic) { session_.key(code(classic), false); }
+    Steady::time_point tap(std::uint16_t classic)
+    {
+        const auto at = press(classic);
         std::this_thread::sleep_for(20ms);
         lift(classic);
+        return at;
     }
     void typeLetters(int count)
     {
@@ -235,13 +405,26 @@ private:
         }
     }
 
+    // The key that opens a panel to the panel in view, `delay` of it by design.
+    void timePanel(const std::string& kind, Steady::time_point keyAt, Size least, double delay)
+    {
+        const auto shown = watch_.panelShown(keyAt, least, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                               panelTimeout - (Steady::now() - keyAt)));
+        if (!shown) {
+            answered(kind, ms(panelTimeout), "no panel came; Kavelo's mapped windows:" + watch_.kaveloWindows());
+            return;
+        }
+        answered(kind, ms(*shown - keyAt) - delay * 1000, "to the panel in view");
+    }
+
     void switcher()
     {
         constexpr std::uint16_t option = 58, tab = 48, escape = 53;
         press(option);
         std::this_thread::sleep_for(30ms);
-        tap(tab);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50 + pick(400)));
+        const auto tabAt = tap(tab);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250 + pick(250)));
+        timePanel("switcher key → panel", tabAt, switcherSize, SwitcherController::showDelay);
         if (pick(2))
             tap(tab);
         if (pick(3) == 0)
@@ -257,16 +440,22 @@ private:
         constexpr std::uint16_t control = 59, option = 58, space = 49, escape = 53, right = 124, returnKey = 36;
         press(control);
         press(option);
-        tap(space);
+        const auto spaceAt = tap(space);
         lift(option);
         lift(control);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200 + pick(400)));
+        timePanel("overview key → panel", spaceAt, overviewSize, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 + pick(300)));
         if (pick(2))
             typeLetters(1 + pick(3));
         if (pick(2))
             tap(right);
         std::this_thread::sleep_for(200ms);
         tap(pick(3) == 0 ? returnKey : escape);
+        // Return with no window found leaves it open, as a person sees and
+        // closes it.
+        std::this_thread::sleep_for(300ms);
+        if (watch_.panelInView(overviewSize))
+            tap(escape);
     }
 
     void monitors()
@@ -293,17 +482,60 @@ private:
             "kavelo://run/fillScreen",    "kavelo://run/noPeek",        "kavelo://run/cleanSpace",
             "kavelo://run/layoutFocus",   "kavelo://run/jump2",         "kavelo://run/equalize",
         };
-        session_.run({kavelo_, urls[pick(int(std::size(urls)))]});
+        const std::string url = urls[pick(int(std::size(urls)))];
+        const auto start = Steady::now();
+        if (pick(4) == 0) {
+            // The whole second start, as the desktop runs it for a link.
+            session_.run({kavelo_, url});
+            answers_.add("url by a second kavelo", ms(Steady::now() - start));
+        } else {
+            bool reached = false;
+            const auto answer = sendToRunningInstance(socket_, InstanceRequest{.kind = InstanceRequest::Kind::open,
+                                                                               .urls = {url}},
+                                                      2.0, 20.0, &reached);
+            if (!answer)
+                std::printf("soak: %s was not answered (%s)\n", url.c_str(), reached ? "no answer" : "not reached");
+            answered("url answer", ms(Steady::now() - start), url);
+        }
+        if (url.starts_with("kavelo://mode/"))
+            mode_ = url.substr(std::string_view("kavelo://mode/").size());
     }
 
     test::X11Session& session_;
     X11Desktop& x11_;
+    soak::ServerWatch& watch_;
     std::string kavelo_;
+    std::filesystem::path socket_;
     std::mt19937 random_;
     std::vector<pid_t> clients_;
     int actions_ = 0;
     bool split_ = false;
+    std::string mode_ = "off";
+    Rect screen_{0, 0, 1920, 1080};
+    Answers answers_;
+    int slow_ = 0;
 };
+
+// The main thread's long waits the program logged, by what it waited for.
+void printWaits(const std::filesystem::path& log)
+{
+    std::ifstream in(log);
+    std::map<std::string, std::pair<int, int>> kinds;   // count, longest ms
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find(" waited ");
+        if (at == std::string::npos)
+            continue;
+        const int waited = std::atoi(line.c_str() + at + 8);
+        const auto what = line.find(" for ", at);
+        auto& k = kinds[what == std::string::npos ? "?" : line.substr(what + 5)];
+        ++k.first;
+        k.second = std::max(k.second, waited);
+    }
+    if (kinds.empty())
+        std::printf("soak: no main-thread waits logged\n");
+    for (const auto& [what, k] : kinds)
+        std::printf("soak: waits logged for %s: %d, longest %d ms\n", what.c_str(), k.first, k.second);
+}
 
 } // namespace
 
@@ -315,6 +547,8 @@ int main(int argc, char** argv)
     }
     const double minutes = std::atof(argv[1]);
     const std::string binary = argc > 2 ? argv[2] : KAVELO_BINARY;
+    if (const char* fewest = std::getenv("KAVELO_SOAK_FEWEST"))
+        fewestClients = std::clamp(std::atoi(fewest), 1, mostClients);
 
     test::TempHome home;
     test::privateRuntime(home);
@@ -332,11 +566,28 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "soak: cannot connect: %s\n", error.c_str());
         return 1;
     }
+    const auto instance = InstancePaths::make([](std::string_view name) -> std::optional<std::string> {
+        const char* value = std::getenv(std::string(name).c_str());
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }, ::getuid(), session.display(), &error);
+    if (!instance) {
+        std::fprintf(stderr, "soak: no runtime folder: %s\n", error.c_str());
+        return 1;
+    }
     const pid_t kavelo = session.launch({binary});
-    std::this_thread::sleep_for(2s);
+    soak::ServerWatch watch(session.display(), kavelo, &error);
+    if (!watch.ok()) {
+        std::fprintf(stderr, "soak: cannot watch the server: %s\n", error.c_str());
+        return 1;
+    }
+    if (!test::waitFor([&] { return test::listens(instance->socket); }, 20s)) {
+        std::fprintf(stderr, "soak: kavelo did not listen at %s within 20 s (%s)\n", instance->socket.c_str(),
+                     alive(kavelo) ? "still running" : "ended");
+        return 1;
+    }
 
-    Soak soak(session, *x11, binary);
-    for (int i = 0; i < 10; ++i)
+    Soak soak(session, *x11, watch, binary, instance->socket);
+    for (int i = 0; i < std::max(10, fewestClients); ++i)
         soak.openClient();
 
     const auto start = Steady::now();
@@ -348,6 +599,7 @@ int main(int argc, char** argv)
     std::vector<Sample> samples;
     long events = 0;
     bool failed = false;
+    int strayChecks = 0, badChecks = 0;
     const double warmUpMinutes = std::chrono::duration<double>(warmUp).count() / 60;
     const std::size_t window = std::size_t(
         std::max(1.0, std::min(stretch, (minutes - warmUpMinutes) / 2)) * double(samplesPerMinute));
@@ -389,6 +641,12 @@ int main(int argc, char** argv)
                         failed = true;
                     }
                 }
+                ++strayChecks;
+                if (!soak.checkWindows(s->seconds)) {
+                    ++badChecks;
+                    failed = true;
+                }
+                std::fflush(stdout);
             }
             nextSample += sampleEvery;
             if (nextSample <= now)
@@ -396,6 +654,7 @@ int main(int argc, char** argv)
         }
         if (now >= nextAction) {
             soak.action();
+            std::fflush(stdout);
             lastAction = Steady::now();
             nextAction = Steady::now() + std::chrono::milliseconds(2000 + std::uniform_int_distribution<int>(0, 4000)(timing));
             continue;
@@ -409,8 +668,14 @@ int main(int argc, char** argv)
         std::printf("soak: FAIL no samples\n");
         return 1;
     }
+    if (soak.slow() > 0)
+        failed = true;
+    soak.answers().print();
+    printWaits(home.paths().logs / "engine.log");
     const auto highest = std::max_element(samples.begin(), samples.end(),
                                           [](const Sample& a, const Sample& b) { return a.rss < b.rss; });
+    std::printf("soak: window checks %d, failed %d; answers over %.0f ms: %d\n", strayChecks, badChecks,
+                slowestAnswer, soak.slow());
     std::printf("soak: %s  %.0f min, %ld client events, %d actions; rss first %.1f, the first stretch after warm-up "
                 "%.1f, the last %.1f, highest %.1f MB\n",
                 failed ? "FAIL" : "PASS", minutes, events, soak.actions(), samples.front().rss,
