@@ -5,6 +5,7 @@
 
 #include "core/geometry.h"
 #include "app/platform/handle.h"
+#include "app/platform/main_waits.h"
 #include "core/window_entry.h"
 
 #include <cstdint>
@@ -84,6 +85,15 @@ public:
     [[nodiscard]] virtual Handle onWindowActivated(std::function<void(WindowID)> handler)
     {
         (void)handler;
+        return {};
+    }
+
+    // The main thread's waits on the window server (or the window manager
+    // behind it) longer than `MainWaits::worthTelling`, with what each
+    // waited for. A server that never waits never calls.
+    [[nodiscard]] virtual Handle onLongWait(MainWaits::Listener listener)
+    {
+        (void)listener;
         return {};
     }
 

@@ -101,6 +101,12 @@ void AppDelegate::applicationDidFinishLaunching()
     // 5. A "--show" without its screen runs without the restart watcher.
     if (!commandLine_.isShow())
         watchdog_.start();
+    // The main thread's long waits on other programs, for whoever asks
+    // where its time went.
+    longWaits_ = platform_.windowServer.onLongWait(
+        weakly([this](std::string_view what, std::chrono::milliseconds waited) {
+            watchdog_.log("waited " + std::to_string(waited.count()) + " ms for " + std::string(what));
+        }));
     // 6. Wake: the desktop's own word, and the session manager's.
     wakes_ = platform_.workspace.onWake(weakly([this] { wake(); }));
     sessionWakes_ = views_.observeSessionWake(weakly([this] { wake(); }));

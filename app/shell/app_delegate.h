@@ -294,6 +294,7 @@ private:
 
     Handle wakes_;
     Handle sessionWakes_;
+    Handle longWaits_;
     Handle preferenceChanges_;
     Handle managerChanges_;
     Handle managerSettled_;

@@ -1,13 +1,19 @@
 // Frame writes of many windows in one batch, against real clients: the
 // same frames as window-by-window writes, a position-only batch, windows
-// that are gone or close while the batch runs.
+// that are gone or close while the batch runs, a manager that does not
+// answer.
 
 #include "x11_services_fixture.h"
 
 #include "app/services/window_actions.h"
 #include "core/tidy.h"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace kavelo::testing {
 namespace {
@@ -23,6 +29,22 @@ std::vector<std::pair<WindowEntry, ElementRef>> writable(const Snapshot& snapsho
             if (auto e = snapshot.element(w.id))
                 out.emplace_back(w, e);
     return out;
+}
+
+// The window manager's process on `display`.
+pid_t managerOf(const std::string& display)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::string comm;
+        std::getline(std::ifstream(entry.path() / "comm"), comm);
+        if (comm != "openbox")
+            continue;
+        std::ifstream in(entry.path() / "environ");
+        const std::string environment((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (environment.find(std::string("DISPLAY=") + display + '\0') != std::string::npos)
+            return pid_t(std::stoi(entry.path().filename().string()));
+    }
+    return -1;
 }
 
 class FortyWindowsTest : public X11ServicesTest {
@@ -144,6 +166,42 @@ TEST_F(BatchTest, WindowsGoneBeforeOrClosingDuringTheBatchFailAloneAndTheOthersA
         }
     }
     EXPECT_FALSE(find(read(), closingID));
+}
+
+// A stopped manager answers nothing: each batch waits for it within the
+// barrier's budget, gives up rather than wait on, calls none of its windows
+// refused, and once the manager runs again they stand where they were sent.
+TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudget)
+{
+    const auto windows = writable(read());
+    ASSERT_EQ(windows.size(), 3u);
+    std::vector<FrameWrite> writes;
+    for (const auto& [entry, element] : windows)
+        writes.push_back(FrameWrite{element, serverFrame(entry.id).value(), FrameWrite::Parts::position});
+    Restore back([&, start = writes] { AX::setFrames(desktop->platform.accessibility, start); });
+    std::vector<std::string> waits;
+    const Handle listening = desktop->platform.windowServer.onLongWait(
+        [&](std::string_view what, std::chrono::milliseconds) { waits.emplace_back(what); });
+
+    const pid_t manager = managerOf(session->display());
+    ASSERT_GT(manager, 0) << "no openbox on " << session->display();
+    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+    Restore resume([&] { ::kill(manager, SIGCONT); });
+    for (int batch = 0; batch < 2; ++batch) {
+        for (auto& w : writes)
+            w.frame.origin.x += 41;
+        EXPECT_EQ(AX::setFrames(desktop->platform.accessibility, writes), std::vector<bool>(3, true))
+            << "batch " << batch;
+    }
+    ::kill(manager, SIGCONT);
+
+    ASSERT_FALSE(waits.empty()) << "the main thread never waited on the stopped manager";
+    for (const auto& what : waits)
+        EXPECT_EQ(what, "the window manager's answer to writes, given up");
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        EXPECT_TRUE(until([&] { return serverFrame(windows[i].first.id) == std::optional(writes[i].frame); }))
+            << "window " << windows[i].first.id << " stands at " << serverFrame(windows[i].first.id).value_or(Rect())
+            << ", sent to " << writes[i].frame;
 }
 
 } // namespace

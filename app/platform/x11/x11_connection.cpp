@@ -124,6 +124,7 @@ bool Impl::open(const std::string& display, std::string* error)
         xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
         extentsProbePending = true;
         extentsProbeSent = std::chrono::steady_clock::now();
+        extentsUnanswered.push_back(extentsProbeSent);
     }
 
     if (const auto* ext = xcb_get_extension_data(c, &xcb_input_id); ext && ext->present) {

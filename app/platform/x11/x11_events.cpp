@@ -146,6 +146,8 @@ void Impl::handle(xcb_generic_event_t* event)
         if (e->window == helper && e->atom == ewmh._NET_FRAME_EXTENTS) {
             extentsRequestAnswered = true;
             extentsProbePending = false;
+            if (!extentsUnanswered.empty())
+                extentsUnanswered.pop_front();
         }
         if (e->window != root)
             return;

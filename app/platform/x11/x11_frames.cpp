@@ -13,6 +13,7 @@ using Impl = X11Desktop::Impl;
 
 Impl::Bounds Impl::bounds() const
 {
+    const MainWaits::Timed timed(waits, "the monitors and work areas");
     return Bounds{.monitors = monitors(), .workAreas = workAreas(), .desktop = currentDesktopIndex().value_or(0)};
 }
 
@@ -209,11 +210,14 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
     // The displays stay as they are for the length of one batch.
     const Bounds limits = anySize ? bounds() : Bounds{};
     sendStep(targets, WriteStep::frame, ok, gone, true, &limits, &before);
-    settleWrites();
+    // A manager that has not handled the batch within the barrier's budget
+    // leaves the frames read after it as they were: they tell neither a
+    // refusal nor the last sizes to send.
+    const bool settled = settleWrites();
     // The read for the last sizes is the read after, unless they send
     // something.
     auto after = readFresh(windows, fields);
-    if (anySize) {
+    if (anySize && settled) {
         sendStep(targets, WriteStep::size, ok, gone, true, &limits, &after);
         if (writesOutstanding) {
             settleWrites();
@@ -236,6 +240,8 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
             ok[i] = false;
             continue;
         }
+        if (!settled)
+            continue;
         const FrameTarget& t = targets[i];
         const ClientProps& p = after[i];
         const Rect now = rootFrameOf(p);

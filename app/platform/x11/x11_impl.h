@@ -7,6 +7,7 @@
 
 #include "app/platform/desktop_entries.h"
 #include "app/platform/device_map.h"
+#include "app/platform/main_waits.h"
 #include "app/platform/x11/x11_desktop.h"
 #include "app/platform/x11/x11_gestures.h"
 
@@ -18,6 +19,7 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -135,6 +137,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::uint32_t resourceMask = 0;
     bool wmPresent = false;
     bool writesOutstanding = false;
+    // The main thread's long waits on the server and the manager.
+    MainWaits waits;
     struct Monitor {
         std::string rawName;
         xcb_atom_t nameAtom = XCB_NONE;
@@ -192,6 +196,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // out what is left of the answer's bound before choosing its barrier.
     bool extentsProbePending = false;
     std::chrono::steady_clock::time_point extentsProbeSent;
+    // When each frame-extents request not yet answered was sent, oldest
+    // first; the manager answers them in order.
+    std::deque<std::chrono::steady_clock::time_point> extentsUnanswered;
+    // The barriers' recent waits: when each began and how long it took.
+    std::deque<std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::duration>> barrierWaits;
     bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
@@ -311,8 +320,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void activateWindow(xcb_window_t window);
     void showDesktop(std::uint32_t desktop);
     // Waits, with a bound, until the manager has handled the writes sent
-    // so far (x11_settle.cpp).
-    void settleWrites();
+    // so far (x11_settle.cpp); false when it gave up first, so that what is
+    // read next may not show them yet.
+    bool settleWrites();
+    // What the barriers may still wait within their budget.
+    std::chrono::milliseconds barrierAllowance();
     // What a write should bring, told by the written window's own
     // notifications: its client size, its client's corner in root
     // coordinates, or any change at all.
@@ -327,15 +339,15 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // being written.
     std::map<xcb_window_t, std::pair<int, int>> constrained;
     void await(xcb_window_t window, const Awaited& what);
-    bool askFrameExtents();
-    bool awaitExtentsAnswer(int timeoutMs);
+    bool askFrameExtents(std::chrono::milliseconds allowance);
+    // Until every frame-extents request sent is answered, or `allowance` ends.
+    bool awaitExtentsAnswers(std::chrono::milliseconds allowance);
     // Waits for the written windows' own notifications; `answered` when the
     // manager has already been heard from.
     void awaitNotifications(bool answered = false);
     bool noteAnswer(const xcb_generic_event_t* event);
     // Returns once the server has handled everything sent so far.
     void roundTrip() const;
-    bool waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs);
     // The running manager's name, as its check window tells it.
     std::optional<std::string> managerName() const;
 

@@ -18,6 +18,7 @@ using Impl = X11Desktop::Impl;
 std::vector<xcb_window_t> Impl::stacking()
 {
     return sharedAnswer(&SharedReads::stacking, [&] {
+        const MainWaits::Timed timed(waits, "the window list");
         std::vector<xcb_window_t> out;
         if (wmPresent) {
             xcb_ewmh_get_windows_reply_t list;
@@ -216,6 +217,7 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
     std::vector<ClientProps> out(windows.size());
     if (windows.empty())
         return out;
+    const MainWaits::Timed timed(waits, "the windows' properties");
     // The first answer comes after every event the server sent before it:
     // what changed since it was remembered is forgotten before it is used.
     XReply<xcb_get_geometry_reply_t> first(xcb_get_geometry_reply(c, cookies[0].geometry, nullptr));

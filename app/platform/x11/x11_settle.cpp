@@ -3,12 +3,15 @@
 //
 // Where the manager lists _NET_REQUEST_FRAME_EXTENTS and has been seen to
 // answer it, one such request sent after the writes is answered after them
-// (a manager handles its messages in order). Elsewhere (KWin never answers,
-// tiling managers do not list it) the written windows tell it themselves: a
-// resize brings the client a ConfigureNotify of its new size, a move a
-// (synthetic) one with its new corner, states and stacking a property
-// change. A window the manager refuses tells nothing; the wait then ends
-// after a short quiet period, within an overall bound.
+// (a manager handles its messages in order). Such a barrier waits at most
+// `extentsAnswer`; while the manager is behind on one given up, the
+// barriers after it share `behindBudget` in any `budgetWindow`, and what is
+// read meanwhile is the windows as they stand. Elsewhere (KWin never answers, tiling managers
+// do not list it) the written windows tell it themselves: a resize brings
+// the client a ConfigureNotify of its new size, a move a (synthetic) one
+// with its new corner, states and stacking a property change. A window the
+// manager refuses tells nothing; the wait then ends after a short quiet
+// period, within an overall bound.
 
 #include "app/platform/x11/x11_impl.h"
 
@@ -30,8 +33,14 @@ using Steady = std::chrono::steady_clock;
 constexpr auto firstAnswer = std::chrono::milliseconds(250);
 constexpr auto quietPeriod = std::chrono::milliseconds(50);
 constexpr auto bound = std::chrono::milliseconds(1000);
-// A manager that answers frame-extents requests answers within this.
-constexpr int extentsAnswerMs = 500;
+// A manager that answers frame-extents requests answers within this; one
+// that leaves a request unanswered `extentsOverdue` has stopped.
+constexpr auto extentsAnswer = std::chrono::milliseconds(500);
+constexpr auto extentsOverdue = std::chrono::milliseconds(2000);
+// While the manager is behind on a barrier given up, the barriers after it
+// wait together at most this much within a window of time.
+constexpr auto behindBudget = std::chrono::milliseconds(100);
+constexpr auto budgetWindow = std::chrono::milliseconds(500);
 
 } // namespace
 
@@ -47,31 +56,25 @@ void Impl::await(xcb_window_t window, const Awaited& what)
     a.anyChange = a.anyChange || what.anyChange;
 }
 
-bool Impl::waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& match, int timeoutMs)
+std::chrono::milliseconds Impl::barrierAllowance()
 {
-    const auto deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            const bool found = match(event);
-            handle(event);
-            std::free(event);
-            if (found)
-                return true;
-        }
-        if (xcb_connection_has_error(c))
-            return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now()).count();
-        if (left <= 0)
-            return false;
-        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
-        poll(&fd, 1, int(left));
-    }
+    const auto now = Steady::now();
+    while (!barrierWaits.empty() && now - barrierWaits.front().first > budgetWindow)
+        barrierWaits.pop_front();
+    // A manager that answered everything gets the whole bound again; one
+    // still behind on a barrier given up, what is left of the budget.
+    if (extentsUnanswered.empty())
+        return extentsAnswer;
+    Steady::duration spent{};
+    for (const auto& [start, length] : barrierWaits)
+        spent += length;
+    return std::max(std::chrono::milliseconds(0), std::chrono::floor<std::chrono::milliseconds>(behindBudget - spent));
 }
 
-void Impl::settleWrites()
+bool Impl::settleWrites()
 {
     if (!writesOutstanding)
-        return;
+        return true;
     forgetSharedAfterWrites();
     writesOutstanding = false;
     // The answer to the request sent at connection time decides the
@@ -79,44 +82,65 @@ void Impl::settleWrites()
     // costs at most what is left of the bound.
     if (wmPresent && extentsRequestListed && !extentsRequestAnswered && extentsProbePending) {
         extentsProbePending = false;
-        const auto left = std::chrono::milliseconds(extentsAnswerMs) - (Steady::now() - extentsProbeSent);
-        awaitExtentsAnswer(int(std::max<long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count())));
+        const auto left = extentsAnswer - (Steady::now() - extentsProbeSent);
+        const MainWaits::Timed timed(waits, "the window manager's first answer");
+        awaitExtentsAnswers(std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(left)));
     }
     if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
-        if (askFrameExtents()) {
+        drainQueued();
+        if (extentsUnanswered.empty() || Steady::now() - extentsUnanswered.front() < extentsOverdue) {
+            const bool answered = askFrameExtents(barrierAllowance());
             awaited.clear();
             awaitedRoot.clear();
-            return;
+            return answered;
         }
         // It stopped answering; a late answer makes it trusted again.
         extentsRequestAnswered = false;
+        extentsUnanswered.clear();
         awaitNotifications(true);
-        return;
+        return true;
     }
     if (wmPresent)
         awaitNotifications();
     else
         roundTrip();
+    return true;
 }
 
-bool Impl::askFrameExtents()
+bool Impl::askFrameExtents(std::chrono::milliseconds allowance)
 {
+    MainWaits::Timed timed(waits, "the window manager's answer to writes");
     xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
     xcb_flush(c);
-    return awaitExtentsAnswer(extentsAnswerMs);
+    const auto start = Steady::now();
+    extentsUnanswered.push_back(start);
+    const bool answered = awaitExtentsAnswers(allowance);
+    barrierWaits.emplace_back(start, Steady::now() - start);
+    if (!answered)
+        timed.rename(allowance.count() > 0 ? "the window manager's answer to writes, given up"
+                                           : "the window manager's answer to writes, skipped");
+    return answered;
 }
 
-bool Impl::awaitExtentsAnswer(int timeoutMs)
+bool Impl::awaitExtentsAnswers(std::chrono::milliseconds allowance)
 {
-    return waitForEvent(
-        [&](const xcb_generic_event_t* event) {
+    const auto deadline = Steady::now() + allowance;
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
             noteAnswer(event);
-            if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY)
-                return false;
-            const auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-            return p->window == helper && p->atom == ewmh._NET_FRAME_EXTENTS;
-        },
-        timeoutMs);
+            handle(event);
+            std::free(event);
+        }
+        if (extentsUnanswered.empty())
+            return true;
+        if (xcb_connection_has_error(c))
+            return false;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+        poll(&fd, 1, int(left));
+    }
 }
 
 // Whether an event is a written window's (or its frame's) answer; an
@@ -174,6 +198,7 @@ bool Impl::noteAnswer(const xcb_generic_event_t* event)
 
 void Impl::awaitNotifications(bool answered)
 {
+    const MainWaits::Timed timed(waits, "the written windows' notifications");
     xcb_flush(c);
     const auto start = Steady::now();
     const auto deadline = start + bound;
@@ -209,6 +234,7 @@ void Impl::awaitNotifications(bool answered)
 
 void Impl::roundTrip() const
 {
+    const MainWaits::Timed timed(waits, "a round trip to the X server");
     XReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 

@@ -148,6 +148,14 @@ public:
     {
         return impl.observe(&Impl::closeObservers, std::move(handler));
     }
+    Handle onLongWait(MainWaits::Listener listener) override
+    {
+        impl.waits.setListener(std::move(listener));
+        return Handle::withCancel([weak = impl.weak_from_this()] {
+            if (auto alive = weak.lock())
+                alive->waits.setListener({});
+        });
+    }
 
 private:
     // Panels the manager does not list stand above every managed window:

@@ -1,0 +1,46 @@
+#pragma once
+
+// The main thread's waits on other programs (the window manager's answer to
+// writes, the X server's replies), timed where they happen. A wait long
+// enough to be felt is told to the listener with what it waited for, so the
+// program's log says where its time went.
+
+#include <chrono>
+#include <functional>
+#include <string_view>
+
+namespace kavelo {
+
+class MainWaits {
+public:
+    using Listener = std::function<void(std::string_view what, std::chrono::milliseconds waited)>;
+    static constexpr std::chrono::milliseconds worthTelling{50};
+
+    void setListener(Listener listener) { listener_ = std::move(listener); }
+    // Tells the listener of a wait over `worthTelling`.
+    void waited(std::string_view what, std::chrono::steady_clock::duration length) const;
+
+    // Times one wait, from its making to its end. `what` outlives it.
+    class Timed {
+    public:
+        Timed(const MainWaits& waits, std::string_view what)
+            : waits_(waits), what_(what), start_(std::chrono::steady_clock::now())
+        {
+        }
+        ~Timed() { waits_.waited(what_, std::chrono::steady_clock::now() - start_); }
+        // What it turned out to be, once it ended otherwise than hoped.
+        void rename(std::string_view what) { what_ = what; }
+        Timed(const Timed&) = delete;
+        Timed& operator=(const Timed&) = delete;
+
+    private:
+        const MainWaits& waits_;
+        std::string_view what_;
+        std::chrono::steady_clock::time_point start_;
+    };
+
+private:
+    Listener listener_;
+};
+
+} // namespace kavelo
