@@ -325,6 +325,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool settleWrites();
     // What the barriers may still wait within their budget.
     std::chrono::milliseconds barrierAllowance();
+    // Whether a compositing manager runs: it owns _NET_WM_CM_S<n>.
+    bool compositing() const;
     // What a write should bring, told by the written window's own
     // notifications: its client size, its client's corner in root
     // coordinates, or any change at all.

@@ -71,6 +71,13 @@ std::chrono::milliseconds Impl::barrierAllowance()
     return std::max(std::chrono::milliseconds(0), std::chrono::floor<std::chrono::milliseconds>(behindBudget - spent));
 }
 
+bool Impl::compositing() const
+{
+    const auto cookie = xcb_get_selection_owner(c, ewmh._NET_WM_CM_Sn[screenNumber]);
+    XReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(c, cookie, nullptr));
+    return reply && reply->owner != XCB_NONE;
+}
+
 bool Impl::settleWrites()
 {
     if (!writesOutstanding)
@@ -89,7 +96,15 @@ bool Impl::settleWrites()
     if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
         drainQueued();
         if (extentsUnanswered.empty() || Steady::now() - extentsUnanswered.front() < extentsOverdue) {
+            const bool caughtUp = extentsUnanswered.empty();
             const bool answered = askFrameExtents(barrierAllowance());
+            // A compositing manager answers once it has drawn the batch: one
+            // that was not behind before may still be drawing it, and the
+            // written windows tell when it is done.
+            if (!answered && caughtUp && compositing()) {
+                awaitNotifications(true);
+                return true;
+            }
             awaited.clear();
             awaitedRoot.clear();
             return answered;
