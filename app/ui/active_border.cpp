@@ -37,6 +37,17 @@ void Outline::paintEvent(QPaintEvent*)
     painter.drawPath(line);
 }
 
+QRegion Outline::line(QSize size, bool glows)
+{
+    const QRectF shape = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(padding, padding, -padding, -padding);
+    if (shape.isEmpty())
+        return {};
+    const double width = glows ? glowWidth : borderWidth;
+    const QPainterPath outer = Shapes::continuousRoundedRect(shape, cornerRadius);
+    const QPainterPath inner = Shapes::insetContinuousRoundedRect(shape, cornerRadius, width);
+    return QRegion(outer.toFillPolygon().toPolygon()).subtracted(QRegion(inner.toFillPolygon().toPolygon()));
+}
+
 ActiveBorder::ActiveBorder(PanelHost& host, FrameProvider activeFrame, SettingsProvider settings,
                            std::function<void()> startTracking)
     : host_(host), activeFrame_(std::move(activeFrame)), settings_(std::move(settings)),
@@ -121,6 +132,15 @@ void ActiveBorder::update()
     if (p.frame() != rect) {
         p.setFrame(rect);
         outline_->setGeometry(p.rect());
+    }
+    // Asked at every tick: a compositor may stop while the window stands.
+    if (host_.blends()) {
+        if (cut_)
+            p.clearMask();
+        cut_.reset();
+    } else if (const std::pair wanted(p.size(), outline_->glows()); cut_ != wanted) {
+        p.setMask(Outline::line(wanted.first, wanted.second));
+        cut_ = wanted;
     }
     if (!p.isVisible())
         p.orderFront();

@@ -19,11 +19,13 @@
 #include "core/geometry.h"
 
 #include <QColor>
+#include <QRegion>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace kavelo {
 
@@ -43,6 +45,10 @@ public:
 
     bool glows() const { return glows_; }
     QColor color() const { return color_; }
+    // The pixels the line covers in a view of `size`: where nothing blends
+    // the panel is cut to them (its clear inside would show black), and
+    // the glow is its line alone.
+    static QRegion line(QSize size, bool glows);
 
     static constexpr double cornerRadius = 17;
     static constexpr double padding = 9;
@@ -109,6 +115,8 @@ private:
     std::optional<Shape> shape_;
     std::unique_ptr<FreePanel> panel_;
     Outline* outline_ = nullptr;
+    // The size and style the panel is cut for; none while it is whole.
+    std::optional<std::pair<QSize, bool>> cut_;
 };
 
 } // namespace kavelo

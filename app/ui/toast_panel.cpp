@@ -12,6 +12,7 @@
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -32,6 +33,14 @@ ToastView::ToastView(QString text, std::string icon, QWidget* parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void ToastView::setOpaque(bool opaque)
+{
+    if (opaque == opaque_)
+        return;
+    opaque_ = opaque;
+    update();
 }
 
 void ToastView::setContent(QString text, std::string icon)
@@ -57,7 +66,7 @@ void ToastView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = QRectF(rect());
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::withOpacity(Theme::night(), 0.9));
+    painter.setBrush(Theme::withOpacity(Theme::night(), opaque_ ? 1 : 0.9));
     painter.drawPath(Shapes::capsule(bounds));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.12f), 1));
@@ -148,11 +157,20 @@ void ToastPanel::present(std::string text, std::string icon, double seconds)
         capsule_ = capsule;
 
         const QRect pixels = pixelRect(capsule);
-        const double m = shadowMargin;
+        const bool blends = host_.blends();
+        const int m = blends ? shadowMargin : 0;
         panel_->setFrame(Rect(pixels.x() - m, pixels.y() - m, pixels.width() + 2 * m, pixels.height() + 2 * m));
-        view_->setGeometry(shadowMargin, shadowMargin, pixels.width(), pixels.height());
-        backdrop_->setGeometry(0, 0, pixels.width() + 2 * shadowMargin, pixels.height() + 2 * shadowMargin);
+        view_->setGeometry(m, m, pixels.width(), pixels.height());
+        view_->setOpaque(!blends);
+        backdrop_->setVisible(blends);
+        backdrop_->setGeometry(0, 0, pixels.width() + 2 * m, pixels.height() + 2 * m);
         backdrop_->setContent(QRectF(view_->geometry()));
+        // Where nothing blends, the window is cut to the capsule: its clear
+        // corners would show black.
+        if (blends)
+            panel_->clearMask();
+        else
+            panel_->setMask(QRegion(Shapes::capsule(QRectF(view_->geometry())).toFillPolygon().toPolygon()));
         panel_->setWindowOpacity(1.0);
         panel_->orderFront();
     }

@@ -35,6 +35,8 @@ public:
     QString text() const { return text_; }
     const std::string& icon() const { return icon_; }
     void setContent(QString text, std::string icon);
+    // Where nothing blends the fill is drawn opaque.
+    void setOpaque(bool opaque);
     // Run by a click; none lets the click go by.
     std::function<void()> clicked;
 
@@ -54,6 +56,7 @@ protected:
 private:
     QString text_;
     std::string icon_;
+    bool opaque_ = false;
 };
 
 class ToastPanel : public Toast {
@@ -61,7 +64,9 @@ public:
     static constexpr double shownFor = 1.6;      // seconds after the last message
     static constexpr double offeredFor = 5;      // seconds an offer waits for a click
     static constexpr double aboveBottom = 96;    // points above the visible frame's bottom
-    // Room around the capsule for the panel's own shadow.
+    // Room around the capsule for the panel's own shadow, where
+    // translucency blends; where it does not, the panel is cut to the
+    // capsule and has no shadow.
     static constexpr int shadowMargin = 14;
 
     ToastPanel(Mouse& mouse, Displays& displays, PanelHost& host);

@@ -6,8 +6,11 @@
 #include "app/platform/qt/qt_event_pump.h"
 #include "app/platform/qt/qt_scheduler.h"
 #include "app/platform/x11/x11_desktop.h"
+#include "app/ui/active_border.h"
 #include "app/ui/free_panel.h"
 #include "app/ui/panel_host.h"
+#include "app/ui/theme.h"
+#include "app/ui/toast_panel.h"
 #include "support/x11_session.h"
 
 #include <QApplication>
@@ -137,6 +140,22 @@ protected:
     std::unique_ptr<QtEventPump> pump;
     std::unique_ptr<PanelHost> host;
 };
+
+// The screen's pixels in `area` as the user sees them.
+QImage screenPixels(const test::X11Session& session, QRect area)
+{
+    xcb_connection_t* c = session.connection();
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, session.root(), std::int16_t(area.x()),
+                                          std::int16_t(area.y()), std::uint16_t(area.width()),
+                                          std::uint16_t(area.height()), ~0u),
+                            nullptr),
+        &std::free);
+    if (!image || xcb_get_image_data_length(image.get()) < area.width() * area.height() * 4)
+        return {};
+    return QImage(xcb_get_image_data(image.get()), area.width(), area.height(), QImage::Format_RGB32).copy();
+}
 
 // The server's stacking, bottom to top, as positions of X windows.
 std::ptrdiff_t stackIndex(const std::vector<xcb_window_t>& stacking, xcb_window_t window)
@@ -285,6 +304,57 @@ TEST_F(X11PanelsTest, TranslucencyIsBlendedOnlyWhileACompositingManagerRuns)
     EXPECT_TRUE(host->blends());
     session->terminate(compositor);
     EXPECT_TRUE(waitUntil([&] { return !x11->windowServer().blendsPanels(); }));
+}
+
+TEST_F(X11PanelsTest, WithoutACompositorTheToastAndTheHighlightCoverOnlyWhatTheyDraw)
+{
+    ASSERT_FALSE(host->blends());
+    // The xterm under the toast's place and under its own highlight.
+    const WindowInfo term = client("XTerm");
+    const auto e = element(term);
+    ASSERT_TRUE(e);
+    ASSERT_TRUE(e->raise());
+    ASSERT_TRUE(e->setPosition(Point(560, 600)));
+    ASSERT_TRUE(e->setSize(Size(800, 460)));
+    ASSERT_TRUE(waitUntil([&] { return e->position() == Point(560, 600); }));
+    const Rect window(e->position().value(), e->size().value());
+    session->movePointer(int(window.midX()), int(window.midY()));
+    wait(300);
+
+    const Platform platform = x11->platform(scheduler, clock);
+    ToastPanel toast(platform.mouse, platform.displays, *host);
+    ActiveBorder border(*host, [&] { return std::optional<Rect>(window); },
+                        [] { return HighlightSettings{WindowHighlight::border, Theme::lit()}; });
+    toast.show("Saved", "checkmark.circle.fill");
+    border.update();
+    const Rect capsule = toast.capsuleFrame().value();
+    ASSERT_TRUE(window.contains(capsule.insetBy(-ToastPanel::shadowMargin, -ToastPanel::shadowMargin)));
+    const auto pixel = [&](Point at) -> std::optional<QColor> {
+        const QImage one = screenPixels(*session, QRect(int(at.x), int(at.y), 1, 1));
+        return one.isNull() ? std::nullopt : std::optional(one.pixelColor(0, 0));
+    };
+    // Both drawn: the capsule dark, the ring in the accent just outside
+    // the window's edge.
+    const Point ring(window.minX() - 2, window.midY());
+    ASSERT_TRUE(waitUntil([&] {
+        const auto c = pixel(capsule.center()), r = pixel(ring);
+        return c && r && c->lightness() < 60 && std::abs(r->red() - Theme::lit().red()) < 24 &&
+               std::abs(r->green() - Theme::lit().green()) < 24;
+    })) << "capsule " << pixel(capsule.center()).value_or(QColor()).name().toStdString() << ", ring "
+        << pixel(ring).value_or(QColor()).name().toStdString();
+
+    // Beside the capsule, in its corner, and inside the outline: the
+    // xterm's white page, not a black rectangle.
+    for (const Point at : {Point(capsule.minX() - 6, capsule.midY()), Point(capsule.minX() + 1, capsule.minY() + 1),
+                           Point(window.minX() + 60, window.maxY() - 20), Point(window.midX(), window.minY() + 60)}) {
+        const auto shown = pixel(at);
+        ASSERT_TRUE(shown);
+        EXPECT_GT(shown->lightness(), 200) << at.x << "," << at.y << " shows " << shown->name().toStdString();
+    }
+    const char* folder = std::getenv("KAVELO_PNG_DIR");
+    screenPixels(*session, pixelRect(window.insetBy(-20, -20)))
+        .save(QString::fromStdString((folder && *folder ? std::string(folder) + "/" : ::testing::TempDir()) +
+                                     "uncomposited_toast_and_highlight.png"));
 }
 
 TEST_F(X11PanelsTest, TheMouseMonitorHearsClicksOnOtherWindowsOnly)
