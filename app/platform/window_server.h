@@ -68,6 +68,14 @@ public:
     virtual Rect toolkitFrame(const Rect& frame) const { return frame; }
     // The frame of a toolkit window that stands at `toolkit`.
     virtual Rect frameOfToolkit(const Rect& toolkit) const { return toolkit; }
+    // Where a native window of this program stands as the server has it,
+    // also one embedded in another program's (the tray icon); none when
+    // the server cannot tell.
+    virtual std::optional<Rect> frameOfNativeWindow(std::uint64_t handle) const
+    {
+        (void)handle;
+        return std::nullopt;
+    }
 
     // Whether translucent panels are blended with what lies below them (a
     // compositing manager runs). Without it a translucent fill shows as if

@@ -3,6 +3,8 @@
 #include "core/screen_coordinates.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace kavelo {
 
@@ -21,12 +23,20 @@ double clamp(double value, double low, double high)
 Rect frame(Size size, const Rect& anchor, const std::vector<Rect>& visibleFrames, const std::vector<Rect>& frames)
 {
     const Point centre = anchor.center();
-    std::size_t on = 0;
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        if (frames[i].contains(centre)) {
+    // The screen under the anchor's centre; off every screen (an icon
+    // against a screen's far edge), the nearest, never simply the first.
+    std::size_t on = frames.size();
+    double nearest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Rect& f = frames[i];
+        const double dx = std::max({0.0, f.minX() - centre.x, centre.x - f.maxX()});
+        const double dy = std::max({0.0, f.minY() - centre.y, centre.y - f.maxY()});
+        const double distance = f.contains(centre) ? -1 : std::hypot(dx, dy);
+        if (distance < nearest) {
             on = i;
-            break;
+            nearest = distance;
         }
+    }
     const bool known = on < frames.size() && on < visibleFrames.size();
     const Rect whole = known ? frames[on] : anchor;
     const Rect visible = known ? visibleFrames[on] : anchor;

@@ -71,6 +71,11 @@ Rect PanelHost::frameOfToolkit(const Rect& toolkit) const
     return windowServer_ ? windowServer_->frameOfToolkit(toolkit) : toolkit;
 }
 
+std::optional<Rect> PanelHost::frameOfNativeWindow(std::uint64_t handle) const
+{
+    return windowServer_ ? windowServer_->frameOfNativeWindow(handle) : std::nullopt;
+}
+
 void PanelHost::add(FreePanel* panel)
 {
     panels_.push_back(panel);

@@ -42,6 +42,8 @@ public:
     // points on a scaled monitor).
     Rect toolkitFrame(const Rect& frame) const;
     Rect frameOfToolkit(const Rect& toolkit) const;
+    // Where a native window stands on the server; none without a server.
+    std::optional<Rect> frameOfNativeWindow(std::uint64_t handle) const;
 
     // Tells the window server of a panel: shown the first time (`number`
     // then holds its window number), updated after. Without a server,

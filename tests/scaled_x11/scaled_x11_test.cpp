@@ -29,6 +29,7 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace kavelo::testing {
 namespace {
@@ -57,6 +58,9 @@ struct Scaling {
     std::string qtScreenScaleFactors; // empty: unset
     double scale = 1;
 };
+
+// Named in test output by its name alone.
+void PrintTo(const Scaling& scaling, std::ostream* out) { *out << scaling.name; }
 
 class ScaledKavelo {
 public:
@@ -567,6 +571,99 @@ TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
         << text(*session->frame(windows.front())) << " " << text(*session->frame(windows.back()));
     picture(*session, "mixed-tidy");
 }
+
+// One 3840 × 2160 screen split into two monitors side by side, each
+// 1920 × 2160, with trayer along the top of the right one: a click on the
+// icon opens the menu panel under it, at the scale of that monitor.
+class SplitScreenWithTray : public ScaledX11, public ::testing::WithParamInterface<Scaling> {
+protected:
+    static void SetUpTestSuite()
+    {
+        begin(3840, 2160, {}, [](test::X11Session& s) {
+            if (!s.run({"xrandr", "--setmonitor", "L", "1920/254x2160/286+0+0", "screen"}) ||
+                !s.run({"xrandr", "--setmonitor", "R", "1920/254x2160/286+1920+0", "none"}))
+                return false;
+            s.launch({"trayer", "--edge", "top", "--align", "right", "--monitor", "1", "--widthtype", "request",
+                      "--height", "24", "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent",
+                      "false", "--tint", "0x202020"});
+            const xcb_atom_t tray = s.atom("_NET_SYSTEM_TRAY_S0");
+            return test::waitFor(
+                [&] {
+                    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+                        xcb_get_selection_owner_reply(s.connection(), xcb_get_selection_owner(s.connection(), tray),
+                                                      nullptr),
+                        &std::free);
+                    return owner && owner->owner != XCB_NONE;
+                },
+                10s);
+        });
+    }
+
+    // The program's icon embedded in the tray, in root coordinates.
+    std::optional<Rect> trayIcon() const
+    {
+        xcb_connection_t* c = session->connection();
+        std::vector<xcb_window_t> level{session->root()};
+        for (int depth = 0; depth < 4; ++depth) {
+            std::vector<xcb_window_t> next;
+            for (xcb_window_t parent : level) {
+                std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+                    xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr), &std::free);
+                if (!tree)
+                    continue;
+                const auto* children = xcb_query_tree_children(tree.get());
+                next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
+            }
+            for (xcb_window_t w : next)
+                if (depth >= 2 && session->wmClass(w) == "Kavelo")
+                    if (const auto area = session->clientArea(w); area && area->width() <= 64 && area->minY() < 40)
+                        return area;
+            level = std::move(next);
+        }
+        return std::nullopt;
+    }
+};
+
+TEST_P(SplitScreenWithTray, TheTrayIconOpensTheMenuPanelBelowItAtTheScaleOfItsMonitor)
+{
+    const double s = GetParam().scale;
+    ScaledKavelo kavelo(*session, GetParam());
+    kavelo.writeDefaults(R"({"welcomed": true})");
+    ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
+    ASSERT_TRUE(test::waitFor([&] { return trayIcon().has_value(); }, 10s)) << "the icon never docked";
+    // Docking ends with the tray placing the icon in its slot.
+    Rect icon = *trayIcon();
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            const Rect now = *trayIcon();
+            return std::exchange(icon, now) == now;
+        },
+        5s));
+    ASSERT_GT(icon.minX(), 1920) << "in the tray on the right-hand monitor: " << text(icon);
+
+    click(icon.center());
+    const Rect right(1920, 0, 1920, 2160);
+    const auto panel = [&] {
+        return kaveloWindow(*session, [&](const Rect& r) { return r.height() > 300; });
+    };
+    ASSERT_TRUE(test::waitFor([&] { return panel().has_value(); }, 5s)) << listed(*session);
+    const Rect shown = *panel();
+    picture(*session, "tray-menu-panel-" + GetParam().name);
+    EXPECT_TRUE(near(shown.width(), 320 * s, s)) << text(shown) << " below " << text(icon);
+    EXPECT_TRUE(right.contains(shown)) << text(shown) << " below " << text(icon);
+    EXPECT_TRUE(near(shown.minY(), icon.maxY() + 4 * s, s)) << text(shown) << " below " << text(icon);
+    EXPECT_TRUE(near(shown.maxX(), right.maxX(), s)) << text(shown) << " against the right edge";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, SplitScreenWithTray,
+                         ::testing::Values(Scaling{.name = "left1-right2", .qtScreenScaleFactors = "L=1;R=2", .scale = 2},
+                                           Scaling{.name = "left2-right1", .qtScreenScaleFactors = "L=2;R=1", .scale = 1},
+                                           Scaling{.name = "left2-right2", .qtScreenScaleFactors = "L=2;R=2", .scale = 2}),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
 
 } // namespace
 } // namespace kavelo::testing

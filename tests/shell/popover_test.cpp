@@ -97,6 +97,13 @@ TEST_F(PopoverTest, PlacementAboveAnIconAtTheBottomAndClampedToTheScreen)
     EXPECT_EQ(corner.minX(), 0);
     const Rect huge = PopoverPlacement::frame(Size(320, 2000), Rect(700, 0, 24, 24), visible, frames);
     EXPECT_EQ(huge.minY(), 0) << "taller than the room: its top stays in view";
+
+    // An icon whose centre falls on the far edge of the right-hand screen
+    // (one at twice the scale beside one at 1) opens on that screen, not on
+    // the first.
+    const std::vector<Rect> two{Rect(0, 0, 1920, 2160), Rect(1920, 0, 960, 1080)};
+    const Rect edge = PopoverPlacement::frame(Size(320, 472), Rect(2869, 1, 22, 22), two, two);
+    EXPECT_EQ(edge, Rect(2560, 1 + 22 + PopoverPlacement::gap, 320, 472));
 }
 
 TEST_F(PopoverTest, WithoutATrayTheItemWaitsAndReopenUsesThePointer)

@@ -124,6 +124,19 @@ public:
     }
     Rect toolkitFrame(const Rect& frame) const override { return impl.map.toToolkit(frame); }
     Rect frameOfToolkit(const Rect& toolkit) const override { return impl.map.fromToolkit(toolkit); }
+    // In points by the monitor it lies on: the toolkit may count a window
+    // embedded in another program's at the scale of another monitor.
+    std::optional<Rect> frameOfNativeWindow(std::uint64_t handle) const override
+    {
+        const auto window = xcb_window_t(handle);
+        const auto size = xcb_get_geometry(impl.c, window);
+        const auto corner = xcb_translate_coordinates(impl.c, window, impl.root, 0, 0);
+        XReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(impl.c, size, nullptr));
+        XReply<xcb_translate_coordinates_reply_t> at(xcb_translate_coordinates_reply(impl.c, corner, nullptr));
+        if (!g || !at || g->width == 0 || g->height == 0)
+            return std::nullopt;
+        return impl.map.toPoints(Rect(at->dst_x, at->dst_y, g->width, g->height));
+    }
     // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
     bool blendsPanels() const override
     {

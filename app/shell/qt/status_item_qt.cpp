@@ -3,6 +3,9 @@
 #include "app/ui/menu_bar_icon.h"
 #include "app/ui/theme.h"
 
+#include <QApplication>
+
+#include <vector>
 
 namespace kavelo {
 
@@ -46,8 +49,32 @@ std::optional<Rect> QtStatusItem::geometry() const
     const QRect g = icon_.geometry();
     if (!g.isValid() || g.isEmpty())
         return std::nullopt;
+    // The server's word where there is one: embedded in the tray, the
+    // icon's window may be counted at the scale of another monitor, its
+    // place at one and its size at the other.
+    if (host_ && onRealDisplay())
+        if (const QWidget* window = embedded(g.topLeft()))
+            if (const auto frame = host_->frameOfNativeWindow(std::uint64_t(window->winId())))
+                return frame;
     const Rect frame(g.x(), g.y(), g.width(), g.height());
     return host_ ? host_->frameOfToolkit(frame) : frame;
+}
+
+const QWidget* QtStatusItem::embedded(QPoint at)
+{
+    // The toolkit's tray window is a top-level widget of its own; of
+    // several (other icons), the one where ours stands.
+    std::vector<const QWidget*> found;
+    for (const QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && widget->isVisible() &&
+            widget->testAttribute(Qt::WA_WState_Created))
+            found.push_back(widget);
+    if (found.size() == 1)
+        return found.front();
+    for (const QWidget* widget : found)
+        if (widget->mapToGlobal(QPoint(0, 0)) == at)
+            return widget;
+    return nullptr;
 }
 
 bool QtStatusItem::inTray() const { return QSystemTrayIcon::isSystemTrayAvailable(); }

@@ -39,6 +39,10 @@ public:
     static QIcon applicationIcon();
 
 private:
+    // The toolkit's window of the icon in the tray, found by where the
+    // toolkit puts it.
+    static const QWidget* embedded(QPoint at);
+
     const PanelHost* host_;
     QSystemTrayIcon icon_;
     QMenu menu_;
