@@ -119,12 +119,13 @@ private:
 
 // The windows of the program on screen, in root coordinates: its panels
 // bypass the manager, its popover and overview may be managed.
-std::vector<Rect> kaveloWindows(const test::X11Session& session)
+// `levels` deep: the tray icon is embedded deeper.
+std::vector<Rect> kaveloWindows(const test::X11Session& session, int levels = 2)
 {
     xcb_connection_t* c = session.connection();
     std::vector<Rect> out;
     std::vector<xcb_window_t> level{session.root()};
-    for (int depth = 0; depth < 2; ++depth) {
+    for (int depth = 0; depth < levels; ++depth) {
         std::vector<xcb_window_t> next;
         for (xcb_window_t parent : level) {
             std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
@@ -602,24 +603,9 @@ protected:
     // The program's icon embedded in the tray, in root coordinates.
     std::optional<Rect> trayIcon() const
     {
-        xcb_connection_t* c = session->connection();
-        std::vector<xcb_window_t> level{session->root()};
-        for (int depth = 0; depth < 4; ++depth) {
-            std::vector<xcb_window_t> next;
-            for (xcb_window_t parent : level) {
-                std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-                    xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr), &std::free);
-                if (!tree)
-                    continue;
-                const auto* children = xcb_query_tree_children(tree.get());
-                next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
-            }
-            for (xcb_window_t w : next)
-                if (depth >= 2 && session->wmClass(w) == "Kavelo")
-                    if (const auto area = session->clientArea(w); area && area->width() <= 64 && area->minY() < 40)
-                        return area;
-            level = std::move(next);
-        }
+        for (const Rect& r : kaveloWindows(*session, 4))
+            if (r.width() <= 64 && r.minY() < 40)
+                return r;
         return std::nullopt;
     }
 };
