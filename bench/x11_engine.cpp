@@ -30,8 +30,8 @@ struct Fixture {
     std::unique_ptr<Preferences> preferences;
     std::optional<Desktop> desktop;
     std::unique_ptr<WorkingApp> working;
-    testing::RecordingToast toast;
-    testing::FakeEnginePanels panels;
+    kavelo::testing::RecordingToast toast;
+    kavelo::testing::FakeEnginePanels panels;
     std::unique_ptr<ArrangeEngine> engine;
 
     Fixture()

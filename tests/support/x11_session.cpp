@@ -1,5 +1,7 @@
 #include "support/x11_session.h"
 
+#include "support/seen.h"
+
 #include <xcb/xcb_icccm.h>
 #include <xcb/xtest.h>
 
@@ -144,20 +146,6 @@ bool x11Required()
     return ci && *ci;
 }
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout, const std::function<void()>& pump)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (pump)
-            pump();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
 bool X11Session::start(const std::vector<std::string>& clients, std::string* error, WindowManager manager)
 {
     // The server picks a free display itself and writes its number to us.
@@ -176,7 +164,7 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
         return false;
     }
     std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + answerDeadline;
     while (number.empty() || number.back() != '\n') {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
@@ -190,7 +178,7 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
     }
     close(fds[0]);
     if (number.empty() || number.back() != '\n') {
-        *error = "Xvfb did not start";
+        *error = "Xvfb did not start: " + describeProcess(server_);
         stop();
         return false;
     }
@@ -204,15 +192,17 @@ bool X11Session::start(const std::vector<std::string>& clients, std::string* err
         return false;
     }
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+    witness_.emplace("the X session", [this] { return describe(); });
 
     if (!startManager(manager, error)) {
+        *error += "; " + describe();
         stop();
         return false;
     }
     for (const auto& client : clients)
         launch({client});
-    if (!waitFor([&] { return clientList().size() >= clients.size(); }, std::chrono::seconds(15))) {
-        *error = "the clients were not managed in time";
+    if (!waitFor([&] { return clientList().size() >= clients.size(); }, answerDeadline)) {
+        *error = "the clients were not managed in time; " + describe();
         stop();
         return false;
     }
@@ -292,22 +282,25 @@ bool X11Session::startManager(WindowManager manager, std::string* error)
             if (writeText(path, *stock))
                 argv.insert(argv.end(), {"--config-file", path});
         }
-        children_.push_back(spawn(argv, display_));
+        children_.push_back({spawn(argv, display_), name});
         break;
     }
     case WindowManager::xfwm4:
-        children_.push_back(spawn({"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
-                                  display_, -1, with({})));
+        children_.push_back({spawn({"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
+                                   display_, -1, with({})),
+                             name});
         break;
     case WindowManager::mutter:
         // Settings in memory, so that nothing is written to the user's.
-        children_.push_back(spawn({"dbus-run-session", "--", "mutter", "--x11", "--replace", "--sm-disable"},
-                                  display_, -1, with({"GSETTINGS_BACKEND=memory"})));
+        children_.push_back({spawn({"dbus-run-session", "--", "mutter", "--x11", "--replace", "--sm-disable"},
+                                   display_, -1, with({"GSETTINGS_BACKEND=memory"})),
+                             name});
         break;
     case WindowManager::kwin:
         // A Qt program: on the display, whatever platform the tests run on.
-        children_.push_back(spawn({"dbus-run-session", "--", "kwin_x11", "--replace"}, display_, -1,
-                                  with({"QT_QPA_PLATFORM=xcb", "KWIN_COMPOSE=N"})));
+        children_.push_back({spawn({"dbus-run-session", "--", "kwin_x11", "--replace"}, display_, -1,
+                                   with({"QT_QPA_PLATFORM=xcb", "KWIN_COMPOSE=N"})),
+                             name});
         break;
     case WindowManager::i3: {
         const std::string path = settings_ + "/i3.conf";
@@ -315,11 +308,11 @@ bool X11Session::startManager(WindowManager manager, std::string* error)
             *error = "no i3 configuration";
             return false;
         }
-        children_.push_back(spawn({"i3", "-c", path}, display_, -1, with({})));
+        children_.push_back({spawn({"i3", "-c", path}, display_, -1, with({})), name});
         break;
     }
     }
-    if (children_.back() < 0) {
+    if (children_.back().pid < 0) {
         *error = name + " cannot be started (is it installed?)";
         return false;
     }
@@ -330,7 +323,7 @@ bool X11Session::startManager(WindowManager manager, std::string* error)
                 xcb_get_property_reply(c_, xcb_get_property(c_, 0, root_, check, XCB_ATOM_WINDOW, 0, 1), nullptr)};
             return r && xcb_get_property_value_length(r.p) == 4;
         },
-        std::chrono::seconds(30));
+        startDeadline);
     if (!managed) {
         *error = name + " did not start on " + display_;
         return false;
@@ -371,6 +364,7 @@ bool X11Session::answering()
                     c_, xcb_get_property(c_, 0, probe, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr)};
                 return r && xcb_get_property_value_length(r.p) == 16;
             },
+            // Not a give-up: a manager silent this long is asked the other way.
             std::chrono::seconds(10));
     }
     if (!answered) {
@@ -381,7 +375,7 @@ bool X11Session::answering()
                 const auto list = clientList();
                 return std::find(list.begin(), list.end(), probe) != list.end();
             },
-            std::chrono::seconds(20));
+            answerDeadline);
     }
     xcb_destroy_window(c_, probe);
     xcb_flush(c_);
@@ -391,7 +385,7 @@ bool X11Session::answering()
                                const auto list = clientList();
                                return std::find(list.begin(), list.end(), probe) == list.end();
                            },
-                           std::chrono::seconds(10));
+                           answerDeadline);
 }
 
 void X11Session::stop()
@@ -400,9 +394,10 @@ void X11Session::stop()
         xcb_disconnect(c_);
         c_ = nullptr;
     }
+    witness_.reset();
     for (auto it = children_.rbegin(); it != children_.rend(); ++it)
-        endGroup(*it);
-    for (pid_t pid : children_)
+        endGroup(it->pid);
+    for (const auto& [pid, name] : children_)
         if (pid > 0) {
             waitpid(pid, nullptr, 0);
             // What the program started (a settings daemon saving on its way
@@ -426,18 +421,68 @@ void X11Session::stop()
 pid_t X11Session::launch(const std::vector<std::string>& argv)
 {
     const pid_t pid = spawn(argv, display_);
-    children_.push_back(pid);
+    children_.push_back({pid, argv.empty() ? std::string() : argv.front()});
     return pid;
 }
 
 void X11Session::terminate(pid_t pid)
 {
-    const auto it = std::find(children_.begin(), children_.end(), pid);
+    const auto it = std::find_if(children_.begin(), children_.end(), [&](const Child& c) { return c.pid == pid; });
     if (it == children_.end() || pid <= 0)
         return;
     children_.erase(it);
     endGroup(pid);
     waitpid(pid, nullptr, 0);
+}
+
+std::string X11Session::describe() const
+{
+    std::string out = "server " + display_ + ": " + describeProcess(server_);
+    for (std::size_t i = 0; i < children_.size(); ++i)
+        out += (i == 0 ? "; manager " : "; launched ") + children_[i].name + ": " + describeProcess(children_[i].pid);
+    if (!c_ || xcb_connection_has_error(c_))
+        return out + "; the connection to the server is broken";
+    return out + "; " + describeWindows();
+}
+
+std::string X11Session::describeWindows() const
+{
+    const auto list = clientList();
+    std::string out = std::to_string(list.size()) + " managed windows";
+    constexpr std::size_t shown = 12;
+    for (std::size_t i = 0; i < list.size() && i < shown; ++i) {
+        const xcb_window_t w = list[i];
+        char id[16];
+        std::snprintf(id, sizeof id, "0x%x", w);
+        out += std::string(i == 0 ? ": " : ", ") + id + " " + wmClass(w).value_or("(no class)");
+        for (const xcb_atom_t property : {atom("_NET_WM_NAME"), xcb_atom_t(XCB_ATOM_WM_NAME)}) {
+            Freed<xcb_get_property_reply_t> name{xcb_get_property_reply(
+                c_, xcb_get_property(c_, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr)};
+            if (name && name->format == 8 && xcb_get_property_value_length(name.p) > 0) {
+                out += " \"" +
+                       std::string(static_cast<const char*>(xcb_get_property_value(name.p)),
+                                   std::size_t(xcb_get_property_value_length(name.p))) +
+                       "\"";
+                break;
+            }
+        }
+        Freed<xcb_get_window_attributes_reply_t> a{
+            xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, w), nullptr)};
+        out += !a ? " gone" : a->map_state == XCB_MAP_STATE_VIEWABLE ? " mapped" : " unmapped";
+        if (const auto f = frame(w))
+            out += " at " + std::to_string(int(f->minX())) + "," + std::to_string(int(f->minY())) + " " +
+                   std::to_string(int(f->width())) + "x" + std::to_string(int(f->height()));
+    }
+    if (list.size() > shown)
+        out += ", and " + std::to_string(list.size() - shown) + " more";
+    if (const auto active = activeWindow()) {
+        char id[16];
+        std::snprintf(id, sizeof id, "0x%x", *active);
+        out += "; active " + std::string(id);
+    } else {
+        out += "; none active";
+    }
+    return out;
 }
 
 void X11Session::sync() const

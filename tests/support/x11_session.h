@@ -5,6 +5,7 @@
 // reads the server directly and types through XTest, as a user would.
 
 #include "core/geometry.h"
+#include "support/wait_for.h"
 
 #include <xcb/xcb.h>
 
@@ -42,6 +43,11 @@ public:
     void setScreenSize(int width, int height) { screenSize_ = std::to_string(width) + "x" + std::to_string(height); }
     void stop();
     ~X11Session() { stop(); }
+
+    // What the session shows now, for a give-up report: the server, the
+    // manager and each program launched (alive or not), the managed
+    // windows (class, title, mapped, frame) and the active one.
+    std::string describe() const;
 
     const std::string& display() const { return display_; }
     xcb_connection_t* connection() const { return c_; }
@@ -90,19 +96,21 @@ public:
 private:
     bool startManager(WindowManager manager, std::string* error);
     bool answering();
+    std::string describeWindows() const;
+
+    struct Child {
+        pid_t pid;
+        std::string name;
+    };
 
     std::string display_;
     std::string screenSize_ = "1920x1080";
     std::string settings_;   // the manager's settings folder, when it has one
     pid_t server_ = -1;
-    std::vector<pid_t> children_;
+    std::vector<Child> children_;   // the manager first
+    std::optional<Witness> witness_;
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = 0;
 };
-
-// Polls `done` until it holds or `timeout` passes, running `pump` between
-// tries.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout,
-             const std::function<void()>& pump = {});
 
 } // namespace kavelo::test
