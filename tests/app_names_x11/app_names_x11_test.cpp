@@ -300,7 +300,7 @@ TEST_F(AppNamesX11, InstalledProgramsAreNamedAndPicturedAsTheirEntriesSay)
             return std::all_of(expected.begin(), expected.end(),
                                [&](const auto& e) { return shown.count(e.first) > 0; });
         },
-        20s);
+        test::answerDeadline);
     ASSERT_TRUE(all) << "not every program showed a window";
     for (const auto& [wmClass, name] : expected)
         EXPECT_EQ(shown.at(wmClass), name) << wmClass;

@@ -189,7 +189,7 @@ protected:
             ::setenv("QT_QPA_PLATFORM", saved->c_str(), 1);
         else
             ::unsetenv("QT_QPA_PLATFORM");
-        ASSERT_TRUE(test::waitFor([&] { return accepts(); }, 20s)) << "kavelo never listened";
+        ASSERT_TRUE(test::waitFor([&] { return accepts(); }, test::answerDeadline)) << "kavelo never listened";
     }
 
     bool accepts() const
@@ -440,7 +440,7 @@ protected:
             opened.emplace_back(session->launch(program.argv), program.windowClass);
             what << "open " << program.windowClass;
             const auto before = windows.size();
-            test::waitFor([&] { return ours().size() > before; }, 5s);
+            test::waitFor([&] { return ours().size() > before; }, test::answerDeadline);
             break;
         }
         case close: {
@@ -577,7 +577,7 @@ TEST_F(ArrangePropertyX11, EveryVisibleWindowStaysOnAMonitor)
         // monitor change), not for good.
         if (lost().empty())
             continue;
-        test::waitFor([&] { return lost().empty(); }, 8s);
+        test::waitFor([&] { return lost().empty(); }, test::answerDeadline);
         const std::string missing = lost();
         if (!missing.empty()) {
             std::ostringstream steps;

@@ -159,7 +159,7 @@ protected:
         if (session) {
             for (pid_t pid : terms)
                 session->terminate(pid);
-            EXPECT_TRUE(test::waitFor([] { return session->windowsOfClass("XTerm").empty(); }, 10s));
+            EXPECT_TRUE(test::waitFor([] { return session->windowsOfClass("XTerm").empty(); }, test::answerDeadline));
         }
         home.reset();
     }
@@ -169,7 +169,9 @@ protected:
     {
         for (std::size_t n = 1; n <= count; ++n) {
             terms.push_back(session->launch({"xterm", "-geometry", "60x15+" + std::to_string(40 + 500 * (n - 1)) + "+80"}));
-            ASSERT_TRUE(test::waitFor([&] { return session->windowsOfClass("XTerm").size() == n; }, 10s)) << n;
+            ASSERT_TRUE(
+                test::waitFor([&] { return session->windowsOfClass("XTerm").size() == n; }, test::answerDeadline))
+                << n;
         }
     }
 

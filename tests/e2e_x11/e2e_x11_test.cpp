@@ -70,7 +70,7 @@ protected:
         else
             session->launch({"zenity", "--info", "--title", gtkTitle, "--text", "A GTK window"});
         const std::size_t count = tiling ? 3 : 4;
-        if (!test::waitFor([&] { return session->clientList().size() >= count; }, 20s)) {
+        if (!test::waitFor([&] { return session->clientList().size() >= count; }, test::answerDeadline)) {
             startError = "the clients were not managed in time";
             session.reset();
             return;
@@ -87,7 +87,7 @@ protected:
             return;
         }
         kavelo = session->launch({KAVELO_BINARY});
-        if (!test::waitFor([] { return accepts(); }, 15s))
+        if (!test::waitFor([] { return accepts(); }, test::answerDeadline))
             startError = "kavelo never listened";
     }
 
@@ -109,7 +109,8 @@ protected:
         ASSERT_TRUE(startError.empty()) << startError;
         hand.emplace(*session);
         // What an earlier test left open goes first.
-        ASSERT_TRUE(test::waitFor([&] { return panels().empty(); }, 3s)) << "a panel of kavelo is still shown";
+        ASSERT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline))
+            << "a panel of kavelo is still shown";
     }
 
     // The socket accepts once the launch has registered the shortcuts.
@@ -133,19 +134,26 @@ protected:
     void focusInOrder(const std::vector<xcb_window_t>& windows)
     {
         for (xcb_window_t w : windows) {
-            bool active = false;
-            for (int tries = 0; tries < 6 && !active; ++tries) {
-                session->activate(w);
-                active = becomesActive(w, 500ms);
-            }
-            ASSERT_TRUE(active) << session->wmClass(w).value_or("?") << " never became active";
+            std::chrono::steady_clock::time_point asked;
+            ASSERT_TRUE(test::waitFor(
+                [&] {
+                    if (session->activeWindow() == w)
+                        return true;
+                    if (const auto now = std::chrono::steady_clock::now(); now - asked >= 500ms) {
+                        session->activate(w);
+                        asked = now;
+                    }
+                    return false;
+                },
+                test::answerDeadline))
+                << session->wmClass(w).value_or("?") << " never became active";
             // Used a moment, as a person uses a window: Kavelo learns the
             // order of use from each change.
             hand->wait(200ms);
         }
     }
 
-    bool becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = 3s)
+    test::Waited becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor([&] { return session->activeWindow() == window; }, timeout);
     }
@@ -282,11 +290,11 @@ TEST_F(E2EX11, HeldAltTabShowsThePanelTabMovesAndLettingGoActivates)
     focusInOrder({client("XTermTwo"), gtk(), client("XTerm")});
     down(Key::option);
     stroke(Key::tab);
-    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, 2s)) << "no switcher panel";
+    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, test::answerDeadline)) << "no switcher panel";
     stroke(Key::tab);
     up(Key::option);
     EXPECT_TRUE(becomesActive(client("XTermTwo")));
-    EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, 2s));
+    EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, test::answerDeadline));
 }
 
 TEST_F(E2EX11, ShiftTabGoesBack)
@@ -305,9 +313,9 @@ TEST_F(E2EX11, EscapeCancels)
     focusInOrder({gtk(), client("XTerm")});
     down(Key::option);
     stroke(Key::tab);
-    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, 2s)) << "no switcher panel";
+    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, test::answerDeadline)) << "no switcher panel";
     stroke(Key::escape);
-    EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, 2s));
+    EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, test::answerDeadline));
     up(Key::option);
     hand->wait(200ms);
     const auto active = session->activeWindow();
@@ -329,17 +337,18 @@ TEST_F(E2EX11, TheOverviewOpensATypedNameSelectsReturnActivatesAndItsShortcutClo
 {
     focusInOrder({gtk(), client("XTerm")});
     chord({Key::control, Key::option}, Key::space);
-    ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, 3s)) << "no overview";
+    ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, test::answerDeadline)) << "no overview";
     for (auto letter : {Key::n, Key::o, Key::t, Key::e, Key::s})
         stroke(letter);
     stroke(Key::returnKey);
     EXPECT_TRUE(becomesActive(gtk()));
-    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, 2s));
+    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, test::answerDeadline));
 
     chord({Key::control, Key::option}, Key::space);
-    ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, 3s)) << "no overview";
+    ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, test::answerDeadline)) << "no overview";
     chord({Key::control, Key::option}, Key::space);
-    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, 2s)) << "its own shortcut left it open";
+    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, test::answerDeadline))
+        << "its own shortcut left it open";
     EXPECT_EQ(session->activeWindow(), gtk());
 }
 
@@ -357,13 +366,13 @@ TEST_F(E2EX11, SnapShortcutsLandTheFocusedWindowsFrame)
         return frame && std::abs(frame->minX() - visible.minX()) <= 1 && std::abs(frame->minY() - visible.minY()) <= 1 &&
                frame->maxX() <= visible.midX() + 1 && frame->maxX() >= visible.midX() - 24;
     };
-    EXPECT_TRUE(test::waitFor(leftHalf, 3s));
+    EXPECT_TRUE(test::waitFor(leftHalf, test::answerDeadline));
     chord({Key::control, Key::option}, Key::right);
     const auto rightHalf = [&] {
         const auto frame = session->frame(term);
         return frame && std::abs(frame->minX() - visible.midX()) <= 1 && frame->maxX() >= visible.maxX() - 24;
     };
-    EXPECT_TRUE(test::waitFor(rightHalf, 3s));
+    EXPECT_TRUE(test::waitFor(rightHalf, test::answerDeadline));
 }
 
 TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
@@ -375,10 +384,10 @@ TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
         return false;
     };
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
-    EXPECT_TRUE(test::waitFor(popover, 3s)) << "no menu panel";
+    EXPECT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
     // A second start again closes it.
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
-    EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, 3s));
+    EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline));
 }
 
 // Held Control and Alt show the indicator of the desktop in front; when
@@ -396,25 +405,27 @@ TEST_F(E2EX11, TheIndicatorFollowsTheDesktopChangedUnderHeldKeys)
         last = now;
         return still;
     };
-    ASSERT_TRUE(test::waitFor(tiled, 5s)) << "auto mode never tiled the xterms";
+    ASSERT_TRUE(test::waitFor(tiled, test::answerDeadline)) << "auto mode never tiled the xterms";
     focusInOrder({client("XTerm")});
     session->movePointer(960, 400);
     down(Key::control);
     down(Key::option);
-    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel(); }, 3s)) << "no indicator while Control and Alt are held";
+    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel(); }, test::answerDeadline))
+        << "no indicator while Control and Alt are held";
     session->button(5, true);
     session->button(5, false);
-    const bool moved = test::waitFor([&] { return session->currentDesktop() == 1u; }, 3s);
+    const bool moved = test::waitFor([&] { return session->currentDesktop() == 1u; }, test::answerDeadline);
     EXPECT_TRUE(moved) << "openbox stayed on desktop " << session->currentDesktop().value_or(99);
     if (moved) {
-        EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, 2s)) << "the indicator of the desktop left behind";
+        EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, test::answerDeadline))
+            << "the indicator of the desktop left behind";
     }
     up(Key::option);
     up(Key::control);
     session->switchToDesktop(0);
-    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, 3s));
+    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, test::answerDeadline));
     ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/off"}));
-    EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, 3s));
+    EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, test::answerDeadline));
 }
 
 // Last: the strip, asked for by a link, lays every window out anew. A
@@ -429,7 +440,7 @@ TEST_F(E2EX11, InTheStripAFocusMoveActivatesTheNextColumn)
         const auto b = session->frame(columns[1]);
         return a && b && (a->maxX() <= b->minX() + 1 || b->maxX() <= a->minX() + 1);
     };
-    ASSERT_TRUE(test::waitFor(sideBySide, 5s)) << "the strip never laid the xterms out";
+    ASSERT_TRUE(test::waitFor(sideBySide, test::answerDeadline)) << "the strip never laid the xterms out";
     // Until the strip has stopped moving them.
     std::vector<std::optional<Rect>> last;
     const auto still = [&] {
@@ -438,7 +449,7 @@ TEST_F(E2EX11, InTheStripAFocusMoveActivatesTheNextColumn)
         last = now;
         return same && sideBySide();
     };
-    ASSERT_TRUE(test::waitFor([&] { return hand->wait(300ms), still(); }, 5s));
+    ASSERT_TRUE(test::waitFor([&] { return hand->wait(300ms), still(); }, test::answerDeadline));
     // The left one of the two.
     const xcb_window_t first =
         session->frame(columns[0])->minX() < session->frame(columns[1])->minX() ? columns[0] : columns[1];
@@ -453,7 +464,7 @@ TEST_F(E2EX11, InTheStripAFocusMoveActivatesTheNextColumn)
             const auto frame = active ? session->frame(*active) : std::nullopt;
             return active && *active != first && frame && frame->minX() >= before.maxX() - 1;
         },
-        3s))
+        test::answerDeadline))
         << "the focus did not move to the column on the right";
 }
 

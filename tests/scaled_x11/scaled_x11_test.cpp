@@ -98,7 +98,7 @@ public:
     bool start()
     {
         pid_ = session_.launch({KAVELO_BINARY});
-        return test::waitFor([&] { return accepts(); }, 15s);
+        return test::waitFor([&] { return accepts(); }, test::answerDeadline);
     }
 
     // A request to the running program, as a second start hands it over.
@@ -260,7 +260,8 @@ protected:
         }
         for (const auto& size : sizes)
             session->launch({KAVELO_X11_TEST_CLIENT, "--size", size});
-        if (!test::waitFor([&] { return session->windowsOfClass("KaveloTestClient").size() == sizes.size(); }, 10s)) {
+        if (!test::waitFor([&] { return session->windowsOfClass("KaveloTestClient").size() == sizes.size(); },
+                           test::answerDeadline)) {
             startError = "the test clients were not managed";
             session.reset();
         }
@@ -295,7 +296,7 @@ protected:
     void pointAt(Point at)
     {
         session->movePointer(int(at.x), int(at.y));
-        ASSERT_TRUE(test::waitFor([&] { return pointer(*session) == at; }, 2s));
+        ASSERT_TRUE(test::waitFor([&] { return pointer(*session) == at; }, test::answerDeadline));
     }
     void click(Point at)
     {
@@ -371,7 +372,8 @@ TEST_F(OneMonitor, ADesktopThatChangesItsDpiLiveGetsPanelsAndGapsAtTheNewScale)
     ASSERT_TRUE(panel) << listed(*session);
     EXPECT_TRUE(near(panel->midX(), 1200) && near(panel->minY(), 504)) << text(*panel);
     click(Point(3000, 1900));
-    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, test::answerDeadline))
+        << listed(*session);
 
     settings.setDpi(192);
     panel = menuPanel(kavelo, Point(1600, 300), 2);
@@ -380,7 +382,8 @@ TEST_F(OneMonitor, ADesktopThatChangesItsDpiLiveGetsPanelsAndGapsAtTheNewScale)
     picture(*session, "live-dpi-menu-panel");
 
     ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
-    EXPECT_TRUE(test::waitFor([&] { return inRows(20); }, 5s)) << text(clients()[0]) << " " << text(clients()[1]);
+    EXPECT_TRUE(test::waitFor([&] { return inRows(20); }, test::answerDeadline))
+        << text(clients()[0]) << " " << text(clients()[1]);
 }
 
 TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGapsInPoints)
@@ -401,7 +404,7 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
                near(f[1].minX() - f[0].maxX(), gap) && near(area.maxX() - f[1].maxX(), gap) &&
                near(f[1].maxY(), area.maxY() - gap);
     };
-    EXPECT_TRUE(test::waitFor(sideBySide, 5s))
+    EXPECT_TRUE(test::waitFor(sideBySide, test::answerDeadline))
         << text(clients()[0]) << " " << text(clients()[1]) << " in " << text(area);
 
     // The indicator stands centred at the bottom of the usable area, the
@@ -411,14 +414,14 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
     const auto windows = session->windowsOfClass("KaveloTestClient");
     const Rect first = session->frame(windows.front()).value();
     click(Point(int(first.midX()), int(first.minY() + 40)));
-    ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == windows.front(); }, 5s));
+    ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == windows.front(); }, test::answerDeadline));
     holdKeys(true);
     const auto indicator = [&] {
         return kaveloWindow(*session, [&](const Rect& r) {
             return near(r.midX(), area.midX(), s) && near(r.maxY(), area.maxY() - 18 * s, s);
         });
     };
-    EXPECT_TRUE(test::waitFor([&] { return indicator().has_value(); }, 5s)) << listed(*session);
+    EXPECT_TRUE(test::waitFor([&] { return indicator().has_value(); }, test::answerDeadline)) << listed(*session);
     picture(*session, scaling.name + "-indicator");
     holdKeys(false);
 
@@ -431,7 +434,7 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
                 return true;
         return false;
     };
-    EXPECT_TRUE(test::waitFor(onCentre, 5s)) << pointer(*session).x << "," << pointer(*session).y;
+    EXPECT_TRUE(test::waitFor(onCentre, test::answerDeadline)) << pointer(*session).x << "," << pointer(*session).y;
 
     ASSERT_TRUE(kavelo.request("kavelo://run/stackLeft"));
     ASSERT_TRUE(kavelo.request("kavelo://run/tabs"));
@@ -444,14 +447,14 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
                    });
         });
     };
-    EXPECT_TRUE(test::waitFor([&] { return tabBar().has_value(); }, 5s))
+    EXPECT_TRUE(test::waitFor([&] { return tabBar().has_value(); }, test::answerDeadline))
         << listed(*session) << " over " << text(clients()[0]) << " " << text(clients()[1]);
     picture(*session, scaling.name + "-tab-bar");
 
     // Tidy in rows: 10 points between the windows and the edges too.
     ASSERT_TRUE(kavelo.request("kavelo://mode/off"));
     ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
-    EXPECT_TRUE(test::waitFor([&] { return inRows(gap); }, 5s))
+    EXPECT_TRUE(test::waitFor([&] { return inRows(gap); }, test::answerDeadline))
         << text(clients()[0]) << " " << text(clients()[1]) << " in " << text(area);
     picture(*session, scaling.name + "-tidy");
 
@@ -462,7 +465,7 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
         return f && near(f->minX(), area.midX()) && near(f->minY(), area.minY()) && near(f->maxX(), area.maxX()) &&
                near(f->maxY(), area.maxY());
     };
-    EXPECT_TRUE(test::waitFor(snapped, 5s)) << text(*session->frame(*session->activeWindow()));
+    EXPECT_TRUE(test::waitFor(snapped, test::answerDeadline)) << text(*session->frame(*session->activeWindow()));
 
     // The menu panel: 320 points wide, under the pointer; a click elsewhere
     // closes it.
@@ -471,16 +474,17 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
     EXPECT_TRUE(near(panel->midX(), 1200, s) && near(panel->minY(), 500 + 4 * s, s)) << text(*panel);
     picture(*session, scaling.name + "-menu-panel");
     click(Point(3000, 1900));
-    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, test::answerDeadline))
+        << listed(*session);
 
     // The overview covers the monitor exactly.
     chord({controlKey, optionKey}, spaceKey);
     const Rect monitor(0, 0, 3840, 2160);
     const auto overview = [&] { return kaveloWindow(*session, [&](const Rect& r) { return r == monitor; }); };
-    EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(*session);
+    EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, test::answerDeadline)) << listed(*session);
     picture(*session, scaling.name + "-overview");
     tap(escapeKey);
-    EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(*session);
+    EXPECT_TRUE(test::waitFor([&] { return !overview(); }, test::answerDeadline)) << listed(*session);
 
     // The switcher, centred on the monitor, while Alt is held.
     test::Typist typist(*session);
@@ -492,7 +496,7 @@ TEST_P(ScaledMonitor, EverySurfaceCoversItsPlaceAtTheScaleAndWindowsKeepTheirGap
             return near(r.midX(), monitor.midX(), s) && near(r.midY(), monitor.midY(), s) && monitor.contains(r);
         });
     };
-    EXPECT_TRUE(test::waitFor([&] { return switcher().has_value(); }, 5s)) << listed(*session);
+    EXPECT_TRUE(test::waitFor([&] { return switcher().has_value(); }, test::answerDeadline)) << listed(*session);
     picture(*session, scaling.name + "-switcher");
     typist.up(serverKey(optionKey));
 }
@@ -541,7 +545,8 @@ TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
         picture(*session, "mixed-menu-panel-" + std::to_string(int(scale)));
         // A click elsewhere on the same monitor closes it.
         click(elsewhere);
-        ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, 5s)) << listed(*session);
+        ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(*session).empty(); }, test::answerDeadline))
+            << listed(*session);
     }
 
     // The overview covers the monitor under the pointer.
@@ -549,10 +554,10 @@ TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
         pointAt(monitor.center());
         chord({controlKey, optionKey}, spaceKey);
         const auto overview = [&] { return kaveloWindow(*session, [&](const Rect& r) { return r == monitor; }); };
-        EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, 5s)) << listed(*session);
+        EXPECT_TRUE(test::waitFor([&] { return overview().has_value(); }, test::answerDeadline)) << listed(*session);
         picture(*session, "mixed-overview-" + std::to_string(int(monitor.minX())));
         tap(escapeKey);
-        EXPECT_TRUE(test::waitFor([&] { return !overview(); }, 5s)) << listed(*session);
+        EXPECT_TRUE(test::waitFor([&] { return !overview(); }, test::answerDeadline)) << listed(*session);
     }
 
     // One window on each monitor, tidied: 10 points from the edges, 10
@@ -561,14 +566,15 @@ TEST_F(MixedMonitors, EachMonitorHasItsOwnScaleForPanelsTheOverviewAndGaps)
     const std::uint32_t place[] = {2600, 700};
     xcb_configure_window(session->connection(), windows.back(), XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
     session->sync();
-    ASSERT_TRUE(test::waitFor([&] { return session->frame(windows.back())->minX() > 1920; }, 5s));
+    ASSERT_TRUE(test::waitFor([&] { return session->frame(windows.back())->minX() > 1920; }, test::answerDeadline));
     ASSERT_TRUE(kavelo.request("kavelo://run/tidy"));
     const auto fills = [&](xcb_window_t window, const Rect& monitor, double gap) {
         const auto f = session->frame(window);
         return f && near(f->minX(), monitor.minX() + gap) && near(f->minY(), monitor.minY() + gap) &&
                near(f->maxX(), monitor.maxX() - gap) && near(f->maxY(), monitor.maxY() - gap);
     };
-    EXPECT_TRUE(test::waitFor([&] { return fills(windows.front(), left, 10) && fills(windows.back(), right, 20); }, 5s))
+    EXPECT_TRUE(test::waitFor([&] { return fills(windows.front(), left, 10) && fills(windows.back(), right, 20); },
+                              test::answerDeadline))
         << text(*session->frame(windows.front())) << " " << text(*session->frame(windows.back()));
     picture(*session, "mixed-tidy");
 }

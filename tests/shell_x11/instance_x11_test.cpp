@@ -6,9 +6,11 @@
 // panel; fifos in place of its files do not hang the start.
 
 #include "app/services/user_defaults.h"
+#include "app/services/watchdog.h"
 #include "app/shell/instance_server.h"
 #include "shell_x11/kavelo_x11_fixture.h"
 #include "support/run_program.h"
+#include "support/seen.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +142,7 @@ TEST_F(InstanceX11, ABurstOfRequestsStaysBoundedAndAQuitIsStillHeard)
     // A quit in the middle of it.
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
-    const bool quit = test::waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 15s);
+    const bool quit = test::waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, test::answerDeadline);
     flooding = false;
     for (auto& f : floods)
         f.join();
@@ -171,18 +173,31 @@ TEST_F(InstanceX11, ARestartByTheWatchdogNeverOpensThePanelOnlyAStartTheUserMake
     // Quit, and started again at once: the first one's watcher, still
     // waiting, sees the new run's marker and starts Kavelo once more.
     const pid_t first = startKavelo();
+    // Its watcher: a shell waiting on it, which becomes the restarted Kavelo.
+    std::optional<pid_t> watcher;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            for (const auto& [pid, arguments] : test::processesWith(Watchdog::watcherName))
+                if (std::find(arguments.begin(), arguments.end(), std::to_string(first)) != arguments.end())
+                    watcher = pid;
+            return watcher.has_value();
+        },
+        test::answerDeadline))
+        << "no watcher waits on kavelo";
     ASSERT_EQ(::kill(first, SIGTERM), 0);
-    ASSERT_TRUE(test::waitFor([&] { return ::waitpid(first, nullptr, WNOHANG) == first; }, 10s));
+    ASSERT_TRUE(test::waitFor([&] { return ::waitpid(first, nullptr, WNOHANG) == first; }, test::answerDeadline));
     ended(first);
     startKavelo();
-    std::this_thread::sleep_for(4500ms);
+    // The restart found Kavelo running and ended.
+    ASSERT_TRUE(test::waitFor([&] { return test::ended(*watcher); }, test::answerDeadline))
+        << "the watcher still runs: " << test::describeProcess(*watcher);
     session->sync();
     EXPECT_FALSE(panelShown()) << "the restart passed for a second start";
     EXPECT_EQ(count(log(), " started"), 2u) << log();
 
     // The user's own second start does open it.
     EXPECT_EQ(kavelo({}).status, 0);
-    EXPECT_TRUE(test::waitFor([&] { return panelShown(); }, 5s));
+    EXPECT_TRUE(test::waitFor([&] { return panelShown(); }, test::answerDeadline));
 }
 
 TEST_F(InstanceX11, FifosInPlaceOfItsFilesDoNotHangTheStart)

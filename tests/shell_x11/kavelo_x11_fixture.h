@@ -105,7 +105,7 @@ protected:
     pid_t startKavelo()
     {
         const pid_t pid = launch({KAVELO_BINARY});
-        EXPECT_TRUE(test::waitFor([&] { return accepts(); }, std::chrono::seconds(15))) << "kavelo never listened";
+        EXPECT_TRUE(test::waitFor([&] { return accepts(); }, test::answerDeadline)) << "kavelo never listened";
         return pid;
     }
 

@@ -79,7 +79,7 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
     EXPECT_EQ(refused->error_code, XCB_ACCESS);
 
     const auto term = session->windowsOfClass("XTerm").back();
-    ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == term; }, 5s));
+    ASSERT_TRUE(test::waitFor([&] { return session->activeWindow() == term; }, test::answerDeadline));
     const auto server = [&](std::uint16_t key) { return x11->serverKeyCode(key).value(); };
     test::Typist(*session).chord({server(controlKey), server(optionKey)}, server(leftArrow));
 
@@ -91,10 +91,9 @@ TEST_F(ShellX11, AProbesGrabOfTheOverviewShortcutIsRefusedAndControlOptionLeftSn
                frame->maxX() <= visible.midX() + 1 && frame->maxX() >= visible.midX() - 24 &&
                frame->maxY() >= visible.maxY() - 24;
     };
-    EXPECT_TRUE(test::waitFor(leftHalf, 5s)) << "xterm at " << session->frame(term)->minX() << ","
-                                             << session->frame(term)->minY() << " "
-                                             << session->frame(term)->width() << "x"
-                                             << session->frame(term)->height();
+    EXPECT_TRUE(test::waitFor(leftHalf, test::answerDeadline))
+        << "xterm at " << session->frame(term)->minX() << "," << session->frame(term)->minY() << " "
+        << session->frame(term)->width() << "x" << session->frame(term)->height();
 }
 
 TEST_F(ShellX11, ASecondStartHandsOverAndExitsWithoutASecondEngine)
@@ -126,7 +125,7 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
                 return true;
         return false;
     };
-    ASSERT_TRUE(test::waitFor(waitsOffScreen, 15s)) << "no strip column waits past an edge";
+    ASSERT_TRUE(test::waitFor(waitsOffScreen, test::answerDeadline)) << "no strip column waits past an edge";
 
     ASSERT_EQ(::kill(kavelo, SIGTERM), 0);
     int status = 0;
@@ -150,7 +149,8 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     EXPECT_TRUE(kaveloWindows(true).empty()) << "no tray yet";
 
     const pid_t tray = launch(trayer);
-    ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon never docked";
+    ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, test::answerDeadline))
+        << "the icon never docked";
     // Docking ends with the tray placing the icon.
     std::this_thread::sleep_for(500ms);
     const Rect icon = kaveloWindows(true).front().area;
@@ -163,14 +163,16 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     std::this_thread::sleep_for(30ms);
     session->button(1, false);
     session->sync();
-    EXPECT_TRUE(test::waitFor([&] { return panelShown(); }, 5s)) << "a click on the icon opens the panel";
+    EXPECT_TRUE(test::waitFor([&] { return panelShown(); }, test::answerDeadline))
+        << "a click on the icon opens the panel";
 
     // The tray goes away and comes back: so does the icon.
     session->terminate(tray);
     ended(tray);
-    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).empty(); }, 5s));
+    ASSERT_TRUE(test::waitFor([&] { return kaveloWindows(true).empty(); }, test::answerDeadline));
     launch(trayer);
-    EXPECT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, 10s)) << "the icon came not back";
+    EXPECT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, test::answerDeadline))
+        << "the icon came not back";
 }
 
 TEST_F(ShellX11, APreviewBesideTheRunningKaveloTakesNoKeysAddsNoTrayIconAndWritesNothingOfIts)

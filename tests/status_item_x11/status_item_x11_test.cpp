@@ -65,7 +65,7 @@ public:
         s.session->launch({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
                            "28", "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent", "false",
                            "--tint", "0x202020"});
-        if (!test::waitFor([&] { return trayOwned(*s.session); }, std::chrono::seconds(10))) {
+        if (!test::waitFor([&] { return trayOwned(*s.session); }, test::answerDeadline)) {
             s.error = "trayer did not take the tray (is the trayer package installed?)";
             s.session.reset();
             return;
@@ -133,14 +133,9 @@ protected:
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    static bool waitUntil(const std::function<bool()>& done, int ms = 5000)
+    static test::Waited waitUntil(const std::function<bool()>& done)
     {
-        for (int waited = 0; waited < ms; waited += 20) {
-            if (done())
-                return true;
-            wait(20);
-        }
-        return done();
+        return test::waitFor(done, test::answerDeadline, [] { wait(20); });
     }
     // A left click at a root point, through XTest, as the user makes it.
     void clickAt(Point at)

@@ -71,7 +71,7 @@ protected:
                         return true;
                 return false;
             },
-            10s));
+            test::answerDeadline));
     }
     std::optional<Rect> focusedFrame() const
     {
@@ -136,7 +136,7 @@ TEST_F(UrlForwardX11, UrlsReachTheInstanceAndBogusOnesMoveNothing)
     run = kavelo({"kavelo://run/snapRight"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, 5s))
+    EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, test::answerDeadline))
         << "focused xterm at x " << (focusedFrame() ? focusedFrame()->origin.x : -1);
 }
 
@@ -161,5 +161,5 @@ TEST_F(UrlForwardX11, XdgOpenGoesThroughTheDesktopEntry)
     ASSERT_TRUE(focusedFrame());
     const auto run = runProgram("/usr/bin/xdg-open", {"kavelo://run/snapRight"}, env);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, 5s));
+    EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, test::answerDeadline));
 }

@@ -89,7 +89,7 @@ TEST(X11DesktopMotion, FollowsTheSettingsManager)
     auto desktop = X11Desktop::connect(session.display(), &error);
     ASSERT_TRUE(desktop) << error;
     const auto reduced = [&](bool want) {
-        return waitFor([&] { return desktop->workspace().reducedMotion() == want; }, 5s,
+        return waitFor([&] { return desktop->workspace().reducedMotion() == want; }, test::answerDeadline,
                        [&] { desktop->processEvents(); });
     };
     // No manager: motion is on.

@@ -199,9 +199,11 @@ TEST_F(X11DesktopTest, SnapsTheFocusedWindowOfTheFrontmostApplication)
     // xterm takes the focus (xclock declines it).
     const WindowInfo clock = windows.at("XTerm");
     ASSERT_TRUE(desktop->workspace().activate(clock.ownerPid));
-    ASSERT_TRUE(waitFor([&] { return desktop->workspace().frontmostApp() &&
-                                     desktop->workspace().frontmostApp()->pid == clock.ownerPid; },
-                        5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return desktop->workspace().frontmostApp() && desktop->workspace().frontmostApp()->pid == clock.ownerPid;
+        },
+        test::answerDeadline, [&] { pump(); }));
     const auto focused = desktop->accessibility().focusedWindow(clock.ownerPid);
     ASSERT_TRUE(focused);
     EXPECT_EQ(focused->windowNumber(), clock.number);
@@ -327,17 +329,18 @@ TEST_F(X11DesktopTest, WindowNumbersAreNotReusedWhenTheServerReusesAnId)
     };
     openWindow(false);
     std::optional<WindowID> first;
-    ASSERT_TRUE(waitFor([&] { return (first = numberOfOurs()).has_value(); }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return (first = numberOfOurs()).has_value(); }, test::answerDeadline, [&] { pump(); }));
     const auto oldElement = element(*first);
     ASSERT_TRUE(oldElement);
 
     xcb_destroy_window(c, id);
     xcb_flush(c);
     // Once the manager has let go of it, the id is free again.
-    ASSERT_TRUE(waitFor([&] { return !numberOfOurs(); }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return !numberOfOurs(); }, test::answerDeadline, [&] { pump(); }));
     openWindow(true);   // the same id, a new window that refuses sizes
     std::optional<WindowID> second;
-    ASSERT_TRUE(waitFor([&] { return (second = numberOfOurs()) && *second != *first; }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return (second = numberOfOurs()) && *second != *first; }, test::answerDeadline, [&] { pump(); }));
     EXPECT_GT(*second, *first);
     // The old element is gone for good, even though its id lives again.
     EXPECT_EQ(oldElement->size(), std::nullopt);
@@ -345,12 +348,12 @@ TEST_F(X11DesktopTest, WindowNumbersAreNotReusedWhenTheServerReusesAnId)
 
     // Listed as soon as the manager adds it; reachable once it has placed it on a desktop.
     ElementRef fresh;
-    ASSERT_TRUE(waitFor([&] { return (fresh = element(*second)) != nullptr; }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return (fresh = element(*second)) != nullptr; }, test::answerDeadline, [&] { pump(); }));
     EXPECT_EQ(fresh->sizeSettable(), false);
     EXPECT_FALSE(fresh->setSize(Size(500, 500)));
     xcb_destroy_window(c, id);
     xcb_flush(c);
-    EXPECT_TRUE(waitFor([&] { return !numberOfOurs(); }, 5s, [&] { pump(); }));
+    EXPECT_TRUE(waitFor([&] { return !numberOfOurs(); }, test::answerDeadline, [&] { pump(); }));
 }
 
 TEST_F(X11DesktopTest, HotKeyFiresFromTypedKeysAndTakenCombinationsAreRefused)
@@ -367,7 +370,7 @@ TEST_F(X11DesktopTest, HotKeyFiresFromTypedKeysAndTakenCombinationsAreRefused)
     const auto kKey = desktop->serverKeyCode(k).value();
     test::Typist hand(*session, [&] { pump(); });
     hand.chord({control, option}, kKey);
-    EXPECT_TRUE(waitFor([&] { return !fired.empty(); }, 5s, [&] { pump(); }));
+    EXPECT_TRUE(waitFor([&] { return !fired.empty(); }, test::answerDeadline, [&] { pump(); }));
     EXPECT_EQ(fired, std::vector<std::uint32_t>{7});
     // Held until it repeats, it fires once more.
     hand.down(control);
@@ -414,7 +417,7 @@ TEST_F(X11DesktopTest, ControlOptionScrollReachesTheTapAndIsDropped)
     const auto scrolls = [&] {
         return std::count_if(seen.begin(), seen.end(), [](const TapEvent& e) { return e.type == TapEventType::scrollWheel; });
     };
-    ASSERT_TRUE(waitFor([&] { return scrolls() >= 1; }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return scrolls() >= 1; }, test::answerDeadline, [&] { pump(); }));
     const auto scroll = *std::find_if(seen.begin(), seen.end(),
                                       [](const TapEvent& e) { return e.type == TapEventType::scrollWheel; });
     EXPECT_EQ(scroll.flags & (EventFlag::control | EventFlag::option), EventFlag::control | EventFlag::option);
@@ -432,7 +435,7 @@ TEST_F(X11DesktopTest, ControlOptionScrollReachesTheTapAndIsDropped)
     const auto a = desktop->serverKeyCode(0).value();
     seen.clear();
     test::Typist(*session, [&] { pump(); }).stroke(a);
-    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, test::answerDeadline, [&] { pump(); }));
     EXPECT_EQ(seen[0].type, TapEventType::keyDown);
     EXPECT_EQ(seen[0].keyCode, 0);
     EXPECT_EQ(seen[0].charactersIgnoringModifiers, "a");
@@ -491,7 +494,7 @@ TEST_F(X11DesktopTest, TapDecisionDropsOrReplaysTheWheelAndTheMiddleButton)
         clickWithControlOption(4);
         session->button(2, true);
         session->button(2, false);
-        ASSERT_TRUE(waitFor([&] { return decisions == 2; }, 5s, [&] { pump(); }));
+        ASSERT_TRUE(waitFor([&] { return decisions == 2; }, test::answerDeadline, [&] { pump(); }));
         std::vector<int> reached;
         waitFor([&] {
             for (int b : pressesReaching())
@@ -531,7 +534,7 @@ TEST_F(X11DesktopTest, CapturesAThumbnailThatIsNotBlank)
                                image->rgba[i + 2]);
             return colours.size() >= 2;
         },
-        5s, [&] { pump(); }));
+        test::answerDeadline, [&] { pump(); }));
     EXPECT_EQ(image->width, width);
     EXPECT_EQ(image->height, height);
     EXPECT_TRUE(image->isValid());
@@ -545,7 +548,8 @@ TEST_F(X11DesktopTest, TwoRandrMonitorsOnTheVirtualScreen)
     ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}));
     ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"}));
     std::vector<Screen> screens;
-    ASSERT_TRUE(waitFor([&] { return (screens = desktop->displays().screens()).size() == 2; }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return (screens = desktop->displays().screens()).size() == 2; }, test::answerDeadline,
+                        [&] { pump(); }));
     EXPECT_EQ(screens[0].name, "Left");
     EXPECT_EQ(screens[1].name, "Right");
     EXPECT_NE(screens[0].id, screens[1].id);
@@ -557,7 +561,8 @@ TEST_F(X11DesktopTest, TwoRandrMonitorsOnTheVirtualScreen)
 
     session->run({"xrandr", "--delmonitor", "Left"});
     session->run({"xrandr", "--delmonitor", "Right"});
-    ASSERT_TRUE(waitFor([&] { return desktop->displays().screens().size() == 1; }, 5s, [&] { pump(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return desktop->displays().screens().size() == 1; }, test::answerDeadline, [&] { pump(); }));
     EXPECT_EQ(desktop->displays().screens().front().frame, Rect(0, 0, 1920, 1080));
     waitFor([&] { return changes > 0; }, 1s, [&] { pump(); });
     EXPECT_GT(changes, 0);
@@ -578,14 +583,14 @@ TEST_F(X11DesktopTest, KeyboardTranslatesThroughTheServerMap)
     // Regression: a key without a character in a second layout took the US
     // layout's one (the German dead circumflex read as a backquote).
     ASSERT_TRUE(session->run({"setxkbmap", "-layout", "us,de"}));
-    ASSERT_TRUE(waitFor([&] { return desktop->keyboard().translate("de", 6) == std::optional<std::string>("y"); }, 5s,
-                        [&] { pump(); }));
+    ASSERT_TRUE(waitFor([&] { return desktop->keyboard().translate("de", 6) == std::optional<std::string>("y"); },
+                        test::answerDeadline, [&] { pump(); }));
     EXPECT_EQ(desktop->keyboard().translate("de", 50), std::nullopt);
     EXPECT_EQ(desktop->keyboard().translate("de", 36), std::optional<std::string>("\r"));
     EXPECT_EQ(desktop->keyboard().translate("us", 50), std::optional<std::string>("`"));
     ASSERT_TRUE(session->run({"setxkbmap", "-layout", "us"}));
-    EXPECT_TRUE(waitFor([&] { return desktop->keyboard().layouts() == std::vector<std::string>{"us"}; }, 5s,
-                        [&] { pump(); }));
+    EXPECT_TRUE(waitFor([&] { return desktop->keyboard().layouts() == std::vector<std::string>{"us"}; },
+                        test::answerDeadline, [&] { pump(); }));
 }
 
 TEST_F(X11DesktopTest, FacilitiesThatLinuxLacks)
@@ -616,7 +621,7 @@ TEST_F(X11DesktopTest, LaunchedProgramsWriteWhereTheyCannotPassForKavelo)
             ASSERT_TRUE(desktop->workspace().launch(script.string(), false));
         else
             ASSERT_TRUE(desktop->workspace().openURLs({"https://example.org/"}, (folder / "noisy.desktop").string(), false));
-        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(record); }, 5s)) << how;
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(record); }, test::answerDeadline)) << how;
         std::ifstream in(record);
         std::vector<std::string> streams;
         for (std::string line; std::getline(in, line);)

@@ -123,7 +123,7 @@ TEST_F(EngineAutoX11, ManyXclocksInRowsKeepTheTileFloorAndAreLeftNoSmaller)
             }
             return true;
         },
-        10s, [&] { x11->processEvents(); });
+        test::answerDeadline, [&] { x11->processEvents(); });
     EXPECT_TRUE(let) << describe();
 }
 
@@ -160,7 +160,7 @@ TEST_F(EngineAutoX11, ReleaseBringsWaitingXtermsBackOnScreen)
                     return false;
             return true;
         },
-        10s, [&] { x11->processEvents(); });
+        test::answerDeadline, [&] { x11->processEvents(); });
     EXPECT_TRUE(back) << describe();
 }
 
@@ -198,7 +198,7 @@ TEST_F(EngineStrayX11, AnXtermAPagerMovedOffTheScreenIsTakenBackToItsTile)
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     session->sync();
-    ASSERT_TRUE(test::waitFor([&] { return session->frame(window)->minY() >= 1080; }, 5s,
+    ASSERT_TRUE(test::waitFor([&] { return session->frame(window)->minY() >= 1080; }, test::answerDeadline,
                               [&] { x11->processEvents(); }))
         << "xfwm4 kept it on the screen: " << *session->frame(window);
     EXPECT_TRUE(until([&] { return tiled(2); })) << describe();

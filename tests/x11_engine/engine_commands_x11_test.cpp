@@ -146,8 +146,8 @@ TEST_F(EngineCommandsX11, AControlAltWheelPansTheStripAndSnapsItToAColumn)
     }
     // Pumped without the scheduler's time, so the pan does not settle
     // between lines.
-    ASSERT_TRUE(test::waitFor([&] { return engine->panning() && strip().scroll <= from - 240 + 0.5; }, 10s,
-                              [&] { x11->processEvents(); }))
+    ASSERT_TRUE(test::waitFor([&] { return engine->panning() && strip().scroll <= from - 240 + 0.5; },
+                              test::answerDeadline, [&] { x11->processEvents(); }))
         << "scroll " << strip().scroll << " from " << from;
     session->key(server(optionKey), false);
     session->key(server(controlKey), false);

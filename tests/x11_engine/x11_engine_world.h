@@ -148,7 +148,7 @@ protected:
         scheduler.advance(ArrangeEngine::pollInterval);
     }
 
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }

@@ -122,7 +122,7 @@ protected:
         QCoreApplication::processEvents();
         scheduler.advance(ArrangeEngine::pollInterval);
     }
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }

@@ -97,7 +97,8 @@ protected:
         QCoreApplication::processEvents();
         scheduler.advance(seconds);
     }
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s, double seconds = 0.4)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline,
+                       double seconds = 0.4)
     {
         return test::waitFor(done, timeout, [&] { pump(seconds); });
     }
@@ -165,8 +166,8 @@ TEST_F(EngineCommandsX11, AClickOnATileSelectsThatColumn)
     engine->showIndicator();
     auto* panel = static_cast<StripIndicatorPanel*>(engine->indicator().panel());
     ASSERT_NE(panel, nullptr);
-    ASSERT_TRUE(until([&] { return panel->window().isVisible() && mapped(xcb_window_t(panel->window().winId())); }, 5s,
-                      0));
+    ASSERT_TRUE(until([&] { return panel->window().isVisible() && mapped(xcb_window_t(panel->window().winId())); },
+                      test::answerDeadline, 0));
     TileRow* row = panel->row();
     ASSERT_EQ(row->tiles().size(), 3u);
     EXPECT_FALSE(row->tiles()[0].inView);
@@ -181,7 +182,8 @@ TEST_F(EngineCommandsX11, AClickOnATileSelectsThatColumn)
     session->movePointer(tile.x(), tile.y());
     session->button(1, true);
     session->button(1, false);
-    ASSERT_TRUE(until([&] { return strip().focused == oldest; }, 5s, 0)) << "the click did not reach the tile";
+    ASSERT_TRUE(until([&] { return strip().focused == oldest; }, test::answerDeadline, 0))
+        << "the click did not reach the tile";
     // The column comes into view, its window focused; the row is built anew.
     ASSERT_TRUE(until([&] {
         const auto f = serverFrame(oldest);
@@ -196,7 +198,7 @@ TEST_F(EngineCommandsX11, AClickOnATileSelectsThatColumn)
     engine->indicator().keep = false;
     engine->indicator().scheduleFade();
     session->movePointer(5, 5);
-    ASSERT_TRUE(until([&] { return !panel->window().isVisible(); }, 5s, 0.1));
+    ASSERT_TRUE(until([&] { return !panel->window().isVisible(); }, test::answerDeadline, 0.1));
 }
 
 } // namespace

@@ -104,7 +104,7 @@ protected:
         QCoreApplication::processEvents();
         scheduler.runPending();
     }
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }
@@ -384,7 +384,7 @@ TEST_P(FocusModesX11, NoPeekBandsFollowTheXtermAndLetClicksThrough)
     ASSERT_TRUE(until([&] { return frameOf(server(term.id))->minY() != hole.minY(); }));
     const Rect moved = *frameOf(server(term.id));
     play(NoPeek::tick);
-    ASSERT_TRUE(until([&] { return bandsAround(moved); }, 2s)) << "bands around " << moved;
+    ASSERT_TRUE(until([&] { return bandsAround(moved); }, test::answerDeadline)) << "bands around " << moved;
 
     saveScreen("no_peek_x11");
     // Outside the hole the screen is black, or darkened where a compositor
@@ -411,7 +411,8 @@ TEST_P(FocusModesX11, NoPeekBandsFollowTheXtermAndLetClicksThrough)
     EXPECT_TRUE(until([&] { return activeIs("Second"); })) << "the click did not go through";
     const Rect secondFrame = *frameOf(server(find("Second")->id));
     play(NoPeek::tick);
-    EXPECT_TRUE(until([&] { return bandsAround(secondFrame); }, 2s)) << "the hole moved to the second xterm";
+    EXPECT_TRUE(until([&] { return bandsAround(secondFrame); }, test::answerDeadline))
+        << "the hole moved to the second xterm";
 
     preferences->setNoPeekOn(false);
     play(NoPeek::tick);

@@ -53,7 +53,7 @@ public:
             return;
         }
         session->launch({"xterm", "-class", "XTermTwo"});
-        if (!test::waitFor([] { return session->clientList().size() == 3; }, 15s)) {
+        if (!test::waitFor([] { return session->clientList().size() == 3; }, test::answerDeadline)) {
             error = "the second xterm was not managed in time";
             session.reset();
             return;
@@ -127,14 +127,14 @@ protected:
         x11->processEvents();
     }
 
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }
     // Pumps for a while.
     void wait(std::chrono::milliseconds span)
     {
-        test::waitFor([] { return false; }, span, [&] { pump(); });
+        test::pumpFor(span, [&] { pump(); });
     }
 
     // The visible stock clients by class.
@@ -283,7 +283,7 @@ TEST_F(X11OverviewTest, TheHotKeyOpensItTypingReachesTheFieldAndTheFocusNeverMov
     hand.down(server(Key::option));
     hand.pause();
     hand.down(server(Key::space));
-    ASSERT_TRUE(until([&] { return controller->isOpen(); }, 2s));
+    ASSERT_TRUE(until([&] { return controller->isOpen(); }, test::answerDeadline));
     hand.up(server(Key::space));
     hand.up(server(Key::option));
     hand.up(server(Key::control));

@@ -103,14 +103,9 @@ protected:
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    static bool waitUntil(const std::function<bool()>& done, int ms = 5000)
+    static test::Waited waitUntil(const std::function<bool()>& done)
     {
-        for (int waited = 0; waited < ms; waited += 10) {
-            if (done())
-                return true;
-            wait(10);
-        }
-        return done();
+        return test::waitFor(done, test::answerDeadline, [] { wait(10); });
     }
 
     std::vector<WindowInfo> listed(WindowListOption option = WindowListOption::all)

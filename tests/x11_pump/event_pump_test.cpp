@@ -118,7 +118,7 @@ TEST_F(EventPumpTest, AWindowOpenedByAClientIsReportedWithNoOtherEvent)
             const auto terms = session->windowsOfClass("XTerm");
             return !terms.empty() && session->activeWindow() == terms.front();
         },
-        10s));
+        test::answerDeadline));
     // A reply the backend waits for brings the manager's news along into
     // its queue.
     EXPECT_FALSE(x11->displays().screens().empty());

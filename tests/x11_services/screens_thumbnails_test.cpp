@@ -48,7 +48,7 @@ TEST_F(ThumbnailsTest, DeliversPicturesOfRealWindowsAtTheirScale)
                     pictures[id] = image;
             return pictures.size() == 2;
         },
-        10s));
+        test::answerDeadline));
     EXPECT_FALSE(pictures.count(syntheticWindowIDBase + 1));
 
     const auto clockPixels = Thumbnails::pixelSize(serverFrame(clock.id).value().size).value();
@@ -106,7 +106,7 @@ TEST_F(ThumbnailsTest, AHugeWindowGivesNoPictureAndAClosedOneLosesItsPicture)
             scheduler.runPending();
             return held.count(windows.at("Small").id) > 0;
         },
-        10s));
+        test::answerDeadline));
     EXPECT_EQ(held.count(windows.at("Huge").id), 0u);
     EXPECT_EQ(cache.find(windows.at("Huge").id), nullptr);
     const SharedImage picture = held.at(windows.at("Small").id);

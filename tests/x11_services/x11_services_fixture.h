@@ -119,7 +119,7 @@ protected:
         scheduler.runPending();
     }
 
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }

@@ -104,7 +104,10 @@ protected:
         scheduler.runPending();
         QApplication::processEvents();
     }
-    bool until(const std::function<bool()>& done) { return k::test::waitFor(done, 5s, [&] { pump(); }); }
+    k::test::Waited until(const std::function<bool()>& done)
+    {
+        return k::test::waitFor(done, k::test::answerDeadline, [&] { pump(); });
+    }
 
     k::ArrangeSettings* open()
     {

@@ -106,7 +106,7 @@ protected:
         QCoreApplication::processEvents();
         scheduler.runPending();
     }
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }

@@ -178,14 +178,14 @@ protected:
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
     }
-    bool until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    test::Waited until(const std::function<bool()>& done, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor(done, timeout, [&] { pump(); });
     }
     // Lets the server and the backend settle for a moment.
     void settle(std::chrono::milliseconds span = 150ms)
     {
-        test::waitFor([] { return false; }, span, [&] { pump(); });
+        test::pumpFor(span, [&] { pump(); });
     }
 
     Snapshot read() { return WindowCatalog::read(*desktop); }

@@ -311,7 +311,7 @@ TEST(X11SwitcherStandardManager, AltTabHeldByTheWindowManagerIsRefusedAndLogged)
     standard.key(code(48), true);
     standard.key(code(48), false);
     bool everActive = false;
-    test::waitFor([] { return false; }, 300ms, [&] {
+    test::pumpFor(300ms, [&] {
         x11->processEvents();
         scheduler.runPending();
         everActive = everActive || controller.isActive();
