@@ -256,6 +256,13 @@ function(kavelo_add_suites target)
     list(APPEND properties RESOURCE_GROUPS xsession:1 COST 1000)
   endif()
   string(JOIN " " properties ${properties} LABELS "\"${labels}\"")
+  # Suites that start a heavy program (the target's KAVELO_HEAVY_SUITES, a
+  # regular expression of suite names) hold one lock: side by side they
+  # only slow each other past their deadlines.
+  get_target_property(heavy ${target} KAVELO_HEAVY_SUITES)
+  if(NOT heavy)
+    set(heavy "^$")
+  endif()
   set(include_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_include.cmake)
   file(GENERATE OUTPUT ${include_file} CONTENT "\
 if(EXISTS \"${list_file}\")
@@ -267,6 +274,9 @@ if(EXISTS \"${list_file}\")
   foreach(suite IN LISTS kavelo_suites)
     add_test(\"${target}/\${suite}\" \"$<TARGET_FILE:${target}>\" \"--gtest_filter=\${suite}.*\")
     set_tests_properties(\"${target}/\${suite}\" PROPERTIES WORKING_DIRECTORY \"${CMAKE_CURRENT_BINARY_DIR}\" ${properties})
+    if(suite MATCHES \"${heavy}\")
+      set_tests_properties(\"${target}/\${suite}\" PROPERTIES RESOURCE_LOCK kavelo_heavy_program)
+    endif()
   endforeach()
 else()
   add_test(${target}_NOT_BUILT ${target}_NOT_BUILT)
