@@ -189,14 +189,19 @@ protected:
                got->height() <= wanted.height() + 0.5 && got->height() > wanted.height() - step.height - 0.5;
     }
 
-    // Each window where the server has it, and its strip frame when it has one.
+    // Each window where the server has it and where the program believes it
+    // is, and its strip frame when it has one.
     std::string describe(const std::vector<WindowID>& ids)
     {
         std::ostringstream out;
+        const Snapshot snapshot = WindowCatalog::read(*desktop);
         for (WindowID id : ids) {
             out << "\n  window " << id << " at ";
             if (const auto f = serverFrame(id))
                 out << *f;
+            for (const auto& w : snapshot.windows)
+                if (w.id == id && w.frame != serverFrame(id))
+                    out << " (the program reads " << w.frame << ")";
             if (engine && engine->stripFrames().count(id))
                 out << " strip frame " << engine->stripFrames().at(id);
         }

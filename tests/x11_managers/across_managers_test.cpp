@@ -133,26 +133,40 @@ TEST_P(AcrossManagersTest, WindowsLandWhereSentAndRecordsHoldWhatTheManagerAppli
         EXPECT_EQ(w.frame, truth(w.id)) << w.bundleID;
 
     // A batched tidy: every window in a place of the layout of its own (a
-    // manager may restack them meanwhile, which changes the order), its
-    // record the frame the manager applied, every answer a yes.
+    // manager may restack them meanwhile, which changes the order). Its
+    // record holds the frame the server had once the batch was done with:
+    // the one the manager applied, or, where a loaded manager had not got to
+    // the window within the backend's bound, the one it stood in.
     const auto targets = Tidy::frames(TidyLayout::columns, 3, area, preferences->windowGap(), preferences->mainShare());
     const auto memory = WindowActions::tidy(*desktop, TidyLayout::columns, std::nullopt);
     ASSERT_TRUE(memory);
     ASSERT_EQ(memory->after.size(), 3u);
-    std::set<std::size_t> places;
+    const auto placeOf = [&](WindowID id) {
+        const Rect got = truth(id);
+        return std::size_t(std::min_element(targets.begin(), targets.end(), [&](const Rect& a, const Rect& b) {
+                               return std::abs(a.minX() - got.minX()) + std::abs(a.minY() - got.minY()) <
+                                      std::abs(b.minX() - got.minX()) + std::abs(b.minY() - got.minY());
+                           }) -
+                           targets.begin());
+    };
+    std::string where;
+    EXPECT_TRUE(until([&] {
+        std::set<std::size_t> places;
+        where.clear();
+        for (const auto& w : windows) {
+            places.insert(placeOf(w.id));
+            where += " " + w.bundleID + " " + missed(w.id, targets[placeOf(w.id)]);
+        }
+        return places.size() == 3 && std::all_of(windows.begin(), windows.end(), [&](const WindowEntry& w) {
+                   return missed(w.id, targets[placeOf(w.id)]).empty();
+               });
+    })) << "not each in a place of its own:" << where;
     for (const auto& w : windows) {
         SCOPED_TRACE(w.bundleID);
-        const Rect got = truth(w.id);
-        const auto place = std::min_element(targets.begin(), targets.end(), [&](const Rect& a, const Rect& b) {
-            return std::abs(a.minX() - got.minX()) + std::abs(a.minY() - got.minY()) <
-                   std::abs(b.minX() - got.minX()) + std::abs(b.minY() - got.minY());
-        });
-        places.insert(std::size_t(place - targets.begin()));
-        EXPECT_EQ(missed(w.id, *place), "");
-        EXPECT_EQ(memory->after.at(w.id), got);
+        const Rect recorded = memory->after.at(w.id);
+        EXPECT_TRUE(recorded == truth(w.id) || recorded == w.frame) << ::testing::PrintToString(recorded);
         EXPECT_EQ(memory->before.at(w.id), w.frame);
     }
-    EXPECT_EQ(places.size(), 3u);
 
     // Its undo puts every window back where it stood.
     WindowActions::undoTidy(*desktop, *memory);
