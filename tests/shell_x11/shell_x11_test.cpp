@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace kavelo::testing {
@@ -151,9 +152,20 @@ TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndAResta
     const pid_t tray = launch(trayer);
     ASSERT_TRUE(test::waitFor([&] { return !kaveloWindows(true).empty(); }, test::answerDeadline))
         << "the icon never docked";
-    // Docking ends with the tray placing the icon.
-    std::this_thread::sleep_for(500ms);
-    const Rect icon = kaveloWindows(true).front().area;
+    // Docking ends with the tray placing the icon: where two looks a moment
+    // apart find it.
+    std::optional<Rect> placed;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            const auto docked = kaveloWindows(true);
+            const std::optional<Rect> now = docked.empty() ? std::nullopt : std::optional(docked.front().area);
+            const bool still = now && placed == now && now->width() >= 16 && now->height() >= 16;
+            placed = now;
+            return still;
+        },
+        test::answerDeadline, [] { std::this_thread::sleep_for(50ms); }))
+        << "the icon was never placed";
+    const Rect icon = *placed;
     EXPECT_LT(icon.minY(), 40) << "in the tray along the top edge";
 
     session->movePointer(int(icon.midX()), int(icon.midY()));
