@@ -217,6 +217,20 @@ protected:
     OverviewKeyPanel& panel() { return static_cast<OverviewKeyPanel&>(*controller->panel()); }
     // Closed, the panel may stay mapped past every screen.
     bool panelShown() { return panel().panel().isVisible() && !panel().panel().parked(); }
+    // The server has the panel mapped where Qt placed it.
+    bool mappedOnServer()
+    {
+        if (!panelShown())
+            return false;
+        const auto window = xcb_window_t(panel().panel().winId());
+        xcb_connection_t* c = session->connection();
+        auto* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+        const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(a);
+        const auto area = session->clientArea(window);
+        const QRect placed = panel().panel().geometry();
+        return viewable && area && area->minX() == placed.x() && area->minY() == placed.y();
+    }
 
     // The centre of a result's card, in root coordinates.
     QPoint cardCentre(int index)
@@ -320,6 +334,8 @@ TEST_F(X11OverviewTest, TheHotKeyAgainClosesItAndHeldItOpensOnce)
     hand.autorepeat(server(Key::space), 3);
     hand.up(server(Key::option));
     hand.up(server(Key::control));
+    ASSERT_TRUE(until([&] { return controller->isOpen(); }));
+    // Any repeat handled late would close it now.
     wait(100ms);
     ASSERT_TRUE(controller->isOpen());
     EXPECT_TRUE(panelShown());
@@ -367,7 +383,8 @@ TEST_F(X11OverviewTest, AClickOnACardRaisesItsWindow)
     activate("XTerm");
     const WindowEntry other = clients().at("XTermTwo");
     open();
-    wait(200ms);   // the fade and the first paint
+    // On the server where it shows, to take the click.
+    ASSERT_TRUE(until([&] { return mappedOnServer(); }));
     const int index = indexOf("XTermTwo");
     ASSERT_GE(index, 0);
     const QPoint at = cardCentre(index);
@@ -417,7 +434,8 @@ TEST_F(X11OverviewTest, NothingOpensWhileAnotherClientHoldsTheKeyboard)
     std::free(grab);
 
     controller->show();
-    wait(800ms);
+    // It gives up once its wait for the keyboard is over.
+    EXPECT_TRUE(until([&] { return !controller->isWaitingForKeyboard(); }));
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
     xcb_flush(c);
     EXPECT_FALSE(controller->isOpen());
