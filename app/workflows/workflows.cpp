@@ -174,11 +174,13 @@ bool Workflows::firefoxInstalled() const
     });
 }
 
-std::vector<std::string> Workflows::missingApps(const Workspace& workspace)
+std::vector<std::string> Workflows::missingApps(const Workspace& workspace, const std::set<std::string>& started)
 {
     std::vector<std::string> missing;
     const std::vector<WindowEntry> live = WindowCatalog::read(desktop_).windows;
     for (const std::string& app : WorkflowPlan::appsToOpen(workspace, live)) {
+        if (started.count(app))
+            continue;
         if (const auto location = desktop_.platform.workspace.applicationLocation(app))
             desktop_.platform.workspace.launch(*location, false);
         else
@@ -187,10 +189,11 @@ std::vector<std::string> Workflows::missingApps(const Workspace& workspace)
     return missing;
 }
 
-void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& missing)
+std::set<std::string> Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& missing)
 {
     SystemWorkspace& system = desktop_.platform.workspace;
     const std::vector<RunningApp> running = system.runningApps();
+    std::set<std::string> started;
     for (const auto& [browser, saved] : workspace.tabs) {
         const auto location = system.applicationLocation(browser);
         if (!location) {
@@ -214,13 +217,17 @@ void Workflows::openTabs(const Workspace& workspace, std::vector<std::string>& m
             continue;
         if (!BrowserTabs::isFirefox(browser)) {
             system.openURLs(urls, *location, false);
+            if (!runs)
+                started.insert(browser);
             continue;
         }
         const auto program = programAt(*location);
         for (const auto& line : BrowserTabs::firefoxCommands(program, urls))
-            if (launcher)
-                launcher->launch(line.front(), std::vector<std::string>(line.begin() + 1, line.end()));
+            if (launcher && launcher->launch(line.front(), std::vector<std::string>(line.begin() + 1, line.end())) &&
+                !runs)
+                started.insert(browser);
     }
+    return started;
 }
 
 void Workflows::hideOthers(const Workspace& workspace)
@@ -246,8 +253,13 @@ void Workflows::switchTo(std::string_view name, std::function<void(int)> finishe
 
     if (willMoveWindows)
         willMoveWindows();
-    std::vector<std::string> missing = missingApps(*workspace);
-    openTabs(*workspace, missing);
+    // A browser its tabs start is not started again from its entry: the
+    // second instance, finding the first holding its profile before it
+    // answers, would only say that the browser is not responding.
+    std::vector<std::string> missing;
+    const std::set<std::string> started = openTabs(*workspace, missing);
+    const std::vector<std::string> notInstalled = missingApps(*workspace, started);
+    missing.insert(missing.begin(), notInstalled.begin(), notInstalled.end());
     if (missing.empty()) {
         message_.set(std::nullopt);
     } else {

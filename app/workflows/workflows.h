@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,8 +109,11 @@ private:
     };
     void place(const Workspace& workspace, int attempt, std::uint64_t generation);
     void endPlacement();
-    std::vector<std::string> missingApps(const Workspace& workspace);
-    void openTabs(const Workspace& workspace, std::vector<std::string>& missing);
+    // Starts the workflow's programs that have no window, but those in
+    // `started`; those that are not installed.
+    std::vector<std::string> missingApps(const Workspace& workspace, const std::set<std::string>& started);
+    // Opens each browser's saved tabs; the browsers it started that way.
+    std::set<std::string> openTabs(const Workspace& workspace, std::vector<std::string>& missing);
     void hideOthers(const Workspace& workspace);
     bool refuseName(std::string_view name, std::string_view verb);
 

@@ -220,5 +220,25 @@ TEST_F(FirefoxTabsTest, ReopeningStartsFirefoxWithTheMissingTabsInANewWindow)
     EXPECT_TRUE(launcher.lines.empty());
 }
 
+// Its window saved too, and Firefox not running: started once, by the line
+// with the tabs. Started from its entry as well, the second Firefox finds the
+// first holding the profile before it answers, and says it is not responding.
+TEST_F(FirefoxTabsTest, AWorkflowWithFirefoxsWindowAndTabsStartsFirefoxOnce)
+{
+    RecordingLauncher launcher;
+    workflows.launcher = &launcher;
+    const fs::path entry = home.root() / "firefox-esr.desktop";
+    writeFile(entry, "[Desktop Entry]\nType=Application\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
+    sim.install("firefox-esr", SimInstalledApp{.location = entry.string()});
+    stored("Web", {{"firefox-esr", "Mozilla Firefox", Rect(0, 0, 800, 600)}},
+           [](Workspace& w) { w.tabs = {{"firefox-esr", {"https://a/", "https://b/"}}}; });
+    workflows.switchTo("Web");
+    EXPECT_EQ(launcher.lines,
+              (std::vector<std::vector<std::string>>{{"/usr/lib/firefox-esr/firefox-esr", "https://a/", "https://b/"}}));
+    for (const SimRequest& request : sim.requests())
+        EXPECT_NE(request.kind, "launch") << request.location.value_or("");
+    EXPECT_EQ(workflows.message(), std::nullopt);
+}
+
 } // namespace
 } // namespace kavelo::testing
