@@ -13,6 +13,7 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <utility>
 
 namespace testing {
 class AssertionResult;
