@@ -247,19 +247,31 @@ protected:
 
     // Focuses a client as a pager would.
     void activate(xcb_window_t window) { session->activate(window); }
-    // Activates each in turn, the last one ending in front; true once each
-    // stood on top of the stacking (xclock and xeyes never take the focus).
+    // Activates each in turn, the last one ending in front and active; true
+    // once each stood on top of the stacking (xclock and xeyes never take
+    // the focus) and first in the catalog the switcher reads.
     bool frontInOrder(const std::vector<xcb_window_t>& windows)
     {
         for (xcb_window_t w : windows) {
             activate(w);
-            if (!until([&] { return topOfStacking() == w; })) {
-                ADD_FAILURE() << "cannot bring " << session->wmClass(w).value_or("?") << " to the front";
+            const bool last = w == windows.back();
+            if (const auto waited = until([&] {
+                    return topOfStacking() == w && catalogFront() == w && (!last || activeWindow() == w);
+                });
+                !waited) {
+                ADD_FAILURE() << "cannot bring " << session->wmClass(w).value_or("?") << " to the front: "
+                              << waited.report();
                 return false;
             }
         }
-        settle(50ms);
         return true;
+    }
+    std::optional<xcb_window_t> catalogFront()
+    {
+        for (const auto& w : read().windows)
+            if (w.state == WindowState::visible)
+                return x11->serverWindow(w.id);
+        return std::nullopt;
     }
 
     std::uint8_t serverKey(std::uint16_t classic) { return x11->serverKeyCode(classic).value(); }
