@@ -322,7 +322,7 @@ protected:
         const auto panel = [&] {
             return kaveloWindow(*session, [&](const Rect& r) { return near(r.width(), 320 * scale, scale); });
         };
-        test::waitFor([&] { return panel().has_value(); }, 5s);
+        test::waitFor([&] { return panel().has_value(); }, test::answerDeadline);
         return panel();
     }
     // The two windows tidied in rows, `gap` pixels apart and from the edges
