@@ -586,7 +586,7 @@ class SplitScreenWithTray : public ScaledX11, public ::testing::WithParamInterfa
 protected:
     static void SetUpTestSuite()
     {
-        begin(3840, 2160, {}, [](test::X11Session& s) {
+        begin(3840, 2160, {}, [](test::X11Session& s) -> bool {
             if (!s.run({"xrandr", "--setmonitor", "L", "1920/254x2160/286+0+0", "screen"}) ||
                 !s.run({"xrandr", "--setmonitor", "R", "1920/254x2160/286+1920+0", "none"}))
                 return false;
@@ -602,7 +602,7 @@ protected:
                         &std::free);
                     return owner && owner->owner != XCB_NONE;
                 },
-                10s);
+                test::answerDeadline);
         });
     }
 
