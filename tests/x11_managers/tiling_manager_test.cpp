@@ -82,6 +82,7 @@ TEST_F(UnderI3Test, FramesHoldTheTitleBarTiledWindowsRefuseAndI3IsNamed)
         const Rect client = session->clientArea(*x11->serverWindow(w.id)).value();
         EXPECT_EQ(w.frame, container(w.id));
         EXPECT_GT(w.frame.height(), client.height()) << "no title bar";
+        EXPECT_EQ(w.frame.maxY(), 1080) << "a bar below the tiles";
     }
 
     // A tidy moves nothing, and its record says so.
