@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -22,11 +23,16 @@ namespace fs = std::filesystem;
 // A profiles.ini is a few lines per profile.
 constexpr std::uintmax_t largestIni = 1 << 20;
 
-void addOnce(std::vector<fs::path>& to, const fs::path& p)
-{
-    if (std::find(to.begin(), to.end(), p) == to.end())
-        to.push_back(p);
-}
+// A list without repeats, in the order first met.
+struct Unique {
+    std::vector<fs::path>& list;
+    std::set<fs::path> seen{};
+    void add(const fs::path& p)
+    {
+        if (seen.insert(p).second)
+            list.push_back(p);
+    }
+};
 
 } // namespace
 
@@ -40,6 +46,8 @@ Listed parse(std::string_view ini, const fs::path& base)
         const std::string_view line = kept;
         ini = end == std::string_view::npos ? std::string_view() : ini.substr(end + 1);
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            if (sections.size() == mostSections)
+                break;
             sections.emplace_back(std::string(line.substr(1, line.size() - 2)), Section{});
         } else if (const auto eq = line.find('='); eq != std::string_view::npos && !sections.empty()) {
             sections.back().second[text::trimmingWhitespace(line.substr(0, eq))] =
@@ -48,22 +56,23 @@ Listed parse(std::string_view ini, const fs::path& base)
     }
     const auto folder = [&](std::string_view path, bool relative) { return relative ? base / path : fs::path(path); };
     Listed out;
+    Unique defaults{out.defaults}, all{out.all};
     std::vector<fs::path> marked;
     for (const auto& [name, keys] : sections) {
         const auto path = keys.find("Path");
         if (name.starts_with("Install")) {
             if (const auto d = keys.find("Default"); d != keys.end() && !d->second.empty())
-                addOnce(out.defaults, folder(d->second, !d->second.starts_with('/')));
+                defaults.add(folder(d->second, !d->second.starts_with('/')));
         } else if (name.starts_with("Profile") && path != keys.end() && !path->second.empty()) {
             const auto rel = keys.find("IsRelative");
             const fs::path p = folder(path->second, rel == keys.end() || rel->second != "0");
-            addOnce(out.all, p);
+            all.add(p);
             if (const auto d = keys.find("Default"); d != keys.end() && d->second == "1")
                 marked.push_back(p);
         }
     }
     for (const auto& p : marked)
-        addOnce(out.defaults, p);
+        defaults.add(p);
     return out;
 }
 
@@ -117,16 +126,17 @@ std::vector<fs::path> inUse(const fs::path& base, const std::set<std::int32_t>& 
     std::ostringstream text;
     text << in.rdbuf();
     const Listed listed = parse(text.str(), base);
+    // Both lists are free of repeats.
     std::vector<fs::path> out;
     for (const auto& p : listed.all)
         if (const auto holder = lockHolder(p); holder && pids.count(*holder) && isOwn(p))
-            addOnce(out, p);
+            out.push_back(p);
     // A Firefox in another process namespace names pids unknown here; a
     // default profile that is held at all is its.
     if (out.empty())
         for (const auto& p : listed.defaults)
             if (lockHolder(p) && isOwn(p))
-                addOnce(out, p);
+                out.push_back(p);
     return out;
 }
 

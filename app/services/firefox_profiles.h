@@ -4,6 +4,7 @@
 // (its "lock" link names its process), as "profiles.ini" lists them. A folder, or a session file, is read only when it
 // is the user's own: a link to someone else's is not followed.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -19,6 +20,9 @@ struct Listed {
     std::vector<std::filesystem::path> all;
     friend bool operator==(const Listed&, const Listed&) = default;
 };
+
+// Sections after these are not read: a real file has a few.
+inline constexpr std::size_t mostSections = 1'000;
 
 // The profiles of a "profiles.ini" text; relative paths are taken from
 // `base`, the folder of the file.

@@ -11,6 +11,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
 
 #include <fstream>
 #include <unistd.h>
@@ -116,7 +118,7 @@ TEST_F(FirefoxTabsTest, MalformedAndHostileFilesGiveNoTabsAndAReason)
     EXPECT_TRUE(fails(damaged));
     EXPECT_TRUE(fails(MozLz4::encode("{\"windows\": 3}")));
     EXPECT_TRUE(fails(MozLz4::encode("not json")));
-    EXPECT_TRUE(fails(MozLz4::encode(std::string(100000, '[') + std::string(100000, ']'))));
+    EXPECT_TRUE(fails(MozLz4::encode("{\"windows\":" + std::string(100000, '[') + std::string(100000, ']') + "}")));
     EXPECT_THAT(problem, ::testing::HasSubstr("deeply"));
     // Odd but readable: tabs and entries of the wrong kinds are skipped.
     writeFile(file, MozLz4::encode(R"({"windows":[3,{"tabs":[1,{"entries":[2]},{"entries":[{"url":4}]}]}]})"));
@@ -124,6 +126,134 @@ TEST_F(FirefoxTabsTest, MalformedAndHostileFilesGiveNoTabsAndAReason)
     // Larger than any session: not read at all.
     fs::resize_file(file, FirefoxSession::largestFile + 1);
     EXPECT_TRUE(!FirefoxSession::read(file, &problem) && problem.find("too large") != std::string::npos);
+}
+
+// What a session means, from the whole parsed text: the plain reading the
+// one-pass reader must agree with.
+std::vector<FirefoxSession::Window> meaning(const Json& root)
+{
+    std::vector<FirefoxSession::Window> out;
+    const auto flag = [](const Json& o, const char* name) {
+        return o.contains(name) && o[name].is_boolean() && o[name].get<bool>();
+    };
+    for (const Json& w : root["windows"]) {
+        if (!w.is_object() || flag(w, "isPrivate"))
+            continue;
+        FirefoxSession::Window window;
+        if (w.contains("tabs") && w["tabs"].is_array())
+            for (const Json& t : w["tabs"]) {
+                if (!t.is_object() || !t.contains("entries") || !t["entries"].is_array() || t["entries"].empty())
+                    continue;
+                const Json& entries = t["entries"];
+                std::size_t at = entries.size() - 1;
+                if (t.contains("index") && t["index"].is_number_integer()) {
+                    const auto i = t["index"].get<std::int64_t>();
+                    if (i >= 1 && std::uint64_t(i) <= entries.size())
+                        at = std::size_t(i - 1);
+                }
+                const Json& e = entries[at];
+                if (e.is_object() && e.contains("url") && e["url"].is_string())
+                    window.tabs.push_back({e["url"].get<std::string>(), flag(t, "pinned")});
+            }
+        out.push_back(std::move(window));
+    }
+    return out;
+}
+
+// Any value, often under the names the reader looks for at other levels.
+Json anyValue(int depth)
+{
+    switch (*rc::gen::inRange(0, depth > 0 ? 8 : 6)) {
+    case 0:
+        return nullptr;
+    case 1:
+        return *rc::gen::arbitrary<bool>();
+    case 2:
+        return *rc::gen::inRange(-2, 4);
+    case 3:
+        return *rc::gen::element(1.5, 1e3, -0.0);
+    case 4:
+    case 5:
+        return *rc::gen::element<std::string>("https://a/", "x", "é \"\\ /\n\u0001", "https://b/?q=😀", "");
+    case 6: {
+        Json a = Json::array();
+        for (int n = *rc::gen::inRange(0, 3); n > 0; --n)
+            a.push_back(anyValue(depth - 1));
+        return a;
+    }
+    default: {
+        Json o = Json::object();
+        for (int n = *rc::gen::inRange(0, 3); n > 0; --n)
+            o[*rc::gen::element<std::string>("url", "tabs", "entries", "index", "pinned", "isPrivate", "windows",
+                                             "title")] = anyValue(depth - 1);
+        return o;
+    }
+    }
+}
+
+// A session of the shape Firefox writes, with odd values here and there.
+Json anySession()
+{
+    const auto sometimes = [](Json usual, int depth) { return *rc::gen::inRange(0, 5) ? usual : anyValue(depth); };
+    Json windows = Json::array();
+    for (int w = *rc::gen::inRange(0, 4); w > 0; --w) {
+        Json tabs = Json::array();
+        for (int t = *rc::gen::inRange(0, 4); t > 0; --t) {
+            Json entries = Json::array();
+            for (int e = *rc::gen::inRange(0, 4); e > 0; --e)
+                entries.push_back(sometimes({{"url", anyValue(0)}, {"title", "t"}}, 1));
+            Json tab{{"entries", sometimes(entries, 1)}, {"index", anyValue(0)}, {"pinned", anyValue(0)}};
+            tabs.push_back(sometimes(tab, 2));
+        }
+        const Json window{{"tabs", sometimes(tabs, 2)}, {"isPrivate", anyValue(0)}, {"extra", anyValue(2)}};
+        windows.push_back(sometimes(window, 2));
+    }
+    return {{"version", anyValue(1)}, {"windows", windows}, {"_closedWindows", anyValue(3)}};
+}
+
+RC_GTEST_PROP(FirefoxSessionProperty, TheOnePassReaderMeansWhatTheWholeTextMeans, ())
+{
+    const Json root = anySession();
+    const std::string text = root.dump(*rc::gen::element(-1, 1));
+    const auto expected = meaning(root);
+    RC_ASSERT(FirefoxSession::parse(text) == std::optional(expected));
+    // Pieces of any size, down to single bytes: every token may be split.
+    const auto piece = *rc::gen::inRange<std::size_t>(1, 40);
+    RC_ASSERT(FirefoxSession::decode(MozLz4::encode(text), nullptr, piece) == std::optional(expected));
+}
+
+TEST_F(FirefoxTabsTest, HostileSessionsStopAtTheReadersBounds)
+{
+    const auto tabs = [](std::size_t n, std::string_view url = "https://a/") {
+        std::string out = R"({"windows":[{"tabs":[)";
+        for (std::size_t i = 0; i < n; ++i)
+            out += std::string(i ? "," : "") + R"({"entries":[{"url":")" + std::string(url) + R"("}]})";
+        return out + "]}]}";
+    };
+    std::string windows = R"({"windows":[{})", entries = R"({"windows":[{"tabs":[{"entries":[{})";
+    for (std::size_t i = 0; i < FirefoxSession::mostWindows; ++i)
+        windows += ",{}";
+    for (std::size_t i = 0; i < FirefoxSession::mostEntries; ++i)
+        entries += ",{}";
+    const struct {
+        std::string text;
+        std::optional<std::size_t> tabs; // none: refused
+        std::string reason;
+    } cases[] = {
+        {tabs(FirefoxSession::mostTabs), FirefoxSession::mostTabs, ""},
+        {tabs(FirefoxSession::mostTabs + 1), std::nullopt, "more than 100000 tabs"},
+        {windows + "]}", std::nullopt, "more than 1000 windows"},
+        {entries + "]}]}]}", std::nullopt, "more than 1000 history entries"},
+        {tabs(2, std::string(FirefoxSession::longestAddress, 'a')), 2, ""},
+        // An address too long to keep is none.
+        {tabs(2, std::string(FirefoxSession::longestAddress + 1, 'a')), 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::string problem;
+        const auto read = FirefoxSession::decode(MozLz4::encode(c.text), &problem);
+        EXPECT_EQ(read ? std::optional(FirefoxSession::addresses(*read).size()) : std::nullopt, c.tabs) << problem;
+        EXPECT_THAT(problem, ::testing::HasSubstr(c.reason));
+    }
 }
 
 TEST_F(FirefoxTabsTest, ProfilesIniNamesTheInstallsDefaultFirst)
@@ -134,6 +264,12 @@ TEST_F(FirefoxTabsTest, ProfilesIniNamesTheInstallsDefaultFirst)
                                                "/b");
     EXPECT_EQ(listed.defaults, (std::vector<fs::path>{"/b/y.default-esr", "/b/x.old"}));
     EXPECT_EQ(listed.all, (std::vector<fs::path>{"/b/x.old", "/elsewhere/p"}));
+
+    // More sections than any real file has: the first ones only.
+    std::string many;
+    for (std::size_t i = 0; i <= FirefoxProfiles::mostSections; ++i)
+        many += "[Profile" + std::to_string(i) + "]\nPath=p" + std::to_string(i) + "\n";
+    EXPECT_EQ(FirefoxProfiles::parse(many, "/b").all.size(), FirefoxProfiles::mostSections);
 }
 
 TEST_F(FirefoxTabsTest, CaptureReadsTheProfileTheRunningFirefoxHolds)
