@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <set>
 
 namespace kavelo::BrowserTabs {
 
@@ -50,45 +49,56 @@ void logToStandardError(const std::string& problem) { std::cerr << "kavelo: " <<
 
 namespace {
 
-std::optional<std::vector<std::string>> readFirefox(const std::vector<RunningApp>& running, std::string_view bundleID,
-                                                    const Log& log)
+FirefoxRead firefoxRead(const std::vector<RunningApp>& running, std::string_view bundleID)
 {
-    std::set<std::int32_t> pids;
+    FirefoxRead out{.bundleID = std::string(bundleID), .base = FirefoxProfiles::base()};
     for (const RunningApp& app : running)
         if (app.bundleID == bundleID)
-            pids.insert(app.pid);
-    const auto base = FirefoxProfiles::base();
-    const auto profiles = base ? FirefoxProfiles::inUse(*base, pids) : std::vector<std::filesystem::path>{};
+            out.pids.insert(app.pid);
+    return out;
+}
+
+std::optional<std::vector<std::string>> logged(FirefoxTabs tabs, const Log& log)
+{
+    for (const std::string& problem : tabs.problems)
+        log(problem);
+    return std::move(tabs.addresses);
+}
+
+} // namespace
+
+FirefoxTabs read(const FirefoxRead& request)
+{
+    FirefoxTabs out{.bundleID = request.bundleID};
+    const auto profiles =
+        request.base ? FirefoxProfiles::inUse(*request.base, request.pids) : std::vector<std::filesystem::path>{};
     if (profiles.empty()) {
-        log(std::string(bundleID) + ": no profile of the running Firefox found");
-        return std::nullopt;
+        out.problems.push_back(request.bundleID + ": no profile of the running Firefox found");
+        return out;
     }
-    std::optional<std::vector<std::string>> out;
     for (const auto& profile : profiles) {
         const auto file = FirefoxSession::recoveryFile(profile);
         std::string problem;
         if (!FirefoxProfiles::isOwn(file)) {
-            log(std::string(bundleID) + ": " + file.string() + " is not the user's own");
+            out.problems.push_back(request.bundleID + ": " + file.string() + " is not the user's own");
             continue;
         }
         if (const auto windows = FirefoxSession::read(file, &problem)) {
             auto addresses = FirefoxSession::addresses(*windows);
-            if (!out)
-                out.emplace();
-            out->insert(out->end(), addresses.begin(), addresses.end());
+            if (!out.addresses)
+                out.addresses.emplace();
+            out.addresses->insert(out.addresses->end(), addresses.begin(), addresses.end());
         } else {
-            log(std::string(bundleID) + ": " + file.string() + ": " + problem);
+            out.problems.push_back(request.bundleID + ": " + file.string() + ": " + problem);
         }
     }
     return out;
 }
 
-} // namespace
-
 std::optional<std::vector<std::string>> read(const Platform& platform, std::string_view bundleID, const Log& log)
 {
     if (isFirefox(bundleID))
-        return readFirefox(platform.workspace.runningApps(), bundleID, log);
+        return logged(read(firefoxRead(platform.workspace.runningApps(), bundleID)), log);
     return read(platform.browsers, bundleID);
 }
 
@@ -106,11 +116,10 @@ std::vector<std::vector<std::string>> firefoxCommands(const std::vector<std::str
     return {line};
 }
 
-std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari,
-                                                               const Log& log)
+Capture startCapture(const Platform& platform, bool includingSafari)
 {
     const std::vector<RunningApp> running = platform.workspace.runningApps();
-    std::map<std::string, std::vector<std::string>> out;
+    Capture out;
     for (std::string_view browser : supported) {
         if (browser == safari && !includingSafari)
             continue;
@@ -118,12 +127,39 @@ std::map<std::string, std::vector<std::string>> captureRunning(const Platform& p
                                       [&](const RunningApp& app) { return app.bundleID == browser; });
         if (!runs)
             continue;
-        const auto tabs = isFirefox(browser) ? readFirefox(running, browser, log) : read(platform.browsers, browser);
-        std::vector<std::string> kept = WorkflowPlan::keepable(tabs.value_or(std::vector<std::string>{}));
-        if (!kept.empty())
-            out.emplace(std::string(browser), std::move(kept));
+        if (isFirefox(browser)) {
+            out.firefox.push_back(firefoxRead(running, browser));
+            continue;
+        }
+        const auto tabs = read(platform.browsers, browser);
+        if (std::vector<std::string> kept = WorkflowPlan::keepable(tabs.value_or(std::vector<std::string>{}));
+            !kept.empty())
+            out.tabs.emplace(std::string(browser), std::move(kept));
     }
     return out;
+}
+
+std::map<std::string, std::vector<std::string>> finishCapture(Capture capture, std::vector<FirefoxTabs> firefox,
+                                                              const Log& log)
+{
+    for (FirefoxTabs& tabs : firefox) {
+        const std::string browser = tabs.bundleID;
+        const auto addresses = logged(std::move(tabs), log);
+        if (std::vector<std::string> kept = WorkflowPlan::keepable(addresses.value_or(std::vector<std::string>{}));
+            !kept.empty())
+            capture.tabs.emplace(browser, std::move(kept));
+    }
+    return std::move(capture.tabs);
+}
+
+std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari,
+                                                               const Log& log)
+{
+    Capture capture = startCapture(platform, includingSafari);
+    std::vector<FirefoxTabs> firefox;
+    for (const FirefoxRead& request : capture.firefox)
+        firefox.push_back(read(request));
+    return finishCapture(std::move(capture), std::move(firefox), log);
 }
 
 } // namespace kavelo::BrowserTabs

@@ -8,9 +8,12 @@
 #include "app/platform/platform.h"
 
 #include <array>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +63,38 @@ std::optional<std::vector<std::string>> read(const Platform& platform, std::stri
 // identifier; a browser with none is left out.
 std::map<std::string, std::vector<std::string>> captureRunning(const Platform& platform, bool includingSafari,
                                                                const Log& log = logToStandardError);
+
+// Firefox's tabs come from files, which a large session makes slow to read:
+// a read is a plain value that may run on any thread.
+struct FirefoxRead {
+    std::string bundleID;
+    // Where "profiles.ini" lives; none without a home.
+    std::optional<std::filesystem::path> base;
+    // The processes of this Firefox.
+    std::set<std::int32_t> pids;
+};
+
+struct FirefoxTabs {
+    std::string bundleID;
+    // None when no profile's session file reads.
+    std::optional<std::vector<std::string>> addresses;
+    // Why files could not be read, for the caller's log.
+    std::vector<std::string> problems;
+};
+
+FirefoxTabs read(const FirefoxRead& request);
+
+// A capture in two steps, so that Firefox's files can be read elsewhere:
+// the scripted browsers are asked at once, and the Firefox reads are left.
+struct Capture {
+    std::map<std::string, std::vector<std::string>> tabs;
+    std::vector<FirefoxRead> firefox;
+};
+Capture startCapture(const Platform& platform, bool includingSafari);
+// The capture with the results of its Firefox reads; their problems are
+// logged.
+std::map<std::string, std::vector<std::string>> finishCapture(Capture capture, std::vector<FirefoxTabs> firefox,
+                                                              const Log& log = logToStandardError);
 
 // The command lines that reopen `urls` in Firefox, in one new window:
 // `program` is how Firefox is started (its desktop entry's command).

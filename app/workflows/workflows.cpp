@@ -79,7 +79,8 @@ std::map<std::string, std::vector<std::string>> keepableTabs(const std::map<std:
 
 Workflows::Workflows(Desktop desktop, Toast& toast, WorkflowPanels& panels, std::filesystem::path directory,
                      std::optional<std::vector<Workspace>> preview)
-    : desktop_(desktop), toast_(toast), panels_(panels), store_(std::move(directory))
+    : desktop_(desktop), toast_(toast), panels_(panels), store_(std::move(directory)),
+      tabReader_(desktop_.platform.scheduler)
 {
     if (preview)
         items_.set(std::move(*preview));
@@ -148,7 +149,25 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
     }
     reload();
     Workspace workspace = WindowActions::capture(desktop_, name, displays);
-    workspace.tabs = BrowserTabs::captureRunning(desktop_.platform, desktop_.preferences.savesSafariTabs());
+    BrowserTabs::Capture capture =
+        BrowserTabs::startCapture(desktop_.platform, desktop_.preferences.savesSafariTabs());
+    if (capture.firefox.empty()) {
+        finishSave(std::move(workspace), std::move(capture.tabs));
+        return;
+    }
+    std::vector<BrowserTabs::FirefoxRead> requests = std::move(capture.firefox);
+    capture.firefox.clear();
+    tabReader_.read(std::move(requests), [this, workspace = std::move(workspace), capture = std::move(capture)](
+                                             std::vector<BrowserTabs::FirefoxTabs> firefox) mutable {
+        finishSave(std::move(workspace), BrowserTabs::finishCapture(std::move(capture), std::move(firefox)));
+    });
+}
+
+void Workflows::finishSave(Workspace workspace, std::map<std::string, std::vector<std::string>> tabs)
+{
+    const std::string name = workspace.name;
+    workspace.tabs = std::move(tabs);
+    reload();
     if (const std::optional<Workspace> existing = store_.load(name)) {
         workspace.hidesOtherApps = existing->hidesOtherApps;
         workspace.tidy = existing->tidy;

@@ -12,6 +12,7 @@
 #include "app/services/process_launcher.h"
 #include "app/services/signal.h"
 #include "app/services/toast.h"
+#include "app/workflows/tab_reader.h"
 #include "app/workflows/workflow_panels.h"
 #include "core/workspace.h"
 #include "core/workspace_store.h"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -76,8 +78,13 @@ public:
     bool firefoxInstalled() const;
 
     // Saves the current desktop as a workflow; `displays` is the current
-    // monitor-setup fingerprint. A blank name does nothing.
+    // monitor-setup fingerprint. A blank name does nothing. The windows are
+    // taken at once; with Firefox running, its tabs are read off the main
+    // thread and the workflow is stored when they arrive.
     void save(std::string_view name, const std::string& displays);
+    // Blocks until the saves under way have read their tabs (their results
+    // still arrive through the scheduler).
+    void waitForTabs() { tabReader_.wait(); }
     // Switches to a saved workflow; `finished` hears how many windows were
     // placed. A newer switch ends this one's placement at once (its
     // `finished` still runs, with what it placed).
@@ -107,6 +114,7 @@ private:
         int placed = 0;
         Handle retry;
     };
+    void finishSave(Workspace workspace, std::map<std::string, std::vector<std::string>> tabs);
     void place(const Workspace& workspace, int attempt, std::uint64_t generation);
     void endPlacement();
     // Starts the workflow's programs that have no window, but those in
@@ -126,6 +134,8 @@ private:
     // The switch that places windows now; each switch is a new generation.
     std::uint64_t generation_ = 0;
     std::optional<Placement> placement_;
+    // Last: its thread ends before anything it reports to goes.
+    TabReader tabReader_;
 };
 
 // The shell's save dialog: asks for a name and saves the desktop under it.

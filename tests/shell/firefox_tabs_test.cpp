@@ -256,6 +256,23 @@ TEST_F(FirefoxTabsTest, HostileSessionsStopAtTheReadersBounds)
     }
 }
 
+TEST_F(FirefoxTabsTest, SavingReadsFirefoxsTabsOffTheMainThread)
+{
+    const auto firefox = app("firefox-esr", "Firefox ESR");
+    profile("x.default-esr", firefox, session({{tab({"https://a/"}, 1)}}));
+    profilesIni("[Profile0]\nPath=x.default-esr\nIsRelative=1\n");
+    workflows.save("Web", "fp");
+    // The windows are taken at once; the workflow is stored when the tabs
+    // arrive through the main loop.
+    EXPECT_EQ(workflows.store().load("Web"), std::nullopt);
+    workflows.waitForTabs();
+    EXPECT_EQ(workflows.store().load("Web"), std::nullopt);
+    scheduler.runPending();
+    const auto saved = workflows.store().load("Web");
+    ASSERT_TRUE(saved);
+    EXPECT_THAT(saved->tabs, ElementsAre(Pair("firefox-esr", ElementsAre("https://a/"))));
+}
+
 TEST_F(FirefoxTabsTest, ProfilesIniNamesTheInstallsDefaultFirst)
 {
     const auto listed = FirefoxProfiles::parse("[Profile1]\nName=old\nIsRelative=1\nPath=x.old\nDefault=1\n\n"

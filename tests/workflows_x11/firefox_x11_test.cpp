@@ -304,6 +304,8 @@ TEST_F(FirefoxX11, AWindowOfTwoTabsIsSavedAndReopened)
     ASSERT_TRUE(test::waitFor([&] { return firefoxRuns(); }, test::answerDeadline, [&] { x11->processEvents(); }));
 
     workflows->save("Reading", "d");
+    workflows->waitForTabs();
+    scheduler.runPending();
     const auto saved = workflows->store().load("Reading");
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->tabs, (std::map<std::string, std::vector<std::string>>{{"firefox-esr", {first, second}}}));
