@@ -100,7 +100,9 @@ bool fits(const StripLayout& tiling, const std::vector<WindowID>& shown, const s
 // Every tile, a shared one with its bar, at least the floor.
 bool aboveFloor(const StripLayout& tiling, const Size& floor)
 {
-    for (const auto& [id, frame] : tiling.frames) {
+    for (const auto& [tile, frame] : tiling.frames) {
+        // clang before 16 cannot capture a structured binding.
+        const auto& id = tile;
         const bool underBar = std::any_of(tiling.tabs.begin(), tiling.tabs.end(), [&](const TabBar& bar) {
             return std::find(bar.ids.begin(), bar.ids.end(), id) != bar.ids.end();
         });

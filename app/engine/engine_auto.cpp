@@ -107,7 +107,7 @@ void ArrangeEngine::applyAuto()
             tiles.push_back(FrameWrite{.element = element->second, .frame = frame});
             autoFrames_[id] = frame;
             // A background tab may yet be parked below the screen.
-            const bool behind = std::any_of(layout.tabs.begin(), layout.tabs.end(), [&](const TabBar& bar) {
+            const bool behind = std::any_of(layout.tabs.begin(), layout.tabs.end(), [id = id](const TabBar& bar) {
                 return bar.active != id && contains(bar.ids, id);
             });
             if (behind)

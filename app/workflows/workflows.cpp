@@ -220,7 +220,7 @@ std::set<std::string> Workflows::openTabs(const Workspace& workspace, std::vecto
             continue;
         }
         const bool runs = std::any_of(running.begin(), running.end(),
-                                      [&](const RunningApp& app) { return app.bundleID == browser; });
+                                      [&browser = browser](const RunningApp& app) { return app.bundleID == browser; });
         std::vector<std::string> open;
         if (runs) {
             auto read = BrowserTabs::read(desktop_.platform, browser);

@@ -41,12 +41,12 @@ inline void recordAutoLayout(EngineWorld& world)
             AutoLayout::layout(kind, order, prefs.maxTiles(), record.offset[key], *area, prefs.windowGap(),
                                prefs.mainShare(), minimums, plan);
         for (const auto& [id, frame] : layout.frames) {
-            world.sim.modifyWindow(id, [&](SimWindow& w) { w.frame = frame; });
+            world.sim.modifyWindow(id, [frame = frame](SimWindow& w) { w.frame = frame; });
             record.frames[id] = frame;
             record.placed[id] = world.frameOf(id);
         }
         for (const auto& [id, frame] : layout.parked) {
-            world.sim.modifyWindow(id, [&](SimWindow& w) { w.frame = frame; });
+            world.sim.modifyWindow(id, [frame = frame](SimWindow& w) { w.frame = frame; });
             record.frames.erase(id);
         }
         record.offset[key] = layout.start;

@@ -82,7 +82,7 @@ struct AutoSequence {
         const auto [event, chooser, amount] = step;
         const auto all = windows();
         const auto shownDisplays = displays();
-        const auto pick = [&] { return all[std::size_t(chooser) % all.size()]; };
+        const auto pick = [&, chooser = chooser] { return all[std::size_t(chooser) % all.size()]; };
         ArrangeEngine& engine = *world.engine;
         switch (event) {
         case 0:
@@ -154,7 +154,9 @@ struct AutoSequence {
             break;
         case 11:
             if (!all.empty())
-                world.sim.modifyWindow(pick(), [&](SimWindow& w) { w.minSize = Size(amount % 1500, (amount / 3) % 950); });
+                world.sim.modifyWindow(pick(), [amount = amount](SimWindow& w) {
+                    w.minSize = Size(amount % 1500, (amount / 3) % 950);
+                });
             break;
         case 12:
             world.prefs.setMaxTiles(world.prefs.maxTiles() ? 0 : 2 + amount % 2);

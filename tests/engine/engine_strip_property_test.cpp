@@ -70,7 +70,7 @@ struct Sequence {
         const auto [event, chooser, amount] = step;
         const auto all = windows();
         const auto shownDisplays = displays();
-        const auto pick = [&]() { return all[std::size_t(chooser) % all.size()]; };
+        const auto pick = [&, chooser = chooser]() { return all[std::size_t(chooser) % all.size()]; };
         switch (event) {
         case 0:
         case 1: {

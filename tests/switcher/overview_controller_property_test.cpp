@@ -104,7 +104,7 @@ RC_GTEST_PROP(OverviewControllerProperty, ShowsHoldsAndListensExactlyWhileOpen, 
         const auto& model = world.controller.model();
         for (const auto& [id, image] : model.thumbnails())
             RC_ASSERT(std::any_of(model.windows().begin(), model.windows().end(),
-                                  [&](const WindowEntry& w) { return w.id == id; }));
+                                  [id = id](const WindowEntry& w) { return w.id == id; }));
     }
 }
 

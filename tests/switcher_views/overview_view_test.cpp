@@ -354,7 +354,7 @@ TEST_F(OverviewViewTest, ALetterRepaintsAtOnceEveryCardThatWent)
     int gone = 0;
     for (const auto& [id, rect] : shown) {
         const auto& results = model().results();
-        if (std::any_of(results.begin(), results.end(), [&](const WindowEntry& w) { return w.id == id; }))
+        if (std::any_of(results.begin(), results.end(), [id = id](const WindowEntry& w) { return w.id == id; }))
             continue;
         ++gone;
         EXPECT_TRUE((QRegion(rect & g.rect()) - regions.painted).isEmpty()) << "window " << id;

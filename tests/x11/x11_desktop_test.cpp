@@ -138,7 +138,8 @@ TEST_F(X11DesktopTest, ListsTheManagedWindowsWithTheirOwners)
     EXPECT_EQ(apps.front().pid, desktop->workspace().ownPid());
     EXPECT_EQ(apps.front().policy, ActivationPolicy::accessory);
     for (const auto& [name, w] : windows) {
-        auto app = std::find_if(apps.begin(), apps.end(), [&](const RunningApp& a) { return a.pid == w.ownerPid; });
+        auto app =
+            std::find_if(apps.begin(), apps.end(), [&w = w](const RunningApp& a) { return a.pid == w.ownerPid; });
         ASSERT_NE(app, apps.end()) << name;
         EXPECT_EQ(app->bundleID, name);
         EXPECT_EQ(app->policy, ActivationPolicy::regular);
@@ -517,7 +518,7 @@ TEST_F(X11DesktopTest, CapturesAThumbnailThatIsNotBlank)
     // Each window with its manager's frame, as the window list has it.
     for (const auto& [name, info] : stock()) {
         const auto it = std::find_if(listed.begin(), listed.end(),
-                                     [&](const CapturableWindow& w) { return w.number == info.number; });
+                                     [&info = info](const CapturableWindow& w) { return w.number == info.number; });
         ASSERT_NE(it, listed.end()) << name;
         EXPECT_EQ(it->frameSize, info.bounds.size) << name;
     }

@@ -79,8 +79,9 @@ public:
 [[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new XcbApplication);
 
 namespace Key {
-constexpr std::uint16_t a = 0, c = 8, d = 2, e = 14, h = 4, k = 40, l = 37, o = 31, r = 15, t = 17, u = 32, v = 9,
-                        x = 7, space = 49, returnKey = 36, escape = 53, right = 124, control = 59, option = 58;
+[[maybe_unused]] constexpr std::uint16_t a = 0, c = 8, d = 2, e = 14, h = 4, k = 40, l = 37, o = 31, r = 15, t = 17,
+                                         u = 32, v = 9, x = 7, space = 49, returnKey = 36, escape = 53, right = 124,
+                                         control = 59, option = 58;
 } // namespace Key
 
 class X11OverviewTest : public ::testing::Test {
