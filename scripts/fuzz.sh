@@ -4,8 +4,8 @@
 # Findings land in build-fuzz/findings/<target>/; the summary gives the
 # executions and findings per target. With SECONDS 0 each target only runs
 # its seeds once: the reproducers of past findings among them must pass.
-# Needs clang and libFuzzer's runtime (Debian: clang, libclang-rt-14-dev);
-# CI does not fuzz.
+# Installs clang 14 and libFuzzer's runtime when they are missing (on top
+# of what scripts/setup.sh installs); CI does not fuzz.
 #   scripts/fuzz.sh SECONDS [TARGET ...]
 set -uo pipefail
 
@@ -13,11 +13,25 @@ seconds=${1:?usage: scripts/fuzz.sh SECONDS [TARGET ...]}
 shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tree=$root/build-fuzz
+# FUZZ_JOBS targets run at once; FUZZ_BUILD_JOBS compile jobs.
 jobs=${FUZZ_JOBS:-2}
 
+packages=(clang-14 libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q || exit 1
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" || exit 1
+fi
+
 cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DKAVELO_FUZZ=ON >/dev/null || exit 1
-cmake --build "$tree" --target fuzz_targets -j 4 || exit 1
+  -DCMAKE_CXX_COMPILER=clang++-14 -DKAVELO_FUZZ=ON >/dev/null || exit 1
+cmake --build "$tree" --target fuzz_targets -j "${FUZZ_BUILD_JOBS:-4}" || exit 1
 
 targets=("$@")
 if ((${#targets[@]} == 0)); then
