@@ -1,6 +1,7 @@
 #include "core/auto_layout.h"
 
 #include "core/tidy.h"
+#include "core/tile_floor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -113,14 +114,33 @@ bool aboveFloor(const StripLayout& tiling, const Size& floor)
     return true;
 }
 
-} // namespace
-
-Size tileFloor(const Rect& area)
+// The last guard: a tile still under the floor (the fewest tiles a main
+// window allows, a window widened past its tile) grows to it inside `area`;
+// a shared tile grows with its bar.
+void keepFloor(StripLayout& out, const Rect& area)
 {
-    const Rect r = area.standardized();
-    const auto side = [](double length) { return std::min(length, std::max(length / 8, 120.0)); };
-    return Size(side(r.width()), side(r.height()));
+    const Size floor = TileFloor::of(area);
+    for (TabBar& bar : out.tabs) {
+        const auto below = out.frames.find(bar.active);
+        if (below == out.frames.end())
+            continue;
+        const Rect tile = TileFloor::grown(bar.frame.united(below->second), area);
+        const double barHeight = std::min(tabBarHeight, tile.height());
+        bar.frame = Rect(tile.minX(), tile.minY(), tile.width(), barHeight);
+        const Rect rest(tile.minX(), tile.minY() + barHeight, tile.width(), tile.height() - barHeight);
+        for (WindowID id : bar.ids)
+            out.frames[id] = rest;
+    }
+    for (auto& [id, frame] : out.frames) {
+        const bool underBar = std::any_of(out.tabs.begin(), out.tabs.end(), [&](const TabBar& bar) {
+            return std::find(bar.ids.begin(), bar.ids.end(), id) != bar.ids.end();
+        });
+        if (!underBar && !TileFloor::holds(frame, floor))
+            frame = TileFloor::grown(frame, area);
+    }
 }
+
+} // namespace
 
 StripLayout tiled(TidyLayout kind, const std::vector<WindowID>& ids, int maxTiles, const Rect& in, double gap,
                   double mainShare, const std::map<WindowID, Size>& minimums, const std::optional<GridPlan>& plan)
@@ -135,7 +155,7 @@ StripLayout layout(TidyLayout kind, const std::vector<WindowID>& ids, int maxTil
     const Rect r = in.standardized();
     const double share = usableShare(mainShare);
     const GridPlan* grid = usablePlan(plan);
-    const Size floor = tileFloor(r);
+    const Size floor = TileFloor::of(r);
     if (maxTiles >= 1 || ids.empty()) {
         // Fewer tiles, the surplus as tabs, rather than tiles too small to use.
         int tiles = maxTiles;
@@ -144,6 +164,7 @@ StripLayout layout(TidyLayout kind, const std::vector<WindowID>& ids, int maxTil
             tiles = int(std::min<std::size_t>(std::size_t(tiles), ids.size())) - 1;
             out = tiledWith(kind, ids, tiles, r, gap, share, minimums, grid);
         }
+        keepFloor(out, r);
         return out;
     }
 
@@ -187,6 +208,8 @@ StripLayout layout(TidyLayout kind, const std::vector<WindowID>& ids, int maxTil
             f.size.width = m->width;
         }
     }
+
+    keepFloor(out, r);
 
     out.waitingLeft.assign(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(start));
     out.waitingRight.assign(rest.begin() + static_cast<std::ptrdiff_t>(start + k), rest.end());

@@ -16,12 +16,9 @@
 
 namespace kavelo::AutoLayout {
 
-// The size no tile goes below in `area`: an eighth of each side, at least
-// 120 points, at most the side itself. Windows beyond the tiles that size
-// allows wait (or, with a fixed tile count, share the last tile as tabs).
-Size tileFloor(const Rect& area);
-
-// `ids` are the display's windows in auto order; the first is the main window
+// No tile is smaller than `TileFloor::of(in)`: windows beyond the tiles
+// that allows wait (or, with a fixed tile count, share the last tile as
+// tabs). `ids` are the display's windows in auto order; the first is the main window
 // of layouts that have one. `maxTiles` ≥ 1 fixes the tile count (surplus
 // windows become tabs of the last tile); otherwise as many tiles are used as
 // the minimums allow and the rest wait beyond the screen edges, `offset`

@@ -1,6 +1,8 @@
 #include "core/snap.h"
 #include "core/raw_value.h"
+#include "core/tile_floor.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kavelo {
@@ -38,9 +40,9 @@ double fitted(double current, double available)
     return std::min(current, available);
 }
 
-} // namespace
-
-Rect frame(Snap snap, const Rect& in, Size current)
+// The target before the floor: halves and thirds of a small rectangle may be
+// under it.
+Rect unfloored(Snap snap, const Rect& in, Size current)
 {
     const double x = in.minX();
     const double y = in.minY();
@@ -62,6 +64,16 @@ Rect frame(Snap snap, const Rect& in, Size current)
     }
     }
     return Rect(x, y, w, h);
+}
+
+} // namespace
+
+// Centring keeps the window's size, so never makes it smaller than the
+// floor; the other targets are sizes of their own and keep the floor.
+Rect frame(Snap snap, const Rect& in, Size current)
+{
+    const Rect target = unfloored(snap, in, current);
+    return snap == Snap::center ? target : TileFloor::grown(target, in);
 }
 
 } // namespace kavelo

@@ -139,16 +139,18 @@ private:
         std::vector<double> sizes;   // per rolling column, in points
         std::vector<double> starts;  // offsets from the lane's left edge at scroll 0
         double total = 0;
+        Size floor;                  // no window of the screen is smaller
         double maxScroll() const;
     };
 
     std::optional<std::size_t> focusedIndex() const;
     void setFocus(WindowID id);
 
-    double columnWidth(double fraction, double length) const;
+    // The width of a column of `fraction`, at least `least`.
+    double columnWidth(double fraction, double length, double least) const;
     Measure measure(const Rect& in) const;
     StripLayout arranged(const Rect& in, const Measure& m, double scroll) const;
-    void place(const Column& column, const Rect& in, StripLayout& into) const;
+    void place(const Column& column, const Rect& in, const Size& floor, StripLayout& into) const;
 };
 
 std::string_view rawValue(Strip::Pin pin);

@@ -1,18 +1,65 @@
 #include "core/strip.h"
 
+#include "core/tile_floor.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace kavelo {
 
+namespace {
+
+// Heights for stacked windows of these weights sharing `height` with `gap`
+// between them, none under `least`: the windows that would be are held at
+// it and the others share the rest. None when they cannot all have it.
+std::optional<std::vector<double>> stackHeights(const std::vector<double>& weights, double height, double gap,
+                                                double least)
+{
+    const std::size_t n = weights.size();
+    const double available = height - gap * double(n - 1);
+    if (n == 1)
+        return std::vector<double>{std::max(std::floor(available), least)};
+    const double lowest = std::ceil(least);
+    if (lowest * double(n) > available)
+        return std::nullopt;
+    std::vector<bool> held(n, false);
+    std::vector<double> out(n, lowest);
+    for (bool more = true; more;) {
+        more = false;
+        double free = available;
+        double sum = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (held[i])
+                free -= lowest;
+            else
+                sum += weights[i];
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            if (held[i])
+                continue;
+            out[i] = std::floor(free * weights[i] / sum);
+            if (out[i] < least) {
+                held[i] = true;
+                more = true;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (held[i])
+            out[i] = lowest;
+    return out;
+}
+
+} // namespace
+
 // Two half columns and the gap between them fill a length exactly; a full
-// column takes all of it. Never below 0: wide pins or a tiny screen must not
-// hand a real window a negative width.
-double Strip::columnWidth(double fraction, double length) const
+// column takes all of it. Never below the floor, however narrow the lane
+// that wide pins leave.
+double Strip::columnWidth(double fraction, double length, double least) const
 {
     const double half = fraction < 1 ? gap / 2 : 0;
     const double width = std::floor(fraction * length - half);
-    return width > 0 ? width : 0;
+    return width > least ? width : least;
 }
 
 double Strip::Measure::maxScroll() const { return std::max(0.0, total - lane.width()); }
@@ -20,12 +67,13 @@ double Strip::Measure::maxScroll() const { return std::max(0.0, total - lane.wid
 Strip::Measure Strip::measure(const Rect& in) const
 {
     Measure m;
+    m.floor = TileFloor::of(in);
     double laneX = in.minX();
     double laneWidth = in.width();
     for (const Column& column : columns) {
         if (!column.pin)
             continue;
-        const double w = columnWidth(column.width, in.width()) + gap;
+        const double w = columnWidth(column.width, in.width(), m.floor.width) + gap;
         laneWidth -= w;
         if (*column.pin == Pin::left)
             laneX += w;
@@ -40,7 +88,7 @@ Strip::Measure Strip::measure(const Rect& in) const
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (columns[i].pin)
             continue;
-        const double size = columnWidth(columns[i].width, m.lane.width());
+        const double size = columnWidth(columns[i].width, m.lane.width(), m.floor.width);
         if (!m.rolling.empty())
             start += m.sizes.back() + gap;
         m.rolling.push_back(i);
@@ -53,7 +101,7 @@ Strip::Measure Strip::measure(const Rect& in) const
     return m;
 }
 
-void Strip::place(const Column& column, const Rect& in, StripLayout& into) const
+void Strip::place(const Column& column, const Rect& in, const Size& floor, StripLayout& into) const
 {
     if (column.tabbed) {
         const Rect bar(in.minX(), in.minY(), in.width(), tabHeight);
@@ -72,22 +120,33 @@ void Strip::place(const Column& column, const Rect& in, StripLayout& into) const
         return it->second;
     };
     const std::size_t n = column.ids.size();
-    double sum = 0;
-    for (WindowID id : column.ids)
-        sum += weightOf(id);
-    const double available = in.height() - gap * double(n - 1);
+    if (n == 0)
+        return;
+    // More windows than fit at the floor: the last slot holds the rest, stacked.
+    std::vector<double> heights;
+    for (std::size_t slots = n; slots >= 1; --slots) {
+        std::vector<double> weights;
+        for (std::size_t i = 0; i < slots; ++i)
+            weights.push_back(weightOf(column.ids[i]));
+        if (auto fitted = stackHeights(weights, in.height(), gap, floor.height)) {
+            heights = std::move(*fitted);
+            break;
+        }
+    }
     double y = in.minY();
-    for (WindowID id : column.ids) {
-        double height = std::floor(available * weightOf(id) / sum);
+    for (std::size_t i = 0; i < n; ++i) {
+        const WindowID id = column.ids[i];
+        const std::size_t slot = std::min(i, heights.size() - 1);
+        double height = heights[slot];
         if (n == 1 && keepsHeight) {
             if (const auto original = originalHeights.find(id); original != originalHeights.end())
-                height = std::min(height, original->second);
+                height = std::min(height, std::max(original->second, floor.height));
         }
-        // Many stacked windows on a short screen: squeeze to nothing, never below.
         if (!(height > 0))
             height = 0;
         into.frames[id] = Rect(in.minX(), y, in.width(), height);
-        y += height + gap;
+        if (i + 1 < heights.size())
+            y += height + gap;
     }
 }
 
@@ -97,9 +156,9 @@ StripLayout Strip::arranged(const Rect& in, const Measure& m, double scroll) con
     for (const Column& column : columns) {
         if (!column.pin)
             continue;
-        const double w = columnWidth(column.width, in.width());
+        const double w = columnWidth(column.width, in.width(), m.floor.width);
         const double x = *column.pin == Pin::left ? in.minX() : in.maxX() - w;
-        place(column, Rect(x, in.minY(), w, in.height()), layout);
+        place(column, Rect(x, in.minY(), w, in.height()), m.floor, layout);
     }
     // Columns out of view wait just beyond the edges, or just inside them
     // when the gap is too small to hide a sliver.
@@ -108,7 +167,7 @@ StripLayout Strip::arranged(const Rect& in, const Measure& m, double scroll) con
         double x = m.lane.minX() + m.starts[k] - scroll;
         x = std::max(x, in.minX() - edge - m.sizes[k]);
         x = std::min(x, in.maxX() + edge);
-        place(columns[m.rolling[k]], Rect(x, in.minY(), m.sizes[k], in.height()), layout);
+        place(columns[m.rolling[k]], Rect(x, in.minY(), m.sizes[k], in.height()), m.floor, layout);
     }
     return layout;
 }
@@ -129,7 +188,8 @@ StripLayout Strip::layout(const Rect& in)
                                 (centerMode == CenterMode::overflow && m.total > laneWidth);
             if (centre)
                 target = m.starts[k] + m.sizes[k] * 0.5 - laneWidth * 0.5;
-            else if (m.starts[k] < target)
+            // A column wider than the lane (held at the floor) shows its start.
+            else if (m.starts[k] < target || m.sizes[k] > laneWidth)
                 target = m.starts[k];
             else if (m.starts[k] + m.sizes[k] > target + laneWidth)
                 target = m.starts[k] + m.sizes[k] - laneWidth;

@@ -10,6 +10,7 @@
 #include "core/raw_value.h"
 #include "core/text.h"
 #include "core/tidy.h"
+#include "core/tile_floor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -213,10 +214,14 @@ void ArrangeEngine::release(const std::vector<std::string>& keys)
             for (WindowID id : column.ids)
                 if (auto e = working.find(id); e != working.end() && e->second)
                     windows.push_back(e->second);
-        const auto frames = Tidy::frames(TidyLayout::grid, int(windows.size()), place->area, releaseGap, 0);
-        // Many windows make a grid of slivers: none is let go smaller than a tile may be.
+        // Many windows would make a grid of slivers: those beyond the tiles
+        // of a usable size share the last one.
+        const Rect& area = place->area;
+        const auto frames = TileFloor::frames(int(windows.size()), area, [&](int k) {
+            return Tidy::frames(TidyLayout::grid, k, area, releaseGap, 0);
+        });
         for (std::size_t i = 0; i < windows.size() && i < frames.size(); ++i)
-            writes.push_back(FrameWrite{.element = windows[i], .frame = letGo(frames[i], place->area)});
+            writes.push_back(FrameWrite{.element = windows[i], .frame = frames[i]});
         strips_.erase(strip);
         // What was on screen of this strip is gone with it.
         shown_.erase(key);

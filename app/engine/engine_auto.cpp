@@ -9,6 +9,8 @@
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
 #include "core/auto_layout.h"
+#include "core/screen_guard.h"
+#include "core/tile_floor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,16 +18,6 @@
 namespace kavelo {
 
 namespace {
-
-// The frame moved and shrunk as little as needed to lie inside `area`.
-Rect inside(const Rect& frame, const Rect& area)
-{
-    const double width = std::min(frame.width(), area.width());
-    const double height = std::min(frame.height(), area.height());
-    const double x = std::clamp(frame.minX(), area.minX(), area.maxX() - width);
-    const double y = std::clamp(frame.minY(), area.minY(), area.maxY() - height);
-    return Rect(x, y, width, height);
-}
 
 // Closer than this to where it belongs, a parked window is left alone.
 constexpr double unparkTolerance = 0.5;
@@ -465,8 +457,7 @@ void ArrangeEngine::releaseAuto()
             const auto area = display ? WindowActions::area(desktop_, *display) : std::nullopt;
             if (!area)
                 continue;
-            const Size floor = AutoLayout::tileFloor(*area);
-            if (frame->width() < floor.width || frame->height() < floor.height)
+            if (!TileFloor::holds(*frame, TileFloor::of(*area)))
                 writes.push_back(FrameWrite{.element = element->second, .frame = letGo(*frame, *area)});
         }
     AX::setFrames(desktop_.platform.accessibility, writes);
@@ -474,9 +465,7 @@ void ArrangeEngine::releaseAuto()
 
 Rect ArrangeEngine::letGo(const Rect& frame, const Rect& area)
 {
-    const Size floor = AutoLayout::tileFloor(area);
-    return inside(Rect(frame.origin, Size(std::max(frame.width(), floor.width), std::max(frame.height(), floor.height))),
-                  area);
+    return ScreenGuard::inside(TileFloor::grown(frame, area), area);
 }
 
 } // namespace kavelo

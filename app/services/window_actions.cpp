@@ -1,8 +1,10 @@
 #include "app/services/window_actions.h"
 
 #include "app/services/ax.h"
+#include "core/grid_plan.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
+#include "core/tile_floor.h"
 #include "core/workspace_matcher.h"
 
 #include <algorithm>
@@ -240,11 +242,16 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
     for (const auto& group : groups) {
         if (group.windows.empty())
             continue;
-        const int count = int(group.windows.size());
-        const std::vector<Rect> targets =
-            layout == TidyLayout::custom
-                ? desktop.preferences.plan(group.screen.name).frames(count, *group.area, gap)
-                : Tidy::frames(layout, count, *group.area, gap, desktop.preferences.mainShare());
+        const Rect& area = *group.area;
+        const GridPlan plan = layout == TidyLayout::custom ? desktop.preferences.plan(group.screen.name) : GridPlan();
+        // A plan moves no more windows than it has cells.
+        const int count = int(layout == TidyLayout::custom ? std::min(group.windows.size(), plan.cells.size())
+                                                           : group.windows.size());
+        const double share = desktop.preferences.mainShare();
+        // More windows than tiles of a usable size: the last tile holds the rest.
+        const std::vector<Rect> targets = TileFloor::frames(count, area, [&](int k) {
+            return layout == TidyLayout::custom ? plan.frames(k, area, gap) : Tidy::frames(layout, k, area, gap, share);
+        });
         const std::size_t moved = std::min(group.windows.size(), targets.size());
         for (std::size_t i = 0; i < moved; ++i) {
             writes.push_back(FrameWrite{group.windows[i].element, targets[i]});

@@ -1,6 +1,7 @@
 #include "core/arrange_mode.h"
 #include "core/auto_layout.h"
 #include "core/tidy.h"
+#include "core/tile_floor.h"
 #include "core/window_order.h"
 
 #include "core/core_builders.h"
@@ -282,9 +283,9 @@ TEST(AutoLayout, PlansAreSimplifiedForTheWindowsShown)
 TEST(AutoLayout, NoTileGoesBelowTheFloor)
 {
     const Rect area(0, 0, 1920, 1080);
-    EXPECT_EQ(AutoLayout::tileFloor(area), Size(240, 135));
-    EXPECT_EQ(AutoLayout::tileFloor(Rect(0, 0, 800, 600)), Size(120, 120));
-    EXPECT_EQ(AutoLayout::tileFloor(Rect(0, 0, 100, 40)), Size(100, 40));
+    EXPECT_EQ(TileFloor::of(area), Size(240, 135));
+    EXPECT_EQ(TileFloor::of(Rect(0, 0, 800, 600)), Size(120, 120));
+    EXPECT_EQ(TileFloor::of(Rect(0, 0, 100, 40)), Size(100, 40));
     Order ids;
     for (WindowID id = 1; id <= 30; ++id)
         ids.push_back(id);
@@ -401,20 +402,15 @@ void assertWellFormed(const Scene& s, const StripLayout& out)
     }
     RC_ASSERT(out.tabs.size() <= 1);
 
-    // No tile is below the floor unless the layout is down to its least.
     const bool hasMain = s.layout == TidyLayout::focus || s.layout == TidyLayout::custom ||
                          (std::isfinite(s.share) && s.share > 0 && s.share < 1);
-    std::size_t tiles = out.frames.size();
-    for (const TabBar& bar : out.tabs)
-        tiles -= bar.ids.size() - 1;
-    const std::size_t least = s.maxTiles < 1 && hasMain && s.ids.size() > 1 ? 2 : 1;
-    const Size floor = AutoLayout::tileFloor(s.area);
-    if (tiles > least)
-        for (const auto& [id, f] : out.frames) {
-            const bool tab = !out.tabs.empty() && std::count(out.tabs[0].ids.begin(), out.tabs[0].ids.end(), id) > 0;
-            RC_ASSERT(f.width() >= floor.width);
-            RC_ASSERT(f.height() + (tab ? tabBarHeight : 0) >= floor.height);
-        }
+    // No tile is below the floor, not even when the layout is down to its least.
+    const Size floor = TileFloor::of(s.area);
+    for (const auto& [id, f] : out.frames) {
+        const bool tab = !out.tabs.empty() && std::count(out.tabs[0].ids.begin(), out.tabs[0].ids.end(), id) > 0;
+        RC_ASSERT(f.width() >= floor.width);
+        RC_ASSERT(f.height() + (tab ? tabBarHeight : 0) >= floor.height);
+    }
 
     if (s.maxTiles >= 1 || s.ids.empty()) {
         RC_ASSERT(out.parked.empty() && out.shown.empty() && out.waitingLeft.empty() && out.waitingRight.empty());

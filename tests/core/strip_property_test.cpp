@@ -3,6 +3,7 @@
 
 #include "core/strip.h"
 #include "core/strip_memory.h"
+#include "core/tile_floor.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -73,9 +74,15 @@ std::string brokenLayout(const Strip& s, const StripLayout& layout, const Rect& 
 {
     if (layout.frames.size() != live.size())
         return "not every window has a frame";
+    const Size floor = TileFloor::of(r);
     for (const auto& [id, f] : layout.frames) {
         if (!f.isFinite() || f.size.width < 0 || f.size.height < 0)
             return "negative or non-finite frame";
+        const bool tabbed = std::any_of(layout.tabs.begin(), layout.tabs.end(), [&](const TabBar& bar) {
+            return std::find(bar.ids.begin(), bar.ids.end(), id) != bar.ids.end();
+        });
+        if (!TileFloor::holds(Rect(f.origin, Size(f.width(), f.height() + (tabbed ? Strip::tabHeight : 0))), floor))
+            return "frame under the floor";
         if (f.minX() < r.minX() - Strip::parkGap - f.width() - 1e-9 || f.minX() > r.maxX() + Strip::parkGap + 1e-9)
             return "frame beyond the waiting band";
     }

@@ -8,6 +8,7 @@
 #include "core/auto_layout.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
+#include "core/tile_floor.h"
 
 #include <gtest/gtest.h>
 
@@ -247,7 +248,7 @@ TEST_F(EngineAuto, ManyWindowsInRowsWaitRatherThanShrinkAndNoneIsLeftSmall)
     start(ArrangeMode::auto_);
     ASSERT_TRUE(settle());
     const Rect area = areaOf(primary);
-    const Size floor = AutoLayout::tileFloor(area);
+    const Size floor = TileFloor::of(area);
     ASSERT_EQ(floor, Size(177.5, 120));
     EXPECT_EQ(engine->autoShown().at(keyOf(primary)).size(), 6u);
     EXPECT_EQ(waiting(primary).right.size(), 24u);

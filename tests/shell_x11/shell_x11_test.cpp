@@ -5,6 +5,7 @@
 // shows its icon in a tray that starts after it.
 
 #include "app/platform/x11/x11_desktop.h"
+#include "core/tile_floor.h"
 #include "shell_x11/kavelo_x11_fixture.h"
 #include "support/person_keys.h"
 
@@ -17,6 +18,7 @@
 #include <csignal>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 namespace kavelo::testing {
@@ -216,6 +218,41 @@ TEST_F(ShellX11, APreviewBesideTheRunningKaveloTakesNoKeysAddsNoTrayIconAndWrite
     EXPECT_EQ(mostIcons, 1u) << "a second icon in the tray";
     EXPECT_EQ(log(), before) << "the preview wrote into the running Kavelo's log";
     EXPECT_EQ(std::filesystem::last_write_time(defaults), written) << "the preview wrote the settings";
+}
+
+// Forty windows, more than fit in rows or beside a focus tile: the command
+// line's tidy leaves each at least the tile floor (an xterm less than a
+// character cell short of it), and so they stay once it has ended.
+TEST_F(ShellX11, TidyingFortyWindowsMakesNoneSmallerThanTheFloor)
+{
+    writeDefaults(R"({"welcomed": true, "windowGap": 10})");
+    for (int i = 0; i < 32; ++i)
+        launch({"xclock"});
+    for (int i = 0; i < 7; ++i)
+        launch({"xterm"});
+    ASSERT_TRUE(test::waitFor([&] { return session->clientList().size() >= 40; }, 60s))
+        << session->clientList().size() << " of 40 windows managed";
+    const Size floor = TileFloor::of(visible.insetBy(10, 10));
+    const auto underTheFloor = [&] {
+        std::ostringstream out;
+        for (xcb_window_t w : session->clientList()) {
+            const auto frame = session->frame(w);
+            const Size cell = session->resizeIncrements(w);
+            if (!frame || frame->width() + cell.width < floor.width - 0.5 ||
+                frame->height() + cell.height < floor.height - 0.5) {
+                out << "\n  " << session->wmClass(w).value_or("?") << " at ";
+                frame ? out << *frame : out << "nowhere";
+            }
+        }
+        return out.str();
+    };
+    for (const char* layout : {"rows", "focus"}) {
+        SCOPED_TRACE(layout);
+        ASSERT_TRUE(session->run({KAVELO_BINARY, "--tidy", layout}));
+        session->sync();
+        EXPECT_TRUE(test::waitFor([&] { return underTheFloor().empty(); }, 5s))
+            << "under " << floor << ":" << underTheFloor();
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "core/auto_layout.h"
 #include "core/screen_coordinates.h"
 #include "core/tidy.h"
+#include "core/tile_floor.h"
 #include "engine/engine_probe.h"
 #include "services/desktop_fixture.h"
 #include "x11_engine/x11_engine_world.h"
@@ -97,7 +98,7 @@ TEST_F(EngineAutoX11, ManyXclocksInRowsKeepTheTileFloorAndAreLeftNoSmaller)
     startEngine();
     for (std::size_t n = 1; n <= 10; ++n)
         clients.push_back(session->launch({"xclock"}));
-    const Size floor = AutoLayout::tileFloor(area());
+    const Size floor = TileFloor::of(area());
     ASSERT_TRUE(until([&] {
         if (ours().size() != 10 || !engine->autoOrder().count(key()) || engine->autoOrder().at(key()).size() != 10)
             return false;
