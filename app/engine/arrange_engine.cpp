@@ -108,6 +108,8 @@ void ArrangeEngine::forgetClosed()
         stripFrames_.erase(id);
         stripSettled_.erase(id);
         answers_.erase(id);
+        laidOut_.erase(id);
+        takenFrames_.erase(id);
         placed_.erase(id);
         it = closed_.erase(it);
     }
@@ -138,6 +140,9 @@ void ArrangeEngine::settingsChanged()
     if (lastMode_ == ArrangeMode::auto_ && mode == ArrangeMode::off)
         releaseAuto();
     lastMode_ = mode;
+    // What the last mode did with the windows says nothing of the next.
+    laidOut_.clear();
+    takenFrames_.clear();
     edges_->show({}, [](const EdgeZones::Zone&) {});
     if (mode != ArrangeMode::strip && !strips_.empty())
         release();
@@ -174,6 +179,25 @@ void ArrangeEngine::adoptWindows()
     }
     pause(PauseReason::workflow, 0);
     pause(PauseReason::display, 0);
+}
+
+std::map<WindowID, Rect> ArrangeEngine::userFrames() const
+{
+    std::map<WindowID, Rect> out;
+    const auto add = [&](WindowID id) {
+        if (const auto laid = laidOut_.find(id); laid != laidOut_.end())
+            out[id] = laid->second;
+        else if (const auto taken = takenFrames_.find(id); taken != takenFrames_.end())
+            out[id] = taken->second;
+    };
+    for (const auto& [key, strip] : strips_)
+        for (const auto& column : strip.columns)
+            for (WindowID id : column.ids)
+                add(id);
+    for (const auto& [key, order] : autoOrder_)
+        for (WindowID id : order)
+            add(id);
+    return out;
 }
 
 void ArrangeEngine::release()

@@ -144,6 +144,10 @@ public:
     // Lets go of every strip: animation stopped, panels hidden, each strip's
     // windows laid out as a grid on its display.
     void release();
+    // Where each window the engine arranges belongs to the user, for saving
+    // it while the mode may have parked it: the last frame the mode laid it
+    // out at on its display, else the frame it had when the mode took it.
+    std::map<WindowID, Rect> userFrames() const;
 
     // When set, only this application's windows are arranged.
     std::optional<std::string> onlyApp;
@@ -468,6 +472,10 @@ private:
         Point at;
     };
     std::map<WindowID, Answer> answers_;
+    // The last frame either mode laid each window out at mostly on its
+    // display, and the frame each had on a display when the mode took it.
+    std::map<WindowID, Rect> laidOut_;
+    std::map<WindowID, Rect> takenFrames_;
     std::unique_ptr<Highlight> border_;
     std::unique_ptr<TabBars> tabBars_;
     std::unique_ptr<EdgeZones> edges_;

@@ -98,6 +98,7 @@ void ArrangeEngine::applyAuto()
                 continue;
             tiles.push_back(FrameWrite{.element = element->second, .frame = frame});
             autoFrames_[id] = frame;
+            laidOut_[id] = frame;
             // A background tab may yet be parked below the screen.
             const bool behind = std::any_of(layout.tabs.begin(), layout.tabs.end(), [id = id](const TabBar& bar) {
                 return bar.active != id && contains(bar.ids, id);

@@ -218,6 +218,8 @@ std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
         // back where it belongs.
         if (!showsOn(displayFrames, *frame))
             strayed_.insert(id);
+        else
+            takenFrames_.try_emplace(id, *frame);
 
         // A window stays with the display it was first arranged on while
         // that display is connected.

@@ -11,6 +11,7 @@
 #include "app/services/ax.h"
 #include "app/services/window_actions.h"
 #include "core/screen_coordinates.h"
+#include "core/screen_guard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -103,8 +104,11 @@ void ArrangeEngine::applyStrips()
             frames = keptHome(strip.arranged(area, from).frames, display, area);
         } else {
             frames = keptHome(layout.frames, display, area);
-            for (const auto& [id, frame] : frames)
+            for (const auto& [id, frame] : frames) {
                 stripFrames_[id] = frame;
+                if (!ScreenGuard::isMostlyOff(frame, {area}))
+                    laidOut_[id] = frame;
+            }
         }
         for (const auto& [id, frame] : frames) {
             auto element = elements_.find(id);

@@ -3,6 +3,7 @@
 #include "app/services/ax.h"
 #include "core/grid_plan.h"
 #include "core/screen_coordinates.h"
+#include "core/screen_guard.h"
 #include "core/tidy.h"
 #include "core/tile_floor.h"
 #include "core/workspace_matcher.h"
@@ -286,13 +287,58 @@ void undoTidy(const Desktop& desktop, const TidyMemory& memory)
     AX::setFrames(desktop.platform.accessibility, writes);
 }
 
-Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays)
+namespace {
+
+// The displays a window is put back on, read once for a whole workflow.
+struct Rooms {
+    std::vector<Screen> screens;
+    double primary = 0;
+    std::vector<Rect> frames; // in window coordinates
+
+    explicit Rooms(const Desktop& desktop) : screens(desktop.platform.displays.screens()), primary(primaryOf(screens))
+    {
+        for (const Screen& s : screens)
+            frames.push_back(ScreenCoordinates::flip(s.frame, primary));
+    }
+    // The usable area of the display nearest to `frame` (its whole frame
+    // when nothing of it is usable).
+    std::optional<Rect> nearest(const Desktop& desktop, const Rect& frame) const
+    {
+        const auto i = ScreenGuard::nearest(frame, frames);
+        if (!i)
+            return std::nullopt;
+        return usableIn(desktop, screens[*i], primary).value_or(frames[*i]);
+    }
+};
+
+// `frame`, or when it lies mostly off every display, moved (and shrunk
+// where it must be) onto the display nearest to it.
+Rect onDisplays(const Desktop& desktop, const Rooms& rooms, const Rect& frame)
+{
+    if (!ScreenGuard::isMostlyOff(frame, rooms.frames))
+        return frame;
+    const auto room = rooms.nearest(desktop, frame);
+    return room ? ScreenGuard::inside(frame, *room) : frame;
+}
+
+} // namespace
+
+Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays,
+                  const std::map<WindowID, Rect>& homes)
 {
     const Snapshot snapshot = WindowCatalog::read(desktop);
+    const Rooms rooms(desktop);
     Workspace workspace{.name = name, .displays = displays, .savedAt = desktop.platform.clock.now()};
-    for (const auto& entry : snapshot.windows)
-        if (entry.state == WindowState::visible && !entry.bundleID.empty())
-            workspace.windows.push_back(SavedWindow{.bundleID = entry.bundleID, .title = entry.title, .frame = entry.frame});
+    for (const auto& entry : snapshot.windows) {
+        if (entry.state != WindowState::visible || entry.bundleID.empty())
+            continue;
+        // Where a mode parks a window is no place of the user's.
+        Rect frame = onDisplays(desktop, rooms, entry.frame);
+        if (frame != entry.frame)
+            if (const auto home = homes.find(entry.id); home != homes.end())
+                frame = home->second;
+        workspace.windows.push_back(SavedWindow{.bundleID = entry.bundleID, .title = entry.title, .frame = frame});
+    }
     return workspace;
 }
 
@@ -311,9 +357,20 @@ int restore(const Desktop& desktop, const Workspace& workspace, Moves* moves)
         live.push_back(entry);
     }
     std::vector<FrameWrite> writes;
-    for (const auto& placement : WorkspaceMatcher::match(workspace.windows, live))
-        if (ElementRef element = snapshot.element(placement.windowID))
-            writes.push_back(FrameWrite{std::move(element), placement.frame});
+    const Rooms rooms(desktop);
+    std::map<WindowID, Size> sizes;
+    for (const auto& entry : live)
+        sizes[entry.id] = entry.frame.size;
+    for (const auto& placement : WorkspaceMatcher::match(workspace.windows, live)) {
+        ElementRef element = snapshot.element(placement.windowID);
+        if (!element)
+            continue;
+        // Never left off every display, nor made smaller than the floor.
+        const Rect frame = onDisplays(desktop, rooms, placement.frame);
+        const auto room = rooms.nearest(desktop, frame);
+        writes.push_back(FrameWrite{std::move(element),
+                                    room ? TileFloor::grownFor(frame, sizes[placement.windowID], *room) : frame});
+    }
     const Moves went = write(desktop.platform.accessibility, writes, nullptr);
     if (moves)
         *moves = went;

@@ -96,12 +96,18 @@ std::optional<TidyMemory> tidy(const Desktop& desktop, TidyLayout layout, const 
 void undoTidy(const Desktop& desktop, const TidyMemory& memory);
 
 // The visible windows of named applications as a workflow; tabs, slot and
-// options are left for the caller to fill in.
-Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays);
+// options are left for the caller to fill in. Each window is saved where it
+// belongs to the user: one that stands mostly off every display (a mode
+// parked it) at its frame in `homes` when it has one, else brought onto the
+// display nearest to it.
+Workspace capture(const Desktop& desktop, const std::string& name, const std::string& displays,
+                  const std::map<WindowID, Rect>& homes = {});
 
 // One attempt at moving the live windows to the workflow's frames; the
 // number of windows that went there (`moves`, when given, also counts
-// those sent).
+// those sent). A frame mostly off every display is brought onto the
+// nearest one, and none makes a window smaller than the tile floor there
+// (one already smaller keeps its size).
 int restore(const Desktop& desktop, const Workspace& workspace, Moves* moves = nullptr);
 
 // Brings one window to the front: unhides its application, un-minimizes and

@@ -134,6 +134,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // 13.
     workflows_.willMoveWindows = weakly([this] { arrange().pause(PauseReason::workflow, workflowPause); });
     workflows_.didMoveWindows = weakly([this] { arrange().adoptWindows(); });
+    workflows_.userFrames = weakly([this] { return arrange().userFrames(); });
     workflows_.launcher = &environment_.launcher;
     // 14.
     arrange().start();

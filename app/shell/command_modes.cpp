@@ -154,8 +154,8 @@ void CommandModes::save(const std::string& value)
     // would never list as itself.
     if (const auto problem = WorkspaceStore::nameProblem(value))
         return refuse("cannot save " + text::quoted(value) + ": " + *problem);
-    const Workspace workspace = WindowActions::capture(delegate_.desktop(), value,
-                                                       MonitorSetups::currentDisplays(delegate_.platform().displays));
+    const Workspace workspace =
+        delegate_.workflows().capture(value, MonitorSetups::currentDisplays(delegate_.platform().displays));
     try {
         delegate_.workflows().store().save(workspace);
     } catch (const WorkspaceSaveError& error) {

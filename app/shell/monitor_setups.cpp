@@ -71,7 +71,7 @@ void MonitorSetups::autosave()
     if (!desktop_.preferences.remembersLayouts() || !desktop_.platform.accessibility.isTrusted())
         return;
     const std::string name = WorkspaceStore::autoName(tracker_.current);
-    const Workspace workspace = WindowActions::capture(desktop_, name, tracker_.current);
+    const Workspace workspace = workflows_.capture(name, tracker_.current);
     if (!tracker_.canAutosave(workspace.windows, desktop_.platform.clock.now()))
         return;
     try {

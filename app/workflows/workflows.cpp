@@ -138,6 +138,11 @@ bool Workflows::write(const Workspace& workspace)
     return ok;
 }
 
+Workspace Workflows::capture(const std::string& name, const std::string& displays) const
+{
+    return WindowActions::capture(desktop_, name, displays, userFrames ? userFrames() : std::map<WindowID, Rect>());
+}
+
 void Workflows::save(std::string_view rawName, const std::string& displays)
 {
     const std::string name = text::trimmingWhitespace(rawName);
@@ -148,7 +153,7 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
         return;
     }
     reload();
-    Workspace workspace = WindowActions::capture(desktop_, name, displays);
+    Workspace workspace = this->capture(name, displays);
     BrowserTabs::Capture capture =
         BrowserTabs::startCapture(desktop_.platform, desktop_.preferences.savesSafariTabs());
     if (capture.firefox.empty()) {

@@ -70,6 +70,9 @@ public:
     // after its windows are placed (the engine adopts them).
     std::function<void()> willMoveWindows = [] {};
     std::function<void()> didMoveWindows = [] {};
+    // Where the arrange engine's windows belong to the user, for saving
+    // those it parked (the shell sets it); none by default.
+    std::function<std::map<WindowID, Rect>()> userFrames = [] { return std::map<WindowID, Rect>(); };
     // Starts Firefox with its own command line to reopen its tabs; without
     // one they are not reopened. The shell sets it.
     ProcessLauncher* launcher = nullptr;
@@ -77,6 +80,9 @@ public:
     // Whether Firefox, the browser whose tabs are saved, is installed.
     bool firefoxInstalled() const;
 
+    // The current desktop's windows as a workflow of that name, each where it
+    // belongs to the user (see `userFrames`); nothing is stored.
+    Workspace capture(const std::string& name, const std::string& displays) const;
     // Saves the current desktop as a workflow; `displays` is the current
     // monitor-setup fingerprint. A blank name does nothing. The windows are
     // taken at once; with Firefox running, its tabs are read off the main

@@ -3,6 +3,7 @@
 
 #include "core/auto_layout.h"
 #include "core/grid_plan.h"
+#include "core/screen_guard.h"
 #include "core/snap.h"
 #include "core/strip.h"
 #include "core/tidy.h"
@@ -67,6 +68,19 @@ TEST(TileFloor, MoreWindowsThanFitShareTheLastTile)
     }
     EXPECT_EQ(TileFloor::of(Rect(0, 0, 800, 600)), Size(120, 120));
     EXPECT_EQ(TileFloor::of(Rect(0, 0, 100, 40)), Size(100, 40));
+}
+
+TEST(ScreenGuard, AWindowMostlyOffEveryDisplayIsBroughtOntoTheNearest)
+{
+    const std::vector<Rect> screens{Rect(0, 0, 1920, 1080), Rect(1920, 0, 1280, 720)};
+    EXPECT_TRUE(ScreenGuard::isMostlyOff(Rect(-845, 0, 940, 1000), screens));
+    EXPECT_FALSE(ScreenGuard::isMostlyOff(Rect(-400, 0, 940, 1000), screens));
+    EXPECT_FALSE(ScreenGuard::isMostlyOff(Rect(1500, 0, 800, 600), screens)) << "shown across two displays";
+    EXPECT_TRUE(ScreenGuard::isMostlyOff(Rect(2400, 800, 100, 100), screens));
+    EXPECT_EQ(ScreenGuard::nearest(Rect(2400, 800, 100, 100), screens), 1u);
+    EXPECT_EQ(ScreenGuard::nearest(Rect(-845, 0, 940, 1000), screens), 0u);
+    EXPECT_EQ(ScreenGuard::inside(Rect(-845, 0, 940, 1000), screens[0]), Rect(0, 0, 940, 1000));
+    EXPECT_EQ(ScreenGuard::inside(Rect(3000, 500, 1500, 100), screens[1]), Rect(1920, 500, 1280, 100));
 }
 
 // Every layout, for any number of windows on any display: no frame under

@@ -2,15 +2,21 @@
 // its desktop entry and placed, other programs hidden, and the workflow of
 // a monitor setup connected at run time.
 
+#include "app/engine/arrange_engine.h"
 #include "app/platform/desktop_entry.h"
 #include "app/platform/manual_scheduler.h"
 #include "app/platform/x11/x11_desktop.h"
 #include "app/services/desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
+#include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
 #include "app/shell/monitor_setups.h"
 #include "app/workflows/workflows.h"
+#include "core/screen_coordinates.h"
+#include "core/screen_guard.h"
+#include "core/workspace_store.h"
+#include "engine/engine_fakes.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"
 
@@ -20,6 +26,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace kavelo::testing {
 namespace {
@@ -254,6 +261,112 @@ TEST_F(WorkflowsX11, AMonitorAddedAtRunTimeSwitchesToItsWorkflowAfterTheSettleTi
     scheduler.advance(0.1);
     EXPECT_EQ(toast.last, "Switched to Docked");
     ASSERT_TRUE(until([&] { return serverFrame(clock->id) == std::optional(frame); }));
+}
+
+// Six xterms on a strip that parks some of them past the left edge, a
+// minute for the setup's autosave, then another monitor setup, auto mode,
+// arranging off and the first setup back: the windows come back on the
+// monitor, and stay there once the engine is gone.
+TEST_F(WorkflowsX11, ASetupPutBackAfterTheStripNeverBringsBackItsParkingSpots)
+{
+    preferences->setArrangeMode(ArrangeMode::strip);
+    WorkingApp working(desktop->platform.workspace);
+    RecordingToast engineToast;
+    FakeEnginePanels enginePanels;
+    auto engine = std::make_unique<ArrangeEngine>(*desktop, working, engineToast, enginePanels);
+    engine->onlyApp = "XTerm";
+    preferences->onArrangeChange = [&] { engine->settingsChanged(); };
+    workflows->userFrames = [&] { return engine->userFrames(); };
+    MonitorSetups setups(*desktop, *workflows,
+                         MonitorSetups::Engine{
+                             .pause = [&](Seconds s) { engine->pause(PauseReason::display, s.count()); },
+                             .adoptWindows = [&] { engine->adoptWindows(); },
+                             .displaysChanged = [&] { engine->displaysChanged(); },
+                         });
+    engine->start();
+    setups.start();
+
+    std::vector<pid_t> terms;
+    struct Ended {
+        test::X11Session& s;
+        std::vector<pid_t>& pids;
+        ~Ended()
+        {
+            s.run({"xrandr", "--delmonitor", "Small"});
+            for (pid_t pid : pids)
+                s.terminate(pid);
+        }
+    } ended{*session, terms};
+    const auto xterms = [&] {
+        std::vector<WindowEntry> out;
+        for (const auto& w : WindowCatalog::read(*desktop).windows)
+            if (w.bundleID == "XTerm")
+                out.push_back(w);
+        return out;
+    };
+    // An earlier test's xterm may still run: it joins the strip.
+    const std::size_t before = xterms().size();
+    for (std::size_t i = 1; i <= 6; ++i) {
+        terms.push_back(session->launch({"xterm"}));
+        ASSERT_TRUE(until([&] { return xterms().size() == before + i; }, 20s, ArrangeEngine::pollInterval))
+            << "xterm " << i << " never showed";
+    }
+    const auto monitors = [&] {
+        const auto screens = desktop->platform.displays.screens();
+        std::vector<Rect> out;
+        for (const Screen& s : screens)
+            out.push_back(ScreenCoordinates::flip(s.frame, screens.front().frame.height()));
+        return out;
+    };
+    const auto offTheMonitor = [&] {
+        std::ostringstream out;
+        for (const auto& w : xterms())
+            if (const auto f = serverFrame(w.id); !f || ScreenGuard::isMostlyOff(*f, monitors())) {
+                out << "\n  xterm " << w.id << " at ";
+                f ? out << *f : out << "nowhere";
+            }
+        return out.str();
+    };
+    ASSERT_TRUE(until([&] { return !offTheMonitor().empty(); }, 20s, ArrangeEngine::pollInterval))
+        << "the strip parked no xterm past an edge";
+
+    // Saved by another process, which knows nothing of the strip: the
+    // parked windows are brought onto the monitor.
+    const std::string full = setups.displays().current;
+    for (const auto& w : WindowActions::capture(*desktop, "Desk", full).windows)
+        EXPECT_FALSE(ScreenGuard::isMostlyOff(w.frame, monitors())) << w.bundleID << " saved at " << w.frame;
+
+    // The minute's autosave holds where each window belongs.
+    scheduler.advance(MonitorSetups::autosavePeriod.count());
+    const auto saved = workflows->store().load(WorkspaceStore::autoName(full));
+    ASSERT_TRUE(saved) << "no autosave after a minute";
+    for (const auto& w : saved->windows)
+        EXPECT_FALSE(ScreenGuard::isMostlyOff(w.frame, monitors())) << w.bundleID << " saved at " << w.frame;
+
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Small", "1280/338x720/190+0+0", "screen"}));
+    ASSERT_TRUE(until([&] { return setups.displays().current != full; }));
+    scheduler.advance(MonitorSetups::settleDelay.count());
+    preferences->setArrangeMode(ArrangeMode::auto_);
+    for (int i = 0; i < 5; ++i)
+        pump(ArrangeEngine::pollInterval);
+    preferences->setArrangeMode(ArrangeMode::off);
+    ASSERT_TRUE(session->run({"xrandr", "--delmonitor", "Small"}));
+    ASSERT_TRUE(until([&] { return setups.displays().current == full; }));
+    scheduler.advance(MonitorSetups::settleDelay.count());
+    session->sync();
+    ASSERT_TRUE(until([&] { return offTheMonitor().empty(); }, 5s)) << "off the monitor:" << offTheMonitor();
+
+    engine.reset();
+    x11->processEvents();
+    EXPECT_EQ(offTheMonitor(), "");
+
+    // A setup saved before, with the parking spots in it, is put back on
+    // the monitor all the same.
+    Workspace old = *saved;
+    for (auto& w : old.windows)
+        w.frame = Rect(-845, w.frame.minY(), 940, w.frame.height());
+    (void)WindowActions::restore(*desktop, old);
+    EXPECT_EQ(offTheMonitor(), "");
 }
 
 } // namespace
