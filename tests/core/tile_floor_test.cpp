@@ -66,8 +66,6 @@ TEST(TileFloor, MoreWindowsThanFitShareTheLastTile)
         EXPECT_TRUE(std::equal(tiles.begin(), tiles.end(), frames.begin()));
         EXPECT_EQ(frames.back(), tiles.back());
     }
-    EXPECT_EQ(TileFloor::of(Rect(0, 0, 800, 600)), Size(120, 120));
-    EXPECT_EQ(TileFloor::of(Rect(0, 0, 100, 40)), Size(100, 40));
 }
 
 TEST(ScreenGuard, AWindowMostlyOffEveryDisplayIsBroughtOntoTheNearest)
