@@ -131,7 +131,8 @@ void keepFloor(StripLayout& out, const Rect& area)
         for (WindowID id : bar.ids)
             out.frames[id] = rest;
     }
-    for (auto& [id, frame] : out.frames) {
+    for (auto& [window, frame] : out.frames) {
+        const WindowID id = window;
         const bool underBar = std::any_of(out.tabs.begin(), out.tabs.end(), [&](const TabBar& bar) {
             return std::find(bar.ids.begin(), bar.ids.end(), id) != bar.ids.end();
         });

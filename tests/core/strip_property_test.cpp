@@ -78,7 +78,7 @@ std::string brokenLayout(const Strip& s, const StripLayout& layout, const Rect& 
     for (const auto& [id, f] : layout.frames) {
         if (!f.isFinite() || f.size.width < 0 || f.size.height < 0)
             return "negative or non-finite frame";
-        const bool tabbed = std::any_of(layout.tabs.begin(), layout.tabs.end(), [&](const TabBar& bar) {
+        const bool tabbed = std::any_of(layout.tabs.begin(), layout.tabs.end(), [&, id = id](const TabBar& bar) {
             return std::find(bar.ids.begin(), bar.ids.end(), id) != bar.ids.end();
         });
         if (!TileFloor::holds(Rect(f.origin, Size(f.width(), f.height() + (tabbed ? Strip::tabHeight : 0))), floor))
