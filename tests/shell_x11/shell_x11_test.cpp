@@ -230,7 +230,7 @@ TEST_F(ShellX11, TidyingFortyWindowsMakesNoneSmallerThanTheFloor)
         launch({"xclock"});
     for (int i = 0; i < 7; ++i)
         launch({"xterm"});
-    ASSERT_TRUE(test::waitFor([&] { return session->clientList().size() >= 40; }, 60s))
+    ASSERT_TRUE(test::waitFor([&] { return session->clientList().size() >= 40; }, test::startDeadline))
         << session->clientList().size() << " of 40 windows managed";
     const Size floor = TileFloor::of(visible.insetBy(10, 10));
     const auto underTheFloor = [&] {
@@ -250,7 +250,7 @@ TEST_F(ShellX11, TidyingFortyWindowsMakesNoneSmallerThanTheFloor)
         SCOPED_TRACE(layout);
         ASSERT_TRUE(session->run({KAVELO_BINARY, "--tidy", layout}));
         session->sync();
-        EXPECT_TRUE(test::waitFor([&] { return underTheFloor().empty(); }, 5s))
+        EXPECT_TRUE(test::waitFor([&] { return underTheFloor().empty(); }, test::answerDeadline))
             << "under " << floor << ":" << underTheFloor();
     }
 }

@@ -304,11 +304,13 @@ TEST_F(WorkflowsX11, ASetupPutBackAfterTheStripNeverBringsBackItsParkingSpots)
                 out.push_back(w);
         return out;
     };
+    // The engine's polls, in scheduler time, between tries.
+    const auto polls = [&] { pump(ArrangeEngine::pollInterval); };
     // An earlier test's xterm may still run: it joins the strip.
     const std::size_t before = xterms().size();
     for (std::size_t i = 1; i <= 6; ++i) {
         terms.push_back(session->launch({"xterm"}));
-        ASSERT_TRUE(until([&] { return xterms().size() == before + i; }, 20s, ArrangeEngine::pollInterval))
+        ASSERT_TRUE(test::waitFor([&] { return xterms().size() == before + i; }, test::answerDeadline, polls))
             << "xterm " << i << " never showed";
     }
     const auto monitors = [&] {
@@ -327,7 +329,7 @@ TEST_F(WorkflowsX11, ASetupPutBackAfterTheStripNeverBringsBackItsParkingSpots)
             }
         return out.str();
     };
-    ASSERT_TRUE(until([&] { return !offTheMonitor().empty(); }, 20s, ArrangeEngine::pollInterval))
+    ASSERT_TRUE(test::waitFor([&] { return !offTheMonitor().empty(); }, test::answerDeadline, polls))
         << "the strip parked no xterm past an edge";
 
     // Saved by another process, which knows nothing of the strip: the
@@ -348,13 +350,13 @@ TEST_F(WorkflowsX11, ASetupPutBackAfterTheStripNeverBringsBackItsParkingSpots)
     scheduler.advance(MonitorSetups::settleDelay.count());
     preferences->setArrangeMode(ArrangeMode::auto_);
     for (int i = 0; i < 5; ++i)
-        pump(ArrangeEngine::pollInterval);
+        polls();
     preferences->setArrangeMode(ArrangeMode::off);
     ASSERT_TRUE(session->run({"xrandr", "--delmonitor", "Small"}));
     ASSERT_TRUE(until([&] { return setups.displays().current == full; }));
     scheduler.advance(MonitorSetups::settleDelay.count());
     session->sync();
-    ASSERT_TRUE(until([&] { return offTheMonitor().empty(); }, 5s)) << "off the monitor:" << offTheMonitor();
+    ASSERT_TRUE(until([&] { return offTheMonitor().empty(); })) << "off the monitor:" << offTheMonitor();
 
     engine.reset();
     x11->processEvents();
