@@ -53,14 +53,14 @@ if(KAVELO_UNITY)
   set(CMAKE_UNITY_BUILD ON)
   set(CMAKE_UNITY_BUILD_BATCH_SIZE 8)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${KAVELO_BATCH_LAUNCHER})
-  add_compile_options(-Wno-subobject-linkage)
+  add_compile_options($<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
 endif()
 
 # Batches for one target, whatever the tree does for the rest.
 function(kavelo_batch target)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8
     CXX_COMPILER_LAUNCHER "${KAVELO_BATCH_LAUNCHER}")
-  target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+  target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
 endfunction()
 
 # Whether targets of `kind` (library, test, bench) use precompiled headers.

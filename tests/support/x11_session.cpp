@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +32,65 @@ struct Freed {
     ~Freed() { std::free(p); }
     T* operator->() const { return p; }
     explicit operator bool() const { return p != nullptr; }
+};
+
+// A test killed on its timeout (CTest sends SIGKILL) would leave its X
+// servers, managers and clients running, each in a group of its own, for
+// the rest of the run. A guard process learns every group as it starts and
+// ends them all once this process is gone, however it went.
+class GroupGuard {
+public:
+    static void watch(pid_t group) { tell(group); }
+    // Ended by the session itself: its number may soon be another's.
+    static void forget(pid_t group) { tell(-group); }
+
+private:
+    GroupGuard()
+    {
+        // A socket rather than a pipe: a guard gone must not end the test
+        // with SIGPIPE.
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+            return;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls from here: the test may have threads.
+            ::setpgid(0, 0);
+            ::dup2(fds[0], 3);
+            // Holding the test's output open would keep its runner waiting.
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::close_range(4, ~0U, 0);
+            static pid_t groups[4096];
+            std::size_t count = 0;
+            pid_t message = 0;
+            while (::read(3, &message, sizeof message) == sizeof message) {
+                if (message > 0 && count < std::size(groups))
+                    groups[count++] = message;
+                for (std::size_t i = 0; message < 0 && i < count; ++i)
+                    if (groups[i] == -message)
+                        groups[i] = groups[--count];
+            }
+            for (std::size_t i = 0; i < count; ++i)
+                ::kill(-groups[i], SIGKILL);
+            ::_exit(0);
+        }
+        ::close(fds[0]);
+        fd_ = pid > 0 ? fds[1] : -1;
+        if (pid < 0)
+            ::close(fds[1]);
+    }
+
+    static void tell(pid_t message)
+    {
+        static GroupGuard guard;
+        if (guard.fd_ >= 0)
+            (void)!::send(guard.fd_, &message, sizeof message, MSG_NOSIGNAL);
+    }
+
+    int fd_ = -1;
 };
 
 pid_t spawn(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1,
@@ -77,7 +137,10 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& display, in
     const int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    if (rc != 0)
+        return -1;
+    GroupGuard::watch(pid);
+    return pid;
 }
 
 std::optional<std::string> readText(const char* path)
@@ -124,6 +187,7 @@ void endGroup(pid_t pid)
         return;
     kill(-pid, SIGTERM);
     kill(pid, SIGTERM);
+    GroupGuard::forget(pid);
 }
 
 // A list of 32-bit values (windows, atoms) on a window.
@@ -417,6 +481,7 @@ void X11Session::stop()
     if (server_ > 0) {
         kill(server_, SIGTERM);
         waitpid(server_, nullptr, 0);
+        GroupGuard::forget(server_);
         server_ = -1;
     }
 }
@@ -500,6 +565,7 @@ bool X11Session::run(const std::vector<std::string>& argv)
         return false;
     int status = 0;
     waitpid(pid, &status, 0);
+    GroupGuard::forget(pid);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
