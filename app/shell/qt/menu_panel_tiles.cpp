@@ -46,7 +46,11 @@ QSize ActionTile::sizeHint() const
     const QFont title = Fonts::system(titleSize, Fonts::Weight::semibold);
     const double row = std::max(lineHeight(title), double(key_->sizeHint().height()));
     const double height = 2 * padding + Symbols::extent(symbolSize) + spacing + row;
-    const double width = 2 * padding + QFontMetricsF(title).horizontalAdvance(text()) + gap + key_->sizeHint().width();
+    // The narrower of the key cap after the title and beside the symbol.
+    const double titleWidth = QFontMetricsF(title).horizontalAdvance(text());
+    const double cap = key_->sizeHint().width();
+    const double width =
+        2 * padding + std::min(titleWidth + gap + cap, std::max(titleWidth, Symbols::extent(symbolSize) + gap + cap));
     return QSize(ceilInt(width), ceilInt(height));
 }
 
@@ -62,10 +66,17 @@ void ActionTile::resizeEvent(QResizeEvent*)
 {
     const QSize cap = key_->sizeHint();
     const QRectF title = titleRect();
-    const double room = width() - padding - (title.right() + gap);
+    // After the title when it fits there, else up beside the symbol, where
+    // a long key in words (Ctrl+Alt+Space) has more room.
+    const double extent = Symbols::extent(symbolSize);
+    const double titleRoom = width() - padding - (title.right() + gap);
+    const double symbolRoom = width() - padding - (padding + extent + gap);
+    const bool beside = cap.width() > titleRoom && symbolRoom > titleRoom;
+    const double room = beside ? symbolRoom : titleRoom;
+    const double middle = beside ? padding + extent / 2 : title.center().y();
     const int capWidth = std::max(0, std::min(cap.width(), int(std::floor(room))));
-    key_->setGeometry(int(std::lround(width() - padding - capWidth)),
-                      int(std::lround(title.top() + (title.height() - cap.height()) / 2)), capWidth, cap.height());
+    key_->setGeometry(int(std::lround(width() - padding - capWidth)), int(std::lround(middle - cap.height() / 2.0)),
+                      capWidth, cap.height());
     // The whole key where its cap shows only part of it.
     setToolTip(capWidth < cap.width() ? key_->text() : QString());
 }

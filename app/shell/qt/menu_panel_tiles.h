@@ -20,8 +20,9 @@ namespace kavelo {
 class KeyCap;
 
 // A large tile: the symbol, then the title with a key cap at its end, at
-// least `gap` after it. A tile narrower than it wants cuts the key cap's
-// text short, never the title or the gap.
+// least `gap` after it; a key cap too wide for that row stands beside the
+// symbol instead. A tile narrower than even that cuts the key cap's text
+// short, never the title or the gap.
 class ActionTile : public QAbstractButton {
 public:
     ActionTile(std::string symbol, const QString& title, const QString& key, QWidget* parent = nullptr);
