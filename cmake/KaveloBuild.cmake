@@ -40,7 +40,7 @@ set(KAVELO_BUILD_DIR ${CMAKE_CURRENT_LIST_DIR})
 # time, with line tables only (full debug information is the Debug tree's
 # job and costs a third of a test's compile). At -O1 g++ 12 takes an engaged
 # std::optional for one that may be empty: its guess stays off in tests.
-set(KAVELO_TEST_FLAGS "$<$<CONFIG:RelWithDebInfo>:-g1;-O1;-Wno-maybe-uninitialized>")
+set(KAVELO_TEST_FLAGS "$<$<CONFIG:RelWithDebInfo>:-g1;-O1;$<$<CXX_COMPILER_ID:GNU>:-Wno-maybe-uninitialized>>")
 
 # Batches: the templates a target's files share (the standard library's,
 # GoogleTest's, RapidCheck's, JSON's) are instantiated and compiled once per
