@@ -25,6 +25,7 @@
 #include "app/switcher/views/overview_key_panel.h"
 #include "app/switcher/views/switcher_free_panel.h"
 #include "support/memory_use.h"
+#include "outside_view.h"
 #include "x11_qt_world.h"
 
 #include <QTimer>
@@ -276,7 +277,8 @@ void BM_X11OverviewLatency(benchmark::State& state)
         return;
     OverviewController& overview = w->panels->overview();
     ScreenWatch screen(w->session.display());
-    Samples toScreen, toScreenAfterLook, toScreenAfterSearch, toPaint, toLastPicture, toAllPictures, letterToRepaint, framesAfterLetter, pictures, toHandler, inHandler,
+    OutsideView outside(w->session.display());
+    Samples toScreen, toScreenAfterLook, toScreenAfterSearch, toPaint, toLastPicture, toAllPictures, letterToRepaint, letterToDamage, framesAfterLetter, pictures, toHandler, inHandler,
         handlerToPaintBegun;
     // The panel exists from an earlier opening, as it does after the first.
     w->typeHotKey();
@@ -349,6 +351,10 @@ void BM_X11OverviewLatency(benchmark::State& state)
 
         searched = search;
         if (search) {
+            auto* shown = static_cast<OverviewKeyPanel*>(overview.panel());
+            const auto panelWindow = std::uint32_t(shown->panel().winId());
+            outside.watchDamage(panelWindow);
+            outside.clear();
             paintsBeforeLetter = w->paints.gridPaints.size();
             w->play([&] {
                 letterAt = Steady::now();
@@ -358,6 +364,11 @@ void BM_X11OverviewLatency(benchmark::State& state)
             });
             if (auto p = PaintClock::firstAfter(w->paints.gridPaints, letterAt))
                 letterToRepaint.add(ms(*p - letterAt));
+            // As another client sees it: the key at the server to the first
+            // drawing into the panel, in the server's time.
+            if (const auto pressed = outside.last(OutsideView::Kind::keyDown, letter))
+                if (const auto drawn = outside.firstFrom(OutsideView::Kind::damage, *pressed, panelWindow))
+                    letterToDamage.add(double(*drawn - *pressed));
             framesAfterLetter.add(double(w->paints.gridPaints.size() - paintsBeforeLetter));
         }
 
@@ -379,6 +390,7 @@ void BM_X11OverviewLatency(benchmark::State& state)
     report("keyToLastPicture", toLastPicture);
     report("keyToAllPictures", toAllPictures);
     report("letterToRepaint", letterToRepaint);
+    report("letterToDamage", letterToDamage);
     state.counters["framesAfterLetter_med"] = framesAfterLetter.median();
     state.counters["pictures"] = pictures.median();
     state.counters["windows"] = double(overview.model().windows().size());

@@ -21,6 +21,7 @@
 #include "app/switcher/switcher_controller.h"
 #include "app/switcher/views/switcher_free_panel.h"
 #include "support/person_keys.h"
+#include "outside_view.h"
 #include "x11_qt_world.h"
 
 #include <QTimer>
@@ -250,7 +251,8 @@ void BM_X11SwitcherLatency(benchmark::State& state)
     }
     const std::uint8_t alt = w->code(58), tab = w->code(48), letter = w->code(7), escape = w->code(53);
     Samples toMap, toPaint, mapToPaint, secondTabToMap, letterToResize, letterToPaint, nextLetterToPaint,
-        releaseToRaise, catalogRead;
+        releaseToRaise, releaseToFront, catalogRead;
+    OutsideView outside(w->session.display());
 
     // The panel exists from an earlier session, as it does after the first;
     // the run's first session is timed on its own.
@@ -346,6 +348,7 @@ void BM_X11SwitcherLatency(benchmark::State& state)
 
         // Quick: Alt, a held Tab, Alt let go: the previous window active.
         std::optional<Steady::time_point> releaseAt, raisedAt;
+        outside.clear();
         w->play([&] {
             User user(w->session.display());
             user.key(alt, true);
@@ -359,6 +362,11 @@ void BM_X11SwitcherLatency(benchmark::State& state)
         });
         if (releaseAt && raisedAt)
             releaseToRaise.add(ms(*raisedAt - *releaseAt));
+        // As another client sees it, in the server's time.
+        if (const auto released = outside.last(OutsideView::Kind::keyUp, alt))
+            // xclock and xeyes take no focus: the stacking tells.
+            if (const auto front = outside.firstFrom(OutsideView::Kind::raised, *released))
+                releaseToFront.add(double(*front - *released));
     }
     const auto report = [&](const char* name, const Samples& s) {
         state.counters[std::string(name) + "_med"] = s.median();
@@ -372,6 +380,7 @@ void BM_X11SwitcherLatency(benchmark::State& state)
     report("letterToPaint", letterToPaint);
     report("nextLetterToPaint", nextLetterToPaint);
     report("quickToFront", releaseToRaise);
+    report("quickToFrontAtServer", releaseToFront);
     if (firstPaint)
         state.counters["firstPaintPastDelay"] = *firstPaint;
     // What every session starts with, on the main thread, before anything else.

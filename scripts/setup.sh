@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-xinput-dev
   libxcb-composite0-dev libxcb-image0-dev libxcb-xtest0-dev libxcb-xkb-dev libxcb-keysyms1-dev libxcb-res0-dev libxcb-record0-dev
+  libxcb-damage0-dev
   libxkbcommon-dev libxkbcommon-x11-dev
   xvfb xauth openbox xterm x11-apps x11-utils x11-xserver-utils
   xfwm4 dbus-daemon xcompmgr mutter kwin-x11 kwin-style-breeze i3-wm trayer imagemagick xdg-utils zenity
