@@ -167,10 +167,13 @@ public:
     }
     bool activate(std::int32_t pid) override
     {
-        if (!impl.runningApp(pid))
-            return false;
-        unhide(pid);
-        impl.settleWrites();
+        // Windows hidden with their application come back first, and are
+        // read once the manager has them again; nothing else this sends
+        // first (a raise) changes what is read, so nothing is waited for.
+        if (impl.hiddenBy.count(pid)) {
+            unhide(pid);
+            impl.settleWrites();
+        }
         if (auto w = impl.focusedOf(pid)) {
             impl.activateWindow(*w);
             return true;
@@ -182,6 +185,8 @@ public:
         for (xcb_window_t w : impl.stacking())
             if (auto k = impl.knownFor(w); k && k->pid == pid)
                 own.push_back(w);
+        if (own.empty())
+            return false;
         const auto props = impl.read(own, X11Fields::state | X11Fields::desktop);
         for (std::size_t i = 0; i < own.size(); ++i) {
             if (!props[i].alive || props[i].hasState(impl.ewmh._NET_WM_STATE_HIDDEN))

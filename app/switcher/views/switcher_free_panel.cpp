@@ -63,6 +63,7 @@ void SwitcherFreePanel::show(const Rect& frame)
             panel_->setMask(QRegion(shape.toFillPolygon().toPolygon()));
         }
     }
+    release_.cancel();
     view_->ensureLayout();
     panel_->orderFront();
 }
@@ -70,7 +71,12 @@ void SwitcherFreePanel::show(const Rect& frame)
 void SwitcherFreePanel::orderOut()
 {
     panel_->orderOut();
-    view_->release();
+    // What the view lets go of goes after what the session ends with (the
+    // window it brings forward); not when a new session shows it first.
+    release_ = host_.scheduler().after(0, [this] {
+        if (!panel_->isVisible())
+            view_->release();
+    });
 }
 
 void SwitcherFreePanel::prepare()

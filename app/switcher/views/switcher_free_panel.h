@@ -6,6 +6,7 @@
 // own shadow around it where translucency is real; where it is not, the
 // panel is cut to the view's rounded shape and drawn opaque.
 
+#include "app/platform/handle.h"
 #include "app/platform/system_workspace.h"
 #include "app/switcher/switcher_panel.h"
 #include "app/switcher/views/switcher_view.h"
@@ -53,6 +54,7 @@ private:
     SwitcherView* view_ = nullptr;
     std::optional<Rect> content_;
     std::optional<std::pair<QRect, bool>> applied_;   // the pixels and blending last set up
+    Handle release_;
 };
 
 } // namespace kavelo
