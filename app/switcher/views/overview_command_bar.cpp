@@ -60,8 +60,12 @@ OverviewCommandBar::OverviewCommandBar(OverviewModel& model, std::function<void(
     field_->setPalette(palette);
     field_->setAutoFillBackground(false);
     field_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; padding: 0; }"));
-    QObject::connect(field_, &QLineEdit::textEdited, this,
-                     [this](const QString& text) { model_.setQuery(text.toStdString()); });
+    QObject::connect(field_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        // The letter shows at once, drawn and sent on its own before the
+        // cards it moves are laid out and painted.
+        field_->repaint();
+        model_.setQuery(text.toStdString());
+    });
     relayout();
 }
 
