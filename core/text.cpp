@@ -240,6 +240,17 @@ std::string utf8(char32_t c)
     return std::string(bytes, static_cast<size_t>(length));
 }
 
+int hexValue(char32_t c)
+{
+    if (c >= '0' && c <= '9')
+        return int(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return int(c - 'a') + 10;
+    if (c >= 'A' && c <= 'F')
+        return int(c - 'A') + 10;
+    return -1;
+}
+
 std::string printable(std::string_view s)
 {
     std::string out;

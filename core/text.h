@@ -54,6 +54,9 @@ std::u32string scalars(std::string_view s);
 // The UTF-8 bytes of one scalar.
 std::string utf8(char32_t c);
 
+// The value of one hexadecimal digit of either case; -1 for anything else.
+int hexValue(char32_t c);
+
 // The text as it may be echoed to a terminal: control characters (C0, DEL,
 // C1), line and paragraph separators, bidirectional controls, bytes that
 // are not UTF-8 and the backslash itself are written as escapes ("\n",

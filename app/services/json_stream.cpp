@@ -1,5 +1,7 @@
 #include "app/services/json_stream.h"
 
+#include "core/text.h"
+
 #include <limits>
 
 namespace kavelo {
@@ -8,17 +10,6 @@ namespace {
 
 bool isSpace(int c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
-
-int hexValue(int c)
-{
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -276,7 +267,8 @@ bool JsonStream::readEscape(bool keep)
     const auto unit = [&]() -> long {
         long v = 0;
         for (int i = 0; i < 4; ++i) {
-            const int h = hexValue(peek());
+            const int c = peek();
+            const int h = c < 0 ? -1 : text::hexValue(char32_t(c));
             if (h < 0)
                 return -1;
             ++at_;

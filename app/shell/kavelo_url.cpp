@@ -11,17 +11,6 @@ namespace {
 
 constexpr std::array<UrlVerb, 4> verbs{UrlVerb::run, UrlVerb::switchTo, UrlVerb::mode, UrlVerb::layout};
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
 bool isUtf8(std::string_view s)
 {
@@ -71,8 +60,8 @@ std::optional<std::string> percentDecoded(std::string_view s)
         if (c == '%') {
             if (i + 2 >= s.size())
                 return std::nullopt;
-            const int high = hexDigit(s[i + 1]);
-            const int low = hexDigit(s[i + 2]);
+            const int high = text::hexValue(static_cast<unsigned char>(s[i + 1]));
+            const int low = text::hexValue(static_cast<unsigned char>(s[i + 2]));
             if (high < 0 || low < 0)
                 return std::nullopt;
             c = static_cast<char>(high * 16 + low);
