@@ -4,10 +4,11 @@
 # set-up, each tree's build and tests, the slowest translation units, each
 # test binary's share and the slowest tests.
 #
-#   scripts/ci-time.sh [--cores N] [--rev REV] [--dir DIR] [--keep]
+#   scripts/ci-time.sh [--cores N] [--first-core K] [--rev REV] [--dir DIR] [--keep]
 #       clone REV (default HEAD) into DIR (default a new folder under /tmp),
-#       run `.ci/run` there on N cores (default 2), report, and remove the
-#       clone unless --keep.
+#       run `.ci/run` there on N cores from core K (default 2 from 0), report,
+#       and remove the clone unless --keep. Runs on disjoint cores may go side
+#       by side on a larger machine.
 #   scripts/ci-time.sh --report [ROOT] [RUN_LOG]
 #       the breakdown of trees already built under ROOT (default this
 #       checkout); RUN_LOG is a log this script wrote, for the phase times.
@@ -124,16 +125,18 @@ if [ "${1:-}" = "--report" ]; then
 fi
 
 cores=2
+first=0
 rev=HEAD
 dir=
 keep=0
 while [ $# -gt 0 ]; do
     case $1 in
     --cores) cores=$2; shift 2 ;;
+    --first-core) first=$2; shift 2 ;;
     --rev) rev=$2; shift 2 ;;
     --dir) dir=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    *) echo "usage: $0 [--cores N] [--rev REV] [--dir DIR] [--keep] | --report [ROOT] [RUN_LOG]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--cores N] [--first-core K] [--rev REV] [--dir DIR] [--keep] | --report [ROOT] [RUN_LOG]" >&2; exit 2 ;;
     esac
 done
 
@@ -150,12 +153,12 @@ git -C "$src" checkout --quiet --detach "$(git -C "$root" rev-parse "$rev")" || 
 (while sleep 30; do echo "$(cut -d' ' -f1 /proc/loadavg) $(du -sm "$src" 2>/dev/null | cut -f1)"; done) >"$dir/load" &
 sampler=$!
 
-echo "== ci-time: $(git -C "$src" log --oneline -1 | cut -c1-72) on $cores cores, load $(cut -d' ' -f1-3 /proc/loadavg) =="
+echo "== ci-time: $(git -C "$src" log --oneline -1 | cut -c1-72) on $cores cores from core $first, load $(cut -d' ' -f1-3 /proc/loadavg) =="
 log="$dir/run.log"
 begin=$SECONDS
 # As on CI: a missing X server fails, and tested trees shed their
 # intermediate files.
-(cd "$src" && CI=${CI:-1} taskset -c "0-$((cores - 1))" /usr/bin/time -f '%e %U %S' -o "$dir/time" bash .ci/run) 2>&1 | stamp |
+(cd "$src" && CI=${CI:-1} taskset -c "$first-$((first + cores - 1))" /usr/bin/time -f '%e %U %S' -o "$dir/time" bash .ci/run) 2>&1 | stamp |
     tee "$log" | awk -F'\t' '$2 ~ /^== / { printf "%6d s  %s\n", $1, $2; fflush() }'
 status=${PIPESTATUS[0]}
 total=$((SECONDS - begin))
