@@ -15,6 +15,8 @@ class MainWaits {
 public:
     using Listener = std::function<void(std::string_view what, std::chrono::milliseconds waited)>;
     static constexpr std::chrono::milliseconds worthTelling{50};
+    // The most one wait on the window manager's answer may last.
+    static constexpr std::chrono::milliseconds managerBound{100};
 
     void setListener(Listener listener) { listener_ = std::move(listener); }
     // Tells the listener of a wait over `worthTelling`.

@@ -319,9 +319,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     void restack(xcb_window_t window);
     void activateWindow(xcb_window_t window);
     void showDesktop(std::uint32_t desktop);
-    // Waits, with a bound, until the manager has handled the writes sent
-    // so far (x11_settle.cpp); false when it gave up first, so that what is
-    // read next may not show them yet.
+    // Waits, within `MainWaits::managerBound`, until the manager has handled the writes
+    // sent so far (x11_settle.cpp); false when it gave up first, so that
+    // what is read next may not show them yet.
     bool settleWrites();
     // What the barriers may still wait within their budget.
     std::chrono::milliseconds barrierAllowance();
@@ -344,9 +344,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool askFrameExtents(std::chrono::milliseconds allowance);
     // Until every frame-extents request sent is answered, or `allowance` ends.
     bool awaitExtentsAnswers(std::chrono::milliseconds allowance);
-    // Waits for the written windows' own notifications; `answered` when the
-    // manager has already been heard from.
-    void awaitNotifications(bool answered = false);
+    // Waits, until `deadline` at most, for the written windows' own
+    // notifications; `answered` when the manager has already been heard
+    // from. False when the deadline cut it short.
+    bool awaitNotifications(std::chrono::steady_clock::time_point deadline, bool answered = false);
     bool noteAnswer(const xcb_generic_event_t* event);
     // Returns once the server has handled everything sent so far.
     void roundTrip() const;

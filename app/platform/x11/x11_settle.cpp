@@ -3,15 +3,19 @@
 //
 // Where the manager lists _NET_REQUEST_FRAME_EXTENTS and has been seen to
 // answer it, one such request sent after the writes is answered after them
-// (a manager handles its messages in order). Such a barrier waits at most
-// `extentsAnswer`; while the manager is behind on one given up, the
-// barriers after it share `behindBudget` in any `budgetWindow`, and what is
-// read meanwhile is the windows as they stand. Elsewhere (KWin never answers, tiling managers
-// do not list it) the written windows tell it themselves: a resize brings
-// the client a ConfigureNotify of its new size, a move a (synthetic) one
-// with its new corner, states and stacking a property change. A window the
-// manager refuses tells nothing; the wait then ends after a short quiet
-// period, within an overall bound.
+// (a manager handles its messages in order). Elsewhere (KWin never
+// answers, tiling managers do not list it) the written windows tell it
+// themselves: a resize brings the client a ConfigureNotify of its new size,
+// a move a (synthetic) one with its new corner, states and stacking a
+// property change. A window the manager refuses tells nothing; the wait
+// then ends after a short quiet period.
+//
+// The main thread waits on the manager at most `MainWaits::managerBound` per barrier,
+// whichever way it is told, so that a busy manager never holds up a key or
+// a URL for long; while it is behind on a barrier given up, the barriers
+// after it share `behindBudget` in any `budgetWindow`. A barrier given up
+// leaves what is read next as the windows stand; what the manager does
+// later comes in as events like any other change.
 
 #include "app/platform/x11/x11_impl.h"
 
@@ -28,14 +32,12 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// How long the manager may take to start answering a batch, how long it may
-// pause between two answers, and the most a batch waits in all.
+// How long the manager may take to start answering by notifications, and
+// how long it may pause between two.
 constexpr auto firstAnswer = std::chrono::milliseconds(250);
 constexpr auto quietPeriod = std::chrono::milliseconds(50);
-constexpr auto bound = std::chrono::milliseconds(1000);
-// A manager that answers frame-extents requests answers within this; one
-// that leaves a request unanswered `extentsOverdue` has stopped.
-constexpr auto extentsAnswer = std::chrono::milliseconds(500);
+// A manager that leaves a frame-extents request unanswered this long has
+// stopped answering them.
 constexpr auto extentsOverdue = std::chrono::milliseconds(2000);
 // While the manager is behind on a barrier given up, the barriers after it
 // wait together at most this much within a window of time.
@@ -64,7 +66,7 @@ std::chrono::milliseconds Impl::barrierAllowance()
     // A manager that answered everything gets the whole bound again; one
     // still behind on a barrier given up, what is left of the budget.
     if (extentsUnanswered.empty())
-        return extentsAnswer;
+        return MainWaits::managerBound;
     Steady::duration spent{};
     for (const auto& [start, length] : barrierWaits)
         spent += length;
@@ -84,27 +86,30 @@ bool Impl::settleWrites()
         return true;
     forgetSharedAfterWrites();
     writesOutstanding = false;
+    const auto deadline = Steady::now() + MainWaits::managerBound;
+    const auto left = [&](Steady::duration most) {
+        const auto until = std::min(deadline, Steady::now() + most);
+        return std::max(std::chrono::milliseconds(0),
+                        std::chrono::ceil<std::chrono::milliseconds>(until - Steady::now()));
+    };
     // The answer to the request sent at connection time decides the
     // barrier; it usually came long ago, and a manager that never answers
     // costs at most what is left of the bound.
     if (wmPresent && extentsRequestListed && !extentsRequestAnswered && extentsProbePending) {
         extentsProbePending = false;
-        const auto left = extentsAnswer - (Steady::now() - extentsProbeSent);
         const MainWaits::Timed timed(waits, "the window manager's first answer");
-        awaitExtentsAnswers(std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(left)));
+        awaitExtentsAnswers(left(MainWaits::managerBound - (Steady::now() - extentsProbeSent)));
     }
     if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
         drainQueued();
         if (extentsUnanswered.empty() || Steady::now() - extentsUnanswered.front() < extentsOverdue) {
             const bool caughtUp = extentsUnanswered.empty();
-            const bool answered = askFrameExtents(barrierAllowance());
+            const bool answered = askFrameExtents(left(barrierAllowance()));
             // A compositing manager answers once it has drawn the batch: one
             // that was not behind before may still be drawing it, and the
             // written windows tell when it is done.
-            if (!answered && caughtUp && compositing()) {
-                awaitNotifications(true);
-                return true;
-            }
+            if (!answered && caughtUp && compositing())
+                return awaitNotifications(deadline, true);
             awaited.clear();
             awaitedRoot.clear();
             return answered;
@@ -112,13 +117,11 @@ bool Impl::settleWrites()
         // It stopped answering; a late answer makes it trusted again.
         extentsRequestAnswered = false;
         extentsUnanswered.clear();
-        awaitNotifications(true);
-        return true;
+        return awaitNotifications(deadline, true);
     }
     if (wmPresent)
-        awaitNotifications();
-    else
-        roundTrip();
+        return awaitNotifications(deadline);
+    roundTrip();
     return true;
 }
 
@@ -211,17 +214,17 @@ bool Impl::noteAnswer(const xcb_generic_event_t* event)
     return false;
 }
 
-void Impl::awaitNotifications(bool answered)
+bool Impl::awaitNotifications(std::chrono::steady_clock::time_point deadline, bool answered)
 {
-    const MainWaits::Timed timed(waits, "the written windows' notifications");
+    MainWaits::Timed timed(waits, "the written windows' notifications");
     xcb_flush(c);
     const auto start = Steady::now();
-    const auto deadline = start + bound;
     const bool expecting = !awaited.empty() || !awaitedRoot.empty();
     // Nothing heard yet: the manager may still be on its way; once it
     // answers, a pause means it is done with what it will do.
     auto quietFrom = start;
     bool heard = answered;
+    bool settled = true;
     for (;;) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
             const bool ours = noteAnswer(event);
@@ -237,14 +240,23 @@ void Impl::awaitNotifications(bool answered)
         if (expecting && awaited.empty() && awaitedRoot.empty())
             break;
         const auto now = Steady::now();
-        const auto until = std::min(deadline, quietFrom + (heard || !expecting ? quietPeriod : firstAnswer));
-        if (now >= until)
+        const auto quiet = quietFrom + (heard || !expecting ? quietPeriod : firstAnswer);
+        if (now >= quiet)
             break;
+        if (now >= deadline) {
+            // Cut short while the manager may still answer: what is read
+            // next need not show the writes yet.
+            settled = !expecting;
+            if (!settled)
+                timed.rename("the written windows' notifications, given up");
+            break;
+        }
         pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
-        poll(&fd, 1, int(std::chrono::ceil<std::chrono::milliseconds>(until - now).count()));
+        poll(&fd, 1, int(std::chrono::ceil<std::chrono::milliseconds>(std::min(deadline, quiet) - now).count()));
     }
     awaited.clear();
     awaitedRoot.clear();
+    return settled;
 }
 
 void Impl::roundTrip() const
