@@ -207,5 +207,41 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
             << ", sent to " << writes[i].frame;
 }
 
+// A batch given up while the manager is stopped is still on its way: the
+// next batch cannot take the window as it reads it for where it will stand,
+// and sends it back rather than leave it to the first.
+TEST_F(BatchTest, AWindowSentAwayAndBackWhileTheManagerIsBehindEndsBack)
+{
+    const auto windows = writable(read());
+    ASSERT_GE(windows.size(), 2u);
+    const ElementRef element = windows[0].second;
+    const Rect start = serverFrame(windows[0].first.id).value();
+    FrameWrite other{windows[1].second, serverFrame(windows[1].first.id).value(), FrameWrite::Parts::position};
+    Restore back([&, first = FrameWrite{element, start}, second = other] {
+        AX::setFrames(desktop->platform.accessibility, std::vector{first, second});
+    });
+
+    const pid_t manager = managerOf(session->display());
+    ASSERT_GT(manager, 0) << "no openbox on " << session->display();
+    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+    Restore resume([&] { ::kill(manager, SIGCONT); });
+    Rect away = start;
+    away.origin.x += 60;
+    away.origin.y += 40;
+    AX::setFrames(desktop->platform.accessibility,
+                  std::vector{FrameWrite{element, away, FrameWrite::Parts::position}});
+    AX::setFrames(desktop->platform.accessibility,
+                  std::vector{FrameWrite{element, start, FrameWrite::Parts::position}});
+    ::kill(manager, SIGCONT);
+
+    // The manager handles requests in order: once the other window has
+    // moved, it has handled both of the first one's.
+    other.frame.origin.x += 30;
+    AX::setFrames(desktop->platform.accessibility, std::vector{other});
+    ASSERT_TRUE(until([&] { return serverFrame(windows[1].first.id) == std::optional(other.frame); }))
+        << "the other window stands at " << serverFrame(windows[1].first.id).value_or(Rect());
+    EXPECT_EQ(serverFrame(windows[0].first.id), std::optional(start));
+}
+
 } // namespace
 } // namespace kavelo::testing

@@ -148,6 +148,8 @@ void Impl::handle(xcb_generic_event_t* event)
             extentsProbePending = false;
             if (!extentsUnanswered.empty())
                 extentsUnanswered.pop_front();
+            if (extentsUnanswered.empty())
+                managerBehind = false;
         }
         if (e->window != root)
             return;

@@ -125,7 +125,7 @@ void Impl::sendStep(std::span<const FrameTarget> targets, WriteStep step, std::v
     // What the server says is where the window stands only once nothing we
     // sent is still on its way; then a request for what a window already
     // has is left out (the manager and the client would only redo it).
-    const bool settled = skipUnchanged && !writesOutstanding;
+    const bool settled = skipUnchanged && !writesOutstanding && !managerBehind;
     std::vector<ClientProps> props;
     if (current) {
         props.reserve(at.size());

@@ -137,6 +137,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::uint32_t resourceMask = 0;
     bool wmPresent = false;
     bool writesOutstanding = false;
+    // A barrier was given up and the manager has not answered one since:
+    // writes may still be on their way, so what is read is not where a
+    // window will stand.
+    bool managerBehind = false;
     // The main thread's long waits on the server and the manager.
     MainWaits waits;
     struct Monitor {
@@ -323,6 +327,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // sent so far (x11_settle.cpp); false when it gave up first, so that
     // what is read next may not show them yet.
     bool settleWrites();
+    // One barrier for the writes outstanding.
+    bool settleOnce();
     // What the barriers may still wait within their budget.
     std::chrono::milliseconds barrierAllowance();
     // Whether a compositing manager runs: it owns _NET_WM_CM_S<n>.

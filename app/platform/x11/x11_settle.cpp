@@ -10,8 +10,8 @@
 // property change. A window the manager refuses tells nothing; the wait
 // then ends after a short quiet period.
 //
-// The main thread waits on the manager at most `MainWaits::managerBound` per barrier,
-// whichever way it is told, so that a busy manager never holds up a key or
+// The main thread waits on the manager at most `MainWaits::managerBound`
+// per barrier, whichever way it is told, so that a busy manager never holds up a key or
 // a URL for long; while it is behind on a barrier given up, the barriers
 // after it share `behindBudget` in any `budgetWindow`. A barrier given up
 // leaves what is read next as the windows stand; what the manager does
@@ -38,6 +38,10 @@ constexpr auto firstAnswer = std::chrono::milliseconds(250);
 constexpr auto quietPeriod = std::chrono::milliseconds(50);
 // A manager that leaves a frame-extents request unanswered this long has
 // stopped answering them.
+// A wait ends this much before the bound, so that a late wake-up on a busy
+// machine still keeps within it.
+constexpr auto wakeUp = std::chrono::milliseconds(10);
+constexpr auto settleBound = MainWaits::managerBound - wakeUp;
 constexpr auto extentsOverdue = std::chrono::milliseconds(2000);
 // While the manager is behind on a barrier given up, the barriers after it
 // wait together at most this much within a window of time.
@@ -66,7 +70,7 @@ std::chrono::milliseconds Impl::barrierAllowance()
     // A manager that answered everything gets the whole bound again; one
     // still behind on a barrier given up, what is left of the budget.
     if (extentsUnanswered.empty())
-        return MainWaits::managerBound;
+        return settleBound;
     Steady::duration spent{};
     for (const auto& [start, length] : barrierWaits)
         spent += length;
@@ -82,11 +86,18 @@ bool Impl::compositing() const
 
 bool Impl::settleWrites()
 {
-    if (!writesOutstanding)
-        return true;
+    // The manager handles what it is sent in order: an answer to the
+    // latest writes is one to those given up before them.
+    if (writesOutstanding)
+        managerBehind = !settleOnce();
+    return !managerBehind;
+}
+
+bool Impl::settleOnce()
+{
     forgetSharedAfterWrites();
     writesOutstanding = false;
-    const auto deadline = Steady::now() + MainWaits::managerBound;
+    const auto deadline = Steady::now() + settleBound;
     const auto left = [&](Steady::duration most) {
         const auto until = std::min(deadline, Steady::now() + most);
         return std::max(std::chrono::milliseconds(0),
@@ -98,7 +109,7 @@ bool Impl::settleWrites()
     if (wmPresent && extentsRequestListed && !extentsRequestAnswered && extentsProbePending) {
         extentsProbePending = false;
         const MainWaits::Timed timed(waits, "the window manager's first answer");
-        awaitExtentsAnswers(left(MainWaits::managerBound - (Steady::now() - extentsProbeSent)));
+        awaitExtentsAnswers(left(settleBound - (Steady::now() - extentsProbeSent)));
     }
     if (wmPresent && extentsRequestListed && extentsRequestAnswered) {
         drainQueued();
