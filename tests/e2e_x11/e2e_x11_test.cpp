@@ -16,6 +16,7 @@
 
 #include <xcb/xcb.h>
 
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -34,7 +35,7 @@ using namespace std::chrono_literals;
 // Classic virtual key codes, turned into the server's by the backend.
 namespace Key {
 constexpr std::uint16_t control = 59, option = 58, shift = 56, tab = 48, escape = 53, returnKey = 36, space = 49,
-                        left = 123, right = 124, n = 45, o = 31, t = 17, e = 14, s = 1;
+                        left = 123, right = 124, command = 55, r = 15, n = 45, o = 31, t = 17, e = 14, s = 1;
 } // namespace Key
 
 // The GTK program's title; typed to find it.
@@ -58,6 +59,7 @@ protected:
         ::setenv("NO_AT_BRIDGE", "1", 1);
         ::setenv("GTK_A11Y", "none", 1);
         session = std::make_unique<test::X11Session>();
+        session->bindKey("W-r", test::X11Session::execute(std::string(KAVELO_X11_TEST_CLIENT) + " --hold-keyboard"));
         const std::vector<std::string> first = tiling ? std::vector<std::string>{"xterm"}
                                                       : std::vector<std::string>{"xterm", "xclock"};
         if (!session->start(first, &startError, manager)) {
@@ -151,6 +153,25 @@ protected:
             // order of use from each change.
             hand->wait(200ms);
         }
+    }
+
+    // The launcher openbox runs on Super-R, holding the keyboard while a
+    // letter and Escape are typed into it, then letting go, as people use one.
+    void typeIntoALauncher()
+    {
+        const auto hold = [&] { return session->cardinals(session->root(), "KAVELO_TEST_HOLD"); };
+        session->setCardinals(session->root(), "KAVELO_TEST_HOLD", {});
+        chord({Key::command}, Key::r);
+        ASSERT_TRUE(test::waitFor([&] { return hold().size() == 3 && hold()[0] == 1; }, test::answerDeadline))
+            << "the launcher never held the keyboard";
+        stroke(Key::s);
+        stroke(Key::escape);
+        const bool letGo = test::waitFor([&] { return hold()[0] == 0; }, test::answerDeadline);
+        const auto told = hold();
+        if (!letGo)
+            ::kill(pid_t(told[2]), SIGTERM);
+        ASSERT_TRUE(letGo) << "the launcher read " << told[1] << " keys and kept the keyboard";
+        EXPECT_EQ(told[1], 2u) << "keys the launcher read";
     }
 
     test::Waited becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = test::answerDeadline)
@@ -350,6 +371,41 @@ TEST_F(E2EX11, TheOverviewOpensATypedNameSelectsReturnActivatesAndItsShortcutClo
     EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, test::answerDeadline))
         << "its own shortcut left it open";
     EXPECT_EQ(session->activeWindow(), gtk());
+}
+
+// Another program that held the keyboard (a launcher, a menu) leaves every
+// key of the next sessions to them: Escape closes the overview over its
+// query, and cancels the switcher with a letter typed.
+TEST_F(E2EX11, EscapeEndsTheSessionsAfterAnotherProgramHeldTheKeyboard)
+{
+    focusInOrder({gtk(), client("XTerm")});
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        typeIntoALauncher();
+        chord({Key::control, Key::option}, Key::space);
+        ASSERT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, test::answerDeadline)) << "no overview";
+        stroke(Key::n);
+        stroke(Key::escape);
+        EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, test::answerDeadline))
+            << "Escape left the overview open";
+        if (fullScreenPanel())
+            stroke(Key::escape);
+
+        typeIntoALauncher();
+        down(Key::option);
+        stroke(Key::tab);
+        ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, test::answerDeadline)) << "no switcher panel";
+        stroke(Key::t);
+        stroke(Key::escape);
+        EXPECT_TRUE(test::waitFor([&] { return !switcherPanel(); }, test::answerDeadline))
+            << "Escape left the switcher open";
+        up(Key::option);
+        hand->wait(200ms);
+        const auto active = session->activeWindow();
+        EXPECT_EQ(active, client("XTerm")) << (active ? session->wmClass(*active).value_or("?") : "none")
+                                           << " is active";
+        focusInOrder({client("XTerm")});
+    }
 }
 
 TEST_F(E2EX11, SnapShortcutsLandTheFocusedWindowsFrame)

@@ -342,6 +342,11 @@ bool X11Session::startManager(WindowManager manager, std::string* error)
                 if (from != std::string::npos && to != std::string::npos && to > from)
                     stock->replace(from, to - from, "<keyboard>");
             }
+            std::string bound;
+            for (const auto& [key, action] : bindings_)
+                bound += "<keybind key=\"" + key + "\">" + action + "</keybind>";
+            if (const auto at = stock->find("<keyboard>"); at != std::string::npos)
+                stock->insert(at + std::string_view("<keyboard>").size(), bound);
             const std::string path = settings_ + "/rc.xml";
             if (writeText(path, *stock))
                 argv.insert(argv.end(), {"--config-file", path});

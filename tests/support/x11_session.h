@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kavelo::test {
@@ -39,6 +40,13 @@ public:
     // `error` says what failed. Waits until every client is managed.
     bool start(const std::vector<std::string>& clients, std::string* error,
                WindowManager manager = WindowManager::openbox);
+    // A key of openbox's and its action, as a user binds a launcher or a
+    // menu; before `start`, in openbox's notation ("W-r", and an <action>).
+    void bindKey(std::string key, std::string action) { bindings_.push_back({std::move(key), std::move(action)}); }
+    static std::string execute(const std::string& command)
+    {
+        return "<action name=\"Execute\"><command>" + command + "</command></action>";
+    }
     // The server's screen in pixels, before `start` (1920 × 1080 unless set).
     void setScreenSize(int width, int height) { screenSize_ = std::to_string(width) + "x" + std::to_string(height); }
     void stop();
@@ -106,6 +114,7 @@ private:
     std::string display_;
     std::string screenSize_ = "1920x1080";
     std::string settings_;   // the manager's settings folder, when it has one
+    std::vector<std::pair<std::string, std::string>> bindings_;
     pid_t server_ = -1;
     std::vector<Child> children_;   // the manager first
     std::optional<Witness> witness_;

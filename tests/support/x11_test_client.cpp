@@ -9,6 +9,11 @@
 //   --close-on-resize  destroys its window and exits when first resized
 //   --text NAME VALUE  a UTF8_STRING property (_GTK_APPLICATION_ID, ...)
 //   --dialog        a dialog window (_NET_WM_WINDOW_TYPE_DIALOG)
+//   --hold-keyboard a launcher's way instead: an unmanaged window that grabs
+//                   the keyboard (trying again while another client holds
+//                   it), reads keys until Escape goes down and lets go. The
+//                   root's KAVELO_TEST_HOLD says [1, presses, pid] while it
+//                   holds, [0, presses, pid] once it let go.
 // It answers WM_DELETE_WINDOW by exiting.
 
 #include <xcb/xcb.h>
@@ -36,6 +41,84 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name)
 
 bool pair(const char* text, unsigned* a, unsigned* b) { return std::sscanf(text, "%ux%u", a, b) == 2; }
 
+// The key that types Escape in the server's keymap.
+xcb_keycode_t escapeKey(xcb_connection_t* c)
+{
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)), nullptr);
+    xcb_keycode_t found = 0;
+    if (map) {
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+        for (int k = 0; k < count && !found; ++k)
+            for (int i = 0; i < map->keysyms_per_keycode; ++i)
+                if (syms[k * map->keysyms_per_keycode + i] == 0xff1b)
+                    found = xcb_keycode_t(setup->min_keycode + k);
+    }
+    std::free(map);
+    return found;
+}
+
+// Grabs the keyboard as a launcher does, reads key presses until Escape and
+// lets go, telling the root what it did.
+int holdKeyboard(xcb_connection_t* c, xcb_screen_t* screen)
+{
+    const xcb_atom_t hold = intern(c, "KAVELO_TEST_HOLD");
+    const auto tell = [&](std::uint32_t holding, std::uint32_t presses) {
+        const std::uint32_t values[] = {holding, presses, std::uint32_t(getpid())};
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, hold, XCB_ATOM_CARDINAL, 32, 3, values);
+        xcb_flush(c);
+    };
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t values[] = {screen->black_pixel, 1u, XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 100, 100, 600, 40, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+    const xcb_keycode_t escape = escapeKey(c);
+    bool held = false;
+    // The key that started it may still be down, under its binding's grab.
+    for (int tries = 0; tries < 500 && !held; ++tries) {
+        xcb_grab_keyboard_reply_t* r = xcb_grab_keyboard_reply(
+            c, xcb_grab_keyboard(c, 1, screen->root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+        held = r && r->status == XCB_GRAB_STATUS_SUCCESS;
+        std::free(r);
+        if (!held)
+            usleep(10000);
+    }
+    if (!held)
+        return 1;
+    std::free(xcb_grab_pointer_reply(c,
+                                     xcb_grab_pointer(c, 1, screen->root,
+                                                      XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                                                      XCB_CURRENT_TIME),
+                                     nullptr));
+    std::uint32_t presses = 0;
+    tell(1, presses);
+    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+        const std::uint8_t type = event->response_type & 0x7F;
+        bool done = false;
+        if (type == XCB_KEY_PRESS) {
+            ++presses;
+            done = reinterpret_cast<xcb_key_press_event_t*>(event)->detail == escape;
+        }
+        std::free(event);
+        if (done)
+            break;
+    }
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_destroy_window(c, window);
+    tell(0, presses);
+    // Handled before the connection closes: the server drops what it has
+    // not read of a client that leaves with events unread.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -46,6 +129,7 @@ int main(int argc, char** argv)
     std::string className = "KaveloTestClient";
     bool closeOnResize = false;
     bool dialog = false;
+    bool holdsKeyboard = false;
     std::vector<std::pair<std::string, std::string>> texts;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -68,6 +152,8 @@ int main(int argc, char** argv)
             i += 2;
         } else if (arg == "--dialog") {
             dialog = true;
+        } else if (arg == "--hold-keyboard") {
+            holdsKeyboard = true;
         } else {
             std::fprintf(stderr, "unknown argument %s\n", arg.c_str());
             return 2;
@@ -78,6 +164,8 @@ int main(int argc, char** argv)
     if (xcb_connection_has_error(c))
         return 1;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (holdsKeyboard)
+        return holdKeyboard(c, screen);
     const xcb_window_t window = xcb_generate_id(c);
     const std::uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, std::uint16_t(width),
