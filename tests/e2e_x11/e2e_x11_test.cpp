@@ -408,6 +408,27 @@ TEST_F(E2EX11, EscapeEndsTheSessionsAfterAnotherProgramHeldTheKeyboard)
     }
 }
 
+// A key typed into the switcher and let go only after Alt, once the session
+// had ended, comes up where the switcher no longer sees it; the overview's
+// shortcut on that key answers its first press all the same.
+TEST_F(E2EX11, AKeyLetGoAfterTheSwitchersSessionStillStartsItsShortcut)
+{
+    focusInOrder({gtk(), client("XTerm")});
+    down(Key::option);
+    stroke(Key::tab);
+    ASSERT_TRUE(test::waitFor([&] { return switcherPanel(); }, test::answerDeadline)) << "no switcher panel";
+    down(Key::space);
+    up(Key::option);
+    up(Key::space);
+    ASSERT_TRUE(test::waitFor([&] { return !switcherPanel(); }, test::answerDeadline)) << "the switcher stayed";
+    hand->wait(200ms);
+    chord({Key::control, Key::option}, Key::space);
+    EXPECT_TRUE(test::waitFor([&] { return fullScreenPanel(); }, test::answerDeadline))
+        << "the first press opened no overview";
+    chord({Key::control, Key::option}, Key::space);
+    EXPECT_TRUE(test::waitFor([&] { return !fullScreenPanel(); }, test::answerDeadline)) << "the overview stayed";
+}
+
 TEST_F(E2EX11, SnapShortcutsLandTheFocusedWindowsFrame)
 {
     const auto area = session->cardinals(session->root(), "_NET_WORKAREA");

@@ -234,8 +234,10 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
             keysDown.insert(key);
         } else {
             keysDown.erase(key);
-            // Its core release may have gone to another client's grab.
+            // Its core release may have gone to another client's grab, or
+            // to no one once our grab ended.
             grabbedKeysDown.erase(key);
+            droppedKeys.erase(key);
         }
         const int classic = classicOf[key];
         if (!tapRunning || classic < 0)
@@ -259,8 +261,10 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
             if (tapEvent.type == TapEventType::keyDown) {
                 if (drop) {
                     // The key has already reached its window; the ones that
-                    // follow in the session must not.
-                    droppedKeys.insert(key);
+                    // follow in the session must not. A key already let go
+                    // has nothing left to keep.
+                    if (keysDown.count(key))
+                        droppedKeys.insert(key);
                     if (!keyboardGrabbed && !keyboardHeld) {
                         xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
                         keyboardGrabbed = true;
