@@ -36,12 +36,12 @@ using Steady = std::chrono::steady_clock;
 // how long it may pause between two.
 constexpr auto firstAnswer = std::chrono::milliseconds(250);
 constexpr auto quietPeriod = std::chrono::milliseconds(50);
-// A manager that leaves a frame-extents request unanswered this long has
-// stopped answering them.
 // A wait ends this much before the bound, so that a late wake-up on a busy
 // machine still keeps within it.
 constexpr auto wakeUp = std::chrono::milliseconds(10);
 constexpr auto settleBound = MainWaits::managerBound - wakeUp;
+// A manager that leaves a frame-extents request unanswered this long has
+// stopped answering them.
 constexpr auto extentsOverdue = std::chrono::milliseconds(2000);
 // While the manager is behind on a barrier given up, the barriers after it
 // wait together at most this much within a window of time.
