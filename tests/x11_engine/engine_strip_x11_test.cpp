@@ -37,7 +37,7 @@ protected:
             columns += column.ids.size() == 1 ? 1 : 0;
         if (columns != count)
             return false;
-        const Rect area = X11EngineWorld::area();
+        const Rect area = X11EngineWorld::area(monitor);
         for (WindowID id : ids) {
             if (!engine->stripFrames().count(id))
                 return false;
@@ -60,6 +60,8 @@ protected:
     }
 
     std::string describe() { return X11EngineWorld::describe(xterms()); }
+
+    std::size_t monitor = 0;   // the one the strip is laid out on
 };
 
 TEST_F(EngineStripX11, LaysXtermsOutAsColumnsAsTheyOpen)
@@ -222,6 +224,69 @@ TEST_F(EngineStripTwoMonitorsX11, ParkedColumnsStayOffTheRightMonitorAndNoToastB
     }
     EXPECT_TRUE(toast.shown.empty()) << toast.shown.front().first;
 }
+
+// Five xterms scrolled end to end and back on either monitor: at every
+// stop each parked column stays off the other monitor and below the
+// columns in view, and no toast blames openbox.
+class EngineStripScrollsOnTwoMonitorsX11 : public EngineStripTwoMonitorsX11,
+                                          public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(EngineStripScrollsOnTwoMonitorsX11, ParkedColumnsStayOffTheOtherMonitorAndBelowTheView)
+{
+    monitor = GetParam();
+    ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2; }));
+    const std::string at = monitor == 0 ? "60x20+40+80" : "60x20+1000+80";
+    for (std::size_t n = 1; n <= 5; ++n) {
+        clients.push_back(session->launch({"xterm", "-geometry", at}));
+        ASSERT_TRUE(until([&] { return xterms().size() == n; }));
+    }
+    const auto& strip = [&]() -> const Strip& { return engine->strips().begin()->second; };
+    const auto settledOn = [&](std::size_t column) {
+        return strip().columns.size() == 5 && laidOut(5) && !engine->isAnimating() &&
+               strip().focused == strip().columns[column].ids[0];
+    };
+    const auto faults = [&] {
+        std::ostringstream out;
+        const Rect area = X11EngineWorld::area(monitor);
+        const auto layout = strip().arranged(area, strip().scroll).frames;
+        const auto stacking = session->stackingList();
+        const auto height = [&](WindowID id) {
+            return std::find(stacking.begin(), stacking.end(), *x11->serverWindow(id)) - stacking.begin();
+        };
+        std::vector<WindowID> shown, parked;
+        for (const auto& [id, frame] : layout) {
+            (frame.maxX() <= area.minX() + 1 || frame.minX() >= area.maxX() - 1 ? parked : shown).push_back(id);
+            const Rect now = *serverFrame(id);
+            if (monitor == 0 ? now.maxX() > area.maxX() + 0.5 : now.minX() < area.minX() - 0.5)
+                out << " window " << id << " shows on the other monitor;";
+        }
+        for (WindowID p : parked)
+            for (WindowID v : shown) {
+                const Rect cut = serverFrame(p)->intersection(*serverFrame(v));
+                if (!cut.isNull() && cut.width() > 20 && height(p) > height(v))
+                    out << " parked window " << p << " covers window " << v << " in view;";
+            }
+        for (const auto& [text, symbol] : toast.shown)
+            out << " toast: " << text << ';';
+        return out.str();
+    };
+    std::vector<std::pair<Command, std::size_t>> moves{{Command::focusFirst, 0}};
+    for (std::size_t i = 1; i < 5; ++i)
+        moves.emplace_back(Command::focusRight, i);
+    for (std::size_t i = 4; i-- > 0;)
+        moves.emplace_back(Command::focusLeft, i);
+    for (const auto& [command, column] : moves) {
+        EXPECT_TRUE(engine->perform(command));
+        ASSERT_TRUE(until([&] { return settledOn(column); })) << "column " << column << describe();
+        for (int i = 0; i < 2; ++i) {
+            engine->lastSignature.clear();
+            pump();
+        }
+        EXPECT_EQ(faults(), "") << "focused on column " << column << describe();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LeftAndRight, EngineStripScrollsOnTwoMonitorsX11, ::testing::Values(0u, 1u));
 
 } // namespace
 } // namespace kavelo::testing
