@@ -14,11 +14,16 @@
 //                   it), reads keys until Escape goes down and lets go. The
 //                   root's KAVELO_TEST_HOLD says [1, presses, pid] while it
 //                   holds, [0, presses, pid] once it let go.
+//   --decorate-on-usr1  opens without server decorations and asks for them
+//                   on SIGUSR1, as a program that turns its title bar on
+//                   while it is shown
 // It answers WM_DELETE_WINDOW by exiting.
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -38,6 +43,9 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name)
     std::free(r);
     return atom;
 }
+
+volatile sig_atomic_t decorateNow = 0;
+void askForDecorations(int) { decorateNow = 1; }
 
 bool pair(const char* text, unsigned* a, unsigned* b) { return std::sscanf(text, "%ux%u", a, b) == 2; }
 
@@ -130,6 +138,7 @@ int main(int argc, char** argv)
     bool closeOnResize = false;
     bool dialog = false;
     bool holdsKeyboard = false;
+    bool decorateOnSignal = false;
     std::vector<std::pair<std::string, std::string>> texts;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -154,6 +163,8 @@ int main(int argc, char** argv)
             dialog = true;
         } else if (arg == "--hold-keyboard") {
             holdsKeyboard = true;
+        } else if (arg == "--decorate-on-usr1") {
+            decorateOnSignal = true;
         } else {
             std::fprintf(stderr, "unknown argument %s\n", arg.c_str());
             return 2;
@@ -197,18 +208,35 @@ int main(int argc, char** argv)
         xcb_icccm_size_hints_set_min_size(&hints, std::int32_t(minWidth), std::int32_t(minHeight));
     xcb_icccm_set_wm_normal_hints(c, window, &hints);
 
+    // Flags: decorations given; decorations: none, or all.
+    const std::uint32_t undecorated[5] = {2, 0, 0, 0, 0};
+    const std::uint32_t decorated[5] = {2, 0, 1, 0, 0};
+    const xcb_atom_t motifAtom = intern(c, "_MOTIF_WM_HINTS");
+    if (csd || decorateOnSignal)
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, motifAtom, motifAtom, 32, 5, undecorated);
+    if (decorateOnSignal)
+        signal(SIGUSR1, askForDecorations);
     if (csd) {
-        // Flags: decorations given; decorations: none.
-        const std::uint32_t motif[5] = {2, 0, 0, 0, 0};
-        const xcb_atom_t motifAtom = intern(c, "_MOTIF_WM_HINTS");
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, motifAtom, motifAtom, 32, 5, motif);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL,
                             32, 4, margins);
     }
     xcb_map_window(c, window);
     xcb_flush(c);
 
-    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+    for (;;) {
+        if (decorateNow) {
+            decorateNow = 0;
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, motifAtom, motifAtom, 32, 5, decorated);
+            xcb_flush(c);
+        }
+        xcb_generic_event_t* event = xcb_poll_for_event(c);
+        if (!event) {
+            if (xcb_connection_has_error(c))
+                break;
+            pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+            poll(&fd, 1, 100);   // a signal ends the wait too, or the next round sees it
+            continue;
+        }
         const std::uint8_t type = event->response_type & 0x7F;
         bool quit = false;
         if (type == XCB_CONFIGURE_NOTIFY) {

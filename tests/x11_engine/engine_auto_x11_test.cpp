@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <span>
@@ -38,7 +39,7 @@ protected:
     }
 
     // The visible windows of the clients this test started.
-    std::vector<WindowID> ours() { return windowsOf({"XTerm", "XClock"}); }
+    std::vector<WindowID> ours() { return windowsOf({"XTerm", "XClock", "Late"}); }
 
     std::string key() { return engine->visibleKeys().front(); }
 
@@ -87,6 +88,25 @@ TEST_F(EngineAutoX11, TilesXtermsAndXclocksAsTheyOpenAndTheSizeCheckSettles)
     EXPECT_EQ(EngineProbe::autoPlaced(*engine).size(), programs.size()) << "the check settled";
     EXPECT_TRUE(preferences->minimumSizes().empty());
     EXPECT_TRUE(tiled(programs.size())) << describe();
+}
+
+// A window that asks for its title bar after the engine has laid it out
+// and checked its size: openbox's decorations grow around it, and the
+// decorated frame is put back in its tile rather than left hanging below.
+TEST_F(EngineAutoX11, AWindowDecoratedAfterItWasLaidOutIsPutBackInItsTile)
+{
+    startEngine();
+    clients.push_back(session->launch({"xterm"}));
+    const pid_t late = session->launch({KAVELO_X11_TEST_CLIENT, "--class", "Late", "--decorate-on-usr1"});
+    clients.push_back(late);
+    ASSERT_TRUE(until([&] { return tiled(2) && !EngineProbe::sizeCheckPending(*engine); })) << describe();
+    const auto window = *x11->serverWindow(windowsOf({"Late"}).front());
+    const auto extents = [&] { return session->cardinals(window, "_NET_FRAME_EXTENTS"); };
+    const auto bare = extents();
+    ::kill(late, SIGUSR1);
+    ASSERT_TRUE(until([&] { return extents().size() == 4 && extents()[2] > bare.at(2); }))
+        << "the window never got its title bar" << describe();
+    EXPECT_TRUE(until([&] { return tiled(2); })) << describe();
 }
 
 // Ten xclocks in rows would each get a sliver of the screen's height: the

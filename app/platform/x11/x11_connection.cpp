@@ -209,6 +209,7 @@ KnownWindow Impl::adopt(xcb_window_t window)
 void Impl::forget(xcb_window_t window)
 {
     remembered.erase(window);
+    sent.erase(window);
     WindowID number = 0;
     {
         std::lock_guard guard(numbersMutex);

@@ -141,6 +141,8 @@ void Impl::handle(xcb_generic_event_t* event)
     case XCB_PROPERTY_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
         forgetProperty(e->window, e->atom);
+        if (e->atom == ewmh._NET_FRAME_EXTENTS && sent.count(e->window))
+            queue([this, window = e->window] { redecorated(window); });
         // The manager answered a frame-extents request: it can serve as the
         // barrier.
         if (e->window == helper && e->atom == ewmh._NET_FRAME_EXTENTS) {

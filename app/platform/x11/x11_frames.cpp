@@ -203,6 +203,11 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         windows.push_back(t.window);
     settleWrites();
     constrained.clear();
+    // A position alone keeps the size last sent.
+    std::vector<std::optional<Sent>> had(targets.size());
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        if (const auto it = sent.find(targets[i].window); it != sent.end() && !targets[i].sizeToo)
+            had[i] = it->second;
     // One read serves the frames before and the requests; it and the read
     // after are the server's answers now, not what a caller's reads shared.
     const unsigned fields = anySize ? stepFields : X11Fields::state | X11Fields::geometry;
@@ -255,8 +260,47 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         }
         if (FrameCheck::unchanged(rootFrameOf(before[i]), now) && !FrameCheck::unchanged(expected, now))
             ok[i] = false;
+        if (t.sizeToo) {
+            sent[t.window] = Sent{t, p.client.size, p.extents};
+        } else if (had[i]) {
+            had[i]->target.frame.origin = t.frame.origin;
+            sent[t.window] = *had[i];
+        }
     }
     return ok;
+}
+
+// The manager changed a window's decorations after it was sent its frame:
+// when it still has the client's size and corner it was given (the manager
+// grew or shrank the frame around it, and nobody moved it since), the frame
+// is sent again for the new decorations.
+void Impl::redecorated(xcb_window_t window)
+{
+    const auto it = sent.find(window);
+    if (it == sent.end())
+        return;
+    const FrameTarget target = it->second.target;
+    const Size client = it->second.client;
+    const FrameExtents had = it->second.extents;
+    const auto props = readFresh({window}, X11Fields::state | X11Fields::geometry);
+    const ClientProps& p = props.front();
+    const auto known = knownFor(window);
+    if (!p.alive || !known || known->number != target.number) {
+        sent.erase(window);
+        return;
+    }
+    // The manager sets the property again on every move, most often to
+    // what it was.
+    if (p.extents == had)
+        return;
+    const Rect now = rootFrameOf(p);
+    const bool untouched = std::abs(now.minX() - target.frame.minX()) <= FrameCheck::tolerance &&
+                           std::abs(now.minY() - target.frame.minY()) <= FrameCheck::tolerance &&
+                           std::abs(p.client.width() - client.width) <= FrameCheck::tolerance &&
+                           std::abs(p.client.height() - client.height) <= FrameCheck::tolerance;
+    if (!untouched || FrameCheck::unchanged(Rect(now.origin, target.frame.size), now))
+        return;
+    writeFrames(std::span(&target, 1));
 }
 
 bool FrameCheck::unchanged(const Rect& a, const Rect& b)

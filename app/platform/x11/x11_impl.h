@@ -56,6 +56,7 @@ inline constexpr unsigned appIds = 1u << 9;
 
 struct FrameExtents {
     double left = 0, right = 0, top = 0, bottom = 0;
+    friend bool operator==(const FrameExtents&, const FrameExtents&) = default;
 };
 
 // One window's part of a batched frame write, in the backend's terms.
@@ -346,6 +347,17 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // Sizes the manager answered with another size of its own, in the batch
     // being written.
     std::map<xcb_window_t, std::pair<int, int>> constrained;
+    // The last frame each window was sent, with the client size it took
+    // and the decorations it had: decorations the manager adds or drops
+    // later change the frame around that client, and the frame is sent
+    // again (x11_frames.cpp). Any other request for the window drops it.
+    struct Sent {
+        FrameTarget target;
+        Size client;
+        FrameExtents extents;
+    };
+    std::map<xcb_window_t, Sent> sent;
+    void redecorated(xcb_window_t window);
     void await(xcb_window_t window, const Awaited& what);
     bool askFrameExtents(std::chrono::milliseconds allowance);
     // Until every frame-extents request sent is answered, or `allowance` ends.

@@ -16,6 +16,7 @@ using Impl = X11Desktop::Impl;
 void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, std::optional<Size> clientSize,
                       const FrameExtents& extents)
 {
+    sent.erase(window);   // a batch that sends it records it again
     const auto x = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->x)) : 0;
     const auto y = frameTopLeft ? std::int32_t(std::lround(frameTopLeft->y)) : 0;
     // A manager that publishes no frame extents (i3) puts the client, not
@@ -64,6 +65,7 @@ void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, st
 
 void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second)
 {
+    sent.erase(window);
     xcb_ewmh_request_change_wm_state(&ewmh, screenNumber, window,
                                      add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, first, second,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
