@@ -2,6 +2,7 @@
 // windows the shell placed, release at quit, pauses, and the layout keys.
 
 #include "app/engine/arrange_engine.h"
+#include "app/engine/engine_helpers.h"
 
 #include "app/platform/paths.h"
 #include "app/services/ax.h"
@@ -228,16 +229,22 @@ void ArrangeEngine::release(const std::vector<std::string>& keys)
         auto strip = strips_.find(key);
         if (strip == strips_.end())
             continue;
-        // A display without room keeps its strip: there is nowhere to lay
-        // its windows out.
-        const auto place = this->place(key);
-        if (!place)
-            continue;
         std::vector<ElementRef> windows;
         for (const auto& column : strip->second.columns)
             for (WindowID id : column.ids)
                 if (auto e = working.find(id); e != working.end() && e->second)
                     windows.push_back(e->second);
+        // The windows of a display gone since (the monitors changed) go to
+        // the display the first of them lies on now. A display without
+        // room keeps its strip: there is nowhere to lay its windows out.
+        auto place = this->place(key);
+        if (!place && !screen(key) && !windows.empty())
+            if (const auto frame = readFrame(*windows.front()))
+                if (auto display = WindowActions::screen(desktop_, *frame))
+                    if (auto area = WindowActions::area(desktop_, *display))
+                        place = Place{std::move(*display), *area};
+        if (!place)
+            continue;
         // Many windows would make a grid of slivers: those beyond the tiles
         // of a usable size share the last one.
         const Rect& area = place->area;

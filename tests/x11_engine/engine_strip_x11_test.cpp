@@ -288,5 +288,38 @@ TEST_P(EngineStripScrollsOnTwoMonitorsX11, ParkedColumnsStayOffTheOtherMonitorAn
 
 INSTANTIATE_TEST_SUITE_P(LeftAndRight, EngineStripScrollsOnTwoMonitorsX11, ::testing::Values(0u, 1u));
 
+// A strip on a monitor that is gone (the monitors changed under strip
+// mode) still lets its windows go when the mode goes off: none stays parked
+// past the edge of a monitor that no longer exists.
+TEST_F(EngineStripTwoMonitorsX11, ColumnsParkedOnAMonitorThatIsGoneComeBackWhenTheModeGoesOff)
+{
+    ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2; }));
+    for (std::size_t n = 1; n <= 3; ++n) {
+        clients.push_back(session->launch({"xterm", "-geometry", "60x20+40+80"}));
+        ASSERT_TRUE(until([&] { return xterms().size() == n; }));
+    }
+    const auto& strip = [&]() -> const Strip& { return engine->strips().begin()->second; };
+    ASSERT_TRUE(until([&] {
+        return laidOut(3) && !engine->isAnimating() && strip().focused == strip().columns[2].ids[0];
+    })) << describe();
+
+    ASSERT_TRUE(session->run({"xrandr", "--delmonitor", "Left"}) && session->run({"xrandr", "--delmonitor", "Right"}));
+    ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 1; }));
+    preferences->setArrangeMode(ArrangeMode::off);
+    engine->settingsChanged();
+
+    const Rect screen = desktop->platform.displays.screens().front().frame;
+    const auto onScreen = [&] {
+        const auto ids = xterms();
+        return std::all_of(ids.begin(), ids.end(), [&](WindowID id) {
+            const auto frame = serverFrame(id);
+            return frame && screen.insetBy(-0.5, -0.5).contains(*frame);
+        });
+    };
+    EXPECT_TRUE(until(onScreen)) << describe();
+    session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"});
+    session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"});
+}
+
 } // namespace
 } // namespace kavelo::testing
