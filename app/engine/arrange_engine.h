@@ -312,6 +312,7 @@ private:
     std::map<WindowID, Rect> keptHome(const std::map<WindowID, Rect>& frames, const Screen& screen,
                                       const Rect& area) const;
     void parkOversized(const StripLayout& layout, const Screen& screen);
+    void raiseOverParked(const std::vector<WindowID>& shown, const std::vector<WindowID>& parked);
     Waiting parkedWindows(const Strip& strip, const Screen& screen) const;
     void tabSelected(WindowID id);
 

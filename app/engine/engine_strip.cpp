@@ -2,8 +2,8 @@
 // usable area, frames written only where a window is 2 points or more off
 // (or off where the window manager put it when it was last sent there),
 // a change of scroll animated with a 1/60 s timer (position writes only),
-// oversized background tabs parked below the screen, and the columns
-// parked past either edge.
+// oversized background tabs parked below the screen, the columns parked
+// past either edge, and the columns in view kept in front of parked ones.
 
 #include "app/engine/arrange_engine.h"
 #include "app/engine/engine_helpers.h"
@@ -72,6 +72,8 @@ void ArrangeEngine::applyStrips()
     struct Applied {
         StripLayout layout;
         Screen screen;
+        std::vector<WindowID> shown;    // settled: the windows in view
+        std::vector<WindowID> parked;   // settled: the windows parked past an edge
     };
     std::vector<Target> targets;
     std::vector<Applied> applied;
@@ -99,6 +101,7 @@ void ArrangeEngine::applyStrips()
         shown_[key] = animated ? from : target;
 
         std::map<WindowID, Rect> frames;
+        std::vector<WindowID> shown, parked;
         if (animated) {
             animate();
             frames = keptHome(strip.arranged(area, from).frames, display, area);
@@ -108,6 +111,8 @@ void ArrangeEngine::applyStrips()
                 stripFrames_[id] = frame;
                 if (!ScreenGuard::isMostlyOff(frame, {area}))
                     laidOut_[id] = frame;
+                const Rect& laid = layout.frames.at(id);
+                (laid.minX() >= area.minX() - 1 && laid.maxX() <= area.maxX() + 1 ? shown : parked).push_back(id);
             }
         }
         for (const auto& [id, frame] : frames) {
@@ -117,7 +122,7 @@ void ArrangeEngine::applyStrips()
             placed_[id] = frame.origin;
             targets.push_back(Target{id, element->second, frame, area, !animated});
         }
-        applied.push_back(Applied{std::move(layout), display});
+        applied.push_back(Applied{std::move(layout), display, std::move(shown), std::move(parked)});
     }
 
     // Where a window stands is where it is sent, or where the window manager
@@ -187,8 +192,9 @@ void ArrangeEngine::applyStrips()
     }
 
     std::vector<TabBar> bars;
-    for (const auto& [layout, display] : applied) {
+    for (const auto& [layout, display, shown, parked] : applied) {
         parkOversized(layout, display);
+        raiseOverParked(shown, parked);
         // The shown tab lies over its stacked siblings.
         for (const auto& bar : layout.tabs)
             if (auto element = elements_.find(bar.active); element != elements_.end() && element->second)
@@ -264,6 +270,43 @@ void ArrangeEngine::parkOversized(const StripLayout& layout, const Screen& scree
                                            .parts = FrameWrite::Parts::position});
         }
     AX::setFrames(desktop_.platform.accessibility, parks);
+}
+
+// A parked column can still stand over a column in view: held at this
+// display's edge where another display borders it, or kept partly on
+// screen by the window manager. The column in view goes in front of it;
+// nothing is raised while the stacking is right.
+void ArrangeEngine::raiseOverParked(const std::vector<WindowID>& shown, const std::vector<WindowID>& parked)
+{
+    if (parked.empty() || shown.empty())
+        return;
+    const auto list = desktop_.platform.windowServer.windowList(WindowListOption::onScreenOnly);
+    if (!list)
+        return;
+    // Front to back, with where each window stands.
+    const auto at = [&](WindowID id) {
+        return std::find_if(list->begin(), list->end(), [&](const WindowInfo& w) { return w.number == id; });
+    };
+    std::vector<std::pair<std::ptrdiff_t, WindowID>> behind;
+    for (WindowID v : shown) {
+        const auto view = at(v);
+        if (view == list->end())
+            continue;
+        const bool covered = std::any_of(parked.begin(), parked.end(), [&](WindowID p) {
+            const auto over = at(p);
+            if (over == list->end() || over > view)
+                return false;
+            const Rect cut = over->bounds.intersection(view->bounds);
+            return !cut.isNull() && cut.width() > 1 && cut.height() > 1;
+        });
+        if (covered)
+            behind.emplace_back(view - list->begin(), v);
+    }
+    // The deepest first, so that the columns in view keep their own order.
+    std::sort(behind.rbegin(), behind.rend());
+    for (const auto& [depth, id] : behind)
+        if (auto element = elements_.find(id); element != elements_.end() && element->second)
+            element->second->raise();
 }
 
 ArrangeEngine::Waiting ArrangeEngine::parkedWindows(const Strip& strip, const Screen& screen) const

@@ -184,10 +184,14 @@ class EngineStripTwoMonitorsX11 : public EngineStripX11 {
 protected:
     static void SetUpTestSuite()
     {
-        if (!startSession())
+        session = std::make_unique<test::X11Session>();
+        session->setScreenSize(3840, 2160);
+        if (!session->start({}, &startError)) {
+            session.reset();
             return;
-        if (!session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}) ||
-            !session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"})) {
+        }
+        if (!session->run({"xrandr", "--setmonitor", "Left", "1920/508x2160/572+0+0", "screen"}) ||
+            !session->run({"xrandr", "--setmonitor", "Right", "1920/508x2160/572+1920+0", "none"})) {
             startError = "xrandr could not split the screen into two monitors";
             session.reset();
         }
@@ -207,7 +211,7 @@ TEST_F(EngineStripTwoMonitorsX11, ParkedColumnsStayOffTheRightMonitorAndNoToastB
     };
     const auto onTheRightMonitor = [&] {
         const auto ids = xterms();
-        return std::any_of(ids.begin(), ids.end(), [&](WindowID id) { return serverFrame(id)->maxX() > 960; });
+        return std::any_of(ids.begin(), ids.end(), [&](WindowID id) { return serverFrame(id)->maxX() > 1920; });
     };
     // The oldest column waits past the left edge, where openbox keeps a sliver.
     ASSERT_TRUE(until([&] { return settledOn(2); })) << describe();
@@ -225,24 +229,25 @@ TEST_F(EngineStripTwoMonitorsX11, ParkedColumnsStayOffTheRightMonitorAndNoToastB
     EXPECT_TRUE(toast.shown.empty()) << toast.shown.front().first;
 }
 
-// Five xterms scrolled end to end and back on either monitor: at every
-// stop each parked column stays off the other monitor and below the
-// columns in view, and no toast blames openbox.
+// Six xterms scrolled end to end and back, step by step and in jumps, on
+// either monitor: at every stop each parked column stays off the other
+// monitor and below the columns in view, and no toast blames openbox.
 class EngineStripScrollsOnTwoMonitorsX11 : public EngineStripTwoMonitorsX11,
                                           public ::testing::WithParamInterface<std::size_t> {};
 
 TEST_P(EngineStripScrollsOnTwoMonitorsX11, ParkedColumnsStayOffTheOtherMonitorAndBelowTheView)
 {
     monitor = GetParam();
+    const std::size_t columns = 6;
     ASSERT_TRUE(until([&] { return desktop->platform.displays.screens().size() == 2; }));
-    const std::string at = monitor == 0 ? "60x20+40+80" : "60x20+1000+80";
-    for (std::size_t n = 1; n <= 5; ++n) {
+    const std::string at = monitor == 0 ? "60x20+40+80" : "60x20+2000+80";
+    for (std::size_t n = 1; n <= columns; ++n) {
         clients.push_back(session->launch({"xterm", "-geometry", at}));
         ASSERT_TRUE(until([&] { return xterms().size() == n; }));
     }
     const auto& strip = [&]() -> const Strip& { return engine->strips().begin()->second; };
     const auto settledOn = [&](std::size_t column) {
-        return strip().columns.size() == 5 && laidOut(5) && !engine->isAnimating() &&
+        return strip().columns.size() == columns && laidOut(columns) && !engine->isAnimating() &&
                strip().focused == strip().columns[column].ids[0];
     };
     const auto faults = [&] {
@@ -271,10 +276,13 @@ TEST_P(EngineStripScrollsOnTwoMonitorsX11, ParkedColumnsStayOffTheOtherMonitorAn
         return out.str();
     };
     std::vector<std::pair<Command, std::size_t>> moves{{Command::focusFirst, 0}};
-    for (std::size_t i = 1; i < 5; ++i)
+    for (std::size_t i = 1; i < columns; ++i)
         moves.emplace_back(Command::focusRight, i);
-    for (std::size_t i = 4; i-- > 0;)
+    for (std::size_t i = columns - 1; i-- > 0;)
         moves.emplace_back(Command::focusLeft, i);
+    // Jumps park the column openbox raised last over the far column in view.
+    moves.insert(moves.end(),
+                 {{Command::focusLast, columns - 1}, {Command::focusFirst, 0}, {Command::focusLast, columns - 1}});
     for (const auto& [command, column] : moves) {
         EXPECT_TRUE(engine->perform(command));
         ASSERT_TRUE(until([&] { return settledOn(column); })) << "column " << column << describe();
