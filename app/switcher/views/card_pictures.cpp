@@ -18,10 +18,12 @@ QImage made(const Image& source, QSize size, double ratio)
 }
 
 // Half the cores, so that the paint and the window server keep theirs;
-// fewer would leave the grid waiting for cards at its first paint.
+// fewer would leave the grid waiting for cards at its first paint. Counted
+// once: the count opens a file under /sys, and batches come on every paint.
 int workerCount()
 {
-    return std::clamp(int(std::thread::hardware_concurrency()) / 2, 1, 4);
+    static const int count = std::clamp(int(std::thread::hardware_concurrency()) / 2, 1, 4);
+    return count;
 }
 
 } // namespace
