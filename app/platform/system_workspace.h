@@ -5,6 +5,7 @@
 
 #include "app/platform/handle.h"
 #include "app/platform/image.h"
+#include "core/window_entry.h"
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -42,6 +43,13 @@ public:
 
     // Each answers whether the request was accepted.
     virtual bool activate(std::int32_t pid) = 0;   // no options: its front window only
+    // The same with `window`, one of its windows just raised, as its front
+    // window, asked at once without reading its other windows.
+    virtual bool activate(std::int32_t pid, WindowID window)
+    {
+        (void)window;
+        return activate(pid);
+    }
     virtual bool hide(std::int32_t pid) = 0;
     virtual bool unhide(std::int32_t pid) = 0;
 

@@ -380,18 +380,24 @@ int restore(const Desktop& desktop, const Workspace& workspace, Moves* moves)
 Handle raise(const Desktop& desktop, const WindowEntry& entry, const ElementRef& element)
 {
     SystemWorkspace& workspace = desktop.platform.workspace;
+    if (element) {
+        // Sent at once from what the catalog read: nothing is read first, so
+        // the window comes up as soon as the user let go. Activating brings
+        // back an application's hidden windows; one whose window has gone
+        // meanwhile is activated as before, its own front window.
+        element->setMinimized(false);
+        if (element->raise())
+            workspace.activate(entry.pid, entry.id);
+        else
+            workspace.activate(entry.pid);
+        return {};
+    }
     const auto apps = workspace.runningApps();
     const auto app = std::find_if(apps.begin(), apps.end(), [&](const RunningApp& a) { return a.pid == entry.pid; });
     if (app == apps.end())
         return {};
     if (app->hidden)
         workspace.unhide(app->pid);
-    if (element) {
-        element->setMinimized(false);
-        element->raise();
-        workspace.activate(app->pid);
-        return {};
-    }
     workspace.activate(app->pid);
     if (!survivesReads(entry.id))
         return {};

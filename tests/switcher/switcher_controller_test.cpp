@@ -575,6 +575,29 @@ TEST_F(SwitcherControllerTest, ClosedWindowIsNeitherRaisedNorItsApplicationActiv
     EXPECT_EQ(sim.frontmost(), frontApp);
 }
 
+// Letting go raises and activates from the session's own catalog: the
+// running applications are read, if at all, only after both were asked.
+// A hidden application and a minimized window still come back.
+TEST_F(SwitcherControllerTest, ReleaseActivatesBeforeReadingTheApplications)
+{
+    safari = app("com.apple.Safari", "Safari");
+    terminal = app("com.apple.Terminal", "Terminal", true);
+    second = window(terminal, "ssh build", Rect(200, 150, 600, 400), [](SimWindow& w) { w.minimized = true; });
+    first = window(safari, "Kavelo docs", Rect(100, 100, 700, 500));
+    optionTab();
+    run();
+    std::optional<int> readsAtActivation;
+    const Handle watching = desktop.platform.workspace.onActivation(
+        [&](const RunningApp&) { readsAtActivation = sim.appListReads(); });
+    const int readsAtRelease = sim.appListReads();
+    optionUp();
+    run();
+    ASSERT_TRUE(readsAtActivation);
+    EXPECT_EQ(*readsAtActivation, readsAtRelease);
+    EXPECT_EQ(sim.frontmost(), terminal);
+    EXPECT_EQ(frontWindow(), second);
+}
+
 TEST_F(SwitcherControllerTest, ThumbnailsArriveForTheFirstWindowsAndStopAtTheEnd)
 {
     const auto a = app("com.apple.Safari", "Safari");

@@ -237,6 +237,8 @@ public:
     std::optional<SimBrowser> browser(std::string_view bundleID) const;
     std::vector<SimRequest> requests() const;
     int trustRequests() const;
+    // How often the running applications were read.
+    int appListReads() const;
 
     // Input. Keys, flags, scrolls and other mouse buttons go through the
     // event tap first; each returns whether the tap dropped the event. A key

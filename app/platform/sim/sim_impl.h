@@ -61,6 +61,7 @@ struct SimState {
     std::map<std::string, SimBrowser> browsers;
     std::vector<SimRequest> requests;
     int trustRequests = 0;
+    int appListReads = 0;
 };
 
 nlohmann::json encodeState(const SimState& state);

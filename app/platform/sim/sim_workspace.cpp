@@ -107,6 +107,12 @@ void Impl::notifyActivation(const RunningApp& app)
     }
 }
 
+int SimDesktop::appListReads() const
+{
+    auto guard = impl_->lock();
+    return impl_->s.appListReads;
+}
+
 // ---------------------------------------------------------------- interface
 
 namespace {
@@ -118,6 +124,7 @@ public:
     std::vector<RunningApp> runningApps() const override
     {
         auto guard = impl.lock();
+        ++impl.s.appListReads;
         std::vector<RunningApp> out;
         for (const auto& a : impl.s.apps)
             out.push_back(impl.running(a));

@@ -198,6 +198,19 @@ public:
         }
         return true;
     }
+    bool activate(std::int32_t pid, WindowID window) override
+    {
+        // Windows hidden with their application come back the long way.
+        if (impl.hiddenBy.count(pid))
+            return activate(pid);
+        const auto w = impl.windowFor(window);
+        const auto k = w ? impl.knownFor(*w) : std::nullopt;
+        if (!k || k->pid != pid)
+            return activate(pid);
+        impl.lastFocused[pid] = *w;
+        impl.activateWindow(*w);
+        return true;
+    }
     bool hide(std::int32_t pid) override
     {
         if (!impl.runningApp(pid))
