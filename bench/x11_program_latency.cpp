@@ -16,6 +16,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
 #include "outside_view.h"
+#include "samples.h"
 #include "services/temp_home.h"
 #include "support/person_keys.h"
 #include "support/running_kavelo.h"
@@ -39,24 +40,6 @@ namespace {
 using namespace kavelo;
 using namespace kavelo::bench;
 using namespace std::chrono_literals;
-
-struct Median {
-    std::vector<double> values;
-    void add(std::optional<std::uint32_t> from, std::optional<std::uint32_t> to)
-    {
-        if (from && to)
-            values.push_back(double(*to - *from));
-    }
-    double median() const
-    {
-        if (values.empty())
-            return -1;
-        auto sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
-};
 
 // The program on a session grown to a number of clients.
 struct Program {
@@ -155,7 +138,7 @@ void BM_X11ProgramLatency(benchmark::State& state)
     test::Typist hand(p->session);
     const std::uint8_t control = p->code(59), alt = p->code(58), space = p->code(49), tab = p->code(48),
                        escape = p->code(53), letter = p->code(8);
-    Median letterToDamage, letterToCards, quickToActive, quickToRaised;
+    Samples letterToDamage, letterToCards, quickToActive, quickToRaised;
     for (auto _ : state) {
         // The overview open and settled, then a letter.
         hand.chord({control, alt}, space);

@@ -10,6 +10,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
+#include "samples.h"
 #include "services/temp_home.h"
 #include "support/x11_session.h"
 
@@ -35,24 +36,6 @@ namespace kavelo::bench {
 using Steady = std::chrono::steady_clock;
 
 inline double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-struct Samples {
-    std::vector<double> values;
-    void add(std::optional<double> v)
-    {
-        if (v)
-            values.push_back(*v);
-    }
-    double median() const
-    {
-        if (values.empty())
-            return -1;
-        auto sorted = values;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-    double worst() const { return values.empty() ? -1 : *std::max_element(values.begin(), values.end()); }
-};
 
 struct X11QtWorld {
     test::TempHome home;
