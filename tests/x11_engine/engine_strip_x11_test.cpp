@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,6 +123,35 @@ TEST_F(EngineStripX11, AFocusMoveOntoAnXclockBringsItIntoView)
     for (int i = 0; i < 10; ++i)
         pump();
     EXPECT_TRUE(inView()) << "the strip scrolled back" << X11EngineWorld::describe({clock});
+}
+
+// A window that asks for its title bar while its column waits past the
+// left edge, where openbox keeps a sliver of it rather than where it was
+// sent: its decorated frame still takes the column's size.
+TEST_F(EngineStripX11, AParkedColumnDecoratedLateTakesItsSizeAgain)
+{
+    const pid_t late = session->launch({KAVELO_X11_TEST_CLIENT, "--class", "Late", "--decorate-on-usr1"});
+    clients.push_back(late);
+    ASSERT_TRUE(until([&] { return windowsOf({"Late"}).size() == 1; }));
+    const WindowID id = windowsOf({"Late"}).front();
+    for (std::size_t n = 1; n <= 2; ++n) {
+        clients.push_back(session->launch({"xterm"}));
+        ASSERT_TRUE(until([&] { return xterms().size() == n; }));
+    }
+    const Rect area = X11EngineWorld::area();
+    const auto parked = [&] {
+        const auto frame = serverFrame(id);
+        return !engine->isAnimating() && frame && frame->minX() < area.minX() && engine->stripFrames().count(id) &&
+               placedAt(id, Rect(frame->origin, engine->stripFrames().at(id).size));
+    };
+    ASSERT_TRUE(until(parked)) << X11EngineWorld::describe({id});
+    const auto window = *x11->serverWindow(id);
+    const auto extents = [&] { return session->cardinals(window, "_NET_FRAME_EXTENTS"); };
+    const auto bare = extents();
+    ::kill(late, SIGUSR1);
+    ASSERT_TRUE(until([&] { return extents().size() == 4 && extents()[2] > bare.at(2); }))
+        << "the window never got its title bar" << X11EngineWorld::describe({id});
+    EXPECT_TRUE(until(parked)) << X11EngineWorld::describe({id});
 }
 
 // xterm takes its size in whole character cells, a little short of its

@@ -245,9 +245,22 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
             ok[i] = false;
             continue;
         }
-        if (!settled)
-            continue;
         const FrameTarget& t = targets[i];
+        if (!settled) {
+            // The manager has not answered yet: what it was asked stands
+            // for what it will do, so decorations it adds later still bring
+            // the frame again.
+            if (t.sizeToo) {
+                const Size asked = clientSize(limits, before[i], t.frame.size, t.frame.origin);
+                sent[t.window] = Sent{t, Size(std::round(asked.width), std::round(asked.height)), before[i].extents,
+                                      std::nullopt};
+            } else if (had[i]) {
+                had[i]->target.frame.origin = t.frame.origin;
+                had[i]->answered.reset();
+                sent[t.window] = *had[i];
+            }
+            continue;
+        }
         const ClientProps& p = after[i];
         const Rect now = rootFrameOf(p);
         Rect expected(t.frame.origin, now.size);
@@ -261,9 +274,10 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         if (FrameCheck::unchanged(rootFrameOf(before[i]), now) && !FrameCheck::unchanged(expected, now))
             ok[i] = false;
         if (t.sizeToo) {
-            sent[t.window] = Sent{t, p.client.size, p.extents};
+            sent[t.window] = Sent{t, p.client.size, p.extents, now.origin};
         } else if (had[i]) {
             had[i]->target.frame.origin = t.frame.origin;
+            had[i]->answered = now.origin;
             sent[t.window] = *had[i];
         }
     }
@@ -271,9 +285,10 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
 }
 
 // The manager changed a window's decorations after it was sent its frame:
-// when it still has the client's size and corner it was given (the manager
-// grew or shrank the frame around it, and nobody moved it since), the frame
-// is sent again for the new decorations.
+// when it still has the client's size it was given and stands where it was
+// sent or where the manager answered (the manager grew or shrank the frame
+// around it, and nobody moved it since), the frame is sent again for the
+// new decorations.
 void Impl::redecorated(xcb_window_t window)
 {
     const auto it = sent.find(window);
@@ -282,6 +297,7 @@ void Impl::redecorated(xcb_window_t window)
     const FrameTarget target = it->second.target;
     const Size client = it->second.client;
     const FrameExtents had = it->second.extents;
+    const std::optional<Point> answered = it->second.answered;
     const auto props = readFresh({window}, X11Fields::state | X11Fields::geometry);
     const ClientProps& p = props.front();
     const auto known = knownFor(window);
@@ -294,8 +310,13 @@ void Impl::redecorated(xcb_window_t window)
     if (p.extents == had)
         return;
     const Rect now = rootFrameOf(p);
-    const bool untouched = std::abs(now.minX() - target.frame.minX()) <= FrameCheck::tolerance &&
-                           std::abs(now.minY() - target.frame.minY()) <= FrameCheck::tolerance &&
+    const auto standsAt = [&](const Point& corner) {
+        return std::abs(now.minX() - corner.x) <= FrameCheck::tolerance &&
+               std::abs(now.minY() - corner.y) <= FrameCheck::tolerance;
+    };
+    // Where it was sent, or where the manager put it instead (openbox keeps
+    // a sliver of a window parked past an edge on screen).
+    const bool untouched = (standsAt(target.frame.origin) || (answered && standsAt(*answered))) &&
                            std::abs(p.client.width() - client.width) <= FrameCheck::tolerance &&
                            std::abs(p.client.height() - client.height) <= FrameCheck::tolerance;
     if (!untouched || FrameCheck::unchanged(Rect(now.origin, target.frame.size), now))

@@ -355,6 +355,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         FrameTarget target;
         Size client;
         FrameExtents extents;
+        // Where the manager put it in answer, when it had answered.
+        std::optional<Point> answered;
     };
     std::map<xcb_window_t, Sent> sent;
     void redecorated(xcb_window_t window);
