@@ -192,7 +192,10 @@ TEST_P(AcrossManagersTest, WindowsLandWhereSentAndRecordsHoldWhatTheManagerAppli
     const auto filled = WindowActions::focusWindow(*desktop);
     ASSERT_TRUE(filled);
     expectAt(big.id, area);
-    EXPECT_EQ(filled->after.at(big.id), area);
+    // As with the tidy: a manager not done within the backend's bound
+    // leaves the frame it stood in for the record.
+    const Rect recorded = filled->after.at(big.id);
+    EXPECT_TRUE(recorded == area || recorded == was) << ::testing::PrintToString(recorded);
     EXPECT_EQ(filled->before.at(big.id), was);
 
     // Raising puts a window in front of the others and its program in front.
