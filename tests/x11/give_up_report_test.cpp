@@ -9,6 +9,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 namespace kavelo::testing {
 namespace {
@@ -30,7 +33,9 @@ TEST(GiveUpReport, SaysWhatTheSessionAndEachWitnessSaw)
     ASSERT_TRUE(test::waitFor([&] { return test::describeProcess(quitter).find("exited") != std::string::npos; },
                               test::answerDeadline));
 
-    const auto file = std::filesystem::path(::testing::TempDir()) / "kavelo-give-up-report";
+    // Named per process: runs side by side on one machine share the folder.
+    const auto file =
+        std::filesystem::path(::testing::TempDir()) / ("kavelo-give-up-report-" + std::to_string(::getpid()));
     std::ofstream(file) << "five!";
     std::optional<test::Witness> witness;
     witness.emplace("the file", [&] { return test::describeFile(file); });
