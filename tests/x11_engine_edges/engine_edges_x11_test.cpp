@@ -220,6 +220,11 @@ protected:
             if (engine->stripFrames().count(id))
                 out << " strip frame " << engine->stripFrames().at(id);
         }
+        if (!engine->strips().empty())
+            out << "\n  strip focus " << strip().focused.value_or(0);
+        out << (engine->isAnimating() ? ", animating" : ", at rest");
+        if (const auto app = working->current())
+            out << ", working application " << app->pid;
         return out.str();
     }
 

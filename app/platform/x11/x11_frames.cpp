@@ -230,12 +230,29 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         }
     }
     drainQueued();
+    // The frame a window takes once the manager does as asked, its size
+    // held by the window's own hints.
+    const auto expectedOf = [&](const FrameTarget& t, const ClientProps& p, std::optional<Point> corner) {
+        Rect expected(t.frame.origin, rootFrameOf(p).size);
+        if (t.sizeToo) {
+            const Size client = clientSize(limits, p, t.frame.size, corner);
+            expected.size = Size(std::round(client.width) + p.extents.left + p.extents.right - p.margins.left -
+                                     p.margins.right,
+                                 std::round(client.height) + p.extents.top + p.extents.bottom - p.margins.top -
+                                     p.margins.bottom);
+        }
+        return expected;
+    };
     if (landed) {
         landed->assign(targets.size(), std::nullopt);
         for (std::size_t i = 0; i < targets.size(); ++i) {
             const auto known = knownFor(targets[i].window);
-            if (after[i].alive && known && known->number == targets[i].number)
-                (*landed)[i] = frameOf(after[i]);
+            if (!after[i].alive || !known || known->number != targets[i].number)
+                continue;
+            // Read before the manager got to it, the frame is where it stood:
+            // what was asked tells better where it goes.
+            (*landed)[i] = settled || !ok[i] ? frameOf(after[i])
+                                             : map.toPoints(expectedOf(targets[i], after[i], targets[i].frame.origin));
         }
     }
     for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -263,14 +280,7 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         }
         const ClientProps& p = after[i];
         const Rect now = rootFrameOf(p);
-        Rect expected(t.frame.origin, now.size);
-        if (t.sizeToo) {
-            const Size client = clientSize(limits, p, t.frame.size);
-            expected.size = Size(std::round(client.width) + p.extents.left + p.extents.right - p.margins.left -
-                                     p.margins.right,
-                                 std::round(client.height) + p.extents.top + p.extents.bottom - p.margins.top -
-                                     p.margins.bottom);
-        }
+        const Rect expected = expectedOf(t, p, std::nullopt);
         if (FrameCheck::unchanged(rootFrameOf(before[i]), now) && !FrameCheck::unchanged(expected, now))
             ok[i] = false;
         if (t.sizeToo) {

@@ -306,7 +306,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
                                    bool settled, std::optional<Point> corner) const;
     static constexpr unsigned stepFields = X11Fields::state | X11Fields::hints | X11Fields::geometry;
     // `landed`: where each window stands afterwards, in points; none for a
-    // window gone.
+    // window gone; for one the manager has not answered within the bound,
+    // the frame it was asked to take.
     std::vector<bool> writeFrames(std::span<const FrameTarget> targets,
                                   std::vector<std::optional<Rect>>* landed = nullptr);
 
