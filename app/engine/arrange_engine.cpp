@@ -160,6 +160,10 @@ void ArrangeEngine::displaysChanged()
     endPan(0);
     if (effectiveMode() == ArrangeMode::auto_)
         homes_.clear();
+    // A display that comes back keeps its order, but its windows were laid
+    // out elsewhere meanwhile, and a display of the same name may have
+    // another size: every shown tile is written again.
+    autoStale_ = true;
     pause(PauseReason::display, 0);
 }
 

@@ -342,6 +342,30 @@ TEST_F(EngineAuto, ReleaseBringsAParkedTabBackIntoItsTile)
 
 // ---------------------------------------------------------------- mends
 
+// The order of a display that comes back is the same, but its windows
+// stand where its absence left them: split monitors joined again, or a
+// resolution change under the same name.
+TEST_F(EngineAuto, ADisplayBackAtAnotherSizeTilesItsWindowsAgain)
+{
+    const auto studio = addStudio();
+    const auto notes = app("com.example.Notes", "Notes");
+    for (int i = 0; i < 3; ++i)
+        open(notes, "there " + std::to_string(i), onStudio(20 * i));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    expectTiled(studio, TidyLayout::grid);
+
+    SimDisplay larger = *sim.display(studio);
+    ASSERT_TRUE(sim.removeDisplay(studio));
+    engine->displaysChanged();
+    larger.id = 0;
+    larger.frame.size = Size(1920, 1080);
+    const auto back = sim.addDisplay(larger);
+    engine->displaysChanged();
+    ASSERT_TRUE(settle());
+    expectTiled(back, TidyLayout::grid);
+}
+
 TEST_F(EngineAuto, AKeyWhoseWindowsAllWentKeepsNoOrderThatPullsThemBack)
 {
     const auto studio = addStudio();
