@@ -144,7 +144,9 @@ void ArrangeEngine::noteState()
 
 void ArrangeEngine::undo()
 {
-    if (history_.size() < 2) {
+    // With the mode off no arrangement stands to go back from; bringing one
+    // back would lay out and park windows the user has let go of.
+    if (history_.size() < 2 || effectiveMode() == ArrangeMode::off) {
         toast_.show("Nothing to undo", std::string(undoIcon));
         return;
     }

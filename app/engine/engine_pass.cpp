@@ -308,6 +308,9 @@ bool ArrangeEngine::followTabs(const std::map<std::string, std::vector<WindowID>
 
 void ArrangeEngine::arrange()
 {
+    // With the mode off nothing is laid out, whatever asks for a pass.
+    if (effectiveMode() == ArrangeMode::off)
+        return;
     const auto table = candidates();
     const bool renamed = followTabs(table);
     if (effectiveMode() == ArrangeMode::strip)

@@ -124,6 +124,36 @@ TEST_F(EngineUndo, BringsBackLayoutsGridsAndOrdersInAutoMode)
     EXPECT_EQ(engine->history().size(), recorded - 1);
 }
 
+// Once the mode is off the windows are the user's: neither an undo nor a
+// float asks for a pass that tiles or parks them.
+TEST_F(EngineUndo, WithTheModeOffNothingIsLaidOutAgain)
+{
+    const auto notes = app("com.example.Notes", "Notes");
+    std::vector<WindowID> ids;
+    for (int i = 0; i < 3; ++i)
+        ids.push_back(open(notes, std::to_string(i), Rect(100 + 30 * i, 100, 500, 400)));
+    start(ArrangeMode::auto_);
+    ASSERT_TRUE(settle());
+    open(notes, "later");
+    ASSERT_TRUE(settle());
+    ASSERT_GE(engine->history().size(), 2u);
+
+    prefs.setArrangeMode(ArrangeMode::off);
+    ASSERT_TRUE(settle());
+    for (WindowID id : ids)
+        sim.modifyWindow(id, [](SimWindow& w) { w.frame = Rect(300, 200, 640, 480); });
+    sim.resetCounters();
+    engine->undo();
+    EXPECT_EQ(toast.shown.back(), nothing);
+    sim.focusWindow(ids[0]);
+    engine->toggleFloat();
+    ASSERT_TRUE(settle());
+    for (WindowID id : std::vector<WindowID>(ids.begin() + 1, ids.end())) {
+        EXPECT_EQ(frameOf(id), Rect(300, 200, 640, 480)) << "window " << id;
+        EXPECT_EQ(sim.counters(id).writes, 0) << "window " << id;
+    }
+}
+
 TEST_F(EngineUndo, BringsBackStripsWithTheDisplaysSettingsInStripMode)
 {
     const auto notes = app("com.example.Notes", "Notes");
