@@ -266,8 +266,15 @@ void Impl::handleRaw(const xcb_ge_generic_event_t* event, bool fromServer)
                     if (keysDown.count(key))
                         droppedKeys.insert(key);
                     if (!keyboardGrabbed && !keyboardHeld) {
-                        xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-                        keyboardGrabbed = true;
+                        // Another client's grab (a launcher, a menu) refuses
+                        // ours: counted as held, it would be let go of, and
+                        // its keys replayed, for nothing.
+                        XReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(
+                            c,
+                            xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                              XCB_GRAB_MODE_ASYNC),
+                            nullptr));
+                        keyboardGrabbed = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
                     }
                 } else if (keyboardGrabbed && !keyboardHeld) {
                     // The grab swallowed a key the tap lets through: type it again.
