@@ -233,7 +233,8 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
     // The frame a window takes once the manager does as asked, its size
     // held by the window's own hints.
     const auto expectedOf = [&](const FrameTarget& t, const ClientProps& p, std::optional<Point> corner) {
-        Rect expected(t.frame.origin, rootFrameOf(p).size);
+        // Sent as whole pixels.
+        Rect expected(Point(std::round(t.frame.minX()), std::round(t.frame.minY())), rootFrameOf(p).size);
         if (t.sizeToo) {
             const Size client = clientSize(limits, p, t.frame.size, corner);
             expected.size = Size(std::round(client.width) + p.extents.left + p.extents.right - p.margins.left -
