@@ -76,6 +76,15 @@ protected:
         return folder;
     }
     void profilesIni(std::string_view text) { writeFile(base() / "profiles.ini", text); }
+    // Firefox ESR installed from its desktop entry, started through `launcher`.
+    void installFirefox(RecordingLauncher& launcher)
+    {
+        workflows.launcher = &launcher;
+        const fs::path entry = home.root() / "firefox-esr.desktop";
+        writeFile(entry,
+                  "[Desktop Entry]\nType=Application\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
+        sim.install("firefox-esr", SimInstalledApp{.location = entry.string()});
+    }
 };
 
 TEST_F(FirefoxTabsTest, TheShownPageOfEveryTabWindowByWindowWithoutPrivateWindows)
@@ -341,10 +350,7 @@ TEST_F(FirefoxTabsTest, AProfileLinkedToSomeoneElsesFolderIsNotRead)
 TEST_F(FirefoxTabsTest, ReopeningStartsFirefoxWithTheMissingTabsInANewWindow)
 {
     RecordingLauncher launcher;
-    workflows.launcher = &launcher;
-    const fs::path entry = home.root() / "firefox-esr.desktop";
-    writeFile(entry, "[Desktop Entry]\nType=Application\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
-    sim.install("firefox-esr", SimInstalledApp{.location = entry.string()});
+    installFirefox(launcher);
     stored("Web", {}, [](Workspace& w) {
         w.tabs = {{"firefox-esr", {"https://a/", "https://b/", "https://c/", "about:config"}}};
     });
@@ -379,10 +385,7 @@ TEST_F(FirefoxTabsTest, ReopeningStartsFirefoxWithTheMissingTabsInANewWindow)
 TEST_F(FirefoxTabsTest, AWorkflowWithFirefoxsWindowAndTabsStartsFirefoxOnce)
 {
     RecordingLauncher launcher;
-    workflows.launcher = &launcher;
-    const fs::path entry = home.root() / "firefox-esr.desktop";
-    writeFile(entry, "[Desktop Entry]\nType=Application\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
-    sim.install("firefox-esr", SimInstalledApp{.location = entry.string()});
+    installFirefox(launcher);
     stored("Web", {{"firefox-esr", "Mozilla Firefox", Rect(0, 0, 800, 600)}},
            [](Workspace& w) { w.tabs = {{"firefox-esr", {"https://a/", "https://b/"}}}; });
     workflows.switchTo("Web");
