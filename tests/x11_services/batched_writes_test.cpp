@@ -241,6 +241,47 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
 // A batch given up while the manager is stopped is still on its way: the
 // next batch cannot take the window as it reads it for where it will stand,
 // and sends it back rather than leave it to the first.
+// Sent while the manager is behind, a window openbox then holds partly on
+// screen, away from where it was sent, and decorates only afterwards takes
+// its size again: the first place the manager gives it is its answer.
+TEST_F(BatchTest, AWindowDecoratedAfterALateAnswerTakesItsSizeAgain)
+{
+    const pid_t late = session->launch({KAVELO_X11_TEST_CLIENT, "--class", "Late", "--decorate-on-usr1"});
+    Restore end([&] { session->terminate(late); });
+    std::optional<std::pair<WindowEntry, ElementRef>> window;
+    ASSERT_TRUE(until([&] {
+        for (auto& w : writable(read()))
+            if (w.first.bundleID == "Late")
+                window = w;
+        return window.has_value();
+    }));
+    const WindowID id = window->first.id;
+    const xcb_window_t server = *x11->serverWindow(id);
+    const auto extents = [&] { return session->cardinals(server, "_NET_FRAME_EXTENTS"); };
+    const auto bare = extents();
+    // Mostly past the left edge, where openbox keeps a sliver on screen.
+    const Rect sent(-600, 80, 640, 400);
+
+    const pid_t manager = managerOf(session->display());
+    ASSERT_GT(manager, 0) << "no openbox on " << session->display();
+    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+    Restore resume([&] { ::kill(manager, SIGCONT); });
+    AX::setFrames(desktop->platform.accessibility, std::vector{FrameWrite{window->second, sent}});
+    ::kill(manager, SIGCONT);
+    ASSERT_TRUE(until([&] {
+        const auto f = serverFrame(id);
+        return f && f->minX() > sent.minX() && f->size == sent.size;
+    })) << "stands at " << serverFrame(id).value_or(Rect());
+
+    ::kill(late, SIGUSR1);
+    ASSERT_TRUE(until([&] { return extents().size() == 4 && extents()[2] > bare.at(2); }))
+        << "the window never got its title bar";
+    EXPECT_TRUE(until([&] {
+        const auto f = serverFrame(id);
+        return f && f->size == sent.size;
+    })) << "stands at " << serverFrame(id).value_or(Rect());
+}
+
 TEST_F(BatchTest, AWindowSentAwayAndBackWhileTheManagerIsBehindEndsBack)
 {
     const auto windows = writable(read());

@@ -326,8 +326,12 @@ void Impl::redecorated(xcb_window_t window)
                std::abs(now.minY() - corner.y) <= FrameCheck::tolerance;
     };
     // Where it was sent, or where the manager put it instead (openbox keeps
-    // a sliver of a window parked past an edge on screen).
-    const bool untouched = (standsAt(target.frame.origin) || (answered && standsAt(*answered))) &&
+    // a sliver of a window parked past an edge on screen). Sent while the
+    // manager was behind, its answer was never read: where it stands now is
+    // that answer.
+    if (!answered)
+        it->second.answered = now.origin;
+    const bool untouched = (standsAt(target.frame.origin) || !answered || standsAt(*answered)) &&
                            std::abs(p.client.width() - client.width) <= FrameCheck::tolerance &&
                            std::abs(p.client.height() - client.height) <= FrameCheck::tolerance;
     if (!untouched || FrameCheck::unchanged(Rect(now.origin, target.frame.size), now))

@@ -196,6 +196,8 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
             desktop{}, hints{}, allowed{}, opacity{}, applicationId{}, desktopFile{};
         xcb_get_window_attributes_cookie_t attributes{};
         unsigned asked = 0;   // the remembered fields asked of the server
+        // Adopted, and so reporting its changes, before they were asked.
+        bool watched = false;
     };
     const auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t length) {
         return xcb_get_property(c, 0, w, atom, type, 0, length);
@@ -227,6 +229,7 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
         auto& k = cookies[i];
         const auto memo = remembered.find(w);
         k.asked = fields & rememberable & ~(memo == remembered.end() ? 0u : memo->second.fields);
+        k.watched = knownFor(w).has_value();
         if (k.asked & geometry) {
             k.extents = prop(w, ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
             k.margins = prop(w, atomGtkFrameExtents, XCB_ATOM_CARDINAL, 4);
@@ -342,8 +345,9 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
                 extentsListed = memo.extentsListed;
         }
         // A window that is gone is not remembered; one never adopted reports
-        // no changes.
-        if (k.asked && p.alive && knownFor(windows[i])) {
+        // no changes, and one adopted only after it was asked may have
+        // changed in between unreported (a manager decorating a new window).
+        if (k.asked && p.alive && k.watched && knownFor(windows[i])) {
             Remembered& memo = remembered[windows[i]];
             copyRemembered(memo.props, p, k.asked);
             memo.fields |= k.asked;
