@@ -165,6 +165,10 @@ std::optional<WindowID> ArrangeEngine::focusedID() const
 
 std::map<std::string, std::vector<WindowID>> ArrangeEngine::candidates()
 {
+    // One reading for the windows and the desktops shown: read apart, a
+    // desktop switch in between files the windows of the desktop left under
+    // the one shown now, and the pass lays them out there.
+    const Handle together = desktop_.platform.windowServer.shareReads();
     const Snapshot snapshot = WindowCatalog::read(desktop_);
     for (const auto& [id, element] : snapshot.elements)
         elements_[id] = element;
