@@ -1,4 +1,4 @@
-// The arrange engine's idle poll over 40 real windows (20 xclock, 20 xeyes)
+// The arrange engine's idle poll and a whole pass over 40 real windows (20 xclock, 20 xeyes)
 // under Xvfb and openbox, in strip mode after the strip has settled.
 
 #include "app/engine/arrange_engine.h"
@@ -90,6 +90,22 @@ void BM_EngineIdleTickX11(benchmark::State& state)
     state.counters["columns"] = double(f.engine->strips().empty() ? 0 : f.engine->strips().begin()->second.columns.size());
 }
 BENCHMARK(BM_EngineIdleTickX11)->Arg(40)->Unit(benchmark::kMicrosecond);
+
+// A poll that finds the desktop changed: every window read and the strip
+// laid out again (settled, it writes nothing).
+void BM_EnginePassX11(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.ready()) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    for (auto _ : state) {
+        f.engine->lastSignature.clear();
+        f.engine->tick();
+    }
+}
+BENCHMARK(BM_EnginePassX11)->Arg(40)->Unit(benchmark::kMicrosecond);
 
 // The backend's part of that poll: the on-screen window list and the
 // frontmost application, as the server gives them.
