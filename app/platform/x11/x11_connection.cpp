@@ -196,14 +196,31 @@ KnownWindow Impl::adopt(xcb_window_t window)
     const std::int32_t pid = readPid(window);
     // Destruction tells us when the server may hand the id out again.
     const std::uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &events);
+    const auto selected = xcb_change_window_attributes_checked(c, window, XCB_CW_EVENT_MASK, &events);
     std::lock_guard guard(numbersMutex);
+    selecting.emplace_back(window, selected);
     KnownWindow k{.number = nextNumber++, .pid = pid};
     known.emplace(window, k);
     windowOf.emplace(k.number, window);
     if (std::find(appOrder.begin(), appOrder.end(), pid) == appOrder.end())
         appOrder.push_back(pid);
     return k;
+}
+
+void Impl::confirmAdopted(std::size_t count)
+{
+    std::vector<std::pair<xcb_window_t, xcb_void_cookie_t>> asked;
+    {
+        std::lock_guard guard(numbersMutex);
+        count = std::min(count, selecting.size());
+        asked.assign(selecting.begin(), selecting.begin() + std::ptrdiff_t(count));
+        selecting.erase(selecting.begin(), selecting.begin() + std::ptrdiff_t(count));
+    }
+    for (const auto& [window, cookie] : asked)
+        if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+            std::free(error);
+            forget(window);
+        }
 }
 
 void Impl::forget(xcb_window_t window)

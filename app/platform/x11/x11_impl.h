@@ -236,6 +236,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     WindowID nextNumber = 1;
     KnownWindow adopt(xcb_window_t window);
     void forget(xcb_window_t window);
+    // Adoptions (under numbersMutex) whose event selection the server has
+    // not yet been seen to take: a window the manager still listed may be
+    // gone, and its id reused by a new window that would report nothing.
+    std::vector<std::pair<xcb_window_t, xcb_void_cookie_t>> selecting;
+    // Forgets the windows of those that the server refused; call only once
+    // a reply to a later request has come, so that no check waits.
+    void confirmAdopted(std::size_t count);
     std::optional<xcb_window_t> windowFor(WindowID number) const;
     std::optional<KnownWindow> knownFor(xcb_window_t window) const;
     // The windows of a process this backend has met and not seen destroyed,

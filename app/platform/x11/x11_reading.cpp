@@ -202,6 +202,11 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
     const auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t length) {
         return xcb_get_property(c, 0, w, atom, type, 0, length);
     };
+    // Selections sent before these requests are answered with them.
+    const std::size_t adoptedBefore = [&] {
+        std::lock_guard guard(numbersMutex);
+        return selecting.size();
+    }();
     std::vector<Cookies> cookies(windows.size());
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const xcb_window_t w = windows[i];
@@ -223,6 +228,7 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
     // The first answer comes after every event the server sent before it:
     // what changed since it was remembered is forgotten before it is used.
     XReply<xcb_get_geometry_reply_t> first(xcb_get_geometry_reply(c, cookies[0].geometry, nullptr));
+    confirmAdopted(adoptedBefore);
     drainQueued();
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const xcb_window_t w = windows[i];
