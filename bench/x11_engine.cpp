@@ -75,13 +75,22 @@ Fixture& fixture()
     return f;
 }
 
-void BM_EngineIdleTickX11(benchmark::State& state)
+// The shared world, or none (the benchmark skipped) without an X session.
+Fixture* readyFixture(benchmark::State& state)
 {
     Fixture& f = fixture();
-    if (!f.ready()) {
-        state.SkipWithError("no X session");
+    if (f.ready())
+        return &f;
+    state.SkipWithError("no X session");
+    return nullptr;
+}
+
+void BM_EngineIdleTickX11(benchmark::State& state)
+{
+    Fixture* world = readyFixture(state);
+    if (!world)
         return;
-    }
+    Fixture& f = *world;
     const std::string settled = f.engine->lastSignature;
     for (auto _ : state)
         f.engine->tick();
@@ -95,11 +104,10 @@ BENCHMARK(BM_EngineIdleTickX11)->Arg(40)->Unit(benchmark::kMicrosecond);
 // laid out again (settled, it writes nothing).
 void BM_EnginePassX11(benchmark::State& state)
 {
-    Fixture& f = fixture();
-    if (!f.ready()) {
-        state.SkipWithError("no X session");
+    Fixture* world = readyFixture(state);
+    if (!world)
         return;
-    }
+    Fixture& f = *world;
     for (auto _ : state) {
         f.engine->lastSignature.clear();
         f.engine->tick();
@@ -111,11 +119,10 @@ BENCHMARK(BM_EnginePassX11)->Arg(40)->Unit(benchmark::kMicrosecond);
 // frontmost application, as the server gives them.
 void BM_EngineIdleTickX11_ServerShare(benchmark::State& state)
 {
-    Fixture& f = fixture();
-    if (!f.ready()) {
-        state.SkipWithError("no X session");
+    Fixture* world = readyFixture(state);
+    if (!world)
         return;
-    }
+    Fixture& f = *world;
     for (auto _ : state) {
         benchmark::DoNotOptimize(f.desktop->platform.windowServer.windowList(WindowListOption::onScreenOnly));
         benchmark::DoNotOptimize(f.desktop->platform.workspace.frontmostApp());
