@@ -118,6 +118,8 @@ void ArrangeEngine::forgetClosed()
 
 void ArrangeEngine::settingsChanged()
 {
+    // Letting go of a mode reads every window it held: once each.
+    const Handle together = desktop_.platform.windowServer.shareReads();
     updateTrackpad();
     lastSignature.clear();
 

@@ -27,6 +27,8 @@ bool holds(const Strip& strip, WindowID id)
 
 bool ArrangeEngine::perform(Command command)
 {
+    // As in a pass: each window is read once until something is written.
+    const Handle together = desktop_.platform.windowServer.shareReads();
     if (const auto number = jumpTarget(command)) {
         stripJump(*number);
         return true;

@@ -144,6 +144,7 @@ void ArrangeEngine::noteState()
 
 void ArrangeEngine::undo()
 {
+    const Handle together = desktop_.platform.windowServer.shareReads();
     // With the mode off no arrangement stands to go back from; bringing one
     // back would lay out and park windows the user has let go of.
     if (history_.size() < 2 || effectiveMode() == ArrangeMode::off) {
