@@ -101,9 +101,12 @@ public:
     void button(std::uint8_t button, bool press);
     void movePointer(int x, int y);
 
+    // Whether the manager answers: once it has, it has handled all it was
+    // sent before.
+    bool answering();
+
 private:
     bool startManager(WindowManager manager, std::string* error);
-    bool answering();
     std::string describeWindows() const;
 
     struct Child {

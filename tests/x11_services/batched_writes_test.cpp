@@ -47,6 +47,17 @@ pid_t managerOf(const std::string& display)
     return -1;
 }
 
+// Stops the window manager once it has handled all it was sent: stopped
+// while it holds the server to take in a new window, it would stop every
+// client's requests, the test's own reads among them, for good.
+void stopManager(test::X11Session& session, pid_t& manager)
+{
+    manager = managerOf(session.display());
+    ASSERT_GT(manager, 0) << "no openbox on " << session.display();
+    ASSERT_TRUE(session.answering()) << "openbox does not answer";
+    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+}
+
 class FortyWindowsTest : public X11ServicesTest {
 protected:
     SessionSetup sessionSetup() const override
@@ -209,9 +220,8 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
     const Handle listening = desktop->platform.windowServer.onLongWait(
         [&](std::string_view what, std::chrono::milliseconds waited) { waits.emplace_back(what, waited); });
 
-    const pid_t manager = managerOf(session->display());
-    ASSERT_GT(manager, 0) << "no openbox on " << session->display();
-    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+    pid_t manager = -1;
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     for (int batch = 0; batch < 2; ++batch) {
         for (auto& w : writes)
@@ -262,9 +272,8 @@ TEST_F(BatchTest, AWindowDecoratedAfterALateAnswerTakesItsSizeAgain)
     // Mostly past the left edge, where openbox keeps a sliver on screen.
     const Rect sent(-600, 80, 640, 400);
 
-    const pid_t manager = managerOf(session->display());
-    ASSERT_GT(manager, 0) << "no openbox on " << session->display();
-    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+    pid_t manager = -1;
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     AX::setFrames(desktop->platform.accessibility, std::vector{FrameWrite{window->second, sent}});
     ::kill(manager, SIGCONT);
@@ -293,9 +302,8 @@ TEST_F(BatchTest, AWindowSentAwayAndBackWhileTheManagerIsBehindEndsBack)
         AX::setFrames(desktop->platform.accessibility, std::vector{first, second});
     });
 
-    const pid_t manager = managerOf(session->display());
-    ASSERT_GT(manager, 0) << "no openbox on " << session->display();
-    ASSERT_EQ(::kill(manager, SIGSTOP), 0);
+    pid_t manager = -1;
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     Rect away = start;
     away.origin.x += 60;
