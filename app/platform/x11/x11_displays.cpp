@@ -23,12 +23,22 @@ struct Edid {
 std::optional<Edid> edidOf(Impl& impl, const std::vector<std::uint32_t>& outputs)
 {
     for (std::uint32_t output : outputs) {
-        XReply<xcb_randr_get_output_property_reply_t> reply(xcb_randr_get_output_property_reply(
-            impl.c, xcb_randr_get_output_property(impl.c, output, impl.atomEdid, XCB_GET_PROPERTY_TYPE_ANY, 0, 64, 0, 0),
-            nullptr));
-        if (!reply || reply->format != 8 || xcb_randr_get_output_property_data_length(reply.get()) < 128)
+        auto known = impl.edids.find(output);
+        if (known == impl.edids.end()) {
+            std::vector<std::uint8_t> bytes;
+            XReply<xcb_randr_get_output_property_reply_t> reply(xcb_randr_get_output_property_reply(
+                impl.c,
+                xcb_randr_get_output_property(impl.c, output, impl.atomEdid, XCB_GET_PROPERTY_TYPE_ANY, 0, 64, 0, 0),
+                nullptr));
+            if (reply && reply->format == 8) {
+                const std::uint8_t* data = xcb_randr_get_output_property_data(reply.get());
+                bytes.assign(data, data + xcb_randr_get_output_property_data_length(reply.get()));
+            }
+            known = impl.edids.emplace(output, std::move(bytes)).first;
+        }
+        if (known->second.size() < 128)
             continue;
-        const std::uint8_t* b = xcb_randr_get_output_property_data(reply.get());
+        const std::uint8_t* b = known->second.data();
         Edid edid;
         edid.vendor = std::uint32_t(b[8]) << 8 | b[9];
         edid.model = std::uint32_t(b[10]) | std::uint32_t(b[11]) << 8;

@@ -222,6 +222,7 @@ void Impl::handle(xcb_generic_event_t* event)
     }
     if (hasRandr && (type == randrEventBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase + XCB_RANDR_NOTIFY)) {
         shared.monitors.reset();
+        edids.clear();
         queue([this] {
             refreshMap();
             notifyAll(&Impl::displayObservers);

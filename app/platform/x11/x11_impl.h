@@ -218,6 +218,10 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool hasXTest = false;
     xcb_atom_t atomWmChangeState = XCB_NONE;
     xcb_atom_t atomEdid = XCB_NONE;
+    // Each output's EDID as last read (empty: it has none), until RandR
+    // tells of a change: the displays are asked for many times a pass,
+    // and under load each read is a round trip of several milliseconds.
+    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> edids;
     xcb_atom_t atomRulesNames = XCB_NONE;
     xcb_atom_t atomOpacity = XCB_NONE;
     xcb_atom_t atomGtkFrameExtents = XCB_NONE;
