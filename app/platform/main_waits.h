@@ -17,6 +17,9 @@ public:
     static constexpr std::chrono::milliseconds worthTelling{50};
     // The most one wait on the window manager's answer may last.
     static constexpr std::chrono::milliseconds managerBound{100};
+    // The most the waits of one action (a pass, a command) on the window
+    // manager may last together: its barriers come one after another.
+    static constexpr std::chrono::milliseconds actionBound{150};
 
     void setListener(Listener listener) { listener_ = std::move(listener); }
     // Tells the listener of a wait over `worthTelling`.

@@ -163,6 +163,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     };
     int sharingReads = 0;
     mutable SharedReads shared;
+    // What the barriers of the action that shares its reads have waited.
+    std::chrono::steady_clock::duration actionWaited{};
     // What each adopted window's properties said when last read. Adopted
     // windows report every property change, so a value holds until its
     // change arrives; geometry and map state are read every time.
@@ -342,6 +344,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool settleWrites();
     // One barrier for the writes outstanding.
     bool settleOnce();
+    // The barrier itself, given up at `deadline`.
+    bool settleBy(std::chrono::steady_clock::time_point deadline);
     // What the barriers may still wait within their budget.
     std::chrono::milliseconds barrierAllowance();
     // Whether a compositing manager runs: it owns _NET_WM_CM_S<n>.

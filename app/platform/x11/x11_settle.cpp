@@ -11,8 +11,9 @@
 // then ends after a short quiet period.
 //
 // The main thread waits on the manager at most `MainWaits::managerBound`
-// per barrier, whichever way it is told, so that a busy manager never holds up a key or
-// a URL for long; while it is behind on a barrier given up, the barriers
+// per barrier, whichever way it is told, and the barriers of one action
+// (while its reads are shared) at most `MainWaits::actionBound` together,
+// so that a busy manager never holds up a key or a URL for long; while it is behind on a barrier given up, the barriers
 // after it share `behindBudget` in any `budgetWindow`. A barrier given up
 // leaves what is read next as the windows stand; what the manager does
 // later comes in as events like any other change.
@@ -97,7 +98,20 @@ bool Impl::settleOnce()
 {
     forgetSharedAfterWrites();
     writesOutstanding = false;
-    const auto deadline = Steady::now() + settleBound;
+    const auto start = Steady::now();
+    // An action's barriers share one bound: three in a row, each near its
+    // own, held a key or a URL for a third of a second.
+    auto bound = std::chrono::duration_cast<Steady::duration>(settleBound);
+    if (sharingReads > 0)
+        bound = std::clamp(MainWaits::actionBound - wakeUp - actionWaited, Steady::duration{}, bound);
+    const bool answered = settleBy(start + bound);
+    if (sharingReads > 0)
+        actionWaited += Steady::now() - start;
+    return answered;
+}
+
+bool Impl::settleBy(Steady::time_point deadline)
+{
     const auto left = [&](Steady::duration most) {
         const auto until = std::min(deadline, Steady::now() + most);
         return std::max(std::chrono::milliseconds(0),

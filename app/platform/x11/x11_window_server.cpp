@@ -146,8 +146,10 @@ public:
     }
     Handle shareReads() const override
     {
-        if (impl.sharingReads++ == 0)
+        if (impl.sharingReads++ == 0) {
             impl.shared = {};
+            impl.actionWaited = {};
+        }
         return Handle::withCancel([&impl = impl] {
             if (--impl.sharingReads == 0)
                 impl.shared = {};
