@@ -84,7 +84,8 @@ public:
 
     // Reads made while the handle lives may share one answer per window:
     // for a caller that asks about the same windows through several
-    // services at once. A write ends the sharing.
+    // services at once. A write ends the sharing. Its waits on the window
+    // manager share one bound too.
     [[nodiscard]] virtual Handle shareReads() const { return {}; }
 
     // The window the user works in changed to this one, as the window

@@ -20,25 +20,29 @@ struct Edid {
     std::optional<std::string> name;
 };
 
+// An output's EDID bytes, read once until RandR tells of a change.
+const std::vector<std::uint8_t>& edidBytes(Impl& impl, std::uint32_t output)
+{
+    if (const auto known = impl.edids.find(output); known != impl.edids.end())
+        return known->second;
+    std::vector<std::uint8_t> bytes;
+    XReply<xcb_randr_get_output_property_reply_t> reply(xcb_randr_get_output_property_reply(
+        impl.c, xcb_randr_get_output_property(impl.c, output, impl.atomEdid, XCB_GET_PROPERTY_TYPE_ANY, 0, 64, 0, 0),
+        nullptr));
+    if (reply && reply->format == 8) {
+        const std::uint8_t* data = xcb_randr_get_output_property_data(reply.get());
+        bytes.assign(data, data + xcb_randr_get_output_property_data_length(reply.get()));
+    }
+    return impl.edids.emplace(output, std::move(bytes)).first->second;
+}
+
 std::optional<Edid> edidOf(Impl& impl, const std::vector<std::uint32_t>& outputs)
 {
     for (std::uint32_t output : outputs) {
-        auto known = impl.edids.find(output);
-        if (known == impl.edids.end()) {
-            std::vector<std::uint8_t> bytes;
-            XReply<xcb_randr_get_output_property_reply_t> reply(xcb_randr_get_output_property_reply(
-                impl.c,
-                xcb_randr_get_output_property(impl.c, output, impl.atomEdid, XCB_GET_PROPERTY_TYPE_ANY, 0, 64, 0, 0),
-                nullptr));
-            if (reply && reply->format == 8) {
-                const std::uint8_t* data = xcb_randr_get_output_property_data(reply.get());
-                bytes.assign(data, data + xcb_randr_get_output_property_data_length(reply.get()));
-            }
-            known = impl.edids.emplace(output, std::move(bytes)).first;
-        }
-        if (known->second.size() < 128)
+        const auto& bytes = edidBytes(impl, output);
+        if (bytes.size() < 128)
             continue;
-        const std::uint8_t* b = known->second.data();
+        const std::uint8_t* b = bytes.data();
         Edid edid;
         edid.vendor = std::uint32_t(b[8]) << 8 | b[9];
         edid.model = std::uint32_t(b[10]) | std::uint32_t(b[11]) << 8;

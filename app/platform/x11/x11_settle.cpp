@@ -13,8 +13,9 @@
 // The main thread waits on the manager at most `MainWaits::managerBound`
 // per barrier, whichever way it is told, and the barriers of one action
 // (while its reads are shared) at most `MainWaits::actionBound` together,
-// so that a busy manager never holds up a key or a URL for long; while it is behind on a barrier given up, the barriers
-// after it share `behindBudget` in any `budgetWindow`. A barrier given up
+// so that a busy manager never holds up a key or a URL for long; while it
+// is behind on a barrier given up, the barriers after it share
+// `behindBudget` in any `budgetWindow`. A barrier given up
 // leaves what is read next as the windows stand; what the manager does
 // later comes in as events like any other change.
 
