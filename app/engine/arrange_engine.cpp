@@ -9,6 +9,7 @@
 #include "app/services/window_actions.h"
 #include "app/services/window_catalog.h"
 #include "core/raw_value.h"
+#include "core/screen_guard.h"
 #include "core/text.h"
 #include "core/tidy.h"
 #include "core/tile_floor.h"
@@ -149,6 +150,8 @@ void ArrangeEngine::settingsChanged()
     edges_->show({}, [](const EdgeZones::Zone&) {});
     if (mode != ArrangeMode::strip && !strips_.empty())
         release();
+    else if (mode != ArrangeMode::strip)
+        unparkStrays({});
     strips_.clear();
     memory_.clear();
     writeMemory();
@@ -214,11 +217,45 @@ void ArrangeEngine::release()
     tabBars_->show({}, [](WindowID) {});
     edges_->show({}, [](const EdgeZones::Zone&) {});
     std::vector<std::string> keys;
-    for (const auto& [key, strip] : strips_)
+    std::set<WindowID> columns;
+    for (const auto& [key, strip] : strips_) {
         keys.push_back(key);
+        for (const auto& column : strip.columns)
+            columns.insert(column.ids.begin(), column.ids.end());
+    }
     release(keys);
+    unparkStrays(columns);
     if (effectiveMode() == ArrangeMode::auto_)
         releaseAuto();
+}
+
+void ArrangeEngine::unparkStrays(const std::set<WindowID>& released)
+{
+    // A column parked past an edge and then minimised left its strip where
+    // it stood: restored once the strip is gone, it would come back there.
+    std::vector<Rect> areas;
+    for (const Screen& display : screens())
+        if (const auto area = WindowActions::area(desktop_, display))
+            areas.push_back(*area);
+    if (areas.empty())
+        return;
+    std::vector<FrameWrite> writes;
+    for (auto it = stripFrames_.begin(); it != stripFrames_.end();) {
+        const auto [id, laid] = *it;
+        it = stripFrames_.erase(it);
+        if (released.count(id))
+            continue;
+        if (!ScreenGuard::isMostlyOff(laid, areas))
+            continue;
+        const auto element = elements_.find(id);
+        const auto frame = element != elements_.end() && element->second ? readFrame(*element->second) : std::nullopt;
+        // Moved back by someone else meanwhile: theirs to keep.
+        if (!frame || !ScreenGuard::isMostlyOff(*frame, areas))
+            continue;
+        const Rect& area = areas[*ScreenGuard::nearest(*frame, areas)];
+        writes.push_back(FrameWrite{.element = element->second, .frame = letGo(*frame, area)});
+    }
+    AX::setFrames(desktop_.platform.accessibility, writes);
 }
 
 void ArrangeEngine::release(const std::vector<std::string>& keys)

@@ -285,6 +285,9 @@ private:
 
     // --- arrange_engine.cpp ---
     void release(const std::vector<std::string>& keys);
+    // Windows the strip parked that left it while parked (minimised), back
+    // on the nearest display; `released` were just laid out by the release.
+    void unparkStrays(const std::set<WindowID>& released);
     void stopAnimating();
     std::vector<Screen> screens() const;
 

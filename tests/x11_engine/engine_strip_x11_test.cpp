@@ -196,9 +196,21 @@ TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)
         outside += visible.contains(*serverFrame(id)) ? 0 : 1;
     EXPECT_GE(outside, 1u);
 
-    engine->release();
+    // A parked column minimised leaves the strip where it stands: restored
+    // after the mode went off, it must not come back past the edge.
+    WindowID minimised = 0;
+    for (WindowID id : xterms())
+        if (!visible.contains(*serverFrame(id)))
+            minimised = id;
+    session->iconify(xcb_window_t(*x11->serverWindow(minimised)));
+    ASSERT_TRUE(until([&] { return engine->strips().begin()->second.columns.size() == 2; }));
+
+    preferences->setArrangeMode(ArrangeMode::off);
+    engine->settingsChanged();
     x11->processEvents();
     EXPECT_TRUE(engine->strips().empty());
+    session->activate(*x11->serverWindow(minimised));
+    ASSERT_TRUE(until([&] { return xterms().size() == 3; }));
     for (WindowID id : xterms()) {
         const auto frame = serverFrame(id);
         ASSERT_TRUE(frame);
