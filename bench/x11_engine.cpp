@@ -3,6 +3,7 @@
 
 #include "app/engine/arrange_engine.h"
 #include "app/platform/manual_scheduler.h"
+#include "app/services/active_frame.h"
 #include "app/services/desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
@@ -129,5 +130,30 @@ void BM_EngineIdleTickX11_ServerShare(benchmark::State& state)
     }
 }
 BENCHMARK(BM_EngineIdleTickX11_ServerShare)->Arg(40)->Unit(benchmark::kMicrosecond);
+
+// What the border and No peek ask 30 times a second: the focused window's
+// frame, among forty others.
+void BM_ActiveFrameX11(benchmark::State& state)
+{
+    Fixture* world = readyFixture(state);
+    if (!world)
+        return;
+    Fixture& f = *world;
+    // Neither xclock nor xeyes takes the focus: an xterm does (run last, as
+    // it joins the desktop the other benchmarks measure).
+    f.session.launch({"xterm"});
+    for (int i = 0; i < 200 && !ActiveWindow::activeFrame(*f.desktop, *f.working); ++i) {
+        if (const auto terms = f.session.windowsOfClass("XTerm"); !terms.empty())
+            f.session.activate(terms.front());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    double found = 0;
+    for (auto _ : state)
+        found += ActiveWindow::activeFrame(*f.desktop, *f.working) ? 1 : 0;
+    if (found == 0)
+        state.SkipWithError("no focused window");
+    state.counters["found"] = found / double(state.iterations());
+}
+BENCHMARK(BM_ActiveFrameX11)->Arg(40)->Unit(benchmark::kMicrosecond);
 
 } // namespace

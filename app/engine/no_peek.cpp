@@ -52,6 +52,8 @@ void NoPeek::update()
         shown_ = false;
         return;
     }
+    // The displays and the focused window read at one go.
+    const Handle together = desktop_.platform.windowServer.shareReads();
     const std::vector<Screen> screens = desktop_.platform.displays.screens();
     if (shades_.size() != screens.size())
         rebuild(screens.size());

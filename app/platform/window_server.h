@@ -53,6 +53,18 @@ public:
 
     // Front to back; no value when the list cannot be read.
     virtual std::optional<std::vector<WindowInfo>> windowList(WindowListOption option) const = 0;
+    // One window's entry of the full list; no value when it is not listed
+    // or the list cannot be read. For what asks many times a second.
+    virtual std::optional<WindowInfo> windowInfo(WindowID number) const
+    {
+        const auto all = windowList(WindowListOption::all);
+        if (!all)
+            return std::nullopt;
+        for (const auto& info : *all)
+            if (info.number == number)
+                return info;
+        return std::nullopt;
+    }
     // Identifier of the desktop shown on a display (by display id); no value
     // when it cannot be found.
     virtual std::optional<std::uint64_t> currentDesktop(std::uint32_t displayID) const = 0;

@@ -12,6 +12,8 @@ std::optional<Rect> activeFrame(const Desktop& desktop, const WorkingApp& workin
     if (ownKeyWindow)
         return ownKeyWindow;
     const Platform& system = desktop.platform;
+    // Asked 30 times a second: the window list and properties read once.
+    const Handle together = system.windowServer.shareReads();
     const auto app = workingApp.current();
     if (!app || app->pid == system.workspace.ownPid())
         return std::nullopt;
@@ -27,9 +29,8 @@ std::optional<Rect> activeFrame(const Desktop& desktop, const WorkingApp& workin
     const auto number = window->windowNumber();
     if (!number || *number == 0)
         return std::nullopt;
-    const auto onScreen = system.windowServer.windowList(WindowListOption::onScreenOnly);
-    if (!onScreen || std::none_of(onScreen->begin(), onScreen->end(),
-                                  [&](const WindowInfo& w) { return w.number == *number; }))
+    const auto listed = system.windowServer.windowInfo(*number);
+    if (!listed || !listed->onScreen)
         return std::nullopt;
     return rect;
 }

@@ -400,6 +400,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::optional<xcb_window_t> focusedOf(std::int32_t pid);
     std::optional<RunningApp> runningApp(std::int32_t pid);
     std::vector<RunningApp> runningApps();
+    // Every program with windows, or only `only`'s entry.
+    std::vector<RunningApp> apps(std::optional<std::int32_t> only);
     // The installed applications' desktop entries, read at first use.
     std::unique_ptr<DesktopEntries> entries;
     DesktopEntries& desktopEntries();

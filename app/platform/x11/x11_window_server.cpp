@@ -32,7 +32,6 @@ public:
         const auto stack = impl.stacking();
         const auto props = impl.read(stack, X11Fields::all & ~X11Fields::hints);
         const auto current = impl.currentDesktopIndex();
-        const auto& e = impl.ewmh;
         std::map<xcb_window_t, const Impl::Panel*> ours;
         for (const auto& [number, panel] : impl.panels)
             if (panel.window != XCB_NONE)
@@ -41,38 +40,24 @@ public:
         std::erase_if(impl.withdrawnPanels,
                       [&](xcb_window_t w) { return std::find(stack.begin(), stack.end(), w) == stack.end(); });
         for (std::size_t i = 0; i < stack.size(); ++i) {
-            const auto& p = props[i];
-            const auto k = impl.knownFor(stack[i]);
-            if (!p.alive || !k || p.hasType(e._NET_WM_WINDOW_TYPE_DESKTOP) || impl.withdrawnPanels.count(stack[i]))
-                continue;
-            const bool onScreen = p.viewable && !p.hasState(e._NET_WM_STATE_HIDDEN) && impl.onShownDesktop(p, current);
-            if (option == WindowListOption::onScreenOnly && !onScreen)
-                continue;
-            std::int32_t layer = 0;
-            if (p.hasType(e._NET_WM_WINDOW_TYPE_DOCK))
-                layer = 20;
-            else if (p.hasState(e._NET_WM_STATE_ABOVE))
-                layer = 3;
-            else if (p.hasState(e._NET_WM_STATE_BELOW))
-                layer = -1;
-            WindowInfo info{
-                .number = k->number,
-                .layer = layer,
-                .ownerPid = k->pid,
-                .ownerName = p.className.empty() ? std::nullopt : std::optional(p.className),
-                .bounds = impl.frameOf(p),
-                .onScreen = onScreen,
-                .name = p.title.value_or(""),
-                .alpha = p.opacity,
-            };
-            if (auto panel = ours.find(stack[i]); panel != ours.end()) {
-                info.layer = panel->second->shown.level;
-                info.name = panel->second->shown.name;
-                info.alpha = panel->second->shown.alpha;
-            }
-            out.push_back(std::move(info));
+            auto info = entry(stack[i], props[i], current, ours);
+            if (info && (option == WindowListOption::all || info->onScreen))
+                out.push_back(std::move(*info));
         }
         return out;
+    }
+    std::optional<WindowInfo> windowInfo(WindowID number) const override
+    {
+        const auto window = impl.windowFor(number);
+        // Panels are listed apart.
+        if (!window || impl.panels.count(number))
+            return WindowServer::windowInfo(number);
+        impl.settleWrites();
+        const auto stack = impl.stacking();
+        if (std::find(stack.begin(), stack.end(), *window) == stack.end())
+            return std::nullopt;
+        const ClientProps props = impl.read(*window, X11Fields::all & ~X11Fields::hints);
+        return entry(*window, props, impl.currentDesktopIndex(), {});
     }
     std::optional<std::uint64_t> currentDesktop(std::uint32_t displayID) const override
     {
@@ -173,6 +158,40 @@ public:
     }
 
 private:
+    // A managed window's entry; none for a desktop, a closed window or a
+    // panel taken back.
+    std::optional<WindowInfo> entry(xcb_window_t window, const ClientProps& p, std::optional<std::uint32_t> current,
+                                    const std::map<xcb_window_t, const Impl::Panel*>& ours) const
+    {
+        const auto& e = impl.ewmh;
+        const auto k = impl.knownFor(window);
+        if (!p.alive || !k || p.hasType(e._NET_WM_WINDOW_TYPE_DESKTOP) || impl.withdrawnPanels.count(window))
+            return std::nullopt;
+        std::int32_t layer = 0;
+        if (p.hasType(e._NET_WM_WINDOW_TYPE_DOCK))
+            layer = 20;
+        else if (p.hasState(e._NET_WM_STATE_ABOVE))
+            layer = 3;
+        else if (p.hasState(e._NET_WM_STATE_BELOW))
+            layer = -1;
+        WindowInfo info{
+            .number = k->number,
+            .layer = layer,
+            .ownerPid = k->pid,
+            .ownerName = p.className.empty() ? std::nullopt : std::optional(p.className),
+            .bounds = impl.frameOf(p),
+            .onScreen = p.viewable && !p.hasState(e._NET_WM_STATE_HIDDEN) && impl.onShownDesktop(p, current),
+            .name = p.title.value_or(""),
+            .alpha = p.opacity,
+        };
+        if (auto panel = ours.find(window); panel != ours.end()) {
+            info.layer = panel->second->shown.level;
+            info.name = panel->second->shown.name;
+            info.alpha = panel->second->shown.alpha;
+        }
+        return info;
+    }
+
     // Panels the manager does not list stand above every managed window:
     // in front, as the server stacks them.
     std::vector<WindowInfo> bypassingPanels(WindowListOption option) const
