@@ -35,6 +35,8 @@ void CleanSpace::pauseFor(double seconds)
 std::optional<CleanSpace::Focused> CleanSpace::focused() const
 {
     const Platform& system = desktop_.platform;
+    // Asked ten times a second: the window list and properties read once.
+    const Handle together = system.windowServer.shareReads();
     const auto app = workingApp_.current();
     if (!app || app->pid == system.workspace.ownPid())
         return std::nullopt;

@@ -55,6 +55,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <deque>
 #include <map>
 #include <random>
 #include <string>
@@ -309,7 +310,7 @@ public:
             if (inside * 2 < area(*frame) && !(mode_ != "off" && beside(*frame, shows))) {
                 std::printf("soak: FAIL at %.0f s (mode %s): %s %s at %s is mostly outside every monitor; %s\n",
                             seconds, mode_.c_str(), name.c_str(), id, rectText(*frame).c_str(),
-                            watch_.placedBy(w).c_str());
+                            (watch_.placedBy(w) + lastActions()).c_str());
                 good = false;
                 continue;
             }
@@ -322,7 +323,7 @@ public:
                 std::printf("soak: FAIL at %.0f s (mode %s): %s %s at %s is under the floor (%.0f × %.0f) of its "
                             "monitor %s; %s\n",
                             seconds, mode_.c_str(), name.c_str(), id, rectText(*frame).c_str(), floor.width,
-                            floor.height, rectText(*home).c_str(), watch_.placedBy(w).c_str());
+                            floor.height, rectText(*home).c_str(), (watch_.placedBy(w) + lastActions()).c_str());
                 good = false;
             }
         }
@@ -336,6 +337,22 @@ public:
     int slow() const { return slow_; }
 
 private:
+    // The user's last few requests, for a failure to say what came before it.
+    void noteAction(std::string what)
+    {
+        recent_.emplace_back(Steady::now(), std::move(what));
+        if (recent_.size() > 6)
+            recent_.pop_front();
+    }
+    std::string lastActions() const
+    {
+        std::string out = "; before it:";
+        for (auto it = recent_.rbegin(); it != recent_.rend(); ++it)
+            out += " [" + std::to_string(int(std::chrono::duration<double>(Steady::now() - it->first).count())) +
+                   " s ago] " + it->second + ";";
+        return out;
+    }
+
     int pick(int below) { return below <= 1 ? 0 : std::uniform_int_distribution<int>(0, below - 1)(random_); }
 
     std::vector<xcb_window_t> managed()
@@ -479,6 +496,7 @@ private:
         }
         split_ = !split_;
         monitorsChanged_ = Steady::now();
+        noteAction(split_ ? "monitors split" : "monitors joined");
     }
 
     void url()
@@ -494,6 +512,7 @@ private:
             "kavelo://run/layoutFocus",   "kavelo://run/jump2",         "kavelo://run/equalize",
         };
         const std::string url = urls[pick(int(std::size(urls)))];
+        noteAction(url);
         const auto start = Steady::now();
         if (pick(4) == 0) {
             // The whole second start, as the desktop runs it for a link.
@@ -523,6 +542,7 @@ private:
     bool split_ = false;
     Steady::time_point monitorsChanged_;
     std::string mode_ = "off";
+    std::deque<std::pair<Steady::time_point, std::string>> recent_;
     Rect screen_{0, 0, 1920, 1080};
     Answers answers_;
     int slow_ = 0;
