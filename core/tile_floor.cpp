@@ -10,7 +10,9 @@ namespace kavelo::TileFloor {
 Size of(const Rect& area)
 {
     const Rect r = area.standardized();
-    const auto side = [](double length) { return std::min(length, std::max(length / 8, 120.0)); };
+    // Whole pixels: a floor of 237.5 grew a window to 238 at x 1672.5, and
+    // the server, rounding both, put it a pixel past the area.
+    const auto side = [](double length) { return std::min(length, std::max(std::ceil(length / 8), 120.0)); };
     return Size(side(r.width()), side(r.height()));
 }
 

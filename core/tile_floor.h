@@ -11,7 +11,8 @@
 
 namespace kavelo::TileFloor {
 
-// An eighth of each side of `area`, at least 120 points, at most the side.
+// An eighth of each side of `area` in whole points, at least 120, at most
+// the side.
 Size of(const Rect& area);
 
 // Whether `frame` is at least `floor` in both directions.

@@ -51,7 +51,7 @@ bool holds(const StripLayout& layout, WindowID id, const Size& floor)
 TEST(TileFloor, MoreWindowsThanFitShareTheLastTile)
 {
     const Rect area(10, 10, 1898, 1040);
-    EXPECT_EQ(TileFloor::of(area), Size(237.25, 130));
+    EXPECT_EQ(TileFloor::of(area), Size(238, 130));
     struct Case {
         TidyLayout layout;
         std::size_t tiles;

@@ -249,7 +249,7 @@ TEST_F(EngineAuto, ManyWindowsInRowsWaitRatherThanShrinkAndNoneIsLeftSmall)
     ASSERT_TRUE(settle());
     const Rect area = areaOf(primary);
     const Size floor = TileFloor::of(area);
-    ASSERT_EQ(floor, Size(177.5, 120));
+    ASSERT_EQ(floor, Size(178, 120));
     EXPECT_EQ(engine->autoShown().at(keyOf(primary)).size(), 6u);
     EXPECT_EQ(waiting(primary).right.size(), 24u);
     for (WindowID id : engine->autoShown().at(keyOf(primary)))
