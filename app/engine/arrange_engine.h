@@ -310,6 +310,12 @@ private:
 
     // --- engine_strip.cpp ---
     void applyStrips();
+    // Whether a window `now` stands where it was sent (`target`), or where
+    // the window manager put it the last time it was sent there: a write
+    // would change nothing.
+    bool settled(WindowID id, const Element& element, const Rect& now, const Rect& target);
+    // Remembers where the manager put a window written to `target`.
+    void noteAnswer(WindowID id, const Rect& target, const std::optional<Rect>& now);
     void animate();
     void step();
     std::map<WindowID, Rect> keptHome(const std::map<WindowID, Rect>& frames, const Screen& screen,
@@ -468,7 +474,7 @@ private:
     std::optional<AskedFocus> askedFocus_;
     std::map<WindowID, Rect> stripFrames_;
     std::map<WindowID, Rect> stripSettled_;
-    // Where the window manager put a strip window written to `target` when
+    // Where the window manager put a window written to `target` when
     // it placed it elsewhere (a column parked past an edge that the manager
     // keeps partly on screen): settled there until its target changes.
     struct Answer {

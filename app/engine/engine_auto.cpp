@@ -47,6 +47,7 @@ void ArrangeEngine::applyAuto()
     };
     std::vector<Applied> applied;
     std::vector<FrameWrite> tiles;
+    std::vector<WindowID> tileIds;
 
     // Tiles of windows that left every order (closed, floated, hidden, on a
     // display switched off) are no tiles any more; those of desktops not
@@ -96,7 +97,13 @@ void ArrangeEngine::applyAuto()
             auto element = elements_.find(id);
             if (element == elements_.end() || !element->second)
                 continue;
-            tiles.push_back(FrameWrite{.element = element->second, .frame = frame});
+            // A window standing where it was sent is not sent again: every
+            // pass wrote every tile and every parked window, and with fifty
+            // windows churning the window manager fell ever further behind.
+            if (const auto now = readFrame(*element->second); !now || !settled(id, *element->second, *now, frame)) {
+                tiles.push_back(FrameWrite{.element = element->second, .frame = frame});
+                tileIds.push_back(id);
+            }
             autoFrames_[id] = frame;
             laidOut_[id] = frame;
             // A background tab may yet be parked below the screen.
@@ -113,16 +120,16 @@ void ArrangeEngine::applyAuto()
 
     // Every tile is written, then the windows that did not land where they
     // were sent are moved once more.
-    const std::vector<bool> answers = AX::setFrames(accessibility, tiles);
-    std::vector<FrameWrite> fixes;
     std::vector<std::optional<Rect>> landed;
-    for (const auto& write : tiles) {
-        const auto now = readFrame(*write.element);
-        landed.push_back(now);
-        if (now && (std::abs(now->minX() - write.frame.minX()) > writeTolerance ||
-                    std::abs(now->minY() - write.frame.minY()) > writeTolerance))
-            fixes.push_back(FrameWrite{.element = write.element, .frame = write.frame,
+    const std::vector<bool> answers = AX::setFrames(accessibility, tiles, landed);
+    std::vector<FrameWrite> fixes;
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+        const auto& now = landed[i];
+        if (now && (std::abs(now->minX() - tiles[i].frame.minX()) > writeTolerance ||
+                    std::abs(now->minY() - tiles[i].frame.minY()) > writeTolerance))
+            fixes.push_back(FrameWrite{.element = tiles[i].element, .frame = tiles[i].frame,
                                        .parts = FrameWrite::Parts::position});
+        noteAnswer(tileIds[i], tiles[i].frame, now);
     }
     AX::setFrames(accessibility, fixes);
     noteMoves(WindowActions::moves(tiles, answers, landed));
@@ -148,6 +155,7 @@ void ArrangeEngine::applyAuto()
         waiting += layout.waitingLeft.size() + layout.waitingRight.size();
 
         std::vector<FrameWrite> parks;
+        std::vector<WindowID> parkIds;
         std::vector<bool> onLeft;
         for (const auto& [id, frame] : keptHome(layout.parked, display, area)) {
             autoFrames_.erase(id);
@@ -155,12 +163,20 @@ void ArrangeEngine::applyAuto()
             auto element = elements_.find(id);
             if (element == elements_.end() || !element->second)
                 continue;
+            if (const auto now = readFrame(*element->second); now && settled(id, *element->second, *now, frame))
+                continue;
             parks.push_back(FrameWrite{.element = element->second, .frame = frame});
+            parkIds.push_back(id);
             onLeft.push_back(contains(layout.waitingLeft, id));
         }
-        AX::setFrames(accessibility, parks);
-        for (std::size_t i = 0; i < parks.size(); ++i)
+        // Where the manager keeps a parked window (openbox holds some of it
+        // on screen) is where it stays until it is parked elsewhere.
+        std::vector<std::optional<Rect>> parked;
+        AX::setFrames(accessibility, parks, parked);
+        for (std::size_t i = 0; i < parks.size(); ++i) {
+            noteAnswer(parkIds[i], parks[i].frame, parked[i]);
             settleParked(parks[i].element, parks[i].frame, onLeft[i]);
+        }
 
         parkOversized(layout, display);
         for (const auto& bar : layout.tabs)

@@ -54,6 +54,33 @@ bool waitsPast(const Rect& target, const Rect& now, const Rect& area)
 // A frame that cannot be read, or reads as something that is no frame.
 } // namespace
 
+bool ArrangeEngine::settled(WindowID id, const Element& element, const Rect& now, const Rect& target)
+{
+    if (settledAt(element, now, target)) {
+        answers_.erase(id);
+        return true;
+    }
+    const auto answer = answers_.find(id);
+    if (answer == answers_.end() || differs(answer->second.target, target, stepTolerance))
+        return false;
+    if (settledAt(element, now, Rect(answer->second.at, target.size)))
+        return true;
+    // Read right after the write, the answer may come before the manager's
+    // own correction (openbox first takes a parked window past the edge,
+    // then brings some of it back): sent once more, a window it puts here
+    // again is settled here.
+    answer->second.at = now.origin;
+    return false;
+}
+
+void ArrangeEngine::noteAnswer(WindowID id, const Rect& target, const std::optional<Rect>& now)
+{
+    if (now && elsewhere(*now, target))
+        answers_[id] = Answer{target, now->origin};
+    else
+        answers_.erase(id);
+}
+
 // ---------------------------------------------------------------- applying
 
 void ArrangeEngine::applyStrips()
@@ -125,18 +152,6 @@ void ArrangeEngine::applyStrips()
         applied.push_back(Applied{std::move(layout), display, std::move(shown), std::move(parked)});
     }
 
-    // Where a window stands is where it is sent, or where the window manager
-    // put it the last time it was sent there.
-    const auto settled = [&](const Target& t, const Rect& now) {
-        if (settledAt(*t.element, now, t.frame)) {
-            answers_.erase(t.id);
-            return true;
-        }
-        const auto answer = answers_.find(t.id);
-        return answer != answers_.end() && !differs(answer->second.target, t.frame, stepTolerance) &&
-               settledAt(*t.element, now, Rect(answer->second.at, t.frame.size));
-    };
-
     // Write what is off, in one batch; then put back the windows that did
     // not land where they were sent.
     std::vector<FrameWrite> writes;
@@ -144,7 +159,7 @@ void ArrangeEngine::applyStrips()
     std::vector<std::optional<Rect>> before(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         before[i] = readFrame(*targets[i].element);
-        if (!before[i] || !settled(targets[i], *before[i])) {
+        if (!before[i] || !settled(targets[i].id, *targets[i].element, *before[i], targets[i].frame)) {
             writes.push_back(FrameWrite{.element = targets[i].element, .frame = targets[i].frame});
             written.push_back(i);
         }
@@ -177,12 +192,8 @@ void ArrangeEngine::applyStrips()
         if (wasWritten)
             ++next;
         const auto now = wasWritten ? readFrame(*t.element) : before[i];
-        if (wasWritten) {
-            if (now && elsewhere(*now, t.frame))
-                answers_[t.id] = Answer{t.frame, now->origin};
-            else
-                answers_.erase(t.id);
-        }
+        if (wasWritten)
+            noteAnswer(t.id, t.frame, now);
         if (!t.settles)
             continue;
         if (now)

@@ -172,6 +172,20 @@ TEST_F(EngineAutoX11, ReleaseBringsWaitingXtermsBackOnScreen)
         return outside == 2;
     })) << "the waiting xterms stand past the edge" << describe();
 
+    // Laid out again and again (a setting changed), nothing is written: the
+    // shown xterm stands in its tile, openbox keeps the waiting ones where
+    // it kept them the last time.
+    const auto applyAgain = [&] {
+        engine->settingsChanged();
+        engine->lastSignature.clear();
+        pump();
+    };
+    applyAgain();
+    counting->writtenWindows.clear();
+    for (int i = 0; i < 5; ++i)
+        applyAgain();
+    EXPECT_TRUE(counting->writtenWindows.empty()) << counting->writtenWindows.size() << " writes" << describe();
+
     // Only the server's answers from here: no poll runs after the quit.
     engine->release();
     const bool back = test::waitFor(
