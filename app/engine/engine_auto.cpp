@@ -44,6 +44,10 @@ void ArrangeEngine::applyAuto()
         Screen screen;
         Rect area;
         StripLayout layout;
+        // The parked windows that are not yet where they are parked.
+        std::vector<FrameWrite> parks;
+        std::vector<WindowID> parkIds;
+        std::vector<bool> onLeft;
     };
     std::vector<Applied> applied;
     std::vector<FrameWrite> tiles;
@@ -115,7 +119,20 @@ void ArrangeEngine::applyAuto()
             else
                 autoParked_.erase(id);
         }
-        applied.push_back(Applied{key, display, area, std::move(layout)});
+        Applied a{key, display, area, std::move(layout)};
+        for (const auto& [id, frame] : keptHome(a.layout.parked, display, area)) {
+            autoFrames_.erase(id);
+            autoParked_[id] = key;
+            auto element = elements_.find(id);
+            if (element == elements_.end() || !element->second)
+                continue;
+            if (const auto now = readFrame(*element->second); now && settled(id, *element->second, *now, frame))
+                continue;
+            a.parks.push_back(FrameWrite{.element = element->second, .frame = frame});
+            a.parkIds.push_back(id);
+            a.onLeft.push_back(contains(a.layout.waitingLeft, id));
+        }
+        applied.push_back(std::move(a));
     }
 
     // Every tile is written, then the windows that did not land where they
@@ -137,7 +154,7 @@ void ArrangeEngine::applyAuto()
     auto mains = prefs.mainWindows();
     bool mainsChanged = false;
     std::size_t waiting = 0;
-    for (auto& [key, display, area, layout] : applied) {
+    for (auto& [key, display, area, layout, parks, parkIds, onLeft] : applied) {
         const auto& order = autoOrder_[key];
         if (!order.empty())
             if (const auto main = described(order.front())) {
@@ -154,21 +171,6 @@ void ArrangeEngine::applyAuto()
         autoWaiting_[key] = Waiting{.left = layout.waitingLeft, .right = layout.waitingRight};
         waiting += layout.waitingLeft.size() + layout.waitingRight.size();
 
-        std::vector<FrameWrite> parks;
-        std::vector<WindowID> parkIds;
-        std::vector<bool> onLeft;
-        for (const auto& [id, frame] : keptHome(layout.parked, display, area)) {
-            autoFrames_.erase(id);
-            autoParked_[id] = key;
-            auto element = elements_.find(id);
-            if (element == elements_.end() || !element->second)
-                continue;
-            if (const auto now = readFrame(*element->second); now && settled(id, *element->second, *now, frame))
-                continue;
-            parks.push_back(FrameWrite{.element = element->second, .frame = frame});
-            parkIds.push_back(id);
-            onLeft.push_back(contains(layout.waitingLeft, id));
-        }
         // Where the manager keeps a parked window (openbox holds some of it
         // on screen) is where it stays until it is parked elsewhere.
         std::vector<std::optional<Rect>> parked;
