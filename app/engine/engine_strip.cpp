@@ -359,6 +359,8 @@ void ArrangeEngine::step()
 
     bool moving = false;
     std::vector<FrameWrite> moves;
+    // Sixty frames a second: the displays and desktops read once a frame.
+    const Handle together = desktop_.platform.windowServer.shareReads();
     const auto shownNow = visibleKeys();
     for (const auto& [key, strip] : strips_) {
         if (!contains(shownNow, key))
