@@ -110,6 +110,7 @@ void ArrangeEngine::forgetClosed()
         stripFrames_.erase(id);
         stripSettled_.erase(id);
         answers_.erase(id);
+        sent_.erase(id);
         laidOut_.erase(id);
         takenFrames_.erase(id);
         placed_.erase(id);

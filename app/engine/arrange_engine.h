@@ -482,6 +482,10 @@ private:
         Point at;
     };
     std::map<WindowID, Answer> answers_;
+    // The frame each window was last sent to, and whether the manager had
+    // yet to answer earlier writes when the layout being applied began.
+    std::map<WindowID, Rect> sent_;
+    bool managerBehind_ = false;
     // The last frame either mode laid each window out at mostly on its
     // display, and the frame each had on a display when the mode took it.
     std::map<WindowID, Rect> laidOut_;

@@ -38,6 +38,7 @@ void ArrangeEngine::applyAuto()
         return;
     const Preferences& prefs = desktop_.preferences;
     Accessibility& accessibility = desktop_.platform.accessibility;
+    managerBehind_ = desktop_.platform.windowServer.managerBehind();
 
     struct Applied {
         std::string key;

@@ -56,10 +56,20 @@ bool waitsPast(const Rect& target, const Rect& now, const Rect& area)
 
 bool ArrangeEngine::settled(WindowID id, const Element& element, const Rect& now, const Rect& target)
 {
+    // Sent elsewhere last: that write may yet land, whatever the window
+    // shows now, and only a new one overrides it.
+    const auto sent = sent_.find(id);
+    if (sent != sent_.end() && differs(sent->second, target, stepTolerance))
+        return false;
     if (settledAt(element, now, target)) {
         answers_.erase(id);
         return true;
     }
+    // Sent there while the manager has yet to answer: sent again, it would
+    // only queue behind itself, and under churn the manager fell ever
+    // further behind.
+    if (managerBehind_ && sent != sent_.end())
+        return true;
     const auto answer = answers_.find(id);
     if (answer == answers_.end() || differs(answer->second.target, target, stepTolerance))
         return false;
@@ -75,6 +85,7 @@ bool ArrangeEngine::settled(WindowID id, const Element& element, const Rect& now
 
 void ArrangeEngine::noteAnswer(WindowID id, const Rect& target, const std::optional<Rect>& now)
 {
+    sent_[id] = target;
     if (now && elsewhere(*now, target))
         answers_[id] = Answer{target, now->origin};
     else
@@ -85,6 +96,7 @@ void ArrangeEngine::noteAnswer(WindowID id, const Rect& target, const std::optio
 
 void ArrangeEngine::applyStrips()
 {
+    managerBehind_ = desktop_.platform.windowServer.managerBehind();
     const Preferences& prefs = desktop_.preferences;
     const bool reducedMotion = desktop_.platform.workspace.reducedMotion();
 
@@ -397,6 +409,7 @@ void ArrangeEngine::step()
             moves.push_back(FrameWrite{.element = element->second, .frame = frame,
                                        .parts = FrameWrite::Parts::position});
             placed_[id] = frame.origin;
+            sent_[id] = frame;
         }
     }
     AX::setFrames(desktop_.platform.accessibility, moves);

@@ -53,6 +53,9 @@ public:
 
     // Front to back; no value when the list cannot be read.
     virtual std::optional<std::vector<WindowInfo>> windowList(WindowListOption option) const = 0;
+    // Whether the window manager has yet to answer writes sent earlier (it
+    // fell behind and was not waited for): what was sent is on its way.
+    virtual bool managerBehind() const { return false; }
     // One window's entry of the full list; no value when it is not listed
     // or the list cannot be read. For what asks many times a second.
     virtual std::optional<WindowInfo> windowInfo(WindowID number) const

@@ -388,6 +388,15 @@ RC_GTEST_FIXTURE_PROP(EngineAuto, RandomDesktopEventsKeepEveryCandidateTiledOrWa
     RC_ASSERT(runSequence(*this, steps) == std::string());
 }
 
+// Found by the sequences above: a window that waited past the left edge,
+// shown once the tile limit went, after a window closed.
+TEST_F(EngineAuto, AWaitingWindowShownWhenTheTileLimitGoesTakesItsTile)
+{
+    const std::vector<AutoStep> steps{{12, 0, 0}, {13, 0, 0}, {0, 55, 161}, {13, 0, 0}, {0, 14, 0},
+                                      {10, 0, 0}, {12, 0, 0}, {0, 3, 0},    {2, 11, 0}};
+    EXPECT_EQ(runSequence(*this, steps), "");
+}
+
 // Found by the sequences above: a window moved to another desktop and back
 // while its display showed the other one, with a window too tall for any
 // tile on the same key.

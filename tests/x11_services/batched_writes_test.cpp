@@ -234,7 +234,10 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
         for (std::size_t i = 0; i < writes.size(); ++i)
             EXPECT_EQ(landed.at(i), std::optional(writes[i].frame)) << "batch " << batch << ", window " << i;
     }
+    // The writes are on their way: a layout need not send them again.
+    EXPECT_TRUE(desktop->platform.windowServer.managerBehind());
     ::kill(manager, SIGCONT);
+    EXPECT_TRUE(test::waitFor([&] { return !desktop->platform.windowServer.managerBehind(); }, test::answerDeadline));
 
     ASSERT_FALSE(waits.empty()) << "the main thread never waited on the stopped manager";
     // The bound, and as much again for a loaded machine's late wake-up.

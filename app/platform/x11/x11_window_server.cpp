@@ -46,6 +46,15 @@ public:
         }
         return out;
     }
+    bool managerBehind() const override
+    {
+        // Known only of a manager that answers frame-extents requests in
+        // order: one still unanswered was sent after writes it has yet to
+        // handle. Its answers that came meanwhile are taken in first.
+        if (!impl.extentsRequestAnswered || impl.extentsUnanswered.empty())
+            return false;
+        return !impl.awaitExtentsAnswers(std::chrono::milliseconds(0));
+    }
     std::optional<WindowInfo> windowInfo(WindowID number) const override
     {
         const auto window = impl.windowFor(number);
