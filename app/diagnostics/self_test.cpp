@@ -6,7 +6,9 @@
 #include "core/tidy_layout.h"
 #include "core/workspace_store.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace kavelo {
 
@@ -32,6 +34,11 @@ SelfTest::~SelfTest() { *alive_ = false; }
 
 std::map<WindowID, Rect> SelfTest::frames() const
 {
+    // A busy manager may still owe the last writes: the checks are of
+    // where the windows end up, so they wait for it (a little while).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (desktop_.platform.windowServer.managerBehind() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::vector<WindowID> ids;
     for (const WindowEntry& window : WindowCatalog::read(desktop_).windows)
         if (window.bundleID == testApp && window.state == WindowState::visible)
