@@ -83,6 +83,11 @@ void FreePanel::setFrame(const Rect& frame)
         report();
 }
 
+QPaintEngine* FreePanel::paintEngine() const
+{
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
+}
+
 void FreePanel::setBelow(std::optional<WindowID> window)
 {
     if (window == below_)

@@ -95,6 +95,9 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A panel the server fills paints on screen with nothing: the toolkit
+    // asks for an engine all the same.
+    QPaintEngine* paintEngine() const override;
 
 private:
     friend class PanelHost;

@@ -52,6 +52,10 @@ void serverFill(QWidget& window, std::optional<QColor> color)
 {
     const bool server = color && onRealDisplay();
     window.setUpdatesEnabled(!server);
+    // The manager answers each resize late; the toolkit takes a stale size
+    // for a new one and sizes its picture, disabled updates or not, unless
+    // the window paints on screen.
+    window.setAttribute(Qt::WA_PaintOnScreen, server);
     if (!server || !window.testAttribute(Qt::WA_WState_Created))
         return;
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -70,6 +74,12 @@ void serverFill(QWidget& window, std::optional<QColor> color)
     xcb_flush(c);
 }
 
+// Filled by the server: nothing to paint.
+bool serverFilled(const QWidget& w)
+{
+    return w.window()->testAttribute(Qt::WA_PaintOnScreen);
+}
+
 // A plain fill in one colour.
 class Fill : public QWidget {
 public:
@@ -79,6 +89,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
+        if (serverFilled(*this))
+            return;
         QPainter painter(this);
         painter.fillRect(rect(), color);
     }
@@ -142,6 +154,8 @@ void CurtainWindow::showEvent(QShowEvent* event)
 
 void CurtainWindow::paintEvent(QPaintEvent*)
 {
+    if (serverFilled(*this))
+        return;
     QPainter painter(this);
     const double m = shadow();
     const QRectF all(rect());

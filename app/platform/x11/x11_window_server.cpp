@@ -291,7 +291,16 @@ void Impl::placePanel(WindowID number, bool again)
         return;
     }
     const auto above = std::find(order.begin(), order.end(), reference);
-    if (above == order.end() || at + 1 == above) {
+    // Panels held below one window (Clean Space's two curtains) stand
+    // together: each counts as in place when only its siblings come between,
+    // or each would raise the window again to pass the other.
+    const auto sibling = [&](xcb_window_t w) {
+        return std::any_of(panels.begin(), panels.end(), [&](const auto& entry) {
+            const Panel& p = entry.second;
+            return p.window == w && p.shown.visible && p.shown.below == panel.shown.below;
+        });
+    };
+    if (above == order.end() || (at < above && std::all_of(at + 1, above, sibling))) {
         panel.tries = 0;
         return;
     }
