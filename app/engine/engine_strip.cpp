@@ -371,6 +371,7 @@ void ArrangeEngine::step()
 
     bool moving = false;
     std::vector<FrameWrite> moves;
+    std::vector<std::pair<WindowID, Rect>> moved;
     // Sixty frames a second: the displays and desktops read once a frame.
     const Handle together = desktop_.platform.windowServer.shareReads();
     const auto shownNow = visibleKeys();
@@ -408,11 +409,16 @@ void ArrangeEngine::step()
                 continue;
             moves.push_back(FrameWrite{.element = element->second, .frame = frame,
                                        .parts = FrameWrite::Parts::position});
+            moved.emplace_back(id, frame);
+        }
+    }
+    // A frame the manager is not ready for is skipped: the next one goes
+    // where the scroll has got to by then.
+    if (!moves.empty() && desktop_.platform.accessibility.glide(moves))
+        for (const auto& [id, frame] : moved) {
             placed_[id] = frame.origin;
             sent_[id] = frame;
         }
-    }
-    AX::setFrames(desktop_.platform.accessibility, moves);
 
     if (!moving) {
         animator_.cancel();

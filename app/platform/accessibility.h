@@ -76,6 +76,11 @@ public:
     // The same, and then where each window stands, as `frames` reads it: a
     // real server has read that already to tell the refusals.
     virtual std::vector<bool> setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed);
+    // An animation frame's positions, sent without waiting for the window
+    // manager to apply them. False, and nothing sent, while the manager has
+    // yet to handle the frame before: the animation keeps the manager's
+    // pace and never holds up a key. This default writes them.
+    virtual bool glide(std::span<const FrameWrite> writes);
 };
 
 // Where each write's window stands: for the writes sent (`sent`, ascending

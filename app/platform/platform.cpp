@@ -112,6 +112,12 @@ std::vector<std::optional<Rect>> landedOf(const Accessibility& accessibility, st
     return landed;
 }
 
+bool Accessibility::glide(std::span<const FrameWrite> writes)
+{
+    setFrames(writes);
+    return true;
+}
+
 std::vector<bool> Accessibility::setFrames(std::span<const FrameWrite> writes)
 {
     std::vector<bool> done;

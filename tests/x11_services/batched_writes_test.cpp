@@ -251,6 +251,41 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
             << ", sent to " << writes[i].frame;
 }
 
+// An animation frame never waits on the manager: a stopped one is sent
+// the first frame and no other until it has handled that one.
+TEST_F(BatchTest, AnimationFramesKeepTheManagersPaceWithoutWaitingForIt)
+{
+    const auto windows = writable(read());
+    ASSERT_EQ(windows.size(), 3u);
+    std::vector<FrameWrite> writes;
+    for (const auto& [entry, element] : windows)
+        writes.push_back(FrameWrite{element, serverFrame(entry.id).value(), FrameWrite::Parts::position});
+    Restore back([&, start = writes] { AX::setFrames(desktop->platform.accessibility, start); });
+    std::vector<std::string> waits;
+    const Handle listening = desktop->platform.windowServer.onLongWait(
+        [&](std::string_view what, std::chrono::milliseconds) { waits.emplace_back(what); });
+    const auto frame = [&] {
+        for (auto& w : writes)
+            w.frame.origin.x += 41;
+        return desktop->platform.accessibility.glide(writes);
+    };
+
+    pid_t manager = -1;
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
+    Restore resume([&] { ::kill(manager, SIGCONT); });
+    EXPECT_TRUE(frame());
+    const auto first = writes;
+    EXPECT_FALSE(frame()) << "sent while the manager has yet to handle the frame before";
+    EXPECT_TRUE(desktop->platform.windowServer.managerBehind());
+    EXPECT_EQ(waits, std::vector<std::string>{});
+    ::kill(manager, SIGCONT);
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        EXPECT_TRUE(until([&] { return serverFrame(windows[i].first.id) == std::optional(first[i].frame); }))
+            << "window " << i;
+    EXPECT_TRUE(test::waitFor([&] { return !desktop->platform.windowServer.managerBehind(); }, test::answerDeadline));
+    EXPECT_TRUE(frame());
+}
+
 // A batch given up while the manager is stopped is still on its way: the
 // next batch cannot take the window as it reads it for where it will stand,
 // and sends it back rather than leave it to the first.

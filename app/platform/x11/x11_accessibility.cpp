@@ -287,6 +287,18 @@ public:
         return w ? elementFor(impl, *w) : nullptr;
     }
     std::vector<bool> setFrames(std::span<const FrameWrite> writes) override { return write(writes, nullptr); }
+    bool glide(std::span<const FrameWrite> writes) override
+    {
+        std::vector<FrameTarget> targets;
+        for (const FrameWrite& w : writes) {
+            const auto* element = dynamic_cast<const X11Element*>(w.element.get());
+            if (!element || !w.frame.isFinite())
+                continue;
+            if (auto t = element->target(impl, impl.map.toDevice(w.frame), false))
+                targets.push_back(*t);
+        }
+        return targets.empty() || impl.glideFrames(targets);
+    }
     std::vector<bool> setFrames(std::span<const FrameWrite> writes, std::vector<std::optional<Rect>>& landed) override
     {
         return write(writes, &landed);

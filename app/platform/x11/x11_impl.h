@@ -323,6 +323,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // the frame it was asked to take.
     std::vector<bool> writeFrames(std::span<const FrameTarget> targets,
                                   std::vector<std::optional<Rect>>* landed = nullptr);
+    // Positions sent with no barrier, then a frame-extents request that
+    // tells, without a wait, when the manager has handled them; false, and
+    // nothing sent, while the one before is unanswered. A manager that
+    // does not answer those requests is written as `writeFrames` does.
+    bool glideFrames(std::span<const FrameTarget> targets);
 
     // Writes. They go through the window manager and settle later; the next
     // read waits for the manager to have handled them.

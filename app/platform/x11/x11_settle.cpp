@@ -166,6 +166,35 @@ bool Impl::askFrameExtents(std::chrono::milliseconds allowance)
     return answered;
 }
 
+bool Impl::glideFrames(std::span<const FrameTarget> targets)
+{
+    const bool answers = wmPresent && extentsRequestListed && extentsRequestAnswered;
+    if (!answers || (!extentsUnanswered.empty() && Steady::now() - extentsUnanswered.front() >= extentsOverdue)) {
+        writeFrames(targets);
+        return true;
+    }
+    // Its answers that came meanwhile are taken in; none is waited for.
+    if (!awaitExtentsAnswers(std::chrono::milliseconds(0)))
+        return false;
+    std::vector<xcb_window_t> windows;
+    for (const FrameTarget& t : targets)
+        windows.push_back(t.window);
+    // A position needs the window's margins and state only.
+    const auto current = readFresh(windows, X11Fields::state | X11Fields::geometry);
+    std::vector<bool> ok(targets.size(), true);
+    std::vector<bool> gone(targets.size(), false);
+    sendStep(targets, WriteStep::position, ok, gone, false, nullptr, &current);
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        if (const auto it = sent.find(targets[i].window); ok[i] && it != sent.end()) {
+            it->second.target.frame.origin = targets[i].frame.origin;
+            it->second.answered.reset();
+        }
+    xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
+    xcb_flush(c);
+    extentsUnanswered.push_back(Steady::now());
+    return true;
+}
+
 bool Impl::awaitExtentsAnswers(std::chrono::milliseconds allowance)
 {
     const auto deadline = Steady::now() + allowance;
