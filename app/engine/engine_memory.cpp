@@ -69,18 +69,31 @@ void ArrangeEngine::readMemory()
 
 void ArrangeEngine::saveMemory()
 {
+    // Every title in one read: asked one by one after the strip's writes,
+    // each was a round trip.
+    std::vector<WindowID> ids;
+    std::vector<ElementRef> elements;
+    for (const auto& [key, strip] : strips_)
+        for (const auto& column : strip.columns)
+            for (WindowID id : column.ids)
+                if (const auto element = elements_.find(id); element != elements_.end() && element->second) {
+                    ids.push_back(id);
+                    elements.push_back(element->second);
+                }
+    const auto facts = desktop_.platform.accessibility.facts(elements);
+    std::map<WindowID, std::string> titles;
+    for (std::size_t i = 0; i < ids.size() && i < facts.size(); ++i)
+        titles[ids[i]] = facts[i].title.value_or("");
+
     for (const auto& [key, strip] : strips_) {
         std::map<WindowID, StripMemoryWindow> live;
         for (const auto& column : strip.columns)
             for (WindowID id : column.ids) {
-                const auto element = elements_.find(id);
+                const auto title = titles.find(id);
                 const auto bundle = bundles_.find(id);
-                if (element == elements_.end() || !element->second || bundle == bundles_.end())
+                if (title == titles.end() || bundle == bundles_.end())
                     continue;
-                StripMemoryWindow window{
-                    .id = id,
-                    .bundleID = bundle->second,
-                    .title = AX::value<std::string>(element->second, AX::titleAttribute).value_or("")};
+                StripMemoryWindow window{.id = id, .bundleID = bundle->second, .title = title->second};
                 if (const auto height = originalHeights_.find(id); height != originalHeights_.end())
                     window.height = height->second;
                 live.emplace(id, std::move(window));

@@ -101,10 +101,22 @@ void AppDelegate::toggleFocus()
         return;
     }
     WindowActions::undoTidy(desktop_, *focusMemory_);
+    endFill();
+}
+
+void AppDelegate::endFill()
+{
     focusMemory_.reset();
     arrange().pause(PauseReason::fillScreen, 0);
     if (preferences_.focusHidesOthers() && !clearedApps_.empty())
         toggleClear();
+}
+
+void AppDelegate::layoutDisplaysChanged()
+{
+    if (focusMemory_)
+        endFill();
+    arrange().displaysChanged();
 }
 
 void AppDelegate::togglePause()

@@ -180,7 +180,7 @@ void AppDelegate::applicationDidFinishLaunching()
         MonitorSetups::Engine{
             .pause = weakly([this](Seconds s) { arrange().pause(PauseReason::display, s.count()); }),
             .adoptWindows = weakly([this] { arrange().adoptWindows(); }),
-            .displaysChanged = weakly([this] { arrange().displaysChanged(); }),
+            .displaysChanged = weakly([this] { layoutDisplaysChanged(); }),
         });
     displays_->start();
     // 23. The welcome on first run.

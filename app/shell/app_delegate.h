@@ -160,6 +160,13 @@ public:
     void run(Command command);
     void tidy();
     void toggleFocus();
+    // A fill in force ends without moving its window back: arranging
+    // resumes and the cleared applications come back.
+    void endFill();
+    // The displays changed while a mode lays windows out: a fill ends too,
+    // for the screen it filled may be gone and every window is laid out
+    // again for the displays there are now.
+    void layoutDisplaysChanged();
     void togglePause();
     void toggleClear();
     void toggleOverview();

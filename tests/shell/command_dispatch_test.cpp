@@ -3,6 +3,7 @@
 // switches pausing the engine.
 
 #include "app/services/window_actions.h"
+#include "app/shell/monitor_setups.h"
 #include "core/snap.h"
 #include "shell/delegate_world.h"
 
@@ -170,6 +171,34 @@ TEST_F(CommandDispatchTest, FillTheScreenPausesForADayAndClearsTheDesktopWhenAsk
     EXPECT_LE(d.arrange().pausedUntil(PauseReason::fillScreen), scheduler.clock().monotonic());
     EXPECT_TRUE(d.clearedApps().empty());
     EXPECT_FALSE(sim.app(mail)->hidden);
+}
+
+// Under a layout mode a change of displays ends a fill: the screen it filled
+// may be gone, and the mode lays every window out again. With the mode off
+// nothing lays them out, and the fill stands.
+TEST_F(CommandDispatchTest, AFillEndsWhenTheDisplaysChangeUnderALayoutMode)
+{
+    populate();
+    for (ArrangeMode mode : allArrangeModes) {
+        SCOPED_TRACE(std::string(rawValue(mode)));
+        delegate.reset();
+        sim.workspace().unhide(mail);
+        sim.focusWindow(doc);
+        auto& d = launch();
+        d.preferences().setArrangeMode(mode);
+        d.preferences().setFocusHidesOthers(true);
+        d.toggleFocus();
+        sim.settle();
+        ASSERT_TRUE(d.focusMemory());
+
+        sim.addDisplay({.name = "Side " + std::string(rawValue(mode)), .frame = Rect(1440, 0, 1920, 1080)});
+        scheduler.advance(MonitorSetups::settleDelay.count());
+        sim.settle();
+        const bool stands = mode == ArrangeMode::off;
+        EXPECT_EQ(bool(d.focusMemory()), stands);
+        EXPECT_EQ(d.arrange().pausedUntil(PauseReason::fillScreen) > scheduler.clock().monotonic(), stands);
+        EXPECT_EQ(sim.app(mail)->hidden, stands);
+    }
 }
 
 TEST_F(CommandDispatchTest, FillingNothingResumesAtOnceAndClearsNothing)

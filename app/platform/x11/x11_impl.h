@@ -27,6 +27,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace kavelo {
@@ -160,6 +161,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         std::optional<std::optional<std::uint32_t>> desktop;
         std::optional<std::vector<Monitor>> monitors;
         std::optional<std::vector<Rect>> workAreas;
+        // The windows whose props above hold their hints too.
+        std::unordered_set<xcb_window_t> hinted;
+        // Every window read while sharing, kept across writes: a window
+        // missed after a write brings the others along in one batch.
+        std::unordered_set<xcb_window_t> seen;
     };
     int sharingReads = 0;
     mutable SharedReads shared;
@@ -178,8 +184,11 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // What a write changed is read afresh.
     void forgetSharedAfterWrites() const
     {
-        if (writesOutstanding)
-            shared = {};
+        if (!writesOutstanding)
+            return;
+        auto seen = std::move(shared.seen);
+        shared = {};
+        shared.seen = std::move(seen);
     }
     // What `read` answers, or while reads are shared the answer it gave
     // before.

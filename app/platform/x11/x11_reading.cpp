@@ -105,16 +105,28 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
 {
     using namespace X11Fields;
     forgetSharedAfterWrites();
-    if (sharingReads == 0 || (fields & hints))
+    if (sharingReads == 0)
         return readFresh(windows, fields);
+    const bool withHints = fields & hints;
+    const auto has = [&](xcb_window_t w) { return shared.props.count(w) && (!withHints || shared.hinted.count(w)); };
     std::vector<xcb_window_t> missing;
     for (xcb_window_t w : windows)
-        if (!shared.props.count(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
+        if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
             missing.push_back(w);
     if (!missing.empty()) {
-        auto fresh = readFresh(missing, (all & ~hints) | appIds);
-        for (std::size_t i = 0; i < missing.size(); ++i)
-            shared.props.emplace(missing[i], std::move(fresh[i]));
+        // Asked window by window (a pass checks each one it lays out), each
+        // miss was a round trip: the others read since the action began
+        // come along in the same batch.
+        for (xcb_window_t w : shared.seen)
+            if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
+                missing.push_back(w);
+        auto fresh = readFresh(missing, (all & ~hints) | appIds | (withHints ? hints : 0));
+        for (std::size_t i = 0; i < missing.size(); ++i) {
+            shared.props.insert_or_assign(missing[i], std::move(fresh[i]));
+            shared.seen.insert(missing[i]);
+            if (withHints)
+                shared.hinted.insert(missing[i]);
+        }
     }
     std::vector<ClientProps> out;
     out.reserve(windows.size());
