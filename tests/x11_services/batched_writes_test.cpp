@@ -18,7 +18,17 @@
 namespace kavelo::testing {
 namespace {
 
-using BatchTest = X11ServicesTest;
+class BatchTest : public X11ServicesTest {
+protected:
+    // Each window where the server has it, as a position-only write.
+    std::vector<FrameWrite> positionsNow(const std::vector<std::pair<WindowEntry, ElementRef>>& windows)
+    {
+        std::vector<FrameWrite> writes;
+        for (const auto& [entry, element] : windows)
+            writes.push_back(FrameWrite{element, serverFrame(entry.id).value(), FrameWrite::Parts::position});
+        return writes;
+    }
+};
 
 // The visible windows that have an element, front to back.
 std::vector<std::pair<WindowEntry, ElementRef>> writable(const Snapshot& snapshot)
@@ -212,9 +222,7 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
 {
     const auto windows = writable(read());
     ASSERT_EQ(windows.size(), 3u);
-    std::vector<FrameWrite> writes;
-    for (const auto& [entry, element] : windows)
-        writes.push_back(FrameWrite{element, serverFrame(entry.id).value(), FrameWrite::Parts::position});
+    std::vector<FrameWrite> writes = positionsNow(windows);
     Restore back([&, start = writes] { AX::setFrames(desktop->platform.accessibility, start); });
     std::vector<std::pair<std::string, std::chrono::milliseconds>> waits;
     const Handle listening = desktop->platform.windowServer.onLongWait(
@@ -257,9 +265,7 @@ TEST_F(BatchTest, AnimationFramesKeepTheManagersPaceWithoutWaitingForIt)
 {
     const auto windows = writable(read());
     ASSERT_EQ(windows.size(), 3u);
-    std::vector<FrameWrite> writes;
-    for (const auto& [entry, element] : windows)
-        writes.push_back(FrameWrite{element, serverFrame(entry.id).value(), FrameWrite::Parts::position});
+    std::vector<FrameWrite> writes = positionsNow(windows);
     Restore back([&, start = writes] { AX::setFrames(desktop->platform.accessibility, start); });
     std::vector<std::string> waits;
     const Handle listening = desktop->platform.windowServer.onLongWait(
