@@ -314,7 +314,9 @@ public:
                 good = false;
                 continue;
             }
-            if (mode_ == "off")
+            // A fill holds arranging until it ends: the windows stand as
+            // they were, laid out by no mode.
+            if (mode_ == "off" || filling_)
                 continue;
             const Size floor(floorOf(home->width()), floorOf(home->height()));
             const Size steps = session_.resizeIncrements(w);
@@ -496,6 +498,9 @@ private:
         }
         split_ = !split_;
         monitorsChanged_ = Steady::now();
+        // Under a layout mode the change ends a fill.
+        if (mode_ != "off")
+            filling_ = false;
         noteAction(split_ ? "monitors split" : "monitors joined");
     }
 
@@ -529,6 +534,8 @@ private:
         }
         if (url.starts_with("kavelo://mode/"))
             mode_ = url.substr(std::string_view("kavelo://mode/").size());
+        if (url == "kavelo://run/fillScreen")
+            filling_ = !filling_;
     }
 
     test::X11Session& session_;
@@ -542,6 +549,9 @@ private:
     bool split_ = false;
     Steady::time_point monitorsChanged_;
     std::string mode_ = "off";
+    // Whether a fill holds arranging, as the soak asked for it: there is
+    // nearly always a focused window to fill.
+    bool filling_ = false;
     std::deque<std::pair<Steady::time_point, std::string>> recent_;
     Rect screen_{0, 0, 1920, 1080};
     Answers answers_;
