@@ -163,9 +163,6 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         std::optional<std::vector<Rect>> workAreas;
         // The windows whose props above hold their hints too.
         std::unordered_set<xcb_window_t> hinted;
-        // Every window read while sharing, kept across writes: a window
-        // missed after a write brings the others along in one batch.
-        std::unordered_set<xcb_window_t> seen;
     };
     int sharingReads = 0;
     mutable SharedReads shared;
@@ -184,11 +181,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // What a write changed is read afresh.
     void forgetSharedAfterWrites() const
     {
-        if (!writesOutstanding)
-            return;
-        auto seen = std::move(shared.seen);
-        shared = {};
-        shared.seen = std::move(seen);
+        if (writesOutstanding)
+            shared = {};
     }
     // What `read` answers, or while reads are shared the answer it gave
     // before.

@@ -114,16 +114,16 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
             missing.push_back(w);
     if (!missing.empty()) {
-        // Asked window by window (a pass checks each one it lays out), each
-        // miss was a round trip: the others read since the action began
+        // Hints are asked window by window (a pass checks each window it
+        // lays out), a round trip each: those of every window read so far
         // come along in the same batch.
-        for (xcb_window_t w : shared.seen)
-            if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
-                missing.push_back(w);
+        if (withHints)
+            for (const auto& [w, props] : shared.props)
+                if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
+                    missing.push_back(w);
         auto fresh = readFresh(missing, (all & ~hints) | appIds | (withHints ? hints : 0));
         for (std::size_t i = 0; i < missing.size(); ++i) {
             shared.props.insert_or_assign(missing[i], std::move(fresh[i]));
-            shared.seen.insert(missing[i]);
             if (withHints)
                 shared.hinted.insert(missing[i]);
         }
