@@ -273,9 +273,7 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
                 sent[t.window] = Sent{t, Size(std::round(asked.width), std::round(asked.height)), before[i].extents,
                                       std::nullopt};
             } else if (had[i]) {
-                had[i]->target.frame.origin = t.frame.origin;
-                had[i]->answered.reset();
-                sent[t.window] = *had[i];
+                positionSent(t.window, *had[i], t.frame.origin, std::nullopt);
             }
             continue;
         }
@@ -287,12 +285,17 @@ std::vector<bool> Impl::writeFrames(std::span<const FrameTarget> targets, std::v
         if (t.sizeToo) {
             sent[t.window] = Sent{t, p.client.size, p.extents, now.origin};
         } else if (had[i]) {
-            had[i]->target.frame.origin = t.frame.origin;
-            had[i]->answered = now.origin;
-            sent[t.window] = *had[i];
+            positionSent(t.window, *had[i], t.frame.origin, now.origin);
         }
     }
     return ok;
+}
+
+void Impl::positionSent(xcb_window_t window, Sent had, Point origin, std::optional<Point> answered)
+{
+    had.target.frame.origin = origin;
+    had.answered = answered;
+    sent[window] = std::move(had);
 }
 
 // The manager changed a window's decorations after it was sent its frame:

@@ -383,6 +383,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         std::optional<Point> answered;
     };
     std::map<xcb_window_t, Sent> sent;
+    // A position alone sent: the size and decorations sent before stand.
+    void positionSent(xcb_window_t window, Sent had, Point origin, std::optional<Point> answered);
     void redecorated(xcb_window_t window);
     void await(xcb_window_t window, const Awaited& what);
     bool askFrameExtents(std::chrono::milliseconds allowance);

@@ -185,10 +185,8 @@ bool Impl::glideFrames(std::span<const FrameTarget> targets)
     std::vector<bool> gone(targets.size(), false);
     sendStep(targets, WriteStep::position, ok, gone, false, nullptr, &current);
     for (std::size_t i = 0; i < targets.size(); ++i)
-        if (const auto it = sent.find(targets[i].window); ok[i] && it != sent.end()) {
-            it->second.target.frame.origin = targets[i].frame.origin;
-            it->second.answered.reset();
-        }
+        if (const auto it = sent.find(targets[i].window); ok[i] && it != sent.end())
+            positionSent(targets[i].window, it->second, targets[i].frame.origin, std::nullopt);
     xcb_ewmh_request_frame_extents(&ewmh, screenNumber, helper);
     xcb_flush(c);
     extentsUnanswered.push_back(Steady::now());
