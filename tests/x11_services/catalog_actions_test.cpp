@@ -271,6 +271,7 @@ TEST_F(CatalogTest, AHiddenApplicationsWindowsReadHiddenAtOnce)
 
     // Raising the window shows its application again.
     EXPECT_FALSE(WindowActions::raise(*desktop, *entry, snapshot.element(clock.id)).pending());
+    caughtUp();
     const auto again = find(read(), clock.id);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->state, WindowState::visible);
@@ -334,7 +335,7 @@ TEST_F(ActionsTest, TidiesWithEveryLayoutAndUndoes)
         const auto memory = WindowActions::tidy(*desktop, layout, std::nullopt);
         ASSERT_TRUE(memory);
         // A loaded machine's openbox may answer after the barrier's bound.
-        ASSERT_TRUE(until([&] { return !desktop->platform.windowServer.managerBehind(); }));
+        caughtUp();
         ASSERT_EQ(memory->before.size(), 3u);
         ASSERT_EQ(memory->after.size(), 3u);
         std::vector<WindowID> ids;
@@ -350,7 +351,7 @@ TEST_F(ActionsTest, TidiesWithEveryLayoutAndUndoes)
         EXPECT_TRUE(memory->isUntouched(WindowActions::frames(*desktop, ids), 4.0));
 
         WindowActions::undoTidy(*desktop, *memory);
-        ASSERT_TRUE(until([&] { return !desktop->platform.windowServer.managerBehind(); }));
+        caughtUp();
         for (const WindowID id : ids)
             EXPECT_EQ(serverFrame(id), std::optional(memory->before.at(id)));
         EXPECT_FALSE(memory->isUntouched(WindowActions::frames(*desktop, ids), 4.0));

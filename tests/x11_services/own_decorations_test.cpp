@@ -40,6 +40,7 @@ protected:
     // margins it announces (the one monitor's corner is the origin).
     Rect visible(WindowID id)
     {
+        caughtUp();
         const xcb_window_t window = x11->serverWindow(id).value();
         const Rect client = session->clientArea(window).value();
         auto m = session->cardinals(window, "_GTK_FRAME_EXTENTS");

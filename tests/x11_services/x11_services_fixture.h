@@ -146,9 +146,19 @@ protected:
         return std::nullopt;
     }
 
-    // The frame as the server has it, decorations included.
+    // Once openbox has handled the writes: on a loaded machine it may answer
+    // after the barrier's bound, and the server still holds the old frames.
+    void caughtUp()
+    {
+        EXPECT_TRUE(until([&] { return !desktop->platform.windowServer.managerBehind(); }))
+            << "openbox never answered the writes";
+    }
+
+    // The frame as the server has it, decorations included, once openbox
+    // has handled the writes.
     std::optional<Rect> serverFrame(WindowID id)
     {
+        caughtUp();
         const auto window = x11->serverWindow(id);
         return window ? session->frame(*window) : std::nullopt;
     }
