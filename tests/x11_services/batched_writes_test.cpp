@@ -59,11 +59,21 @@ pid_t managerOf(const std::string& display)
 
 // Stops the window manager once it has handled all it was sent: stopped
 // while it holds the server to take in a new window, it would stop every
-// client's requests, the test's own reads among them, for good.
-void stopManager(test::X11Session& session, pid_t& manager)
+// client's requests, the test's own reads among them, for good. The backend
+// has taken in its answer to the first frame-extents request by then: a
+// loaded machine's openbox may not have answered the one sent when the
+// backend connected, and the backend would not yet trust its answers.
+void stopManager(test::X11Session& session, X11Desktop& desktop, pid_t& manager)
 {
     manager = managerOf(session.display());
     ASSERT_GT(manager, 0) << "no openbox on " << session.display();
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            desktop.settle();
+            return desktop.answersFrameExtents();
+        },
+        test::answerDeadline, [&] { desktop.processEvents(); }))
+        << "openbox never answered a frame-extents request";
     ASSERT_TRUE(session.answering()) << "openbox does not answer";
     ASSERT_EQ(::kill(manager, SIGSTOP), 0);
 }
@@ -229,7 +239,7 @@ TEST_F(BatchTest, AManagerThatDoesNotAnswerHoldsBatchesOnlyWithinTheBarrierBudge
         [&](std::string_view what, std::chrono::milliseconds waited) { waits.emplace_back(what, waited); });
 
     pid_t manager = -1;
-    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, *x11, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     for (int batch = 0; batch < 2; ++batch) {
         for (auto& w : writes)
@@ -277,7 +287,7 @@ TEST_F(BatchTest, AnimationFramesKeepTheManagersPaceWithoutWaitingForIt)
     };
 
     pid_t manager = -1;
-    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, *x11, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     EXPECT_TRUE(frame());
     const auto first = writes;
@@ -317,7 +327,7 @@ TEST_F(BatchTest, AWindowDecoratedAfterALateAnswerTakesItsSizeAgain)
     const Rect sent(-600, 80, 640, 400);
 
     pid_t manager = -1;
-    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, *x11, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     AX::setFrames(desktop->platform.accessibility, std::vector{FrameWrite{window->second, sent}});
     ::kill(manager, SIGCONT);
@@ -347,7 +357,7 @@ TEST_F(BatchTest, AWindowSentAwayAndBackWhileTheManagerIsBehindEndsBack)
     });
 
     pid_t manager = -1;
-    ASSERT_NO_FATAL_FAILURE(stopManager(*session, manager));
+    ASSERT_NO_FATAL_FAILURE(stopManager(*session, *x11, manager));
     Restore resume([&] { ::kill(manager, SIGCONT); });
     Rect away = start;
     away.origin.x += 60;

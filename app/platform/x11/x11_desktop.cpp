@@ -62,6 +62,7 @@ void X11Desktop::attach(Scheduler* scheduler) { impl_->scheduler = scheduler; }
 bool X11Desktop::hasWindowManager() const { return impl_->wmPresent; }
 std::optional<std::uint8_t> X11Desktop::serverKeyCode(std::uint16_t keyCode) const { return impl_->serverKey(keyCode); }
 std::optional<std::uint32_t> X11Desktop::serverWindow(WindowID number) const { return impl_->windowFor(number); }
+bool X11Desktop::answersFrameExtents() const { return impl_->extentsRequestAnswered; }
 
 void X11Desktop::setToolkitScreens(ToolkitScreens screens)
 {

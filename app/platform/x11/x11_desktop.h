@@ -46,6 +46,9 @@ public:
     std::optional<std::uint8_t> serverKeyCode(std::uint16_t keyCode) const;
     // The X window behind a window number, while it lives.
     std::optional<std::uint32_t> serverWindow(WindowID number) const;
+    // Whether the window manager has been seen to answer frame-extents
+    // requests: the backend's barrier after writes is then its answer.
+    bool answersFrameExtents() const;
     // Returns once the window manager has handled every request the server
     // had received before this call, the backend's own and other clients'.
     void settle();
