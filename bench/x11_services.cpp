@@ -145,4 +145,38 @@ void BM_X11ScrollFrame(benchmark::State& state)
 }
 BENCHMARK(BM_X11ScrollFrame)->Arg(10)->Unit(benchmark::kMillisecond);
 
+// What a strip pass reads after an animation frame, which is never waited
+// for: the displays six times over and each moved window's corner, with
+// the reads shared as a pass shares them.
+void BM_X11ReadsAfterAnAnimationFrame(benchmark::State& state)
+{
+    auto& f = fixture();
+    if (!f.ready()) {
+        state.SkipWithError("no X session");
+        return;
+    }
+    std::vector<FrameWrite> writes;
+    const Snapshot snapshot = WindowCatalog::read(*f.desktop);
+    for (const auto& entry : snapshot.windows)
+        if (auto element = snapshot.element(entry.id); element && writes.size() < 10)
+            writes.push_back(FrameWrite{element, entry.frame, FrameWrite::Parts::position});
+    int pass = 0;
+    for (auto _ : state) {
+        const Handle together = f.desktop->platform.windowServer.shareReads();
+        const double dx = (pass++ % 2) ? -7 : 7;
+        for (auto& w : writes)
+            w.frame.origin.x += dx;
+        benchmark::DoNotOptimize(f.desktop->platform.accessibility.glide(writes));
+        for (int i = 0; i < 6; ++i)
+            benchmark::DoNotOptimize(f.desktop->platform.displays.screens());
+        for (const auto& w : writes)
+            benchmark::DoNotOptimize(w.element->position());
+        state.PauseTiming();
+        while (f.desktop->platform.windowServer.managerBehind())
+            f.pump();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_X11ReadsAfterAnAnimationFrame)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -214,7 +214,10 @@ TEST_F(AppNamesX11, AProgramWithoutAnEntryShowsItsWindowsLargestIconUpTo128)
                         data.data());
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 
-    const auto got = desktop->platform.workspace.icon(pidOf("XEyes"));
+    // Kept icons are forgotten as the change is heard.
+    std::optional<Image> got;
+    EXPECT_TRUE(test::waitFor([&] { return (got = desktop->platform.workspace.icon(pidOf("XEyes"))).has_value(); },
+                              test::answerDeadline));
     xcb_delete_property(c, *window, icon);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
@@ -229,7 +232,7 @@ TEST_F(AppNamesX11, AProgramWithoutAnEntryShowsItsWindowsLargestIconUpTo128)
     EXPECT_EQ(pixel(10, 20), (std::vector<std::uint8_t>{0x00, 0xC0, 0x40, 0x80}));
     EXPECT_EQ(pixel(33, 33), (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
     // Taken away, there is none.
-    EXPECT_FALSE(desktop->platform.workspace.icon(pidOf("XEyes")));
+    EXPECT_TRUE(test::waitFor([&] { return !desktop->platform.workspace.icon(pidOf("XEyes")); }, test::answerDeadline));
 }
 
 TEST_F(AppNamesX11, ThemeIconsResolveVectorsFilesAndNothingForUnknownNames)

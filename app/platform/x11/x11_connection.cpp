@@ -226,6 +226,7 @@ void Impl::confirmAdopted(std::size_t count)
 void Impl::forget(xcb_window_t window)
 {
     remembered.erase(window);
+    windowIcons.erase(window);
     sent.erase(window);
     WindowID number = 0;
     {

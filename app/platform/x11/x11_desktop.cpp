@@ -80,7 +80,7 @@ void X11Desktop::toolkitScreensChanged()
 
 void X11Desktop::settle()
 {
-    impl_->writesOutstanding = true;
+    impl_->wrote();
     impl_->settleWrites();
 }
 

@@ -55,6 +55,14 @@ void Impl::drainQueued()
     }
 }
 
+void Impl::takeSentEvents()
+{
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        handle(event);
+        std::free(event);
+    }
+}
+
 namespace {
 
 double sleepGap()

@@ -139,6 +139,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::uint32_t resourceMask = 0;
     bool wmPresent = false;
     bool writesOutstanding = false;
+    std::uint64_t writesSent = 0;
     // A barrier was given up and the manager has not answered one since:
     // writes may still be on their way, so what is read is not where a
     // window will stand.
@@ -163,6 +164,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         std::optional<std::vector<Rect>> workAreas;
         // The windows whose props above hold their hints too.
         std::unordered_set<xcb_window_t> hinted;
+        // The write these reads came after.
+        std::uint64_t afterWrite = 0;
     };
     int sharingReads = 0;
     mutable SharedReads shared;
@@ -177,12 +180,33 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         ClientProps props;
     };
     std::unordered_map<xcb_window_t, Remembered> remembered;
+    // The best _NET_WM_ICON of each adopted window, kept until it changes:
+    // the switcher asks for every application's icon each time it opens.
+    std::unordered_map<xcb_window_t, std::optional<Image>> windowIcons;
     void forgetProperty(xcb_window_t window, xcb_atom_t atom);
-    // What a write changed is read afresh.
+    // What a write changed is read afresh, once: the reads after it share
+    // their answers again. (An animation frame is never waited for, and
+    // every read after one went to the server, a round trip each.)
     void forgetSharedAfterWrites() const
     {
-        if (writesOutstanding)
-            shared = {};
+        if (writesOutstanding && shared.afterWrite != writesSent)
+            forgetWindowReads();
+    }
+    // Monitors and work areas are no write's to change: their own events
+    // forget them.
+    void forgetWindowReads() const
+    {
+        shared.stacking.reset();
+        shared.props.clear();
+        shared.hinted.clear();
+        shared.desktop.reset();
+        shared.afterWrite = writesSent;
+    }
+    // A request the window manager handles went out.
+    void wrote()
+    {
+        writesOutstanding = true;
+        ++writesSent;
     }
     // What `read` answers, or while reads are shared the answer it gave
     // before.
@@ -269,6 +293,9 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::vector<ClientProps> read(const std::vector<xcb_window_t>& windows, unsigned fields);
     std::vector<ClientProps> readFresh(const std::vector<xcb_window_t>& windows, unsigned fields);
     ClientProps read(xcb_window_t window, unsigned fields) { return read(std::vector{window}, fields).front(); }
+    // What is remembered of a window's `fields`, with no round trip: none
+    // unless every one of them is. Changes the server has sent are heard first.
+    std::optional<ClientProps> rememberedOnly(xcb_window_t window, unsigned fields);
     void readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
                           std::vector<ClientProps>& props) const;
     xcb_window_t frameOf(xcb_window_t window) const;
@@ -447,6 +474,8 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool dispatching = false;
     void handle(xcb_generic_event_t* event);
     void drainQueued();
+    // Handles the events the server has sent, waiting for none.
+    void takeSentEvents();
     void processEvents();
     void queue(std::function<void()> work);
     double lastSleepGap = 0;

@@ -172,9 +172,22 @@ void copyRemembered(ClientProps& to, const ClientProps& from, unsigned fields)
 
 } // namespace
 
+std::optional<ClientProps> Impl::rememberedOnly(xcb_window_t window, unsigned fields)
+{
+    takeSentEvents();
+    const auto memo = remembered.find(window);
+    if (memo == remembered.end() || (memo->second.fields & fields) != fields)
+        return std::nullopt;
+    ClientProps props;
+    copyRemembered(props, memo->second.props, fields);
+    return props;
+}
+
 void Impl::forgetProperty(xcb_window_t window, xcb_atom_t atom)
 {
     using namespace X11Fields;
+    if (atom == ewmh._NET_WM_ICON)
+        windowIcons.erase(window);
     const auto it = remembered.find(window);
     if (it == remembered.end())
         return;

@@ -60,7 +60,7 @@ void Impl::moveResize(xcb_window_t window, std::optional<Point> frameTopLeft, st
         what.size = std::pair(int(w), int(h));
     await(window, what);
     // Sent with the next flush, so a batch goes out in one piece.
-    writesOutstanding = true;
+    wrote();
 }
 
 void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom_t second)
@@ -70,7 +70,7 @@ void Impl::changeState(xcb_window_t window, bool add, xcb_atom_t first, xcb_atom
                                      add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, first, second,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     await(window, Awaited{.anyChange = true});
-    writesOutstanding = true;
+    wrote();
     xcb_flush(c);
 }
 
@@ -90,7 +90,7 @@ void Impl::iconify(xcb_window_t window)
                        reinterpret_cast<const char*>(&message));
     }
     await(window, Awaited{.anyChange = true});
-    writesOutstanding = true;
+    wrote();
     xcb_flush(c);
 }
 
@@ -100,7 +100,7 @@ void Impl::deiconify(xcb_window_t window)
         changeState(window, false, ewmh._NET_WM_STATE_HIDDEN);
     xcb_map_window(c, window);
     await(window, Awaited{.anyChange = true});
-    writesOutstanding = true;
+    wrote();
     xcb_flush(c);
 }
 
@@ -113,7 +113,7 @@ void Impl::restack(xcb_window_t window)
         const std::uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     }
-    writesOutstanding = true;
+    wrote();
     xcb_flush(c);
 }
 
@@ -127,7 +127,7 @@ void Impl::activateWindow(xcb_window_t window)
         restack(window);
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
     }
-    writesOutstanding = true;
+    wrote();
     xcb_flush(c);
 }
 
@@ -135,7 +135,7 @@ void Impl::showDesktop(std::uint32_t desktop)
 {
     xcb_ewmh_request_change_current_desktop(&ewmh, screenNumber, desktop, XCB_CURRENT_TIME);
     awaitedRoot.insert(ewmh._NET_CURRENT_DESKTOP);
-    writesOutstanding = true;
+    wrote();
     xcb_flush(c);
 }
 

@@ -97,7 +97,8 @@ bool Impl::settleWrites()
 
 bool Impl::settleOnce()
 {
-    forgetSharedAfterWrites();
+    // Handled now, the writes show in what is read next.
+    forgetWindowReads();
     writesOutstanding = false;
     const auto start = Steady::now();
     // An action's barriers share one bound: three in a row, each near its

@@ -141,9 +141,10 @@ public:
             return std::nullopt;
         return impl.runningApp(impl.adopt(*active).pid);
     }
-    // The icon its desktop entry names, else the one its windows carry. The
-    // switcher asks for every application as it opens: a round trip for the
-    // class and, without an entry, one for all its windows' icons.
+    // The icon its desktop entry names, else the first its windows carry.
+    // The switcher asks for every application as it opens: the class is
+    // remembered, and so is the icon of a window that reports its changes;
+    // the others' are read in one round trip.
     std::optional<Image> icon(std::int32_t pid) const override
     {
         const auto own = impl.windowsOfPid(pid);
@@ -151,19 +152,32 @@ public:
             return std::nullopt;
         if (auto themed = impl.entryIcon(own.front()))
             return themed;
-        std::vector<xcb_get_property_cookie_t> cookies;
+        // A change the server has sent is heard before the kept icons serve.
+        impl.takeSentEvents();
+        std::vector<std::pair<xcb_window_t, xcb_get_property_cookie_t>> asked;
         for (xcb_window_t w : own)
-            cookies.push_back(xcb_ewmh_get_wm_icon(&impl.ewmh, w));
-        std::optional<Image> image;
-        for (const auto& cookie : cookies) {
+            if (!impl.windowIcons.count(w))
+                asked.emplace_back(w, xcb_ewmh_get_wm_icon(&impl.ewmh, w));
+        std::unordered_map<xcb_window_t, std::optional<Image>> fresh;
+        for (const auto& [w, cookie] : asked) {
+            const bool watched = impl.knownFor(w).has_value();
             xcb_ewmh_get_wm_icon_reply_t reply;
-            if (!xcb_ewmh_get_wm_icon_reply(&impl.ewmh, cookie, &reply, nullptr))
-                continue;
-            if (!image)
-                image = bestIcon(reply);
-            xcb_ewmh_get_wm_icon_reply_wipe(&reply);
+            std::optional<Image> best;
+            if (xcb_ewmh_get_wm_icon_reply(&impl.ewmh, cookie, &reply, nullptr)) {
+                best = bestIcon(reply);
+                xcb_ewmh_get_wm_icon_reply_wipe(&reply);
+            }
+            if (watched)
+                impl.windowIcons[w] = best;
+            fresh.emplace(w, std::move(best));
         }
-        return image;
+        for (xcb_window_t w : own) {
+            const auto kept = impl.windowIcons.find(w);
+            const auto& image = kept != impl.windowIcons.end() ? kept->second : fresh[w];
+            if (image)
+                return image;
+        }
+        return std::nullopt;
     }
     bool activate(std::int32_t pid) override
     {
@@ -333,7 +347,9 @@ std::optional<Image> Impl::entryIcon(xcb_window_t window)
 {
     if (!iconResolver)
         return std::nullopt;
-    const ClientProps props = read(window, X11Fields::wmClass | X11Fields::appIds);
+    constexpr unsigned fields = X11Fields::wmClass | X11Fields::appIds;
+    auto kept = rememberedOnly(window, fields);
+    const ClientProps props = kept ? std::move(*kept) : read(window, fields);
     DesktopEntries& entries = desktopEntries();
     entries.refresh();
     const DesktopEntry* entry = entries.forProgram(ProgramIdentity{.applicationId = props.applicationId,
