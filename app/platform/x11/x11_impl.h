@@ -294,7 +294,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     std::vector<ClientProps> readFresh(const std::vector<xcb_window_t>& windows, unsigned fields);
     ClientProps read(xcb_window_t window, unsigned fields) { return read(std::vector{window}, fields).front(); }
     // What is remembered of a window's `fields`, with no round trip: none
-    // unless every one of them is. Changes the server has sent are heard first.
+    // unless every one of them is.
     std::optional<ClientProps> rememberedOnly(xcb_window_t window, unsigned fields);
     void readFrameWindows(const std::vector<xcb_window_t>& windows, const std::vector<std::size_t>& which,
                           std::vector<ClientProps>& props) const;

@@ -174,7 +174,6 @@ void copyRemembered(ClientProps& to, const ClientProps& from, unsigned fields)
 
 std::optional<ClientProps> Impl::rememberedOnly(xcb_window_t window, unsigned fields)
 {
-    takeSentEvents();
     const auto memo = remembered.find(window);
     if (memo == remembered.end() || (memo->second.fields & fields) != fields)
         return std::nullopt;

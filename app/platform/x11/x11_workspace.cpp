@@ -147,13 +147,13 @@ public:
     // the others' are read in one round trip.
     std::optional<Image> icon(std::int32_t pid) const override
     {
+        // A change the server has sent is heard before what is kept serves.
+        impl.takeSentEvents();
         const auto own = impl.windowsOfPid(pid);
         if (own.empty())
             return std::nullopt;
         if (auto themed = impl.entryIcon(own.front()))
             return themed;
-        // A change the server has sent is heard before the kept icons serve.
-        impl.takeSentEvents();
         std::vector<std::pair<xcb_window_t, xcb_get_property_cookie_t>> asked;
         for (xcb_window_t w : own)
             if (!impl.windowIcons.count(w))
