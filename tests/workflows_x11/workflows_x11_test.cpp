@@ -18,6 +18,7 @@
 #include "core/workspace_store.h"
 #include "engine/engine_fakes.h"
 #include "services/temp_home.h"
+#include "support/caught_up.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,7 @@ protected:
     }
     std::optional<Rect> serverFrame(WindowID id)
     {
+        EXPECT_TRUE(test::caughtUp(*x11));
         const auto window = x11->serverWindow(id);
         return window ? session->frame(*window) : std::nullopt;
     }

@@ -1,3 +1,4 @@
+#include "support/caught_up.h"
 #include "support/person_keys.h"
 #include "support/x11_session.h"
 
@@ -53,14 +54,7 @@ protected:
 
     void pump() { desktop->processEvents(); }
 
-    // What the server holds once openbox has handled the writes: a loaded
-    // machine's openbox may answer after the barrier's bound, and the next
-    // read then shows the windows as they stood.
-    void caughtUp()
-    {
-        EXPECT_TRUE(waitFor([&] { return !desktop->windowServer().managerBehind(); }, test::answerDeadline,
-                            [&] { pump(); }));
-    }
+    void caughtUp() { EXPECT_TRUE(test::caughtUp(*desktop)); }
 
     std::vector<WindowInfo> listed(WindowListOption option)
     {

@@ -15,6 +15,7 @@
 #include "app/services/window_catalog.h"
 #include "engine/engine_fakes.h"
 #include "services/temp_home.h"
+#include "support/caught_up.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -168,6 +169,7 @@ protected:
 
     std::optional<Rect> serverFrame(WindowID id)
     {
+        EXPECT_TRUE(test::caughtUp(*x11));
         const auto window = x11->serverWindow(id);
         return window ? session->frame(*window) : std::nullopt;
     }

@@ -15,6 +15,7 @@
 #include "engine/engine_fakes.h"
 #include "engine/engine_probe.h"
 #include "services/temp_home.h"
+#include "support/caught_up.h"
 #include "support/x11_qt_app.h"
 #include "support/x11_qt_desktop.h"
 #include "support/x11_session.h"
@@ -153,7 +154,11 @@ protected:
     const Strip& strip() const { return engine->strips().begin()->second; }
     Rect area() const { return *WindowActions::area(*desktop, desktop->platform.displays.screens().front()); }
     xcb_window_t server(WindowID id) const { return x11->serverWindow(id).value_or(XCB_NONE); }
-    std::optional<Rect> serverFrame(WindowID id) const { return session->frame(server(id)); }
+    std::optional<Rect> serverFrame(WindowID id)
+    {
+        EXPECT_TRUE(test::caughtUp(*x11));
+        return session->frame(server(id));
+    }
     std::ptrdiff_t stackIndex(WindowID id) const
     {
         const auto stack = session->stackingList();

@@ -14,6 +14,7 @@
 #include "app/services/window_catalog.h"
 #include "engine/engine_fakes.h"
 #include "services/temp_home.h"
+#include "support/caught_up.h"
 #include "support/x11_qt_app.h"
 #include "support/x11_qt_desktop.h"
 #include "support/x11_session.h"
@@ -119,6 +120,7 @@ protected:
     const Strip& strip() const { return engine->strips().at(key); }
     std::optional<Rect> serverFrame(WindowID id)
     {
+        EXPECT_TRUE(test::caughtUp(*x11));
         const auto window = x11->serverWindow(id);
         return window ? session->frame(*window) : std::nullopt;
     }

@@ -17,6 +17,7 @@
 #include "app/services/user_defaults.h"
 #include "app/services/window_catalog.h"
 #include "services/temp_home.h"
+#include "support/caught_up.h"
 #include "support/person_keys.h"
 #include "support/x11_session.h"
 
@@ -146,13 +147,7 @@ protected:
         return std::nullopt;
     }
 
-    // Once openbox has handled the writes: on a loaded machine it may answer
-    // after the barrier's bound, and the server still holds the old frames.
-    void caughtUp()
-    {
-        EXPECT_TRUE(until([&] { return !desktop->platform.windowServer.managerBehind(); }))
-            << "openbox never answered the writes";
-    }
+    void caughtUp() { EXPECT_TRUE(test::caughtUp(*x11)); }
 
     // The frame as the server has it, decorations included, once openbox
     // has handled the writes.
