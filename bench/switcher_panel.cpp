@@ -130,8 +130,51 @@ void BM_SwitcherPaintResults(benchmark::State& state)
         benchmark::DoNotOptimize(Capture::render(world.panel().view()));
 }
 
+// A second open as a person sees it: the pictures kept from the session
+// before (as many as are captured) show at once, the map is drawn and painted, then each window's
+// fresh picture arrives and redraws its part of the map.
+void BM_SwitcherOpenWithPictures(benchmark::State& state)
+{
+    application();
+    PanelWorld world(int(state.range(0)));
+    const auto pictures = [&] {
+        std::vector<std::pair<WindowID, SharedImage>> out;
+        for (const WindowEntry& w : world.snapshot.windows) {
+            if (out.size() == SwitcherController::thumbnailLimit)
+                break;
+            Image image;
+            image.width = 320;
+            image.height = 200;
+            image.rgba.assign(std::size_t(image.width * image.height * 4), std::uint8_t(w.id % 200));
+            out.emplace_back(w.id, std::make_shared<const Image>(std::move(image)));
+        }
+        return out;
+    };
+    const auto kept = pictures();
+    for (auto _ : state) {
+        state.PauseTiming();
+        world.controller.send(SwitcherKey::escape());
+        const auto fresh = pictures();
+        state.ResumeTiming();
+        world.controller.begin(false);
+        world.controller.load(world.snapshot);
+        for (const auto& [id, picture] : kept)
+            world.controller.model().addThumbnail(id, picture);
+        world.scheduler.runPending();
+        world.controller.show();
+        benchmark::DoNotOptimize(Capture::render(world.panel().view()));
+        for (const auto& [id, picture] : fresh) {
+            world.controller.model().addThumbnail(id, picture);
+            world.scheduler.runPending();
+        }
+        benchmark::DoNotOptimize(Capture::render(world.panel().view()));
+    }
+    state.counters["windows"] = double(kept.size());
+}
+
 } // namespace
 
+BENCHMARK(BM_SwitcherOpenWithPictures)->Arg(55)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitcherOpen)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitcherSearchKey)->Arg(400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SwitcherPaintMap)->Args({400, 1})->Args({400, 0})->Args({100, 1})->Unit(benchmark::kMillisecond);

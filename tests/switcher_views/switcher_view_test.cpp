@@ -207,6 +207,43 @@ TEST_F(SwitcherViewMap, PictureArrivingAfterTheFirstPaintShowsOnItsTileAlone)
                   before.pixelColor(inView(map, map->tileRect(id)->center())));
 }
 
+// Columns waiting at a screen's edge lie on one another: pictures arriving
+// together, the one underneath last, are drawn in one pass and in order.
+TEST_F(SwitcherViewMap, PicturesArrivingForTilesOnOneAnotherKeepTheTopOneOnTop)
+{
+    sim.setCaptureAllowed(false);
+    const WindowID under = window(safari, "Under", Rect(1700, 500, 600, 400));
+    const WindowID over = window(safari, "Over", Rect(1900, 600, 600, 400));
+    window(terminal, "Front", Rect(200, 600, 300, 200));
+    window(terminal, "Frontmost", Rect(600, 600, 300, 200));
+    openPanel();
+    SwitcherMapView* map = view().mapView();
+    ASSERT_NE(controller->model().selected()->id, under);
+    ASSERT_NE(controller->model().selected()->id, over);
+    const auto order = map->drawingOrder();
+    const auto at = [&](WindowID id) {
+        return std::find_if(order.begin(), order.end(), [&](const MapTile* t) { return t->window.id == id; });
+    };
+    const WindowID top = at(under) < at(over) ? over : under, bottom = top == over ? under : over;
+    (void)picture();
+    const auto solid = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        Image image{.width = 2, .height = 2};
+        for (int i = 0; i < 4; ++i)
+            image.rgba.insert(image.rgba.end(), {r, g, b, 255});
+        return image;
+    };
+    controller->model().addThumbnail(top, solid(20, 20, 220));
+    controller->model().addThumbnail(bottom, solid(220, 20, 20));
+    const QImage after = picture();
+    save(after, "switcher-map-overlapping-pictures");
+    const QRectF shared = map->tileRect(top)->intersected(*map->tileRect(bottom));
+    ASSERT_FALSE(shared.isEmpty());
+    EXPECT_TRUE(near(after.pixelColor(inView(map, shared.center())), QColor(20, 20, 220)));
+    const QRectF own = *map->tileRect(bottom);
+    const QPointF alone = top == over ? own.topLeft() + QPointF(4, 4) : own.bottomRight() - QPointF(4, 4);
+    EXPECT_TRUE(near(after.pixelColor(inView(map, alone)), QColor(220, 20, 20)));
+}
+
 TEST_F(SwitcherViewMap, WithoutCaptureTilesShowIconsAndWithNeitherThePlainShape)
 {
     sim.setCaptureAllowed(false);

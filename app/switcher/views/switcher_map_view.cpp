@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <limits>
 
@@ -70,6 +71,7 @@ QSize SwitcherMapView::layerSize() const
 
 void SwitcherMapView::invalidate()
 {
+    stale_ = QRegion();
     slice_.cancel();
     layerStarted_ = false;
     layerValid_ = false;
@@ -81,6 +83,7 @@ void SwitcherMapView::invalidate()
 
 void SwitcherMapView::release()
 {
+    stale_ = QRegion();
     slice_.cancel();
     layer_ = QImage();
     layerStarted_ = false;
@@ -156,39 +159,50 @@ void SwitcherMapView::buildLayer(std::size_t count)
     }
 }
 
+double SwitcherMapView::reach()
+{
+    return Shadows::margin(SwitcherTile::plainShadow) + 1;
+}
+
 void SwitcherMapView::pictureArrived(WindowID window)
 {
     const auto tile = tileRect(window);
     if (!tile)
         return;
-    if (layerStarted_) {
-        // Its corner, with every tile already drawn there, again in order.
-        const double reach = Shadows::margin(SwitcherTile::plainShadow) + 1;
-        const QRectF area = tile->adjusted(-reach, -reach, reach, reach);
-        QPainter painter(&layer_);
-        painter.setClipRect(area);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(area, Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        for (const MapScreen& screen : map().screens) {
-            const QRectF plate(screen.frame.origin.x, screen.frame.origin.y, screen.frame.width(),
-                               screen.frame.height());
-            if (!plate.intersects(area))
-                continue;
-            painter.fillPath(Shapes::continuousRoundedRect(plate, screenRadius), QColor::fromRgbF(1, 1, 1, 0.05f));
-            painter.setBrush(Qt::NoBrush);
-            painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.1f), 1));
-            painter.drawPath(Shapes::insetContinuousRoundedRect(plate, screenRadius, 0.5));
-        }
-        for (std::size_t i = 0; i < built_; ++i) {
-            const QRectF other = framed(*layerTiles_[i]).adjusted(-reach, -reach, reach, reach);
-            if (other.intersects(area))
-                paintTile(painter, *layerTiles_[i], false);
-        }
-    }
+    // Redrawn at the next paint: the pictures come one by one, and where
+    // tiles overlap (columns waiting at a screen's edge) each would redraw
+    // all the others again.
+    if (layerStarted_)
+        stale_ += tile->adjusted(-reach(), -reach(), reach(), reach()).toAlignedRect();
     update(tile->toAlignedRect().adjusted(-40, -40, 40, 40));
+}
+
+void SwitcherMapView::redrawStale()
+{
+    if (stale_.isEmpty())
+        return;
+    const QRegion stale = std::exchange(stale_, QRegion());
+    // Its corners, with every tile already drawn there, again in order.
+    QPainter painter(&layer_);
+    painter.setClipRegion(stale);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& area : stale)
+        painter.fillRect(area, Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const MapScreen& screen : map().screens) {
+        const QRectF plate(screen.frame.origin.x, screen.frame.origin.y, screen.frame.width(), screen.frame.height());
+        if (!stale.intersects(plate.toAlignedRect()))
+            continue;
+        painter.fillPath(Shapes::continuousRoundedRect(plate, screenRadius), QColor::fromRgbF(1, 1, 1, 0.05f));
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.1f), 1));
+        painter.drawPath(Shapes::insetContinuousRoundedRect(plate, screenRadius, 0.5));
+    }
+    for (std::size_t i = 0; i < built_; ++i)
+        if (stale.intersects(framed(*layerTiles_[i]).adjusted(-reach(), -reach(), reach(), reach()).toAlignedRect()))
+            paintTile(painter, *layerTiles_[i], false);
 }
 
 void SwitcherMapView::paintEvent(QPaintEvent*)
@@ -197,6 +211,7 @@ void SwitcherMapView::paintEvent(QPaintEvent*)
         invalidate();
     // Whatever the slices have not drawn yet is drawn now.
     buildLayer(std::numeric_limits<std::size_t>::max());
+    redrawStale();
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), layer_);
     const auto order = drawingOrder();

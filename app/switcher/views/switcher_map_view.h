@@ -8,8 +8,9 @@
 // The plates and the plain tiles are kept as one picture. It is drawn a few
 // tiles at a time on the scheduler as soon as a session's map is known, in
 // the time before the panel shows, so the first paint (and every move of
-// the selection) only copies it and draws the selected tile; a window's
-// picture arriving redraws its corner of it.
+// the selection) only copies it and draws the selected tile; the corners of
+// the pictures that arrived since are drawn again in one pass at the next
+// paint.
 
 #include "app/platform/handle.h"
 #include "app/platform/scheduler.h"
@@ -19,6 +20,7 @@
 #include "app/switcher/views/switcher_pictures.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include <cstddef>
@@ -49,7 +51,8 @@ public:
 
     // The map changed: the kept picture is drawn again, starting now.
     void invalidate();
-    // A window's picture arrived: only its part of the kept picture is.
+    // A window's picture arrived: only its part of the kept picture is, at
+    // the next paint.
     void pictureArrived(WindowID window);
     // The panel went away: the kept picture goes, made again when next drawn.
     void release();
@@ -69,6 +72,9 @@ private:
     // Draws up to `count` more tiles into the kept picture.
     void buildLayer(std::size_t count);
     void scheduleSlice();
+    // How far a tile's drawing (its shadow) reaches past its frame.
+    static double reach();
+    void redrawStale();
 
     const SwitcherModel& model_;
     SwitcherPictures& pictures_;
@@ -76,6 +82,8 @@ private:
     SwitcherOpen open_;
     std::optional<WindowID> pressed_;
     QImage layer_;
+    // Parts of the kept picture whose tiles have new pictures.
+    QRegion stale_;
     bool layerStarted_ = false;
     bool layerValid_ = false;
     std::vector<const MapTile*> layerTiles_;   // every tile, back to front
