@@ -8,9 +8,9 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace kavelo {
 
@@ -117,6 +117,20 @@ void SwitcherMapView::paintTile(QPainter& painter, const MapTile& tile, bool sel
     drawn.paint(painter, frame);
 }
 
+QRectF SwitcherMapView::plateRect(const MapScreen& screen)
+{
+    return QRectF(screen.frame.origin.x, screen.frame.origin.y, screen.frame.width(), screen.frame.height());
+}
+
+void SwitcherMapView::paintPlate(QPainter& painter, const MapScreen& screen)
+{
+    const QRectF plate = plateRect(screen);
+    painter.fillPath(Shapes::continuousRoundedRect(plate, screenRadius), QColor::fromRgbF(1, 1, 1, 0.05f));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.1f), 1));
+    painter.drawPath(Shapes::insetContinuousRoundedRect(plate, screenRadius, 0.5));
+}
+
 void SwitcherMapView::startLayer()
 {
     const qreal ratio = devicePixelRatioF();
@@ -125,13 +139,8 @@ void SwitcherMapView::startLayer()
     layer_.fill(Qt::transparent);
     QPainter painter(&layer_);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (const MapScreen& screen : map().screens) {
-        const QRectF plate(screen.frame.origin.x, screen.frame.origin.y, screen.frame.width(), screen.frame.height());
-        painter.fillPath(Shapes::continuousRoundedRect(plate, screenRadius), QColor::fromRgbF(1, 1, 1, 0.05f));
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.1f), 1));
-        painter.drawPath(Shapes::insetContinuousRoundedRect(plate, screenRadius, 0.5));
-    }
+    for (const MapScreen& screen : map().screens)
+        paintPlate(painter, screen);
     // Every tile plain, back to front; the selected one is drawn over them.
     layerTiles_.clear();
     for (const MapScreen& screen : map().screens)
@@ -191,15 +200,9 @@ void SwitcherMapView::redrawStale()
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (const MapScreen& screen : map().screens) {
-        const QRectF plate(screen.frame.origin.x, screen.frame.origin.y, screen.frame.width(), screen.frame.height());
-        if (!stale.intersects(plate.toAlignedRect()))
-            continue;
-        painter.fillPath(Shapes::continuousRoundedRect(plate, screenRadius), QColor::fromRgbF(1, 1, 1, 0.05f));
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.1f), 1));
-        painter.drawPath(Shapes::insetContinuousRoundedRect(plate, screenRadius, 0.5));
-    }
+    for (const MapScreen& screen : map().screens)
+        if (stale.intersects(plateRect(screen).toAlignedRect()))
+            paintPlate(painter, screen);
     for (std::size_t i = 0; i < built_; ++i)
         if (stale.intersects(framed(*layerTiles_[i]).adjusted(-reach(), -reach(), reach(), reach()).toAlignedRect()))
             paintTile(painter, *layerTiles_[i], false);

@@ -68,6 +68,8 @@ private:
     static QRectF framed(const MapTile& tile);
     QSize layerSize() const;
     void paintTile(QPainter& painter, const MapTile& tile, bool selected);
+    static QRectF plateRect(const MapScreen& screen);
+    static void paintPlate(QPainter& painter, const MapScreen& screen);
     void startLayer();
     // Draws up to `count` more tiles into the kept picture.
     void buildLayer(std::size_t count);
