@@ -195,10 +195,7 @@ TEST_F(SwitcherViewMap, PictureArrivingAfterTheFirstPaintShowsOnItsTileAlone)
     openPanel();
     SwitcherMapView* map = view().mapView();
     const QImage before = picture();
-    Image red{.width = 2, .height = 2};
-    for (int i = 0; i < 4; ++i)
-        red.rgba.insert(red.rgba.end(), {220, 20, 20, 255});
-    controller->model().addThumbnail(onMain, red);
+    controller->model().addThumbnail(onMain, solid(QColor(220, 20, 20)));
     const QImage after = picture();
     EXPECT_TRUE(near(after.pixelColor(inView(map, map->tileRect(onMain)->center())), QColor(220, 20, 20)));
     // The other tiles and the selected one stay as they were.
@@ -226,14 +223,8 @@ TEST_F(SwitcherViewMap, PicturesArrivingForTilesOnOneAnotherKeepTheTopOneOnTop)
     };
     const WindowID top = at(under) < at(over) ? over : under, bottom = top == over ? under : over;
     (void)picture();
-    const auto solid = [](std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-        Image image{.width = 2, .height = 2};
-        for (int i = 0; i < 4; ++i)
-            image.rgba.insert(image.rgba.end(), {r, g, b, 255});
-        return image;
-    };
-    controller->model().addThumbnail(top, solid(20, 20, 220));
-    controller->model().addThumbnail(bottom, solid(220, 20, 20));
+    controller->model().addThumbnail(top, solid(QColor(20, 20, 220)));
+    controller->model().addThumbnail(bottom, solid(QColor(220, 20, 20)));
     const QImage after = picture();
     save(after, "switcher-map-overlapping-pictures");
     const QRectF shared = map->tileRect(top)->intersected(*map->tileRect(bottom));
@@ -429,10 +420,7 @@ TEST_F(SwitcherViewResults, RestingCardsAreKeptYetShowPicturesThatArriveLater)
     const QImage before = picture();
     EXPECT_EQ(row->keptCards(), 2u);
 
-    Image red{.width = 2, .height = 2};
-    for (int i = 0; i < 4; ++i)
-        red.rgba.insert(red.rgba.end(), {220, 20, 20, 255});
-    controller->model().addThumbnail(plain, red);
+    controller->model().addThumbnail(plain, solid(QColor(220, 20, 20)));
     const QImage after = picture();
     // Faded to 0.72 as one layer over the dark panel.
     const QColor got = after.pixelColor(inView(row, centre));

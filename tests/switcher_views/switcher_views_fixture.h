@@ -106,6 +106,15 @@ protected:
         const auto image = sim.workspace().icon(pid);
         return image ? QColor(image->rgba[0], image->rgba[1], image->rgba[2]) : QColor();
     }
+    // A window's picture of one colour, as a capture gives it.
+    static Image solid(QColor colour)
+    {
+        Image image{.width = 2, .height = 2};
+        for (int i = 0; i < 4; ++i)
+            image.rgba.insert(image.rgba.end(), {std::uint8_t(colour.red()), std::uint8_t(colour.green()),
+                                                 std::uint8_t(colour.blue()), 255});
+        return image;
+    }
     static bool near(QColor a, QColor b, int tolerance = 3)
     {
         return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&

@@ -131,12 +131,7 @@ protected:
                 return w;
         return std::nullopt;
     }
-    std::optional<Rect> serverFrame(WindowID id)
-    {
-        EXPECT_TRUE(test::caughtUp(*x11));
-        const auto window = x11->serverWindow(id);
-        return window ? session->frame(*window) : std::nullopt;
-    }
+    std::optional<Rect> serverFrame(WindowID id) { return test::serverFrame(*x11, *session, id); }
     // xterm takes whole character cells: its size may be short of the
     // asked one by less than a cell.
     void expectPlaced(WindowID id, const Rect& wanted)

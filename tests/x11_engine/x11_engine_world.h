@@ -167,12 +167,7 @@ protected:
     }
     std::vector<WindowID> xterms() { return windowsOf({"XTerm"}); }
 
-    std::optional<Rect> serverFrame(WindowID id)
-    {
-        EXPECT_TRUE(test::caughtUp(*x11));
-        const auto window = x11->serverWindow(id);
-        return window ? session->frame(*window) : std::nullopt;
-    }
+    std::optional<Rect> serverFrame(WindowID id) { return test::serverFrame(*x11, *session, id); }
 
     Screen screen(std::size_t index) { return desktop->platform.displays.screens().at(index); }
     Rect area(std::size_t index = 0) { return *WindowActions::area(*desktop, screen(index)); }

@@ -154,11 +154,7 @@ protected:
     const Strip& strip() const { return engine->strips().begin()->second; }
     Rect area() const { return *WindowActions::area(*desktop, desktop->platform.displays.screens().front()); }
     xcb_window_t server(WindowID id) const { return x11->serverWindow(id).value_or(XCB_NONE); }
-    std::optional<Rect> serverFrame(WindowID id)
-    {
-        EXPECT_TRUE(test::caughtUp(*x11));
-        return session->frame(server(id));
-    }
+    std::optional<Rect> serverFrame(WindowID id) { return test::serverFrame(*x11, *session, id); }
     std::ptrdiff_t stackIndex(WindowID id) const
     {
         const auto stack = session->stackingList();

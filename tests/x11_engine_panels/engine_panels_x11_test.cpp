@@ -118,12 +118,7 @@ protected:
         return engine->strips().empty() ? 0 : engine->strips().begin()->second.columns.size();
     }
     const Strip& strip() const { return engine->strips().at(key); }
-    std::optional<Rect> serverFrame(WindowID id)
-    {
-        EXPECT_TRUE(test::caughtUp(*x11));
-        const auto window = x11->serverWindow(id);
-        return window ? session->frame(*window) : std::nullopt;
-    }
+    std::optional<Rect> serverFrame(WindowID id) { return test::serverFrame(*x11, *session, id); }
     bool mapped(xcb_window_t window)
     {
         xcb_connection_t* c = session->connection();

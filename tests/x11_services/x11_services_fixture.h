@@ -151,12 +151,7 @@ protected:
 
     // The frame as the server has it, decorations included, once openbox
     // has handled the writes.
-    std::optional<Rect> serverFrame(WindowID id)
-    {
-        caughtUp();
-        const auto window = x11->serverWindow(id);
-        return window ? session->frame(*window) : std::nullopt;
-    }
+    std::optional<Rect> serverFrame(WindowID id) { return test::serverFrame(*x11, *session, id); }
 
     Size increments(WindowID id)
     {
