@@ -486,6 +486,9 @@ private:
     // yet to answer earlier writes when the layout being applied began.
     std::map<WindowID, Rect> sent_;
     bool managerBehind_ = false;
+    // Whether a layout was applied, or a tick came, while the manager had
+    // yet to answer: what was read then may show windows still on their way.
+    bool readBehind_ = false;
     // The last frame either mode laid each window out at mostly on its
     // display, and the frame each had on a display when the mode took it.
     std::map<WindowID, Rect> laidOut_;

@@ -39,6 +39,7 @@ void ArrangeEngine::applyAuto()
     const Preferences& prefs = desktop_.preferences;
     Accessibility& accessibility = desktop_.platform.accessibility;
     managerBehind_ = desktop_.platform.windowServer.managerBehind();
+    readBehind_ = readBehind_ || managerBehind_;
 
     struct Applied {
         std::string key;

@@ -85,6 +85,14 @@ void ArrangeEngine::tick()
     // one by one, a round trip each, and a pass over fifty windows took a
     // fifth of a second while keys and URLs waited behind it.
     const Handle together = system.windowServer.shareReads();
+    // Read before the manager had handled earlier writes, a window still on
+    // its way from where it stood was taken for one in place, and nothing
+    // that changes later need bring another pass: once the manager has
+    // caught up, one more reads every window afresh.
+    const bool behind = system.windowServer.managerBehind();
+    if (readBehind_ && !behind)
+        lastSignature.clear();
+    readBehind_ = behind;
     std::string current = signature();
     if (current == lastSignature)
         return;

@@ -97,6 +97,7 @@ void ArrangeEngine::noteAnswer(WindowID id, const Rect& target, const std::optio
 void ArrangeEngine::applyStrips()
 {
     managerBehind_ = desktop_.platform.windowServer.managerBehind();
+    readBehind_ = readBehind_ || managerBehind_;
     const Preferences& prefs = desktop_.preferences;
     const bool reducedMotion = desktop_.platform.workspace.reducedMotion();
 

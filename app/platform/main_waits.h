@@ -20,6 +20,13 @@ public:
     // The most the waits of one action (a pass, a command) on the window
     // manager may last together: its barriers come one after another.
     static constexpr std::chrono::milliseconds actionBound{150};
+    // Once a wait on the window manager was given up, or while the manager
+    // is behind, the most its waits may last together within any
+    // `budgetWindow`, whichever actions they belong to: a pass and the URL
+    // that came during it, each near its own bound, kept the URL's answer
+    // for a quarter of a second and more.
+    static constexpr std::chrono::milliseconds waitBudget{100};
+    static constexpr std::chrono::milliseconds budgetWindow{500};
 
     void setListener(Listener listener) { listener_ = std::move(listener); }
     // Tells the listener of a wait over `worthTelling`.

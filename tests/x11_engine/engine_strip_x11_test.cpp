@@ -1,8 +1,10 @@
 // The arrange engine in strip mode over real xterms under Xvfb and openbox:
 // columns as the windows open, and every window back on screen at release.
 
+#include "app/services/ax.h"
 #include "core/screen_coordinates.h"
 #include "services/desktop_fixture.h"
+#include "support/stop_manager.h"
 #include "x11_engine/x11_engine_world.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +182,32 @@ TEST_F(EngineStripX11, ASettledStripOfXtermsIsNotWrittenAgain)
     }
     EXPECT_TRUE(counting->writtenWindows.empty()) << "writes per pass:" << perPass.str() << describe();
     EXPECT_TRUE(toast.shown.empty()) << toast.shown.front().first;
+}
+
+// A pass that reads a window before the manager has handled a move sent to
+// it elsewhere takes it for one in place; once the manager catches up and
+// the move lands, nothing else changes, and the column must still come back.
+TEST_F(EngineStripX11, AColumnMovedAfterAPassReadItInPlaceIsLaidOutAgain)
+{
+    for (std::size_t n = 1; n <= 2; ++n) {
+        clients.push_back(session->launch({"xterm"}));
+        ASSERT_TRUE(until([&] { return laidOut(n); })) << describe();
+    }
+    ASSERT_TRUE(until([&] { return !engine->isAnimating() && laidOut(2); })) << describe();
+    const WindowID moved = xterms().front();
+    const Rect column = *serverFrame(moved);
+
+    pid_t manager = -1;
+    ASSERT_NO_FATAL_FAILURE(test::stopManager(*session, *x11, manager));
+    const Snapshot snapshot = WindowCatalog::read(*desktop);
+    const Rect away(Point(column.minX() + 300, column.minY() + 200), column.size);
+    const std::vector<FrameWrite> move{FrameWrite{snapshot.element(moved), away}};
+    AX::setFrames(desktop->platform.accessibility, move);
+    engine->lastSignature.clear();
+    pump();
+    ASSERT_EQ(::kill(manager, SIGCONT), 0);
+    ASSERT_TRUE(until([&] { return serverFrame(moved) != column; })) << "the move never landed" << describe();
+    EXPECT_TRUE(until([&] { return laidOut(2); })) << describe();
 }
 
 TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)

@@ -233,8 +233,13 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // When each frame-extents request not yet answered was sent, oldest
     // first; the manager answers them in order.
     std::deque<std::chrono::steady_clock::time_point> extentsUnanswered;
-    // The barriers' recent waits: when each began and how long it took.
-    std::deque<std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::duration>> barrierWaits;
+    // The barriers' recent waits, oldest first.
+    struct BarrierWait {
+        std::chrono::steady_clock::time_point start;
+        std::chrono::steady_clock::duration length;
+        bool answered = true;
+    };
+    std::deque<BarrierWait> barrierWaits;
     bool extentsPublished = false;
     std::uint8_t xinputOpcode = 0;
     bool hasXInput = false;
@@ -381,7 +386,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     bool settleOnce();
     // The barrier itself, given up at `deadline`.
     bool settleBy(std::chrono::steady_clock::time_point deadline);
-    // What the barriers may still wait within their budget.
+    // What the barriers may still wait within `MainWaits::waitBudget`.
     std::chrono::milliseconds barrierAllowance();
     // Whether a compositing manager runs: it owns _NET_WM_CM_S<n>.
     bool compositing() const;

@@ -12,10 +12,11 @@
 //
 // The main thread waits on the manager at most `MainWaits::managerBound`
 // per barrier, whichever way it is told, and the barriers of one action
-// (while its reads are shared) at most `MainWaits::actionBound` together,
-// so that a busy manager never holds up a key or a URL for long; while it
-// is behind on a barrier given up, the barriers after it share
-// `behindBudget` in any `budgetWindow`. A barrier given up
+// (while its reads are shared) at most `MainWaits::actionBound` together;
+// once it was slow enough for one to be given up, or while it is behind,
+// its barriers in any `MainWaits::budgetWindow` wait at most
+// `MainWaits::waitBudget` together, whatever actions they belong to. So a
+// busy manager never holds up a key or a URL for long. A barrier given up
 // leaves what is read next as the windows stand; what the manager does
 // later comes in as events like any other change.
 
@@ -45,10 +46,6 @@ constexpr auto settleBound = MainWaits::managerBound - wakeUp;
 // A manager that leaves a frame-extents request unanswered this long has
 // stopped answering them.
 constexpr auto extentsOverdue = std::chrono::milliseconds(2000);
-// While the manager is behind on a barrier given up, the barriers after it
-// wait together at most this much within a window of time.
-constexpr auto behindBudget = std::chrono::milliseconds(100);
-constexpr auto budgetWindow = std::chrono::milliseconds(500);
 
 } // namespace
 
@@ -67,16 +64,20 @@ void Impl::await(xcb_window_t window, const Awaited& what)
 std::chrono::milliseconds Impl::barrierAllowance()
 {
     const auto now = Steady::now();
-    while (!barrierWaits.empty() && now - barrierWaits.front().first > budgetWindow)
+    while (!barrierWaits.empty() && now - barrierWaits.front().start > MainWaits::budgetWindow)
         barrierWaits.pop_front();
-    // A manager that answered everything gets the whole bound again; one
-    // still behind on a barrier given up, what is left of the budget.
-    if (extentsUnanswered.empty())
-        return settleBound;
+    // A manager that answers in time gets the whole bound every time: one
+    // that only ends its barriers by a quiet pause (i3) takes a
+    // `quietPeriod` for each.
+    const bool slow = !extentsUnanswered.empty() || std::any_of(barrierWaits.begin(), barrierWaits.end(),
+                                                                 [](const BarrierWait& w) { return !w.answered; });
+    if (!slow)
+        return std::chrono::duration_cast<std::chrono::milliseconds>(settleBound);
     Steady::duration spent{};
-    for (const auto& [start, length] : barrierWaits)
-        spent += length;
-    return std::max(std::chrono::milliseconds(0), std::chrono::floor<std::chrono::milliseconds>(behindBudget - spent));
+    for (const BarrierWait& w : barrierWaits)
+        spent += w.length;
+    return std::clamp(std::chrono::floor<std::chrono::milliseconds>(MainWaits::waitBudget - spent),
+                      std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(settleBound));
 }
 
 bool Impl::compositing() const
@@ -103,12 +104,13 @@ bool Impl::settleOnce()
     const auto start = Steady::now();
     // An action's barriers share one bound: three in a row, each near its
     // own, held a key or a URL for a third of a second.
-    auto bound = std::chrono::duration_cast<Steady::duration>(settleBound);
+    auto bound = std::chrono::duration_cast<Steady::duration>(barrierAllowance());
     if (sharingReads > 0)
         bound = std::clamp(MainWaits::actionBound - wakeUp - actionWaited, Steady::duration{}, bound);
     const bool answered = settleBy(start + bound);
     if (sharingReads > 0)
         actionWaited += Steady::now() - start;
+    barrierWaits.push_back(BarrierWait{start, Steady::now() - start, answered});
     return answered;
 }
 
@@ -131,7 +133,7 @@ bool Impl::settleBy(Steady::time_point deadline)
         drainQueued();
         if (extentsUnanswered.empty() || Steady::now() - extentsUnanswered.front() < extentsOverdue) {
             const bool caughtUp = extentsUnanswered.empty();
-            const bool answered = askFrameExtents(left(barrierAllowance()));
+            const bool answered = askFrameExtents(left(settleBound));
             // A compositing manager answers once it has drawn the batch: one
             // that was not behind before may still be drawing it, and the
             // written windows tell when it is done.
@@ -160,7 +162,6 @@ bool Impl::askFrameExtents(std::chrono::milliseconds allowance)
     const auto start = Steady::now();
     extentsUnanswered.push_back(start);
     const bool answered = awaitExtentsAnswers(allowance);
-    barrierWaits.emplace_back(start, Steady::now() - start);
     if (!answered)
         timed.rename(allowance.count() > 0 ? "the window manager's answer to writes, given up"
                                            : "the window manager's answer to writes, skipped");
