@@ -64,15 +64,21 @@ protected:
 
     std::string describe() { return X11EngineWorld::describe(xterms()); }
 
+    // `count` xterms opened one at a time, each laid out as a column first.
+    void openColumns(std::size_t count)
+    {
+        for (std::size_t n = 1; n <= count; ++n) {
+            clients.push_back(session->launch({"xterm"}));
+            ASSERT_TRUE(until([&] { return laidOut(n); })) << n << " xterms are not laid out as columns" << describe();
+        }
+    }
+
     std::size_t monitor = 0;   // the one the strip is laid out on
 };
 
 TEST_F(EngineStripX11, LaysXtermsOutAsColumnsAsTheyOpen)
 {
-    for (std::size_t n = 1; n <= 3; ++n) {
-        clients.push_back(session->launch({"xterm"}));
-        ASSERT_TRUE(until([&] { return laidOut(n); })) << n << " xterms are not laid out as columns" << describe();
-    }
+    ASSERT_NO_FATAL_FAILURE(openColumns(3));
     // Left to right in the order they opened; the newest, focused, in view
     // with the one before it, and the oldest waiting past the left edge.
     // The layout can settle before openbox has given the newest the focus:
@@ -162,10 +168,7 @@ TEST_F(EngineStripX11, AParkedColumnDecoratedLateTakesItsSizeAgain)
 // pass writes nothing.
 TEST_F(EngineStripX11, ASettledStripOfXtermsIsNotWrittenAgain)
 {
-    for (std::size_t n = 1; n <= 3; ++n) {
-        clients.push_back(session->launch({"xterm"}));
-        ASSERT_TRUE(until([&] { return laidOut(n); })) << describe();
-    }
+    ASSERT_NO_FATAL_FAILURE(openColumns(3));
     ASSERT_TRUE(until([&] { return !engine->isAnimating() && laidOut(3); })) << describe();
     const WindowID first = xterms().front();
     ASSERT_NE(serverFrame(first)->size, engine->stripFrames().at(first).size) << "xterm fills its column exactly";
@@ -189,10 +192,7 @@ TEST_F(EngineStripX11, ASettledStripOfXtermsIsNotWrittenAgain)
 // the move lands, nothing else changes, and the column must still come back.
 TEST_F(EngineStripX11, AColumnMovedAfterAPassReadItInPlaceIsLaidOutAgain)
 {
-    for (std::size_t n = 1; n <= 2; ++n) {
-        clients.push_back(session->launch({"xterm"}));
-        ASSERT_TRUE(until([&] { return laidOut(n); })) << describe();
-    }
+    ASSERT_NO_FATAL_FAILURE(openColumns(2));
     ASSERT_TRUE(until([&] { return !engine->isAnimating() && laidOut(2); })) << describe();
     const WindowID moved = xterms().front();
     const Rect column = *serverFrame(moved);
@@ -212,10 +212,7 @@ TEST_F(EngineStripX11, AColumnMovedAfterAPassReadItInPlaceIsLaidOutAgain)
 
 TEST_F(EngineStripX11, ReleasePutsEveryWindowBackInsideTheMonitor)
 {
-    for (std::size_t n = 1; n <= 3; ++n) {
-        clients.push_back(session->launch({"xterm"}));
-        ASSERT_TRUE(until([&] { return laidOut(n); }));
-    }
+    ASSERT_NO_FATAL_FAILURE(openColumns(3));
     const auto screens = desktop->platform.displays.screens();
     const Rect visible = ScreenCoordinates::flip(screens.front().visibleFrame, screens.front().frame.height());
     // Three half-width columns do not fit: one waits past the right edge.
