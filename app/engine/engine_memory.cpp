@@ -178,9 +178,10 @@ void ArrangeEngine::undo()
     autoOffset_ = state.offset;
     strips_ = state.strips;
     autoStale_ = true;
+    // In strip mode the pass applies the strips itself: applied once more,
+    // every window was read and checked again, and an undo under churn took
+    // a third of a second.
     arrange();
-    if (effectiveMode() == ArrangeMode::strip)
-        applyStrips();
     restoring_ = false;
     // An undo whose windows all stayed put undid nothing the user sees.
     if (lastMoves_.sent > 0 && lastMoves_.moved == 0) {
