@@ -22,7 +22,10 @@ std::filesystem::path accountHome()
 {
     if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && *pw->pw_dir)
         return pw->pw_dir;
-    return std::filesystem::temp_directory_path();
+    // A TMPDIR that names no folder must not end the start.
+    std::error_code error;
+    std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    return error ? std::filesystem::path("/tmp") : temporary;
 }
 
 } // namespace

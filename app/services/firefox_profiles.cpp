@@ -1,5 +1,6 @@
 #include "app/services/firefox_profiles.h"
 
+#include "core/json.h"
 #include "core/text.h"
 
 #include <sys/stat.h>
@@ -8,10 +9,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 
 namespace kavelo::FirefoxProfiles {
@@ -76,20 +75,26 @@ Listed parse(std::string_view ini, const fs::path& base)
     return out;
 }
 
-std::optional<fs::path> base()
+std::optional<fs::path> base(std::string* problem)
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
-    if (config && config[0] == '/') {
-        const fs::path xdg = fs::path(config) / "mozilla" / "firefox";
-        if (fs::exists(xdg / "profiles.ini"))
-            return xdg;
-    }
+    const bool xdgConfig = config && config[0] == '/';
+    // A folder that cannot be looked into (a link loop, one a Firefox run
+    // as root left behind) holds no profiles Firefox could use either.
+    const auto holdsProfiles = [problem](const fs::path& folder) {
+        std::error_code error;
+        const bool there = fs::exists(folder / "profiles.ini", error);
+        if (error && problem)
+            *problem = (folder / "profiles.ini").string() + ": " + error.message();
+        return there;
+    };
+    if (xdgConfig && holdsProfiles(fs::path(config) / "mozilla" / "firefox"))
+        return fs::path(config) / "mozilla" / "firefox";
     if (!home || home[0] != '/')
         return std::nullopt;
-    const fs::path xdg = fs::path(home) / ".config" / "mozilla" / "firefox";
-    if ((!config || config[0] != '/') && fs::exists(xdg / "profiles.ini"))
-        return xdg;
+    if (!xdgConfig && holdsProfiles(fs::path(home) / ".config" / "mozilla" / "firefox"))
+        return fs::path(home) / ".config" / "mozilla" / "firefox";
     return fs::path(home) / ".mozilla" / "firefox";
 }
 
@@ -115,17 +120,26 @@ bool isOwn(const fs::path& path)
     return ::stat(path.c_str(), &st) == 0 && st.st_uid == ::getuid();
 }
 
-std::vector<fs::path> inUse(const fs::path& base, const std::set<std::int32_t>& pids)
+std::vector<fs::path> inUse(const fs::path& base, const std::set<std::int32_t>& pids, std::string* problem)
 {
     const fs::path file = base / "profiles.ini";
+    const auto fail = [&](const std::string& why) {
+        if (problem)
+            *problem = file.string() + ": " + why;
+        return std::vector<fs::path>{};
+    };
     std::error_code error;
     const auto size = fs::file_size(file, error);
-    if (error || size > largestIni || !isOwn(file))
-        return {};
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const Listed listed = parse(text.str(), base);
+    if (error)
+        return fail(error.message());
+    if (size > largestIni)
+        return fail("too large");
+    if (!isOwn(file))
+        return fail("not the user's own");
+    const std::optional<std::string> text = readFile(file, largestIni);
+    if (!text)
+        return fail("cannot be read");
+    const Listed listed = parse(*text, base);
     // Both lists are free of repeats.
     std::vector<fs::path> out;
     for (const auto& p : listed.all)

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,8 +30,9 @@ inline constexpr std::size_t mostSections = 1'000;
 Listed parse(std::string_view ini, const std::filesystem::path& base);
 
 // Where "profiles.ini" lives: $XDG_CONFIG_HOME/mozilla/firefox when it has
-// one, else ~/.mozilla/firefox. None without a home.
-std::optional<std::filesystem::path> base();
+// one, else ~/.mozilla/firefox. None without a home. Why a folder could not
+// be looked into goes to `problem`.
+std::optional<std::filesystem::path> base(std::string* problem = nullptr);
 
 // The process holding the profile, from its "lock" link ("address:+pid").
 std::optional<std::int32_t> lockHolder(const std::filesystem::path& profile);
@@ -40,7 +42,8 @@ bool isOwn(const std::filesystem::path& path);
 
 // The profile folders held by `pids`, else the default ones held by any
 // process; only the user's own. A profile no Firefox holds has a stale
-// session file.
-std::vector<std::filesystem::path> inUse(const std::filesystem::path& base, const std::set<std::int32_t>& pids);
+// session file. Why "profiles.ini" could not be read goes to `problem`.
+std::vector<std::filesystem::path> inUse(const std::filesystem::path& base, const std::set<std::int32_t>& pids,
+                                         std::string* problem = nullptr);
 
 } // namespace kavelo::FirefoxProfiles

@@ -136,6 +136,7 @@ void AppDelegate::applicationDidFinishLaunching()
     workflows_.didMoveWindows = weakly([this] { arrange().adoptWindows(); });
     workflows_.userFrames = weakly([this] { return arrange().userFrames(); });
     workflows_.launcher = &environment_.launcher;
+    workflows_.log = weakly([this](const std::string& line) { watchdog_.log(line); });
     // 14.
     arrange().start();
     noPeek_.start();
@@ -204,6 +205,7 @@ void AppDelegate::launchPreview(const std::string& value)
     defaults_.keepInMemory();
     connectOverview();
     workflows_.launcher = &environment_.launcher;
+    workflows_.log = weakly([this](const std::string& line) { watchdog_.log(line); });
     if (value == "overview") {
         overview_.show();
     } else if (value == "switcher") {

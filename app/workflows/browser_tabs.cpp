@@ -51,10 +51,13 @@ namespace {
 
 FirefoxRead firefoxRead(const std::vector<RunningApp>& running, std::string_view bundleID)
 {
-    FirefoxRead out{.bundleID = std::string(bundleID), .base = FirefoxProfiles::base()};
+    std::string problem;
+    FirefoxRead out{.bundleID = std::string(bundleID), .base = FirefoxProfiles::base(&problem)};
     for (const RunningApp& app : running)
         if (app.bundleID == bundleID)
             out.pids.insert(app.pid);
+    if (!problem.empty())
+        out.baseProblem = std::move(problem);
     return out;
 }
 
@@ -70,10 +73,14 @@ std::optional<std::vector<std::string>> logged(FirefoxTabs tabs, const Log& log)
 FirefoxTabs read(const FirefoxRead& request)
 {
     FirefoxTabs out{.bundleID = request.bundleID};
-    const auto profiles =
-        request.base ? FirefoxProfiles::inUse(*request.base, request.pids) : std::vector<std::filesystem::path>{};
+    if (request.baseProblem)
+        out.problems.push_back(request.bundleID + ": " + *request.baseProblem);
+    std::string unlisted;
+    const auto profiles = request.base ? FirefoxProfiles::inUse(*request.base, request.pids, &unlisted)
+                                       : std::vector<std::filesystem::path>{};
     if (profiles.empty()) {
-        out.problems.push_back(request.bundleID + ": no profile of the running Firefox found");
+        out.problems.push_back(request.bundleID + ": no profile of the running Firefox found" +
+                               (unlisted.empty() ? std::string() : " (" + unlisted + ")"));
         return out;
     }
     for (const auto& profile : profiles) {

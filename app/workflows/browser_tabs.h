@@ -72,6 +72,8 @@ struct FirefoxRead {
     std::optional<std::filesystem::path> base;
     // The processes of this Firefox.
     std::set<std::int32_t> pids;
+    // Why a folder where profiles live could not be looked into.
+    std::optional<std::string> baseProblem;
 };
 
 struct FirefoxTabs {

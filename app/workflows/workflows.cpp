@@ -164,7 +164,7 @@ void Workflows::save(std::string_view rawName, const std::string& displays)
     capture.firefox.clear();
     tabReader_.read(std::move(requests), [this, workspace = std::move(workspace), capture = std::move(capture)](
                                              std::vector<BrowserTabs::FirefoxTabs> firefox) mutable {
-        finishSave(std::move(workspace), BrowserTabs::finishCapture(std::move(capture), std::move(firefox)));
+        finishSave(std::move(workspace), BrowserTabs::finishCapture(std::move(capture), std::move(firefox), log));
     });
 }
 
@@ -228,7 +228,7 @@ std::set<std::string> Workflows::openTabs(const Workspace& workspace, std::vecto
                                       [&browser = browser](const RunningApp& app) { return app.bundleID == browser; });
         std::vector<std::string> open;
         if (runs) {
-            auto read = BrowserTabs::read(desktop_.platform, browser);
+            auto read = BrowserTabs::read(desktop_.platform, browser, log);
             if (!read)
                 continue;
             open = std::move(*read);

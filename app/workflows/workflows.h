@@ -76,6 +76,8 @@ public:
     // Starts Firefox with its own command line to reopen its tabs; without
     // one they are not reopened. The shell sets it.
     ProcessLauncher* launcher = nullptr;
+    // Why a browser's tabs could not be read (the shell sets the engine log).
+    BrowserTabs::Log log = BrowserTabs::logToStandardError;
 
     // Whether Firefox, the browser whose tabs are saved, is installed.
     bool firefoxInstalled() const;

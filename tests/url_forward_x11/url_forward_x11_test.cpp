@@ -3,6 +3,7 @@
 // entry with xdg-open; a bogus URL refused; the listing; the tabs test's
 // unavailable path.
 
+#include "core/workspace_store.h"
 #include "services/temp_home.h"
 #include "support/run_program.h"
 #include "support/x11_session.h"
@@ -162,4 +163,34 @@ TEST_F(UrlForwardX11, XdgOpenGoesThroughTheDesktopEntry)
     const auto run = runProgram("/usr/bin/xdg-open", {"kavelo://run/snapRight"}, env);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, test::answerDeadline));
+}
+
+// A switch with Firefox running while the folder where its profiles may
+// live cannot be looked into (a link loop; a folder a Firefox run as root
+// left behind): the running program answers, lives on and logs why the
+// tabs were lost.
+TEST_F(UrlForwardX11, AFirefoxFolderThatCannotBeLookedIntoCostsASwitchOnlyItsTabs)
+{
+    std::filesystem::create_directories(home.root() / "config");
+    std::filesystem::create_symlink("mozilla", home.root() / "config" / "mozilla");
+    session.launch({KAVELO_X11_TEST_CLIENT, "--class", "firefox"});
+    ASSERT_TRUE(waitFor([&] { return !session.windowsOfClass("firefox").empty(); }, test::answerDeadline));
+    WorkspaceStore(home.root() / "data" / "Kavelo" / "Layouts")
+        .save(Workspace{.name = "Web",
+                        .displays = "d",
+                        .savedAt = dateFromEpochSeconds(1.7e9),
+                        .tabs = {{"firefox", {"https://a.example/"}}}});
+    startInstance();
+
+    const auto run = kavelo({"kavelo://switch/Web"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(stopProgram(instance), 0);
+    instance = -1;
+    std::ifstream log(home.root() / "state" / "Kavelo" / "engine.log");
+    std::stringstream lines;
+    lines << log.rdbuf();
+    EXPECT_NE(lines.str().find("firefox: " + (home.root() / "config/mozilla/firefox/profiles.ini").string() +
+                               ": Too many levels of symbolic links"),
+              std::string::npos)
+        << lines.str();
 }

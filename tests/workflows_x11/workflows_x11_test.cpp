@@ -224,6 +224,53 @@ TEST_F(WorkflowsX11, StartsAMissingProgramFromItsEntryPlacesItAndHidesTheOthers)
     }));
 }
 
+// A Firefox runs, but the folder where its profiles may live cannot be
+// looked into: a link loop here, a folder a Firefox run as root left behind
+// on a user's machine. The save keeps the windows and the switch places
+// them; only the tabs are lost, and the log says why.
+TEST_F(WorkflowsX11, AFirefoxFolderThatCannotBeLookedIntoCostsOnlyTheTabs)
+{
+    std::filesystem::create_directories(home->root() / "config");
+    std::filesystem::create_symlink("mozilla", home->root() / "config" / "mozilla");
+    const pid_t firefox = session->launch({KAVELO_X11_TEST_CLIENT, "--class", "firefox"});
+    struct Ended {
+        test::X11Session& s;
+        pid_t pid;
+        ~Ended() { s.terminate(pid); }
+    } ended{*session, firefox};
+    ASSERT_TRUE(until([&] { return windowOf("firefox").has_value(); }));
+    std::vector<std::string> logged;
+    workflows->log = [&](const std::string& line) { logged.push_back(line); };
+    const auto loggedTheLoop = [&] {
+        return std::any_of(logged.begin(), logged.end(), [](const std::string& line) {
+            return line.find("Too many levels of symbolic links") != std::string::npos;
+        });
+    };
+
+    workflows->save("Web", "d");
+    workflows->waitForTabs();
+    pump();
+    auto saved = workflows->store().load("Web");
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(saved->tabs.empty());
+    EXPECT_TRUE(loggedTheLoop()) << ::testing::PrintToString(logged);
+
+    const Rect frame(300, 200, 500, 400);
+    for (SavedWindow& w : saved->windows)
+        if (w.bundleID == "firefox")
+            w.frame = frame;
+    saved->tabs = {{"firefox", {"https://a.example/"}}};
+    workflows->store().save(*saved);
+    logged.clear();
+    std::optional<int> placed;
+    workflows->switchTo("Web", [&](int n) { placed = n; });
+    ASSERT_TRUE(untilInRealTime([&] { return placed.has_value(); }));
+    expectPlaced(windowOf("firefox")->id, frame);
+    workflows->waitForTabs();
+    pump();
+    EXPECT_TRUE(loggedTheLoop()) << ::testing::PrintToString(logged);
+}
+
 TEST_F(WorkflowsX11, AMonitorAddedAtRunTimeSwitchesToItsWorkflowAfterTheSettleTime)
 {
     MonitorSetups setups(*desktop, *workflows);
