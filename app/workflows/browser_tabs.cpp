@@ -47,8 +47,6 @@ bool isFirefox(std::string_view bundleID) { return bundleID == "firefox" || bund
 
 void logToStandardError(const std::string& problem) { std::cerr << "kavelo: " << problem << '\n'; }
 
-namespace {
-
 FirefoxRead firefoxRead(const std::vector<RunningApp>& running, std::string_view bundleID)
 {
     std::string problem;
@@ -67,8 +65,6 @@ std::optional<std::vector<std::string>> logged(FirefoxTabs tabs, const Log& log)
         log(problem);
     return std::move(tabs.addresses);
 }
-
-} // namespace
 
 FirefoxTabs read(const FirefoxRead& request)
 {

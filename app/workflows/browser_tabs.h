@@ -84,7 +84,11 @@ struct FirefoxTabs {
     std::vector<std::string> problems;
 };
 
+// The read of the Firefox `bundleID` among the running programs.
+FirefoxRead firefoxRead(const std::vector<RunningApp>& running, std::string_view bundleID);
 FirefoxTabs read(const FirefoxRead& request);
+// The addresses a read found, its problems logged.
+std::optional<std::vector<std::string>> logged(FirefoxTabs tabs, const Log& log);
 
 // A capture in two steps, so that Firefox's files can be read elsewhere:
 // the scripted browsers are asked at once, and the Firefox reads are left.

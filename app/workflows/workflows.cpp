@@ -218,6 +218,8 @@ std::set<std::string> Workflows::openTabs(const Workspace& workspace, std::vecto
     SystemWorkspace& system = desktop_.platform.workspace;
     const std::vector<RunningApp> running = system.runningApps();
     std::set<std::string> started;
+    std::vector<BrowserTabs::FirefoxRead> reads;
+    std::map<std::string, std::string> readLocations;
     for (const auto& [browser, saved] : workspace.tabs) {
         const auto location = system.applicationLocation(browser);
         if (!location) {
@@ -226,32 +228,46 @@ std::set<std::string> Workflows::openTabs(const Workspace& workspace, std::vecto
         }
         const bool runs = std::any_of(running.begin(), running.end(),
                                       [&browser = browser](const RunningApp& app) { return app.bundleID == browser; });
-        std::vector<std::string> open;
-        if (runs) {
-            auto read = BrowserTabs::read(desktop_.platform, browser, log);
-            if (!read)
-                continue;
-            open = std::move(*read);
-        }
-        std::vector<std::string> urls;
-        for (std::string& url : WorkflowPlan::tabsToOpen(WorkflowPlan::keepable(saved), open))
-            if (isOpenableURL(url))
-                urls.push_back(std::move(url));
-        if (urls.empty())
-            continue;
-        if (!BrowserTabs::isFirefox(browser)) {
-            system.openURLs(urls, *location, false);
-            if (!runs)
-                started.insert(browser);
+        if (runs && BrowserTabs::isFirefox(browser)) {
+            reads.push_back(BrowserTabs::firefoxRead(running, browser));
+            readLocations.emplace(browser, *location);
             continue;
         }
-        const auto program = programAt(*location);
-        for (const auto& line : BrowserTabs::firefoxCommands(program, urls))
-            if (launcher && launcher->launch(line.front(), std::vector<std::string>(line.begin() + 1, line.end())) &&
-                !runs)
-                started.insert(browser);
+        const auto open = runs ? BrowserTabs::read(desktop_.platform.browsers, browser) : std::vector<std::string>();
+        if (open && reopenTabs(browser, saved, *open, *location) && !runs)
+            started.insert(browser);
     }
+    if (!reads.empty())
+        tabReader_.read(std::move(reads), [this, tabs = workspace.tabs, locations = std::move(readLocations)](
+                                              std::vector<BrowserTabs::FirefoxTabs> results) {
+            for (BrowserTabs::FirefoxTabs& result : results) {
+                const std::string browser = result.bundleID;
+                // A Firefox whose tabs do not read is left as it is.
+                if (const auto open = BrowserTabs::logged(std::move(result), log))
+                    reopenTabs(browser, tabs.at(browser), *open, locations.at(browser));
+            }
+        });
     return started;
+}
+
+bool Workflows::reopenTabs(const std::string& browser, const std::vector<std::string>& saved,
+                           const std::vector<std::string>& open, const std::string& location)
+{
+    std::vector<std::string> urls;
+    for (std::string& url : WorkflowPlan::tabsToOpen(WorkflowPlan::keepable(saved), open))
+        if (isOpenableURL(url))
+            urls.push_back(std::move(url));
+    if (urls.empty())
+        return false;
+    if (!BrowserTabs::isFirefox(browser)) {
+        desktop_.platform.workspace.openURLs(urls, location, false);
+        return true;
+    }
+    bool launched = false;
+    for (const auto& line : BrowserTabs::firefoxCommands(programAt(location), urls))
+        if (launcher && launcher->launch(line.front(), std::vector<std::string>(line.begin() + 1, line.end())))
+            launched = true;
+    return launched;
 }
 
 void Workflows::hideOthers(const Workspace& workspace)

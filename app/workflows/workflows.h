@@ -90,12 +90,13 @@ public:
     // taken at once; with Firefox running, its tabs are read off the main
     // thread and the workflow is stored when they arrive.
     void save(std::string_view name, const std::string& displays);
-    // Blocks until the saves under way have read their tabs (their results
-    // still arrive through the scheduler).
+    // Blocks until the saves and switches under way have read Firefox's
+    // tabs (their results still arrive through the scheduler).
     void waitForTabs() { tabReader_.wait(); }
     // Switches to a saved workflow; `finished` hears how many windows were
-    // placed. A newer switch ends this one's placement at once (its
-    // `finished` still runs, with what it placed).
+    // placed. The windows are placed without waiting for a running
+    // Firefox's tabs to be read. A newer switch ends this one's placement
+    // at once (its `finished` still runs, with what it placed).
     void switchTo(std::string_view name, std::function<void(int)> finished = {});
     void switchTo(int slot);
     // File panels: writes the workflow where the user says; reads one in,
@@ -128,8 +129,14 @@ private:
     // Starts the workflow's programs that have no window, but those in
     // `started`; those that are not installed.
     std::vector<std::string> missingApps(const Workspace& workspace, const std::set<std::string>& started);
-    // Opens each browser's saved tabs; the browsers it started that way.
+    // Opens each browser's saved tabs; the browsers it started that way. A
+    // running Firefox's open tabs are read off the main thread, and its
+    // missing ones opened once they are known.
     std::set<std::string> openTabs(const Workspace& workspace, std::vector<std::string>& missing);
+    // Asks the browser at `location` to open the saved tabs that are not
+    // `open`; whether it was asked.
+    bool reopenTabs(const std::string& browser, const std::vector<std::string>& saved,
+                    const std::vector<std::string>& open, const std::string& location);
     void hideOthers(const Workspace& workspace);
     bool refuseName(std::string_view name, std::string_view verb);
 

@@ -85,6 +85,12 @@ protected:
                   "[Desktop Entry]\nType=Application\nName=Firefox ESR\nExec=/usr/lib/firefox-esr/firefox-esr %u\n");
         sim.install("firefox-esr", SimInstalledApp{.location = entry.string()});
     }
+    // What the reader found, handed to the main loop.
+    void tabsRead()
+    {
+        workflows.waitForTabs();
+        scheduler.runPending();
+    }
 };
 
 TEST_F(FirefoxTabsTest, TheShownPageOfEveryTabWindowByWindowWithoutPrivateWindows)
@@ -367,6 +373,7 @@ TEST_F(FirefoxTabsTest, ReopeningStartsFirefoxWithTheMissingTabsInANewWindow)
     launcher.lines.clear();
     scheduler.advance(10.0);
     workflows.switchTo("Web");
+    tabsRead();
     EXPECT_EQ(launcher.lines,
               (std::vector<std::vector<std::string>>{{"/usr/lib/firefox-esr/firefox-esr", "--new-window", "https://c/"}}));
 
@@ -376,7 +383,30 @@ TEST_F(FirefoxTabsTest, ReopeningStartsFirefoxWithTheMissingTabsInANewWindow)
     launcher.lines.clear();
     scheduler.advance(10.0);
     workflows.switchTo("Web");
+    tabsRead();
     EXPECT_TRUE(launcher.lines.empty());
+}
+
+// A large session takes its reader a second: the switch answers and places
+// the windows meanwhile, and the missing tabs open once the read is in.
+TEST_F(FirefoxTabsTest, ASwitchPlacesTheWindowsAtOnceAndReadsFirefoxsTabsOffTheMainThread)
+{
+    RecordingLauncher launcher;
+    installFirefox(launcher);
+    const auto firefox = app("firefox-esr", "Firefox ESR");
+    const WindowID browser = window(firefox, "Mozilla Firefox", Rect(0, 0, 400, 300));
+    profile("x.default-esr", firefox, session({{tab({"https://a/"}, 1)}}));
+    profilesIni("[Profile0]\nPath=x.default-esr\nIsRelative=1\n");
+    stored("Web", {{"firefox-esr", "Mozilla Firefox", Rect(100, 50, 800, 600)}},
+           [](Workspace& w) { w.tabs = {{"firefox-esr", {"https://a/", "https://b/"}}}; });
+    std::optional<int> placed;
+    workflows.switchTo("Web", [&](int n) { placed = n; });
+    EXPECT_EQ(placed, 1);
+    EXPECT_EQ(frameOf(browser), Rect(100, 50, 800, 600));
+    EXPECT_TRUE(launcher.lines.empty());
+    tabsRead();
+    EXPECT_EQ(launcher.lines,
+              (std::vector<std::vector<std::string>>{{"/usr/lib/firefox-esr/firefox-esr", "--new-window", "https://b/"}}));
 }
 
 // Its window saved too, and Firefox not running: started once, by the line
