@@ -55,9 +55,8 @@ std::vector<StoredFile> storedFiles(const std::filesystem::path& directory)
         std::error_code ec;
         for (auto it = std::filesystem::directory_iterator(directory, ec); !ec && it != std::filesystem::directory_iterator();
              it.increment(ec)) {
-            const std::filesystem::path& p = it->path();
-            if (p.extension() == ".json" && !p.filename().string().starts_with(autoPrefix))
-                files.push_back(p);
+            if (WorkspaceStore::isListedFile(it->path().filename().native()))
+                files.push_back(it->path());
         }
     } catch (...) {
         return {};
@@ -82,6 +81,11 @@ bool isUtf8(std::string_view s)
 } // namespace
 
 bool WorkspaceStore::isAutoName(std::string_view name) { return fileBaseName(name).starts_with(autoPrefix); }
+
+bool WorkspaceStore::isListedFile(std::string_view fileName)
+{
+    return std::filesystem::path(fileName).extension() == ".json" && !fileName.starts_with(autoPrefix);
+}
 
 std::optional<std::string> WorkspaceStore::nameProblem(std::string_view name)
 {

@@ -61,6 +61,8 @@ struct WorkspaceStore {
     static std::optional<std::string> nameProblem(std::string_view name);
     // Whether the name's file is an autosave's ("auto-…").
     static bool isAutoName(std::string_view name);
+    // Whether a file of that name in the folder is one `named` reads.
+    static bool isListedFile(std::string_view fileName);
     // Longest file name of a workflow, leaving room for the temporary a
     // save writes first.
     static constexpr std::size_t maxFileNameBytes = 224;

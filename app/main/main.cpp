@@ -167,6 +167,9 @@ int main(int argc, char** argv)
     QtScheduler scheduler;
     SystemClock clock;
     QtEventPump pump(*backend, scheduler);
+    const ReadableWatch watchReadable = [&scheduler](int fd, std::function<void()> ready) {
+        return scheduler.watchReadable(fd, std::move(ready));
+    };
     const Platform platform = backend->platform(scheduler, clock);
     QtShellViews views(platform);
     DetachedLauncher launcher;
@@ -177,6 +180,7 @@ int main(int argc, char** argv)
                              .launcher = launcher,
                              .updater = backend->updater(),
                              .exit = [](int status) { QCoreApplication::exit(status); },
+                             .watchReadable = watchReadable,
                              .render =
                                  [](AppDelegate& delegate, const std::string& directory) {
                                      delegate.exitProcess(runRender(directory, delegate.err()));
@@ -192,7 +196,7 @@ int main(int argc, char** argv)
     // Declared after the delegate, so that it goes first and tells whoever
     // waits that nothing more will be done.
     InstanceServer server(
-        scheduler, [&scheduler](int fd, std::function<void()> ready) { return scheduler.watchReadable(fd, std::move(ready)); },
+        scheduler, watchReadable,
         InstanceServer::Program{
             .run =
                 [&delegate](const InstanceAction& action) {

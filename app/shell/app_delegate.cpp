@@ -137,6 +137,8 @@ void AppDelegate::applicationDidFinishLaunching()
     workflows_.userFrames = weakly([this] { return arrange().userFrames(); });
     workflows_.launcher = &environment_.launcher;
     workflows_.log = weakly([this](const std::string& line) { watchdog_.log(line); });
+    if (environment_.watchReadable)
+        workflows_.follow(environment_.watchReadable);
     // 14.
     arrange().start();
     noPeek_.start();
@@ -205,7 +207,6 @@ void AppDelegate::launchPreview(const std::string& value)
     defaults_.keepInMemory();
     connectOverview();
     workflows_.launcher = &environment_.launcher;
-    workflows_.log = weakly([this](const std::string& line) { watchdog_.log(line); });
     if (value == "overview") {
         overview_.show();
     } else if (value == "switcher") {

@@ -17,6 +17,7 @@
 #include "app/engine/no_peek.h"
 #include "app/platform/handle.h"
 #include "app/platform/paths.h"
+#include "app/platform/readable_watch.h"
 #include "app/platform/updater.h"
 #include "app/services/desktop.h"
 #include "app/services/held_keys.h"
@@ -79,6 +80,9 @@ struct ShellEnvironment {
     std::ostream* err = nullptr;
     // The process environment when none.
     std::function<std::optional<std::string>(std::string_view name)> variable;
+    // Descriptors on the run loop; without it the saved workflows are read
+    // again only when the program itself looks.
+    ReadableWatch watchReadable;
     // Registered by the diagnostics; without one the mode says it is missing.
     DiagnosticRunner render;
     DiagnosticRunner selfTest;

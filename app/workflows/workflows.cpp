@@ -94,7 +94,17 @@ void Workflows::reload()
 {
     std::vector<Workspace> items = store_.named();
     sortItems(items);
-    items_.set(std::move(items));
+    // The folder's notices follow this program's own writes too.
+    if (items != items_.value())
+        items_.set(std::move(items));
+}
+
+void Workflows::follow(const ReadableWatch& watch)
+{
+    folderWatch_ = std::make_unique<FolderWatch>(store_.directory, watch, &WorkspaceStore::isListedFile,
+                                                 [this] { reload(); });
+    // What changed before the watch began.
+    reload();
 }
 
 bool Workflows::isReservedName(std::string_view name) const { return WorkspaceStore::isAutoName(name); }

@@ -6,6 +6,7 @@
 // retries), export and import, and the one message line of the settings
 // window. The record, its file and the planning rules are the core's.
 
+#include "app/platform/folder_watch.h"
 #include "app/platform/handle.h"
 #include "app/platform/paths.h"
 #include "app/services/desktop.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -108,8 +110,11 @@ public:
     // Stores one workflow, sets the message, reloads `items`; whether the
     // store took it.
     bool write(const Workspace& workspace);
-    // `items` from the folder.
+    // `items` from the folder; announced only when they differ.
     void reload();
+    // Reloads `items` whenever a workflow file changes, whoever changed it
+    // (another kavelo, a file manager, this program's own writers).
+    void follow(const ReadableWatch& watch);
 
     // Names whose file would begin with "auto-" belong to the autosaves.
     bool isReservedName(std::string_view name) const;
@@ -149,6 +154,7 @@ private:
     // The switch that places windows now; each switch is a new generation.
     std::uint64_t generation_ = 0;
     std::optional<Placement> placement_;
+    std::unique_ptr<FolderWatch> folderWatch_;
     // Last: its thread ends before anything it reports to goes.
     TabReader tabReader_;
 };

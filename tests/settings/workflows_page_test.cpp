@@ -3,6 +3,7 @@
 // their workflow), the two-step delete with its half-second guard, and the
 // message line.
 
+#include "app/platform/qt/qt_scheduler.h"
 #include "app/settings/setting_rows.h"
 #include "app/settings/settings_view.h"
 #include "app/ui/capture.h"
@@ -366,6 +367,27 @@ TEST_F(WorkflowsPage, TheListChangingElsewhereKeepsCardsAndFollowsTheOrder)
     // A re-save that takes another slot updates the key cap in place.
     stored("B", 7);
     EXPECT_EQ(b->keyCap()->text(), "Ctrl+Alt+7");
+}
+
+// Workflows saved and removed while the page is open by whoever writes the
+// folder: a `kavelo --save` in its own process, a file manager. The first
+// save makes the folder, which did not exist when the page opened.
+TEST_F(WorkflowsPage, ThePageFollowsTheFolderWhoeverChangesIt)
+{
+    QtScheduler loop;
+    workflows.follow([&loop](int fd, std::function<void()> ready) { return loop.watchReadable(fd, std::move(ready)); });
+    ASSERT_FALSE(std::filesystem::exists(workflows.store().directory));
+    open();
+    const auto shows = [&](std::vector<std::string> names) {
+        return QTest::qWaitFor([&] { return cardNames() == names; }, 5000);
+    };
+    const WorkspaceStore elsewhere(workflows.store().directory);
+    for (const char* name : {"Alpha", "Beta"})
+        elsewhere.save(Workspace{.name = name, .displays = "fp", .savedAt = scheduler.now()});
+    EXPECT_TRUE(shows({"Alpha", "Beta"})) << ::testing::PrintToString(cardNames());
+    EXPECT_FALSE(page->emptyState()->isVisible());
+    std::filesystem::remove(elsewhere.url("Alpha"));
+    EXPECT_TRUE(shows({"Beta"})) << ::testing::PrintToString(cardNames());
 }
 
 TEST_F(WorkflowsPage, OpeningThePageStoresNothing)
