@@ -145,11 +145,18 @@ protected:
                 actions.push_back(action);
                 return action.kind == InstanceAction::Kind::url && action.url.starts_with("kavelo://mode/");
             };
-        return std::make_unique<InstanceServer>(loop.scheduler, loop.watch(),
-                                                InstanceServer::Program{.run = std::move(run), .save = [this] {
-                                                                            ++saves;
-                                                                            return unsaved;
-                                                                        }});
+        return std::make_unique<InstanceServer>(
+            loop.scheduler, loop.watch(),
+            InstanceServer::Program{.run = std::move(run),
+                                    .save =
+                                        [this] {
+                                            ++saves;
+                                            return unsaved;
+                                        },
+                                    .saveWorkflow = [this](const std::string& name) -> std::optional<std::string> {
+                                        savedWorkflows.push_back(name);
+                                        return "cannot save \"" + name + "\": the disk is full";
+                                    }});
     }
     // `request` sent from another thread while the loop turns here; its answer.
     std::optional<std::string> send(const std::filesystem::path& socket, const InstanceRequest& request)
@@ -164,6 +171,7 @@ protected:
     std::vector<InstanceAction> actions;
     int saves = 0;
     std::optional<std::string> unsaved;
+    std::vector<std::string> savedWorkflows;
 };
 
 InstanceRequest opening(std::vector<std::string> urls)
@@ -320,6 +328,9 @@ TEST_F(SingleInstanceTest, AnswersTellWhetherTheWorkWasDoneAndItsSettingsKept)
     // A request that changes no setting is done whatever the disk says.
     EXPECT_EQ(send(p.socket, opening({"kavelo://run/tidy"})), InstanceServer::okAnswer);
     EXPECT_EQ(actions.size(), 2u);
+    // A workflow the program could not store is said so, with its reason.
+    EXPECT_EQ(answerError(send(p.socket, InstanceRequest::saving("Desk")).value_or("")), "cannot save \"Desk\": the disk is full");
+    EXPECT_EQ(savedWorkflows, std::vector<std::string>{"Desk"});
     EXPECT_EQ(answerError(InstanceServer::okAnswer), std::nullopt);
     EXPECT_EQ(answerError("{\"ok\":false}"), "the running Kavelo gave an answer it should not");
 }
@@ -377,7 +388,7 @@ TEST_F(SingleInstanceTest, WhatWaitsWhenTheProgramQuitsIsToldSo)
     std::string error;
     ASSERT_TRUE(s->listen(p.socket, &error));
     const auto answer = send(p.socket, opening({"kavelo://run/tidy", "kavelo://run/fillScreen"}));
-    EXPECT_EQ(answerError(answer.value_or("")), InstanceServer::quitting);
+    EXPECT_EQ(answerError(answer.value_or("")), "the running Kavelo quit after doing 1 of the 2 URLs; the rest were not done");
     EXPECT_EQ(runs, 1);
     EXPECT_TRUE(s->queue().empty());
     // Later starts hear it at once.

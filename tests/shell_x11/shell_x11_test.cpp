@@ -6,6 +6,7 @@
 
 #include "app/platform/x11/x11_desktop.h"
 #include "core/tile_floor.h"
+#include "core/workspace_store.h"
 #include "shell_x11/kavelo_x11_fixture.h"
 #include "support/person_keys.h"
 
@@ -143,6 +144,63 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
     }
     EXPECT_NE(log().find(" quit"), std::string::npos) << log();
     EXPECT_FALSE(std::filesystem::exists(home->paths().applicationSupport / "running"));
+}
+
+// Six xterms where the window manager put them, then the strip takes them:
+// two shown, four parked past the left edge. A save from the command line
+// is the running Kavelo's: the shown windows are stored where they are, the
+// parked ones where they were before the strip took them, never at one spot
+// on the screen's edge.
+TEST_F(ShellX11, ASaveFromTheCommandLineKeepsEachWindowTheStripParkedWhereItBelongs)
+{
+    for (int i = 0; i < 5; ++i)
+        launch({"xterm"});
+    const auto frames = [&] {
+        std::map<xcb_window_t, Rect> out;
+        for (auto window : session->windowsOfClass("XTerm"))
+            if (auto frame = session->frame(window))
+                out[window] = *frame;
+        return out;
+    };
+    std::map<xcb_window_t, Rect> before;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            const auto now = frames();
+            const bool still = now.size() == 6 && now == before;
+            before = now;
+            return still;
+        },
+        test::answerDeadline, [] { std::this_thread::sleep_for(200ms); }))
+        << "the xterms never came to rest";
+
+    writeDefaults(R"({"welcomed": true, "arrangeMode": "strip"})");
+    startKavelo();
+    const auto onScreen = [&](const Rect& frame) { return frame.minX() >= visible.minX() - 1 && frame.maxX() <= visible.maxX() + 1; };
+    std::map<xcb_window_t, Rect> live;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            live = frames();
+            return live.size() == 6 && std::count_if(live.begin(), live.end(), [&](const auto& w) { return !onScreen(w.second); }) == 4;
+        },
+        test::answerDeadline))
+        << "the strip never parked four xterms";
+
+    const auto run = kavelo({"--save", "stripset"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const auto saved = WorkspaceStore(home->paths().applicationSupport / "Layouts").load("stripset");
+    ASSERT_TRUE(saved);
+    std::vector<Rect> expected, got;
+    for (const auto& [window, frame] : live)
+        expected.push_back(onScreen(frame) ? frame : before.at(window));
+    for (const auto& window : saved->windows)
+        got.push_back(window.frame);
+    const auto order = [](const Rect& a, const Rect& b) {
+        return std::tuple(a.minX(), a.minY(), a.width(), a.height()) < std::tuple(b.minX(), b.minY(), b.width(), b.height());
+    };
+    std::sort(expected.begin(), expected.end(), order);
+    std::sort(got.begin(), got.end(), order);
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndARestartedTrayShowsItAgain)

@@ -1,8 +1,9 @@
 // The real program on a private X server with openbox and xterms: "kavelo:"
 // URLs handed to the running instance, directly and through the desktop
-// entry with xdg-open; a bogus URL refused; the listing; the tabs test's
-// unavailable path.
+// entry with xdg-open; a bogus URL refused; long command lines from many
+// starts at once; the listing; the tabs test's unavailable path.
 
+#include "core/workspace_store.h"
 #include "services/temp_home.h"
 #include "support/run_program.h"
 #include "support/x11_session.h"
@@ -11,7 +12,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -50,6 +53,7 @@ protected:
     {
         return {{"DISPLAY", session.display()},
                 {"XDG_RUNTIME_DIR", runtime.string()},
+                {"PATH", (home.root() / "bin").string() + ":" + std::getenv("PATH")},
                 {"KAVELO_BACKEND", std::nullopt},
                 {"QT_QPA_PLATFORM", std::nullopt},
                 {"LSAN_OPTIONS", "print_suppressions=0:suppressions=" + (home.root() / "lsan.supp").string()}};
@@ -162,4 +166,72 @@ TEST_F(UrlForwardX11, XdgOpenGoesThroughTheDesktopEntry)
     const auto run = runProgram("/usr/bin/xdg-open", {"kavelo://run/snapRight"}, env);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_TRUE(waitFor([&] { return focusedFrame() && focusedFrame()->origin.x >= 500; }, test::answerDeadline));
+}
+
+// Twelve starts close together, each with a long command line: a switch to
+// a workflow of its own first and last, focus moves between. Each
+// workflow's program, which never shows a window, is started by every
+// switch to it and counts its starts: what the instance did is counted, not
+// what it answered. Each start did all of its URLs, or was told that nothing
+// was done and did none; the later ones come while the earlier ones' work
+// runs.
+TEST_F(UrlForwardX11, ALongCommandLineIsDoneWholeOrNotAtAll)
+{
+    constexpr int starts = 12;
+    constexpr int urlsEach = 700;
+    const auto bin = home.root() / "bin";
+    std::filesystem::create_directories(bin);
+    const WorkspaceStore store(home.root() / "data" / "Kavelo" / "Layouts");
+    const auto counted = [&](int i) { return home.root() / ("count" + std::to_string(i) + ".txt"); };
+    std::vector<std::vector<std::string>> lines(starts);
+    for (int i = 0; i < starts; ++i) {
+        const std::string name = "count" + std::to_string(i);
+        const auto script = bin / name;
+        std::ofstream(script) << "#!/bin/sh\necho started >> '" << counted(i).string() << "'\n";
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        store.save(Workspace{.name = "Count" + std::to_string(i),
+                             .displays = "",
+                             .windows = {{name, "", Rect(100, 100, 400, 300)}}});
+        const std::string mark = "kavelo://switch/Count" + std::to_string(i);
+        lines[i] = std::vector<std::string>(urlsEach, "kavelo://run/focusLeft");
+        lines[i].front() = lines[i].back() = mark;
+    }
+    startInstance();
+
+    std::vector<std::future<ProgramRun>> runs;
+    for (int i = 0; i < starts; ++i)
+        runs.push_back(std::async(std::launch::async, [&, i] {
+            std::this_thread::sleep_for(i * 200ms);
+            return kavelo(lines[i]);
+        }));
+    std::vector<ProgramRun> done;
+    for (auto& run : runs)
+        done.push_back(run.get());
+
+    const auto count = [&](int i) {
+        std::ifstream in(counted(i));
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            ++n;
+        return n;
+    };
+    int whole = 0;
+    for (int i = 0; i < starts; ++i) {
+        const ProgramRun& run = done[i];
+        if (run.status == 0) {
+            ++whole;
+            EXPECT_EQ(run.err, "");
+            EXPECT_TRUE(waitFor([&] { return count(i) == 2; }, test::answerDeadline))
+                << "start " << i << " answered done, and its program started " << count(i) << " times";
+        } else {
+            EXPECT_EQ(run.status, 1) << run.err;
+            EXPECT_NE(run.err.find("nothing was done"), std::string::npos) << "start " << i << ": " << run.err;
+        }
+    }
+    // Started programs have written by now: a start told that nothing was
+    // done did nothing.
+    for (int i = 0; i < starts; ++i)
+        EXPECT_TRUE(done[i].status == 0 || count(i) == 0)
+            << "start " << i << " was told \"" << done[i].err << "\" and its program started " << count(i) << " times";
+    EXPECT_GT(whole, 0);
 }
