@@ -23,8 +23,6 @@ struct Outcome {
     {
         if (action.kind == InstanceAction::Kind::reopen)
             panelOpen = !panelOpen;
-        else if (action.kind == InstanceAction::Kind::save)
-            others.push_back("save " + action.name);
         else if (action.url.starts_with("kavelo://mode/"))
             mode = action.url;
         else if (action.url.starts_with("kavelo://layout/"))
@@ -55,12 +53,9 @@ RC_GTEST_PROP(InstanceQueueProperties, RunningTheQueueIsRunningEveryRequest, ())
                 ran.run(*action);
         } else {
             InstanceRequest request;
-            switch (*rc::gen::inRange(0, 3)) {
-            case 0: break;
-            case 1: request = InstanceRequest::saving(*rc::gen::element<std::string>("Desk", "Home")); break;
-            default:
-                request = InstanceRequest::opening(
-                    *rc::gen::resize(4, rc::gen::nonEmpty(rc::gen::container<std::vector<std::string>>(someUrl()))));
+            if (*rc::gen::arbitrary<bool>()) {
+                request.kind = InstanceRequest::Kind::open;
+                request.urls = *rc::gen::resize(4, rc::gen::nonEmpty(rc::gen::container<std::vector<std::string>>(someUrl())));
             }
             const auto before = queue.added();
             const auto ticket = queue.add(request);
@@ -68,11 +63,9 @@ RC_GTEST_PROP(InstanceQueueProperties, RunningTheQueueIsRunningEveryRequest, ())
                 RC_ASSERT(queue.added() == before);
                 continue;
             }
-            RC_ASSERT(*ticket == before + (request.kind == InstanceRequest::Kind::open ? request.urls.size() : 1));
+            RC_ASSERT(*ticket == before + (request.kind == InstanceRequest::Kind::reopen ? 1 : request.urls.size()));
             if (request.kind == InstanceRequest::Kind::reopen) {
                 asked.run(InstanceAction{});
-            } else if (request.kind == InstanceRequest::Kind::save) {
-                asked.run(InstanceAction{.kind = InstanceAction::Kind::save, .name = request.name});
             } else {
                 for (const std::string& url : request.urls)
                     asked.run(InstanceAction{.kind = InstanceAction::Kind::url, .url = url});

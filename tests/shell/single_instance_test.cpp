@@ -145,18 +145,11 @@ protected:
                 actions.push_back(action);
                 return action.kind == InstanceAction::Kind::url && action.url.starts_with("kavelo://mode/");
             };
-        return std::make_unique<InstanceServer>(
-            loop.scheduler, loop.watch(),
-            InstanceServer::Program{.run = std::move(run),
-                                    .save =
-                                        [this] {
-                                            ++saves;
-                                            return unsaved;
-                                        },
-                                    .saveWorkflow = [this](const std::string& name) -> std::optional<std::string> {
-                                        savedWorkflows.push_back(name);
-                                        return "cannot save \"" + name + "\": the disk is full";
-                                    }});
+        return std::make_unique<InstanceServer>(loop.scheduler, loop.watch(),
+                                                InstanceServer::Program{.run = std::move(run), .save = [this] {
+                                                                            ++saves;
+                                                                            return unsaved;
+                                                                        }});
     }
     // `request` sent from another thread while the loop turns here; its answer.
     std::optional<std::string> send(const std::filesystem::path& socket, const InstanceRequest& request)
@@ -171,13 +164,7 @@ protected:
     std::vector<InstanceAction> actions;
     int saves = 0;
     std::optional<std::string> unsaved;
-    std::vector<std::string> savedWorkflows;
 };
-
-InstanceRequest opening(std::vector<std::string> urls)
-{
-    return InstanceRequest{.kind = InstanceRequest::Kind::open, .urls = std::move(urls)};
-}
 
 } // namespace
 
@@ -298,7 +285,7 @@ TEST_F(SingleInstanceTest, IdleAndTricklingClientsKeepNoOneWaitingAndMeetTheirDe
     }
     // The clock stands still: none of them times out, and yet a start is
     // served at once, and its mode change is done before it hears so.
-    EXPECT_EQ(send(p.socket, opening({"kavelo://mode/auto"})), InstanceServer::okAnswer);
+    EXPECT_EQ(send(p.socket, InstanceRequest::opening({"kavelo://mode/auto"})), InstanceServer::okAnswer);
     EXPECT_EQ(actions.size(), 1u);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(s->clients(), 42u);
@@ -322,15 +309,12 @@ TEST_F(SingleInstanceTest, AnswersTellWhetherTheWorkWasDoneAndItsSettingsKept)
     ASSERT_TRUE(s->listen(p.socket, &error));
     unsaved = "the change was made, but your settings could not be saved: the disk is full";
     // A change of mode could not be kept: the start says why.
-    const auto answer = send(p.socket, opening({"kavelo://mode/auto"}));
+    const auto answer = send(p.socket, InstanceRequest::opening({"kavelo://mode/auto"}));
     ASSERT_TRUE(answer);
     EXPECT_EQ(answerError(*answer), unsaved);
     // A request that changes no setting is done whatever the disk says.
-    EXPECT_EQ(send(p.socket, opening({"kavelo://run/tidy"})), InstanceServer::okAnswer);
+    EXPECT_EQ(send(p.socket, InstanceRequest::opening({"kavelo://run/tidy"})), InstanceServer::okAnswer);
     EXPECT_EQ(actions.size(), 2u);
-    // A workflow the program could not store is said so, with its reason.
-    EXPECT_EQ(answerError(send(p.socket, InstanceRequest::saving("Desk")).value_or("")), "cannot save \"Desk\": the disk is full");
-    EXPECT_EQ(savedWorkflows, std::vector<std::string>{"Desk"});
     EXPECT_EQ(answerError(InstanceServer::okAnswer), std::nullopt);
     EXPECT_EQ(answerError("{\"ok\":false}"), "the running Kavelo gave an answer it should not");
 }
@@ -349,7 +333,7 @@ TEST_F(SingleInstanceTest, ABurstStaysWithinItsBoundsAndEveryClientHearsOnce)
         for (int i = 0; i < starts; ++i)
             clients.push_back(std::async(std::launch::async, [&, i] {
                 const auto answer = sendToRunningInstance(
-                    p.socket, i % 2 ? InstanceRequest{} : opening({"kavelo://mode/" + std::string(i % 4 ? "auto" : "strip")}),
+                    p.socket, i % 2 ? InstanceRequest{} : InstanceRequest::opening({"kavelo://mode/" + std::string(i % 4 ? "auto" : "strip")}),
                     10, 10);
                 if (!answer)
                     return;
@@ -387,7 +371,7 @@ TEST_F(SingleInstanceTest, WhatWaitsWhenTheProgramQuitsIsToldSo)
     });
     std::string error;
     ASSERT_TRUE(s->listen(p.socket, &error));
-    const auto answer = send(p.socket, opening({"kavelo://run/tidy", "kavelo://run/fillScreen"}));
+    const auto answer = send(p.socket, InstanceRequest::opening({"kavelo://run/tidy", "kavelo://run/fillScreen"}));
     EXPECT_EQ(answerError(answer.value_or("")), "the running Kavelo quit after doing 1 of the 2 URLs; the rest were not done");
     EXPECT_EQ(runs, 1);
     EXPECT_TRUE(s->queue().empty());
@@ -408,7 +392,7 @@ TEST_F(SingleInstanceTest, AnActionThatTurnsTheLoopItselfRunsAloneAndIsAnsweredW
         ran.push_back("begin " + action.url);
         if (action.url == "kavelo://run/tidy") {
             second = std::async(std::launch::async,
-                                [&] { return sendToRunningInstance(p.socket, opening({"kavelo://run/fillScreen"})); });
+                                [&] { return sendToRunningInstance(p.socket, InstanceRequest::opening({"kavelo://run/fillScreen"})); });
             loop.until([&] { return s->queue().size() == 1; });
             for (int i = 0; i < 20; ++i)
                 loop.turn(1);
@@ -419,7 +403,7 @@ TEST_F(SingleInstanceTest, AnActionThatTurnsTheLoopItselfRunsAloneAndIsAnsweredW
     });
     std::string error;
     ASSERT_TRUE(s->listen(p.socket, &error));
-    first = std::async(std::launch::async, [&] { return sendToRunningInstance(p.socket, opening({"kavelo://run/tidy"})); });
+    first = std::async(std::launch::async, [&] { return sendToRunningInstance(p.socket, InstanceRequest::opening({"kavelo://run/tidy"})); });
     loop.until([&] { return first.wait_for(0s) == std::future_status::ready && second.valid() &&
                             second.wait_for(0s) == std::future_status::ready; });
     EXPECT_FALSE(firstAnsweredEarly);

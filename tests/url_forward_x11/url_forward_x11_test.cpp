@@ -183,37 +183,29 @@ TEST_F(UrlForwardX11, ALongCommandLineIsDoneWholeOrNotAtAll)
     std::filesystem::create_directories(bin);
     const WorkspaceStore store(home.root() / "data" / "Kavelo" / "Layouts");
     const auto counted = [&](int i) { return home.root() / ("count" + std::to_string(i) + ".txt"); };
-    std::vector<std::vector<std::string>> lines(starts);
+    std::vector<std::future<ProgramRun>> runs;
     for (int i = 0; i < starts; ++i) {
-        const std::string name = "count" + std::to_string(i);
-        const auto script = bin / name;
-        std::ofstream(script) << "#!/bin/sh\necho started >> '" << counted(i).string() << "'\n";
-        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-        store.save(Workspace{.name = "Count" + std::to_string(i),
-                             .displays = "",
-                             .windows = {{name, "", Rect(100, 100, 400, 300)}}});
-        const std::string mark = "kavelo://switch/Count" + std::to_string(i);
-        lines[i] = std::vector<std::string>(urlsEach, "kavelo://run/focusLeft");
-        lines[i].front() = lines[i].back() = mark;
+        const std::string program = "count" + std::to_string(i), name = "Count" + std::to_string(i);
+        std::ofstream(bin / program) << "#!/bin/sh\necho started >> '" << counted(i).string() << "'\n";
+        std::filesystem::permissions(bin / program, std::filesystem::perms::owner_all);
+        store.save(Workspace{.name = name, .windows = {{program, "", Rect(100, 100, 400, 300)}}});
     }
     startInstance();
-
-    std::vector<std::future<ProgramRun>> runs;
-    for (int i = 0; i < starts; ++i)
-        runs.push_back(std::async(std::launch::async, [&, i] {
+    for (int i = 0; i < starts; ++i) {
+        std::vector<std::string> line(urlsEach, "kavelo://run/focusLeft");
+        line.front() = line.back() = "kavelo://switch/Count" + std::to_string(i);
+        runs.push_back(std::async(std::launch::async, [&, i, line] {
             std::this_thread::sleep_for(i * 200ms);
-            return kavelo(lines[i]);
+            return kavelo(line);
         }));
+    }
     std::vector<ProgramRun> done;
     for (auto& run : runs)
         done.push_back(run.get());
 
     const auto count = [&](int i) {
         std::ifstream in(counted(i));
-        int n = 0;
-        for (std::string line; std::getline(in, line);)
-            ++n;
-        return n;
+        return int(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
     };
     int whole = 0;
     for (int i = 0; i < starts; ++i) {
