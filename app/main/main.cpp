@@ -55,11 +55,13 @@ int fail(const std::string& message)
 }
 
 // Hands a request to the instance at `paths` and waits until it is done;
-// why it was not, if so.
+// why it was not, if so. A long command line of moves takes the instance
+// a while (a strip focus move about 10 ms): each URL adds to the wait.
 std::optional<std::string> ask(const InstancePaths& paths, const InstanceRequest& request)
 {
     bool reached = false;
-    const auto answer = sendToRunningInstance(paths.socket, request, 2.0, 20.0, &reached);
+    const double answerSeconds = 20 + 0.05 * double(request.urls.size());
+    const auto answer = sendToRunningInstance(paths.socket, request, 2.0, answerSeconds, &reached);
     if (!answer)
         return reached ? "the running Kavelo took the request but did not say it was done"
                        : "another Kavelo holds " + paths.lock.string() + " but does not answer";
