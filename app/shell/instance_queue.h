@@ -32,8 +32,8 @@ public:
     // Actions count from 1; a request's ticket is the number of its last.
     using Ticket = std::uint64_t;
 
+    // Two full requests: one runs while the next waits.
     static constexpr std::size_t maxActions = 2 * InstanceRequest::maxUrls;
-    static_assert(maxActions >= 2 * InstanceRequest::maxUrls);
     static constexpr std::size_t maxBytes = std::size_t(4) << 20;
 
     // The request's actions queued, and its ticket; none, and nothing
