@@ -14,6 +14,7 @@
 #include "app/services/termination_signals.h"
 #include "app/shell/app_delegate.h"
 #include "app/shell/command_line.h"
+#include "app/shell/command_modes.h"
 #include "app/shell/qt/qt_shell_views.h"
 #include "app/shell/instance_server.h"
 #include "app/shell/kavelo_url.h"
@@ -22,6 +23,7 @@
 #include "app/shell/url_forwarding.h"
 #include "app/workflows/workflows.h"
 #include "core/text.h"
+#include "core/workspace_store.h"
 
 #include <QApplication>
 
@@ -50,6 +52,20 @@ int fail(const std::string& message)
 {
     std::fprintf(stderr, "kavelo: %s\n", message.c_str());
     return 1;
+}
+
+// Hands a request to the instance at `paths` and waits until it is done;
+// why it was not, if so. A long command line of moves takes the instance
+// a while (a strip focus move about 10 ms): each URL adds to the wait.
+std::optional<std::string> ask(const InstancePaths& paths, const InstanceRequest& request)
+{
+    bool reached = false;
+    const double answerSeconds = 20 + 0.05 * double(request.urls.size());
+    const auto answer = sendToRunningInstance(paths.socket, request, 2.0, answerSeconds, &reached);
+    if (!answer)
+        return reached ? "the running Kavelo took the request but did not say it was done"
+                       : "another Kavelo holds " + paths.lock.string() + " but does not answer";
+    return answerError(*answer);
 }
 
 } // namespace
@@ -84,6 +100,20 @@ int main(int argc, char** argv)
     const bool relaunched = environment(Watchdog::relaunchedVariable) == "1";
     ::unsetenv(Watchdog::relaunchedVariable);
 
+    // A save while Kavelo runs on the display is the running one's to make:
+    // only it knows where the windows its mode parked belong. A name that
+    // cannot be saved is the mode's to refuse.
+    const std::string displayName = simulated ? "sim" : *display;
+    if (commandLine.mode() == "--save" && !WorkspaceStore::nameProblem(commandLine.arguments()[1])) {
+        std::string error;
+        const auto paths = InstancePaths::make(environment, ::getuid(), displayName, &error);
+        if (paths && isListening(paths->socket)) {
+            if (const auto failure = ask(*paths, InstanceRequest::saving(commandLine.arguments()[1])))
+                return fail(text::printable(*failure));
+            return 0;
+        }
+    }
+
     // One instance per display: a second start hands over and ends. URLs
     // are checked here, before any toolkit is made, so that a client ends
     // quickly.
@@ -95,7 +125,7 @@ int main(int argc, char** argv)
         if (!given.empty())
             urls = UrlForwarding::sort(given, WorkspaceStore(Workflows::folder(Paths::current())));
         std::string error;
-        instance = InstancePaths::make(environment, ::getuid(), simulated ? "sim" : *display, &error);
+        instance = InstancePaths::make(environment, ::getuid(), displayName, &error);
         if (!instance)
             return fail(error);
         lock = InstanceLock::acquire(instance->lock, &error);
@@ -106,14 +136,7 @@ int main(int argc, char** argv)
             // only a start the user made asks for the panel.
             if (relaunched)
                 return 0;
-            const auto send = [&](const InstanceRequest& request) -> std::optional<std::string> {
-                bool reached = false;
-                const auto answer = sendToRunningInstance(instance->socket, request, 2.0, 20.0, &reached);
-                if (!answer)
-                    return reached ? "the running Kavelo took the request but did not say it was done"
-                                   : "another Kavelo holds " + instance->lock.string() + " but does not answer";
-                return answerError(*answer);
-            };
+            const auto send = [&](const InstanceRequest& request) { return ask(*instance, request); };
             if (!given.empty())
                 return UrlForwarding::forward(urls, std::cerr, send);
             if (const auto failure = send(InstanceRequest{}))
@@ -216,6 +239,12 @@ int main(int argc, char** argv)
                 [&delegate](const std::string& url) {
                     const WorkspaceStore& store = delegate.workflows().store();
                     return KaveloUrls::problem(url, [&store](std::string_view name) { return store.load(name).has_value(); });
+                },
+            .saveWorkflow =
+                [&delegate](const std::string& name) -> std::optional<std::string> {
+                    if (delegate.hasTerminated())
+                        return std::string(InstanceServer::quitting);
+                    return delegate.modes().saveWorkflow(name);
                 },
         });
 

@@ -154,16 +154,30 @@ void CommandModes::save(const std::string& value)
     // would never list as itself.
     if (const auto problem = WorkspaceStore::nameProblem(value))
         return refuse("cannot save " + text::quoted(value) + ": " + *problem);
-    const Workspace workspace =
-        delegate_.workflows().capture(value, MonitorSetups::currentDisplays(delegate_.platform().displays));
-    try {
-        delegate_.workflows().store().save(workspace);
-    } catch (const WorkspaceSaveError& error) {
-        delegate_.err() << "kavelo: cannot save " << text::quoted(value) << ": " << text::printable(error.what()) << '\n';
+    if (const auto failure = saveWorkflow(value)) {
+        delegate_.err() << "kavelo: " << *failure << '\n';
         delegate_.err().flush();
         return exit(1);
     }
     exit(0);
+}
+
+std::optional<std::string> CommandModes::saveWorkflow(const std::string& name)
+{
+    const auto refused = [&](std::string_view why) {
+        return "cannot save " + text::quoted(name) + ": " + text::printable(why);
+    };
+    if (const auto problem = WorkspaceStore::nameProblem(name))
+        return refused(*problem);
+    // The workflows know where the running engine's windows belong.
+    const Workspace workspace =
+        delegate_.workflows().capture(name, MonitorSetups::currentDisplays(delegate_.platform().displays));
+    try {
+        delegate_.workflows().store().save(workspace);
+    } catch (const WorkspaceSaveError& error) {
+        return refused(error.what());
+    }
+    return std::nullopt;
 }
 
 void CommandModes::restore(const std::string& value)

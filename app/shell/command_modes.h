@@ -70,6 +70,11 @@ public:
     // Immediate modes.
     void snap(const std::string& value);
     void save(const std::string& value);
+    // The save of "--save", also asked of the running Kavelo by another
+    // start's: the desktop stored as the named workflow, each window where
+    // it belongs (the running engine's frames, when it runs); why it could
+    // not be, if so.
+    std::optional<std::string> saveWorkflow(const std::string& name);
     void restore(const std::string& value);
     void tidy(const std::string& value);
     void keyNames(const std::string& value);

@@ -2,6 +2,8 @@
 
 #include "app/shell/kavelo_url.h"
 
+#include <vector>
+
 namespace kavelo {
 
 namespace {
@@ -12,6 +14,8 @@ Kind kindOf(const InstanceAction& action)
 {
     if (action.kind == InstanceAction::Kind::reopen)
         return Kind::reopen;
+    if (action.kind == InstanceAction::Kind::save)
+        return Kind::other;
     const auto what = KaveloUrls::action(action.url);
     if (!what)
         return Kind::other;
@@ -26,17 +30,24 @@ Kind kindOf(const InstanceAction& action)
 
 std::optional<InstanceQueue::Ticket> InstanceQueue::add(const InstanceRequest& request)
 {
-    std::size_t bytes = 0;
-    for (const std::string& url : request.urls)
-        bytes += url.size();
-    const std::size_t count = request.kind == InstanceRequest::Kind::reopen ? 1 : request.urls.size();
-    if (actions_.size() + count > maxActions || bytes_ + bytes > maxBytes)
-        return std::nullopt;
-    if (request.kind == InstanceRequest::Kind::reopen)
-        push(InstanceAction{});
-    else
+    std::vector<InstanceAction> actions;
+    switch (request.kind) {
+    case InstanceRequest::Kind::reopen: actions.push_back(InstanceAction{}); break;
+    case InstanceRequest::Kind::save:
+        actions.push_back(InstanceAction{.kind = InstanceAction::Kind::save, .name = request.name});
+        break;
+    case InstanceRequest::Kind::open:
         for (const std::string& url : request.urls)
-            push(InstanceAction{.kind = InstanceAction::Kind::url, .url = url});
+            actions.push_back(InstanceAction{.kind = InstanceAction::Kind::url, .url = url});
+        break;
+    }
+    std::size_t bytes = 0;
+    for (const InstanceAction& action : actions)
+        bytes += sizeOf(action);
+    if (actions_.size() + actions.size() > maxActions || bytes_ + bytes > maxBytes)
+        return std::nullopt;
+    for (InstanceAction& action : actions)
+        push(std::move(action));
     return last_;
 }
 
@@ -47,14 +58,14 @@ void InstanceQueue::push(InstanceAction action)
     if (!actions_.empty() && kind != Kind::other) {
         const Kind before = kindOf(actions_.back().action);
         if (before == kind) {
-            bytes_ -= actions_.back().action.url.size();
+            bytes_ -= sizeOf(actions_.back().action);
             actions_.pop_back();
             // Two toggles leave the panel as it was.
             if (kind == Kind::reopen)
                 return;
         }
     }
-    bytes_ += action.url.size();
+    bytes_ += sizeOf(action);
     actions_.push_back(Queued{last_, std::move(action)});
 }
 
@@ -64,7 +75,7 @@ std::optional<InstanceAction> InstanceQueue::take()
         return std::nullopt;
     Queued next = std::move(actions_.front());
     actions_.pop_front();
-    bytes_ -= next.action.url.size();
+    bytes_ -= sizeOf(next.action);
     taken_ = next.number;
     return std::move(next.action);
 }

@@ -4,8 +4,9 @@
 // one action at a time in arrival order. Bursts shrink as they arrive: two
 // panel toggles in a row are none, and a mode change (or a layout change)
 // replaces one just before it, since only the last counts. The queue is
-// bounded; a request that does not fit is refused whole, so the program
-// stays small and responsive however fast requests come.
+// bounded; a request that does not fit is refused whole (nothing of it is
+// done), so the program stays small and responsive however fast requests
+// come.
 
 #include "app/shell/single_instance.h"
 
@@ -18,9 +19,11 @@
 namespace kavelo {
 
 struct InstanceAction {
-    enum class Kind { reopen, url };
+    enum class Kind { reopen, url, save };
     Kind kind = Kind::reopen;
     std::string url;
+    // save: the workflow's name.
+    std::string name;
     friend bool operator==(const InstanceAction&, const InstanceAction&) = default;
 };
 
@@ -29,8 +32,8 @@ public:
     // Actions count from 1; a request's ticket is the number of its last.
     using Ticket = std::uint64_t;
 
-    static constexpr std::size_t maxActions = 512;
-    static_assert(maxActions >= 2 * InstanceRequest::maxUrls);
+    // Two full requests: one runs while the next waits.
+    static constexpr std::size_t maxActions = 2 * InstanceRequest::maxUrls;
     static constexpr std::size_t maxBytes = std::size_t(4) << 20;
 
     // The request's actions queued, and its ticket; none, and nothing
@@ -49,6 +52,7 @@ public:
     std::size_t bytes() const { return bytes_; }
 
 private:
+    static std::size_t sizeOf(const InstanceAction& action) { return action.url.size() + action.name.size(); }
     struct Queued {
         Ticket number;
         InstanceAction action;

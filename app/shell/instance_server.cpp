@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace kavelo {
 
@@ -79,13 +81,28 @@ void InstanceServer::stop()
         return;
     stopped_ = true;
     next_.cancel();
+    std::vector<std::pair<std::uint64_t, std::optional<std::string>>> told;
+    for (const auto& [id, client] : clients_)
+        if (client.last)
+            told.emplace_back(id, quitAnswer(client));
     while (queue_.take()) {
     }
-    for (auto it = clients_.begin(); it != clients_.end();) {
-        const std::uint64_t id = (it++)->first;
-        if (clients_.at(id).last)
-            answer(id, std::string(quitting));
-    }
+    for (const auto& [id, answer] : told)
+        this->answer(id, answer);
+}
+
+std::optional<std::string> InstanceServer::quitAnswer(const Client& client) const
+{
+    // The action that runs now was taken, and ends.
+    const InstanceQueue::Ticket taken = queue_.taken();
+    const InstanceQueue::Ticket all = *client.last - *client.first + 1;
+    const InstanceQueue::Ticket done = taken < *client.first ? 0 : std::min(all, taken - *client.first + 1);
+    if (done == 0)
+        return std::string(quitting);
+    if (done == all)
+        return client.failure;
+    return "the running Kavelo quit after doing " + std::to_string(done) + " of the " + std::to_string(all) +
+           " URLs; the rest were not done";
 }
 
 void InstanceServer::accept()
@@ -162,7 +179,7 @@ void InstanceServer::received(std::uint64_t id, std::string_view line)
     if (stopped_)
         return answer(id, std::string(quitting));
     if (auto refused = refusal(*request))
-        return answer(id, std::move(refused));
+        return answer(id, nothingDone(std::move(*refused)));
     const InstanceQueue::Ticket first = queue_.added() + 1;
     const auto ticket = queue_.add(*request);
     if (!ticket)
@@ -176,8 +193,7 @@ void InstanceServer::received(std::uint64_t id, std::string_view line)
 std::optional<std::string> InstanceServer::refusal(const InstanceRequest& request) const
 {
     if (request.urls.size() > InstanceRequest::maxUrls)
-        return "a request carries at most " + std::to_string(InstanceRequest::maxUrls) + " URLs, and this one has " +
-               std::to_string(request.urls.size());
+        return request.tooLong();
     if (!program_.problem)
         return std::nullopt;
     std::optional<std::string> first;
@@ -209,12 +225,20 @@ void InstanceServer::runNext()
         return answerSettled();
     const InstanceQueue::Ticket number = queue_.taken();
     running_ = true;
-    const bool changed = program_.run && program_.run(*action);
+    bool changed = false;
+    std::optional<std::string> failure;
+    if (action->kind == InstanceAction::Kind::save)
+        failure = program_.saveWorkflow ? program_.saveWorkflow(action->name)
+                                        : std::optional<std::string>("this Kavelo cannot save workflows");
+    else
+        changed = program_.run && program_.run(*action);
     running_ = false;
-    if (changed)
-        for (auto& [id, client] : clients_)
-            if (client.first && *client.first <= number && number <= *client.last)
-                client.changedSettings = true;
+    for (auto& [id, client] : clients_)
+        if (client.first && *client.first <= number && number <= *client.last) {
+            client.changedSettings = client.changedSettings || changed;
+            if (!client.failure)
+                client.failure = failure;
+        }
     answerSettled();
     schedule();
 }
@@ -235,8 +259,10 @@ void InstanceServer::answerSettled()
     const std::optional<std::string> unsaved = saving && program_.save ? program_.save() : std::nullopt;
     for (const std::uint64_t id : done) {
         const auto it = clients_.find(id);
-        if (it != clients_.end())
-            answer(id, it->second.changedSettings ? unsaved : std::nullopt);
+        if (it == clients_.end())
+            continue;
+        const Client& client = it->second;
+        answer(id, client.failure ? client.failure : client.changedSettings ? unsaved : std::nullopt);
     }
 }
 

@@ -4,14 +4,14 @@
 // event loop. Connections are served side by side: each may take
 // `readTimeout` seconds and `InstanceRequest::maxLine` bytes for its line,
 // and a slow or idle one keeps no other waiting. A good request joins the
-// `InstanceQueue`; its actions run one per turn of the loop (so a quit or a
-// timer always gets its turn), and the client hears only once its work is
-// done: "{"ok":true}", or {"error": why} when it could not be done or its
+// `InstanceQueue` whole; its actions run one per turn of the loop (so a quit
+// or a timer always gets its turn), and the client hears only once its work
+// is done: "{"ok":true}", or {"error": why} when it could not be done or its
 // settings could not be saved. A request with a URL the program cannot act
 // on is refused whole at once, naming it as the command line would; one with
 // more URLs than a request may carry is refused as too long, and one that
-// does not fit the queue now as busy; everything that waits when the program
-// quits is told so.
+// does not fit the queue now as busy. Every refusal says that nothing was
+// done; a quit says what was done of each request still waiting.
 
 #include "app/platform/handle.h"
 #include "app/platform/readable_watch.h"
@@ -38,6 +38,8 @@ public:
         std::function<std::optional<std::string>()> save;
         // What is wrong with a URL, as one line; none when it can be done.
         std::function<std::optional<std::string>(const std::string& url)> problem;
+        // Stores the desktop as the named workflow; why it could not, if so.
+        std::function<std::optional<std::string>(const std::string& name)> saveWorkflow;
     };
 
     InstanceServer(Scheduler& scheduler, ReadableWatch watch, Program program);
@@ -61,8 +63,8 @@ public:
     static constexpr int acceptsPerTurn = 16;
 
     static constexpr const char* okAnswer = "{\"ok\":true}";
-    static constexpr const char* busy = "the running Kavelo is busy; try again in a moment";
-    static constexpr const char* quitting = "the running Kavelo quit before doing this";
+    static constexpr const char* busy = "the running Kavelo is busy, so nothing was done; try again in a moment";
+    static constexpr const char* quitting = "the running Kavelo quit before doing this, so nothing was done";
 
 private:
     struct Client {
@@ -73,6 +75,8 @@ private:
         // Once the request is queued: its first and last action.
         std::optional<InstanceQueue::Ticket> first, last;
         bool changedSettings = false;
+        // Why one of its actions could not be done.
+        std::optional<std::string> failure;
     };
 
     void accept();
@@ -84,6 +88,8 @@ private:
     void runNext();
     void answerSettled();
     InstanceQueue::Ticket settled() const;
+    // What a client still waiting hears when the program quits.
+    std::optional<std::string> quitAnswer(const Client& client) const;
 
     Scheduler& scheduler_;
     ReadableWatch watch_;

@@ -274,9 +274,18 @@ std::optional<InstanceRequest> InstanceRequest::decode(std::string_view line)
     const auto request = j.find("request");
     if (request == j.end() || !request->is_string())
         return std::nullopt;
-    if (request->get<std::string>() == "reopen" && j.size() == 1)
+    const std::string kind = request->get<std::string>();
+    if (kind == "reopen" && j.size() == 1)
         return InstanceRequest{Kind::reopen};
-    if (request->get<std::string>() != "open" || j.size() != 2)
+    if (j.size() != 2)
+        return std::nullopt;
+    if (kind == "save") {
+        const auto name = j.find("name");
+        if (name == j.end() || !name->is_string())
+            return std::nullopt;
+        return saving(name->get<std::string>());
+    }
+    if (kind != "open")
         return std::nullopt;
     const auto urls = j.find("urls");
     if (urls == j.end() || !urls->is_array() || urls->empty())
@@ -292,28 +301,39 @@ std::optional<InstanceRequest> InstanceRequest::decode(std::string_view line)
 
 std::string InstanceRequest::encode() const
 {
-    if (kind == Kind::reopen)
-        return Json{{"request", "reopen"}}.dump();
     // Texts that are not UTF-8 cannot travel as JSON; the instance refuses
     // the replacement characters like any bad URL.
+    switch (kind) {
+    case Kind::reopen: return Json{{"request", "reopen"}}.dump();
+    case Kind::save: return Json{{"request", "save"}, {"name", name}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+    case Kind::open: break;
+    }
     return Json{{"request", "open"}, {"urls", urls}}.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::vector<InstanceRequest> InstanceRequest::opening(const std::vector<std::string>& urls)
+std::optional<std::string> InstanceRequest::tooLong() const
 {
-    std::vector<InstanceRequest> requests;
-    InstanceRequest current{.kind = Kind::open};
-    for (const std::string& url : urls) {
-        current.urls.push_back(url);
-        if (current.urls.size() > maxUrls || (current.urls.size() > 1 && current.encode().size() > maxLine)) {
-            current.urls.pop_back();
-            requests.push_back(std::move(current));
-            current = InstanceRequest{.kind = Kind::open, .urls = {url}};
-        }
-    }
-    if (!current.urls.empty())
-        requests.push_back(std::move(current));
-    return requests;
+    const std::string limits =
+        "at most " + std::to_string(maxUrls) + " URLs of " + std::to_string(maxLine / 1024) + " KiB in all";
+    if (urls.size() > maxUrls)
+        return "a command line may carry " + limits + ", and this one has " + std::to_string(urls.size()) + " URLs";
+    if (const std::size_t bytes = encode().size(); bytes > maxLine)
+        return "a command line may carry " + limits + ", and this one has " + std::to_string((bytes + 1023) / 1024) +
+               " KiB";
+    return std::nullopt;
+}
+
+bool isListening(const std::filesystem::path& socket)
+{
+    const auto a = address(socket);
+    if (!a)
+        return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    const bool accepts = ::connect(fd, reinterpret_cast<const sockaddr*>(&*a), sizeof *a) == 0 || errno == EAGAIN;
+    ::close(fd);
+    return accepts;
 }
 
 std::optional<std::string> sendToRunningInstance(const std::filesystem::path& socket, const InstanceRequest& request,

@@ -4,9 +4,9 @@
 // arrange the same windows. A normal start holds a lock file for its whole
 // life and, once launched, listens on a local socket next to it
 // (`InstanceServer`). A second start finds the lock held, sends the running
-// one a request ("reopen": show the popover; or URLs to open), waits for the
-// answer and ends. A dead instance's lock is free again (the system drops it
-// with the process) and its socket is replaced.
+// one a request ("reopen": show the popover; URLs to open; or a workflow to
+// save), waits for the answer and ends. A dead instance's lock is free again
+// (the system drops it with the process) and its socket is replaced.
 //
 // The display is named canonically (":1", ":1.0", "unix:1" and
 // "localhost:1" are one display), so every way of writing it finds the one
@@ -67,24 +67,40 @@ private:
 };
 
 struct InstanceRequest {
-    enum class Kind { reopen, open };
+    enum class Kind { reopen, open, save };
     Kind kind = Kind::reopen;
     // open: the URLs to handle, in order.
     std::vector<std::string> urls;
+    // save: the workflow to store the desktop as.
+    std::string name;
     friend bool operator==(const InstanceRequest&, const InstanceRequest&) = default;
 
     static constexpr std::size_t maxLine = 64 * 1024;
-    // URLs one request may carry: a full request fits the instance's queue
-    // beside others, so only a busy instance ever turns one away.
-    static constexpr std::size_t maxUrls = 128;
-    // `{"request":"reopen"}`, or `{"request":"open","urls":[...]}` with at
-    // least one text: exactly those members, nothing else.
+    // URLs one request may carry. A command line goes as one request, so
+    // that the instance takes all of it or none; a full request fits the
+    // instance's queue beside another.
+    static constexpr std::size_t maxUrls = 2048;
+    // `{"request":"reopen"}`, `{"request":"open","urls":[...]}` with at
+    // least one text, or `{"request":"save","name":...}`: exactly those
+    // members, nothing else.
     static std::optional<InstanceRequest> decode(std::string_view line);
     std::string encode() const;
-    // Open requests of `urls` in order, each encoding within `maxLine` and
-    // carrying at most `maxUrls`.
-    static std::vector<InstanceRequest> opening(const std::vector<std::string>& urls);
+    static InstanceRequest opening(std::vector<std::string> urls)
+    {
+        return InstanceRequest{.kind = Kind::open, .urls = std::move(urls)};
+    }
+    static InstanceRequest saving(std::string name) { return InstanceRequest{.kind = Kind::save, .name = std::move(name)}; }
+    // Why it cannot go as one request (more than `maxUrls`, or longer than
+    // `maxLine`), as a sentence; none when it can.
+    std::optional<std::string> tooLong() const;
 };
+
+// A refusal's reason, saying that nothing of the request was done.
+inline std::string nothingDone(std::string reason) { return reason + "; nothing was done"; }
+
+// Whether an instance listens at `socket`: something accepts there, or
+// its queue of connections is full.
+bool isListening(const std::filesystem::path& socket);
 
 // Sends `request` to the instance listening at `socket`, trying to connect
 // while it is still launching (or its queue of connections is full) for up

@@ -31,12 +31,18 @@ int forward(const Sorted& sorted, std::ostream& err,
             const std::function<std::optional<std::string>(const InstanceRequest&)>& send)
 {
     report(sorted, err);
-    for (const InstanceRequest& request : InstanceRequest::opening(sorted.valid)) {
-        if (const auto failure = send(request)) {
-            err << "kavelo: " << text::printable(*failure) << '\n';
-            err.flush();
-            return 1;
-        }
+    const auto said = [&err](const std::string& failure, int status) {
+        err << "kavelo: " << text::printable(failure) << '\n';
+        err.flush();
+        return status;
+    };
+    if (!sorted.valid.empty()) {
+        // One request, so that the instance does all of it or none.
+        const InstanceRequest request = InstanceRequest::opening(sorted.valid);
+        if (const auto tooLong = request.tooLong())
+            return said(nothingDone(*tooLong), 2);
+        if (const auto failure = send(request))
+            return said(*failure, 1);
     }
     return sorted.problems.empty() ? 0 : 2;
 }

@@ -131,6 +131,32 @@ TEST_F(CommandLineProcess, SnapTidySaveRestore)
     EXPECT_EQ(kavelo({"--switch", "Nowhere"}).status, 2);
 }
 
+// The running instance's desktop, not the one a second process would read,
+// is saved: its snapped window is where the save puts it. A save it cannot
+// store fails with the reason.
+TEST_F(CommandLineProcess, ASaveWhileKaveloRunsIsTheRunningOnes)
+{
+    const int instance = startInstance();
+    ASSERT_EQ(kavelo({"kavelo://run/snapRight"}).status, 0);
+    auto run = kavelo({"--save", "Desk"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const auto folder = Workflows::folder(home.paths());
+    const auto saved = WorkspaceStore(folder).load("Desk");
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(std::any_of(saved->windows.begin(), saved->windows.end(), [](const SavedWindow& w) {
+        return w.bundleID == "com.example.editor" && w.frame.origin.x >= 700;
+    })) << "saved where the running Kavelo snapped it";
+
+    // A file where the folder belongs fails every save, even as root.
+    std::filesystem::remove_all(folder);
+    std::ofstream(folder) << "in the way";
+    run = kavelo({"--save", "Desk"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("kavelo: cannot save \"Desk\": ")) << run.err;
+    EXPECT_EQ(stopProgram(instance), 0);
+}
+
 TEST_F(CommandLineProcess, KeyNamesTabsAndDiagnostics)
 {
     auto run = kavelo({"--key-names", "us"});
@@ -250,14 +276,14 @@ TEST_F(CommandLineProcess, TheInstanceNamesWhatItCannotDoAndALongCommandLineGets
         return answer ? answerError(*answer) : "no answer";
     };
     for (const auto& [url, error] : refused)
-        EXPECT_EQ(send({url}), error);
+        EXPECT_EQ(send({url}), error + "; nothing was done");
     // More than the instance takes at once can never fit: said so, not "busy".
-    const auto tooMany = send(std::vector<std::string>(600, "kavelo://run/snapLeft"));
+    const auto tooMany = send(std::vector<std::string>(InstanceRequest::maxUrls + 1, "kavelo://run/snapLeft"));
     ASSERT_TRUE(tooMany);
     EXPECT_EQ(tooMany->find("try again"), std::string::npos) << *tooMany;
     EXPECT_NE(tooMany->find("at most"), std::string::npos) << *tooMany;
 
-    // The command line splits what it is given: every URL is done, in order.
+    // A long command line goes whole: every URL is done, in order.
     std::vector<std::string> urls(600, "kavelo://run/snapLeft");
     urls.back() = "kavelo://run/snapRight";
     const auto run = kavelo(urls);

@@ -3,11 +3,14 @@
 
 #include "app/shell/kavelo_url.h"
 #include "app/shell/single_instance.h"
+#include "app/shell/url_forwarding.h"
 #include "core/text.h"
 #include "shell/delegate_world.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
+
+#include <sstream>
 
 using namespace kavelo;
 using namespace kavelo::testing;
@@ -168,27 +171,31 @@ RC_GTEST_PROP(KaveloUrlProperty, AnyBytesParseSafely, (const std::string& tail))
         RC_ASSERT(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
 }
 
-TEST(KaveloUrlForwarding, RequestsCarryUrlsInOrderAndSplitOnlyWhenTooLong)
+TEST(KaveloUrlForwarding, ACommandLineGoesAsOneRequestOrNotAtAll)
 {
     const std::vector<std::string> urls{"kavelo://run/tidy", "kavelo://switch/a%20b", "kavelo://mode/strip"};
-    const auto requests = InstanceRequest::opening(urls);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(InstanceRequest::decode(requests[0].encode()), requests[0]);
-    EXPECT_EQ(requests[0].urls, urls);
-
-    std::vector<std::string> many(20, "kavelo://switch/" + std::string(8000, 'x'));
-    many[7] = "kavelo://run/tidy";
-    std::vector<std::string> joined;
-    for (const auto& request : InstanceRequest::opening(many)) {
-        EXPECT_LE(request.encode().size(), InstanceRequest::maxLine);
-        EXPECT_EQ(InstanceRequest::decode(request.encode()), request);
-        joined.insert(joined.end(), request.urls.begin(), request.urls.end());
+    std::vector<InstanceRequest> sent;
+    std::ostringstream err;
+    const auto send = [&](const InstanceRequest& request) -> std::optional<std::string> {
+        sent.push_back(request);
+        return std::nullopt;
+    };
+    EXPECT_EQ(UrlForwarding::forward({.valid = urls}, err, send), 0);
+    EXPECT_EQ(sent, std::vector{InstanceRequest::opening(urls)});
+    // Too many, or too long, to go at once: nothing goes, and it says so.
+    for (const auto& many : {std::vector<std::string>(InstanceRequest::maxUrls + 1, "kavelo://run/tidy"),
+                             std::vector<std::string>(20, "kavelo://switch/" + std::string(8000, 'x'))}) {
+        EXPECT_EQ(UrlForwarding::forward({.valid = many}, err, send), 2);
+        EXPECT_TRUE(err.str().ends_with("; nothing was done\n")) << err.str();
     }
-    EXPECT_EQ(joined, many);
+    EXPECT_EQ(sent.size(), 1u);
 
+    for (const auto& request : {sent[0], InstanceRequest::saving("Desk \"1\"")})
+        EXPECT_EQ(InstanceRequest::decode(request.encode()), request);
     for (const char* bad : {R"({"request":"open"})", R"({"request":"open","urls":[]})",
                             R"({"request":"open","urls":[1]})", R"({"request":"open","urls":"x"})",
-                            R"({"request":"open","urls":["a"],"x":1})", R"({"request":"reopen","urls":["a"]})"})
+                            R"({"request":"open","urls":["a"],"x":1})", R"({"request":"reopen","urls":["a"]})",
+                            R"({"request":"save","name":1})", R"({"request":"save","name":"a","urls":["b"]})"})
         EXPECT_EQ(InstanceRequest::decode(bad), std::nullopt) << bad;
 }
 

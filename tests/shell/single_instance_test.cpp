@@ -166,11 +166,6 @@ protected:
     std::optional<std::string> unsaved;
 };
 
-InstanceRequest opening(std::vector<std::string> urls)
-{
-    return InstanceRequest{.kind = InstanceRequest::Kind::open, .urls = std::move(urls)};
-}
-
 } // namespace
 
 TEST_F(SingleInstanceTest, TwoRacingStartsOneHoldsTheLock)
@@ -290,7 +285,7 @@ TEST_F(SingleInstanceTest, IdleAndTricklingClientsKeepNoOneWaitingAndMeetTheirDe
     }
     // The clock stands still: none of them times out, and yet a start is
     // served at once, and its mode change is done before it hears so.
-    EXPECT_EQ(send(p.socket, opening({"kavelo://mode/auto"})), InstanceServer::okAnswer);
+    EXPECT_EQ(send(p.socket, InstanceRequest::opening({"kavelo://mode/auto"})), InstanceServer::okAnswer);
     EXPECT_EQ(actions.size(), 1u);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(s->clients(), 42u);
@@ -314,11 +309,11 @@ TEST_F(SingleInstanceTest, AnswersTellWhetherTheWorkWasDoneAndItsSettingsKept)
     ASSERT_TRUE(s->listen(p.socket, &error));
     unsaved = "the change was made, but your settings could not be saved: the disk is full";
     // A change of mode could not be kept: the start says why.
-    const auto answer = send(p.socket, opening({"kavelo://mode/auto"}));
+    const auto answer = send(p.socket, InstanceRequest::opening({"kavelo://mode/auto"}));
     ASSERT_TRUE(answer);
     EXPECT_EQ(answerError(*answer), unsaved);
     // A request that changes no setting is done whatever the disk says.
-    EXPECT_EQ(send(p.socket, opening({"kavelo://run/tidy"})), InstanceServer::okAnswer);
+    EXPECT_EQ(send(p.socket, InstanceRequest::opening({"kavelo://run/tidy"})), InstanceServer::okAnswer);
     EXPECT_EQ(actions.size(), 2u);
     EXPECT_EQ(answerError(InstanceServer::okAnswer), std::nullopt);
     EXPECT_EQ(answerError("{\"ok\":false}"), "the running Kavelo gave an answer it should not");
@@ -338,7 +333,7 @@ TEST_F(SingleInstanceTest, ABurstStaysWithinItsBoundsAndEveryClientHearsOnce)
         for (int i = 0; i < starts; ++i)
             clients.push_back(std::async(std::launch::async, [&, i] {
                 const auto answer = sendToRunningInstance(
-                    p.socket, i % 2 ? InstanceRequest{} : opening({"kavelo://mode/" + std::string(i % 4 ? "auto" : "strip")}),
+                    p.socket, i % 2 ? InstanceRequest{} : InstanceRequest::opening({"kavelo://mode/" + std::string(i % 4 ? "auto" : "strip")}),
                     10, 10);
                 if (!answer)
                     return;
@@ -376,8 +371,8 @@ TEST_F(SingleInstanceTest, WhatWaitsWhenTheProgramQuitsIsToldSo)
     });
     std::string error;
     ASSERT_TRUE(s->listen(p.socket, &error));
-    const auto answer = send(p.socket, opening({"kavelo://run/tidy", "kavelo://run/fillScreen"}));
-    EXPECT_EQ(answerError(answer.value_or("")), InstanceServer::quitting);
+    const auto answer = send(p.socket, InstanceRequest::opening({"kavelo://run/tidy", "kavelo://run/fillScreen"}));
+    EXPECT_EQ(answerError(answer.value_or("")), "the running Kavelo quit after doing 1 of the 2 URLs; the rest were not done");
     EXPECT_EQ(runs, 1);
     EXPECT_TRUE(s->queue().empty());
     // Later starts hear it at once.
@@ -397,7 +392,7 @@ TEST_F(SingleInstanceTest, AnActionThatTurnsTheLoopItselfRunsAloneAndIsAnsweredW
         ran.push_back("begin " + action.url);
         if (action.url == "kavelo://run/tidy") {
             second = std::async(std::launch::async,
-                                [&] { return sendToRunningInstance(p.socket, opening({"kavelo://run/fillScreen"})); });
+                                [&] { return sendToRunningInstance(p.socket, InstanceRequest::opening({"kavelo://run/fillScreen"})); });
             loop.until([&] { return s->queue().size() == 1; });
             for (int i = 0; i < 20; ++i)
                 loop.turn(1);
@@ -408,7 +403,7 @@ TEST_F(SingleInstanceTest, AnActionThatTurnsTheLoopItselfRunsAloneAndIsAnsweredW
     });
     std::string error;
     ASSERT_TRUE(s->listen(p.socket, &error));
-    first = std::async(std::launch::async, [&] { return sendToRunningInstance(p.socket, opening({"kavelo://run/tidy"})); });
+    first = std::async(std::launch::async, [&] { return sendToRunningInstance(p.socket, InstanceRequest::opening({"kavelo://run/tidy"})); });
     loop.until([&] { return first.wait_for(0s) == std::future_status::ready && second.valid() &&
                             second.wait_for(0s) == std::future_status::ready; });
     EXPECT_FALSE(firstAnsweredEarly);

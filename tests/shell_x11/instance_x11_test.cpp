@@ -9,7 +9,6 @@
 #include "app/services/watchdog.h"
 #include "app/shell/instance_server.h"
 #include "shell_x11/kavelo_x11_fixture.h"
-#include "support/run_program.h"
 #include "support/seen.h"
 
 #include <gtest/gtest.h>
@@ -36,12 +35,6 @@ protected:
             writeDefaults(R"({"welcomed": true})");
     }
 
-    test::ProgramRun kavelo(const std::vector<std::string>& arguments, const std::string& display = {})
-    {
-        return test::runProgram(KAVELO_BINARY, arguments,
-                                {{"DISPLAY", display.empty() ? session->display() : display},
-                                 {"QT_QPA_PLATFORM", std::nullopt}});
-    }
     static std::size_t count(const std::string& text, const std::string& word)
     {
         std::size_t n = 0;

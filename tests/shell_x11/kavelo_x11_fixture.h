@@ -6,6 +6,7 @@
 
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/run_program.h"
 #include "support/x11_session.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,15 @@ protected:
         const pid_t pid = launch({KAVELO_BINARY});
         EXPECT_TRUE(test::waitFor([&] { return accepts(); }, test::answerDeadline)) << "kavelo never listened";
         return pid;
+    }
+
+    // `kavelo` run to its end with `arguments`, on the session's display
+    // unless another is named.
+    test::ProgramRun kavelo(const std::vector<std::string>& arguments, const std::string& display = {})
+    {
+        return test::runProgram(KAVELO_BINARY, arguments,
+                                {{"DISPLAY", display.empty() ? session->display() : display},
+                                 {"QT_QPA_PLATFORM", std::nullopt}});
     }
 
     // Forgets a program that has ended.

@@ -6,16 +6,20 @@
 
 #include "app/platform/x11/x11_desktop.h"
 #include "core/tile_floor.h"
+#include "core/workspace_store.h"
 #include "shell_x11/kavelo_x11_fixture.h"
 #include "support/person_keys.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -54,12 +58,18 @@ protected:
         KaveloX11Test::TearDown();
     }
 
-    std::vector<Rect> xtermFrames() const
+    // Within the usable area from side to side: not parked past an edge.
+    bool inView(const Rect& frame) const
     {
-        std::vector<Rect> out;
+        return frame.minX() >= visible.minX() - 1 && frame.maxX() <= visible.maxX() + 1;
+    }
+
+    std::map<xcb_window_t, Rect> xtermFrames() const
+    {
+        std::map<xcb_window_t, Rect> out;
         for (auto window : session->windowsOfClass("XTerm"))
             if (auto frame = session->frame(window))
-                out.push_back(*frame);
+                out[window] = *frame;
         return out;
     }
 
@@ -123,10 +133,7 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
         const auto frames = xtermFrames();
         if (frames.size() < 4)
             return false;
-        for (const auto& frame : frames)
-            if (frame.minX() < visible.minX() - 1 || frame.maxX() > visible.maxX() + 1)
-                return true;
-        return false;
+        return std::any_of(frames.begin(), frames.end(), [&](const auto& w) { return !inView(w.second); });
     };
     ASSERT_TRUE(test::waitFor(waitsOffScreen, test::answerDeadline)) << "no strip column waits past an edge";
 
@@ -137,12 +144,55 @@ TEST_F(ShellX11, TerminatedInStripModeEveryWindowIsBackOnTheMonitor)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
     session->sync();
-    for (const auto& frame : xtermFrames()) {
-        EXPECT_GE(frame.minX(), visible.minX() - 1);
-        EXPECT_LE(frame.maxX(), visible.maxX() + 1);
-    }
+    for (const auto& [window, frame] : xtermFrames())
+        EXPECT_TRUE(inView(frame)) << frame;
     EXPECT_NE(log().find(" quit"), std::string::npos) << log();
     EXPECT_FALSE(std::filesystem::exists(home->paths().applicationSupport / "running"));
+}
+
+// Six xterms where the window manager put them, then the strip takes them:
+// two shown, four parked past the left edge. A save from the command line
+// is the running Kavelo's: the shown windows are stored where they are, the
+// parked ones where they were before the strip took them, never at one spot
+// on the screen's edge.
+TEST_F(ShellX11, ASaveFromTheCommandLineKeepsEachWindowTheStripParkedWhereItBelongs)
+{
+    for (int i = 0; i < 5; ++i)
+        launch({"xterm"});
+    std::map<xcb_window_t, Rect> before;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            const auto now = xtermFrames();
+            const bool still = now.size() == 6 && now == before;
+            before = now;
+            return still;
+        },
+        test::answerDeadline, [] { std::this_thread::sleep_for(200ms); }))
+        << "the xterms never came to rest";
+
+    writeDefaults(R"({"welcomed": true, "arrangeMode": "strip"})");
+    startKavelo();
+    std::map<xcb_window_t, Rect> live;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            live = xtermFrames();
+            return live.size() == 6 &&
+                   std::count_if(live.begin(), live.end(), [&](const auto& w) { return !inView(w.second); }) == 4;
+        },
+        test::answerDeadline))
+        << "the strip never parked four xterms";
+
+    const auto run = kavelo({"--save", "stripset"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const auto saved = WorkspaceStore(home->paths().applicationSupport / "Layouts").load("stripset");
+    ASSERT_TRUE(saved);
+    std::vector<Rect> expected, got;
+    for (const auto& [window, frame] : live)
+        expected.push_back(inView(frame) ? frame : before.at(window));
+    for (const auto& window : saved->windows)
+        got.push_back(window.frame);
+    EXPECT_THAT(got, ::testing::UnorderedElementsAreArray(expected));
 }
 
 TEST_F(ShellX11, ATrayStartedAfterKaveloShowsTheIconAClickOpensThePanelAndARestartedTrayShowsItAgain)

@@ -1,7 +1,7 @@
 // The real program on a private X server with openbox and xterms: "kavelo:"
 // URLs handed to the running instance, directly and through the desktop
-// entry with xdg-open; a bogus URL refused; the listing; the tabs test's
-// unavailable path.
+// entry with xdg-open; a bogus URL refused; long command lines from many
+// starts at once; the listing; the tabs test's unavailable path.
 
 #include "core/workspace_store.h"
 #include "services/temp_home.h"
@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -51,6 +53,7 @@ protected:
     {
         return {{"DISPLAY", session.display()},
                 {"XDG_RUNTIME_DIR", runtime.string()},
+                {"PATH", (home.root() / "bin").string() + ":" + std::getenv("PATH")},
                 {"KAVELO_BACKEND", std::nullopt},
                 {"QT_QPA_PLATFORM", std::nullopt},
                 {"LSAN_OPTIONS", "print_suppressions=0:suppressions=" + (home.root() / "lsan.supp").string()}};
@@ -193,4 +196,64 @@ TEST_F(UrlForwardX11, AFirefoxFolderThatCannotBeLookedIntoCostsASwitchOnlyItsTab
                                ": Too many levels of symbolic links"),
               std::string::npos)
         << lines.str();
+}
+
+// Twelve starts close together, each with a long command line: a switch to
+// a workflow of its own first and last, focus moves between. Each
+// workflow's program, which never shows a window, is started by every
+// switch to it and counts its starts: what the instance did is counted, not
+// what it answered. Each start did all of its URLs, or was told that nothing
+// was done and did none; the later ones come while the earlier ones' work
+// runs.
+TEST_F(UrlForwardX11, ALongCommandLineIsDoneWholeOrNotAtAll)
+{
+    constexpr int starts = 12;
+    constexpr int urlsEach = 700;
+    const auto bin = home.root() / "bin";
+    std::filesystem::create_directories(bin);
+    const WorkspaceStore store(home.root() / "data" / "Kavelo" / "Layouts");
+    const auto counted = [&](int i) { return home.root() / ("count" + std::to_string(i) + ".txt"); };
+    std::vector<std::future<ProgramRun>> runs;
+    for (int i = 0; i < starts; ++i) {
+        const std::string program = "count" + std::to_string(i), name = "Count" + std::to_string(i);
+        std::ofstream(bin / program) << "#!/bin/sh\necho started >> '" << counted(i).string() << "'\n";
+        std::filesystem::permissions(bin / program, std::filesystem::perms::owner_all);
+        store.save(Workspace{.name = name, .windows = {{program, "", Rect(100, 100, 400, 300)}}});
+    }
+    startInstance();
+    for (int i = 0; i < starts; ++i) {
+        std::vector<std::string> line(urlsEach, "kavelo://run/focusLeft");
+        line.front() = line.back() = "kavelo://switch/Count" + std::to_string(i);
+        runs.push_back(std::async(std::launch::async, [&, i, line] {
+            std::this_thread::sleep_for(i * 200ms);
+            return kavelo(line);
+        }));
+    }
+    std::vector<ProgramRun> done;
+    for (auto& run : runs)
+        done.push_back(run.get());
+
+    const auto count = [&](int i) {
+        std::ifstream in(counted(i));
+        return int(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+    };
+    int whole = 0;
+    for (int i = 0; i < starts; ++i) {
+        const ProgramRun& run = done[i];
+        if (run.status == 0) {
+            ++whole;
+            EXPECT_EQ(run.err, "");
+            EXPECT_TRUE(waitFor([&] { return count(i) == 2; }, test::answerDeadline))
+                << "start " << i << " answered done, and its program started " << count(i) << " times";
+        } else {
+            EXPECT_EQ(run.status, 1) << run.err;
+            EXPECT_NE(run.err.find("nothing was done"), std::string::npos) << "start " << i << ": " << run.err;
+        }
+    }
+    // Started programs have written by now: a start told that nothing was
+    // done did nothing.
+    for (int i = 0; i < starts; ++i)
+        EXPECT_TRUE(done[i].status == 0 || count(i) == 0)
+            << "start " << i << " was told \"" << done[i].err << "\" and its program started " << count(i) << " times";
+    EXPECT_GT(whole, 0);
 }
