@@ -6,6 +6,7 @@
 #include "app/diagnostics/previews.h"
 #include "app/diagnostics/sample_window.h"
 #include "app/diagnostics/preview_samples.h"
+#include "app/platform/sim/sim_desktop.h"
 #include "app/settings/grid_chooser.h"
 #include "app/settings/permissions_page.h"
 #include "app/settings/setting_rows.h"
@@ -147,10 +148,12 @@ protected:
     static std::vector<std::string> render(const std::string& directory, const fs::path& defaults,
                                            const kavelo::Previews::Inspector& inspect = {})
     {
-        return kavelo::Previews::render(directory, defaults, inspect);
+        return kavelo::Previews::render(directory, defaults, desktop.multitouch(), inspect);
     }
 
     static inline std::unique_ptr<test::TempHome> home;
+    // Its trackpads reach the program.
+    static inline SimDesktop desktop;
     static inline fs::path folder;
     static inline std::vector<std::string> unwritten;
     static inline std::map<std::string, Seen> seen;
@@ -323,7 +326,7 @@ TEST_F(Previews, AMissingFolderNamesEveryFileAndEndsWithStatusOne)
 {
     const fs::path missing = home->root() / "no-such-folder";
     std::ostringstream err;
-    EXPECT_EQ(runRender(missing.string(), err), 1);
+    EXPECT_EQ(runRender(missing.string(), desktop.multitouch(), err), 1);
     EXPECT_FALSE(fs::exists(missing)) << "never created";
     std::istringstream lines(err.str());
     std::vector<std::string> named;
