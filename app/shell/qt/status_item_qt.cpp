@@ -66,8 +66,12 @@ bool QtStatusItem::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Resize:
     case QEvent::ScreenChangeInternal:
         if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() &&
-            watched->objectName() == trayWindowName)
+            watched->objectName() == trayWindowName) {
+            // A window shown anew tells the tray Qt's own minimum again.
+            if (event->type() == QEvent::Show)
+                fitted_.reset();
             scheduleFit();
+        }
         break;
     default:
         break;
