@@ -1,7 +1,8 @@
-// The screenshot renderer offscreen: all fourteen screens, settled and
+// The screenshot renderer offscreen: all fifteen screens, settled and
 // encoded, into a temporary folder.
 
 #include "app/diagnostics/previews.h"
+#include "app/platform/sim/sim_desktop.h"
 
 #include <QApplication>
 
@@ -18,8 +19,9 @@ void BM_RenderAllScreens(benchmark::State& state)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("kavelo-render-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
+    kavelo::SimDesktop desktop;
     for (auto _ : state) {
-        const auto unwritten = kavelo::Previews::render(folder.string(), folder / "defaults.json");
+        const auto unwritten = kavelo::Previews::render(folder.string(), folder / "defaults.json", desktop.multitouch());
         if (!unwritten.empty())
             state.SkipWithError("a picture was not written");
     }

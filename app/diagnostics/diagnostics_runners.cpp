@@ -8,9 +8,9 @@
 
 namespace kavelo {
 
-int runRender(const std::string& directory, std::ostream& err)
+int runRender(const std::string& directory, const Multitouch& trackpads, std::ostream& err)
 {
-    const auto unwritten = Previews::render(directory, Paths::current().userDefaults);
+    const auto unwritten = Previews::render(directory, Paths::current().userDefaults, trackpads);
     for (const std::string& path : unwritten)
         err << "kavelo: could not write " << path << '\n';
     return unwritten.empty() ? 0 : 1;

@@ -3,7 +3,7 @@
 // The two command-line entries of the diagnostics, with plain signatures so
 // that the command line needs nothing else of them:
 //
-//   "--render DIR":  exit status = runRender(DIR, std::cerr)
+//   "--render DIR":  exit status = runRender(DIR, trackpads, std::cerr)
 //   "--self-test X": runSelfTest(desktop, workflows, std::cout, std::cerr,
 //                                [](int status) { end the loop with status; })
 //                    (the value X is not used)
@@ -19,10 +19,10 @@ namespace kavelo {
 class Workflows;
 
 // Writes the fifteen screenshots into `directory`, with the settings of
-// the user's defaults file. Names every picture it could not write on
-// `err`, one line each; 0 when all were written, else 1. Needs a
-// QApplication.
-int runRender(const std::string& directory, std::ostream& err);
+// the user's defaults file and the trackpads of the desktop the program
+// runs on. Names every picture it could not write on `err`, one line each;
+// 0 when all were written, else 1. Needs a QApplication.
+int runRender(const std::string& directory, const Multitouch& trackpads, std::ostream& err);
 
 // Starts the self-test on the desktop's windows and returns; `done` hears
 // the status (0 when every check passed, else 1) after the last line. The

@@ -183,7 +183,7 @@ const std::vector<Screen>& screens()
 }
 
 std::vector<std::string> render(const std::string& directory, const std::filesystem::path& userDefaults,
-                                const Inspector& inspect)
+                                const Multitouch& trackpads, const Inspector& inspect)
 {
     const RenderingFlag rendering;
     ManualScheduler still;
@@ -287,7 +287,7 @@ std::vector<std::string> render(const std::string& directory, const std::filesys
             .workspace = platform.workspace,
             .ownBundleID = platform.appInfo.bundleID(),
             .clashingApp = [] { return std::optional<std::string>(); },
-            .multitouch = &platform.multitouch,
+            .multitouch = &trackpads,
         });
         renderer.save(view, screen(file));
     }

@@ -13,6 +13,10 @@
 
 class QWidget;
 
+namespace kavelo {
+class Multitouch;
+}
+
 namespace kavelo::Previews {
 
 struct Screen {
@@ -30,9 +34,10 @@ using Inspector = std::function<void(const Screen& screen, QWidget& view)>;
 
 // Writes every picture into `directory` (which it never creates), with
 // every setting it does not sample read from the defaults file
-// `userDefaults`. The paths of the pictures it could not write; the others
-// are written all the same.
+// `userDefaults`. The Arrange page asks `trackpads`, those of the desktop
+// the program runs on, whether swipes reach it, as it does live. The paths
+// of the pictures it could not write; the others are written all the same.
 std::vector<std::string> render(const std::string& directory, const std::filesystem::path& userDefaults,
-                                const Inspector& inspect = {});
+                                const Multitouch& trackpads, const Inspector& inspect = {});
 
 } // namespace kavelo::Previews

@@ -2,6 +2,7 @@
 
 #include "app/diagnostics/preview_samples.h"
 #include "app/ui/fonts.h"
+#include "app/ui/theme.h"
 
 #include <QPainter>
 
@@ -21,6 +22,25 @@ void drawText(QPainter& painter, const QFont& font, const QColor& color, QPointF
     painter.drawText(topLeft + QPointF(0, QFontMetricsF(font).ascent()), text);
 }
 
+// Minimize, maximize and close at the right of the title bar, drawn as
+// line glyphs the way the desktop's window managers draw theirs.
+void drawWindowButtons(QPainter& painter, const QColor& color)
+{
+    painter.save();
+    painter.setPen(QPen(color, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    const double glyph = 10, top = (titleBarHeight - glyph) / 2;
+    const auto box = [&](int fromRight) {
+        return QRectF(width - titleInset - glyph - buttonPitch * fromRight, top, glyph, glyph);
+    };
+    const QRectF minimize = box(2), maximize = box(1), close = box(0);
+    painter.drawLine(QPointF(minimize.left(), minimize.bottom()), QPointF(minimize.right(), minimize.bottom()));
+    painter.drawRect(maximize);
+    painter.drawLine(close.topLeft(), close.bottomRight());
+    painter.drawLine(close.topRight(), close.bottomLeft());
+    painter.restore();
+}
+
 } // namespace
 
 QImage picture(const WindowEntry& window, double scale)
@@ -33,16 +53,10 @@ QImage picture(const WindowEntry& window, double scale)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(QRectF(0, 0, width, height), white(0.98));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.fillRect(QRectF(0, 0, width, 34), white(0.9));
+    painter.fillRect(QRectF(0, 0, width, titleBarHeight), white(0.9));
 
-    const QColor buttons[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
-    painter.setPen(Qt::NoPen);
-    for (int i = 0; i < 3; ++i) {
-        painter.setBrush(buttons[i]);
-        painter.drawEllipse(QRectF(12 + 18 * i, 11, 12, 12));
-    }
-
-    drawText(painter, Fonts::windowText(13, Fonts::Weight::bold), white(1.0 / 3), QPointF(84, 9),
+    drawWindowButtons(painter, Theme::secondary(ColorScheme::light));
+    drawText(painter, Fonts::windowText(13, Fonts::Weight::bold), white(1.0 / 3), QPointF(titleInset, 9),
              QString::fromStdString(window.title));
     const QFont body = Fonts::windowText(21);
     const auto& lines = PreviewSamples::text(window.title);

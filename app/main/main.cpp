@@ -85,13 +85,16 @@ int main(int argc, char** argv)
 
     // The simulated desktop only when asked for: a start without a display
     // (over ssh, say) must not arrange a desktop that does not exist. The
-    // renderer draws offscreen and needs none.
+    // renderer draws offscreen and needs none, but where a display answers
+    // its pages show what they would show there.
     const auto variable = environment(backendVariable);
     const auto choice = backendChoice(variable ? std::optional<std::string_view>(*variable) : std::nullopt);
     if (!choice)
         return fail(std::string(backendVariable) + " must be x11 or sim");
-    const bool simulated = *choice == BackendChoice::sim || commandLine.mode() == "--render";
+    const bool render = commandLine.mode() == "--render";
     const auto display = environment("DISPLAY");
+    const bool simulated = *choice == BackendChoice::sim ||
+                           (render && *choice == BackendChoice::automatic && (!display || display->empty()));
     if (!simulated && (!display || display->empty()))
         return fail("no X display; set DISPLAY, or KAVELO_BACKEND=sim for the simulated desktop");
 
@@ -152,13 +155,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<DesktopBackend> backend;
     SimBackend* sim = nullptr;
-    if (simulated) {
-        auto made = std::make_unique<SimBackend>();
-        sim = made.get();
-        backend = std::move(made);
-        // Nothing of a simulated desktop is on any real screen.
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    } else {
+    if (!simulated) {
         std::string error;
         backend = openDesktopBackend(
             [](std::string_view name) -> std::optional<std::string> {
@@ -167,13 +164,21 @@ int main(int argc, char** argv)
                 return environment(name);
             },
             &error);
-        if (!backend)
+        if (!backend && !(render && *choice == BackendChoice::automatic))
             return fail("no X display at " + *display + " (" + error +
                         "); set DISPLAY, or KAVELO_BACKEND=sim for the simulated desktop");
         // Our panels are X windows: Qt must draw on the same server.
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (backend)
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
-    if (commandLine.mode() == "--render")
+    if (!backend) {
+        auto made = std::make_unique<SimBackend>();
+        sim = made.get();
+        backend = std::move(made);
+        // Nothing of a simulated desktop is on any real screen.
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    if (render)
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     QtScreens::useFractionalScales();
@@ -206,7 +211,8 @@ int main(int argc, char** argv)
                              .watchReadable = watchReadable,
                              .render =
                                  [](AppDelegate& delegate, const std::string& directory) {
-                                     delegate.exitProcess(runRender(directory, delegate.err()));
+                                     delegate.exitProcess(runRender(
+                                         directory, delegate.desktop().platform.multitouch, delegate.err()));
                                  },
                              .selfTest =
                                  [](AppDelegate& delegate, const std::string&) {

@@ -84,9 +84,14 @@ public:
     // The frame of a toolkit window that stands at `toolkit`.
     virtual Rect frameOfToolkit(const Rect& toolkit) const { return toolkit; }
     // Where a native window of this program stands as the server has it,
-    // also one embedded in another program's (the tray icon); none when
-    // the server cannot tell.
-    virtual std::optional<Rect> frameOfNativeWindow(std::uint64_t handle) const
+    // also one embedded in another program's (the tray icon), and the scale
+    // of the monitor it lies on; none when the server cannot tell.
+    struct NativePlace {
+        Rect frame;
+        double scale = 1;
+        friend bool operator==(const NativePlace&, const NativePlace&) = default;
+    };
+    virtual std::optional<NativePlace> placeOfNativeWindow(std::uint64_t handle) const
     {
         (void)handle;
         return std::nullopt;

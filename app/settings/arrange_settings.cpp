@@ -12,11 +12,11 @@
 #include "app/settings/settings_style.h"
 #include "app/settings/warning_label.h"
 #include "app/ui/fonts.h"
+#include "app/ui/pill_button.h"
 #include "app/ui/theme.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kavelo {
@@ -235,9 +235,9 @@ QWidget* ArrangeSettings::screensOffSection(const std::vector<std::string>& scre
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
         line->addWidget(new WarningLabel(screenOffText(screen)), 1);
-        auto* turnOn = new QPushButton(QStringLiteral("Turn on"));
+        auto* turnOn = new PillButton(QStringLiteral("Turn on"), time_);
         turnOn->setObjectName(QString::fromStdString(screen));
-        QObject::connect(turnOn, &QPushButton::clicked, this, [this, screen] {
+        QObject::connect(turnOn, &QAbstractButton::clicked, this, [this, screen] {
             auto off = preferences_.displaysOff();
             off.erase(screen);
             preferences_.setDisplaysOff(std::move(off));
@@ -277,9 +277,9 @@ QWidget* ArrangeSettings::layoutSection(const std::vector<std::string>& screens)
 
 QWidget* ArrangeSettings::learnedSizesSection()
 {
-    auto* forget = new QPushButton(QStringLiteral("Forget"));
+    auto* forget = new PillButton(QStringLiteral("Forget"), time_);
     auto* row = new SettingRow(learnedSizesText(shown_.learnedSizes.value_or(0)), std::nullopt, forget);
-    QObject::connect(forget, &QPushButton::clicked, this, [this] {
+    QObject::connect(forget, &QAbstractButton::clicked, this, [this] {
         preferences_.setMinimumSizes({});
         // Nobody hears of learned sizes: look again ourselves.
         refresh();
@@ -404,7 +404,7 @@ std::vector<WarningLabel*> ArrangeSettings::screenOffWarnings() const
 QAbstractButton* ArrangeSettings::turnOnButton(const std::string& screen) const
 {
     const QWidget* section = slots_[screensOffSlot].content;
-    return section ? section->findChild<QPushButton*>(QString::fromStdString(screen)) : nullptr;
+    return section ? section->findChild<QAbstractButton*>(QString::fromStdString(screen)) : nullptr;
 }
 
 WarningLabel* ArrangeSettings::clashWarning() const

@@ -71,9 +71,9 @@ Rect PanelHost::frameOfToolkit(const Rect& toolkit) const
     return windowServer_ ? windowServer_->frameOfToolkit(toolkit) : toolkit;
 }
 
-std::optional<Rect> PanelHost::frameOfNativeWindow(std::uint64_t handle) const
+std::optional<WindowServer::NativePlace> PanelHost::placeOfNativeWindow(std::uint64_t handle) const
 {
-    return windowServer_ ? windowServer_->frameOfNativeWindow(handle) : std::nullopt;
+    return windowServer_ ? windowServer_->placeOfNativeWindow(handle) : std::nullopt;
 }
 
 void PanelHost::add(FreePanel* panel)

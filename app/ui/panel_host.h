@@ -42,8 +42,9 @@ public:
     // points on a scaled monitor).
     Rect toolkitFrame(const Rect& frame) const;
     Rect frameOfToolkit(const Rect& toolkit) const;
-    // Where a native window stands on the server; none without a server.
-    std::optional<Rect> frameOfNativeWindow(std::uint64_t handle) const;
+    // Where a native window stands on the server, and the scale of its
+    // monitor; none without a server.
+    std::optional<WindowServer::NativePlace> placeOfNativeWindow(std::uint64_t handle) const;
 
     // Tells the window server of a panel: shown the first time (`number`
     // then holds its window number), updated after. Without a server,

@@ -5,6 +5,7 @@
 // logs and screens the renderer does not draw.
 
 #include "app/diagnostics/previews.h"
+#include "app/platform/sim/sim_desktop.h"
 #include "app/ui/key_cap.h"
 #include "services/temp_home.h"
 #include "support/ui_app.h"
@@ -174,12 +175,13 @@ TEST(LinuxWords, NoRenderedScreenShowsTheOtherPlatformsSignsOrPlaces)
     fs::create_directories(folder);
     std::set<std::string> screens;
     std::size_t texts = 0;
+    SimDesktop desktop;
     // Each arrange mode shows other rows on the arrange page and the panel.
     for (const char* mode : {"off", "auto", "strip"}) {
         fs::create_directories(home.paths().userDefaults.parent_path());
         std::ofstream(home.paths().userDefaults) << R"({"arrangeMode": ")" << mode << R"("})";
         const auto unwritten =
-            kavelo::Previews::render(folder.string(), home.paths().userDefaults,
+            kavelo::Previews::render(folder.string(), home.paths().userDefaults, desktop.multitouch(),
                                      [&](const kavelo::Previews::Screen& screen, QWidget& view) {
                                          screens.insert(screen.file);
                                          for (const QString& text : textsOf(view)) {

@@ -6,6 +6,7 @@
 #include "app/diagnostics/previews.h"
 #include "app/diagnostics/sample_window.h"
 #include "app/diagnostics/preview_samples.h"
+#include "app/platform/sim/sim_desktop.h"
 #include "app/settings/grid_chooser.h"
 #include "app/settings/permissions_page.h"
 #include "app/settings/setting_rows.h"
@@ -147,10 +148,12 @@ protected:
     static std::vector<std::string> render(const std::string& directory, const fs::path& defaults,
                                            const kavelo::Previews::Inspector& inspect = {})
     {
-        return kavelo::Previews::render(directory, defaults, inspect);
+        return kavelo::Previews::render(directory, defaults, desktop.multitouch(), inspect);
     }
 
     static inline std::unique_ptr<test::TempHome> home;
+    // Its trackpads reach the program.
+    static inline SimDesktop desktop;
     static inline fs::path folder;
     static inline std::vector<std::string> unwritten;
     static inline std::map<std::string, Seen> seen;
@@ -323,7 +326,7 @@ TEST_F(Previews, AMissingFolderNamesEveryFileAndEndsWithStatusOne)
 {
     const fs::path missing = home->root() / "no-such-folder";
     std::ostringstream err;
-    EXPECT_EQ(runRender(missing.string(), err), 1);
+    EXPECT_EQ(runRender(missing.string(), desktop.multitouch(), err), 1);
     EXPECT_FALSE(fs::exists(missing)) << "never created";
     std::istringstream lines(err.str());
     std::vector<std::string> named;
@@ -342,15 +345,30 @@ TEST(SampleWindow, DrawsItsTitleBarButtonsAndLines)
     EXPECT_EQ(plan.size(), QSize(480, 300));
     EXPECT_EQ(plan.pixelColor(300, 5).rgb(), QColor::fromRgbF(0.9f, 0.9f, 0.9f).rgb()) << "title bar";
     EXPECT_EQ(plan.pixelColor(470, 290).rgb(), QColor::fromRgbF(0.98f, 0.98f, 0.98f).rgb()) << "page";
-    EXPECT_EQ(plan.pixelColor(18, 17).rgb(), QColor(255, 95, 87).rgb()) << "close button";
-    // Four lines of black text under the title bar, none for an unknown title.
-    const auto dark = [](const QImage& image, int top, int bottom) {
-        int count = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += qGray(image.pixel(x, y)) < 80;
-        return count;
+    // Pixels in `area` darker than `level`, and coloured ones.
+    const auto count = [](const QImage& image, QRect area, auto counts) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += counts(image.pixelColor(x, y));
+        return n;
     };
+    const auto darker = [](int level) { return [level](const QColor& c) { return qGray(c.rgb()) < level; }; };
+    const auto dark = [&](const QImage& image, int top, int bottom) {
+        return count(image, QRect(0, top, image.width(), bottom - top), darker(80));
+    };
+    // A title bar of this desktop: greys only, the title at the left, and
+    // minimize, maximize and close at the right with nothing between them.
+    const QRect bar(0, 0, SampleWindow::width, SampleWindow::titleBarHeight);
+    EXPECT_EQ(count(plan, bar, [](const QColor& c) { return c.hsvSaturation() > 16; }), 0);
+    EXPECT_GT(count(plan, QRect(SampleWindow::titleInset, 0, 40, bar.height()), darker(120)), 30) << "title";
+    for (int i = 0; i < 3; ++i) {
+        const int right = SampleWindow::width - SampleWindow::titleInset - SampleWindow::buttonPitch * i;
+        EXPECT_GT(count(plan, QRect(right - 11, 11, 12, 12), darker(200)), 8) << "button " << i;
+        EXPECT_EQ(count(plan, QRect(right - 20, 8, 6, 18), darker(225)), 0) << "before button " << i;
+    }
+    EXPECT_EQ(count(plan, QRect(SampleWindow::width - SampleWindow::titleInset + 2, 0, 10, bar.height()), darker(225)),
+              0);
     for (int line = 0; line < 4; ++line)
         EXPECT_GT(dark(plan, 58 + 42 * line, 58 + 42 * line + 26), 100) << line;
     WindowEntry other = samples[0];

@@ -5,13 +5,20 @@
 #include "app/diagnostics/diagnostics_runners.h"
 #include "app/diagnostics/self_test.h"
 #include "app/platform/manual_scheduler.h"
+#include "app/platform/sim/sim_desktop.h"
 #include "app/platform/x11/x11_desktop.h"
 #include "app/services/desktop.h"
 #include "app/services/preferences.h"
 #include "app/services/user_defaults.h"
 #include "app/workflows/workflows.h"
+#include "app/diagnostics/previews.h"
 #include "services/temp_home.h"
+#include "support/run_program.h"
+#include "support/running_kavelo.h"
 #include "support/x11_session.h"
+
+#include <QColor>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -259,8 +266,10 @@ TEST_F(X11SelfTest, TheProgramEndsWithinTheBoundWhenTheWorkflowCannotBeStored)
     EXPECT_NE(run.err.find("could not store"), std::string::npos) << run.err;
 }
 
-TEST_F(X11SelfTest, TheProgramRendersTheFifteenScreens)
+TEST_F(X11SelfTest, TheProgramRendersTheFifteenScreensAsThisDesktopShowsThem)
 {
+    // The strip's section says whether swipes reach the program.
+    test::writeDefaults(*home, R"({"arrangeMode": "strip", "stripSwipeFingers": 3})");
     const auto folder = home->root() / "shots";
     std::filesystem::create_directories(folder);
     const Finished run = runProgram({"--render", folder.string()}, session->display(), 60s);
@@ -269,6 +278,50 @@ TEST_F(X11SelfTest, TheProgramRendersTheFifteenScreens)
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         pngs += entry.path().extension() == ".png" && std::filesystem::file_size(entry.path()) > 1000;
     EXPECT_EQ(pngs, 15u);
+
+    const auto picture = [&](const char* file) { return QImage(QString::fromStdString((folder / file).string())); };
+    const auto count = [](const QImage& image, auto counts) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += counts(image.pixelColor(x, y));
+        return n;
+    };
+    // No device of this server sends swipes: the Arrange page shows the
+    // swipe off with its reason, not the orange warning that Kavelo takes
+    // every swipe; its pictures are those of a desktop without trackpads.
+    const QImage arrange = picture("settings-arrange.png");
+    ASSERT_FALSE(arrange.isNull());
+    EXPECT_EQ(count(arrange,
+                    [](const QColor& c) {
+                        return c.red() > 240 && std::abs(c.green() - 159) < 16 && c.blue() < 60;
+                    }),
+              0);
+    const auto simulated = home->root() / "simulated";
+    std::filesystem::create_directories(simulated);
+    const auto state = home->root() / "desktop.json";
+    SimDesktop withoutTrackpads;
+    withoutTrackpads.setTrackpads(0);
+    ASSERT_FALSE(withoutTrackpads.saveFile(state));
+    const test::ProgramRun without = test::runProgram(
+        KAVELO_BINARY, {"--render", simulated.string()},
+        {{"KAVELO_BACKEND", "sim"}, {"KAVELO_SIM_STATE", state.string()}, {"DISPLAY", std::nullopt}}, 60);
+    EXPECT_EQ(without.status, 0) << without.err;
+    const auto bytes = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const auto& screen : Previews::screens())
+        EXPECT_TRUE(bytes(folder / screen.file.substr(1)) == bytes(simulated / screen.file.substr(1))) << screen.file;
+
+    // The sample windows are this desktop's: no red and green window buttons.
+    const QImage overview = picture("overview.png");
+    ASSERT_FALSE(overview.isNull());
+    EXPECT_EQ(count(overview,
+                    [](const QColor& c) {
+                        return c.hsvSaturation() > 100 && (c.hue() < 15 || (c.hue() > 90 && c.hue() < 150));
+                    }),
+              0);
 
     const Finished missing = runProgram({"--render", (home->root() / "none").string()}, session->display(), 60s);
     EXPECT_EQ(missing.status, 1);

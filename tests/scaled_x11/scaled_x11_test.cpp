@@ -614,6 +614,16 @@ protected:
                 return r;
         return std::nullopt;
     }
+    // Waits for the icon's slot to be 22 points of a monitor at `scale` wide.
+    bool slotWide(double scale) const
+    {
+        return test::waitFor(
+            [&] {
+                const auto icon = trayIcon();
+                return icon && icon->width() == std::round(22 * scale);
+            },
+            5s);
+    }
 };
 
 TEST_P(SplitScreenWithTray, TheTrayIconOpensTheMenuPanelBelowItAtTheScaleOfItsMonitor)
@@ -623,7 +633,9 @@ TEST_P(SplitScreenWithTray, TheTrayIconOpensTheMenuPanelBelowItAtTheScaleOfItsMo
     kavelo.writeDefaults(R"({"welcomed": true})");
     ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
     ASSERT_TRUE(test::waitFor([&] { return trayIcon().has_value(); }, 10s)) << "the icon never docked";
-    // Docking ends with the tray placing the icon in its slot.
+    // Docking ends with the tray placing the icon in its slot, 22 points of
+    // the tray's monitor wide, whatever the scale of the primary one.
+    EXPECT_TRUE(slotWide(s)) << text(*trayIcon());
     Rect icon = *trayIcon();
     ASSERT_TRUE(test::waitFor(
         [&] {
@@ -645,6 +657,20 @@ TEST_P(SplitScreenWithTray, TheTrayIconOpensTheMenuPanelBelowItAtTheScaleOfItsMo
     EXPECT_TRUE(right.contains(shown)) << text(shown) << " below " << text(icon);
     EXPECT_TRUE(near(shown.minY(), icon.maxY() + 4 * s, s)) << text(shown) << " below " << text(icon);
     EXPECT_TRUE(near(shown.maxX(), right.maxX(), s)) << text(shown) << " against the right edge";
+}
+
+TEST_F(SplitScreenWithTray, TheIconsSlotFollowsTheScaleWhenTheDesktopsDpiChanges)
+{
+    LiveSettings settings(*session);
+    ScaledKavelo kavelo(*session, Scaling{});
+    kavelo.writeDefaults(R"({"welcomed": true})");
+    ASSERT_TRUE(kavelo.start()) << "kavelo never listened";
+    ASSERT_TRUE(test::waitFor([&] { return trayIcon().has_value(); }, 10s)) << "the icon never docked";
+    EXPECT_TRUE(slotWide(1)) << text(*trayIcon());
+    settings.setDpi(192);
+    EXPECT_TRUE(slotWide(2)) << text(*trayIcon());
+    settings.setDpi(96);
+    EXPECT_TRUE(slotWide(1)) << text(*trayIcon());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, SplitScreenWithTray,

@@ -14,6 +14,7 @@
 #include "app/settings/warning_label.h"
 #include "app/services/trackpad.h"
 #include "app/ui/capture.h"
+#include "app/ui/pill_button.h"
 #include "settings/settings_world.h"
 
 #include <QColorDialog>
@@ -229,6 +230,20 @@ TEST_F(ArrangeSettings, TurnOnRemovesExactlyThatScreen)
     EXPECT_EQ(prefs.displaysOff(), (std::set<std::string>{"Built-in Display", "Gone"}));
     ASSERT_EQ(page->screenOffWarnings().size(), 1u);
     EXPECT_EQ(page->screenOffWarnings()[0]->text(), "Kavelo is leaving Built-in Display alone.");
+}
+
+TEST_F(ArrangeSettings, TurnOnAndForgetAreThePagesPlainPills)
+{
+    prefs.setArrangeMode(ArrangeMode::auto_);
+    prefs.setDisplaysOff({"Studio"});
+    prefs.setMinimumSizes({{"dev.zed", Size(400, 300)}});
+    open();
+    ASSERT_NE(page->learnedSizesRow(), nullptr);
+    for (QWidget* button : {static_cast<QWidget*>(page->turnOnButton("Studio")), page->learnedSizesRow()->control()}) {
+        const auto* pill = dynamic_cast<kavelo::PillButton*>(button);
+        ASSERT_NE(pill, nullptr) << "the toolkit's own button";
+        EXPECT_FALSE(pill->prominent()) << pill->text().toStdString();
+    }
 }
 
 TEST_F(ArrangeSettings, KeepFreeNoneStoresZeroWhileAnyRemovesThePosition)

@@ -120,7 +120,7 @@ public:
     Rect frameOfToolkit(const Rect& toolkit) const override { return impl.map.fromToolkit(toolkit); }
     // In points by the monitor it lies on: the toolkit may count a window
     // embedded in another program's at the scale of another monitor.
-    std::optional<Rect> frameOfNativeWindow(std::uint64_t handle) const override
+    std::optional<NativePlace> placeOfNativeWindow(std::uint64_t handle) const override
     {
         const auto window = xcb_window_t(handle);
         const auto size = xcb_get_geometry(impl.c, window);
@@ -129,7 +129,9 @@ public:
         XReply<xcb_translate_coordinates_reply_t> at(xcb_translate_coordinates_reply(impl.c, corner, nullptr));
         if (!g || !at || g->width == 0 || g->height == 0)
             return std::nullopt;
-        return impl.map.toPoints(Rect(at->dst_x, at->dst_y, g->width, g->height));
+        const Rect device(at->dst_x, at->dst_y, g->width, g->height);
+        const double scale = impl.map.count() ? impl.map.screen(impl.map.screenOfDevice(device.center())).scale : 1;
+        return NativePlace{impl.map.toPoints(device), scale};
     }
     // A compositing manager owns the screen's _NET_WM_CM_S<n> selection.
     bool blendsPanels() const override

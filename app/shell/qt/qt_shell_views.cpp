@@ -37,7 +37,7 @@ OverviewController::PanelFactory QtShellViews::overviewPanels()
 
 std::unique_ptr<StatusItem> QtShellViews::makeStatusItem(std::function<void()> clicked, std::function<void()> quit)
 {
-    return QtStatusItem::make(std::move(clicked), std::move(quit), &host_);
+    return QtStatusItem::make(std::move(clicked), std::move(quit), &host_, &platform_.displays);
 }
 
 Popover::WindowFactory QtShellViews::popoverWindows()
