@@ -452,7 +452,7 @@ TEST_F(E2EX11, SnapShortcutsLandTheFocusedWindowsFrame)
     EXPECT_TRUE(test::waitFor(rightHalf, test::answerDeadline));
 }
 
-TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
+TEST_F(E2EX11, ASecondStartOpensTheMenuPanelAndEscapeOrAnotherStartClosesIt)
 {
     const auto popover = [&] {
         for (const auto& [w, frame] : panels())
@@ -461,7 +461,12 @@ TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
         return false;
     };
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
-    EXPECT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
+    ASSERT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
+    stroke(Key::escape);
+    EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline)) << "Escape left it open";
+
+    EXPECT_TRUE(session->run({KAVELO_BINARY}));
+    ASSERT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
     // A second start again closes it.
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
     EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline));
