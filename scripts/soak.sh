@@ -7,9 +7,10 @@
 # half the rest of a shorter run); when a forwarded URL is answered, or a
 # key brings its panel into view, after more than 250 ms; or when a window
 # stands under the layout floor in a layout mode or mostly outside every
-# monitor (named, with who asked for the move that put it there). Prints
-# the answers' counts, medians and maxima and the main-thread waits the
-# program logged.
+# monitor (named, with who asked for the move that put it there); or when,
+# the churn stopped and settled, it takes more than 5 % of a core over 3 s.
+# Prints the answers' counts, medians and maxima, the main-thread waits the
+# program logged and its processor share at rest.
 # Not part of the default test run.
 #
 #   scripts/soak.sh MINUTES            the normal tree (build/)

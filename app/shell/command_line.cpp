@@ -1,10 +1,12 @@
 #include "app/shell/command_line.h"
 
+#include "app/settings/settings_tab.h"
 #include "app/shell/app_delegate.h"
 #include "app/shell/command_modes.h"
 #include "app/shell/kavelo_url.h"
 #include "app/shell/listing.h"
 #include "app/shell/monitor_setups.h"
+#include "core/raw_value.h"
 #include "core/text.h"
 
 #include <algorithm>
@@ -27,6 +29,15 @@ std::string_view valueName(std::string_view flag)
         if (name == flag)
             return value;
     return "VALUE";
+}
+
+// The screens "--show" names: the four of its own, then the settings pages.
+std::string showChoices()
+{
+    std::vector<std::string> names{"overview", "switcher", "welcome", "panel"};
+    for (const SettingsTab tab : allSettingsTabs)
+        names.emplace_back(rawValue(tab));
+    return choiceList(names);
 }
 
 } // namespace
@@ -101,6 +112,10 @@ std::optional<std::string> CommandLine::problem() const
         return std::nullopt;
     for (std::size_t i = 0; i < arguments_.size(); ++i) {
         const std::string& argument = arguments_[i];
+        // Without its screen, "--show" would start a whole Kavelo, or open
+        // the running one's panel, instead of a preview.
+        if (argument == "--show" && i + 1 == arguments_.size())
+            return "--show takes one value: kavelo --show WHAT; use " + showChoices();
         // Each takes the next word, whatever it says.
         if (argument == "--show" || argument == sessionOption || argument == "-" + std::string(sessionOption)) {
             ++i;

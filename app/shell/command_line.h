@@ -41,8 +41,8 @@ public:
     // The word after the first "--show"; none when it is the last argument.
     std::optional<std::string> showValue() const;
     // "--show" with its value: one screen shown for a moment, beside the
-    // running instance if there is one. A "--show" without one starts
-    // normally.
+    // running instance if there is one. A "--show" without one is a
+    // `problem`.
     bool isPreview() const { return showValue().has_value(); }
     // Exactly two arguments, the first a mode word: that mode.
     std::optional<std::string> mode() const;

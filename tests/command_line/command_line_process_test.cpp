@@ -206,6 +206,12 @@ TEST_F(CommandLineProcess, WhatIsNotUnderstoodIsNamedInOneLineAndNothingStarts)
         {{"--tidy"}, "--tidy takes one value and nothing else: kavelo --tidy LAYOUT"},
         {{"--snap", "left", "now"}, "--snap takes one value and nothing else: kavelo --snap TARGET"},
         {{"--show", "panel", "--help"}, "--help takes nothing else: kavelo --help"},
+        {{"--show"},
+         "--show takes one value: kavelo --show WHAT; use overview, switcher, welcome, panel, general, workflows, "
+         "arrange, shortcuts or permissions"},
+        {{"kavelo://run/tidy", "--show"},
+         "--show takes one value: kavelo --show WHAT; use overview, switcher, welcome, panel, general, workflows, "
+         "arrange, shortcuts or permissions"},
         {{"--tidy", "Grid"}, "unknown layout \"Grid\"; use grid, columns, rows, focus or custom"},
         {{"--snap", "nowhere"},
          "unknown snap target \"nowhere\"; use left, right, top, bottom, leftThird, centerThird, rightThird, "

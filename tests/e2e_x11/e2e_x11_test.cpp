@@ -1,281 +1,11 @@
-// The built `kavelo`, started as a user starts it (private home and XDG
-// folders), on a private Xvfb with openbox (its keys left free), xterms,
-// xclock and a GTK program, typed at as a person types. Every outcome is
-// read from the server: the active window, frames, the program's mapped
-// panels. One program serves the suite, so each test sets up the window
-// order it starts from.
+// The built `kavelo` end to end: Alt-Tab, the overview, snaps, the second
+// start, the strip indicator and the strip's focus moves, checked on the
+// server.
 
-#include "app/platform/x11/x11_desktop.h"
-#include "app/shell/single_instance.h"
-#include "services/temp_home.h"
-#include "support/person_keys.h"
-#include "support/running_kavelo.h"
-#include "support/x11_session.h"
-
-#include <gtest/gtest.h>
-
-#include <xcb/xcb.h>
-
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <memory>
-#include <set>
+#include "e2e_x11/e2e_fixture.h"
 
 namespace kavelo::testing {
 namespace {
-
-using namespace std::chrono_literals;
-
-// Classic virtual key codes, turned into the server's by the backend.
-namespace Key {
-constexpr std::uint16_t control = 59, option = 58, shift = 56, tab = 48, escape = 53, returnKey = 36, space = 49,
-                        left = 123, right = 124, command = 55, r = 15, n = 45, o = 31, t = 17, e = 14, s = 1;
-} // namespace Key
-
-// The GTK program's title; typed to find it.
-constexpr const char* gtkTitle = "Notes";
-
-template <class T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-// One program on one manager's session per suite: openbox with its keys
-// left free, or i3, which tiles and leaves the stacking alone when the
-// focus moves.
-template <test::WindowManager manager>
-class E2E : public ::testing::Test {
-protected:
-    static constexpr bool tiling = manager == test::WindowManager::i3;
-
-    static void SetUpTestSuite()
-    {
-        // Programs on the private display talk to no session bus of the user's.
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        ::setenv("NO_AT_BRIDGE", "1", 1);
-        ::setenv("GTK_A11Y", "none", 1);
-        session = std::make_unique<test::X11Session>();
-        session->bindKey("W-r", test::X11Session::execute(std::string(KAVELO_X11_TEST_CLIENT) + " --hold-keyboard"));
-        const std::vector<std::string> first = tiling ? std::vector<std::string>{"xterm"}
-                                                      : std::vector<std::string>{"xterm", "xclock"};
-        if (!session->start(first, &startError, manager)) {
-            session.reset();
-            return;
-        }
-        session->launch({"xterm", "-class", "XTermTwo"});
-        if (tiling)
-            session->launch({"xterm", "-class", "XTermThree"});
-        else
-            session->launch({"zenity", "--info", "--title", gtkTitle, "--text", "A GTK window"});
-        const std::size_t count = tiling ? 3 : 4;
-        if (!test::waitFor([&] { return session->clientList().size() >= count; }, test::answerDeadline)) {
-            startError = "the clients were not managed in time";
-            session.reset();
-            return;
-        }
-        home = std::make_unique<test::TempHome>();
-        test::privateRuntime(*home);
-        ::unsetenv("KAVELO_BACKEND");
-        test::writeDefaults(*home, R"({"welcomed": true})");
-        std::string error;
-        x11 = X11Desktop::connect(session->display(), &error);
-        if (!x11) {
-            startError = error;
-            session.reset();
-            return;
-        }
-        kavelo = session->launch({KAVELO_BINARY});
-        if (!test::waitFor([] { return accepts(); }, test::answerDeadline))
-            startError = "kavelo never listened";
-    }
-
-    static void TearDownTestSuite()
-    {
-        if (session && kavelo > 0)
-            session->terminate(kavelo);
-        kavelo = -1;
-        x11.reset();
-        session.reset();
-        home.reset();
-        ::unsetenv("XDG_RUNTIME_DIR");
-    }
-
-    void SetUp() override
-    {
-        // Never skipped: the suite is about the program as it runs.
-        ASSERT_TRUE(session) << "no X session for the end-to-end tests: " << startError;
-        ASSERT_TRUE(startError.empty()) << startError;
-        hand.emplace(*session);
-        // What an earlier test left open goes first.
-        ASSERT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline))
-            << "a panel of kavelo is still shown";
-    }
-
-    // The socket accepts once the launch has registered the shortcuts.
-    static bool accepts()
-    {
-        return test::listens(std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "kavelo" /
-                             (InstancePaths::fileName(session->display()) + ".socket"));
-    }
-
-    std::uint8_t server(std::uint16_t key) { return x11->serverKeyCode(key).value(); }
-
-    xcb_window_t client(const std::string& className)
-    {
-        const auto windows = session->windowsOfClass(className);
-        return windows.empty() ? XCB_NONE : windows.back();
-    }
-    xcb_window_t gtk() { return client("Zenity"); }
-
-    // Focuses each in turn as a pager would, the last one ending active;
-    // asked again while the manager is still busy with the one before.
-    void focusInOrder(const std::vector<xcb_window_t>& windows)
-    {
-        for (xcb_window_t w : windows) {
-            std::chrono::steady_clock::time_point asked;
-            ASSERT_TRUE(test::waitFor(
-                [&] {
-                    if (session->activeWindow() == w)
-                        return true;
-                    if (const auto now = std::chrono::steady_clock::now(); now - asked >= 500ms) {
-                        session->activate(w);
-                        asked = now;
-                    }
-                    return false;
-                },
-                test::answerDeadline))
-                << session->wmClass(w).value_or("?") << " never became active";
-            // Used a moment, as a person uses a window: Kavelo learns the
-            // order of use from each change.
-            hand->wait(200ms);
-        }
-    }
-
-    // The launcher openbox runs on Super-R, holding the keyboard while a
-    // letter and Escape are typed into it, then letting go, as people use one.
-    void typeIntoALauncher()
-    {
-        const auto hold = [&] { return session->cardinals(session->root(), "KAVELO_TEST_HOLD"); };
-        session->setCardinals(session->root(), "KAVELO_TEST_HOLD", {});
-        chord({Key::command}, Key::r);
-        ASSERT_TRUE(test::waitFor([&] { return hold().size() == 3 && hold()[0] == 1; }, test::answerDeadline))
-            << "the launcher never held the keyboard";
-        stroke(Key::s);
-        stroke(Key::escape);
-        const bool letGo = test::waitFor([&] { return hold()[0] == 0; }, test::answerDeadline);
-        const auto told = hold();
-        if (!letGo)
-            ::kill(pid_t(told[2]), SIGTERM);
-        ASSERT_TRUE(letGo) << "the launcher read " << told[1] << " keys and kept the keyboard";
-        EXPECT_EQ(told[1], 2u) << "keys the launcher read";
-    }
-
-    test::Waited becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = test::answerDeadline)
-    {
-        return test::waitFor([&] { return session->activeWindow() == window; }, timeout);
-    }
-
-    // Kavelo's own windows the server shows now (its panels), with their
-    // frames in root coordinates; `smallest` leaves out the active-window
-    // border and the like.
-    std::map<xcb_window_t, Rect> panels(Size smallest = Size(150, 100))
-    {
-        std::map<xcb_window_t, Rect> out;
-        xcb_connection_t* c = session->connection();
-        const xcb_atom_t pidAtom = session->atom("_NET_WM_PID");
-        std::vector<xcb_window_t> level{session->root()};
-        for (int depth = 0; depth < 2; ++depth) {
-            std::vector<xcb_window_t> next;
-            for (xcb_window_t parent : level) {
-                Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr),
-                                                   &std::free);
-                if (!tree)
-                    continue;
-                const auto* children = xcb_query_tree_children(tree.get());
-                next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
-            }
-            for (xcb_window_t w : next) {
-                Reply<xcb_get_property_reply_t> pid(
-                    xcb_get_property_reply(c, xcb_get_property(c, 0, w, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr),
-                    &std::free);
-                if (!pid || xcb_get_property_value_length(pid.get()) != 4 ||
-                    *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get())) != std::uint32_t(kavelo))
-                    continue;
-                Reply<xcb_get_window_attributes_reply_t> attributes(
-                    xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
-                if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-                    continue;
-                const auto area = session->clientArea(w);
-                // The active-window border and the like are thin or small; a
-                // closed overview may stay mapped past every screen.
-                if (area && area->width() >= smallest.width && area->height() >= smallest.height &&
-                    area->intersects(Rect(0, 0, 1920, 1080)))
-                    out.emplace(w, *area);
-            }
-            level = std::move(next);
-        }
-        return out;
-    }
-    bool fullScreenPanel()
-    {
-        for (const auto& [w, frame] : panels())
-            if (frame.width() >= 1920 && frame.height() >= 1080)
-                return true;
-        return false;
-    }
-    // The switcher: centred on the screen, smaller than it.
-    bool switcherPanel()
-    {
-        for (const auto& [w, frame] : panels())
-            if (frame.width() < 1920 && std::abs(frame.midX() - 960) <= 2 && std::abs(frame.midY() - 540) <= 2)
-                return true;
-        return false;
-    }
-
-    // The strip indicator: a row of tiles centred near the bottom.
-    bool indicatorPanel()
-    {
-        for (const auto& [w, frame] : panels(Size(40, 40)))
-            if (frame.height() < 150 && frame.minY() > 800 && std::abs(frame.midX() - 960) <= 2)
-                return true;
-        return false;
-    }
-
-    void down(std::uint16_t key)
-    {
-        hand->down(server(key));
-        hand->pause();
-    }
-    void up(std::uint16_t key)
-    {
-        hand->up(server(key));
-        hand->pause();
-    }
-    void stroke(std::uint16_t key)
-    {
-        hand->stroke(server(key));
-        hand->pause();
-    }
-    void chord(std::vector<std::uint16_t> modifiers, std::uint16_t key)
-    {
-        std::vector<std::uint8_t> held;
-        for (auto m : modifiers)
-            held.push_back(server(m));
-        hand->chord(held, server(key));
-        hand->pause();
-    }
-
-    static inline std::unique_ptr<test::X11Session> session;
-    static inline std::unique_ptr<test::TempHome> home;
-    static inline std::unique_ptr<X11Desktop> x11;
-    static inline pid_t kavelo = -1;
-    static inline std::string startError;
-    std::optional<test::Typist> hand;
-};
 
 using E2EX11 = E2E<test::WindowManager::openboxKeysFree>;
 using E2EUnderI3 = E2E<test::WindowManager::i3>;
@@ -452,7 +182,7 @@ TEST_F(E2EX11, SnapShortcutsLandTheFocusedWindowsFrame)
     EXPECT_TRUE(test::waitFor(rightHalf, test::answerDeadline));
 }
 
-TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
+TEST_F(E2EX11, ASecondStartOpensTheMenuPanelAndEscapeOrAnotherStartClosesIt)
 {
     const auto popover = [&] {
         for (const auto& [w, frame] : panels())
@@ -461,7 +191,12 @@ TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
         return false;
     };
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
-    EXPECT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
+    ASSERT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
+    stroke(Key::escape);
+    EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline)) << "Escape left it open";
+
+    EXPECT_TRUE(session->run({KAVELO_BINARY}));
+    ASSERT_TRUE(test::waitFor(popover, test::answerDeadline)) << "no menu panel";
     // A second start again closes it.
     EXPECT_TRUE(session->run({KAVELO_BINARY}));
     EXPECT_TRUE(test::waitFor([&] { return panels().empty(); }, test::answerDeadline));

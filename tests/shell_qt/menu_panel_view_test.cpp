@@ -251,6 +251,20 @@ TEST_F(MenuPanelViewTest, ThePanelStaysAsTallAsItsContentWhenItChangesWhileOpen)
             bottom = part->y() + part->height();
         }
         EXPECT_EQ(v.height(), bottom + MenuPanelView::padding) << when;
+        // Fitted, it lays itself out no more (each layout asking for the
+        // next kept a core busy for good).
+        struct Requests : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                count += e->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } requests;
+        v.installEventFilter(&requests);
+        settle();
+        v.removeEventFilter(&requests);
+        EXPECT_EQ(requests.count, 0) << when;
     };
     fits("off");
     for (const ArrangeMode mode : {ArrangeMode::strip, ArrangeMode::off, ArrangeMode::auto_, ArrangeMode::off}) {

@@ -2,8 +2,8 @@
 // free), stock clients churned at about ten events a second (opened,
 // closed, moved, resized, minimized and brought back; 5 to 60 alive) and
 // Kavelo's own actions mixed in every few seconds (arrange modes, strip
-// keys, tidy and undo, layouts, the switcher, the overview, monitor
-// changes), all as a user makes them: keys through XTest, URLs handed to
+// keys, tidy and undo, layouts, the switcher, the overview, the menu panel,
+// monitor changes), all as a user makes them: keys through XTest, URLs handed to
 // the running instance as a second `kavelo` hands them (a quarter through
 // a second `kavelo` itself).
 //
@@ -26,6 +26,9 @@
 // opens in view (the switcher's designed delay left out). Any sample over
 // `slowestAnswer` fails the run.
 //
+// At the end, the churn stopped and settled, the program must rest: over
+// `restMeasured` it may take at most `restingShare` of a core.
+//
 // Every memory sample also checks the windows (not while a monitor change
 // settles): none under the layout floor of its monitor while a layout mode
 // is on, none mostly outside every monitor (in a layout mode, one kept
@@ -39,6 +42,7 @@
 #include "app/switcher/switcher_controller.h"
 #include "services/temp_home.h"
 #include "soak/server_watch.h"
+#include "support/cpu_use.h"
 #include "support/memory_use.h"
 #include "support/running_kavelo.h"
 #include "support/x11_session.h"
@@ -94,6 +98,10 @@ constexpr double floorSlack = 4;
 // How far beside a monitor the strip and auto mode keep the windows out of
 // view.
 constexpr double besideSlack = 16;
+// Past the last action's own delays (a monitor change settles in 2.5 s).
+constexpr auto restSettle = 5s;
+constexpr auto restMeasured = 3s;
+constexpr double restingShare = 0.05;
 
 struct Sample {
     double seconds = 0;
@@ -277,6 +285,8 @@ public:
             overview();
         else if (roll < 47)
             monitors();
+        else if (roll < 55)
+            panel();
         else
             url();
     }
@@ -504,6 +514,16 @@ private:
         noteAction(split_ ? "monitors split" : "monitors joined");
     }
 
+    // The menu panel, opened and closed again by a second start, as from a
+    // launcher.
+    void panel()
+    {
+        noteAction("menu panel");
+        session_.run({kavelo_});
+        std::this_thread::sleep_for(std::chrono::milliseconds(300 + pick(700)));
+        session_.run({kavelo_});
+    }
+
     void url()
     {
         static const char* const urls[] = {
@@ -704,6 +724,18 @@ int main(int argc, char** argv)
         soak.clientEvent();
         ++events;
         std::this_thread::sleep_for(clientEventEvery);
+    }
+    // The desktop stands still: Kavelo too.
+    std::this_thread::sleep_for(restSettle);
+    const auto atRest = test::cpuShare(kavelo, restMeasured);
+    if (!atRest) {
+        std::printf("soak: FAIL kavelo ended at the end\n");
+        return 1;
+    }
+    std::printf("soak: cpu at rest %.1f %% of a core (%d clients)\n", *atRest * 100, soak.clientCount());
+    if (*atRest > restingShare) {
+        std::printf("soak: FAIL at rest it took more than %.0f %% of a core\n", restingShare * 100);
+        failed = true;
     }
     session.terminate(kavelo);
     if (samples.empty()) {

@@ -498,6 +498,22 @@ pid_t X11Session::launch(const std::vector<std::string>& argv)
     return pid;
 }
 
+pid_t X11Session::launchTray()
+{
+    const pid_t tray = launch({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                               "28", "--SetDockType", "true", "--SetPartialStrut", "false", "--transparent",
+                               "false"});
+    const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0");
+    const bool owned = waitFor(
+        [&] {
+            Freed<xcb_get_selection_owner_reply_t> owner{
+                xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, selection), nullptr)};
+            return owner && owner->owner != XCB_NONE;
+        },
+        answerDeadline);
+    return owned ? tray : -1;
+}
+
 void X11Session::terminate(pid_t pid)
 {
     const auto it = std::find_if(children_.begin(), children_.end(), [&](const Child& c) { return c.pid == pid; });
@@ -636,6 +652,43 @@ void X11Session::setCardinals(xcb_window_t window, const char* property, const s
     sync();
 }
 
+std::vector<xcb_window_t> X11Session::mappedWindows(int levels) const
+{
+    std::vector<xcb_window_t> out;
+    std::vector<xcb_window_t> level{root_};
+    for (int depth = 0; depth < levels; ++depth) {
+        std::vector<xcb_window_t> next;
+        for (xcb_window_t parent : level) {
+            Freed<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(c_, xcb_query_tree(c_, parent), nullptr)};
+            if (!tree)
+                continue;
+            const xcb_window_t* children = xcb_query_tree_children(tree.p);
+            for (int i = 0; i < xcb_query_tree_children_length(tree.p); ++i) {
+                Freed<xcb_get_window_attributes_reply_t> attributes{
+                    xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, children[i]), nullptr)};
+                if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
+                    next.push_back(children[i]);
+            }
+        }
+        out.insert(out.end(), next.begin(), next.end());
+        level = std::move(next);
+    }
+    return out;
+}
+
+std::string X11Session::pixels(const Rect& area) const
+{
+    Freed<xcb_get_image_reply_t> image{xcb_get_image_reply(
+        c_,
+        xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, std::int16_t(area.minX()), std::int16_t(area.minY()),
+                      std::uint16_t(area.width()), std::uint16_t(area.height()), ~0u),
+        nullptr)};
+    if (!image)
+        return {};
+    return std::string(reinterpret_cast<const char*>(xcb_get_image_data(image.p)),
+                       std::size_t(xcb_get_image_data_length(image.p)));
+}
+
 std::vector<xcb_window_t> X11Session::windowsOfClass(const std::string& name) const
 {
     std::vector<xcb_window_t> out;
@@ -714,6 +767,11 @@ void X11Session::activate(xcb_window_t window)
 void X11Session::iconify(xcb_window_t window)
 {
     sendToManager(c_, root_, window, atom("WM_CHANGE_STATE"), XCB_ICCCM_WM_STATE_ICONIC);
+}
+
+void X11Session::closeWindow(xcb_window_t window)
+{
+    sendToManager(c_, root_, window, atom("_NET_CLOSE_WINDOW"), XCB_CURRENT_TIME, 2);
 }
 
 // Source 2: a pager, which the manager obeys without second thoughts.

@@ -64,6 +64,10 @@ public:
     // Starts one more program on the display (in a process group of its
     // own); its process id.
     pid_t launch(const std::vector<std::string>& argv);
+    // Starts trayer as the system tray along the top edge, right-aligned
+    // and 28 high; its process id once it owns the tray, or -1 when it
+    // never does.
+    pid_t launchTray();
     // Ends a program `launch` started, and everything it started.
     void terminate(pid_t pid);
     // Returns once the server has handled every request of this connection,
@@ -80,6 +84,13 @@ public:
     // A CARDINAL property (such as _GTK_FRAME_EXTENTS); empty when unset.
     std::vector<std::uint32_t> cardinals(xcb_window_t window, const char* property) const;
     void setCardinals(xcb_window_t window, const char* property, const std::vector<std::uint32_t>& values);
+    // The mapped windows down to `levels` below the root, a level at a time
+    // (a manager's frames hold their clients one level down; a tray's icons
+    // sit deeper).
+    std::vector<xcb_window_t> mappedWindows(int levels = 2) const;
+    // The server's pixels of a root rectangle as it stores them, to tell two
+    // pictures apart; empty when it gives none.
+    std::string pixels(const Rect& area) const;
     // The managed windows whose WM_CLASS class is `name`, bottom to top.
     std::vector<xcb_window_t> windowsOfClass(const std::string& name) const;
     std::optional<std::string> wmClass(xcb_window_t window) const;
@@ -91,6 +102,8 @@ public:
 
     // Requests to the window manager, as a pager or the user would make them.
     void iconify(xcb_window_t window);
+    // Asks the window to close, as its title bar's close button does.
+    void closeWindow(xcb_window_t window);
     // Asks for the window to be the active one, as a pager does.
     void activate(xcb_window_t window);
     void moveToDesktop(xcb_window_t window, std::uint32_t desktop);

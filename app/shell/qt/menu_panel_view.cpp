@@ -379,6 +379,9 @@ void MenuPanelView::apply(const MenuPanelPlan& plan, bool first)
     noPeekTile_->setOn(plan.noPeekOn);
     applyMore(plan, first);
     updates_->setVisible(plan.updates);
+    // Parts whose size hints changed without telling the layout (a key cap's
+    // text) are measured afresh.
+    QWidget::layout()->invalidate();
     fitHeight();
 }
 
@@ -444,7 +447,9 @@ bool MenuPanelView::event(QEvent* event)
 {
     const bool handled = QWidget::event(event);
     // A part's size changed after the change that built it (Qt shows new
-    // children and lays them out later): the panel follows.
+    // children and lays them out later): the panel follows. Qt has just
+    // laid the column out; invalidating it here would post the next
+    // request, and the panel would lay itself out for good.
     if (event->type() == QEvent::LayoutRequest)
         fitHeight();
     return handled;
@@ -453,7 +458,8 @@ bool MenuPanelView::event(QEvent* event)
 void MenuPanelView::fitHeight()
 {
     QLayout* column = layout();
-    column->invalidate();
+    // Lays out only what is out of date (a hidden panel's column is not laid
+    // out by Qt's own request).
     column->activate();
     const int height = column->hasHeightForWidth() ? column->totalHeightForWidth(panelWidth)
                                                    : column->totalSizeHint().height();

@@ -6,6 +6,7 @@
 #include "app/ui/theme.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPainterPath>
 #include <QRegion>
 
@@ -28,6 +29,17 @@ void PopoverFrame::closeEvent(QCloseEvent* event)
     hide();
     if (onClosed)
         onClosed();
+}
+
+void PopoverFrame::keyPressEvent(QKeyEvent* event)
+{
+    // A transient panel: Escape puts it away, as it does the overview and
+    // the switcher. Keys a control inside takes never get here.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PopoverFrame::resizeEvent(QResizeEvent*)

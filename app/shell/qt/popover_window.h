@@ -2,8 +2,8 @@
 
 // The popover as a Qt window: a frameless panel above other windows that
 // takes the keyboard, with rounded corners, holding a new menu panel at each
-// opening. Closing it by its own key (Close) tells the popover, which then
-// stops watching clicks.
+// opening. Closing it by its own keys (Close, Escape) tells the popover,
+// which then stops watching clicks.
 
 #include "app/shell/popover.h"
 #include "app/shell/qt/menu_panel_view.h"
@@ -25,6 +25,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 };
 
