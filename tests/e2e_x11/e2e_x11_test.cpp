@@ -21,11 +21,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
 
 namespace kavelo::testing {
 namespace {
@@ -174,6 +177,21 @@ protected:
         EXPECT_EQ(told[1], 2u) << "keys the launcher read";
     }
 
+    // Until the two windows stand side by side, apart, and stay put.
+    test::Waited sideBySideAndStill(xcb_window_t a, xcb_window_t b)
+    {
+        std::vector<std::optional<Rect>> last;
+        return test::waitFor(
+            [&] {
+                hand->wait(300ms);
+                std::vector<std::optional<Rect>> now{session->frame(a), session->frame(b)};
+                const bool still = now == last && now[0] && now[1] && !now[0]->intersection(*now[1]).width();
+                last = now;
+                return still;
+            },
+            test::answerDeadline);
+    }
+
     test::Waited becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor([&] { return session->activeWindow() == window; }, timeout);
@@ -237,12 +255,12 @@ protected:
     }
 
     // The strip indicator: a row of tiles centred near the bottom.
-    bool indicatorPanel()
+    std::optional<Rect> indicatorPanel()
     {
         for (const auto& [w, frame] : panels(Size(40, 40)))
             if (frame.height() < 150 && frame.minY() > 800 && std::abs(frame.midX() - 960) <= 2)
-                return true;
-        return false;
+                return frame;
+        return std::nullopt;
     }
 
     void down(std::uint16_t key)
@@ -473,21 +491,12 @@ TEST_F(E2EX11, ASecondStartOpensTheMenuPanel)
 TEST_F(E2EX11, TheIndicatorFollowsTheDesktopChangedUnderHeldKeys)
 {
     ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/auto"}));
-    // Tiled: the xterms side by side, and still.
-    std::vector<std::optional<Rect>> last;
-    const auto tiled = [&] {
-        hand->wait(300ms);
-        std::vector<std::optional<Rect>> now{session->frame(client("XTerm")), session->frame(client("XTermTwo"))};
-        const bool still = now == last && now[0] && now[1] && !now[0]->intersection(*now[1]).width();
-        last = now;
-        return still;
-    };
-    ASSERT_TRUE(test::waitFor(tiled, test::answerDeadline)) << "auto mode never tiled the xterms";
+    ASSERT_TRUE(sideBySideAndStill(client("XTerm"), client("XTermTwo"))) << "auto mode never tiled the xterms";
     focusInOrder({client("XTerm")});
     session->movePointer(960, 400);
     down(Key::control);
     down(Key::option);
-    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel(); }, test::answerDeadline))
+    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel().has_value(); }, test::answerDeadline))
         << "no indicator while Control and Alt are held";
     session->button(5, true);
     session->button(5, false);
@@ -501,6 +510,56 @@ TEST_F(E2EX11, TheIndicatorFollowsTheDesktopChangedUnderHeldKeys)
     up(Key::control);
     session->switchToDesktop(0);
     EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, test::answerDeadline));
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/off"}));
+    EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, test::answerDeadline));
+}
+
+// A desktop shown for the first time while Control and Alt are held: the
+// indicator shows its strip, two columns, as soon as Kavelo has found them.
+TEST_F(E2EX11, TheIndicatorShowsTheStripOfADesktopOnItsFirstVisit)
+{
+    std::vector<pid_t> second{session->launch({"xterm", "-class", "XTermDesk"}),
+                              session->launch({"xterm", "-class", "XTermDesk"})};
+    const auto onSecond = [&] {
+        const auto windows = session->windowsOfClass("XTermDesk");
+        return windows.size() == 2 && std::all_of(windows.begin(), windows.end(), [&](xcb_window_t w) {
+                   const auto desktop = session->cardinals(w, "_NET_WM_DESKTOP");
+                   return desktop.size() == 1 && desktop[0] == 1;
+               });
+    };
+    ASSERT_TRUE(test::waitFor([&] { return session->windowsOfClass("XTermDesk").size() == 2; }, test::answerDeadline));
+    for (xcb_window_t w : session->windowsOfClass("XTermDesk"))
+        session->moveToDesktop(w, 1);
+    ASSERT_TRUE(test::waitFor(onSecond, test::answerDeadline)) << "the xterms stayed on desktop 0";
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/strip"}));
+    ASSERT_TRUE(sideBySideAndStill(client("XTerm"), client("XTermTwo"))) << "the strip never laid the xterms out";
+    focusInOrder({client("XTerm")});
+    hand->wait(600ms);
+
+    session->movePointer(960, 400);
+    down(Key::control);
+    down(Key::option);
+    std::optional<Rect> first;
+    EXPECT_TRUE(test::waitFor([&] { return bool(first = indicatorPanel()); }, test::answerDeadline))
+        << "no indicator while Control and Alt are held";
+    // As a pager asks for it (wmctrl -s 1).
+    session->switchToDesktop(1);
+    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 1u; }, test::answerDeadline));
+    std::optional<Rect> shown;
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            shown = indicatorPanel();
+            return shown && first && shown->width() < first->width();
+        },
+        test::answerDeadline))
+        << "the indicator of desktop 1, narrower than the one of desktop 0 (" << (first ? first->width() : 0)
+        << " wide), was " << (shown ? std::to_string(shown->width()) + " wide" : "not shown");
+    up(Key::option);
+    up(Key::control);
+    session->switchToDesktop(0);
+    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, test::answerDeadline));
+    for (pid_t pid : second)
+        session->terminate(pid);
     ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/off"}));
     EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, test::answerDeadline));
 }
