@@ -520,16 +520,16 @@ TEST_F(E2EX11, TheIndicatorShowsTheStripOfADesktopOnItsFirstVisit)
 {
     std::vector<pid_t> second{session->launch({"xterm", "-class", "XTermDesk"}),
                               session->launch({"xterm", "-class", "XTermDesk"})};
+    // Each sent to desktop 1 until openbox says it is there.
     const auto onSecond = [&] {
         const auto windows = session->windowsOfClass("XTermDesk");
         return windows.size() == 2 && std::all_of(windows.begin(), windows.end(), [&](xcb_window_t w) {
-                   const auto desktop = session->cardinals(w, "_NET_WM_DESKTOP");
-                   return desktop.size() == 1 && desktop[0] == 1;
+                   if (session->cardinals(w, "_NET_WM_DESKTOP") == std::vector<std::uint32_t>{1})
+                       return true;
+                   session->moveToDesktop(w, 1);
+                   return false;
                });
     };
-    ASSERT_TRUE(test::waitFor([&] { return session->windowsOfClass("XTermDesk").size() == 2; }, test::answerDeadline));
-    for (xcb_window_t w : session->windowsOfClass("XTermDesk"))
-        session->moveToDesktop(w, 1);
     ASSERT_TRUE(test::waitFor(onSecond, test::answerDeadline)) << "the xterms stayed on desktop 0";
     ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/strip"}));
     ASSERT_TRUE(sideBySideAndStill(client("XTerm"), client("XTermTwo"))) << "the strip never laid the xterms out";
@@ -545,15 +545,11 @@ TEST_F(E2EX11, TheIndicatorShowsTheStripOfADesktopOnItsFirstVisit)
     // As a pager asks for it (wmctrl -s 1).
     session->switchToDesktop(1);
     EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 1u; }, test::answerDeadline));
+    // Two tiles: narrower than the one of desktop 0.
     std::optional<Rect> shown;
-    EXPECT_TRUE(test::waitFor(
-        [&] {
-            shown = indicatorPanel();
-            return shown && first && shown->width() < first->width();
-        },
-        test::answerDeadline))
-        << "the indicator of desktop 1, narrower than the one of desktop 0 (" << (first ? first->width() : 0)
-        << " wide), was " << (shown ? std::to_string(shown->width()) + " wide" : "not shown");
+    EXPECT_TRUE(test::waitFor([&] { return (shown = indicatorPanel()) && first && shown->width() < first->width(); },
+                              test::answerDeadline))
+        << "desktop 0's was " << first.value_or(Rect()) << ", desktop 1's " << shown.value_or(Rect());
     up(Key::option);
     up(Key::control);
     session->switchToDesktop(0);
