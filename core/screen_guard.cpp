@@ -57,4 +57,12 @@ std::optional<std::size_t> nearest(const Rect& frame, const std::vector<Rect>& s
     return best;
 }
 
+Rect shown(const Rect& frame, const std::vector<Rect>& screens, const std::vector<Rect>& rooms)
+{
+    if (!isMostlyOff(frame, screens))
+        return frame;
+    const auto i = nearest(frame, screens);
+    return i && *i < rooms.size() ? inside(frame, rooms[*i]) : frame;
+}
+
 } // namespace kavelo::ScreenGuard

@@ -22,4 +22,9 @@ bool isMostlyOff(const Rect& frame, const std::vector<Rect>& screens);
 // it (the earlier one on a tie); none without screens.
 std::optional<std::size_t> nearest(const Rect& frame, const std::vector<Rect>& screens);
 
+// `frame`, or when it lies mostly off `screens`, moved (and shrunk where it
+// must be) into the room of the screen nearest to it: `rooms[i]` is the
+// room of `screens[i]` (its usable area). Unchanged without screens.
+Rect shown(const Rect& frame, const std::vector<Rect>& screens, const std::vector<Rect>& rooms);
+
 } // namespace kavelo::ScreenGuard

@@ -390,6 +390,8 @@ private:
     // --- engine_indicator.cpp ---
     void showAutoIndicator();
     void indicatorFollowsDesktop();
+    // After a pass: the indicator of a desktop that had none to show yet.
+    void indicatorFollowsPass();
 
     // --- engine_edges.cpp ---
     void updateEdges();
@@ -506,6 +508,9 @@ private:
     Handle settle_;
     Trackpad trackpad_;
     StripIndicator indicator_;
+    // When a desktop change found nothing for the indicator to show while it
+    // was up: the next pass shows what it found.
+    std::optional<Seconds> followingDesktop_;
     std::map<std::string, StripMemory> memory_;
     std::optional<std::string> savedMemory_;
     std::filesystem::path memoryFile_;

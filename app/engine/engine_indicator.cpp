@@ -7,6 +7,7 @@
 #include "app/services/window_actions.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kavelo {
 
@@ -140,10 +141,25 @@ void ArrangeEngine::showAutoIndicator()
 void ArrangeEngine::indicatorFollowsDesktop()
 {
     const IndicatorPanel* panel = indicator_.panel();
+    followingDesktop_.reset();
     if (!holding && !(panel && panel->isShown()))
         return;
     indicator_.hide();
     showIndicator();
+    // A desktop shown for the first time has no strip or order until a
+    // pass has read its windows: the indicator follows after that pass.
+    if (!indicator_.panel() || !indicator_.panel()->isShown())
+        followingDesktop_ = desktop_.platform.clock.monotonic();
+}
+
+void ArrangeEngine::indicatorFollowsPass()
+{
+    const auto since = std::exchange(followingDesktop_, std::nullopt);
+    if (!since)
+        return;
+    // Unheld, it had faded by now.
+    if (holding || desktop_.platform.clock.monotonic() - *since < Seconds(StripIndicator::fadeDelay))
+        showIndicator();
 }
 
 } // namespace kavelo

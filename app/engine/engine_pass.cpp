@@ -336,6 +336,7 @@ void ArrangeEngine::arrange()
     else
         arrangeAuto(table, renamed);
     forgetClosed();
+    indicatorFollowsPass();
 }
 
 std::map<WindowID, int> ArrangeEngine::slotsOf(const std::vector<WindowID>& ids) const

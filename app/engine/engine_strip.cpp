@@ -40,18 +40,20 @@ bool elsewhere(const Rect& now, const Rect& target)
            std::abs(now.origin.y - target.origin.y) > ArrangeEngine::writeTolerance;
 }
 
-// A column sent past an edge of `area` that stands past that edge, as far
-// out as the window manager lets it: waiting, not kept in place.
-bool waitsPast(const Rect& target, const Rect& now, const Rect& area)
+// A column sent past an edge of `area` that stands past the display's edge
+// there, as far out as the window manager lets it: waiting, not kept in
+// place. A tiling manager keeps it whole on the display, in view, though
+// maybe a little past the gap around the area. Only the display's left and
+// right edges are compared, the same in either vertical origin.
+bool waitsPast(const Rect& target, const Rect& now, const Rect& area, const Rect& display)
 {
     if (target.maxX() <= area.minX() + 1)
-        return now.minX() < area.minX();
+        return now.minX() < display.minX();
     if (target.minX() >= area.maxX() - 1)
-        return now.maxX() > area.maxX();
+        return now.maxX() > display.maxX();
     return false;
 }
 
-// A frame that cannot be read, or reads as something that is no frame.
 } // namespace
 
 bool ArrangeEngine::settled(WindowID id, const Element& element, const Rect& now, const Rect& target)
@@ -107,6 +109,7 @@ void ArrangeEngine::applyStrips()
         ElementRef element;
         Rect frame;
         Rect area;
+        Rect display;
         bool settles; // not an animation frame: read back into `stripSettled`
     };
     struct Applied {
@@ -160,7 +163,7 @@ void ArrangeEngine::applyStrips()
             if (element == elements_.end() || !element->second)
                 continue;
             placed_[id] = frame.origin;
-            targets.push_back(Target{id, element->second, frame, area, !animated});
+            targets.push_back(Target{id, element->second, frame, area, display.frame, !animated});
         }
         applied.push_back(Applied{std::move(layout), display, std::move(shown), std::move(parked)});
     }
@@ -189,7 +192,7 @@ void ArrangeEngine::applyStrips()
             fixes.push_back(FrameWrite{.element = t.element, .frame = t.frame, .parts = FrameWrite::Parts::position});
         // Parking a column is the strip's doing: a manager that keeps some
         // of it on screen has not kept it in place.
-        if (now && k < answers.size() && waitsPast(t.frame, *now, t.area))
+        if (now && k < answers.size() && waitsPast(t.frame, *now, t.area, t.display))
             answers[k] = true;
     }
     AX::setFrames(accessibility, fixes);
@@ -340,14 +343,24 @@ ArrangeEngine::Waiting ArrangeEngine::parkedWindows(const Strip& strip, const Sc
     if (!area)
         return out;
     const StripLayout layout = strip.arranged(*area, strip.scroll);
+    // A column the window manager kept in view (a tiling manager refuses
+    // the move) waits nowhere: it stands where the manager keeps it, as
+    // the last settled apply read it back.
+    const auto keptInView = [&](WindowID id) {
+        const auto laid = stripFrames_.find(id);
+        const auto stands = stripSettled_.find(id);
+        return laid != stripFrames_.end() && stands != stripSettled_.end() &&
+               elsewhere(stands->second, laid->second) &&
+               !waitsPast(laid->second, stands->second, *area, screen.frame);
+    };
     for (const auto& column : strip.columns) {
         auto frame = layout.frames.find(column.active);
-        if (frame != layout.frames.end() && frame->second.maxX() <= area->minX() + 1)
+        if (frame != layout.frames.end() && frame->second.maxX() <= area->minX() + 1 && !keptInView(column.active))
             out.left.push_back(column.active);
     }
     for (const auto& column : strip.columns) {
         auto frame = layout.frames.find(column.active);
-        if (frame != layout.frames.end() && frame->second.minX() >= area->maxX() - 1)
+        if (frame != layout.frames.end() && frame->second.minX() >= area->maxX() - 1 && !keptInView(column.active))
             out.right.push_back(column.active);
     }
     return out;

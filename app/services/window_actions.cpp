@@ -289,37 +289,33 @@ void undoTidy(const Desktop& desktop, const TidyMemory& memory)
 
 namespace {
 
-// The displays a window is put back on, read once for a whole workflow.
+// The displays a window is put back on, read once for a whole workflow:
+// their frames and usable areas (a display's whole frame when nothing of it
+// is usable), in window coordinates.
 struct Rooms {
-    std::vector<Screen> screens;
-    double primary = 0;
-    std::vector<Rect> frames; // in window coordinates
+    std::vector<Rect> frames;
+    std::vector<Rect> usable;
 
-    explicit Rooms(const Desktop& desktop) : screens(desktop.platform.displays.screens()), primary(primaryOf(screens))
+    explicit Rooms(const Desktop& desktop)
     {
-        for (const Screen& s : screens)
+        const auto screens = desktop.platform.displays.screens();
+        const double primary = primaryOf(screens);
+        for (const Screen& s : screens) {
             frames.push_back(ScreenCoordinates::flip(s.frame, primary));
+            usable.push_back(usableIn(desktop, s, primary).value_or(frames.back()));
+        }
     }
-    // The usable area of the display nearest to `frame` (its whole frame
-    // when nothing of it is usable).
-    std::optional<Rect> nearest(const Desktop& desktop, const Rect& frame) const
+    // The usable area of the display nearest to `frame`.
+    std::optional<Rect> nearest(const Rect& frame) const
     {
         const auto i = ScreenGuard::nearest(frame, frames);
-        if (!i)
-            return std::nullopt;
-        return usableIn(desktop, screens[*i], primary).value_or(frames[*i]);
+        return i ? std::optional(usable[*i]) : std::nullopt;
     }
 };
 
 // `frame`, or when it lies mostly off every display, moved (and shrunk
 // where it must be) onto the display nearest to it.
-Rect onDisplays(const Desktop& desktop, const Rooms& rooms, const Rect& frame)
-{
-    if (!ScreenGuard::isMostlyOff(frame, rooms.frames))
-        return frame;
-    const auto room = rooms.nearest(desktop, frame);
-    return room ? ScreenGuard::inside(frame, *room) : frame;
-}
+Rect onDisplays(const Rooms& rooms, const Rect& frame) { return ScreenGuard::shown(frame, rooms.frames, rooms.usable); }
 
 } // namespace
 
@@ -333,7 +329,7 @@ Workspace capture(const Desktop& desktop, const std::string& name, const std::st
         if (entry.state != WindowState::visible || entry.bundleID.empty())
             continue;
         // Where a mode parks a window is no place of the user's.
-        Rect frame = onDisplays(desktop, rooms, entry.frame);
+        Rect frame = onDisplays(rooms, entry.frame);
         if (frame != entry.frame)
             if (const auto home = homes.find(entry.id); home != homes.end())
                 frame = home->second;
@@ -366,8 +362,8 @@ int restore(const Desktop& desktop, const Workspace& workspace, Moves* moves)
         if (!element)
             continue;
         // Never left off every display, nor made smaller than the floor.
-        const Rect frame = onDisplays(desktop, rooms, placement.frame);
-        const auto room = rooms.nearest(desktop, frame);
+        const Rect frame = onDisplays(rooms, placement.frame);
+        const auto room = rooms.nearest(frame);
         writes.push_back(FrameWrite{std::move(element),
                                     room ? TileFloor::grownFor(frame, sizes[placement.windowID], *room) : frame});
     }

@@ -114,8 +114,13 @@ void AppDelegate::endFill()
 
 void AppDelegate::layoutDisplaysChanged()
 {
+    // A fill and Clean Space were fitted to the displays before, and each
+    // holds arranging while it lasts: the change ends both, so that the
+    // windows are laid out for the new displays at once.
     if (focusMemory_)
         endFill();
+    if (preferences_.cleanSpaceOn())
+        preferences_.setCleanSpaceOn(false);
     arrange().displaysChanged();
 }
 

@@ -185,6 +185,10 @@ void AppDelegate::applicationDidFinishLaunching()
             .adoptWindows = weakly([this] { arrange().adoptWindows(); }),
             .displaysChanged = weakly([this] { layoutDisplaysChanged(); }),
         });
+    displays_->keepWindowsOnScreen = weakly([this] {
+        if (windows_)
+            windows_->keepOnScreen();
+    });
     displays_->start();
     // 23. The welcome on first run.
     if (!defaults_.boolean(welcomedKey).value_or(false))

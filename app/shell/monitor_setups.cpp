@@ -34,6 +34,10 @@ void MonitorSetups::start()
 
 void MonitorSetups::displaysChanged()
 {
+    // A monitor gone, moved or made smaller leaves our windows where it
+    // was, the window manager keeping a sliver of them in view at most.
+    if (keepWindowsOnScreen)
+        pendingWindows_ = desktop_.platform.scheduler.after(settleDelay, [this] { keepWindowsOnScreen(); });
     std::string fingerprint = currentDisplays(desktop_.platform.displays);
     if (!tracker_.update(fingerprint, desktop_.platform.clock.now()))
         return;

@@ -54,6 +54,9 @@ public:
     // The welcome window; `done` is its "Get Started".
     virtual void showWelcome(std::function<void()> done) = 0;
     virtual void closeWelcome() = 0;
+    // After the displays changed: each window shown that lies mostly off
+    // every display goes back onto the nearest one.
+    virtual void keepOnScreen() = 0;
 };
 
 // What the two windows show.

@@ -21,6 +21,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -186,6 +187,21 @@ protected:
         EXPECT_EQ(told[1], 2u) << "keys the launcher read";
     }
 
+    // Until the two windows stand side by side, apart, and stay put.
+    test::Waited sideBySideAndStill(xcb_window_t a, xcb_window_t b)
+    {
+        std::vector<std::optional<Rect>> last;
+        return test::waitFor(
+            [&] {
+                hand->wait(300ms);
+                std::vector<std::optional<Rect>> now{session->frame(a), session->frame(b)};
+                const bool still = now == last && now[0] && now[1] && !now[0]->intersection(*now[1]).width();
+                last = now;
+                return still;
+            },
+            test::answerDeadline);
+    }
+
     test::Waited becomesActive(xcb_window_t window, std::chrono::milliseconds timeout = test::answerDeadline)
     {
         return test::waitFor([&] { return session->activeWindow() == window; }, timeout);
@@ -253,12 +269,12 @@ protected:
     }
 
     // The strip indicator: a row of tiles centred near the bottom.
-    bool indicatorPanel()
+    std::optional<Rect> indicatorPanel()
     {
         for (const auto& [w, frame] : panels(Size(40, 40)))
             if (frame.height() < 150 && frame.minY() > 800 && std::abs(frame.midX() - 960) <= 2)
-                return true;
-        return false;
+                return frame;
+        return std::nullopt;
     }
 
     // A left click at a root point, as a hand makes it.

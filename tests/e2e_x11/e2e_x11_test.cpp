@@ -208,21 +208,12 @@ TEST_F(E2EX11, ASecondStartOpensTheMenuPanelAndEscapeOrAnotherStartClosesIt)
 TEST_F(E2EX11, TheIndicatorFollowsTheDesktopChangedUnderHeldKeys)
 {
     ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/auto"}));
-    // Tiled: the xterms side by side, and still.
-    std::vector<std::optional<Rect>> last;
-    const auto tiled = [&] {
-        hand->wait(300ms);
-        std::vector<std::optional<Rect>> now{session->frame(client("XTerm")), session->frame(client("XTermTwo"))};
-        const bool still = now == last && now[0] && now[1] && !now[0]->intersection(*now[1]).width();
-        last = now;
-        return still;
-    };
-    ASSERT_TRUE(test::waitFor(tiled, test::answerDeadline)) << "auto mode never tiled the xterms";
+    ASSERT_TRUE(sideBySideAndStill(client("XTerm"), client("XTermTwo"))) << "auto mode never tiled the xterms";
     focusInOrder({client("XTerm")});
     session->movePointer(960, 400);
     down(Key::control);
     down(Key::option);
-    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel(); }, test::answerDeadline))
+    EXPECT_TRUE(test::waitFor([&] { return indicatorPanel().has_value(); }, test::answerDeadline))
         << "no indicator while Control and Alt are held";
     session->button(5, true);
     session->button(5, false);
@@ -236,6 +227,52 @@ TEST_F(E2EX11, TheIndicatorFollowsTheDesktopChangedUnderHeldKeys)
     up(Key::control);
     session->switchToDesktop(0);
     EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, test::answerDeadline));
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/off"}));
+    EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, test::answerDeadline));
+}
+
+// A desktop shown for the first time while Control and Alt are held: the
+// indicator shows its strip, two columns, as soon as Kavelo has found them.
+TEST_F(E2EX11, TheIndicatorShowsTheStripOfADesktopOnItsFirstVisit)
+{
+    std::vector<pid_t> second{session->launch({"xterm", "-class", "XTermDesk"}),
+                              session->launch({"xterm", "-class", "XTermDesk"})};
+    // Each sent to desktop 1 until openbox says it is there.
+    const auto onSecond = [&] {
+        const auto windows = session->windowsOfClass("XTermDesk");
+        return windows.size() == 2 && std::all_of(windows.begin(), windows.end(), [&](xcb_window_t w) {
+                   if (session->cardinals(w, "_NET_WM_DESKTOP") == std::vector<std::uint32_t>{1})
+                       return true;
+                   session->moveToDesktop(w, 1);
+                   return false;
+               });
+    };
+    ASSERT_TRUE(test::waitFor(onSecond, test::answerDeadline)) << "the xterms stayed on desktop 0";
+    ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/strip"}));
+    ASSERT_TRUE(sideBySideAndStill(client("XTerm"), client("XTermTwo"))) << "the strip never laid the xterms out";
+    focusInOrder({client("XTerm")});
+    hand->wait(600ms);
+
+    session->movePointer(960, 400);
+    down(Key::control);
+    down(Key::option);
+    std::optional<Rect> first;
+    EXPECT_TRUE(test::waitFor([&] { return bool(first = indicatorPanel()); }, test::answerDeadline))
+        << "no indicator while Control and Alt are held";
+    // As a pager asks for it (wmctrl -s 1).
+    session->switchToDesktop(1);
+    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 1u; }, test::answerDeadline));
+    // Two tiles: narrower than the one of desktop 0.
+    std::optional<Rect> shown;
+    EXPECT_TRUE(test::waitFor([&] { return (shown = indicatorPanel()) && first && shown->width() < first->width(); },
+                              test::answerDeadline))
+        << "desktop 0's was " << first.value_or(Rect()) << ", desktop 1's " << shown.value_or(Rect());
+    up(Key::option);
+    up(Key::control);
+    session->switchToDesktop(0);
+    EXPECT_TRUE(test::waitFor([&] { return session->currentDesktop() == 0u; }, test::answerDeadline));
+    for (pid_t pid : second)
+        session->terminate(pid);
     ASSERT_TRUE(session->run({KAVELO_BINARY, "kavelo://mode/off"}));
     EXPECT_TRUE(test::waitFor([&] { return !indicatorPanel(); }, test::answerDeadline));
 }

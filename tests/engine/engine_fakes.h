@@ -5,7 +5,7 @@
 // call so a test can check what the engine asked for and replay a click.
 
 #include "app/engine/panels.h"
-#include "app/services/toast.h"
+#include "services/recording_toast.h"
 
 #include <memory>
 #include <string>
@@ -110,12 +110,6 @@ private:
         keep = out.get();
         return out;
     }
-};
-
-class RecordingToast : public Toast {
-public:
-    void show(std::string text, std::string icon) override { shown.emplace_back(std::move(text), std::move(icon)); }
-    std::vector<std::pair<std::string, std::string>> shown;
 };
 
 } // namespace kavelo::testing

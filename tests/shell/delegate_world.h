@@ -136,9 +136,11 @@ struct FakeShellWindows : ShellWindows {
         done = std::move(d);
     }
     void closeWelcome() override { ++welcomeCloses; }
+    void keepOnScreen() override { ++keptOnScreen; }
     std::vector<SettingsTab> tabs;
     int welcomes = 0;
     int welcomeCloses = 0;
+    int keptOnScreen = 0;
     std::function<void()> done;
 };
 

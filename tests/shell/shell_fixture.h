@@ -7,6 +7,7 @@
 #include "app/workflows/workflow_panels.h"
 #include "app/workflows/workflows.h"
 #include "services/desktop_fixture.h"
+#include "services/recording_toast.h"
 
 #include <filesystem>
 #include <functional>
@@ -16,19 +17,6 @@
 #include <vector>
 
 namespace kavelo::testing {
-
-struct RecordingToast : Toast {
-    void show(std::string text, std::string icon) override { shown.emplace_back(std::move(text), std::move(icon)); }
-    // An offer is shown too; the last one's click is kept for the test.
-    void offer(std::string text, std::string icon, std::function<void()> clicked) override
-    {
-        show(std::move(text), std::move(icon));
-        click = std::move(clicked);
-    }
-    std::vector<std::pair<std::string, std::string>> shown;
-    std::function<void()> click;
-    std::string last() const { return shown.empty() ? std::string() : shown.back().first; }
-};
 
 // Answers each question with what the test put in beforehand.
 struct ScriptedPanels : WorkflowPanels {

@@ -1,10 +1,13 @@
 // The real `kavelo` program on a private Xvfb with openbox (its keys left
 // free) and xterms: it takes its shortcuts from the server, snaps the
 // focused window from the keyboard, stays the one instance on its display,
-// on SIGTERM puts every window back on a monitor and logs its quit, and
-// shows its icon in a tray that starts after it.
+// on SIGTERM puts every window back on a monitor and logs its quit, shows
+// its icon in a tray that starts after it, brings its own window back when
+// a monitor change left it off screen, and lets a monitor change end Clean
+// Space.
 
 #include "app/platform/x11/x11_desktop.h"
+#include "core/screen_guard.h"
 #include "core/tile_floor.h"
 #include "core/workspace_store.h"
 #include "shell_x11/kavelo_x11_fixture.h"
@@ -303,6 +306,67 @@ TEST_F(ShellX11, TidyingFortyWindowsMakesNoneSmallerThanTheFloor)
         EXPECT_TRUE(test::waitFor([&] { return underTheFloor().empty(); }, test::answerDeadline))
             << "under " << floor << ":" << underTheFloor();
     }
+}
+
+// The welcome, centred on the right one of two monitors that then give way
+// to one smaller monitor at the left: openbox leaves the window where it
+// stood, off that monitor but for a sliver; Kavelo brings it back.
+TEST_F(ShellX11, AMonitorChangeLeavesNoWindowOfKavelosOffScreen)
+{
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Left", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Right", "960/254x1080/286+960+0", "none"}));
+    session->movePointer(1500, 500);
+    writeDefaults("{}");
+    startKavelo();
+    const auto welcome = [&]() -> std::optional<Rect> {
+        for (xcb_window_t w : session->windowsOfClass("Kavelo"))
+            if (const auto frame = session->frame(w); frame && frame->height() > 700)
+                return frame;
+        return std::nullopt;
+    };
+    EXPECT_TRUE(test::waitFor([&] { return welcome() && welcome()->minX() >= 960; }, test::answerDeadline))
+        << "no welcome on the right monitor";
+
+    session->run({"xrandr", "--delmonitor", "Left"});
+    session->run({"xrandr", "--delmonitor", "Right"});
+    session->run({"xrandr", "--setmonitor", "Small", "1280/338x720/190+0+0", "screen"});
+    const Rect small(0, 0, 1280, 720);
+    EXPECT_TRUE(test::waitFor([&] { return welcome() && !ScreenGuard::isMostlyOff(*welcome(), {small}); },
+                              test::answerDeadline))
+        << "the welcome stands at " << welcome().value_or(Rect()) << ", mostly off the monitor " << small;
+    session->run({"xrandr", "--delmonitor", "Small"});
+}
+
+// Clean Space holds arranging while it lasts; a monitor change ends it, as
+// its window and curtains were fitted to the monitor gone, and the strip
+// takes the xterms from the two halves of the screen onto the one monitor.
+TEST_F(ShellX11, AMonitorChangeEndsCleanSpaceAndTheStripTakesUpTheNewMonitor)
+{
+    writeDefaults(R"({"welcomed": true, "arrangeMode": "strip"})");
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Top", "1920/508x540/143+0+0", "screen"}));
+    ASSERT_TRUE(session->run({"xrandr", "--setmonitor", "Bottom", "1920/508x540/143+0+540", "none"}));
+    startKavelo();
+    launch({"xterm"});
+    launch({"xterm"});
+    const auto tallest = [&] {
+        double most = 0;
+        for (const Rect& frame : xtermFrames())
+            most = std::max(most, frame.height());
+        return most;
+    };
+    EXPECT_TRUE(test::waitFor([&] { return xtermFrames().size() == 3 && tallest() <= 540; }, test::answerDeadline))
+        << "the strip never laid the xterms out on the half monitors";
+    EXPECT_TRUE(session->run({KAVELO_BINARY, "kavelo://run/cleanSpace"}));
+    const auto curtains = [&] {
+        const auto shown = kaveloWindows(false);
+        return std::count_if(shown.begin(), shown.end(), [](const Found& f) { return f.area.width() >= 900; });
+    };
+    EXPECT_TRUE(test::waitFor([&] { return curtains() == 2; }, test::answerDeadline)) << "no Clean Space";
+
+    session->run({"xrandr", "--delmonitor", "Top"});
+    session->run({"xrandr", "--delmonitor", "Bottom"});
+    EXPECT_TRUE(test::waitFor([&] { return tallest() > 540 && curtains() == 0; }, test::answerDeadline))
+        << "the tallest xterm is " << tallest() << " high, " << curtains() << " curtains shown";
 }
 
 } // namespace

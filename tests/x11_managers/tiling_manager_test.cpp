@@ -2,7 +2,7 @@
 // actions say so, to the user too (Tidy's toast, nothing to undo); frames
 // include the title bar and border i3 draws but does not publish, and a
 // floating window is placed by that frame; the arrange page learns that i3
-// moves windows too.
+// moves windows too; the strip counts no window waiting that i3 kept in view.
 
 #include "x11_managers/x11_delegate.h"
 #include "x11_services/x11_services_fixture.h"
@@ -10,6 +10,7 @@
 #include "app/engine/arrange_engine.h"
 #include "app/services/window_actions.h"
 #include "core/tidy.h"
+#include "engine/engine_fakes.h"
 
 namespace kavelo::testing {
 namespace {
@@ -24,9 +25,11 @@ protected:
     }
     static constexpr const char* dialogClass = "KaveloFloating";
 
-    // Both tiled, the dialog floating, and i3 done laying them out: their
-    // frames as at the last look.
-    bool ready() override
+    // Both tiled, the dialog floating, and i3 done laying them out.
+    bool ready() override { return tiledStill(2); }
+    // `count` windows tiled, the dialog floating, and their frames as at
+    // the last look.
+    bool tiledStill(std::size_t count)
     {
         const Snapshot snapshot = read();
         std::vector<Rect> frames;
@@ -34,7 +37,7 @@ protected:
             frames.push_back(w.frame);
         const bool floating = std::any_of(snapshot.windows.begin(), snapshot.windows.end(),
                                           [](const WindowEntry& w) { return w.bundleID == dialogClass; });
-        const bool still = frames.size() == 2 && floating && frames == lastFrames;
+        const bool still = frames.size() == count && floating && frames == lastFrames;
         lastFrames = frames;
         return still;
     }
@@ -151,6 +154,45 @@ TEST_F(UnderI3Test, TidySaysNothingMovedAndAFloatingDialogSnapsByItsFrame)
     EXPECT_EQ(frame.origin, usable.origin) << "the frame at the corner, on screen";
     EXPECT_EQ(d.views().toasts.shown.size(), toasts) << "a snap that went says nothing";
     EXPECT_EQ(read().windows.front().frame, frame);
+}
+
+} // namespace
+} // namespace kavelo::testing
+
+namespace kavelo::testing {
+namespace {
+
+// The strip of five tiled windows: i3 keeps every column where it tiles it,
+// in view, so none waits past an edge and no edge zone counts one.
+TEST_F(UnderI3Test, TheStripCountsNoWindowWaitingThatI3KeptInView)
+{
+    std::vector<pid_t> more;
+    const Restore closed([&] {
+        for (pid_t pid : more)
+            session->terminate(pid);
+        until([&] { return tiled(read()).size() == 2; });
+    });
+    for (int i = 0; i < 3; ++i)
+        more.push_back(session->launch({"xterm"}));
+    ASSERT_TRUE(until([&] { return tiledStill(5); })) << "i3 tiled no five windows";
+
+    FakeEnginePanels panels;
+    RecordingToast toast;
+    WorkingApp working(x11->workspace());
+    preferences->setArrangeMode(ArrangeMode::strip);
+    ArrangeEngine engine(*desktop, working, toast, panels);
+    engine.start();
+    const auto laidOut = [&] {
+        scheduler.advance(ArrangeEngine::pollInterval);
+        return !engine.strips().empty() && engine.strips().begin()->second.columns.size() == 5 &&
+               !engine.isAnimating() && engine.stripSettled().size() == 5;
+    };
+    ASSERT_TRUE(until(laidOut)) << "the strip never took the five windows";
+    EXPECT_EQ(toast.last(), "i3 kept the windows in place");
+    int waiting = 0;
+    for (const auto& zone : panels.edgeZones->current())
+        waiting += zone.count;
+    EXPECT_EQ(waiting, 0) << "a badge counts windows i3 keeps in view";
 }
 
 } // namespace

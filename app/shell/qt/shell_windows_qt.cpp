@@ -5,6 +5,7 @@
 #include "app/settings/settings_view.h"
 #include "app/settings/welcome_view.h"
 #include "app/ui/theme.h"
+#include "core/screen_guard.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 namespace kavelo {
 
 namespace {
+
+Rect rectOf(const QRect& r) { return Rect(r.x(), r.y(), r.width(), r.height()); }
 
 // Puts `view` in `window` in place of what it held.
 void replaceContent(QWidget& window, QWidget* view)
@@ -113,6 +116,25 @@ void QtShellWindows::closeWelcome()
 {
     if (welcome_)
         welcome_->hide();
+}
+
+void QtShellWindows::keepOnScreen()
+{
+    // In the toolkit's own coordinates, where its windows and screens meet.
+    std::vector<Rect> screens, rooms;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.push_back(rectOf(screen->geometry()));
+        rooms.push_back(rectOf(screen->availableGeometry()));
+    }
+    for (QWidget* window : {settings_.get(), welcome_.get()}) {
+        if (!window || !window->isVisible())
+            continue;
+        const Rect frame = rectOf(window->frameGeometry());
+        const Rect shown = ScreenGuard::shown(frame, screens, rooms);
+        // Moved only: the two windows have a fixed size.
+        if (shown.origin != frame.origin)
+            window->move(QPoint(int(shown.minX()), int(shown.minY())));
+    }
 }
 
 } // namespace kavelo

@@ -3,7 +3,8 @@
 // The two ordinary windows of the program: settings (760 × 560, "Kavelo
 // Settings") and welcome (540 × 740, no title). Each is made on first use,
 // hidden when closed and reused; every show puts a new content view in it,
-// centres it on the screen under the pointer and brings it forward.
+// centres it on the screen under the pointer and brings it forward. A
+// window the displays left mostly off screen is brought back.
 
 #include "app/settings/settings_view.h"
 #include "app/settings/welcome_view.h"
@@ -27,6 +28,7 @@ public:
     void showSettings(SettingsTab tab) override;
     void showWelcome(std::function<void()> done) override;
     void closeWelcome() override;
+    void keepOnScreen() override;
 
     QWidget* settingsWindow() const { return settings_.get(); }
     QWidget* welcomeWindow() const { return welcome_.get(); }
