@@ -350,7 +350,7 @@ TEST_F(ShellX11, AMonitorChangeEndsCleanSpaceAndTheStripTakesUpTheNewMonitor)
     launch({"xterm"});
     const auto tallest = [&] {
         double most = 0;
-        for (const Rect& frame : xtermFrames())
+        for (const auto& [window, frame] : xtermFrames())
             most = std::max(most, frame.height());
         return most;
     };
