@@ -160,7 +160,22 @@ TEST_F(KaveloAtRest, WhileEachScreenStandsOpenAndOnceItHasClosed)
              click(Point(panel.minX() + MenuPanelView::padding + 20, panel.maxY() - MenuPanelView::padding - 7));
          },
          [&] { return window(settingsSize).has_value(); }, {}},
-        settingsPage(SettingsTab::workflows),
+        [&] {
+            Screen workflows = settingsPage(SettingsTab::workflows);
+            // A save from the command line shows on the page while it stands open.
+            workflows.open = [this, open = workflows.open] {
+                open();
+                ASSERT_FALSE(HasFatalFailure());
+                const Rect at = *window(settingsSize);
+                // Until the page's own change has drawn.
+                hand->wait(settling);
+                const std::string before = session->pixels(at);
+                ASSERT_TRUE(session->run({KAVELO_BINARY, "--save", "Alpha"}));
+                ASSERT_TRUE(test::waitFor([&] { return session->pixels(at) != before; }, test::answerDeadline))
+                    << "the page never showed the workflow saved from the command line";
+            };
+            return workflows;
+        }(),
         settingsPage(SettingsTab::arrange),
         settingsPage(SettingsTab::shortcuts),
         [&] {
