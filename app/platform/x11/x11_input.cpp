@@ -47,6 +47,18 @@ void Impl::handleKeyPress(const xcb_key_press_event_t* e)
     // The keys of a held keyboard are the holder's alone.
     if (keyboardHeld || droppedKeys.count(e->detail))
         return;
+    const std::uint16_t mods = e->state & relevantModifiers;
+    const auto hotKey = std::find_if(hotKeys.begin(), hotKeys.end(), [&](const auto& entry) {
+        return entry.second.serverKey == e->detail && entry.second.serverMods == mods;
+    });
+    // The press is ours; the grab it started would refuse every other grab
+    // until the key comes up (the overview's panel, held down for a second,
+    // would never open). A repeat starts it again: on a loaded machine the
+    // key repeats before the panel asks for the keyboard.
+    if (hotKey != hotKeys.end() && !keyboardGrabbed) {
+        xcb_ungrab_keyboard(c, e->time);
+        xcb_flush(c);
+    }
     // A repeat: of a press a grab of ours had, or of one that another
     // client had and whose repeat our grab took.
     const auto fresh = freshPressAt.find(e->detail);
@@ -54,24 +66,11 @@ void Impl::handleKeyPress(const xcb_key_press_event_t* e)
         return;
     if (!grabbedKeysDown.insert(e->detail).second)
         return;
-    const std::uint16_t mods = e->state & relevantModifiers;
-    for (const auto& [ref, key] : hotKeys) {
-        if (key.serverKey != e->detail || key.serverMods != mods)
-            continue;
-        const std::uint32_t id = key.id;
-        queue([this, id] {
+    if (hotKey != hotKeys.end())
+        queue([this, id = hotKey->second.id] {
             if (auto handler = hotKeyHandler)
                 handler(id);
         });
-        // The press is ours; the grab it started would refuse every other
-        // grab until the key comes up (the overview's panel, held down for a
-        // second, would never open).
-        if (!keyboardGrabbed) {
-            xcb_ungrab_keyboard(c, e->time);
-            xcb_flush(c);
-        }
-        return;
-    }
 }
 
 // ---------------------------------------------------------------- the tap
