@@ -10,6 +10,7 @@
 #include "app/platform/x11/x11_desktop.h"
 #include "app/shell/single_instance.h"
 #include "services/temp_home.h"
+#include "support/cpu_use.h"
 #include "support/person_keys.h"
 #include "support/running_kavelo.h"
 #include "support/x11_session.h"
@@ -101,6 +102,9 @@ protected:
         kavelo = session->launch({KAVELO_BINARY});
         if (!test::waitFor([] { return accepts(); }, test::answerDeadline))
             startError = "kavelo never listened";
+        // Done starting, as a person finds it: a program still busy with its
+        // start reads the focus changes of a pager's quick clicks as one.
+        test::waitFor([] { return test::cpuShare(kavelo, 200ms).value_or(0) < 0.2; }, test::answerDeadline);
     }
 
     static void TearDownTestSuite()
