@@ -26,6 +26,8 @@
 #include "core/workspace_store.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 
 #include <unistd.h>
 
@@ -187,7 +189,15 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("kavelo"));
     // Panels come and go; hiding the last one must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    QGuiApplication::setWindowIcon(QtStatusItem::applicationIcon());
+    {
+        // Every native window made carries the icon in the sizes the
+        // toolkit sends: drawn once here, not again for each panel.
+        const QIcon drawn = QtStatusItem::applicationIcon();
+        QIcon icon;
+        for (const int side : {16, 32, 64, 128})
+            icon.addPixmap(drawn.pixmap(QSize(side, side), 1.0));
+        QGuiApplication::setWindowIcon(icon);
+    }
     backend->setIconResolver(ThemeIcons::resolver());
     backend->setToolkitScreens(&QtScreens::read);
     QtScreens screens([&backend] { backend->toolkitScreensChanged(); });

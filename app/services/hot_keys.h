@@ -2,7 +2,7 @@
 
 // System-wide keyboard shortcuts, each running a stored action when pressed.
 // The shell owns the one instance of the process and, whenever the bindings
-// change, removes every hot key and registers the current set again.
+// change, registers the current set again.
 
 #include "app/platform/input.h"
 
@@ -33,6 +33,12 @@ public:
     // Unregisters every hot key and forgets every action. Identifiers keep
     // counting, so one is never reused within a run.
     void removeAll();
+    // Registers the whole set again through `registerAll`, which calls
+    // `registerHotKey`: a combination registered before and again keeps its
+    // system registration and identifier, with the new action; the rest go
+    // afterwards. Asking the system for each key again costs a round trip
+    // per key, and an arrange mode change rebinds every key.
+    void rebind(const std::function<void()>& registerAll);
 
     // What the system calls when a hot key is pressed: runs the action stored
     // under `id`, if any. An unknown id (a key pressed while being removed)
@@ -46,7 +52,15 @@ public:
 private:
     SystemHotKeys& system_;
     std::map<std::uint32_t, std::function<void()>> actions_;
-    std::vector<SystemHotKeys::Ref> refs_;
+    struct Registration {
+        SystemHotKeys::Ref ref = 0;
+        std::uint32_t key = 0;
+        std::uint32_t modifiers = 0;
+        std::uint32_t id = 0;
+    };
+    std::vector<Registration> refs_;
+    // While rebinding: what was registered and is not yet again.
+    std::vector<Registration> kept_;
     std::uint32_t next_ = 1;
 };
 

@@ -405,6 +405,7 @@ Handle raise(const Desktop& desktop, const WindowEntry& entry, const ElementRef&
 
 std::map<WindowID, Rect> frames(const Desktop& desktop, const std::vector<WindowID>& ids)
 {
+    const Handle together = desktop.platform.windowServer.shareReads();
     const Snapshot snapshot = WindowCatalog::read(desktop);
     std::map<WindowID, Rect> out;
     for (WindowID id : ids) {

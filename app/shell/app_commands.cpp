@@ -177,7 +177,11 @@ void AppDelegate::toggleOverview()
 
 void AppDelegate::applyKeys()
 {
-    hotKeys_.removeAll();
+    hotKeys_.rebind([this] { bindKeys(); });
+}
+
+void AppDelegate::bindKeys()
+{
     if (mouse_)
         mouse_->button = preferences_.mouseButton();
     // Recording may have started or stopped: the switcher's claim follows.
@@ -249,6 +253,8 @@ void AppDelegate::reclaimKeys()
     if (previewing_)
         return;
     switcher_.dropClaim();
+    // Asked of the system afresh: a new manager may hold what we held.
+    hotKeys_.removeAll();
     applyKeys();
 }
 
@@ -260,10 +266,18 @@ void AppDelegate::windowManagerChanged()
 
 bool AppDelegate::registerCommand(Command command, const Shortcut& shortcut)
 {
-    if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); })))
+    const std::pair binding{command, shortcut};
+    const auto logged = std::find(loggedRefusals_.begin(), loggedRefusals_.end(), binding);
+    if (hotKeys_.registerHotKey(shortcut.keyCode, shortcut.modifiers, weakly([this, command] { run(command); }))) {
+        if (logged != loggedRefusals_.end())
+            loggedRefusals_.erase(logged);
         return true;
-    watchdog_.log("shortcut " + shortcut.label() + " for " + std::string(rawValue(command)) +
-                  " is held by another app");
+    }
+    if (logged == loggedRefusals_.end()) {
+        loggedRefusals_.push_back(binding);
+        watchdog_.log("shortcut " + shortcut.label() + " for " + std::string(rawValue(command)) +
+                      " is held by another app");
+    }
     return false;
 }
 

@@ -174,12 +174,13 @@ public:
     void togglePause();
     void toggleClear();
     void toggleOverview();
-    // Registers every global shortcut afresh, and notes the keys another
-    // program holds; when a default key is found held that no toast of this
-    // run named, a toast says how many are and offers the Shortcuts page.
+    // Registers the current global shortcuts (a key held before and still
+    // bound stays held), and notes the keys another program holds; when a
+    // default key is found held that no toast of this run named, a toast
+    // says how many are and offers the Shortcuts page.
     void applyKeys();
-    // Asks for every key again, the switcher's claim too, through
-    // `applyKeys`: run when another window manager takes over (now and once
+    void bindKeys();
+    // Asks the system for every key again, the switcher's claim too: run when another window manager takes over (now and once
     // it has grabbed its own keys), when the Shortcuts page shows and when
     // the menu panel opens, since keys held elsewhere may have come free.
     void reclaimKeys();
@@ -280,6 +281,9 @@ private:
     Published<HeldKeys> heldKeys_;
     // The default keys a toast has named as held in this run.
     std::vector<Shortcut> toldHeld_;
+    // The refused bindings the log has named: each is named once while it
+    // stays refused, not at every mode change that binds the keys again.
+    std::vector<std::pair<Command, Shortcut>> loggedRefusals_;
     // The window pictures the switcher and the overview share.
     ThumbnailCache thumbnails_;
 

@@ -108,9 +108,10 @@ TEST_F(InputTest, DestroyedHotKeysLeaveNothingRegistered)
     EXPECT_EQ(ran, 0);
 }
 
-// Random registrations, removals and presses against a model of what the
-// system holds: identifiers are handed out in order, only on success, never
-// twice, and a press runs the action of the combination's live identifier.
+// Random registrations, removals, rebinds and presses against a model of
+// what the system holds: identifiers are handed out in order, only on
+// success, never twice, and a press runs the action of the combination's
+// live identifier.
 RC_GTEST_FIXTURE_PROP(InputTest, HotKeysFollowTheirModel, ())
 {
     HotKeys hotKeys(sim.hotKeys());
@@ -125,7 +126,7 @@ RC_GTEST_FIXTURE_PROP(InputTest, HotKeysFollowTheirModel, ())
 
     const int steps = *rc::gen::inRange(1, 60);
     for (int step = 0; step < steps; ++step) {
-        const int op = *rc::gen::inRange(0, 10);
+        const int op = *rc::gen::inRange(0, 11);
         const std::uint32_t key = *rc::gen::inRange<std::uint32_t>(0, 4);
         const std::uint32_t modifiers = *rc::gen::element<std::uint32_t>(0u, HotKeyModifier::control, controlOption);
         const std::pair combo{key, modifiers};
@@ -141,6 +142,26 @@ RC_GTEST_FIXTURE_PROP(InputTest, HotKeysFollowTheirModel, ())
         } else if (op < 6) {
             hotKeys.removeAll();
             live.clear();
+        } else if (op < 7) {
+            // Binding the set again keeps what stays bound, under its old
+            // identifier, with the new action.
+            const auto again = *rc::gen::container<std::vector<std::uint32_t>>(rc::gen::inRange<std::uint32_t>(0, 4));
+            std::map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t> bound;
+            hotKeys.rebind([&] {
+                for (const std::uint32_t k : again) {
+                    const std::pair c{k, modifiers};
+                    const bool kept = live.count(c) && !bound.count(c);
+                    const std::uint32_t id = kept ? live[c] : next;
+                    const bool accepted = hotKeys.registerHotKey(k, modifiers, [&ran, id] { ran.push_back(id); });
+                    RC_ASSERT(accepted == (c != taken && !bound.count(c)));
+                    if (accepted) {
+                        bound[c] = id;
+                        if (!kept)
+                            RC_ASSERT(everUsed.insert(next++).second);
+                    }
+                }
+            });
+            live = bound;
         } else {
             sim.pressKey(std::uint16_t(key), eventFlags(modifiers));
             if (auto it = live.find(combo); it != live.end())

@@ -1,7 +1,8 @@
 // The global shortcuts by arrange mode and snapping: exactly the active
 // groups plus the overview and the nine workflow slots, the extra
-// bindings, refusals logged, nothing while a recorder listens, and what a
-// registered key does when pressed.
+// bindings, refusals logged once, held keys kept across mode changes,
+// nothing while a recorder listens, and what a registered key does when
+// pressed.
 
 #include "shell/delegate_world.h"
 
@@ -60,6 +61,18 @@ TEST_F(ApplyKeysTest, AShortcutHeldElsewhereIsLoggedAndTheOthersStillRegister)
     const Shortcut slot = {AppDelegate::slotKeys[2], AppDelegate::slotModifiers};
     sim.takeHotKey(slot.keyCode, slot.modifiers);
     auto& d = launch();
+    const auto idOf = [&](const Shortcut& key) {
+        for (const SimHotKey& k : sim.registeredHotKeys())
+            if (k.keyCode == std::uint32_t(key.keyCode) && k.modifiers == std::uint32_t(key.modifiers))
+                return k.id;
+        return 0u;
+    };
+    const std::uint32_t overview = idOf(Shortcut::standard);
+    // Every mode change binds the keys again: what stays bound stays held,
+    // and a refusal is not named again.
+    d.preferences().setArrangeMode(ArrangeMode::auto_);
+    d.preferences().setArrangeMode(ArrangeMode::off);
+    EXPECT_EQ(idOf(Shortcut::standard), overview);
     const auto lines = logLines();
     const std::string line = "shortcut " + left.label() + " for snapLeft is held by another app";
     EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end());

@@ -64,6 +64,8 @@ std::optional<std::uint8_t> X11Desktop::serverKeyCode(std::uint16_t keyCode) con
 std::optional<std::uint32_t> X11Desktop::serverWindow(WindowID number) const { return impl_->windowFor(number); }
 bool X11Desktop::answersFrameExtents() const { return impl_->extentsRequestAnswered; }
 
+std::uint64_t X11Desktop::propertyBatches() const { return impl_->propertyBatches; }
+
 void X11Desktop::setToolkitScreens(ToolkitScreens screens)
 {
     impl_->toolkitScreens = std::move(screens);

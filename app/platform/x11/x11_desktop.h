@@ -49,6 +49,9 @@ public:
     // Whether the window manager has been seen to answer frame-extents
     // requests: the backend's barrier after writes is then its answer.
     bool answersFrameExtents() const;
+    // How many batches of window properties went to the server, a round
+    // trip each (for tests that count them).
+    std::uint64_t propertyBatches() const;
     // Returns once the window manager has handled every request the server
     // had received before this call, the backend's own and other clients'.
     void settle();

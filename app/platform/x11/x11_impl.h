@@ -168,6 +168,7 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
         std::uint64_t afterWrite = 0;
     };
     int sharingReads = 0;
+    std::uint64_t propertyBatches = 0;
     mutable SharedReads shared;
     // What the barriers of the action that shares its reads have waited.
     std::chrono::steady_clock::duration actionWaited{};
@@ -536,7 +537,6 @@ struct X11Desktop::Impl : std::enable_shared_from_this<Impl> {
     // at all: refused while another client holds it by either protocol.
     bool grabCombination(xcb_keycode_t key, std::uint16_t mods);
     void ungrabCombination(xcb_keycode_t key, std::uint16_t mods);
-    bool heldThroughXInput(xcb_keycode_t key, std::uint16_t mods) const;
     bool claimKey(std::uint16_t keyCode, std::uint64_t flags);
     void unclaimKey(std::uint16_t keyCode, std::uint64_t flags);
     bool holdKeyboard(bool hold);

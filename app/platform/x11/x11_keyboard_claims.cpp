@@ -37,38 +37,36 @@ std::uint16_t serverModifiersOfFlags(std::uint64_t flags)
 // refuses ours, or through an XInput 2 grab (mutter grabs its keys so),
 // which never refuses a core one: the key would go to whichever of us
 // grabbed last. A passive grab of that kind, taken back at once, asks.
-bool Impl::heldThroughXInput(xcb_keycode_t key, std::uint16_t mods) const
-{
-    if (!hasXInput)
-        return false;
-    std::array<std::uint32_t, lockCombinations.size()> modifiers{};
-    for (std::size_t i = 0; i < lockCombinations.size(); ++i)
-        modifiers[i] = mods | lockCombinations[i];
-    const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
-    XReply<xcb_input_xi_passive_grab_device_reply_t> reply(xcb_input_xi_passive_grab_device_reply(
-        c,
-        xcb_input_xi_passive_grab_device(c, XCB_CURRENT_TIME, root, XCB_NONE, key, XCB_INPUT_DEVICE_ALL_MASTER,
-                                         std::uint16_t(modifiers.size()), 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
-                                         XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC,
-                                         XCB_INPUT_GRAB_OWNER_NO_OWNER, &mask, modifiers.data()),
-        nullptr));
-    // Only our own grabs go; the other client's stay.
-    xcb_input_xi_passive_ungrab_device(c, root, key, XCB_INPUT_DEVICE_ALL_MASTER, std::uint16_t(modifiers.size()),
-                                       XCB_INPUT_GRAB_TYPE_KEYCODE, modifiers.data());
-    // The reply lists the states that could not be grabbed.
-    return reply && xcb_input_xi_passive_grab_device_modifiers_length(reply.get()) > 0;
-}
-
+// Both are asked in one round trip: on a busy server each costs as much as
+// the drawing queued before it, and a mode change grabs a dozen keys.
 bool Impl::grabCombination(xcb_keycode_t key, std::uint16_t mods)
 {
-    if (heldThroughXInput(key, mods)) {
-        xcb_flush(c);
-        return false;
+    std::optional<xcb_input_xi_passive_grab_device_cookie_t> asked;
+    std::array<std::uint32_t, lockCombinations.size()> modifiers{};
+    if (hasXInput) {
+        for (std::size_t i = 0; i < lockCombinations.size(); ++i)
+            modifiers[i] = mods | lockCombinations[i];
+        const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
+        asked = xcb_input_xi_passive_grab_device(c, XCB_CURRENT_TIME, root, XCB_NONE, key, XCB_INPUT_DEVICE_ALL_MASTER,
+                                                 std::uint16_t(modifiers.size()), 1, XCB_INPUT_GRAB_TYPE_KEYCODE,
+                                                 XCB_INPUT_GRAB_MODE_22_ASYNC, XCB_INPUT_GRAB_MODE_22_ASYNC,
+                                                 XCB_INPUT_GRAB_OWNER_NO_OWNER, &mask, modifiers.data());
+        // Only our own grabs go, before the core ones are made; the other
+        // client's stay.
+        xcb_input_xi_passive_ungrab_device(c, root, key, XCB_INPUT_DEVICE_ALL_MASTER,
+                                           std::uint16_t(modifiers.size()), XCB_INPUT_GRAB_TYPE_KEYCODE,
+                                           modifiers.data());
     }
     std::vector<xcb_void_cookie_t> cookies;
     for (auto locks : lockCombinations)
         cookies.push_back(xcb_grab_key_checked(c, 1, root, mods | locks, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     bool refused = false;
+    if (asked) {
+        // The reply lists the states that could not be grabbed.
+        XReply<xcb_input_xi_passive_grab_device_reply_t> reply(
+            xcb_input_xi_passive_grab_device_reply(c, *asked, nullptr));
+        refused = reply && xcb_input_xi_passive_grab_device_modifiers_length(reply.get()) > 0;
+    }
     for (auto cookie : cookies)
         if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
             refused = true;

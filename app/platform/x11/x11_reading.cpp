@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <unordered_set>
 
 namespace kavelo {
 
@@ -114,13 +115,23 @@ std::vector<ClientProps> Impl::read(const std::vector<xcb_window_t>& windows, un
         if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
             missing.push_back(w);
     if (!missing.empty()) {
-        // Hints are asked window by window (a pass checks each window it
-        // lays out), a round trip each: those of every window read so far
-        // come along in the same batch.
+        // Frames and hints are asked window by window (a pass checks each
+        // window it lays out, again after each write), a round trip each,
+        // and on a busy server each waits behind the other clients'
+        // drawing: every window we manage comes along in the one batch.
+        std::unordered_set<xcb_window_t> batched(missing.begin(), missing.end());
+        const auto add = [&](xcb_window_t w) {
+            if (!has(w) && batched.insert(w).second)
+                missing.push_back(w);
+        };
+        {
+            std::lock_guard guard(numbersMutex);
+            for (const auto& [w, k] : known)
+                add(w);
+        }
         if (withHints)
             for (const auto& [w, props] : shared.props)
-                if (!has(w) && std::find(missing.begin(), missing.end(), w) == missing.end())
-                    missing.push_back(w);
+                add(w);
         auto fresh = readFresh(missing, (all & ~hints) | appIds | (withHints ? hints : 0));
         for (std::size_t i = 0; i < missing.size(); ++i) {
             shared.props.insert_or_assign(missing[i], std::move(fresh[i]));
@@ -248,6 +259,7 @@ std::vector<ClientProps> Impl::readFresh(const std::vector<xcb_window_t>& window
     std::vector<ClientProps> out(windows.size());
     if (windows.empty())
         return out;
+    ++propertyBatches;
     const MainWaits::Timed timed(waits, "the windows' properties");
     // The first answer comes after every event the server sent before it:
     // what changed since it was remembered is forgotten before it is used.
