@@ -179,10 +179,10 @@ public:
     // default key is found held that no toast of this run named, a toast
     // says how many are and offers the Shortcuts page.
     void applyKeys();
-    void bindKeys();
-    // Asks the system for every key again, the switcher's claim too: run when another window manager takes over (now and once
-    // it has grabbed its own keys), when the Shortcuts page shows and when
-    // the menu panel opens, since keys held elsewhere may have come free.
+    // Asks the system for every key again, the switcher's claim too: run
+    // when another window manager takes over (now and once it has grabbed
+    // its own keys), when the Shortcuts page shows and when the menu panel
+    // opens, since keys held elsewhere may have come free.
     void reclaimKeys();
     void windowManagerChanged();
     // The event tap's key callback: Control-Option for the engine's
@@ -235,6 +235,8 @@ public:
     bool hasTerminated() const { return terminated_; }
 
 private:
+    // What `applyKeys` registers, within one rebinding of the hot keys.
+    void bindKeys();
     // `f` as a callback that does nothing (or answers a default) once the
     // delegate is gone.
     template <class F>

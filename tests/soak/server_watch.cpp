@@ -134,8 +134,8 @@ ServerWatch::~ServerWatch()
 
 pid_t ServerWatch::pidOf(xcb_connection_t* c, xcb_window_t window) const
 {
-    xcb_res_client_id_spec_t spec{.client = window, .mask = XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    auto r = reply(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr));
+    xcb_res_client_id_spec_t ask{.client = window, .mask = XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto r = reply(xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &ask), nullptr));
     if (!r)
         return -1;
     for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem; xcb_res_client_id_value_next(&it))
